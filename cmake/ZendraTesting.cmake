@@ -1,0 +1,50 @@
+# zendra_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV VAR=value ...])
+#   A GoogleTest executable; every test case becomes one CTest test.
+# zendra_add_benchmark(<name> SOURCES ... [LIBS ...])
+#   A Google Benchmark executable; CTest runs it once briefly (label "benchmark")
+#   so that it keeps working. Run it by hand for the real numbers.
+if(ZENDRA_TESTS)
+    enable_testing()
+    find_package(GTest REQUIRED)
+    find_package(benchmark REQUIRED)
+    include(GoogleTest)
+endif()
+
+function(zendra_add_gtest name)
+    if(NOT ZENDRA_TESTS)
+        return()
+    endif()
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    set(props)
+    if(ARG_LABELS)
+        list(APPEND props LABELS "${ARG_LABELS}")
+    endif()
+    if(ARG_ENV)
+        list(APPEND props ENVIRONMENT "${ARG_ENV}")
+    endif()
+    if(props)
+        set(props PROPERTIES ${props})
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+        DISCOVERY_TIMEOUT 60
+        ${props})
+endfunction()
+
+function(zendra_add_benchmark name)
+    if(NOT ZENDRA_TESTS)
+        return()
+    endif()
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
+    add_test(NAME ${name} COMMAND ${name} --benchmark_min_time=0.01)
+    set_tests_properties(${name} PROPERTIES LABELS benchmark
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    if(ARG_ENV)
+        set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENV}")
+    endif()
+endfunction()

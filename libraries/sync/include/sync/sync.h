@@ -1,0 +1,5 @@
+#pragma once
+
+#include "sync/device.h"
+#include "sync/timer.h"
+#include "sync/track.h"

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace sync {
+
+enum KeyType : int32_t {
+    Step = 0,
+    Linear = 1,
+    Smooth = 2,
+    Ramp = 3,
+    CatmullRom = 4,
+};
+
+struct TrackKey {
+    float value = 0.0f;
+    int32_t type = Step; // any number outside 1..4 evaluates as Step
+};
+
+// A named function of the row, defined by keys at integer rows.
+class Track {
+public:
+    using KeyMap = std::map<uint32_t, TrackKey>;
+    using Entry = KeyMap::value_type; // {row, key}
+
+    explicit Track(std::string name);
+    ~Track();
+    Track(const Track&) = delete;
+    Track& operator=(const Track&) = delete;
+    Track(Track&&) = default;
+    Track& operator=(Track&&) = default;
+
+    const std::string& GetName() const { return name; }
+    bool HasKeys() const { return !keys.empty(); }
+    size_t KeyCount() const { return keys.size(); }
+
+    // Value at a fractional row; 0 for a track without keys.
+    float GetValue(float row) const;
+
+    TrackKey* FindKey(uint32_t row);
+    const TrackKey* FindKey(uint32_t row) const;
+    bool IsKeyFrame(uint32_t row) const;
+    void SetKey(uint32_t row, const TrackKey& key);
+    size_t DeleteKey(uint32_t row);
+    void Clear();
+
+    void InitKeys();
+    void DestroyKeys();
+
+    static float InterpolateStep(const Entry& a, const Entry& b, float row);
+    static float InterpolateLinear(const Entry& a, const Entry& b, float row);
+    static float InterpolateSmooth(const Entry& a, const Entry& b, float row);
+    static float InterpolateRamp(const Entry& a, const Entry& b, float row);
+    static float InterpolateCatmullRom(const Entry& p0, const Entry& p1, const Entry& p2,
+                                       const Entry& p3, float row);
+
+    KeyMap keys;
+    std::string name;
+};
+
+// floor(row) as the 32-bit row index the evaluation searches with. Rows that have no
+// 32-bit floor (NaN, infinities, |row| >= 2^31) give 0x80000000, as the original
+// platform's conversion does.
+int32_t FloorRow(float row);
+
+// Reads a track file into the track. Returns false when the path cannot be opened as
+// a regular file (the track is left as it was). Records are kept up to the first
+// incomplete one.
+bool LoadTrackFile(Track& track, const std::string& path);
+
+} // namespace sync

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <boost/filesystem.hpp>
+
+#include "sync/track.h"
+#include "track_file_writer.h"
+
+using namespace sync_test;
+namespace fs = boost::filesystem;
+
+class TrackFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / fs::unique_path("track-file-%%%%-%%%%");
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+    fs::path dir;
+};
+
+TEST_F(TrackFile, ReadsRecordsSortedWithLastDuplicateWinning)
+{
+    WriteFile(Path("a.track"), TrackBytes(4, {{20, 2.0f, 1}, {5, 0.5f, 2}, {20, 3.0f, 3}, {0, -1.0f, 0}}));
+    sync::Track track("a");
+    ASSERT_TRUE(sync::LoadTrackFile(track, Path("a.track")));
+    ASSERT_EQ(track.KeyCount(), 3u);
+    auto it = track.keys.begin();
+    EXPECT_EQ(it->first, 0u);
+    EXPECT_EQ(it->second.value, -1.0f);
+    ++it;
+    EXPECT_EQ(it->first, 5u);
+    EXPECT_EQ(it->second.type, 2);
+    ++it;
+    EXPECT_EQ(it->first, 20u);
+    EXPECT_EQ(it->second.value, 3.0f);
+    EXPECT_EQ(it->second.type, 3);
+}
+
+TEST_F(TrackFile, TypeByteIsStoredUnchangedAndEvaluatesAsStep)
+{
+    WriteFile(Path("t.track"), TrackBytes(2, {{0, 1.0f, 200}, {10, 2.0f, 1}}));
+    sync::Track track("t");
+    ASSERT_TRUE(sync::LoadTrackFile(track, Path("t.track")));
+    EXPECT_EQ(track.FindKey(0)->type, 200);
+    EXPECT_EQ(track.GetValue(5.0f), 1.0f);
+}
+
+TEST_F(TrackFile, CountZeroAndEmptyFilesGiveNoKeys)
+{
+    WriteFile(Path("zero.track"), TrackBytes(0, {}));
+    WriteFile(Path("empty.track"), "");
+    WriteFile(Path("short.track"), std::string("\x01\x00", 2));
+    for (const char* name : {"zero.track", "empty.track", "short.track"}) {
+        sync::Track track(name);
+        EXPECT_TRUE(sync::LoadTrackFile(track, Path(name))) << name;
+        EXPECT_FALSE(track.HasKeys()) << name;
+    }
+}
+
+TEST_F(TrackFile, TruncatedFileKeepsCompleteRecords)
+{
+    std::string bytes = TrackBytes(3, {{1, 1.0f, 0}, {2, 2.0f, 0}, {3, 3.0f, 0}});
+    bytes.resize(bytes.size() - 1); // the third record lacks its type byte
+    WriteFile(Path("cut.track"), bytes);
+    sync::Track track("cut");
+    EXPECT_TRUE(sync::LoadTrackFile(track, Path("cut.track")));
+    EXPECT_EQ(track.KeyCount(), 2u);
+    EXPECT_FALSE(track.IsKeyFrame(3));
+}
+
+TEST_F(TrackFile, AbsurdCountStopsAtEndOfData)
+{
+    WriteFile(Path("huge.track"), TrackBytes(0xFFFFFFFFu, {{1, 1.0f, 0}, {9, 9.0f, 1}}));
+    sync::Track track("huge");
+    EXPECT_TRUE(sync::LoadTrackFile(track, Path("huge.track")));
+    EXPECT_EQ(track.KeyCount(), 2u);
+}
+
+TEST_F(TrackFile, BytesAfterTheLastRecordAreIgnored)
+{
+    WriteFile(Path("tail.track"), TrackBytes(1, {{4, 4.0f, 0}, {5, 5.0f, 0}}));
+    sync::Track track("tail");
+    EXPECT_TRUE(sync::LoadTrackFile(track, Path("tail.track")));
+    EXPECT_EQ(track.KeyCount(), 1u);
+}
+
+TEST_F(TrackFile, MissingFileOrDirectoryFailsAndLeavesTrackAlone)
+{
+    sync::Track track("keep");
+    track.SetKey(1, sync::TrackKey{1.0f, 0});
+    EXPECT_FALSE(sync::LoadTrackFile(track, Path("absent.track")));
+    fs::create_directories(dir / "dir.track");
+    EXPECT_FALSE(sync::LoadTrackFile(track, Path("dir.track")));
+    EXPECT_EQ(track.KeyCount(), 1u);
+}

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest.
+#   BUILD_TYPE=Debug ./test.sh        another build type (default RelWithDebInfo)
+#   SANITIZE=1 ./test.sh              address and undefined-behaviour sanitizers
+#   ./test.sh -R sync                 extra arguments go to ctest
+set -euo pipefail
+cd "$(dirname "$0")"
+./tools/install-deps.sh
+
+build_type="${BUILD_TYPE:-RelWithDebInfo}"
+build_dir="build/test-${build_type}"
+cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE="$build_type")
+if [ "${SANITIZE:-0}" = "1" ]; then
+    build_dir="${build_dir}-sanitize"
+    cmake_args+=(-DZENDRA_SANITIZE=ON)
+fi
+cmake -S . -B "$build_dir" "${cmake_args[@]}"
+cmake --build "$build_dir" -j "$(nproc)"
+
+# Window and dialog tests need an X display: give them a private Xvfb.
+xvfb_pid=""
+cleanup() { if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi; }
+trap cleanup EXIT
+if command -v Xvfb >/dev/null; then
+    for n in $(seq 90 130); do
+        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+            Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+            xvfb_pid=$!
+            export DISPLAY=":$n"
+            for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+            break
+        fi
+    done
+fi
+
+ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" --timeout 600 "$@"
