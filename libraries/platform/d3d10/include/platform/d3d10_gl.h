@@ -1,0 +1,105 @@
+#pragma once
+// The OpenGL side of the Direct3D 10 stand-in, for the code that compiles GLSL programs
+// and handles textures beside the device (effects, images, fonts).
+//
+// Conventions the device keeps:
+// - Clip space: glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE): depth 0..1, y up in clip
+//   space, row 0 of every texture and render target is the top; viewports count from the top.
+// - A draw uses the program set with D3D10GL_SetProgram; the device binds it (glUseProgram)
+//   right before each draw, since its own internal passes use other programs.
+// - Vertex inputs: a program's input signature lists its vertex inputs by semantic name and
+//   index with their attribute locations (bind them with glBindAttribLocation before linking).
+//   The blob of D3D10GL_EncodeSignature is what CreateInputLayout takes as shader bytecode;
+//   the layout feeds each element to the location of the signature entry with the same
+//   semantic, with glVertexAttribIPointer where componentType is an integer type.
+// - Textures: the view bound through PSSetShaderResources / VSSetShaderResources slot N is
+//   bound to texture unit N at draw time (set each sampler uniform to its slot); a view whose
+//   texture is also a bound render target is replaced by a black texture. The sampler state
+//   of PSSetSamplers / VSSetSamplers slot N is bound with glBindSampler to unit N.
+//   Pixel and vertex stage share the units: slot N of either stage is unit N.
+// - Render-target outputs: target i of OMSetRenderTargets is colour attachment i and
+//   draw buffer i (fragment output location i).
+// - Uniforms: set them on the program with the device's context current
+//   (D3D10GL_MakeCurrent); they persist in the program.
+
+#include <cstring>
+#include <vector>
+
+#include "platform/win32_types.h"
+
+struct ID3D10Device;
+struct ID3D10Resource;
+struct ID3D10ShaderResourceView;
+
+// One vertex input of a program.
+struct D3D10GL_SignatureElement {
+    char semanticName[32];  // "POSITION", "TEXCOORD", ... (compared case-insensitively)
+    UINT semanticIndex;
+    INT location;           // the attribute location in the program
+    UINT componentType;     // 0 float, 1 signed int, 2 unsigned int
+    UINT componentCount;    // 1..4
+};
+
+enum : UINT {
+    D3D10GL_COMPONENT_FLOAT = 0,
+    D3D10GL_COMPONENT_SINT = 1,
+    D3D10GL_COMPONENT_UINT = 2,
+};
+
+// Signature blob: magic, element count, then the elements as they lie in memory.
+inline constexpr UINT D3D10GL_SIGNATURE_MAGIC = 0x4C475347u;  // "GSGL"
+
+inline std::vector<BYTE> D3D10GL_EncodeSignature(const D3D10GL_SignatureElement* elements, UINT count) {
+    std::vector<BYTE> blob(2 * sizeof(UINT) + sizeof(D3D10GL_SignatureElement) * count);
+    const UINT header[2] = {D3D10GL_SIGNATURE_MAGIC, count};
+    std::memcpy(blob.data(), header, sizeof(header));
+    if (count > 0 && elements)
+        std::memcpy(blob.data() + sizeof(header), elements, sizeof(D3D10GL_SignatureElement) * count);
+    return blob;
+}
+
+// False (and `out` empty) when the data is no signature blob of this kind.
+inline bool D3D10GL_DecodeSignature(const void* data, SIZE_T size, std::vector<D3D10GL_SignatureElement>& out) {
+    out.clear();
+    if (!data || size < 2 * sizeof(UINT))
+        return false;
+    UINT header[2];
+    std::memcpy(header, data, sizeof(header));
+    if (header[0] != D3D10GL_SIGNATURE_MAGIC)
+        return false;
+    if (header[1] > (size - sizeof(header)) / sizeof(D3D10GL_SignatureElement) ||
+        size != sizeof(header) + sizeof(D3D10GL_SignatureElement) * SIZE_T(header[1]))
+        return false;
+    out.resize(header[1]);
+    if (header[1] > 0)
+        std::memcpy(out.data(), static_cast<const BYTE*>(data) + sizeof(header),
+                    sizeof(D3D10GL_SignatureElement) * header[1]);
+    for (auto& e : out)
+        e.semanticName[sizeof(e.semanticName) - 1] = '\0';
+    return true;
+}
+
+// The program the following draws use; 0 = none (a draw without a program draws nothing).
+// The program must have been made on this device's context.
+void D3D10GL_SetProgram(ID3D10Device* device, unsigned int glProgram);
+
+// The program set last with D3D10GL_SetProgram (0 when none).
+unsigned int D3D10GL_GetProgram(ID3D10Device* device);
+
+// Makes the device's GL context current on the calling thread.
+void D3D10GL_MakeCurrent(ID3D10Device* device);
+
+// The GL texture behind a shader-resource view, and its target (GL_TEXTURE_2D,
+// GL_TEXTURE_2D_ARRAY for 2D arrays, GL_TEXTURE_CUBE_MAP, GL_TEXTURE_3D) in *glTarget when
+// glTarget is not null. 0 for a null view.
+unsigned int D3D10GL_TextureName(ID3D10ShaderResourceView* view, unsigned int* glTarget);
+
+// The GL object behind a resource: the texture name of a texture (target as above, cube
+// textures report GL_TEXTURE_CUBE_MAP) or the buffer name of a buffer (GL_ARRAY_BUFFER).
+// Staging resources have no GL object and give 0.
+unsigned int D3D10GL_ResourceName(ID3D10Resource* resource, unsigned int* glTarget);
+
+// The GL upload/download formats of a DXGI format value: sized internal format, pixel
+// format and pixel type (type 0 for the block-compressed formats, whose internal format is
+// the compressed one). False for formats the device does not support.
+bool D3D10GL_FormatInfo(UINT dxgiFormat, unsigned int* internalFormat, unsigned int* format, unsigned int* type);
