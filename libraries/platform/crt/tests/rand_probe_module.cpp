@@ -1,0 +1,6 @@
+#include <cstdlib>
+
+extern "C" int CrtProbeRand()
+{
+    return std::rand();
+}
