@@ -1,0 +1,446 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "platform/image_codec.h"
+
+using namespace image_codec;
+namespace fs = std::filesystem;
+
+namespace {
+
+Image MakeImage(uint32_t format, uint32_t w, uint32_t h, uint32_t d = 1, uint32_t a = 1, uint32_t mips = 1,
+                bool cube = false, uint32_t seed = 1) {
+    Image img;
+    std::string error;
+    EXPECT_TRUE(img.Allocate(format, w, h, d, a, mips, cube, &error)) << error;
+    std::mt19937 rng(seed);
+    for (auto& b : img.data)
+        b = static_cast<uint8_t>(rng());
+    return img;
+}
+
+Image RoundTripDDS(const Image& img) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(EncodeDDS(img, bytes, &error)) << error;
+    Image back;
+    EXPECT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
+    return back;
+}
+
+void ExpectSame(const Image& a, const Image& b) {
+    EXPECT_EQ(a.dxgiFormat, b.dxgiFormat);
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+    EXPECT_EQ(a.depth, b.depth);
+    EXPECT_EQ(a.arraySize, b.arraySize);
+    EXPECT_EQ(a.mipLevels, b.mipLevels);
+    EXPECT_EQ(a.cube, b.cube);
+    EXPECT_TRUE(a.data == b.data);
+}
+
+// A legacy DDS file with a bit-mask pixel format.
+std::vector<uint8_t> LegacyMaskedDDS(uint32_t w, uint32_t h, uint32_t bits, uint32_t pfFlags, uint32_t r, uint32_t g,
+                                     uint32_t b, uint32_t a, const std::vector<uint8_t>& texels) {
+    std::vector<uint32_t> header(32, 0);
+    header[0] = 0x20534444;  // "DDS "
+    header[1] = 124;
+    header[2] = 0x1 | 0x2 | 0x4 | 0x1000;
+    header[3] = h;
+    header[4] = w;
+    header[19] = 32;
+    header[20] = pfFlags;
+    header[22] = bits;
+    header[23] = r;
+    header[24] = g;
+    header[25] = b;
+    header[26] = a;
+    header[27] = 0x1000;
+    std::vector<uint8_t> out(128 + texels.size());
+    std::memcpy(out.data(), header.data(), 128);
+    if (!texels.empty())
+        std::memcpy(out.data() + 128, texels.data(), texels.size());
+    return out;
+}
+
+}  // namespace
+
+TEST(ImageLayout, SubresourcesFollowDirect3DOrder) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 4, 4, 1, 2, 3);
+    EXPECT_EQ(img.SubresourceCount(), 6u);
+    EXPECT_EQ(img.SubresourceSize(0), 64u);
+    EXPECT_EQ(img.SubresourceSize(1), 16u);
+    EXPECT_EQ(img.SubresourceSize(2), 4u);
+    EXPECT_EQ(img.SubresourceOffset(img.SubresourceIndex(1, 1)), 84u + 64u);
+    EXPECT_EQ(img.TotalSize(), 168u);
+    EXPECT_EQ(img.data.size(), 168u);
+}
+
+TEST(ImageLayout, BlockCompressedAndVolumePitches) {
+    Image bc = MakeImage(kBC1_UNORM, 8, 8, 1, 1, 4);
+    EXPECT_EQ(bc.RowPitch(0), 16u);
+    EXPECT_EQ(bc.DepthPitch(0), 32u);
+    EXPECT_EQ(bc.SubresourceSize(2), 8u);  // 2x2 still one block
+    EXPECT_EQ(bc.SubresourceSize(3), 8u);
+    EXPECT_EQ(bc.TotalSize(), 56u);
+
+    Image vol = MakeImage(kR8_UNORM, 128, 128, 128);
+    EXPECT_EQ(vol.RowPitch(0), 128u);
+    EXPECT_EQ(vol.DepthPitch(0), 16384u);
+    EXPECT_EQ(vol.TotalSize(), 2097152u);
+
+    Image sim = MakeImage(kR32G32B32A32_FLOAT, 180, 180);
+    EXPECT_EQ(sim.RowPitch(0), 2880u);
+    EXPECT_EQ(FullMipCount(180, 180), 8u);
+}
+
+TEST(ImageLayout, AllocateRefusesImpossibleShapes) {
+    Image img;
+    std::string error;
+    EXPECT_FALSE(img.Allocate(kR8G8B8A8_UNORM, 4, 8, 1, 6, 1, true, &error));  // cube, not square
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(img.Allocate(kR8G8B8A8_UNORM, 4, 4, 4, 2, 1, false, &error));  // volume array
+    EXPECT_FALSE(img.Allocate(kR8G8B8A8_UNORM, 4, 4, 1, 1, 4, false, &error));  // too many mips
+    EXPECT_FALSE(img.Allocate(12345, 4, 4, 1, 1, 1, false, &error));
+    EXPECT_FALSE(img.Allocate(kR8G8B8A8_UNORM, 0, 4, 1, 1, 1, false, &error));
+    EXPECT_TRUE(img.data.empty());
+}
+
+TEST(DdsRoundTrip, Float2DIsBitExact) {
+    Image img = MakeImage(kR32G32B32A32_FLOAT, 180, 180, 1, 1, 1, false, 7);
+    // Values that a float conversion would disturb: NaN payloads, negative zero, subnormals.
+    const uint32_t specials[] = {0x7FC01234u, 0x80000000u, 0x00000001u, 0xFF800000u};
+    std::memcpy(img.data.data(), specials, sizeof(specials));
+    Image back = RoundTripDDS(img);
+    ExpectSame(img, back);
+}
+
+TEST(DdsRoundTrip, EverySupportedFormatKeepsFormatAndBytes) {
+    const uint32_t formats[] = {kR32G32B32A32_FLOAT, kR32G32B32_FLOAT, kR16G16B16A16_FLOAT, kR16G16B16A16_UNORM,
+                                kR32G32_FLOAT,       kR10G10B10A2_UNORM, kR8G8B8A8_UNORM,   kR8G8B8A8_UNORM_SRGB,
+                                kR16G16_FLOAT,       kR16G16_UNORM,    kR32_FLOAT,          kR8G8_UNORM,
+                                kR16_FLOAT,          kR16_UNORM,       kR8_UNORM,           kA8_UNORM,
+                                kBC1_UNORM,          kBC2_UNORM,       kBC3_UNORM,          kBC4_UNORM,
+                                kBC5_UNORM,          kB8G8R8A8_UNORM,  kB8G8R8X8_UNORM};
+    for (uint32_t f : formats) {
+        SCOPED_TRACE(f);
+        Image img = MakeImage(f, 16, 8, 1, 1, 5, false, f);
+        ExpectSame(img, RoundTripDDS(img));
+    }
+}
+
+TEST(DdsRoundTrip, CubeMapWithMips) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 32, 32, 1, 6, 6, true, 3);
+    Image back = RoundTripDDS(img);
+    ExpectSame(img, back);
+    EXPECT_TRUE(back.cube);
+    EXPECT_EQ(back.arraySize, 6u);
+}
+
+TEST(DdsRoundTrip, CubeArrayAndPlainArrayUseTheExtendedHeader) {
+    Image cubes = MakeImage(kR16G16B16A16_FLOAT, 8, 8, 1, 12, 2, true, 4);
+    ExpectSame(cubes, RoundTripDDS(cubes));
+    Image array = MakeImage(kR8G8B8A8_UNORM, 8, 4, 1, 3, 1, false, 5);
+    ExpectSame(array, RoundTripDDS(array));
+}
+
+TEST(DdsRoundTrip, VolumeWithMips) {
+    Image img = MakeImage(kR8_UNORM, 16, 8, 4, 1, 5, false, 9);
+    Image back = RoundTripDDS(img);
+    ExpectSame(img, back);
+    EXPECT_TRUE(back.IsVolume());
+    Image fvol = MakeImage(kR32G32B32A32_FLOAT, 4, 4, 8, 1, 1, false, 10);
+    ExpectSame(fvol, RoundTripDDS(fvol));
+}
+
+TEST(DdsRoundTrip, ThroughAFile) {
+    const fs::path dir = fs::temp_directory_path() / ("codec_test_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    Image img = MakeImage(kR32_FLOAT, 33, 17, 1, 1, 6, false, 11);
+    std::string error;
+    const std::string path = (dir / "state.dds").string();
+    ASSERT_TRUE(SaveDDS(img, path, &error)) << error;
+    Image back;
+    ASSERT_TRUE(LoadImageFile(path, back, &error)) << error;
+    ExpectSame(img, back);
+    EXPECT_FALSE(fs::exists(path + ".partial"));
+
+    EXPECT_FALSE(SaveDDS(img, (dir / "absent" / "x.dds").string(), &error));
+    EXPECT_FALSE(error.empty());
+    fs::remove_all(dir);
+}
+
+TEST(DdsLegacy, MaskedLayoutsExpandToRGBA8) {
+    // B8G8R8A8 in memory order b, g, r, a.
+    std::vector<uint8_t> bgra = {10, 20, 30, 40, 50, 60, 70, 80};
+    auto file = LegacyMaskedDDS(2, 1, 32, 0x41, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u, bgra);
+    Image img;
+    std::string error;
+    ASSERT_TRUE(LoadImageMemory(file.data(), file.size(), img, &error)) << error;
+    EXPECT_EQ(img.dxgiFormat, kR8G8B8A8_UNORM);
+    EXPECT_EQ(img.data, (std::vector<uint8_t>{30, 20, 10, 40, 70, 60, 50, 80}));
+
+    // 24-bit BGR without alpha: alpha becomes opaque.
+    std::vector<uint8_t> bgr = {1, 2, 3, 4, 5, 6};
+    file = LegacyMaskedDDS(2, 1, 24, 0x40, 0xFF0000, 0xFF00, 0xFF, 0, bgr);
+    ASSERT_TRUE(LoadImageMemory(file.data(), file.size(), img, &error)) << error;
+    EXPECT_EQ(img.data, (std::vector<uint8_t>{3, 2, 1, 255, 6, 5, 4, 255}));
+
+    // R5G6B5: full white and pure green.
+    std::vector<uint8_t> rgb565 = {0xFF, 0xFF, 0xE0, 0x07};
+    file = LegacyMaskedDDS(2, 1, 16, 0x40, 0xF800, 0x07E0, 0x001F, 0, rgb565);
+    ASSERT_TRUE(LoadImageMemory(file.data(), file.size(), img, &error)) << error;
+    EXPECT_EQ(img.data, (std::vector<uint8_t>{255, 255, 255, 255, 0, 255, 0, 255}));
+
+    // 8-bit luminance keeps one channel.
+    file = LegacyMaskedDDS(2, 1, 8, 0x20000, 0xFF, 0, 0, 0, {7, 9});
+    ASSERT_TRUE(LoadImageMemory(file.data(), file.size(), img, &error)) << error;
+    EXPECT_EQ(img.dxgiFormat, kR8_UNORM);
+    EXPECT_EQ(img.data, (std::vector<uint8_t>{7, 9}));
+}
+
+TEST(DdsRefusal, EveryTruncationFailsWithAnError) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 8, 8, 1, 6, 2, true, 12);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeDDS(img, bytes));
+    for (size_t n = 0; n < bytes.size(); n += (n < 200 ? 1 : 97)) {
+        Image out;
+        std::string error;
+        EXPECT_FALSE(LoadImageMemory(bytes.data(), n, out, &error)) << n;
+        EXPECT_FALSE(error.empty()) << n;
+        EXPECT_TRUE(out.data.empty());
+    }
+    Image out;
+    std::string error;
+    EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size() - 1, out, &error));
+    EXPECT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), out, &error)) << error;
+}
+
+TEST(DdsRefusal, CorruptHeaders) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 8, 8, 1, 1, 1, false, 13);
+    std::vector<uint8_t> good;
+    ASSERT_TRUE(EncodeDDS(img, good));
+    auto patched = [&](size_t offset, uint32_t value) {
+        std::vector<uint8_t> b = good;
+        std::memcpy(&b[offset], &value, 4);
+        Image out;
+        std::string error;
+        const bool ok = LoadImageMemory(b.data(), b.size(), out, &error);
+        EXPECT_TRUE(ok || !error.empty());
+        return ok;
+    };
+    EXPECT_FALSE(patched(4, 100));           // header size
+    EXPECT_FALSE(patched(16, 0));            // width 0
+    EXPECT_FALSE(patched(16, 0x7FFFFFFF));   // absurd width
+    EXPECT_FALSE(patched(12, 0x40000));      // height larger than the data
+    EXPECT_FALSE(patched(28, 40));           // mip count beyond the chain
+    EXPECT_FALSE(patched(88, 12));           // bit count
+    EXPECT_FALSE(patched(80, 0x4));          // four-cc flag without a known code
+    EXPECT_FALSE(patched(80, 0));            // no pixel format at all
+    EXPECT_FALSE(patched(112, 0x200 | 0x400));  // cube map with one face
+    EXPECT_TRUE(patched(28, 1));
+}
+
+TEST(DdsRefusal, BadExtendedHeader) {
+    Image img = MakeImage(kR16G16_FLOAT, 4, 4, 1, 3, 1, false, 14);
+    std::vector<uint8_t> good;
+    ASSERT_TRUE(EncodeDDS(img, good));
+    ASSERT_EQ(good.size(), 148u + img.data.size());
+    auto patched = [&](size_t offset, uint32_t value) {
+        std::vector<uint8_t> b = good;
+        std::memcpy(&b[offset], &value, 4);
+        Image out;
+        return LoadImageMemory(b.data(), b.size(), out);
+    };
+    EXPECT_FALSE(patched(128, 999));       // format
+    EXPECT_FALSE(patched(132, 7));         // dimension
+    EXPECT_FALSE(patched(140, 0));         // array size 0
+    EXPECT_FALSE(patched(140, 4));         // more slices than data
+    EXPECT_FALSE(patched(140, 0xFFFFFFFF));
+}
+
+TEST(Conversion, HalfFloatsRoundTripAndRound) {
+    EXPECT_EQ(FloatToHalf(1.0f), 0x3C00);
+    EXPECT_EQ(FloatToHalf(-2.0f), 0xC000);
+    EXPECT_EQ(FloatToHalf(65504.0f), 0x7BFF);
+    EXPECT_EQ(FloatToHalf(1e6f), 0x7C00);
+    EXPECT_EQ(FloatToHalf(5.9604645e-8f), 0x0001);  // smallest subnormal
+    EXPECT_EQ(FloatToHalf(1.0f + 1.0f / 4096.0f), 0x3C00);  // below half an ulp
+    EXPECT_EQ(FloatToHalf(1.0f + 3.0f / 2048.0f), 0x3C02);  // tie to even
+    EXPECT_FLOAT_EQ(HalfToFloat(0x3555), 0.33325195f);
+    for (uint32_t h = 0; h < 0x10000; ++h) {
+        const bool nan = (h & 0x7C00) == 0x7C00 && (h & 0x3FF);
+        if (!nan)
+            ASSERT_EQ(FloatToHalf(HalfToFloat(uint16_t(h))), h) << h;
+        else
+            ASSERT_TRUE(std::isnan(HalfToFloat(uint16_t(h))));
+    }
+}
+
+TEST(Conversion, FloatAndOneChannelFormatsTo8Bits) {
+    Image img = MakeImage(kR32G32B32A32_FLOAT, 1, 1);
+    const float v[4] = {-1.0f, 0.5f, 2.0f, 1.0f};
+    std::memcpy(img.data.data(), v, 16);
+    std::vector<uint8_t> rgba;
+    ASSERT_TRUE(ConvertToRGBA8(img, 0, 0, 0, rgba));
+    EXPECT_EQ(rgba, (std::vector<uint8_t>{0, 128, 255, 255}));
+
+    Image grey = MakeImage(kR16_FLOAT, 2, 1);
+    const uint16_t g[2] = {FloatToHalf(0.25f), FloatToHalf(1.0f)};
+    std::memcpy(grey.data.data(), g, 4);
+    ASSERT_TRUE(ConvertToRGBA8(grey, 0, 0, 0, rgba));
+    EXPECT_EQ(rgba, (std::vector<uint8_t>{64, 64, 64, 255, 255, 255, 255, 255}));
+
+    Image two = MakeImage(kR8G8_UNORM, 1, 1);
+    two.data = {9, 99};
+    ASSERT_TRUE(ConvertToRGBA8(two, 0, 0, 0, rgba));
+    EXPECT_EQ(rgba, (std::vector<uint8_t>{9, 99, 0, 255}));
+
+    // A chosen slice of a volume.
+    Image vol = MakeImage(kR8_UNORM, 2, 1, 3);
+    vol.data = {1, 2, 3, 4, 5, 6};
+    ASSERT_TRUE(ConvertToRGBA8(vol, 0, 0, 2, rgba));
+    EXPECT_EQ(rgba, (std::vector<uint8_t>{5, 5, 5, 255, 6, 6, 6, 255}));
+    EXPECT_FALSE(ConvertToRGBA8(vol, 0, 0, 3, rgba));
+}
+
+TEST(Conversion, BlockCompressedDecodes) {
+    Image img = MakeImage(kBC1_UNORM, 4, 4);
+    // c0 red, c1 blue; texel i uses index i % 4.
+    const uint8_t block[8] = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0xE4, 0xE4, 0xE4};
+    std::memcpy(img.data.data(), block, 8);
+    std::vector<uint8_t> rgba;
+    ASSERT_TRUE(ConvertToRGBA8(img, 0, 0, 0, rgba));
+    EXPECT_EQ(std::vector<uint8_t>(rgba.begin(), rgba.begin() + 16),
+              (std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 255, 255, 170, 0, 85, 255, 85, 0, 170, 255}));
+
+    Image bc3 = MakeImage(kBC3_UNORM, 4, 4);
+    uint8_t b3[16] = {255, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    b3[2] = 0x08;  // texel 1 takes alpha index 1 (0)
+    std::memcpy(bc3.data.data(), b3, 16);
+    ASSERT_TRUE(ConvertToRGBA8(bc3, 0, 0, 0, rgba));
+    EXPECT_EQ(rgba[3], 255);
+    EXPECT_EQ(rgba[7], 0);
+    EXPECT_EQ(rgba[0], 255);
+    EXPECT_EQ(rgba[1], 255);
+}
+
+TEST(FileFormats, PngIsLossless) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 37, 21, 1, 1, 1, false, 15);
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(EncodePNG(img, bytes, &error)) << error;
+    EXPECT_EQ(DetectFileType(bytes.data(), bytes.size()), FileType::PNG);
+    Image back;
+    ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
+    ExpectSame(img, back);
+}
+
+TEST(FileFormats, BmpKeepsColour) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 5, 3, 1, 1, 1, false, 16);
+    for (size_t i = 3; i < img.data.size(); i += 4)
+        img.data[i] = 255;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeBMP(img, bytes));
+    Image back;
+    std::string error;
+    ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
+    ExpectSame(img, back);
+}
+
+TEST(FileFormats, JpgWithinTolerance) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 64, 48);
+    for (uint32_t y = 0; y < 48; ++y)
+        for (uint32_t x = 0; x < 64; ++x) {
+            uint8_t* p = &img.data[(y * 64 + x) * 4];
+            p[0] = uint8_t(x * 4);
+            p[1] = uint8_t(y * 5);
+            p[2] = uint8_t(128 + (x + y));
+            p[3] = 255;
+        }
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeJPG(img, bytes, 95));
+    EXPECT_EQ(DetectFileType(bytes.data(), bytes.size()), FileType::JPG);
+    Image back;
+    std::string error;
+    ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
+    ASSERT_EQ(back.width, 64u);
+    ASSERT_EQ(back.height, 48u);
+    double sum = 0;
+    int worst = 0;
+    for (size_t i = 0; i < img.data.size(); ++i) {
+        const int d = std::abs(int(img.data[i]) - int(back.data[i]));
+        sum += d;
+        worst = std::max(worst, d);
+    }
+    EXPECT_LT(sum / img.data.size(), 2.0);
+    EXPECT_LT(worst, 24);
+}
+
+TEST(FileFormats, FloatImageSavedAsPngIsConverted) {
+    Image img = MakeImage(kR32_FLOAT, 3, 1);
+    const float v[3] = {0.0f, 0.5f, 7.0f};
+    std::memcpy(img.data.data(), v, 12);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodePNG(img, bytes));
+    Image back;
+    ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back));
+    EXPECT_EQ(back.dxgiFormat, kR8G8B8A8_UNORM);
+    EXPECT_EQ(back.data, (std::vector<uint8_t>{0, 0, 0, 255, 128, 128, 128, 255, 255, 255, 255, 255}));
+}
+
+TEST(FileFormats, TruncatedOrForeignFilesFail) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 16, 16, 1, 1, 1, false, 17);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodePNG(img, png));
+    Image out;
+    std::string error;
+    EXPECT_FALSE(LoadImageMemory(png.data(), png.size() / 2, out, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(LoadImageMemory(png.data(), 8, out, &error));
+    const char text[] = "hello, this is not an image at all";
+    EXPECT_FALSE(LoadImageMemory(text, sizeof(text), out, &error));
+    EXPECT_FALSE(LoadImageMemory(nullptr, 0, out, &error));
+    EXPECT_FALSE(LoadImageFile("/nonexistent/dir/picture.png", out, &error));
+    EXPECT_NE(error.find("/nonexistent/dir/picture.png"), std::string::npos);
+    EXPECT_TRUE(out.data.empty());
+}
+
+TEST(MipChain, BoxFilteredFromLevelZero) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 4, 2);
+    for (uint32_t i = 0; i < 8; ++i)
+        for (int c = 0; c < 4; ++c)
+            img.data[i * 4 + c] = uint8_t(i * 10 + c);
+    const std::vector<uint8_t> level0 = img.data;
+    std::string error;
+    ASSERT_TRUE(GenerateMipChain(img, &error)) << error;
+    EXPECT_EQ(img.mipLevels, 3u);
+    EXPECT_TRUE(std::equal(level0.begin(), level0.end(), img.data.begin()));
+    const uint8_t* m1 = img.Subresource(1);
+    // texels 0, 1, 4, 5 average to 25 (+c); texels 2, 3, 6, 7 to 45.
+    EXPECT_EQ(m1[0], 25);
+    EXPECT_EQ(m1[3], 28);
+    EXPECT_EQ(m1[4], 45);
+    const uint8_t* m2 = img.Subresource(2);
+    EXPECT_EQ(m2[0], 35);
+
+    Image f = MakeImage(kR32G32B32A32_FLOAT, 2, 2, 1, 6, 1, true);
+    float vals[16];
+    for (int i = 0; i < 16; ++i)
+        vals[i] = float(i);
+    for (uint32_t s = 0; s < 6; ++s)
+        std::memcpy(f.Subresource(f.SubresourceIndex(0, s)), vals, sizeof(vals));
+    ASSERT_TRUE(GenerateMipChain(f, &error)) << error;
+    EXPECT_TRUE(f.cube);
+    float top[4];
+    std::memcpy(top, f.Subresource(f.SubresourceIndex(1, 5)), 16);
+    EXPECT_FLOAT_EQ(top[0], 6.0f);
+    EXPECT_FLOAT_EQ(top[3], 9.0f);
+
+    Image bc = MakeImage(kBC1_UNORM, 8, 8);
+    EXPECT_FALSE(GenerateMipChain(bc, &error));
+}
