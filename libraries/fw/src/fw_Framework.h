@@ -70,6 +70,9 @@ public:
     static fw_PostEffects* mPostEffects;
     static ID3D10EffectPool* mEffectPool;
     static uint32_t mFrameCounter;
+
+    // The final-layout marker ".final", relative to the working directory.
+    static std::string MakeFinalMarkerPath();
 };
 
 // The process-wide framework instance; null outside its lifetime.
