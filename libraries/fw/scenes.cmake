@@ -7,3 +7,10 @@ target_link_libraries(fw_math PUBLIC d3dx10_math platform_crt)
 zendra_add_gtest(fw_math_tests
     SOURCES tests/scenes_math_tests.cpp
     LIBS fw_math)
+
+add_library(fw_curves STATIC src/fw_Curve.cpp)
+target_include_directories(fw_curves PUBLIC src)
+
+zendra_add_gtest(fw_curve_tests
+    SOURCES tests/scenes_curve_tests.cpp
+    LIBS fw_curves)
