@@ -70,6 +70,8 @@ public:
     static fw_PostEffects* mPostEffects;
     static ID3D10EffectPool* mEffectPool;
     static uint32_t mFrameCounter;
+    static uint32_t mCurrentScene;     // index into mScenes
+    static float mSceneStartTime;      // demo seconds at which the current scene became current
 
     // The final-layout marker ".final", relative to the working directory.
     static std::string MakeFinalMarkerPath();

@@ -49,3 +49,5 @@ fw_Mouse* fw_Framework::mMouse = nullptr;
 fw_PostEffects* fw_Framework::mPostEffects = nullptr;
 ID3D10EffectPool* fw_Framework::mEffectPool = nullptr;
 uint32_t fw_Framework::mFrameCounter = 0;
+uint32_t fw_Framework::mCurrentScene = 0;
+float fw_Framework::mSceneStartTime = 0.0f;
