@@ -1,0 +1,198 @@
+#pragma once
+// The device-free part of the effect compiler: preprocessing, the effect declarations,
+// the GLSL of each stage and the compiled container.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace d3dx10fx {
+
+struct SourceLoc {
+    int file = 0;  // index into Preprocessed::files
+    int line = 1;  // 1-based
+};
+
+struct Preprocessed {
+    std::string text;                // one output line per entry of `lines`, comments removed
+    std::vector<std::string> files;  // file names, the main file first
+    std::vector<SourceLoc> lines;    // origin of each output line
+    SourceLoc Origin(int outputLine) const;  // 1-based output line
+};
+
+// Reads an included file; false when it cannot be found.
+using IncludeOpener = std::function<bool(bool system, const std::string& name, const std::string& parentText,
+                                         std::string& content)>;
+
+using Defines = std::vector<std::pair<std::string, std::string>>;
+
+// Expands includes, macros and conditionals. Errors are appended to `errors`, one a line,
+// "file(line): error: text".
+bool Preprocess(const std::string& fileName, const std::string& source, const Defines& defines,
+                const IncludeOpener& open, Preprocessed& out, std::string& errors);
+
+// ---- Effect declarations ----
+
+enum class BaseType : uint8_t { Float, Int, UInt, Bool };
+enum class VarKind : uint8_t { Scalar, Vector, Matrix, Texture };
+enum class TextureKind : uint8_t { None, Tex2D, Tex3D, TexCube, Tex2DArray };
+
+struct VarType {
+    VarKind kind = VarKind::Scalar;
+    BaseType base = BaseType::Float;
+    int rows = 1, cols = 1;  // vector: cols = components; matrix: rows x cols (square)
+    TextureKind texture = TextureKind::None;
+    std::string glsl;        // the GLSL type name
+    bool operator==(const VarType& o) const { return glsl == o.glsl; }
+};
+
+// Parses a GLSL type name the effect system knows as a variable type.
+bool ParseVarType(const std::string& glsl, VarType& type);
+
+struct Variable {
+    std::string name;
+    VarType type;
+    uint32_t elements = 0;     // 0: no array
+    std::vector<uint32_t> init;  // initial value, element stride ValueStride words (empty: zero)
+    std::string sampler;       // textures: the sampler state of their unit
+    SourceLoc loc;
+    uint32_t Count() const { return elements ? elements : 1; }
+};
+
+// 32-bit words one element of a variable takes in the value store.
+uint32_t ValueStride(const VarType& type);
+
+struct ConstantBuffer {
+    std::string name;
+    std::string body;  // the members, as written
+    SourceLoc loc;
+};
+
+// State descriptions with the device's numeric values.
+struct SamplerState {
+    uint32_t Filter = 0x15, AddressU = 3, AddressV = 3, AddressW = 3;
+    float MipLODBias = 0;
+    uint32_t MaxAnisotropy = 16, ComparisonFunc = 1;
+    float BorderColor[4] = {0, 0, 0, 0};
+    float MinLOD = -3.402823466e+38f, MaxLOD = 3.402823466e+38f;
+};
+struct BlendState {
+    uint32_t AlphaToCoverageEnable = 0;
+    uint32_t BlendEnable[8] = {};
+    uint32_t SrcBlend = 2, DestBlend = 1, BlendOp = 1, SrcBlendAlpha = 2, DestBlendAlpha = 1, BlendOpAlpha = 1;
+    uint32_t RenderTargetWriteMask[8] = {15, 15, 15, 15, 15, 15, 15, 15};
+};
+struct StencilOps {
+    uint32_t StencilFailOp = 1, StencilDepthFailOp = 1, StencilPassOp = 1, StencilFunc = 8;
+};
+struct DepthStencilState {
+    uint32_t DepthEnable = 1, DepthWriteMask = 1, DepthFunc = 2, StencilEnable = 0;
+    uint32_t StencilReadMask = 0xFF, StencilWriteMask = 0xFF;
+    StencilOps FrontFace, BackFace;
+};
+struct RasterizerState {
+    uint32_t FillMode = 3, CullMode = 3, FrontCounterClockwise = 0;
+    int32_t DepthBias = 0;
+    float DepthBiasClamp = 0, SlopeScaledDepthBias = 0;
+    uint32_t DepthClipEnable = 1, ScissorEnable = 0, MultisampleEnable = 0, AntialiasedLineEnable = 0;
+};
+
+struct Param {
+    bool out = false;
+    std::string interpolation;  // "flat", "noperspective", "smooth", "centroid" or empty
+    std::string type;
+    std::string name;
+    std::string semantic;  // upper case, without the index
+    uint32_t index = 0;
+};
+
+struct Function {
+    std::string name;
+    std::string returnType;
+    std::string returnSemantic;  // entries returning a value
+    uint32_t returnIndex = 0;
+    std::vector<Param> params;
+    bool hasSemantics = false;
+};
+
+struct Pass {
+    std::string name;
+    std::string vertexShader, pixelShader;
+    // Empty: the pass leaves that state alone; "NULL": the device's default state.
+    std::string blendState, depthStencilState, rasterizerState;
+    float blendFactor[4] = {0, 0, 0, 0};
+    uint32_t sampleMask = 0xFFFFFFFFu;
+    uint32_t stencilRef = 0;
+    SourceLoc loc;
+};
+
+struct Technique {
+    std::string name;
+    std::vector<Pass> passes;
+    SourceLoc loc;
+};
+
+// A piece of the shader code at top level, in source order.
+struct Item {
+    enum Kind { Text, Uniform, Func, CBuffer } kind = Text;
+    std::string text;   // Text and Func: the code as GLSL takes it
+    int index = -1;     // Uniform: variable, Func: function, CBuffer: constant buffer
+    SourceLoc loc;
+    std::vector<std::string> idents;  // Func: identifiers its body uses
+};
+
+struct EffectDesc {
+    std::vector<Variable> variables;
+    std::vector<ConstantBuffer> constantBuffers;
+    std::map<std::string, SamplerState> samplers;
+    std::map<std::string, BlendState> blendStates;
+    std::map<std::string, DepthStencilState> depthStates;
+    std::map<std::string, RasterizerState> rasterizerStates;
+    std::vector<Technique> techniques;
+    std::vector<Function> functions;
+    std::vector<Item> items;
+    std::vector<std::string> files;
+
+    const Variable* FindVariable(const std::string& name) const;
+    const Function* FindFunction(const std::string& name) const;
+};
+
+// Reads the effect declarations of preprocessed text and checks them (entries exist and carry
+// semantics, every state named exists, fragment inputs are written by the vertex entry).
+bool ParseEffect(const Preprocessed& source, EffectDesc& out, std::string& errors);
+
+// ---- GLSL ----
+
+struct VertexInput {
+    std::string semantic;
+    uint32_t index = 0;
+    int location = 0;
+    uint32_t componentType = 0;  // 0 float, 1 int, 2 uint
+    uint32_t componentCount = 4;
+};
+
+struct StageSource {
+    std::string vertex, fragment;
+    std::vector<VertexInput> inputs;
+};
+
+bool GeneratePass(const EffectDesc& desc, const Pass& pass, StageSource& out, std::string& errors);
+
+// Turns "S:L(C): message" lines of the GL compiler into "file(line,col): message".
+std::string MapCompilerLog(const std::string& log, const std::vector<std::string>& files);
+
+// ---- Compiled container ----
+
+// The container holds the preprocessed text with its line origins.
+std::vector<uint8_t> WriteContainer(const Preprocessed& source);
+bool ReadContainer(const void* data, size_t size, Preprocessed& out, std::string& error);
+bool IsContainer(const void* data, size_t size);
+
+// Compiles a source file without a device as far as the declarations go.
+bool CompileToPreprocessed(const std::string& fileName, const std::string& source, const Defines& defines,
+                           const IncludeOpener& open, Preprocessed& out, EffectDesc& desc, std::string& errors);
+
+}  // namespace d3dx10fx

@@ -1,0 +1,335 @@
+// The GLSL of one pass: the effect's shared code, the functions its entries reach, the stage
+// interface named after the semantics and a main() that calls the entry.
+
+#include <cctype>
+#include <cstring>
+#include <set>
+
+#include "fx_core.h"
+
+namespace d3dx10fx {
+
+namespace {
+
+std::string VaryingName(const std::string& sem, uint32_t index) {
+    return "zfx_v_" + sem + std::to_string(index);
+}
+
+bool IsIntegerType(const std::string& type) {
+    VarType t;
+    return ParseVarType(type, t) && (t.base == BaseType::Int || t.base == BaseType::UInt);
+}
+
+// Functions reachable from the entry (overloads of a name count together).
+std::set<std::string> Reachable(const EffectDesc& d, const std::string& entry) {
+    std::set<std::string> names;
+    for (const auto& f : d.functions)
+        names.insert(f.name);
+    std::set<std::string> seen{entry};
+    std::vector<std::string> todo{entry};
+    while (!todo.empty()) {
+        std::string n = todo.back();
+        todo.pop_back();
+        for (const auto& it : d.items) {
+            if (it.kind != Item::Func || d.functions[size_t(it.index)].name != n)
+                continue;
+            for (const auto& id : it.idents)
+                if (names.count(id) && seen.insert(id).second)
+                    todo.push_back(id);
+        }
+    }
+    return seen;
+}
+
+void Shared(const EffectDesc& d, const std::set<std::string>& reach, std::string& s) {
+    for (const auto& it : d.items) {
+        std::string text;
+        switch (it.kind) {
+        case Item::Text: text = it.text; break;
+        case Item::Func:
+            if (!reach.count(d.functions[size_t(it.index)].name))
+                continue;
+            text = it.text;
+            break;
+        case Item::Uniform: {
+            const Variable& v = d.variables[size_t(it.index)];
+            text = "uniform " + v.type.glsl + " " + v.name;
+            if (v.elements)
+                text += "[" + std::to_string(v.elements) + "]";
+            text += ";";
+            break;
+        }
+        case Item::CBuffer: {
+            const ConstantBuffer& c = d.constantBuffers[size_t(it.index)];
+            text = "layout(std140) uniform " + c.name + " {" + c.body + "};";
+            break;
+        }
+        }
+        s += "#line " + std::to_string(it.loc.line) + " " + std::to_string(it.loc.file) + "\n";
+        s += text;
+        s += "\n";
+    }
+}
+
+const char* kPrologue = "#version 330 core\n";
+
+}  // namespace
+
+bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::string& errors) {
+    out = StageSource{};
+    const Function* vs = d.FindFunction(pass.vertexShader);
+    const Function* ps = d.FindFunction(pass.pixelShader);
+    if (!vs || !ps) {
+        errors += "pass '" + pass.name + "' names a missing entry\n";
+        return false;
+    }
+    // Vertex stage.
+    std::string& v = out.vertex;
+    v = kPrologue;
+    v += "#define VERTEX_SHADER 1\n";
+    Shared(d, Reachable(d, vs->name), v);
+    v += "#line 1 0\n";
+    std::string args, pre;
+    int location = 0;
+    std::map<std::string, std::string> interp;  // varying -> qualifier, shared with the pixel stage
+    for (const auto& p : vs->params) {
+        if (!args.empty())
+            args += ", ";
+        if (p.out) {
+            if (p.semantic == "SV_POSITION") {
+                args += "gl_Position";
+                continue;
+            }
+            std::string name = VaryingName(p.semantic, p.index);
+            std::string q = p.interpolation;
+            if (q.empty() && IsIntegerType(p.type))
+                q = "flat";
+            interp[name] = q;
+            v += (q.empty() ? "" : q + " ") + "out " + p.type + " " + name + ";\n";
+            args += name;
+            continue;
+        }
+        if (p.semantic == "SV_VERTEXID") {
+            args += p.type + "(gl_VertexID)";
+            continue;
+        }
+        if (p.semantic == "SV_INSTANCEID") {
+            args += p.type + "(gl_InstanceID)";
+            continue;
+        }
+        std::string name = "zfx_in_" + p.semantic + std::to_string(p.index);
+        v += "in " + p.type + " " + name + ";\n";
+        args += name;
+        VarType t;
+        ParseVarType(p.type, t);
+        VertexInput in;
+        in.semantic = p.semantic;
+        in.index = p.index;
+        in.location = location++;
+        in.componentType = t.base == BaseType::Int ? 1 : t.base == BaseType::UInt ? 2 : 0;
+        in.componentCount = uint32_t(t.kind == VarKind::Vector ? t.cols : 1);
+        out.inputs.push_back(in);
+    }
+    if (vs->returnSemantic == "SV_POSITION")
+        pre = "gl_Position = ";
+    v += "void main() {\n    " + pre + vs->name + "(" + args + ");\n}\n";
+
+    // Pixel stage.
+    std::string& f = out.fragment;
+    f = kPrologue;
+    f += "#define FRAGMENT_SHADER 1\n";
+    Shared(d, Reachable(d, ps->name), f);
+    f += "#line 1 0\n";
+    args.clear();
+    pre.clear();
+    auto target = [&](uint32_t index, const std::string& type) {
+        std::string name = "zfx_target" + std::to_string(index);
+        f += "layout(location = " + std::to_string(index) + ") out " + type + " " + name + ";\n";
+        return name;
+    };
+    for (const auto& p : ps->params) {
+        if (!args.empty())
+            args += ", ";
+        if (p.out) {
+            if (p.semantic == "SV_DEPTH")
+                args += "gl_FragDepth";
+            else
+                args += target(p.index, p.type);
+            continue;
+        }
+        if (p.semantic == "SV_POSITION") {
+            args += p.type + "(gl_FragCoord)";
+            continue;
+        }
+        if (p.semantic == "SV_ISFRONTFACE") {
+            args += p.type + "(gl_FrontFacing)";
+            continue;
+        }
+        if (p.semantic == "SV_PRIMITIVEID") {
+            args += p.type + "(gl_PrimitiveID)";
+            continue;
+        }
+        std::string name = VaryingName(p.semantic, p.index);
+        std::string q = interp.count(name) ? interp[name] : p.interpolation;
+        f += (q.empty() ? "" : q + " ") + "in " + p.type + " " + name + ";\n";
+        args += name;
+    }
+    if (ps->returnType != "void") {
+        if (ps->returnSemantic == "SV_DEPTH")
+            pre = "gl_FragDepth = ";
+        else
+            pre = target(ps->returnIndex, ps->returnType) + " = ";
+    }
+    f += "void main() {\n    " + pre + ps->name + "(" + args + ");\n}\n";
+    return true;
+}
+
+std::string MapCompilerLog(const std::string& log, const std::vector<std::string>& files) {
+    // Lines look like "3:14(7): error: ..." (source string 3, line 14, column 7).
+    std::string out;
+    size_t pos = 0;
+    while (pos < log.size()) {
+        size_t nl = log.find('\n', pos);
+        if (nl == std::string::npos)
+            nl = log.size();
+        std::string line = log.substr(pos, nl - pos);
+        pos = nl + 1;
+        if (line.empty())
+            continue;
+        unsigned file = 0, ln = 0, col = 0;
+        int consumed = 0;
+        if (std::sscanf(line.c_str(), "%u:%u(%u): %n", &file, &ln, &col, &consumed) == 3 && consumed > 0 &&
+            file < files.size())
+            out += files[file] + "(" + std::to_string(ln) + "," + std::to_string(col) + "): " + line.substr(size_t(consumed));
+        else
+            out += line;
+        out += "\n";
+    }
+    return out;
+}
+
+// ---- Container ----
+// "ZFXO", version, file names, line origins, text, then an FNV-1a hash of all bytes before it.
+
+namespace {
+constexpr uint32_t kMagic = 0x4F58465Au;  // "ZFXO"
+constexpr uint32_t kVersion = 1;
+
+uint64_t Fnv(const uint8_t* p, size_t n) {
+    uint64_t h = 1469598103934665603ull;
+    for (size_t i = 0; i < n; ++i) {
+        h ^= p[i];
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+void Put32(std::vector<uint8_t>& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b.push_back(uint8_t(v >> (8 * i)));
+}
+void PutString(std::vector<uint8_t>& b, const std::string& s) {
+    Put32(b, uint32_t(s.size()));
+    b.insert(b.end(), s.begin(), s.end());
+}
+struct Reader {
+    const uint8_t* p;
+    size_t n, at = 0;
+    bool ok = true;
+    uint32_t U32() {
+        if (n - at < 4) {
+            ok = false;
+            return 0;
+        }
+        uint32_t v = uint32_t(p[at]) | uint32_t(p[at + 1]) << 8 | uint32_t(p[at + 2]) << 16 | uint32_t(p[at + 3]) << 24;
+        at += 4;
+        return v;
+    }
+    std::string Str() {
+        uint32_t len = U32();
+        if (!ok || n - at < len) {
+            ok = false;
+            return {};
+        }
+        std::string s(reinterpret_cast<const char*>(p + at), len);
+        at += len;
+        return s;
+    }
+};
+}  // namespace
+
+std::vector<uint8_t> WriteContainer(const Preprocessed& src) {
+    std::vector<uint8_t> b;
+    Put32(b, kMagic);
+    Put32(b, kVersion);
+    Put32(b, uint32_t(src.files.size()));
+    for (const auto& f : src.files)
+        PutString(b, f);
+    Put32(b, uint32_t(src.lines.size()));
+    for (const auto& l : src.lines) {
+        Put32(b, uint32_t(l.file));
+        Put32(b, uint32_t(l.line));
+    }
+    PutString(b, src.text);
+    uint64_t h = Fnv(b.data(), b.size());
+    Put32(b, uint32_t(h));
+    Put32(b, uint32_t(h >> 32));
+    return b;
+}
+
+bool IsContainer(const void* data, size_t size) {
+    if (size < 4)
+        return false;
+    uint32_t m;
+    std::memcpy(&m, data, 4);
+    return m == kMagic;
+}
+
+bool ReadContainer(const void* data, size_t size, Preprocessed& out, std::string& error) {
+    out = Preprocessed{};
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    if (!IsContainer(data, size) || size < 16) {
+        error = "not a compiled effect";
+        return false;
+    }
+    uint64_t stored = 0;
+    std::memcpy(&stored, p + size - 8, 8);
+    if (Fnv(p, size - 8) != stored) {
+        error = "compiled effect is damaged (checksum mismatch)";
+        return false;
+    }
+    Reader r{p, size - 8};
+    r.U32();
+    if (r.U32() != kVersion) {
+        error = "compiled effect has an unknown version";
+        return false;
+    }
+    uint32_t nf = r.U32();
+    for (uint32_t i = 0; i < nf && r.ok; ++i)
+        out.files.push_back(r.Str());
+    uint32_t nl = r.U32();
+    if (r.ok && (r.n - r.at) / 8 < nl)
+        r.ok = false;
+    for (uint32_t i = 0; i < nl && r.ok; ++i) {
+        SourceLoc l;
+        l.file = int(r.U32());
+        l.line = int(r.U32());
+        if (l.file < 0 || size_t(l.file) >= out.files.size())
+            r.ok = false;
+        out.lines.push_back(l);
+    }
+    out.text = r.Str();
+    if (!r.ok || r.at != r.n || out.files.empty()) {
+        error = "compiled effect is truncated or malformed";
+        return false;
+    }
+    size_t lines = 0;
+    for (char c : out.text)
+        lines += c == '\n';
+    if (lines != out.lines.size()) {
+        error = "compiled effect is malformed (line table)";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace d3dx10fx

@@ -1,0 +1,948 @@
+// Reads the effect declarations out of preprocessed effect text: variables, uniform blocks,
+// state blocks, techniques and the entry functions with their semantics.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "fx_core.h"
+
+namespace d3dx10fx {
+
+const Variable* EffectDesc::FindVariable(const std::string& name) const {
+    for (const auto& v : variables)
+        if (v.name == name)
+            return &v;
+    return nullptr;
+}
+
+const Function* EffectDesc::FindFunction(const std::string& name) const {
+    for (const auto& f : functions)
+        if (f.name == name)
+            return &f;
+    return nullptr;
+}
+
+uint32_t ValueStride(const VarType& type) {
+    switch (type.kind) {
+    case VarKind::Scalar: return 1;
+    case VarKind::Vector: return 4;
+    case VarKind::Matrix: return 16;
+    case VarKind::Texture: return 0;
+    }
+    return 0;
+}
+
+bool ParseVarType(const std::string& g, VarType& t) {
+    t = VarType{};
+    t.glsl = g;
+    struct Scalar { const char* name; BaseType base; };
+    static const Scalar scalars[] = {{"float", BaseType::Float}, {"int", BaseType::Int}, {"uint", BaseType::UInt},
+                                     {"bool", BaseType::Bool}};
+    for (const auto& s : scalars)
+        if (g == s.name) {
+            t.kind = VarKind::Scalar;
+            t.base = s.base;
+            return true;
+        }
+    struct Vec { const char* prefix; BaseType base; };
+    static const Vec vecs[] = {{"vec", BaseType::Float}, {"ivec", BaseType::Int}, {"uvec", BaseType::UInt},
+                               {"bvec", BaseType::Bool}};
+    for (const auto& v : vecs) {
+        size_t n = std::strlen(v.prefix);
+        if (g.size() == n + 1 && g.compare(0, n, v.prefix) == 0 && g[n] >= '2' && g[n] <= '4') {
+            t.kind = VarKind::Vector;
+            t.base = v.base;
+            t.cols = g[n] - '0';
+            return true;
+        }
+    }
+    if (g == "mat2" || g == "mat3" || g == "mat4" || g == "mat2x2" || g == "mat3x3" || g == "mat4x4") {
+        t.kind = VarKind::Matrix;
+        t.rows = t.cols = g[3] - '0';
+        return true;
+    }
+    struct Tex { const char* name; TextureKind kind; BaseType base; };
+    static const Tex texs[] = {
+        {"sampler2D", TextureKind::Tex2D, BaseType::Float},       {"sampler3D", TextureKind::Tex3D, BaseType::Float},
+        {"samplerCube", TextureKind::TexCube, BaseType::Float},   {"sampler2DArray", TextureKind::Tex2DArray, BaseType::Float},
+        {"sampler2DShadow", TextureKind::Tex2D, BaseType::Float}, {"isampler2D", TextureKind::Tex2D, BaseType::Int},
+        {"usampler2D", TextureKind::Tex2D, BaseType::UInt},       {"isampler3D", TextureKind::Tex3D, BaseType::Int},
+        {"usampler3D", TextureKind::Tex3D, BaseType::UInt},
+    };
+    for (const auto& x : texs)
+        if (g == x.name) {
+            t.kind = VarKind::Texture;
+            t.texture = x.kind;
+            t.base = x.base;
+            return true;
+        }
+    return false;
+}
+
+namespace {
+
+struct Token {
+    enum Kind { Ident, Number, Punct, End } kind = End;
+    std::string text;
+    size_t begin = 0, end = 0;  // offsets in the source text
+    int line = 1;               // output line
+};
+
+std::vector<Token> Lex(const std::string& s) {
+    std::vector<Token> out;
+    int line = 1;
+    size_t i = 0;
+    while (i < s.size()) {
+        char c = s[i];
+        if (c == '\n') {
+            ++line;
+            ++i;
+            continue;
+        }
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+            continue;
+        }
+        Token t;
+        t.begin = i;
+        t.line = line;
+        if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+            while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_'))
+                ++i;
+            t.kind = Token::Ident;
+        } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+                   (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+            while (i < s.size()) {
+                char d = s[i];
+                if (std::isalnum(static_cast<unsigned char>(d)) || d == '.' || d == '_')
+                    ++i;
+                else if ((d == '+' || d == '-') && (s[i - 1] == 'e' || s[i - 1] == 'E') &&
+                         !(s.compare(t.begin, 2, "0x") == 0 || s.compare(t.begin, 2, "0X") == 0))
+                    ++i;
+                else
+                    break;
+            }
+            t.kind = Token::Number;
+        } else {
+            ++i;
+            t.kind = Token::Punct;
+        }
+        t.end = i;
+        t.text = s.substr(t.begin, t.end - t.begin);
+        out.push_back(t);
+    }
+    Token end;
+    end.kind = Token::End;
+    end.begin = end.end = s.size();
+    end.line = line;
+    out.push_back(end);
+    return out;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+void SplitSemantic(const std::string& sem, std::string& name, uint32_t& index) {
+    std::string u = Upper(sem);
+    size_t n = u.size();
+    while (n > 0 && std::isdigit(static_cast<unsigned char>(u[n - 1])))
+        --n;
+    name = u.substr(0, n);
+    index = n < u.size() ? uint32_t(std::strtoul(u.c_str() + n, nullptr, 10)) : 0;
+}
+
+// State value tables: names with or without their D3D10_ prefix.
+struct Enumerant {
+    const char* name;
+    uint32_t value;
+};
+const Enumerant kBlend[] = {{"ZERO", 1}, {"ONE", 2}, {"SRC_COLOR", 3}, {"INV_SRC_COLOR", 4}, {"SRC_ALPHA", 5},
+                            {"INV_SRC_ALPHA", 6}, {"DEST_ALPHA", 7}, {"INV_DEST_ALPHA", 8}, {"DEST_COLOR", 9},
+                            {"INV_DEST_COLOR", 10}, {"SRC_ALPHA_SAT", 11}, {"BLEND_FACTOR", 14},
+                            {"INV_BLEND_FACTOR", 15}};
+const Enumerant kBlendOp[] = {{"ADD", 1}, {"SUBTRACT", 2}, {"REV_SUBTRACT", 3}, {"MIN", 4}, {"MAX", 5}};
+const Enumerant kCompare[] = {{"NEVER", 1}, {"LESS", 2}, {"EQUAL", 3}, {"LESS_EQUAL", 4}, {"GREATER", 5},
+                              {"NOT_EQUAL", 6}, {"GREATER_EQUAL", 7}, {"ALWAYS", 8}};
+const Enumerant kStencilOp[] = {{"KEEP", 1}, {"ZERO", 2}, {"REPLACE", 3}, {"INCR_SAT", 4}, {"DECR_SAT", 5},
+                                {"INVERT", 6}, {"INCR", 7}, {"DECR", 8}};
+const Enumerant kFill[] = {{"WIREFRAME", 2}, {"SOLID", 3}};
+const Enumerant kCull[] = {{"NONE", 1}, {"FRONT", 2}, {"BACK", 3}};
+const Enumerant kWriteMask[] = {{"ZERO", 0}, {"ALL", 1}};
+const Enumerant kAddress[] = {{"WRAP", 1}, {"MIRROR", 2}, {"CLAMP", 3}, {"BORDER", 4}, {"MIRROR_ONCE", 5}};
+const Enumerant kFilter[] = {{"MIN_MAG_MIP_POINT", 0},
+                             {"MIN_MAG_POINT_MIP_LINEAR", 0x1},
+                             {"MIN_POINT_MAG_LINEAR_MIP_POINT", 0x4},
+                             {"MIN_POINT_MAG_MIP_LINEAR", 0x5},
+                             {"MIN_LINEAR_MAG_MIP_POINT", 0x10},
+                             {"MIN_LINEAR_MAG_POINT_MIP_LINEAR", 0x11},
+                             {"MIN_MAG_LINEAR_MIP_POINT", 0x14},
+                             {"MIN_MAG_MIP_LINEAR", 0x15},
+                             {"ANISOTROPIC", 0x55},
+                             {"COMPARISON_MIN_MAG_MIP_POINT", 0x80},
+                             {"COMPARISON_MIN_MAG_LINEAR_MIP_POINT", 0x94},
+                             {"COMPARISON_MIN_MAG_MIP_LINEAR", 0x95},
+                             {"COMPARISON_ANISOTROPIC", 0xD5}};
+const Enumerant kBool[] = {{"FALSE", 0}, {"TRUE", 1}};
+
+struct Assignment {
+    std::string key;  // upper case
+    int index = -1;   // [n] after the key
+    std::vector<Token> value;
+    int line = 1;
+};
+
+class Parser {
+public:
+    Parser(const Preprocessed& src, EffectDesc& desc, std::string& errors)
+        : src_(src), desc_(desc), errors_(errors), toks_(Lex(src.text)) {}
+
+    bool Run() {
+        desc_.files = src_.files;
+        while (Peek().kind != Token::End && !fatal_)
+            TopLevel();
+        if (!failed_)
+            Check();
+        return !failed_;
+    }
+
+private:
+    const Preprocessed& src_;
+    EffectDesc& desc_;
+    std::string& errors_;
+    std::vector<Token> toks_;
+    size_t pos_ = 0;
+    bool failed_ = false;
+    bool fatal_ = false;
+
+    const Token& Peek(size_t ahead = 0) const {
+        size_t i = std::min(pos_ + ahead, toks_.size() - 1);
+        return toks_[i];
+    }
+    const Token& Next() {
+        const Token& t = toks_[std::min(pos_, toks_.size() - 1)];
+        if (pos_ < toks_.size() - 1)
+            ++pos_;
+        return t;
+    }
+    bool Is(const char* text, size_t ahead = 0) const { return Peek(ahead).text == text && Peek(ahead).kind != Token::End; }
+
+    void ErrorAt(int outLine, const std::string& msg) {
+        SourceLoc l = src_.Origin(outLine);
+        errors_ += src_.files[size_t(l.file)] + "(" + std::to_string(l.line) + "): error: " + msg + "\n";
+        failed_ = true;
+    }
+    void ErrorAt(const SourceLoc& l, const std::string& msg) {
+        errors_ += src_.files[size_t(l.file)] + "(" + std::to_string(l.line) + "): error: " + msg + "\n";
+        failed_ = true;
+    }
+    bool Expect(const char* text) {
+        if (Is(text)) {
+            Next();
+            return true;
+        }
+        ErrorAt(Peek().line, std::string("expected '") + text + "' before '" + Peek().text + "'");
+        fatal_ = true;
+        return false;
+    }
+    std::string ExpectIdent(const char* what) {
+        if (Peek().kind == Token::Ident)
+            return Next().text;
+        ErrorAt(Peek().line, std::string("expected ") + what + " before '" + Peek().text + "'");
+        fatal_ = true;
+        return {};
+    }
+
+    // Index of the token that closes the bracket at `open`.
+    size_t Matching(size_t open) {
+        const std::string o = toks_[open].text;
+        const std::string c = o == "(" ? ")" : o == "[" ? "]" : "}";
+        int depth = 0;
+        for (size_t i = open; i < toks_.size() - 1; ++i) {
+            if (toks_[i].kind != Token::Punct)
+                continue;
+            if (toks_[i].text == o)
+                ++depth;
+            else if (toks_[i].text == c && --depth == 0)
+                return i;
+        }
+        ErrorAt(toks_[open].line, "unbalanced '" + o + "'");
+        fatal_ = true;
+        return toks_.size() - 1;
+    }
+
+    std::string Text(size_t first, size_t last) const {  // tokens first..last inclusive
+        return src_.text.substr(toks_[first].begin, toks_[last].end - toks_[first].begin);
+    }
+
+    void AddText(size_t first, size_t last) {
+        Item it;
+        it.kind = Item::Text;
+        it.text = Text(first, last);
+        it.loc = src_.Origin(toks_[first].line);
+        desc_.items.push_back(it);
+    }
+
+    void TopLevel() {
+        const Token& t = Peek();
+        if (t.kind == Token::Punct && t.text == ";") {
+            Next();
+            return;
+        }
+        if (t.kind == Token::Ident) {
+            const std::string& w = t.text;
+            if (w == "sampler_state" || w == "blend_state" || w == "depth_stencil_state" || w == "rasterizer_state")
+                return StateBlockDecl();
+            if (w == "technique" || w == "technique10")
+                return TechniqueDecl();
+            if (w == "uniform" || w == "cbuffer")
+                return UniformDecl();
+        }
+        OtherDecl();
+    }
+
+    std::vector<Assignment> Assignments() {
+        std::vector<Assignment> out;
+        while (!Is("}") && Peek().kind != Token::End && !fatal_) {
+            Assignment a;
+            a.line = Peek().line;
+            a.key = Upper(ExpectIdent("a state name"));
+            if (Is("[")) {
+                Next();
+                if (Peek().kind != Token::Number) {
+                    ErrorAt(Peek().line, "expected an index");
+                    fatal_ = true;
+                    break;
+                }
+                a.index = int(std::strtol(Next().text.c_str(), nullptr, 0));
+                Expect("]");
+            }
+            if (!Expect("="))
+                break;
+            while (!Is(";") && !Is("}") && Peek().kind != Token::End)
+                a.value.push_back(Next());
+            Expect(";");
+            out.push_back(a);
+        }
+        return out;
+    }
+
+    bool Enum(const Assignment& a, const Enumerant* table, size_t n, const char* prefix, uint32_t& out) {
+        if (a.value.size() == 1 && a.value[0].kind == Token::Number) {
+            out = uint32_t(std::strtoul(a.value[0].text.c_str(), nullptr, 0));
+            return true;
+        }
+        std::string v = a.value.size() == 1 ? Upper(a.value[0].text) : std::string();
+        std::string p = std::string("D3D10_") + prefix;
+        if (v.compare(0, p.size(), p) == 0)
+            v = v.substr(p.size());
+        for (size_t i = 0; i < n; ++i)
+            if (v == table[i].name) {
+                out = table[i].value;
+                return true;
+            }
+        ErrorAt(a.line, "bad value for " + a.key);
+        return false;
+    }
+    template <size_t N>
+    bool Enum(const Assignment& a, const Enumerant (&table)[N], const char* prefix, uint32_t& out) {
+        return Enum(a, table, N, prefix, out);
+    }
+
+    bool Numbers(const std::vector<Token>& toks, std::vector<double>& out, int line) {
+        out.clear();
+        double sign = 1;
+        for (const Token& t : toks) {
+            if (t.kind == Token::Number) {
+                std::string s = t.text;
+                double v;
+                if (s.size() > 2 && (s[1] == 'x' || s[1] == 'X'))
+                    v = double(std::strtoull(s.c_str(), nullptr, 16));
+                else
+                    v = std::strtod(s.c_str(), nullptr);
+                out.push_back(sign * v);
+                sign = 1;
+            } else if (t.text == "-")
+                sign = -sign;
+            else if (t.text == "true" || t.text == "TRUE")
+                out.push_back(1);
+            else if (t.text == "false" || t.text == "FALSE")
+                out.push_back(0);
+            else if (t.kind == Token::Punct && (t.text == "(" || t.text == ")" || t.text == "," || t.text == "{" ||
+                                                t.text == "}" || t.text == "+" || t.text == "[" || t.text == "]"))
+                continue;
+            else if (t.kind == Token::Ident)
+                continue;  // constructor names
+            else {
+                ErrorAt(line, "expected a number, found '" + t.text + "'");
+                return false;
+            }
+        }
+        return true;
+    }
+    bool Number(const Assignment& a, double& v) {
+        std::vector<double> n;
+        if (!Numbers(a.value, n, a.line))
+            return false;
+        if (n.size() != 1) {
+            ErrorAt(a.line, "expected one number for " + a.key);
+            return false;
+        }
+        v = n[0];
+        return true;
+    }
+    bool Float4(const Assignment& a, float* out) {
+        std::vector<double> n;
+        if (!Numbers(a.value, n, a.line))
+            return false;
+        if (n.size() != 4) {
+            ErrorAt(a.line, "expected four numbers for " + a.key);
+            return false;
+        }
+        for (int i = 0; i < 4; ++i)
+            out[i] = float(n[size_t(i)]);
+        return true;
+    }
+    bool Bool(const Assignment& a, uint32_t& out) { return Enum(a, kBool, "", out); }
+
+    void StateBlockDecl() {
+        std::string kind = Next().text;
+        int line = Peek().line;
+        std::string name = ExpectIdent("a state name");
+        if (!Expect("{"))
+            return;
+        std::vector<Assignment> as = Assignments();
+        Expect("}");
+        if (Is(";"))
+            Next();
+        if (fatal_)
+            return;
+        bool dup = desc_.samplers.count(name) || desc_.blendStates.count(name) || desc_.depthStates.count(name) ||
+                   desc_.rasterizerStates.count(name);
+        if (dup)
+            ErrorAt(line, "redefinition of state '" + name + "'");
+        if (name == "NULL")
+            ErrorAt(line, "'NULL' is no state name");
+        if (kind == "sampler_state") {
+            SamplerState s;
+            for (const auto& a : as) {
+                double d;
+                if (a.key == "FILTER") Enum(a, kFilter, "FILTER_", s.Filter);
+                else if (a.key == "ADDRESSU") Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressU);
+                else if (a.key == "ADDRESSV") Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressV);
+                else if (a.key == "ADDRESSW") Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressW);
+                else if (a.key == "MIPLODBIAS") { if (Number(a, d)) s.MipLODBias = float(d); }
+                else if (a.key == "MAXANISOTROPY") { if (Number(a, d)) s.MaxAnisotropy = uint32_t(d); }
+                else if (a.key == "COMPARISONFUNC") Enum(a, kCompare, "COMPARISON_", s.ComparisonFunc);
+                else if (a.key == "BORDERCOLOR") Float4(a, s.BorderColor);
+                else if (a.key == "MINLOD") { if (Number(a, d)) s.MinLOD = float(d); }
+                else if (a.key == "MAXLOD") { if (Number(a, d)) s.MaxLOD = float(d); }
+                else ErrorAt(a.line, "unknown sampler state '" + a.key + "'");
+            }
+            desc_.samplers[name] = s;
+        } else if (kind == "blend_state") {
+            BlendState s;
+            for (const auto& a : as) {
+                uint32_t v = 0;
+                if (a.key == "BLENDENABLE" || a.key == "RENDERTARGETWRITEMASK") {
+                    if (a.index >= 8) {
+                        ErrorAt(a.line, "render target index out of range");
+                        continue;
+                    }
+                    if (a.key == "BLENDENABLE" ? !Bool(a, v) : !Enum(a, nullptr, 0, "", v))
+                        continue;
+                    uint32_t* arr = a.key == "BLENDENABLE" ? s.BlendEnable : s.RenderTargetWriteMask;
+                    if (a.index < 0)
+                        for (int i = 0; i < 8; ++i)
+                            arr[i] = v;
+                    else
+                        arr[a.index] = v;
+                } else if (a.key == "ALPHATOCOVERAGEENABLE") Bool(a, s.AlphaToCoverageEnable);
+                else if (a.key == "SRCBLEND") Enum(a, kBlend, "BLEND_", s.SrcBlend);
+                else if (a.key == "DESTBLEND") Enum(a, kBlend, "BLEND_", s.DestBlend);
+                else if (a.key == "BLENDOP") Enum(a, kBlendOp, "BLEND_OP_", s.BlendOp);
+                else if (a.key == "SRCBLENDALPHA") Enum(a, kBlend, "BLEND_", s.SrcBlendAlpha);
+                else if (a.key == "DESTBLENDALPHA") Enum(a, kBlend, "BLEND_", s.DestBlendAlpha);
+                else if (a.key == "BLENDOPALPHA") Enum(a, kBlendOp, "BLEND_OP_", s.BlendOpAlpha);
+                else ErrorAt(a.line, "unknown blend state '" + a.key + "'");
+            }
+            desc_.blendStates[name] = s;
+        } else if (kind == "depth_stencil_state") {
+            DepthStencilState s;
+            for (const auto& a : as) {
+                double d;
+                if (a.key == "DEPTHENABLE") Bool(a, s.DepthEnable);
+                else if (a.key == "DEPTHWRITEMASK") Enum(a, kWriteMask, "DEPTH_WRITE_MASK_", s.DepthWriteMask);
+                else if (a.key == "DEPTHFUNC") Enum(a, kCompare, "COMPARISON_", s.DepthFunc);
+                else if (a.key == "STENCILENABLE") Bool(a, s.StencilEnable);
+                else if (a.key == "STENCILREADMASK") { if (Number(a, d)) s.StencilReadMask = uint32_t(d); }
+                else if (a.key == "STENCILWRITEMASK") { if (Number(a, d)) s.StencilWriteMask = uint32_t(d); }
+                else if (a.key == "FRONTFACESTENCILFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilFailOp);
+                else if (a.key == "FRONTFACESTENCILDEPTHFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilDepthFailOp);
+                else if (a.key == "FRONTFACESTENCILPASS") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilPassOp);
+                else if (a.key == "FRONTFACESTENCILFUNC") Enum(a, kCompare, "COMPARISON_", s.FrontFace.StencilFunc);
+                else if (a.key == "BACKFACESTENCILFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilFailOp);
+                else if (a.key == "BACKFACESTENCILDEPTHFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilDepthFailOp);
+                else if (a.key == "BACKFACESTENCILPASS") Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilPassOp);
+                else if (a.key == "BACKFACESTENCILFUNC") Enum(a, kCompare, "COMPARISON_", s.BackFace.StencilFunc);
+                else ErrorAt(a.line, "unknown depth-stencil state '" + a.key + "'");
+            }
+            desc_.depthStates[name] = s;
+        } else {
+            RasterizerState s;
+            for (const auto& a : as) {
+                double d;
+                if (a.key == "FILLMODE") Enum(a, kFill, "FILL_", s.FillMode);
+                else if (a.key == "CULLMODE") Enum(a, kCull, "CULL_", s.CullMode);
+                else if (a.key == "FRONTCOUNTERCLOCKWISE") Bool(a, s.FrontCounterClockwise);
+                else if (a.key == "DEPTHBIAS") { if (Number(a, d)) s.DepthBias = int32_t(d); }
+                else if (a.key == "DEPTHBIASCLAMP") { if (Number(a, d)) s.DepthBiasClamp = float(d); }
+                else if (a.key == "SLOPESCALEDDEPTHBIAS") { if (Number(a, d)) s.SlopeScaledDepthBias = float(d); }
+                else if (a.key == "DEPTHCLIPENABLE") Bool(a, s.DepthClipEnable);
+                else if (a.key == "SCISSORENABLE") Bool(a, s.ScissorEnable);
+                else if (a.key == "MULTISAMPLEENABLE") Bool(a, s.MultisampleEnable);
+                else if (a.key == "ANTIALIASEDLINEENABLE") Bool(a, s.AntialiasedLineEnable);
+                else ErrorAt(a.line, "unknown rasterizer state '" + a.key + "'");
+            }
+            desc_.rasterizerStates[name] = s;
+        }
+    }
+
+    void TechniqueDecl() {
+        Next();
+        Technique t;
+        t.loc = src_.Origin(Peek().line);
+        t.name = ExpectIdent("a technique name");
+        if (!Expect("{"))
+            return;
+        while (Is("pass") && !fatal_) {
+            Next();
+            Pass p;
+            p.loc = src_.Origin(Peek().line);
+            p.name = ExpectIdent("a pass name");
+            if (!Expect("{"))
+                return;
+            for (const auto& a : Assignments()) {
+                std::string v = a.value.size() == 1 && a.value[0].kind == Token::Ident ? a.value[0].text : "";
+                auto need = [&](std::string& dst) {
+                    if (v.empty())
+                        ErrorAt(a.line, "expected a name for " + a.key);
+                    dst = v;
+                };
+                double d;
+                if (a.key == "VERTEXSHADER") need(p.vertexShader);
+                else if (a.key == "PIXELSHADER" || a.key == "FRAGMENTSHADER") need(p.pixelShader);
+                else if (a.key == "BLENDSTATE") need(p.blendState);
+                else if (a.key == "DEPTHSTENCILSTATE") need(p.depthStencilState);
+                else if (a.key == "RASTERIZERSTATE") need(p.rasterizerState);
+                else if (a.key == "BLENDFACTOR") Float4(a, p.blendFactor);
+                else if (a.key == "SAMPLEMASK") { if (Number(a, d)) p.sampleMask = uint32_t(d); }
+                else if (a.key == "STENCILREF") { if (Number(a, d)) p.stencilRef = uint32_t(d); }
+                else ErrorAt(a.line, "unknown pass setting '" + a.key + "'");
+            }
+            Expect("}");
+            if (Is(";"))
+                Next();
+            for (const auto& q : t.passes)
+                if (q.name == p.name)
+                    ErrorAt(p.loc, "pass '" + p.name + "' defined twice");
+            t.passes.push_back(p);
+        }
+        Expect("}");
+        if (Is(";"))
+            Next();
+        for (const auto& q : desc_.techniques)
+            if (q.name == t.name)
+                ErrorAt(t.loc, "redefinition of technique '" + t.name + "'");
+        desc_.techniques.push_back(t);
+    }
+
+    void UniformDecl() {
+        size_t first = pos_;
+        bool isCbuffer = Next().text == "cbuffer";
+        if (isCbuffer || (Peek().kind == Token::Ident && Is("{", 1))) {
+            ConstantBuffer cb;
+            cb.loc = src_.Origin(Peek().line);
+            cb.name = ExpectIdent("a block name");
+            if (!Is("{")) {
+                Expect("{");
+                return;
+            }
+            size_t open = pos_, close = Matching(open);
+            cb.body = close > open + 1 ? Text(open + 1, close - 1) : std::string();
+            pos_ = close + 1;
+            if (Is(";"))
+                Next();
+            for (const auto& c : desc_.constantBuffers)
+                if (c.name == cb.name)
+                    ErrorAt(cb.loc, "redefinition of block '" + cb.name + "'");
+            Item it;
+            it.kind = Item::CBuffer;
+            it.index = int(desc_.constantBuffers.size());
+            it.loc = cb.loc;
+            desc_.constantBuffers.push_back(cb);
+            desc_.items.push_back(it);
+            return;
+        }
+        (void)first;
+        Variable v;
+        v.loc = src_.Origin(Peek().line);
+        int line = Peek().line;
+        std::string type = ExpectIdent("a type");
+        if (fatal_)
+            return;
+        if (!ParseVarType(type, v.type)) {
+            ErrorAt(line, "'" + type + "' is no variable type of an effect");
+        }
+        v.name = ExpectIdent("a variable name");
+        if (Is("[")) {
+            Next();
+            if (Peek().kind != Token::Number) {
+                ErrorAt(Peek().line, "array size must be a number");
+                fatal_ = true;
+                return;
+            }
+            long n = std::strtol(Next().text.c_str(), nullptr, 0);
+            if (n <= 0 || n > 4096)
+                ErrorAt(line, "bad array size");
+            v.elements = uint32_t(std::max(1L, n));
+            Expect("]");
+        }
+        std::vector<Token> init;
+        if (Is("=")) {
+            Next();
+            while (!Is(";") && !Is(":") && Peek().kind != Token::End)
+                init.push_back(Next());
+        }
+        if (Is(":")) {
+            Next();
+            v.sampler = ExpectIdent("a sampler state name");
+            if (v.type.kind != VarKind::Texture)
+                ErrorAt(line, "only textures name a sampler state");
+        }
+        Expect(";");
+        if (fatal_)
+            return;
+        if (!init.empty())
+            Initialise(v, init, line);
+        if (const Variable* old = desc_.FindVariable(v.name))
+            ErrorAt(line, "redefinition of variable '" + v.name + "' (first at " + desc_.files[size_t(old->loc.file)] +
+                              "(" + std::to_string(old->loc.line) + "))");
+        Item it;
+        it.kind = Item::Uniform;
+        it.index = int(desc_.variables.size());
+        it.loc = v.loc;
+        desc_.variables.push_back(v);
+        desc_.items.push_back(it);
+    }
+
+    void Initialise(Variable& v, const std::vector<Token>& init, int line) {
+        if (v.type.kind == VarKind::Texture) {
+            ErrorAt(line, "textures take no initial value");
+            return;
+        }
+        std::vector<double> n;
+        if (!Numbers(init, n, line))
+            return;
+        uint32_t stride = ValueStride(v.type);
+        uint32_t comps = v.type.kind == VarKind::Scalar ? 1 : v.type.kind == VarKind::Vector ? uint32_t(v.type.cols)
+                                                                                           : uint32_t(v.type.rows * v.type.cols);
+        uint32_t count = v.Count();
+        v.init.assign(size_t(stride) * count, 0);
+        auto put = [&](uint32_t element, uint32_t comp, double value) {
+            uint32_t word = element * stride;
+            if (v.type.kind == VarKind::Matrix)
+                word += (comp / uint32_t(v.type.cols)) * 4 + comp % uint32_t(v.type.cols);
+            else
+                word += comp;
+            uint32_t bits;
+            if (v.type.base == BaseType::Float) {
+                float f = float(value);
+                std::memcpy(&bits, &f, 4);
+            } else {
+                int32_t i = int32_t(value);
+                std::memcpy(&bits, &i, 4);
+            }
+            v.init[word] = bits;
+        };
+        if (n.size() == 1 && count == 1 && comps > 1) {
+            // vecN(x) fills every component, matN(x) the diagonal.
+            for (uint32_t c = 0; c < comps; ++c)
+                if (v.type.kind == VarKind::Vector || c / uint32_t(v.type.cols) == c % uint32_t(v.type.cols))
+                    put(0, c, n[0]);
+            return;
+        }
+        if (n.size() != size_t(comps) * count) {
+            ErrorAt(line, "initial value of '" + v.name + "' needs " + std::to_string(comps * count) + " numbers, has " +
+                              std::to_string(n.size()));
+            return;
+        }
+        for (size_t k = 0; k < n.size(); ++k)
+            put(uint32_t(k / comps), uint32_t(k % comps), n[k]);
+    }
+
+    // A function definition, or any other declaration taken over as it is.
+    void OtherDecl() {
+        size_t first = pos_;
+        // Look for "... name ( ... ) [: SEM] {" before a ';' at depth 0.
+        for (size_t i = pos_; i < toks_.size() - 1; ++i) {
+            const Token& t = toks_[i];
+            if (t.kind == Token::Punct && (t.text == ";" || t.text == "=" || t.text == "{")) {
+                if (t.text == "{") {
+                    // struct or block: take it with the declarators up to ';'
+                    size_t close = Matching(i);
+                    size_t j = close + 1;
+                    while (j < toks_.size() - 1 && toks_[j].text != ";")
+                        ++j;
+                    if (j >= toks_.size() - 1) {
+                        ErrorAt(t.line, "expected ';' after block");
+                        fatal_ = true;
+                        return;
+                    }
+                    AddText(first, j);
+                    pos_ = j + 1;
+                    return;
+                }
+                break;
+            }
+            if (t.kind == Token::Punct && t.text == "(") {
+                if (i == first || toks_[i - 1].kind != Token::Ident)
+                    break;
+                size_t close = Matching(i);
+                if (fatal_)
+                    return;
+                size_t j = close + 1;
+                std::string retSem;
+                if (toks_[j].text == ":" && toks_[j + 1].kind == Token::Ident) {
+                    retSem = toks_[j + 1].text;
+                    j += 2;
+                }
+                if (toks_[j].text != "{")
+                    break;  // a prototype or a call in an initialiser
+                size_t bodyClose = Matching(j);
+                if (fatal_)
+                    return;
+                FunctionDecl(first, i, close, retSem, j, bodyClose);
+                pos_ = bodyClose + 1;
+                return;
+            }
+        }
+        // Plain declaration up to ';' (depth-aware).
+        int depth = 0;
+        size_t i = pos_;
+        for (; i < toks_.size() - 1; ++i) {
+            const std::string& x = toks_[i].text;
+            if (toks_[i].kind != Token::Punct)
+                continue;
+            if (x == "(" || x == "[" || x == "{")
+                ++depth;
+            else if (x == ")" || x == "]" || x == "}")
+                --depth;
+            else if (x == ";" && depth == 0)
+                break;
+        }
+        if (i >= toks_.size() - 1) {
+            ErrorAt(toks_[first].line, "expected ';' at the end of the file");
+            fatal_ = true;
+            return;
+        }
+        AddText(first, i);
+        pos_ = i + 1;
+    }
+
+    void FunctionDecl(size_t first, size_t open, size_t close, const std::string& retSem, size_t bodyOpen,
+                      size_t bodyClose) {
+        Function f;
+        f.name = toks_[open - 1].text;
+        f.returnType = open >= first + 2 ? toks_[open - 2].text : "void";
+        int line = toks_[open].line;
+        if (!retSem.empty()) {
+            SplitSemantic(retSem, f.returnSemantic, f.returnIndex);
+            f.hasSemantics = true;
+        }
+        // Parameters, split at commas; the GLSL text drops the ": SEMANTIC" parts.
+        std::string glslParams;
+        size_t start = open + 1;
+        std::vector<std::pair<size_t, size_t>> params;
+        int depth = 0;
+        for (size_t i = open + 1; i <= close; ++i) {
+            const std::string& x = toks_[i].text;
+            if (i == close || (x == "," && depth == 0)) {
+                if (i > start)
+                    params.push_back({start, i - 1});
+                start = i + 1;
+                continue;
+            }
+            if (x == "(" || x == "[")
+                ++depth;
+            else if (x == ")" || x == "]")
+                --depth;
+        }
+        bool anySem = !retSem.empty();
+        for (auto [a, b] : params)
+            for (size_t i = a; i <= b; ++i)
+                if (toks_[i].text == ":")
+                    anySem = true;
+        for (size_t k = 0; k < params.size(); ++k) {
+            auto [a, b] = params[k];
+            size_t textEnd = b;
+            Param p;
+            for (size_t i = a; i <= b; ++i)
+                if (toks_[i].text == ":") {
+                    textEnd = i - 1;
+                    if (i + 1 <= b && toks_[i + 1].kind == Token::Ident && i + 1 == b)
+                        SplitSemantic(toks_[i + 1].text, p.semantic, p.index);
+                    else
+                        ErrorAt(line, "bad semantic in parameter " + std::to_string(k + 1) + " of " + f.name);
+                    break;
+                }
+            if (k)
+                glslParams += ", ";
+            if (textEnd >= a)
+                glslParams += Text(a, textEnd);
+            if (!anySem)
+                continue;
+            // Entry parameter: [in|out] [interpolation] type name
+            std::vector<std::string> words;
+            for (size_t i = a; i <= textEnd; ++i)
+                words.push_back(toks_[i].text);
+            for (const auto& w : words) {
+                if (w == "out")
+                    p.out = true;
+                else if (w == "inout")
+                    ErrorAt(line, "entry parameters are in or out, not inout (" + f.name + ")");
+                else if (w == "flat" || w == "noperspective" || w == "smooth" || w == "centroid")
+                    p.interpolation = w;
+            }
+            if (words.size() < 2 || words.back() == "]") {
+                ErrorAt(line, "entry parameters are 'type name : SEMANTIC' (" + f.name + ")");
+                continue;
+            }
+            p.name = words[words.size() - 1];
+            p.type = words[words.size() - 2];
+            if (p.semantic.empty())
+                ErrorAt(line, "parameter '" + p.name + "' of entry " + f.name + " has no semantic");
+            f.params.push_back(p);
+        }
+        f.hasSemantics = anySem;
+        Item it;
+        it.kind = Item::Func;
+        it.index = int(desc_.functions.size());
+        it.loc = src_.Origin(toks_[first].line);
+        it.text = Text(first, open) + glslParams + ")\n" + Text(bodyOpen, bodyClose);
+        for (size_t i = bodyOpen; i <= bodyClose; ++i)
+            if (toks_[i].kind == Token::Ident)
+                it.idents.push_back(toks_[i].text);
+        std::sort(it.idents.begin(), it.idents.end());
+        it.idents.erase(std::unique(it.idents.begin(), it.idents.end()), it.idents.end());
+        // Overloads share their name; entries must be unique.
+        if (const Function* old = desc_.FindFunction(f.name))
+            if (old->hasSemantics || f.hasSemantics)
+                ErrorAt(line, "entry function '" + f.name + "' is overloaded");
+        desc_.functions.push_back(f);
+        desc_.items.push_back(it);
+    }
+
+    static bool IsSystem(const std::string& s) { return s.compare(0, 3, "SV_") == 0; }
+
+    void CheckEntry(const Pass& p, const std::string& name, bool vertex) {
+        const Function* f = desc_.FindFunction(name);
+        const char* stage = vertex ? "vertex" : "pixel";
+        if (!f) {
+            ErrorAt(p.loc, std::string(stage) + " shader '" + name + "' of pass '" + p.name + "' does not exist");
+            return;
+        }
+        if (!f->hasSemantics && !f->params.empty())
+            ErrorAt(p.loc, "entry '" + name + "' needs semantics on its parameters");
+        if (!f->returnSemantic.empty() == (f->returnType == "void"))
+            ErrorAt(p.loc, "entry '" + name + "' returns a value exactly when it has a return semantic");
+        bool position = f->returnSemantic == "SV_POSITION";
+        auto check = [&](bool out, const std::string& sem) {
+            if (!IsSystem(sem))
+                return;
+            bool ok = vertex ? (out ? sem == "SV_POSITION" : (sem == "SV_VERTEXID" || sem == "SV_INSTANCEID"))
+                             : (out ? (sem == "SV_TARGET" || sem == "SV_DEPTH")
+                                    : (sem == "SV_POSITION" || sem == "SV_ISFRONTFACE" || sem == "SV_PRIMITIVEID"));
+            if (!ok)
+                ErrorAt(p.loc, "semantic " + sem + (out ? " (out)" : " (in)") + " is not available in the " + stage +
+                                   " shader '" + name + "'");
+        };
+        if (!f->returnSemantic.empty())
+            check(true, f->returnSemantic);
+        for (const auto& prm : f->params) {
+            check(prm.out, prm.semantic);
+            if (prm.out && prm.semantic == "SV_POSITION")
+                position = true;
+            if (vertex && !prm.out && !IsSystem(prm.semantic)) {
+                VarType t;
+                if (!ParseVarType(prm.type, t) || t.kind == VarKind::Texture || t.kind == VarKind::Matrix ||
+                    t.base == BaseType::Bool)
+                    ErrorAt(p.loc, "vertex input '" + prm.name + "' must be a float, int or uint scalar or vector");
+            }
+        }
+        if (vertex && !position)
+            ErrorAt(p.loc, "vertex shader '" + name + "' writes no SV_Position");
+    }
+
+    void Check() {
+        for (const auto& v : desc_.variables)
+            if (!v.sampler.empty() && !desc_.samplers.count(v.sampler))
+                ErrorAt(v.loc, "sampler state '" + v.sampler + "' of '" + v.name + "' does not exist");
+        for (const auto& t : desc_.techniques)
+            for (const auto& p : t.passes) {
+                if (p.vertexShader.empty() || p.pixelShader.empty()) {
+                    ErrorAt(p.loc, "pass '" + p.name + "' of technique '" + t.name + "' needs a VertexShader and a PixelShader");
+                    continue;
+                }
+                CheckEntry(p, p.vertexShader, true);
+                CheckEntry(p, p.pixelShader, false);
+                auto state = [&](const std::string& n, bool exists, const char* what) {
+                    if (!n.empty() && n != "NULL" && !exists)
+                        ErrorAt(p.loc, std::string(what) + " '" + n + "' does not exist");
+                };
+                state(p.blendState, desc_.blendStates.count(p.blendState) != 0, "blend state");
+                state(p.depthStencilState, desc_.depthStates.count(p.depthStencilState) != 0, "depth-stencil state");
+                state(p.rasterizerState, desc_.rasterizerStates.count(p.rasterizerState) != 0, "rasterizer state");
+                const Function* vs = desc_.FindFunction(p.vertexShader);
+                const Function* ps = desc_.FindFunction(p.pixelShader);
+                if (!vs || !ps)
+                    continue;
+                for (const auto& in : ps->params) {
+                    if (in.out || IsSystem(in.semantic))
+                        continue;
+                    const Param* src = nullptr;
+                    for (const auto& o : vs->params)
+                        if (o.out && o.semantic == in.semantic && o.index == in.index)
+                            src = &o;
+                    if (!src)
+                        ErrorAt(p.loc, "pixel shader input " + in.semantic + std::to_string(in.index) +
+                                           " is not written by vertex shader '" + vs->name + "'");
+                    else if (src->type != in.type)
+                        ErrorAt(p.loc, "pixel shader input " + in.semantic + std::to_string(in.index) + " is " + in.type +
+                                           " but the vertex shader writes " + src->type);
+                }
+            }
+    }
+};
+
+}  // namespace
+
+bool ParseEffect(const Preprocessed& source, EffectDesc& out, std::string& errors) {
+    out = EffectDesc{};
+    Parser p(source, out, errors);
+    return p.Run();
+}
+
+bool CompileToPreprocessed(const std::string& fileName, const std::string& source, const Defines& defines,
+                           const IncludeOpener& open, Preprocessed& out, EffectDesc& desc, std::string& errors) {
+    if (!Preprocess(fileName, source, defines, open, out, errors))
+        return false;
+    return ParseEffect(out, desc, errors);
+}
+
+}  // namespace d3dx10fx

@@ -1,0 +1,267 @@
+// The device-free compiler: preprocessing, declarations and their checks, stage GLSL, the
+// compiled container.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "fx_core.h"
+
+using namespace d3dx10fx;
+
+namespace {
+
+struct Files {
+    std::map<std::string, std::string> files;
+    std::vector<std::string> opened;
+    IncludeOpener Opener() {
+        return [this](bool, const std::string& name, const std::string&, std::string& content) {
+            opened.push_back(name);
+            auto it = files.find(name);
+            if (it == files.end())
+                return false;
+            content = it->second;
+            return true;
+        };
+    }
+};
+
+bool Compile(const std::string& text, EffectDesc& desc, std::string& errors, Files* files = nullptr) {
+    Files none;
+    Preprocessed pre;
+    return CompileToPreprocessed("main.fx", text, {}, (files ? files : &none)->Opener(), pre, desc, errors);
+}
+
+const char* kQuad = R"(
+sampler_state LinearClamp { Filter = MIN_MAG_MIP_LINEAR; AddressU = CLAMP; AddressV = D3D10_TEXTURE_ADDRESS_WRAP; };
+blend_state Additive { BlendEnable[0] = TRUE; SrcBlend = ONE; DestBlend = ONE; };
+depth_stencil_state NoDepth { DepthEnable = FALSE; DepthWriteMask = ZERO; };
+rasterizer_state NoCull { CullMode = NONE; };
+uniform sampler2D texView1 : LinearClamp;
+uniform vec4 gTint = vec4(1.0, 0.5, 0.25, 1.0);
+uniform float gScale = 2;
+uniform mat4 World;
+uniform vec4 gArray[3];
+void QuadVS(in vec3 pos : POSITION, out vec2 uv : TEXCOORD0, out vec4 hpos : SV_Position) {
+    hpos = vec4(pos, 1.0);
+    uv = pos.xy * 0.5 + 0.5;
+}
+vec4 Shade(vec2 uv) { return texture(texView1, uv) * gTint * gScale; }
+void CopyPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = Shade(uv); }
+technique Copy {
+    pass P0 {
+        VertexShader = QuadVS;
+        PixelShader = CopyPS;
+        BlendState = Additive;
+        DepthStencilState = NoDepth;
+        RasterizerState = NoCull;
+        BlendFactor = vec4(0.5, 0.5, 0.5, 1);
+    }
+}
+)";
+
+}  // namespace
+
+TEST(EffectPreprocessor, IncludesComeThroughTheOpenerAndKeepTheirLines) {
+    Files f;
+    f.files["shared.fxi"] = "#pragma once\n#define SIZE 4\nuniform float shared_value;\n";
+    Preprocessed pre;
+    std::string errors;
+    ASSERT_TRUE(Preprocess("main.fx", "#include \"shared.fxi\"\n#include <shared.fxi>\nuniform vec4 a[SIZE];\n", {},
+                           f.Opener(), pre, errors))
+        << errors;
+    EXPECT_NE(pre.text.find("uniform vec4 a[4];"), std::string::npos);
+    // #pragma once: the second include adds nothing.
+    EXPECT_EQ(pre.text.find("shared_value"), pre.text.rfind("shared_value"));
+    ASSERT_EQ(pre.files.size(), 2u);
+    EXPECT_EQ(pre.files[1], "shared.fxi");
+    int line = 0;
+    for (size_t i = 0, n = 1; i < pre.text.size(); ++i) {
+        if (pre.text.compare(i, 12, "shared_value") == 0)
+            line = int(n);
+        if (pre.text[i] == '\n')
+            ++n;
+    }
+    SourceLoc origin = pre.Origin(line);
+    EXPECT_EQ(pre.files[size_t(origin.file)], "shared.fxi");
+    EXPECT_EQ(origin.line, 3);
+}
+
+TEST(EffectPreprocessor, MissingIncludeIsAnErrorAtItsLine) {
+    Files f;
+    Preprocessed pre;
+    std::string errors;
+    EXPECT_FALSE(Preprocess("main.fx", "\n\n#include \"absent.fxi\"\n", {}, f.Opener(), pre, errors));
+    EXPECT_NE(errors.find("main.fx(3): error: cannot open include file \"absent.fxi\""), std::string::npos) << errors;
+}
+
+TEST(EffectPreprocessor, ConditionalsMacrosAndDefines) {
+    Preprocessed pre;
+    std::string errors;
+    const char* src =
+        "#define TWICE(x) ((x) * 2)\n"
+        "#if defined(FAST) && TWICE(2) == 4\n"
+        "fast\n"
+        "#elif 1\n"
+        "slow\n"
+        "#endif\n"
+        "#ifndef FAST\nnotfast\n#else\nisfast\n#endif\n"
+        "v = TWICE(a + 1); /* gone */ // gone too\n";
+    ASSERT_TRUE(Preprocess("m.fx", src, {{"FAST", ""}}, nullptr, pre, errors)) << errors;
+    EXPECT_NE(pre.text.find("fast"), std::string::npos);
+    EXPECT_EQ(pre.text.find("slow"), std::string::npos);
+    EXPECT_NE(pre.text.find("isfast"), std::string::npos);
+    EXPECT_EQ(pre.text.find("notfast"), std::string::npos);
+    EXPECT_NE(pre.text.find("v = ((a + 1) * 2);"), std::string::npos) << pre.text;
+    EXPECT_EQ(pre.text.find("gone"), std::string::npos);
+    EXPECT_FALSE(Preprocess("m.fx", "#if 1\nx\n", {}, nullptr, pre, errors));
+    EXPECT_NE(errors.find("unterminated #if"), std::string::npos);
+}
+
+TEST(EffectPreprocessor, RecursiveIncludesStop) {
+    Files f;
+    f.files["self.fxi"] = "#include \"self.fxi\"\n";
+    Preprocessed pre;
+    std::string errors;
+    EXPECT_FALSE(Preprocess("m.fx", "#include \"self.fxi\"\n", {}, f.Opener(), pre, errors));
+    EXPECT_NE(errors.find("nested too deeply"), std::string::npos);
+}
+
+TEST(EffectDeclarations, VariablesStatesAndTechniques) {
+    EffectDesc d;
+    std::string errors;
+    ASSERT_TRUE(Compile(kQuad, d, errors)) << errors;
+    const Variable* tint = d.FindVariable("gTint");
+    ASSERT_NE(tint, nullptr);
+    EXPECT_EQ(tint->type.kind, VarKind::Vector);
+    ASSERT_EQ(tint->init.size(), 4u);
+    float f;
+    std::memcpy(&f, &tint->init[1], 4);
+    EXPECT_FLOAT_EQ(f, 0.5f);
+    const Variable* scale = d.FindVariable("gScale");
+    ASSERT_NE(scale, nullptr);
+    std::memcpy(&f, &scale->init[0], 4);
+    EXPECT_FLOAT_EQ(f, 2.0f);
+    EXPECT_EQ(d.FindVariable("gArray")->elements, 3u);
+    EXPECT_EQ(d.FindVariable("World")->type.kind, VarKind::Matrix);
+    EXPECT_EQ(d.FindVariable("texView1")->type.texture, TextureKind::Tex2D);
+    EXPECT_EQ(d.FindVariable("texView1")->sampler, "LinearClamp");
+    EXPECT_EQ(d.samplers["LinearClamp"].Filter, 0x15u);
+    EXPECT_EQ(d.samplers["LinearClamp"].AddressV, 1u);
+    EXPECT_EQ(d.blendStates["Additive"].BlendEnable[0], 1u);
+    EXPECT_EQ(d.blendStates["Additive"].BlendEnable[1], 0u);
+    EXPECT_EQ(d.blendStates["Additive"].DestBlend, 2u);
+    EXPECT_EQ(d.depthStates["NoDepth"].DepthEnable, 0u);
+    EXPECT_EQ(d.rasterizerStates["NoCull"].CullMode, 1u);
+    ASSERT_EQ(d.techniques.size(), 1u);
+    const Pass& p = d.techniques[0].passes.at(0);
+    EXPECT_EQ(p.vertexShader, "QuadVS");
+    EXPECT_EQ(p.blendState, "Additive");
+    EXPECT_FLOAT_EQ(p.blendFactor[0], 0.5f);
+    const Function* vs = d.FindFunction("QuadVS");
+    ASSERT_NE(vs, nullptr);
+    ASSERT_EQ(vs->params.size(), 3u);
+    EXPECT_EQ(vs->params[1].semantic, "TEXCOORD");
+    EXPECT_EQ(vs->params[2].semantic, "SV_POSITION");
+    EXPECT_TRUE(vs->params[2].out);
+}
+
+TEST(EffectDeclarations, ErrorsNameFileLineAndCause) {
+    struct Case {
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"uniform sampler2D t : Missing;\n", "sampler state 'Missing' of 't' does not exist"},
+        {"uniform float a;\nuniform float a;\n", "main.fx(2): error: redefinition of variable 'a'"},
+        {"uniform vec4 v = vec4(1, 2);\n", "needs 4 numbers, has 2"},
+        {"uniform double d;\n", "'double' is no variable type"},
+        {"blend_state B { SrcBlend = SIDEWAYS; };\n", "bad value for SRCBLEND"},
+        {"void VS(in vec3 p : POSITION, out vec4 h : SV_Position) { h = vec4(p, 1); }\n"
+         "void PS(in vec2 uv : TEXCOORD0, out vec4 c : SV_Target0) { c = vec4(uv, 0, 1); }\n"
+         "technique T { pass P { VertexShader = VS; PixelShader = PS; } }\n",
+         "pixel shader input TEXCOORD0 is not written by vertex shader 'VS'"},
+        {"void VS(in vec3 p : POSITION) { }\nvoid PS(out vec4 c : SV_Target0) { c = vec4(1); }\n"
+         "technique T { pass P { VertexShader = VS; PixelShader = PS; } }\n",
+         "writes no SV_Position"},
+        {"void VS(out vec4 h : SV_Position) { h = vec4(0); }\nvoid PS(out vec4 c : SV_Target0) { c = vec4(1); }\n"
+         "technique T { pass P { VertexShader = VS; PixelShader = PS; BlendState = Nope; } }\n",
+         "blend state 'Nope' does not exist"},
+        {"technique T { pass P { VertexShader = Gone; PixelShader = Gone; } }\n", "'Gone' of pass 'P' does not exist"},
+        {"void f() {\n", "unbalanced '{'"},
+    };
+    for (const auto& c : cases) {
+        EffectDesc d;
+        std::string errors;
+        EXPECT_FALSE(Compile(c.text, d, errors)) << c.text;
+        EXPECT_NE(errors.find(c.message), std::string::npos) << "expected: " << c.message << "\ngot: " << errors;
+    }
+}
+
+TEST(EffectGlsl, StagesCarryTheInterfaceAndOnlyReachableFunctions) {
+    const char* src = R"(
+uniform uint gBase;
+vec4 OnlyPixel() { return gl_FragCoord; }
+vec4 Corner(int id) { return vec4(float(id & 1), float(id >> 1), 0, 1); }
+void VS(in vec4 pos : POSITION, in uvec2 cell : BLENDINDICES, in int id : SV_VertexID,
+        in uint inst : SV_InstanceID, out vec4 h : SV_Position, out uvec2 c : TEXCOORD3) {
+    h = pos + Corner(id); c = cell + uvec2(inst + gBase);
+}
+void PS(in uvec2 c : TEXCOORD3, out vec4 a : SV_Target0, out vec4 b : SV_Target2) { a = vec4(c, 0, 1); b = OnlyPixel(); }
+technique T { pass P { VertexShader = VS; PixelShader = PS; } }
+)";
+    EffectDesc d;
+    std::string errors;
+    ASSERT_TRUE(Compile(src, d, errors)) << errors;
+    StageSource s;
+    ASSERT_TRUE(GeneratePass(d, d.techniques[0].passes[0], s, errors)) << errors;
+    ASSERT_EQ(s.inputs.size(), 2u);
+    EXPECT_EQ(s.inputs[0].semantic, "POSITION");
+    EXPECT_EQ(s.inputs[0].componentType, 0u);
+    EXPECT_EQ(s.inputs[0].componentCount, 4u);
+    EXPECT_EQ(s.inputs[1].semantic, "BLENDINDICES");
+    EXPECT_EQ(s.inputs[1].componentType, 2u);
+    EXPECT_EQ(s.inputs[1].componentCount, 2u);
+    EXPECT_NE(s.vertex.find("int(gl_VertexID)"), std::string::npos);
+    EXPECT_NE(s.vertex.find("uint(gl_InstanceID)"), std::string::npos);
+    EXPECT_NE(s.vertex.find("flat out uvec2 zfx_v_TEXCOORD3"), std::string::npos);
+    EXPECT_EQ(s.vertex.find("OnlyPixel"), std::string::npos);
+    EXPECT_NE(s.vertex.find("Corner"), std::string::npos);
+    EXPECT_EQ(s.fragment.find("Corner"), std::string::npos);
+    EXPECT_NE(s.fragment.find("flat in uvec2 zfx_v_TEXCOORD3"), std::string::npos);
+    EXPECT_NE(s.fragment.find("layout(location = 2) out vec4"), std::string::npos);
+}
+
+TEST(EffectGlsl, CompilerLogPointsAtTheSourceFile) {
+    std::string log = MapCompilerLog("1:7(12): error: `foo' undeclared\nplain line\n", {"main.fx", "inc.fxi"});
+    EXPECT_EQ(log, "inc.fxi(7,12): error: `foo' undeclared\nplain line\n");
+}
+
+TEST(EffectContainer, RoundTripsAndRefusesDamage) {
+    Files f;
+    f.files["inc.fxi"] = "uniform float fromInclude;\n";
+    Preprocessed pre;
+    EffectDesc d;
+    std::string errors;
+    ASSERT_TRUE(CompileToPreprocessed("m.fx", std::string("#include \"inc.fxi\"\n") + kQuad, {}, f.Opener(), pre, d,
+                                      errors))
+        << errors;
+    std::vector<uint8_t> bytes = WriteContainer(pre);
+    EXPECT_TRUE(IsContainer(bytes.data(), bytes.size()));
+    Preprocessed back;
+    std::string err;
+    ASSERT_TRUE(ReadContainer(bytes.data(), bytes.size(), back, err)) << err;
+    EXPECT_EQ(back.text, pre.text);
+    EXPECT_EQ(back.files, pre.files);
+    ASSERT_EQ(back.lines.size(), pre.lines.size());
+    EffectDesc d2;
+    ASSERT_TRUE(ParseEffect(back, d2, errors)) << errors;
+    EXPECT_NE(d2.FindVariable("fromInclude"), nullptr);
+
+    std::vector<uint8_t> flipped = bytes;
+    flipped[flipped.size() / 2] ^= 0x20;
+    EXPECT_FALSE(ReadContainer(flipped.data(), flipped.size(), back, err));
+    for (size_t n : {size_t(0), size_t(3), size_t(12), bytes.size() - 1})
+        EXPECT_FALSE(ReadContainer(bytes.data(), n, back, err)) << n;
+    EXPECT_FALSE(IsContainer("uniform", 7));
+}
