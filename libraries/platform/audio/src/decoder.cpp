@@ -1,0 +1,123 @@
+#include "audio_internal.h"
+
+#include <mpg123.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <sys/types.h>
+
+namespace platform::audio {
+namespace {
+
+struct MemoryReader {
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+};
+
+ssize_t ReadMemory(void* handle, void* buffer, size_t bytes) {
+    auto* r = static_cast<MemoryReader*>(handle);
+    size_t n = r->size - r->pos;
+    if (n > bytes) {
+        n = bytes;
+    }
+    std::memcpy(buffer, r->data + r->pos, n);
+    r->pos += n;
+    return static_cast<ssize_t>(n);
+}
+
+off_t SeekMemory(void* handle, off_t offset, int whence) {
+    auto* r = static_cast<MemoryReader*>(handle);
+    off_t base = 0;
+    if (whence == SEEK_CUR) {
+        base = static_cast<off_t>(r->pos);
+    } else if (whence == SEEK_END) {
+        base = static_cast<off_t>(r->size);
+    } else if (whence != SEEK_SET) {
+        return -1;
+    }
+    const off_t target = base + offset;
+    if (target < 0 || static_cast<size_t>(target) > r->size) {
+        return -1;
+    }
+    r->pos = static_cast<size_t>(target);
+    return target;
+}
+
+struct HandleCloser {
+    void operator()(mpg123_handle* h) const {
+        mpg123_close(h);
+        mpg123_delete(h);
+    }
+};
+
+} // namespace
+
+bool DecodeMpeg(const uint8_t* data, size_t size, Pcm& out) {
+    out = Pcm{};
+    if (data == nullptr || size == 0) {
+        return false;
+    }
+    static std::once_flag once;
+    std::call_once(once, [] { mpg123_init(); });
+
+    int err = MPG123_OK;
+    std::unique_ptr<mpg123_handle, HandleCloser> mh(mpg123_new(nullptr, &err));
+    if (!mh) {
+        return false;
+    }
+    mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // Signed 16-bit output at the stream's own rate and channel count.
+    mpg123_format_none(mh.get());
+    const long* rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i) {
+        mpg123_format(mh.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    }
+
+    MemoryReader reader{data, size, 0};
+    if (mpg123_replace_reader_handle(mh.get(), ReadMemory, SeekMemory, nullptr) != MPG123_OK ||
+        mpg123_open_handle(mh.get(), &reader) != MPG123_OK) {
+        return false;
+    }
+
+    std::vector<unsigned char> chunk(1 << 16);
+    bool inFormat = false;  // the output is in the stream's first format
+    for (;;) {
+        size_t done = 0;
+        const int r = mpg123_read(mh.get(), chunk.data(), chunk.size(), &done);
+        // Samples returned with a change of format are still in the format before it.
+        if (done > 0 && inFormat) {
+            const size_t count = done / sizeof(int16_t);
+            const size_t old = out.samples.size();
+            out.samples.resize(old + count);
+            std::memcpy(out.samples.data() + old, chunk.data(), count * sizeof(int16_t));
+        }
+        if (r == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int channels = 0;
+            int encoding = 0;
+            mpg123_getformat(mh.get(), &rate, &channels, &encoding);
+            if (out.rate == 0) {
+                out.rate = static_cast<int>(rate);
+                out.channels = channels;
+            }
+            // Frames in another format are damage that passed for headers: skipped.
+            inFormat = out.rate == rate && out.channels == channels;
+        }
+        if (r != MPG123_OK && r != MPG123_NEW_FORMAT) {
+            break; // end of data, or a fault: keep what decoded
+        }
+    }
+    // Whole frames only.
+    if (out.channels > 0) {
+        out.samples.resize(out.Frames() * static_cast<size_t>(out.channels));
+        out.samples.shrink_to_fit();
+    }
+    return out.rate > 0 && out.Frames() > 0;
+}
+
+} // namespace platform::audio
