@@ -14,3 +14,27 @@ target_include_directories(fw_curves PUBLIC src)
 zendra_add_gtest(fw_curve_tests
     SOURCES tests/scenes_curve_tests.cpp
     LIBS fw_curves)
+
+# Transforms, cameras, the debug and sync cameras and scene descriptions read the clocks,
+# the mouse record and the log of the framework's services.
+if(NOT TARGET fw_services)
+    message(STATUS "fw_scenes: the framework's services are not configured; skipped")
+    return()
+endif()
+
+add_library(fw_scenes STATIC
+    src/fw_SceneServices.cpp
+    src/fw_Transform.cpp
+    src/fw_Camera.cpp
+    src/fw_DebugCamera.cpp
+    src/fw_Scene.cpp
+    src/fw_SyncCamera.cpp
+)
+target_include_directories(fw_scenes PUBLIC src)
+target_link_libraries(fw_scenes PUBLIC fw_curves fw_math fw_state fw_services sync d3dx10_math platform_crt
+    Boost::headers)
+
+zendra_add_gtest(fw_scene_tests
+    SOURCES tests/scenes_transform_tests.cpp tests/scenes_debug_camera_tests.cpp
+            tests/scenes_loader_tests.cpp tests/scenes_sync_camera_tests.cpp
+    LIBS fw_scenes Boost::filesystem)

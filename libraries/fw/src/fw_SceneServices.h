@@ -1,0 +1,44 @@
+#pragma once
+// What the scene side reads from the rest of the framework: the demo clock, the sync
+// timer and device, the mouse record, the modifier keys and the log. One place, so the
+// scene code stays independent of how those services are kept.
+
+#include <string>
+
+namespace sync {
+class Track;
+}
+
+struct fw_SceneMouse {
+    bool leftHeld = false;
+    bool middleHeld = false;
+    bool rightHeld = false;
+    int dx = 0;
+    int dy = 0;
+};
+
+namespace fw_SceneServices {
+
+// Demo-clock seconds; 0 without a demo clock.
+double DemoSeconds();
+// Whether the demo clock exists and is not paused.
+bool DemoClockRunning();
+// Scene-local time: (float) demo seconds minus the current scene's start time.
+float SceneTime();
+// The sync timer's current row; 0 without a sync timer.
+float SyncRow();
+// The sync device's track of that name, or null without a device.
+sync::Track* GetTrack(const std::string& name);
+// The track's value at the current row, or the default when it has no keys.
+float TrackValue(const std::string& name, float defaultValue);
+// Held flags and movement of the mouse record, as of the last per-frame update.
+fw_SceneMouse Mouse();
+bool ControlHeld();
+bool ShiftHeld();
+// The output height: the display height when fullscreen, else the window height.
+int OutputHeight();
+// Render width over render height.
+float RenderAspect();
+void Warning(const std::string& text);
+
+} // namespace fw_SceneServices
