@@ -72,6 +72,7 @@ struct Channel {
     float volume = 1.0f;
     // Position reported while nothing mixed since the last start or seek is heard yet.
     double heardFrom = 0.0;
+    double restartedAt = 0.0;  // when that start or seek happened
     // The last mixed buffers, newest at chunks[(chunkHead + chunkCount - 1) % size].
     std::array<HeardChunk, 16> chunks{};
     size_t chunkHead = 0;
@@ -93,8 +94,20 @@ struct Channel {
     void Restart(double from) {
         pos = from;
         heardFrom = from;
+        restartedAt = Now();
         chunkHead = 0;
         chunkCount = 0;
+    }
+
+    // When a buffer mixed at 'now' starts to be heard: after the latency, never before the
+    // channel was started, and not before the previous buffer has been heard to its end.
+    double HeardStart(double now, double latency) const {
+        double start = std::max(now, restartedAt) + latency;
+        if (chunkCount > 0) {
+            const HeardChunk& last = chunks[(chunkHead + chunkCount - 1) % chunks.size()];
+            start = std::max(start, last.heardStart + (last.end - last.start) / last.framesPerSecond);
+        }
+        return start;
     }
 
     // The source frame being heard at 'now'.
@@ -166,7 +179,7 @@ void Mix(Engine& e, float* out, int frames, double now) {
         const size_t length = c.pcm.Frames();
         const float gain = c.volume * global / 32768.0f;
         const double step = static_cast<double>(c.pcm.rate) / e.freq;
-        HeardChunk chunk{now + e.latency, c.pos, c.pos, static_cast<double>(c.pcm.rate)};
+        HeardChunk chunk{c.HeardStart(now, e.latency), c.pos, c.pos, static_cast<double>(c.pcm.rate)};
         if (c.pcm.rate == static_cast<int>(e.freq)) {
             const size_t p = static_cast<size_t>(c.pos);
             const size_t n = p < length ? std::min(static_cast<size_t>(frames), length - p) : 0;
@@ -209,15 +222,18 @@ void SDLCALL DeviceCallback(void* userdata, Uint8* stream, int len) {
     Mix(e, reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float)), now);
 }
 
-// The "no sound" device: mixes in real time into a buffer nobody hears.
+// The "no sound" device: mixes in real time into a buffer nobody hears. Each buffer is
+// "heard" from its scheduled time, also when a stalled thread catches up on several.
 void SilentLoop(Engine& e) {
     using namespace std::chrono;
-    const auto period = duration_cast<steady_clock::duration>(duration<double>(double(e.bufferFrames) / e.freq));
-    auto next = steady_clock::now();
+    const duration<double> period(double(e.bufferFrames) / e.freq);
+    const double start = Now();
     std::unique_lock lock(e.mutex);
-    while (!e.stopSilent) {
-        Mix(e, e.silentBuffer.data(), e.bufferFrames, Now());
-        next += period;
+    for (uint64_t n = 0; !e.stopSilent; ++n) {
+        const double due = start + period.count() * static_cast<double>(n);
+        Mix(e, e.silentBuffer.data(), e.bufferFrames, due);
+        const auto next = steady_clock::time_point(duration_cast<steady_clock::duration>(
+            duration<double>(start + period.count() * static_cast<double>(n + 1))));
         e.wake.wait_until(lock, next, [&] { return e.stopSilent; });
     }
 }
