@@ -151,10 +151,19 @@ struct Engine {
     std::vector<float> silentBuffer;
 };
 
-// Never destroyed: the device thread may still run while the process exits.
+// Made when the library is loaded and destroyed when it is unloaded, after the device
+// is closed (see ShutDownOnUnload): never while a device thread may run.
+Engine* engine = nullptr;
+
 Engine& E() {
-    static Engine* engine = new Engine;
+    if (engine == nullptr) {
+        engine = new Engine;
+    }
     return *engine;
+}
+
+__attribute__((constructor)) void MakeEngine() {
+    E();
 }
 
 Channel* Find(Engine& e, DWORD handle) {
@@ -660,15 +669,17 @@ DWORD WINAPI BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     return Ok(static_cast<DWORD>(n * frameBytes));
 }
 
-// Unloading the module stops the device first: its thread runs code of this module.
+// Unloading the library (or leaving the process) stops the device first: its thread runs
+// code of this library.
 __attribute__((destructor)) static void ShutDownOnUnload() {
-    Engine& e = E();
     bool running = false;
     {
-        std::lock_guard lock(e.mutex);
-        running = e.initialized;
+        std::lock_guard lock(E().mutex);
+        running = E().initialized;
     }
     if (running) {
         BASS_Free();
     }
+    delete engine;
+    engine = nullptr;
 }

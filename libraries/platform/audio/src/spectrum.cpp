@@ -19,6 +19,7 @@ struct Analyser {
             windowSum += window[n];
         }
     }
+    ~Analyser() { kiss_fftr_free(cfg); }
 };
 
 } // namespace
