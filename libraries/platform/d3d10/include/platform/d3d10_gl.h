@@ -99,6 +99,11 @@ unsigned int D3D10GL_TextureName(ID3D10ShaderResourceView* view, unsigned int* g
 // Staging resources have no GL object and give 0.
 unsigned int D3D10GL_ResourceName(ID3D10Resource* resource, unsigned int* glTarget);
 
+// Code beside the device that changes GL state other than the current program and uniforms
+// (binding textures, buffers or framebuffers of its own) calls this afterwards: the device then
+// sets all of its state again at the next draw.
+void D3D10GL_InvalidateState(ID3D10Device* device);
+
 // The GL upload/download formats of a DXGI format value: sized internal format, pixel
 // format and pixel type (type 0 for the block-compressed formats, whose internal format is
 // the compressed one). False for formats the device does not support.

@@ -1,0 +1,187 @@
+#pragma once
+// Shared helpers of the device tests: a software device, GLSL programs with their input
+// signatures, and read-back of textures through staging copies.
+
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/d3d10.h"
+#include "platform/d3d10_gl.h"
+
+namespace d3d10test {
+
+inline HMODULE SoftwareModule() {
+    static int marker;
+    return reinterpret_cast<HMODULE>(&marker);
+}
+
+template <class T> void SafeRelease(T*& p) {
+    if (p) p->Release();
+    p = nullptr;
+}
+
+inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const std::string& fs) {
+    D3D10GL_MakeCurrent(device);
+    auto shader = [](GLenum type, const std::string& src) {
+        GLuint s = glCreateShader(type);
+        const char* p = src.c_str();
+        glShaderSource(s, 1, &p, nullptr);
+        glCompileShader(s);
+        GLint ok = 0;
+        glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+        if (!ok) {
+            char log[2048];
+            glGetShaderInfoLog(s, sizeof(log), nullptr, log);
+            ADD_FAILURE() << log;
+        }
+        return s;
+    };
+    GLuint program = glCreateProgram();
+    GLuint v = shader(GL_VERTEX_SHADER, vs), f = shader(GL_FRAGMENT_SHADER, fs);
+    glAttachShader(program, v);
+    glAttachShader(program, f);
+    glLinkProgram(program);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[2048];
+        glGetProgramInfoLog(program, sizeof(log), nullptr, log);
+        ADD_FAILURE() << log;
+    }
+    glDeleteShader(v);
+    glDeleteShader(f);
+    return program;
+}
+
+inline D3D10GL_SignatureElement Element(const char* name, UINT index, INT location, UINT type, UINT count) {
+    D3D10GL_SignatureElement e{};
+    std::strncpy(e.semanticName, name, sizeof(e.semanticName) - 1);
+    e.semanticIndex = index;
+    e.location = location;
+    e.componentType = type;
+    e.componentCount = count;
+    return e;
+}
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(S_OK, D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, SoftwareModule(), 0, D3D10_SDK_VERSION,
+                                          &device));
+        ASSERT_NE(device, nullptr);
+    }
+    void TearDown() override {
+        if (device) {
+            device->ClearState();
+            for (GLuint p : programs) {
+                D3D10GL_MakeCurrent(device);
+                glDeleteProgram(p);
+            }
+            EXPECT_EQ(0u, device->Release());
+        }
+    }
+
+    GLuint Program(const std::string& vs, const std::string& fs) {
+        GLuint p = CompileProgram(device, vs, fs);
+        programs.push_back(p);
+        return p;
+    }
+
+    ID3D10Texture2D* Texture(UINT w, UINT h, DXGI_FORMAT format, UINT bind, const void* data = nullptr,
+                             UINT pitch = 0) {
+        D3D10_TEXTURE2D_DESC d{};
+        d.Width = w;
+        d.Height = h;
+        d.MipLevels = 1;
+        d.ArraySize = 1;
+        d.Format = format;
+        d.SampleDesc = {1, 0};
+        d.Usage = D3D10_USAGE_DEFAULT;
+        d.BindFlags = bind;
+        D3D10_SUBRESOURCE_DATA init{data, pitch, 0};
+        ID3D10Texture2D* t = nullptr;
+        EXPECT_EQ(S_OK, device->CreateTexture2D(&d, data ? &init : nullptr, &t));
+        return t;
+    }
+
+    ID3D10RenderTargetView* Rtv(ID3D10Resource* r) {
+        ID3D10RenderTargetView* v = nullptr;
+        EXPECT_EQ(S_OK, device->CreateRenderTargetView(r, nullptr, &v));
+        return v;
+    }
+    ID3D10ShaderResourceView* Srv(ID3D10Resource* r) {
+        ID3D10ShaderResourceView* v = nullptr;
+        EXPECT_EQ(S_OK, device->CreateShaderResourceView(r, nullptr, &v));
+        return v;
+    }
+
+    ID3D10Buffer* Buffer(UINT bind, const void* data, UINT size) {
+        D3D10_BUFFER_DESC d{size, D3D10_USAGE_DEFAULT, bind, 0, 0};
+        D3D10_SUBRESOURCE_DATA init{data, 0, 0};
+        ID3D10Buffer* b = nullptr;
+        EXPECT_EQ(S_OK, device->CreateBuffer(&d, &init, &b));
+        return b;
+    }
+
+    // The bytes of subresource 0 of a 2D texture, row by row (tight), through a staging copy.
+    std::vector<BYTE> ReadBack(ID3D10Texture2D* texture, UINT bytesPerTexel) {
+        D3D10_TEXTURE2D_DESC d;
+        texture->GetDesc(&d);
+        d.MipLevels = 1;
+        d.ArraySize = 1;
+        d.Usage = D3D10_USAGE_STAGING;
+        d.BindFlags = 0;
+        d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
+        d.MiscFlags = 0;
+        ID3D10Texture2D* staging = nullptr;
+        EXPECT_EQ(S_OK, device->CreateTexture2D(&d, nullptr, &staging));
+        if (!staging) return {};
+        device->CopySubresourceRegion(staging, 0, 0, 0, 0, texture, 0, nullptr);
+        D3D10_MAPPED_TEXTURE2D mapped{};
+        EXPECT_EQ(S_OK, staging->Map(0, D3D10_MAP_READ, 0, &mapped));
+        std::vector<BYTE> out(size_t(d.Width) * d.Height * bytesPerTexel);
+        for (UINT y = 0; y < d.Height && mapped.pData; ++y)
+            std::memcpy(out.data() + size_t(y) * d.Width * bytesPerTexel,
+                        static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch, size_t(d.Width) * bytesPerTexel);
+        staging->Unmap(0);
+        staging->Release();
+        return out;
+    }
+
+    std::vector<uint32_t> ReadRGBA8(ID3D10Texture2D* texture) {
+        std::vector<BYTE> bytes = ReadBack(texture, 4);
+        std::vector<uint32_t> out(bytes.size() / 4);
+        std::memcpy(out.data(), bytes.data(), bytes.size());
+        return out;
+    }
+
+    void SetViewport(UINT w, UINT h, INT x = 0, INT y = 0) {
+        D3D10_VIEWPORT vp{x, y, w, h, 0.0f, 1.0f};
+        device->RSSetViewports(1, &vp);
+    }
+
+    ID3D10Device* device = nullptr;
+    std::vector<GLuint> programs;
+};
+
+// Little-endian RGBA8 as one value: R in the low byte.
+constexpr uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return r | (g << 8) | (b << 16) | (a << 24); }
+
+// A screen-filling quad (triangle list of 6 vertices, two floats each) and the program
+// pieces that draw it.
+inline const float kQuad[12] = {-1, 1, 1, 1, 1, -1, -1, 1, 1, -1, -1, -1};
+inline const char* kQuadVS = R"(#version 330 core
+layout(location = 0) in vec2 position;
+out vec2 uv;
+void main() {
+    // uv (0,0) is the top-left corner, as in Direct3D.
+    uv = vec2(position.x * 0.5 + 0.5, 0.5 - position.y * 0.5);
+    gl_Position = vec4(position, 0.0, 1.0);
+}
+)";
+
+}  // namespace d3d10test
