@@ -1,0 +1,68 @@
+# The framework's services: log and alerts, assertions and the call-stack report,
+# clocks, the sync timer, the music player with its library loader, the mouse state.
+if(NOT TARGET platform_win32 OR NOT TARGET platform_audio)
+    message(STATUS "fw_services: the Windows and audio stand-ins are not configured; skipped")
+    return()
+endif()
+
+add_library(fw_services STATIC
+    src/fw_Lock.cpp
+    src/fw_Log.cpp
+    src/fw_Assert.cpp
+    src/fw_Timer.cpp
+    src/fw_SyncTimer.cpp
+    src/fw_LibraryLoader.cpp
+    src/fw_Music.cpp
+    src/fw_Mouse.cpp
+)
+target_include_directories(fw_services PUBLIC src)
+target_link_libraries(fw_services
+    PUBLIC fw_state sync platform_win32 platform_audio Boost::filesystem Boost::system)
+# The call-stack report walks the stack through the debug-help stand-in.
+if(TARGET platform_dbghelp)
+    target_sources(fw_services PRIVATE src/fw_CallStack.cpp)
+    target_link_libraries(fw_services PUBLIC platform_dbghelp)
+else()
+    message(STATUS "fw_services: no debug-help stand-in; the assertion report is left out")
+endif()
+
+if(ZENDRA_TESTS)
+    zendra_add_gtest(services_clock_tests
+        SOURCES tests/services_clock_tests.cpp tests/services_sync_timer_tests.cpp
+        LIBS fw_services)
+    zendra_add_gtest(services_mouse_tests
+        SOURCES tests/services_mouse_tests.cpp
+        LIBS fw_services)
+    zendra_add_gtest(services_log_tests
+        SOURCES tests/services_log_tests.cpp tests/services_countdown_tests.cpp
+        LIBS fw_services)
+    if(TARGET platform_dbghelp)
+    zendra_add_gtest(services_assert_tests
+        SOURCES tests/services_assert_tests.cpp
+        LIBS fw_services)
+    endif()
+
+    # A stand-in for the audio module that records every call, for the call-sequence
+    # tests (copied as bass.so beside a copy of the test program).
+    add_library(services_fake_bass MODULE tests/services_fake_bass.cpp)
+    set_target_properties(services_fake_bass PROPERTIES PREFIX "" OUTPUT_NAME fake_bass)
+    target_compile_definitions(services_fake_bass PRIVATE PLATFORM_AUDIO_EXPORTS)
+    target_link_libraries(services_fake_bass PRIVATE platform_audio)
+
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(SERVICES_LAME REQUIRED IMPORTED_TARGET lame)
+    zendra_add_gtest(services_music_tests
+        SOURCES tests/services_music_tests.cpp tests/services_child.cpp
+        LIBS fw_services)
+    add_dependencies(services_music_tests services_fake_bass)
+    target_compile_definitions(services_music_tests PRIVATE
+        FAKE_BASS_PATH="$<TARGET_FILE:services_fake_bass>")
+    # The real audio module plays a generated MP3 through SDL's disk driver.
+    zendra_add_gtest(services_playback_tests
+        SOURCES tests/services_playback_tests.cpp
+        LIBS fw_services PkgConfig::SERVICES_LAME
+        LABELS audio)
+    if(TARGET bass)
+        add_dependencies(services_playback_tests bass)
+    endif()
+endif()
