@@ -38,3 +38,19 @@ zendra_add_gtest(fw_scene_tests
     SOURCES tests/scenes_transform_tests.cpp tests/scenes_debug_camera_tests.cpp
             tests/scenes_loader_tests.cpp tests/scenes_sync_camera_tests.cpp
     LIBS fw_scenes Boost::filesystem)
+
+# Meshes: .obj/.mtl reading, and the device mesh of the extension library.
+if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
+    add_library(fw_meshes STATIC src/fw_Mesh.cpp)
+    target_include_directories(fw_meshes PUBLIC src)
+    target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_effects)
+
+    zendra_add_gtest(fw_mesh_tests
+        SOURCES tests/scenes_mesh_tests.cpp
+        LIBS fw_meshes Boost::filesystem)
+    zendra_add_benchmark(fw_mesh_bench
+        SOURCES tests/scenes_mesh_bench.cpp
+        LIBS fw_meshes Boost::filesystem)
+else()
+    message(STATUS "fw_meshes: the extension library's meshes or effects are not configured; skipped")
+endif()

@@ -1,0 +1,107 @@
+#pragma once
+// Triangle meshes from a subset of the .obj / .mtl text formats, turned into an
+// extension-library mesh on the device with one attribute range per material.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fw_Math.h"
+#include "platform/d3dx10effect.h"
+#include "platform/d3dx10mesh.h"
+
+class fw_Effect;
+
+// 32 bytes: "POSITION", "NORMAL", "TEXCOORD" in slot 0.
+struct fw_MeshVertex {
+    float position[3];
+    float normal[3];
+    float texcoord[2];
+};
+static_assert(sizeof(fw_MeshVertex) == 32);
+
+class fw_Material {
+public:
+    fw_Material() = default;
+    // Colours, exponent, alpha, illumination and technique to their defaults.
+    void SetDefaults();
+
+    std::string mName;
+    float mAmbient[4] = {0, 0, 0, 0};
+    float mDiffuse[4] = {0, 0, 0, 0};
+    float mSpecular[4] = {0, 0, 0, 0};
+    int32_t mSpecularExponent = 0;
+    float mAlpha = 0.0f;
+    bool mIllumSpecular = false;
+    std::vector<std::string> mTextureNames;
+    std::vector<ID3D10ShaderResourceView*> mTextureViews; // not owned: the texture table's
+    ID3D10EffectTechnique* mTechnique = nullptr;          // not owned
+};
+
+// What the mesh asks of the framework's effects and texture table. Until the owner of
+// those installs them, no technique and no texture view is found.
+struct fw_MeshServices {
+    ID3D10EffectTechnique* (*getTechnique)(fw_Effect* effect, const std::string& name) = nullptr;
+    ID3D10ShaderResourceView* (*findOrLoadTexture)(const std::string& name) = nullptr;
+};
+fw_MeshServices& GetMeshServices();
+
+class fw_Mesh {
+public:
+    // Reads directory + "/" + fileName and its first material library.
+    fw_Mesh(const std::string& directory, const std::string& fileName, fw_Effect* effect);
+    // One "Default" material; every triangle belongs to it.
+    fw_Mesh(const uint32_t* indices, uint32_t indexCount, const fw_MeshVertex* vertices, uint32_t vertexCount,
+            fw_Effect* effect);
+    ~fw_Mesh();
+    fw_Mesh(const fw_Mesh&) = delete;
+    fw_Mesh& operator=(const fw_Mesh&) = delete;
+
+    void Load(const std::string& directory, const std::string& fileName);
+    // Parses the .obj into the build arrays and materials. False when the text is
+    // malformed (what was read before the fault is kept).
+    bool LoadObj(const std::string& path);
+    bool LoadObjText(const std::string& text);
+    void LoadMtl(const std::string& path);
+    void LoadMtlText(const std::string& text);
+    uint32_t AddUniqueVertex(uint32_t positionIndex, const fw_MeshVertex& vertex);
+    void ClearVertexHash();
+    // Builds the device mesh; an empty one (no vertex or no triangle) creates nothing.
+    void CreateD3DXMesh(uint32_t indexCount, uint32_t vertexCount, const uint32_t* indices,
+                        const fw_MeshVertex* vertices);
+    void CreateLayoutSlot9(ID3D10EffectTechnique* technique);
+    void DrawRange(ID3D10EffectTechnique* technique, int first, int last, bool withMaterials);
+    void Draw(ID3D10EffectTechnique* technique, bool withMaterials);
+    void DrawSubsets(int last);
+    void DrawAllSubsets();
+    void ReadPositions(std::vector<fw_Vector3>& out);
+    void ReadNormals(std::vector<fw_Vector3>& out);
+    void ReadVertices(std::vector<fw_MeshVertex>& out);
+    void ReadIndices(std::vector<uint32_t>& out);
+    uint32_t GetVertexCount();
+    void ReleaseAll();
+
+    static const D3D10_INPUT_ELEMENT_DESC kVertexElements[3];
+
+    std::string mName;
+    fw_Effect* mEffect;
+    ID3D10InputLayout* mInputLayout = nullptr;
+    std::map<int, ID3D10InputLayout*> mLayouts;
+    ID3DX10Mesh* mMesh = nullptr;
+    std::vector<std::vector<uint32_t>> mVertexBuckets; // by position index: vertex indices
+    std::vector<fw_MeshVertex> mVertices;
+    std::vector<uint32_t> mIndices;
+    std::vector<uint32_t> mAttributes;
+    std::vector<fw_Material*> mMaterials; // owned
+    uint32_t mAttributeCount = 0;
+    D3DX10_ATTRIBUTE_RANGE* mAttributeTable = nullptr; // owned
+    std::vector<std::string> mMaterialLibraries;
+
+private:
+    void InitLayouts();
+    fw_Material* FindMaterial(const std::string& name) const;
+    void ApplyMaterial(const fw_Material& material);
+    void ReadVertexBuffer(const std::function<void(const fw_MeshVertex&)>& sink);
+};
