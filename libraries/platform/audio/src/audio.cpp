@@ -74,7 +74,7 @@ struct Channel {
     double heardFrom = 0.0;
     double restartedAt = 0.0;  // when that start or seek happened
     // The last mixed buffers, newest at chunks[(chunkHead + chunkCount - 1) % size].
-    std::array<HeardChunk, 16> chunks{};
+    std::array<HeardChunk, 64> chunks{};
     size_t chunkHead = 0;
     size_t chunkCount = 0;
 

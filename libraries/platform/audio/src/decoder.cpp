@@ -104,6 +104,10 @@ bool DecodeMpeg(const uint8_t* data, size_t size, Pcm& out) {
             if (out.rate == 0) {
                 out.rate = static_cast<int>(rate);
                 out.channels = channels;
+                const off_t expected = mpg123_length(mh.get());  // from the info frame, or estimated
+                if (expected > 0 && expected < (off_t(1) << 31)) {
+                    out.samples.reserve(static_cast<size_t>(expected + 4608) * static_cast<size_t>(channels));
+                }
             }
             // Frames in another format are damage that passed for headers: skipped.
             inFormat = out.rate == rate && out.channels == channels;

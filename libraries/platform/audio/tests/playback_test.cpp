@@ -287,6 +287,30 @@ TEST(DiskDevice, StreamEndsAtItsLength) {
     std::remove(out.c_str());
 }
 
+TEST(NoSoundDevice, SpectraOfTheDecodeStreamLeaveThePlayStreamAlone) {
+    Device device(nullptr);
+    ASSERT_TRUE(device.ok);
+    const std::vector<uint8_t> mp3 = EncodeMp3(Mix(Sine(20 * 44100.0 / 256.0, 0.3, 3.0), Clicks(0.25, 3.0)), 128);
+    const HSTREAM play = BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN);
+    const HSTREAM decode = BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN | BASS_STREAM_DECODE);
+    ASSERT_NE(play, 0u);
+    ASSERT_NE(decode, 0u);
+    ASSERT_TRUE(BASS_ChannelSetPosition(play, BASS_ChannelSeconds2Bytes(play, 1.0), BASS_POS_BYTE));
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(BASS_ChannelPlay(play, FALSE));
+    std::vector<float> first(256), again(256);
+    for (int i = 0; i < 20; ++i) {
+        const QWORD at = BASS_ChannelSeconds2Bytes(decode, 0.1 * i);
+        ASSERT_TRUE(BASS_ChannelSetPosition(decode, at, BASS_POS_BYTE));
+        ASSERT_EQ(BASS_ChannelGetData(decode, first.data(), BASS_DATA_FFT256), 1024u);
+        std::this_thread::sleep_for(5ms);
+        ASSERT_TRUE(BASS_ChannelSetPosition(decode, at, BASS_POS_BYTE));
+        ASSERT_EQ(BASS_ChannelGetData(decode, again.data(), BASS_DATA_FFT256), 1024u);
+        EXPECT_EQ(first, again) << "at " << 0.1 * i << " s";
+    }
+    ExpectHeard(device, play, 1.0, t0, "while the decode stream seeks");
+}
+
 TEST(Fallback, NoDeviceFallsBackToNoSound) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_FALSE(BASS_Init(-1, 44100, BASS_DEVICE_LATENCY, nullptr, nullptr));
