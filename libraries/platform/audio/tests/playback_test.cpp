@@ -88,10 +88,10 @@ void ExpectHeard(const Device& device, HSTREAM h, double base, std::chrono::stea
 }
 
 // Play, pause, resume, seek and restart, each position compared with the wall clock.
-void CheckPositionsFollowTheClock(const Device& device) {
+void CheckPositionsFollowTheClock(const Device& device, int rate = kRate) {
     ASSERT_GT(device.buffer, 0.0);
     const double slack = device.buffer + 0.015;
-    const std::vector<uint8_t> mp3 = EncodeMp3(Sine(440.0, 0.3, 4.0), 128);
+    const std::vector<uint8_t> mp3 = EncodeMp3(Sine(440.0, 0.3, 4.0, 2, rate), 128);
     const HSTREAM h = BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN);
     ASSERT_NE(h, 0u);
     EXPECT_EQ(Seconds(h), 0.0);
@@ -177,6 +177,33 @@ TEST(DiskDevice, PositionsFollowTheClock) {
         CheckPositionsFollowTheClock(device);
     }
     std::remove(out.c_str());
+}
+
+TEST(DiskDevice, ResampledStreamKeepsItsOwnRate) {
+    const std::string out = TempPath("audio-disk-rate") + ".raw";
+    {
+        Device device("disk", out);
+        ASSERT_TRUE(device.ok) << BASS_ErrorGetCode();
+        CheckPositionsFollowTheClock(device, 48000);
+        // A 1 kHz tone at 48 kHz comes out of the 44.1 kHz device at 1 kHz.
+        const std::vector<uint8_t> mp3 = EncodeMp3(Sine(1000.0, 0.5, 1.0, 2, 48000));
+        const HSTREAM h = BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN);
+        ASSERT_NE(h, 0u);
+        EXPECT_EQ(BASS_ChannelSeconds2Bytes(h, 1.0), 192000u);
+        ASSERT_TRUE(BASS_ChannelPlay(h, TRUE));
+        std::this_thread::sleep_for(500ms);
+    }
+    const std::vector<float> output = ReadFloats(out);
+    std::remove(out.c_str());
+    // The last 0.3 s of output hold the tone.
+    ASSERT_GT(output.size(), 2u * 44100u);
+    const size_t frames = 13230;
+    const size_t from = output.size() / 2 - frames - 2048;
+    int crossings = 0;
+    for (size_t f = from + 1; f < from + frames; ++f) {
+        crossings += (output[(f - 1) * 2] < 0.0f) != (output[f * 2] < 0.0f);
+    }
+    EXPECT_NEAR(crossings, 600, 6);
 }
 
 TEST(DummyDevice, PositionsFollowTheClock) {
