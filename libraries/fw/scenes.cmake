@@ -48,6 +48,11 @@ if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
     zendra_add_gtest(fw_mesh_tests
         SOURCES tests/scenes_mesh_tests.cpp
         LIBS fw_meshes Boost::filesystem)
+    if(TARGET platform_d3d10_core)
+        zendra_add_gtest(fw_mesh_gpu_tests
+            SOURCES tests/scenes_mesh_gpu_tests.cpp
+            LIBS fw_meshes platform_d3d10_core Boost::filesystem)
+    endif()
     zendra_add_benchmark(fw_mesh_bench
         SOURCES tests/scenes_mesh_bench.cpp
         LIBS fw_meshes Boost::filesystem)

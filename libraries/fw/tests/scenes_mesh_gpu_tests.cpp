@@ -1,0 +1,195 @@
+// Meshes drawn on the software device, subset by subset, with the materials' techniques.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include <boost/filesystem.hpp>
+
+#include "fw_Framework.h"
+#include "fw_Mesh.h"
+#include "platform/d3d10.h"
+#include "platform/d3dx10effect.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+const char* kGlobals = R"(
+sampler_state PointClamp { Filter = MIN_MAG_MIP_POINT; AddressU = CLAMP; AddressV = CLAMP; };
+uniform vec4 Ambient;
+uniform vec4 Diffuse;
+uniform vec4 Specular;
+uniform float SpecularPower;
+uniform sampler2D MeshTextures[2] : PointClamp;
+)";
+
+const char* kEffect = R"(
+#include "globals.fxi"
+void MeshVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 uv : TEXCOORD0, out vec4 hpos : SV_Position) {
+    hpos = vec4(pos, 1.0) + vec4(nrm * 0.0, 0.0) + vec4(uv * 0.0, 0.0, 0.0);
+}
+void MaterialPS(out vec4 color : SV_Target0) { color = vec4(Diffuse.rgb * (SpecularPower / 20.0), 1.0); }
+void WhitePS(out vec4 color : SV_Target0) { color = vec4(1.0, 1.0, 1.0, 1.0); }
+technique left { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
+technique right { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
+technique ghost { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
+technique Plain { pass P0 { VertexShader = MeshVS; PixelShader = WhitePS; } }
+)";
+
+// Left half in material "left", right half in "right"; "ghost" is named but has no face.
+const char* kHalves =
+    "mtllib halves.mtl\n"
+    "v -1 -1 0\nv 0 -1 0\nv 0 1 0\nv -1 1 0\n"
+    "v 0 -1 0\nv 1 -1 0\nv 1 1 0\nv 0 1 0\n"
+    "usemtl ghost\n"
+    "usemtl left\nf 1 3 2\nf 1 4 3\n" // clockwise on screen: front faces
+    "usemtl right\nf 5 7 6\nf 5 8 7\n";
+const char* kHalvesMtl = "newmtl left\nKd 1 0 0\nNs 3\nnewmtl right\nKd 0 0 1\nnewmtl ghost\nKd 0 1 0\n";
+
+constexpr uint32_t kRed = 0xFF0000FFu, kBlue = 0xFFFF0000u, kWhite = 0xFFFFFFFFu, kBlack = 0xFF000000u;
+
+ID3D10EffectTechnique* TechniqueOf(fw_Effect* effect, const std::string& name) {
+    return reinterpret_cast<ID3D10Effect*>(effect)->GetTechniqueByName(name.c_str());
+}
+
+class MeshGpuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int marker;
+        ASSERT_EQ(S_OK, D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0,
+                                          D3D10_SDK_VERSION, &device));
+        dir = fs::temp_directory_path() / fs::unique_path("meshgpu-%%%%%%");
+        fs::create_directories(dir);
+        Write("globals.fxi", kGlobals);
+        Write("mesh.fx", kEffect);
+        Write("halves.obj", kHalves);
+        Write("halves.mtl", kHalvesMtl);
+        ID3D10Blob* errors = nullptr;
+        ASSERT_EQ(S_OK, D3DX10CreateEffectPoolFromFileA((dir / "globals.fxi").c_str(), nullptr, nullptr, "fx_4_0", 0, 0,
+                                                        device, nullptr, &pool, &errors, nullptr))
+            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        ASSERT_EQ(S_OK, D3DX10CreateEffectFromFileA((dir / "mesh.fx").c_str(), nullptr, nullptr, "fx_4_0", 0,
+                                                    D3D10_EFFECT_COMPILE_CHILD_EFFECT, device, pool, nullptr, &effect,
+                                                    &errors, nullptr))
+            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        fw_Framework::mDevice = device;
+        fw_Framework::mEffectPool = pool;
+        GetMeshServices().getTechnique = TechniqueOf;
+
+        D3D10_TEXTURE2D_DESC d{};
+        d.Width = 8;
+        d.Height = 4;
+        d.MipLevels = 1;
+        d.ArraySize = 1;
+        d.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        d.SampleDesc = {1, 0};
+        d.Usage = D3D10_USAGE_DEFAULT;
+        d.BindFlags = D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE;
+        ASSERT_EQ(S_OK, device->CreateTexture2D(&d, nullptr, &target));
+        ASSERT_EQ(S_OK, device->CreateRenderTargetView(target, nullptr, &rtv));
+        device->OMSetRenderTargets(1, &rtv, nullptr);
+        D3D10_VIEWPORT vp{0, 0, 8, 4, 0.0f, 1.0f};
+        device->RSSetViewports(1, &vp);
+        Clear();
+    }
+    void TearDown() override {
+        GetMeshServices().getTechnique = nullptr;
+        fw_Framework::mDevice = nullptr;
+        fw_Framework::mEffectPool = nullptr;
+        if (device) device->ClearState();
+        if (rtv) rtv->Release();
+        if (target) target->Release();
+        if (effect) effect->Release();
+        if (pool) pool->Release();
+        if (device) device->Release();
+        fs::remove_all(dir);
+    }
+    void Write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+    void Clear() {
+        const float black[4] = {0, 0, 0, 1};
+        device->ClearRenderTargetView(rtv, black);
+    }
+    std::vector<uint32_t> Read() {
+        D3D10_TEXTURE2D_DESC d;
+        target->GetDesc(&d);
+        d.Usage = D3D10_USAGE_STAGING;
+        d.BindFlags = 0;
+        d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
+        ID3D10Texture2D* staging = nullptr;
+        EXPECT_EQ(S_OK, device->CreateTexture2D(&d, nullptr, &staging));
+        std::vector<uint32_t> out(size_t(d.Width) * d.Height);
+        if (!staging) return out;
+        device->CopyResource(staging, target);
+        D3D10_MAPPED_TEXTURE2D mapped{};
+        if (SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped)) && mapped.pData) {
+            for (UINT y = 0; y < d.Height; ++y)
+                std::memcpy(&out[size_t(y) * d.Width], static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
+                            size_t(d.Width) * 4);
+            staging->Unmap(0);
+        }
+        staging->Release();
+        return out;
+    }
+    fw_Effect* Effect() { return reinterpret_cast<fw_Effect*>(effect); }
+
+    ID3D10Device* device = nullptr;
+    ID3D10EffectPool* pool = nullptr;
+    ID3D10Effect* effect = nullptr;
+    ID3D10Texture2D* target = nullptr;
+    ID3D10RenderTargetView* rtv = nullptr;
+    fs::path dir;
+};
+
+} // namespace
+
+TEST_F(MeshGpuTest, DeviceMeshHoldsTheOptimisedData) {
+    fw_Mesh mesh(dir.string(), "halves.obj", Effect());
+    ASSERT_NE(mesh.mMesh, nullptr);
+    EXPECT_EQ(mesh.GetVertexCount(), 8u);
+    EXPECT_EQ(mesh.mAttributeCount, 2u); // the faceless material has no range
+    EXPECT_EQ(mesh.mAttributeTable[0].AttribId, 1u);
+    EXPECT_EQ(mesh.mAttributeTable[1].AttribId, 2u);
+    EXPECT_NE(mesh.mInputLayout, nullptr);
+    std::vector<fw_Vector3> positions;
+    std::vector<uint32_t> indices;
+    mesh.ReadPositions(positions);
+    mesh.ReadIndices(indices);
+    EXPECT_EQ(positions.size(), 8u);
+    ASSERT_EQ(indices.size(), 12u);
+    for (uint32_t i : indices) EXPECT_LT(i, 8u);
+    EXPECT_TRUE(mesh.mVertices.empty());
+}
+
+TEST_F(MeshGpuTest, SubsetsDrawWithTheirMaterials) {
+    fw_Mesh mesh(dir.string(), "halves.obj", Effect());
+    mesh.DrawAllSubsets();
+    const std::vector<uint32_t> px = Read();
+    // Each range draws with the material of its AttribId and a specular power of 20.
+    EXPECT_EQ(px[1 * 8 + 1], kRed);
+    EXPECT_EQ(px[2 * 8 + 6], kBlue);
+}
+
+TEST_F(MeshGpuTest, DrawRangeDrawsOnlyTheChosenRanges) {
+    fw_Mesh mesh(dir.string(), "halves.obj", Effect());
+    ID3D10EffectTechnique* plain = effect->GetTechniqueByName("Plain");
+    mesh.CreateLayoutSlot9(plain);
+    mesh.DrawRange(plain, 1, 1, false);
+    std::vector<uint32_t> px = Read();
+    EXPECT_EQ(px[1 * 8 + 1], kBlack);
+    EXPECT_EQ(px[1 * 8 + 6], kWhite);
+    Clear();
+    mesh.Draw(plain, false);
+    px = Read();
+    EXPECT_EQ(px[1 * 8 + 1], kWhite);
+    EXPECT_EQ(px[1 * 8 + 6], kWhite);
+}
+
+TEST_F(MeshGpuTest, EmptyMeshCreatesAndDrawsNothing) {
+    Write("empty.obj", "v 0 0 0\n");
+    fw_Mesh mesh(dir.string(), "empty.obj", Effect());
+    EXPECT_EQ(mesh.mMesh, nullptr);
+    mesh.DrawAllSubsets();
+    mesh.Draw(effect->GetTechniqueByName("Plain"), true);
+    EXPECT_EQ(Read()[0], kBlack);
+}
