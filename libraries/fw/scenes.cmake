@@ -56,6 +56,10 @@ if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
     zendra_add_benchmark(fw_mesh_bench
         SOURCES tests/scenes_mesh_bench.cpp
         LIBS fw_meshes Boost::filesystem)
+    if(TARGET fw_mesh_bench AND TARGET platform_d3d10_core)
+        target_link_libraries(fw_mesh_bench PRIVATE platform_d3d10_core)
+        target_compile_definitions(fw_mesh_bench PRIVATE FW_MESH_BENCH_DEVICE=1)
+    endif()
 else()
     message(STATUS "fw_meshes: the extension library's meshes or effects are not configured; skipped")
 endif()
