@@ -176,13 +176,16 @@ struct VertexInput {
 
 struct StageSource {
     std::string vertex, fragment;
+    std::vector<SourceLoc> vertexLines, fragmentLines;  // origin of each line
     std::vector<VertexInput> inputs;
 };
 
 bool GeneratePass(const EffectDesc& desc, const Pass& pass, StageSource& out, std::string& errors);
 
-// Turns "S:L(C): message" lines of the GL compiler into "file(line,col): message".
-std::string MapCompilerLog(const std::string& log, const std::vector<std::string>& files);
+// Turns "0:L(C): message" lines of the GL compiler into "file(line,col): message" through
+// the line origins of the stage.
+std::string MapCompilerLog(const std::string& log, const std::vector<std::string>& files,
+                           const std::vector<SourceLoc>& lines);
 
 // ---- Compiled container ----
 

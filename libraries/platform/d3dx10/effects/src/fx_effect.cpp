@@ -638,7 +638,7 @@ private:
     std::map<std::string, ID3D10DepthStencilState*> depths_;
     std::map<std::string, ID3D10RasterizerState*> rasters_;
 
-    GLuint Shader(GLenum stage, const std::string& source, std::string& errors);
+    GLuint Shader(GLenum stage, const std::string& source, const std::vector<SourceLoc>& lines, std::string& errors);
     bool BuildPass(PassImpl& pass, std::string& errors);
     bool CreateStates(std::string& errors);
 };
@@ -722,7 +722,8 @@ EffectImpl::~EffectImpl() {
     device_->Release();
 }
 
-GLuint EffectImpl::Shader(GLenum stage, const std::string& source, std::string& errors) {
+GLuint EffectImpl::Shader(GLenum stage, const std::string& source, const std::vector<SourceLoc>& lines,
+                          std::string& errors) {
     auto it = shaders_.find(source);
     if (it != shaders_.end())
         return it->second;
@@ -738,7 +739,7 @@ GLuint EffectImpl::Shader(GLenum stage, const std::string& source, std::string& 
         std::string log(size_t(std::max(len, 1)), '\0');
         glGetShaderInfoLog(s, len, nullptr, log.data());
         log.resize(std::strlen(log.c_str()));
-        errors += MapCompilerLog(log, desc_.files);
+        errors += MapCompilerLog(log, desc_.files, lines);
         glDeleteShader(s);
         return 0;
     }
@@ -913,8 +914,8 @@ bool EffectImpl::BuildPass(PassImpl& pass, std::string& errors) {
     StageSource src;
     if (!GeneratePass(desc_, p, src, errors))
         return false;
-    GLuint vs = Shader(GL_VERTEX_SHADER, src.vertex, errors);
-    GLuint fs = Shader(GL_FRAGMENT_SHADER, src.fragment, errors);
+    GLuint vs = Shader(GL_VERTEX_SHADER, src.vertex, src.vertexLines, errors);
+    GLuint fs = Shader(GL_FRAGMENT_SHADER, src.fragment, src.fragmentLines, errors);
     if (!vs || !fs)
         return false;
     GLuint prog = glCreateProgram();
@@ -944,7 +945,7 @@ bool EffectImpl::BuildPass(PassImpl& pass, std::string& errors) {
         std::string log(size_t(std::max(len, 1)), '\0');
         glGetProgramInfoLog(prog, len, nullptr, log.data());
         log.resize(std::strlen(log.c_str()));
-        errors += MapCompilerLog(log, desc_.files);
+        errors += MapCompilerLog(log, desc_.files, {});
         return false;
     }
     pass.program = prog;

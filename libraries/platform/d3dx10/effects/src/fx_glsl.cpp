@@ -41,7 +41,25 @@ std::set<std::string> Reachable(const EffectDesc& d, const std::string& entry) {
     return seen;
 }
 
-void Shared(const EffectDesc& d, const std::set<std::string>& reach, std::string& s) {
+// Appends code and keeps the origin of every line (file -1: generated).
+struct Writer {
+    std::string& s;
+    std::vector<SourceLoc>& lines;
+    void Add(const std::string& text, SourceLoc loc) {
+        s += text;
+        s += '\n';
+        for (char c : text) {
+            if (c == '\n') {
+                lines.push_back(loc);
+                ++loc.line;
+            }
+        }
+        lines.push_back(loc);
+    }
+    void Gen(const std::string& text) { Add(text, SourceLoc{-1, 0}); }
+};
+
+void Shared(const EffectDesc& d, const std::set<std::string>& reach, Writer& w) {
     for (const auto& it : d.items) {
         std::string text;
         switch (it.kind) {
@@ -65,13 +83,11 @@ void Shared(const EffectDesc& d, const std::set<std::string>& reach, std::string
             break;
         }
         }
-        s += "#line " + std::to_string(it.loc.line) + " " + std::to_string(it.loc.file) + "\n";
-        s += text;
-        s += "\n";
+        w.Add(text, it.loc);
     }
 }
 
-const char* kPrologue = "#version 330 core\n";
+const char* kPrologue = "#version 330 core";
 
 }  // namespace
 
@@ -84,11 +100,10 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
         return false;
     }
     // Vertex stage.
-    std::string& v = out.vertex;
-    v = kPrologue;
-    v += "#define VERTEX_SHADER 1\n";
+    Writer v{out.vertex, out.vertexLines};
+    v.Gen(kPrologue);
+    v.Gen("#define VERTEX_SHADER 1");
     Shared(d, Reachable(d, vs->name), v);
-    v += "#line 1 0\n";
     std::string args, pre;
     int location = 0;
     std::map<std::string, std::string> interp;  // varying -> qualifier, shared with the pixel stage
@@ -105,7 +120,7 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
             if (q.empty() && IsIntegerType(p.type))
                 q = "flat";
             interp[name] = q;
-            v += (q.empty() ? "" : q + " ") + "out " + p.type + " " + name + ";\n";
+            v.Gen((q.empty() ? "" : q + " ") + "out " + p.type + " " + name + ";");
             args += name;
             continue;
         }
@@ -118,7 +133,7 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
             continue;
         }
         std::string name = "zfx_in_" + p.semantic + std::to_string(p.index);
-        v += "in " + p.type + " " + name + ";\n";
+        v.Gen("in " + p.type + " " + name + ";");
         args += name;
         VarType t;
         ParseVarType(p.type, t);
@@ -132,19 +147,18 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
     }
     if (vs->returnSemantic == "SV_POSITION")
         pre = "gl_Position = ";
-    v += "void main() {\n    " + pre + vs->name + "(" + args + ");\n}\n";
+    v.Gen("void main() {\n    " + pre + vs->name + "(" + args + ");\n}");
 
     // Pixel stage.
-    std::string& f = out.fragment;
-    f = kPrologue;
-    f += "#define FRAGMENT_SHADER 1\n";
+    Writer f{out.fragment, out.fragmentLines};
+    f.Gen(kPrologue);
+    f.Gen("#define FRAGMENT_SHADER 1");
     Shared(d, Reachable(d, ps->name), f);
-    f += "#line 1 0\n";
     args.clear();
     pre.clear();
     auto target = [&](uint32_t index, const std::string& type) {
         std::string name = "zfx_target" + std::to_string(index);
-        f += "layout(location = " + std::to_string(index) + ") out " + type + " " + name + ";\n";
+        f.Gen("layout(location = " + std::to_string(index) + ") out " + type + " " + name + ";");
         return name;
     };
     for (const auto& p : ps->params) {
@@ -171,7 +185,7 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
         }
         std::string name = VaryingName(p.semantic, p.index);
         std::string q = interp.count(name) ? interp[name] : p.interpolation;
-        f += (q.empty() ? "" : q + " ") + "in " + p.type + " " + name + ";\n";
+        f.Gen((q.empty() ? "" : q + " ") + "in " + p.type + " " + name + ";");
         args += name;
     }
     if (ps->returnType != "void") {
@@ -180,12 +194,13 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
         else
             pre = target(ps->returnIndex, ps->returnType) + " = ";
     }
-    f += "void main() {\n    " + pre + ps->name + "(" + args + ");\n}\n";
+    f.Gen("void main() {\n    " + pre + ps->name + "(" + args + ");\n}");
     return true;
 }
 
-std::string MapCompilerLog(const std::string& log, const std::vector<std::string>& files) {
-    // Lines look like "3:14(7): error: ..." (source string 3, line 14, column 7).
+std::string MapCompilerLog(const std::string& log, const std::vector<std::string>& files,
+                           const std::vector<SourceLoc>& lines) {
+    // Lines look like "0:14(7): error: ..." (source string 0, line 14, column 7).
     std::string out;
     size_t pos = 0;
     while (pos < log.size()) {
@@ -198,10 +213,14 @@ std::string MapCompilerLog(const std::string& log, const std::vector<std::string
             continue;
         unsigned file = 0, ln = 0, col = 0;
         int consumed = 0;
-        if (std::sscanf(line.c_str(), "%u:%u(%u): %n", &file, &ln, &col, &consumed) == 3 && consumed > 0 &&
-            file < files.size())
-            out += files[file] + "(" + std::to_string(ln) + "," + std::to_string(col) + "): " + line.substr(size_t(consumed));
-        else
+        if (std::sscanf(line.c_str(), "%u:%u(%u): %n", &file, &ln, &col, &consumed) == 3 && consumed > 0 && ln >= 1 &&
+            ln <= lines.size()) {
+            SourceLoc at = lines[ln - 1];
+            std::string where = at.file >= 0 && size_t(at.file) < files.size() ? files[size_t(at.file)]
+                                                                               : std::string("(generated code)");
+            out += where + "(" + std::to_string(at.file >= 0 ? at.line : int(ln)) + "," + std::to_string(col) +
+                   "): " + line.substr(size_t(consumed));
+        } else
             out += line;
         out += "\n";
     }

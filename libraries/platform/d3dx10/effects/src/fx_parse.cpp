@@ -834,7 +834,12 @@ private:
         it.kind = Item::Func;
         it.index = int(desc_.functions.size());
         it.loc = src_.Origin(toks_[first].line);
-        it.text = Text(first, open) + glslParams + ")\n" + Text(bodyOpen, bodyClose);
+        // The body keeps its lines: the head gets as many line breaks as it had.
+        std::string head = Text(first, open) + glslParams + ")";
+        auto breaks = [](const std::string& t) { return std::count(t.begin(), t.end(), '\n'); };
+        long missing = long(breaks(Text(first, bodyOpen))) - long(breaks(head));
+        head += missing > 0 ? std::string(size_t(missing), '\n') : std::string(" ");
+        it.text = head + Text(bodyOpen, bodyClose);
         for (size_t i = bodyOpen; i <= bodyClose; ++i)
             if (toks_[i].kind == Token::Ident)
                 it.idents.push_back(toks_[i].text);

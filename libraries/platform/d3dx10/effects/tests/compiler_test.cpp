@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "fx_core.h"
@@ -232,9 +233,41 @@ technique T { pass P { VertexShader = VS; PixelShader = PS; } }
     EXPECT_NE(s.fragment.find("layout(location = 2) out vec4"), std::string::npos);
 }
 
+TEST(EffectGlsl, EveryLineKeepsItsOrigin) {
+    const char* src =
+        "void VS(out vec4 h : SV_Position,\n"
+        "        in vec4 p : POSITION)\n"
+        "{\n"
+        "    h = p;\n"
+        "}\n"
+        "void PS(out vec4 c : SV_Target0) {\n"
+        "    c = vec4(1.0);\n"
+        "}\n"
+        "technique T { pass P { VertexShader = VS; PixelShader = PS; } }\n";
+    EffectDesc d;
+    std::string errors;
+    ASSERT_TRUE(Compile(src, d, errors)) << errors;
+    StageSource s;
+    ASSERT_TRUE(GeneratePass(d, d.techniques[0].passes[0], s, errors));
+    auto lineOf = [](const std::string& text, const std::string& what) {
+        size_t at = text.find(what);
+        return at == std::string::npos ? 0 : size_t(std::count(text.begin(), text.begin() + long(at), '\n'));
+    };
+    size_t v = lineOf(s.vertex, "h = p;");
+    ASSERT_LT(v, s.vertexLines.size());
+    EXPECT_EQ(s.vertexLines[v].file, 0);
+    EXPECT_EQ(s.vertexLines[v].line, 4);
+    size_t f = lineOf(s.fragment, "c = vec4(1.0);");
+    ASSERT_LT(f, s.fragmentLines.size());
+    EXPECT_EQ(s.fragmentLines[f].line, 7);
+    EXPECT_EQ(s.fragmentLines[lineOf(s.fragment, "void main")].file, -1);
+}
+
 TEST(EffectGlsl, CompilerLogPointsAtTheSourceFile) {
-    std::string log = MapCompilerLog("1:7(12): error: `foo' undeclared\nplain line\n", {"main.fx", "inc.fxi"});
-    EXPECT_EQ(log, "inc.fxi(7,12): error: `foo' undeclared\nplain line\n");
+    std::vector<SourceLoc> lines = {{-1, 0}, {0, 4}, {1, 7}};
+    std::string log = MapCompilerLog("0:3(12): error: `foo' undeclared\nplain line\n0:1(2): error: x\n",
+                                     {"main.fx", "inc.fxi"}, lines);
+    EXPECT_EQ(log, "inc.fxi(7,12): error: `foo' undeclared\nplain line\n(generated code)(1,2): error: x\n");
 }
 
 TEST(EffectContainer, RoundTripsAndRefusesDamage) {
