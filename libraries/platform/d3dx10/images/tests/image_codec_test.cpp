@@ -444,3 +444,35 @@ TEST(MipChain, BoxFilteredFromLevelZero) {
     Image bc = MakeImage(kBC1_UNORM, 8, 8);
     EXPECT_FALSE(GenerateMipChain(bc, &error));
 }
+
+TEST(DdsRefusal, RandomCorruptionNeverYieldsAnInconsistentImage) {
+    const Image sources[] = {MakeImage(kR8G8B8A8_UNORM, 8, 8, 1, 6, 4, true, 21),
+                             MakeImage(kR16G16B16A16_FLOAT, 8, 4, 1, 3, 2, false, 22),
+                             MakeImage(kR8_UNORM, 4, 4, 4, 1, 3, false, 23),
+                             MakeImage(kBC3_UNORM, 16, 8, 1, 1, 3, false, 24)};
+    std::mt19937 rng(99);
+    int refused = 0;
+    for (const Image& source : sources) {
+        std::vector<uint8_t> good;
+        ASSERT_TRUE(EncodeDDS(source, good));
+        for (int round = 0; round < 500; ++round) {
+            std::vector<uint8_t> bytes = good;
+            const int edits = 1 + int(rng() % 4);
+            for (int e = 0; e < edits; ++e) {
+                const size_t at = 4 + rng() % (std::min<size_t>(bytes.size(), 148) - 4);  // in the headers
+                bytes[at] = uint8_t(rng());
+            }
+            Image out;
+            std::string error;
+            if (LoadImageMemory(bytes.data(), bytes.size(), out, &error)) {
+                EXPECT_TRUE(out.Validate(&error)) << error;
+                EXPECT_LE(out.data.size(), 4 * bytes.size());  // masked layouts expand to RGBA8
+            } else {
+                EXPECT_FALSE(error.empty());
+                EXPECT_TRUE(out.data.empty());
+                ++refused;
+            }
+        }
+    }
+    EXPECT_GT(refused, 100);
+}
