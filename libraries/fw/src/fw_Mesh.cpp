@@ -394,15 +394,21 @@ void fw_Mesh::ApplyMaterial(const fw_Material& material) {
     effect->GetVariableByName("SpecularPower")->AsScalar()->SetFloat(20.0f);
 
     if (material.mTextureViews.empty()) return;
-    ID3D10EffectVariable* textures = effect->GetVariableByName("MeshTextures");
+    ID3D10EffectShaderResourceVariable* textures = effect->GetVariableByName("MeshTextures")->AsShaderResource();
     if (!textures->IsValid()) return;
-    // No more views than the array declares.
-    UINT declared = 0;
-    while (declared < material.mTextureViews.size() && textures->GetElement(declared)->IsValid()) ++declared;
-    if (declared == 0) return;
-    std::vector<ID3D10ShaderResourceView*> views(material.mTextureViews.begin(),
-                                                 material.mTextureViews.begin() + declared);
-    textures->AsShaderResource()->SetResourceArray(views.data(), 0, declared);
+    // No more views than the array declares: the largest count the variable hands back.
+    UINT count = UINT(material.mTextureViews.size());
+    std::vector<ID3D10ShaderResourceView*> probe(count, nullptr);
+    for (; count > 0; --count) {
+        std::fill(probe.begin(), probe.end(), nullptr);
+        const HRESULT hr = textures->GetResourceArray(probe.data(), 0, count);
+        for (ID3D10ShaderResourceView* v : probe)
+            if (v) v->Release();
+        if (SUCCEEDED(hr)) break;
+    }
+    if (count == 0) return;
+    std::vector<ID3D10ShaderResourceView*> views(material.mTextureViews.begin(), material.mTextureViews.begin() + count);
+    textures->SetResourceArray(views.data(), 0, count);
 }
 
 void fw_Mesh::DrawRange(ID3D10EffectTechnique* technique, int first, int last, bool withMaterials) {

@@ -31,9 +31,11 @@ void MeshVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 uv : TEXCOORD0
 }
 void MaterialPS(out vec4 color : SV_Target0) { color = vec4(Diffuse.rgb * (SpecularPower / 20.0), 1.0); }
 void WhitePS(out vec4 color : SV_Target0) { color = vec4(1.0, 1.0, 1.0, 1.0); }
+void TexturedPS(out vec4 color : SV_Target0) { color = texture(MeshTextures[1], vec2(0.5, 0.5)); }
 technique left { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
 technique right { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
 technique ghost { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
+technique textured { pass P0 { VertexShader = MeshVS; PixelShader = TexturedPS; } }
 technique Plain { pass P0 { VertexShader = MeshVS; PixelShader = WhitePS; } }
 )";
 
@@ -48,6 +50,29 @@ const char* kHalves =
 const char* kHalvesMtl = "newmtl left\nKd 1 0 0\nNs 3\nnewmtl right\nKd 0 0 1\nnewmtl ghost\nKd 0 1 0\n";
 
 constexpr uint32_t kRed = 0xFF0000FFu, kBlue = 0xFFFF0000u, kWhite = 0xFFFFFFFFu, kBlack = 0xFF000000u;
+
+// One-texel textures by name: "green.png" is green, every other name grey.
+ID3D10Device* gTextureDevice = nullptr;
+std::vector<ID3D10ShaderResourceView*> gTextureViews;
+
+ID3D10ShaderResourceView* TexelView(const std::string& name) {
+    const bool green = name == "green.png";
+    const uint8_t px[4] = {uint8_t(green ? 0 : 128), uint8_t(green ? 255 : 128), uint8_t(green ? 0 : 128), 255};
+    D3D10_TEXTURE2D_DESC d{};
+    d.Width = d.Height = d.MipLevels = d.ArraySize = 1;
+    d.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+    d.SampleDesc = {1, 0};
+    d.Usage = D3D10_USAGE_DEFAULT;
+    d.BindFlags = D3D10_BIND_SHADER_RESOURCE;
+    D3D10_SUBRESOURCE_DATA init{px, 4, 4};
+    ID3D10Texture2D* texture = nullptr;
+    ID3D10ShaderResourceView* view = nullptr;
+    if (FAILED(gTextureDevice->CreateTexture2D(&d, &init, &texture))) return nullptr;
+    gTextureDevice->CreateShaderResourceView(texture, nullptr, &view);
+    texture->Release();
+    if (view) gTextureViews.push_back(view);
+    return view;
+}
 
 ID3D10EffectTechnique* TechniqueOf(fw_Effect* effect, const std::string& name) {
     return reinterpret_cast<ID3D10Effect*>(effect)->GetTechniqueByName(name.c_str());
@@ -95,6 +120,9 @@ protected:
     }
     void TearDown() override {
         GetMeshServices().getTechnique = nullptr;
+        GetMeshServices().findOrLoadTexture = nullptr;
+        for (ID3D10ShaderResourceView* v : gTextureViews) v->Release();
+        gTextureViews.clear();
         fw_Framework::mDevice = nullptr;
         fw_Framework::mEffectPool = nullptr;
         if (device) device->ClearState();
@@ -192,4 +220,17 @@ TEST_F(MeshGpuTest, EmptyMeshCreatesAndDrawsNothing) {
     mesh.DrawAllSubsets();
     mesh.Draw(effect->GetTechniqueByName("Plain"), true);
     EXPECT_EQ(Read()[0], kBlack);
+}
+
+TEST_F(MeshGpuTest, TextureListsAreClampedToTheDeclaredArray) {
+    gTextureDevice = device;
+    GetMeshServices().findOrLoadTexture = TexelView;
+    // Three textures for an array of two: the first two are set, the third is left out.
+    Write("tex.obj", "mtllib tex.mtl\nv -1 -1 0\nv -1 1 0\nv 1 1 0\nv 1 -1 0\nusemtl textured\nf 1 2 3\nf 1 3 4\n");
+    Write("tex.mtl", "newmtl textured\nmap_Kd grey.png\nmap_Kd green.png\nmap_Kd grey.png\n");
+    fw_Mesh mesh(dir.string(), "tex.obj", Effect());
+    ASSERT_EQ(mesh.mMaterials.size(), 1u);
+    EXPECT_EQ(mesh.mMaterials[0]->mTextureViews.size(), 3u);
+    mesh.DrawAllSubsets();
+    EXPECT_EQ(Read()[2 * 8 + 4], 0xFF00FF00u);
 }
