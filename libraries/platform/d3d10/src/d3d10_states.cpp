@@ -78,9 +78,15 @@ GLenum GLStencilOp(D3D10_STENCIL_OP op) {
     }
 }
 
+bool ValidBlend(D3D10_BLEND b) {
+    return (b >= D3D10_BLEND_ZERO && b <= D3D10_BLEND_SRC_ALPHA_SAT) ||
+           (b >= D3D10_BLEND_BLEND_FACTOR && b <= D3D10_BLEND_INV_SRC1_ALPHA);
+}
+
 bool ValidBlendDesc(const D3D10_BLEND_DESC& d) {
-    return GLBlend(d.SrcBlend) && GLBlend(d.DestBlend) && GLBlend(d.SrcBlendAlpha) && GLBlend(d.DestBlendAlpha) &&
-           GLBlendOp(d.BlendOp) && GLBlendOp(d.BlendOpAlpha) &&
+    // (GL_ZERO is 0: the D3D values are checked, not the GL ones.)
+    return ValidBlend(d.SrcBlend) && ValidBlend(d.DestBlend) && ValidBlend(d.SrcBlendAlpha) &&
+           ValidBlend(d.DestBlendAlpha) && GLBlendOp(d.BlendOp) && GLBlendOp(d.BlendOpAlpha) &&
            // colour factors are not allowed for alpha
            d.SrcBlendAlpha != D3D10_BLEND_SRC_COLOR && d.SrcBlendAlpha != D3D10_BLEND_INV_SRC_COLOR &&
            d.SrcBlendAlpha != D3D10_BLEND_DEST_COLOR && d.SrcBlendAlpha != D3D10_BLEND_INV_DEST_COLOR &&

@@ -361,6 +361,22 @@ TEST_F(Render, BlendStateAddsToTheTarget) {
     DrawQuad();
     // red 0.2 + 0.4, green 0 + 0.2, blue masked, alpha stays.
     EXPECT_EQ(Rgba(153, 51, 0, 255), ReadRGBA8(target)[0]);
+    // Alpha blending with a zero factor for alpha.
+    b.SrcBlend = D3D10_BLEND_SRC_ALPHA;
+    b.DestBlend = D3D10_BLEND_INV_SRC_ALPHA;
+    b.SrcBlendAlpha = D3D10_BLEND_ZERO;
+    b.DestBlendAlpha = D3D10_BLEND_ZERO;
+    for (auto& m : b.RenderTargetWriteMask) m = D3D10_COLOR_WRITE_ENABLE_ALL;
+    ID3D10BlendState* over = nullptr;
+    ASSERT_EQ(S_OK, device->CreateBlendState(&b, &over));
+    const float grey[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    device->ClearRenderTargetView(rtv, grey);
+    device->OMSetBlendState(over, nullptr, 0xffffffff);
+    SetColor(program, 1.0f, 0.6f, 0.2f, 0.5f);
+    DrawQuad();
+    // 0.5 * colour + 0.5 * 0.2; alpha 0.
+    EXPECT_EQ(Rgba(153, 102, 51, 0), ReadRGBA8(target)[0]);
+    over->Release();
     device->OMSetBlendState(nullptr, nullptr, 0xffffffff);
     add->Release();
     rtv->Release();
