@@ -15,7 +15,8 @@
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
-typedef INT_PTR(WINAPI* FARPROC)();
+// The generic function pointer of a module export; cast it to the export's own type.
+typedef void(WINAPI* FARPROC)();
 typedef HANDLE HLOCAL;
 typedef HANDLE HGLOBAL;
 typedef WORD LANGID;
@@ -754,3 +755,6 @@ const PlatformDialogTemplate* PlatformFindDialog(int id);
 
 // The module file that LoadLibraryA opens for a name.
 std::string PlatformModulePath(const char* dllName);
+
+// The entry point of a program linking platform_winmain (which provides main()).
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
