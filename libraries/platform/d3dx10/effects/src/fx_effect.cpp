@@ -1075,6 +1075,8 @@ HRESULT PassImpl::Apply(UINT flags) {
         GLuint name = b.store->buffer ? D3D10GL_ResourceName(b.store->buffer, nullptr) : 0;
         glBindBufferBase(GL_UNIFORM_BUFFER, b.binding, name);
     }
+    if (!blocks.empty())
+        D3D10GL_InvalidateState(dev);  // the generic buffer binding changed
     if (!desc->blendState.empty())
         dev->OMSetBlendState(blend, desc->blendFactor, desc->sampleMask);
     if (!desc->depthStencilState.empty())
