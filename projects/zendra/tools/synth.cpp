@@ -460,7 +460,7 @@ SendLevels Levels(const std::string& in)
     if (in == "pad") return {0.35f, 0.0f, 0.85f, 0.55f};
     if (in == "lead") return {0.3f, 0.3f, 0.35f, 0.42f};
     if (in == "arp") return {0.3f, 0.35f, 0.6f, 0.38f};
-    if (in == "riser") return {0.4f, 0.0f, 0.0f, 0.45f};
+    if (in == "riser") return {0.4f, 0.0f, 0.0f, 0.28f};
     return {0.45f, 0.0f, 0.0f, 0.6f}; // impact
 }
 
