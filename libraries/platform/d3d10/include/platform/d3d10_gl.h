@@ -17,10 +17,18 @@
 //   texture is also a bound render target is replaced by a black texture. The sampler state
 //   of PSSetSamplers / VSSetSamplers slot N is bound with glBindSampler to unit N.
 //   Pixel and vertex stage share the units: slot N of either stage is unit N.
+//   Integer-format textures are always sampled through a point-filter sampler (GL leaves
+//   them incomplete under linear filtering).
 // - Render-target outputs: target i of OMSetRenderTargets is colour attachment i and
-//   draw buffer i (fragment output location i).
+//   draw buffer i (fragment output location i). A render-target view over all slices of a
+//   3D texture (or all slices of an array) is attached layered: clears reach every slice,
+//   draws reach slice 0 unless a geometry shader writes gl_Layer.
+// - Winding: FrontCounterClockwise FALSE means triangles clockwise on the target face the
+//   viewer, as in Direct3D; no shader changes are needed for the flipped origin.
 // - Uniforms: set them on the program with the device's context current
-//   (D3D10GL_MakeCurrent); they persist in the program.
+//   (D3D10GL_MakeCurrent); they persist in the program. The device never uses the
+//   GL_UNIFORM_BUFFER bindings (generic or indexed) nor the current program between draws, so
+//   binding uniform buffers or calling glUseProgram needs no D3D10GL_InvalidateState.
 
 #include <cstring>
 #include <vector>
