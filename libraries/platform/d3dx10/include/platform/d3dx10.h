@@ -5,3 +5,4 @@
 #include "platform/d3dx10tex.h"
 #include "platform/d3dx10effect.h"
 #include "platform/d3dx10mesh.h"
+#include "platform/d3dx10font.h"
