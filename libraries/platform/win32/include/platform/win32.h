@@ -20,6 +20,11 @@ typedef void(WINAPI* FARPROC)();
 typedef HANDLE HLOCAL;
 typedef HANDLE HGLOBAL;
 typedef WORD LANGID;
+typedef uint64_t DWORD64;
+typedef uint64_t ULONG64;
+typedef DWORD64* PDWORD64;
+typedef DWORD* PDWORD;
+typedef char* PCHAR;
 
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define MAKEINTRESOURCE(i) MAKEINTRESOURCEA(i)
