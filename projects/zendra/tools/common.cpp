@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace datagen {
 
@@ -22,8 +23,21 @@ std::string ReadTextFile(const std::filesystem::path& path)
     return text.str();
 }
 
-void WriteFile(const std::filesystem::path& path, const void* data, size_t size)
+bool SameContent(const std::filesystem::path& path, const void* data, size_t size)
 {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) != size)
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes(size);
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    return in && std::equal(bytes.begin(), bytes.end(), static_cast<const char*>(data));
+}
+
+bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
+{
+    if (SameContent(path, data, size))
+        return false;
     if (path.has_parent_path())
         std::filesystem::create_directories(path.parent_path());
     // Write beside the target and rename, so that a reader never sees half a file.
@@ -38,6 +52,7 @@ void WriteFile(const std::filesystem::path& path, const void* data, size_t size)
             throw Error("cannot write " + temp.string());
     }
     std::filesystem::rename(temp, path);
+    return true;
 }
 
 std::vector<std::string> Tokenize(std::string_view line)

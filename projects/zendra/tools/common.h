@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +19,12 @@ struct Error : std::runtime_error {
 [[noreturn]] void Fail(const std::string& file, int line, const std::string& message);
 
 std::string ReadTextFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const void* data, size_t size);
-inline void WriteFile(const std::filesystem::path& path, const std::string& bytes)
+// Writes the whole file or nothing (beside the target, then renamed). A file that already
+// holds these bytes is left alone; returns whether the file was written.
+bool WriteFile(const std::filesystem::path& path, const void* data, size_t size);
+inline bool WriteFile(const std::filesystem::path& path, const std::string& bytes)
 {
-    WriteFile(path, bytes.data(), bytes.size());
+    return WriteFile(path, bytes.data(), bytes.size());
 }
 
 // Splits on blanks and tabs; a word that begins with '#' starts a comment that runs to

@@ -78,7 +78,10 @@ int main(int argc, char** argv)
         stages.emplace_back("music", [&] {
             fs::path file = o.content / "score.txt";
             Score score = ParseScore(ReadTextFile(file), file.string());
-            WriteFile(o.out / "demo.mp3", EncodeMp3(RenderScore(score, o.musicSeconds)));
+            // The program caches the music's spectrum in fft.dat and trusts it: new music
+            // makes the old cache wrong, so it goes.
+            if (WriteFile(o.out / "demo.mp3", EncodeMp3(RenderScore(score, o.musicSeconds))))
+                fs::remove(o.out / "fft.dat");
         });
     if (wanted("scene"))
         stages.emplace_back("scene", [&] {

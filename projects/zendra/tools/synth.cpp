@@ -457,9 +457,9 @@ SendLevels Levels(const std::string& in)
     if (in == "hat") return {0.08f, 0.0f, 0.2f, 0.3f};
     if (in == "ohat") return {0.12f, 0.0f, 0.3f, 0.22f};
     if (in == "bass") return {0.0f, 0.0f, 0.92f, 0.42f};
-    if (in == "pad") return {0.35f, 0.0f, 0.85f, 0.55f};
-    if (in == "lead") return {0.3f, 0.3f, 0.35f, 0.42f};
-    if (in == "arp") return {0.3f, 0.35f, 0.6f, 0.38f};
+    if (in == "pad") return {0.35f, 0.0f, 0.8f, 1.4f};
+    if (in == "lead") return {0.3f, 0.3f, 0.35f, 0.55f};
+    if (in == "arp") return {0.3f, 0.35f, 0.6f, 0.55f};
     if (in == "riser") return {0.4f, 0.0f, 0.0f, 0.28f};
     return {0.45f, 0.0f, 0.0f, 0.6f}; // impact
 }
@@ -519,8 +519,8 @@ void Schedule(const Score& score, std::map<std::string, Bus>& buses)
                 for (int bar = 0; bar < section.bars; ++bar) {
                     const Chord& chord = chordAt(bar * 16);
                     std::vector<int> notes;
-                    int root = 48 + chord.root; // octave 3
-                    notes.push_back(root - 12);
+                    int root = 48 + chord.root; // octave 3; the bass holds the low end
+                    notes.push_back(root);
                     for (int interval : chord.intervals) {
                         int n = root + interval;
                         while (n < 55)

@@ -259,6 +259,19 @@ TEST(Generator, TwoRunsWriteTheSameBytes)
     fs::remove_all(base);
 }
 
+TEST(Generator, NewMusicRemovesTheStaleSpectrumCache)
+{
+    fs::path dir = fs::temp_directory_path() / "zendra_fft_cache";
+    fs::remove_all(dir);
+    ASSERT_EQ(Generate(dir, "--only music --music-seconds 2"), 0);
+    WriteFile(dir / "fft.dat", std::string(64, 'x'));
+    ASSERT_EQ(Generate(dir, "--only music --music-seconds 2"), 0);
+    EXPECT_TRUE(fs::exists(dir / "fft.dat")) << "the same music keeps its cache";
+    ASSERT_EQ(Generate(dir, "--only music --music-seconds 3"), 0);
+    EXPECT_FALSE(fs::exists(dir / "fft.dat")) << "other music drops it";
+    fs::remove_all(dir);
+}
+
 TEST(Generator, FailsWithTheFileAndLineOfABadSource)
 {
     fs::path base = fs::temp_directory_path() / "zendra_bad_content";
