@@ -24,6 +24,7 @@ enum DXGI_FORMAT : UINT;
 struct ID3D10EffectMatrixVariable;
 struct ID3D10EffectVectorVariable;
 struct ID3D10EffectScalarVariable;
+struct D3DXMATRIX;
 class fw_Timer;
 class fw_SyncTimer;
 class fw_Music;
@@ -31,9 +32,202 @@ class fw_Mouse;
 class fw_Scene;
 class fw_Texture;
 class fw_PostEffects;
+class fw_Camera;
+
+// A row-major 4x4 float matrix laid out as D3DXMATRIX.
+struct fw_FrameMatrix {
+    float m[16];
+};
+
+// The base-file record: remembers a name, opens nothing.
+class fw_BaseFile {
+public:
+    explicit fw_BaseFile(const std::string& name);
+    static fw_BaseFile* sCurrent;
+    int32_t counter;
+    std::string name;
+};
 
 class fw_Framework {
 public:
+    // Full start-up: roots, sizes, folders, sync, dialog, window, device, music. Ends the
+    // process when start-up cannot complete.
+    fw_Framework(const std::string& musicPath, const std::string& applicationName, HINSTANCE instance,
+                 int showCommand, const std::string& title, float scale, float aspect);
+    // Only the object and its roots (steps before the display query), for tools and tests.
+    struct NoStartup {};
+    fw_Framework(NoStartup, const std::string& applicationName);
+    ~fw_Framework();
+    fw_Framework(const fw_Framework&) = delete;
+    fw_Framework& operator=(const fw_Framework&) = delete;
+
+    // --- start-up (fw_Framework.cpp) ------------------------------------------------
+    HRESULT Init(HINSTANCE instance, const std::string& musicPath, int showCommand);
+    static void InitSync();
+    static void FindProjectRoots(const std::string& applicationName);
+    static std::string ResolveDataPath(const std::string& path);
+    // The display mode: "\\.\DISPLAY2", then the default display; zero when both fail.
+    static void QueryDisplayMode();
+
+    // --- window, device, presentation (fw_Window.cpp) --------------------------------
+    static HRESULT CreateAppWindow(HINSTANCE instance, int showCommand);
+    static HRESULT CreateDeviceAndSwapChain();
+    // Render size and letterbox from the window or display size, the scale and the aspect.
+    static void ComputeRenderSize(bool finalMarker);
+    static LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static HRESULT Present();
+    static void _ReenterFullscreenIfRequired();
+    static void ReleaseDevice();
+    void ToggleFullscreen();
+    // Black bar rows above and below the picture when presenting into the output size.
+    static int LetterboxBarHeight();
+    // Attempts per frame at taking the swap chain back to fullscreen.
+    static constexpr int kMaxFullscreenAttempts = 8;
+
+    // --- run loop and frame (fw_RunLoop.cpp) ----------------------------------------
+    int Run();
+    void LoadResources();
+    void LoadSceneResources();
+    void ReleaseSceneResources();
+    void ReleaseResources();
+    void Frame();
+    void RenderFrame();
+    static void Seek(float row, bool restart);
+    // The "Scene" track's value as a scene index for `count` scenes (0 when count is 0).
+    static uint32_t SceneIndexFromValue(float value, size_t count);
+    // Leaves fullscreen, closes the audio device and ends the process with code.
+    [[noreturn]] static void ExitImmediately(int code);
+
+    // --- camera and eye variables (fw_CameraVariables.cpp) ---------------------------
+    void SetCameraVariables();
+    void SetEyeVariables(uint32_t eye);
+    fw_FrameMatrix StereoEyeMatrix(uint32_t eye);
+    void SetWorldMatrices(const D3DXMATRIX* world, const D3DXMATRIX* worldBackInTime);
+    void SetWorldMatrix(const D3DXMATRIX* world);
+    // The camera whose variables the frame sets: the current scene's active camera.
+    static fw_Camera* GetActiveCamera();
+    void LookUpPoolVariables();
+
+    // --- stereo, CUDA, screenshots (fw_Stereo.cpp, fw_Screenshot.cpp) ----------------
+    static HRESULT InitStereo();
+    static void InitStereoHandle();
+    static void PollStereo();
+    static void DisableStereoDriver();
+    static void SetActiveEye(uint32_t eye);
+    static void DestroyStereoHandle();
+    static void CudaShutdown();
+    static const char* CudaGetErrorString(int error);
+    void SaveScreenshot(uint32_t eye);
+    // "/screenshots/YYYY-MM-DD_hhmmss" + extension, with "_2", "_3", ... when that name
+    // was already handed out.
+    static std::string MakeScreenshotName(unsigned year, unsigned month, unsigned day, unsigned hour,
+                                          unsigned minute, unsigned second, bool stereo);
+
+    // --- accessors, lookup, hooks (fw_FrameworkHooks.cpp) ----------------------------
+    D3DXMATRIX* GetMatrix(D3DXMATRIX* out) const;
+    static ID3D10EffectPool* GetEffectPool() { return mEffectPool; }
+    static fw_PostEffects* GetPostEffects() { return mPostEffects; }
+    static ID3D10Device* GetDevice() { return mDevice; }
+    static HWND GetWindowHandle() { return mWindow; }
+    static fw_Timer* GetTimer() { return mDemoTimer; }
+    static bool IsShiftDown();
+    static bool IsControlDown();
+    static fw_Scene* GetCurrentScene();
+    static float RowToSeconds(float row);
+    static float SecondsToRow(float seconds);
+    static void SetSpeed(float speed) { mSpeed = speed; }
+    static float GetRealTime();
+    static bool IsPaused();
+    static float GetTime();
+    static float GetSceneTime();
+    static const std::string& GetProjectRoot() { return mProjectRoot; }
+    static const std::string& GetFrameworkRoot() { return mFrameworkRoot; }
+    static int GetWidth() { return mRenderWidth; }
+    static int GetHeight() { return mRenderHeight; }
+    static float GetRenderAspect();
+    static int GetOutputWidth();
+    static int GetOutputHeight();
+    static float GetOutputAspect();
+    static bool RenderSizeDiffers();
+    [[noreturn]] static void Quit();
+
+    static void AddScene(fw_Scene* scene);
+    static fw_Scene* FindScene(const std::string& name);
+    static void DeleteScenes();
+    fw_Texture* FindTexture(const std::string& name) const;
+    bool HasTexture(const std::string& name) const;
+    void AddTexture(const std::string& name, fw_Texture* texture);
+    // Whether the texture is in the owned set.
+    bool OwnsTexture(const fw_Texture* texture) const;
+
+    // --- texture table and shared resources (fw_TextureTable.cpp) --------------------
+    // The entry of name; else the image file of that name, loaded and registered (never null).
+    fw_Texture* FindOrLoadTexture(const std::string& name);
+    // The entry of name; else factory's result, registered (a null result is not).
+    fw_Texture* FindOrCreateTexture(const std::string& name, const std::function<fw_Texture*()>& factory);
+    // Releases and deletes every owned texture and empties the table.
+    void ReleaseTextures();
+    // Performs a requested depth pick (mPickRequest) against "d32f_backbuffer".
+    void PickDepth();
+    // The run's shared resources: the effect pool from fw_Globals.fxi and the handles of
+    // its variables, "noise.dds" from "data/noise.bin" (and "gNoiseTexture"), the post
+    // passes (when mPostEffects exists), the named render targets and chains at the render
+    // size, the swap chain's buffer ("backbuffer", or "realBackbuffer" and a render-size
+    // "backbuffer") and "d32f_backbuffer". Scenes are not loaded here.
+    void LoadSharedResources();
+    // The counterparts: the post passes' effect and quad (first of all releases); then,
+    // after the scenes, every owned texture and the pool.
+    void ReleasePostEffects();
+    void ReleaseSharedResources();
+
+    static void SetRenderTargets(int offset, fw_Texture* first, fw_Texture* second, fw_Texture* third,
+                                 fw_Texture* depth);
+    void ReloadResources();
+    static bool ReloadCurrentScene();
+    static void KeyNext();
+    static void KeyPrevious();
+    static void TogglePause();
+    static void HandleSyncJump(int code);
+    static void NotifySyncRow(int value);
+    static void DeleteCameraKeys();
+    static float GetSyncValue(const std::string& name, float defaultValue);
+    static float GetSyncValueNow(const std::string& name, float defaultValue);
+    static void SetMusicVolume(float volume);
+    static uint64_t GetFileLength(const std::string& path);
+    static uint64_t ReadWholeFile(const std::string& path, void* buffer);
+
+    // The final-layout marker ".final", relative to the working directory.
+    static std::string MakeFinalMarkerPath();
+
+    // --- per-object state -------------------------------------------------------------
+    fw_FrameMatrix mView;
+    fw_FrameMatrix mProjection;
+    fw_FrameMatrix mViewProjection;
+    fw_FrameMatrix mViewBackInTime;
+    fw_FrameMatrix mViewProjectionBackInTime;
+    std::map<std::string, fw_Texture*> mTextures;
+    std::set<fw_Texture*> mOwnedTextures;
+    ID3D10EffectMatrixVariable* mWorldBackInTimeVar = nullptr;
+    ID3D10EffectMatrixVariable* mViewProjectionBackInTimeVar = nullptr;
+    ID3D10EffectMatrixVariable* mViewBackInTimeVar = nullptr;
+    ID3D10EffectMatrixVariable* mWorldVar = nullptr;
+    ID3D10EffectMatrixVariable* mViewProjectionVar = nullptr;
+    ID3D10EffectMatrixVariable* mViewVar = nullptr;
+    ID3D10EffectMatrixVariable* mViewInverseVar = nullptr;
+    ID3D10EffectVectorVariable* mEyePositionWorldVar = nullptr;
+    ID3D10EffectVectorVariable* mEyePositionLocalVar = nullptr;
+    ID3D10EffectVectorVariable* mStereoConstantsVar = nullptr;
+    ID3D10EffectVectorVariable* mNearXYZFarZVar = nullptr;
+    ID3D10EffectVectorVariable* mRenderDimVar = nullptr;
+    ID3D10EffectScalarVariable* mTimeVar = nullptr;
+    ID3D10EffectVectorVariable* mAmbientVar = nullptr;
+    ID3D10EffectVectorVariable* mDiffuseVar = nullptr;
+    ID3D10EffectVectorVariable* mSpecularVar = nullptr;
+    ID3D10EffectScalarVariable* mSpecularPowerVar = nullptr;
+    ID3D10EffectVectorVariable* mLightPositionWorldVar = nullptr;
+    ID3D10EffectMatrixVariable* mLightViewProjectionVar = nullptr;
+    float mEyePositionWorld[3] = {0.0f, 0.0f, 0.0f};
+
     // --- process-wide state -------------------------------------------------------
     static ID3D10Device* mDevice;
     static IDXGISwapChain* mSwapChain;
@@ -68,6 +262,21 @@ public:
     static sync::Device* mSyncDevice;  // never deleted
     static fw_Music* mMusic;           // owned; null when sound is off
 
+    // Window and presentation.
+    static fw_Texture* mSwapChainTexture;
+    static bool mClockRanBeforeMove;
+    static bool mPickRequest;
+    static int32_t mPickX;
+    static int32_t mPickY;
+
+    // Stereo, CUDA, screenshots.
+    static void* mStereoHandle;
+    static float mEyeSeparation;
+    static float mStereoSeparation;
+    static float mStereoConvergence;
+    static bool mScreenshotRequest;
+    static ID3D10Texture2D* mScreenshotTexture;
+
     // Created by the run loop.
     static fw_Timer* mDemoTimer;
     static fw_Timer* mRealTimer;
@@ -75,70 +284,15 @@ public:
     static fw_Mouse* mMouse;
     static fw_PostEffects* mPostEffects;
     static ID3D10EffectPool* mEffectPool;
+    static fw_BaseFile* mBaseFile;
     static uint32_t mFrameCounter;
     static uint32_t mCurrentScene;     // index into mScenes
     static float mSceneStartTime;      // demo seconds at which the current scene became current
-
-    // --- texture table and shared resources (fw_TextureTable.cpp) -------------------
-    static std::map<std::string, fw_Texture*> mTextures;   // by name, as the caller gave it
-    static std::set<fw_Texture*> mOwnedTextures;           // released and deleted at the end
-    static fw_Texture* mSwapChainTexture;                  // the swap chain's buffer, wrapped
-    static ID3D10Texture2D* mScreenshotTexture;            // both eyes of a stereo screenshot
-    static bool mPickRequest;                              // a depth pick at (mPickX, mPickY)
-    static int32_t mPickX;
-    static int32_t mPickY;
-
-    // Shared pool variables; borrowed from mEffectPool, looked up by LoadSharedResources.
-    static ID3D10EffectMatrixVariable* mWorldVar;
-    static ID3D10EffectMatrixVariable* mViewVar;
-    static ID3D10EffectMatrixVariable* mViewProjectionVar;
-    static ID3D10EffectMatrixVariable* mWorldBackInTimeVar;
-    static ID3D10EffectMatrixVariable* mViewBackInTimeVar;
-    static ID3D10EffectMatrixVariable* mViewProjectionBackInTimeVar;
-    static ID3D10EffectMatrixVariable* mViewInverseVar;
-    static ID3D10EffectVectorVariable* mEyePositionWorldVar;
-    static ID3D10EffectVectorVariable* mEyePositionLocalVar;
-    static ID3D10EffectVectorVariable* mStereoConstantsVar;
-    static ID3D10EffectVectorVariable* mNearXYZFarZVar;
-    static ID3D10EffectVectorVariable* mRenderDimVar;
-    static ID3D10EffectScalarVariable* mTimeVar;
-    static ID3D10EffectVectorVariable* mLightPositionWorldVar;
-    static ID3D10EffectMatrixVariable* mLightViewProjectionVar;
-    static ID3D10EffectVectorVariable* mAmbientVar;
-    static ID3D10EffectVectorVariable* mDiffuseVar;
-    static ID3D10EffectVectorVariable* mSpecularVar;
-    static ID3D10EffectScalarVariable* mSpecularPowerVar;
-
-    // The entry of name; else the image file of that name, loaded and registered (never null).
-    static fw_Texture* FindOrLoadTexture(const std::string& name);
-    // The entry of name; else factory's result, registered (a null result is not).
-    static fw_Texture* FindOrCreateTexture(const std::string& name, const std::function<fw_Texture*()>& factory);
-    static fw_Texture* FindTexture(const std::string& name);  // null when absent
-    static bool HasTexture(const std::string& name);
-    // Registers texture under name (replacing the entry) and takes ownership of it.
-    static void AddTexture(const std::string& name, fw_Texture* texture);
-    // Releases and deletes every owned texture and empties the table.
-    static void ReleaseTextures();
-    // Performs a requested depth pick (mPickRequest) against "d32f_backbuffer".
-    static void PickDepth();
-
-    // The shared resources of the run: the effect pool from fw_Globals.fxi and its
-    // variables, "noise.dds" from "data/noise.bin", the post passes (when mPostEffects
-    // exists), the named render targets and chains at the render size, the swap chain's
-    // buffer ("backbuffer", or "realBackbuffer" and a render-size "backbuffer") and
-    // "d32f_backbuffer". Scenes are not loaded here.
-    static void LoadSharedResources();
-    // The counterpart: the post passes' effect and quad, every owned texture, the pool.
-    // Scenes release their own resources between ReleasePostEffects and ReleaseTextures.
-    static void ReleasePostEffects();
-    static void ReleaseSharedResources();
-
-    // The final-layout marker ".final", relative to the working directory.
-    static std::string MakeFinalMarkerPath();
 };
 
-// Creates and registers the render targets "name", "name_downsample1", ... halving down
-// to 1 x 1 (a side that reaches 0 first stays 1). Nothing when width or height is below 1.
+// Creates and registers in gFramework's table the render targets "name",
+// "name_downsample1", ... halving down to 1 x 1 (a side that reaches 0 first stays 1).
+// Nothing when width or height is below 1.
 void CreateDownsampleChain(const std::string& name, uint32_t bindFlags, DXGI_FORMAT format, int32_t width,
                            int32_t height);
 
