@@ -21,9 +21,19 @@ HANDLE gThread = nullptr;
 HANDLE gSymbolsProcess = nullptr;
 fw_StackLineSink gSink = nullptr;
 
-typedef DWORD(WINAPI* PFN_GetModuleBaseNameA)(HANDLE process, HMODULE module, LPSTR name, DWORD size);
 PFN_GetModuleBaseNameA gGetModuleBaseName = nullptr;
 const char* gPsapiError = nullptr;
+
+// Reads memory of the walked process.
+BOOL CALLBACK ReadWalkedMemory(HANDLE process, DWORD64 address, PVOID buffer, DWORD size, LPDWORD bytesRead)
+{
+    SIZE_T read = 0;
+    const BOOL ok = ReadProcessMemory(process, reinterpret_cast<LPCVOID>(static_cast<uintptr_t>(address)), buffer,
+                                      size, &read);
+    if (bytesRead)
+        *bytesRead = static_cast<DWORD>(read);
+    return ok;
+}
 
 fw_CriticalSection& PrintLock()
 {
@@ -119,21 +129,21 @@ private:
     void InitFrame(const CONTEXT* context)
     {
         std::memset(&mFrame, 0, sizeof mFrame);
-        mFrame.AddrPC.Offset = context->Rip;
+        mFrame.AddrPC.Offset = context->Eip;
         mFrame.AddrPC.Mode = AddrModeFlat;
-        mFrame.AddrFrame.Offset = context->Rbp;
+        mFrame.AddrFrame.Offset = context->Ebp;
         mFrame.AddrFrame.Mode = AddrModeFlat;
-        mFrame.AddrStack.Offset = context->Rsp;
+        mFrame.AddrStack.Offset = context->Esp;
         mFrame.AddrStack.Mode = AddrModeFlat;
     }
 
     // One frame; false ends the walk.
     bool Step(CONTEXT* context)
     {
-        if (!StackWalk64(IMAGE_FILE_MACHINE_AMD64, gProcess, gThread, &mFrame, context, nullptr,
-                         SymFunctionTableAccess64, SymGetModuleBase64, nullptr))
+        if (!StackWalk(IMAGE_FILE_MACHINE_AMD64, gProcess, gThread, &mFrame, context, ReadWalkedMemory,
+                       SymFunctionTableAccess, SymGetModuleBase, nullptr))
             return false;
-        if (mFrame.AddrPC.Offset == 0)
+        if (mFrame.AddrFrame.Offset == 0)
             return false;
         if (!mTarget) {
             AppendFileAndLine();
@@ -168,11 +178,11 @@ private:
 
     void AppendFileAndLine()
     {
-        IMAGEHLP_LINE64 line;
+        IMAGEHLP_LINE line;
         std::memset(&line, 0, sizeof line);
         line.SizeOfStruct = sizeof line;
         DWORD displacement = 0;
-        if (!SymGetLineFromAddr64(gProcess, mFrame.AddrPC.Offset - 1, &displacement, &line) || !line.FileName) {
+        if (!SymGetLineFromAddr(gProcess, mFrame.AddrPC.Offset - 1, &displacement, &line) || !line.FileName) {
             Append("<filename unavailable>");
             return;
         }
@@ -239,7 +249,7 @@ private:
             Append("%s", gPsapiError);
             return;
         }
-        const DWORD64 base = SymGetModuleBase64(gProcess, mFrame.AddrPC.Offset);
+        const DWORD64 base = SymGetModuleBase(gProcess, mFrame.AddrPC.Offset);
         char name[257] = {};
         if (base == 0 ||
             gGetModuleBaseName(gProcess, reinterpret_cast<HMODULE>(static_cast<uintptr_t>(base)), name, 256) == 0) {
@@ -249,7 +259,7 @@ private:
         Append("%s", name);
     }
 
-    STACKFRAME64 mFrame;
+    STACKFRAME mFrame;
     char mLine[kLineLimit];
     size_t mLength = 0;
     const char* mTarget;

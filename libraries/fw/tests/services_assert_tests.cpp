@@ -141,6 +141,8 @@ TEST_F(AssertTest, CallStackNamesTheCallersAndStopsAtTheRuntimeStartUp)
             EXPECT_THAT(frame, Not(HasSubstr(" : " + stop + "()"))) << "stop-list frame printed";
     }
     EXPECT_TRUE(sawCaller);
+    // The walk ends at the C runtime's start-up, after main.
+    EXPECT_THAT(frames.back(), HasSubstr(" : main()  (0x"));
     // The walker's own frame is not shown.
     for (const std::string& frame : frames)
         EXPECT_THAT(frame, Not(HasSubstr(": PrintCallStack()")));
