@@ -65,6 +65,10 @@ struct Variable {
 // 32-bit words one element of a variable takes in the value store.
 uint32_t ValueStride(const VarType& type);
 
+// The word a number takes in a value of that base type: a float its bits, a bool 0 or 1, an
+// int or uint the number truncated toward zero and held to the type's range (NaN gives 0).
+uint32_t ValueWord(BaseType base, double value);
+
 struct ConstantBuffer {
     std::string name;
     std::string body;  // the members, as written

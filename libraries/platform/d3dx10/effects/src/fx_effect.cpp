@@ -87,18 +87,14 @@ float AsFloat(const Store& s, uint32_t word) {
 void PutFloat(Store& s, uint32_t word, float f) {
     if (s.type.base == BaseType::Float)
         std::memcpy(&s.words[word], &f, 4);
-    else if (s.type.base == BaseType::Bool)
-        s.words[word] = f != 0.0f;
-    else if (s.type.base == BaseType::UInt)
-        s.words[word] = f <= 0 ? 0u : uint32_t(f);
     else
-        s.words[word] = uint32_t(int32_t(f));
+        s.words[word] = ValueWord(s.type.base, f);
 }
 int AsInt(const Store& s, uint32_t word) {
     if (s.type.base == BaseType::Float) {
         float f;
         std::memcpy(&f, &s.words[word], 4);
-        return int(f);
+        return int(ValueWord(BaseType::Int, f));
     }
     return int32_t(s.words[word]);
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -31,6 +32,27 @@ uint32_t ValueStride(const VarType& type) {
     case VarKind::Vector: return 4;
     case VarKind::Matrix: return 16;
     case VarKind::Texture: return 0;
+    }
+    return 0;
+}
+
+uint32_t ValueWord(BaseType base, double value) {
+    switch (base) {
+    case BaseType::Float: {
+        float f = float(value);
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        return bits;
+    }
+    case BaseType::Bool: return value != 0;
+    case BaseType::UInt:
+        if (!(value > 0))
+            return 0;
+        return value >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(value);
+    case BaseType::Int:
+        if (std::isnan(value))
+            return 0;
+        return uint32_t(int32_t(std::clamp(value, -2147483648.0, 2147483647.0)));
     }
     return 0;
 }
@@ -660,15 +682,7 @@ private:
                 word += (comp / uint32_t(v.type.cols)) * 4 + comp % uint32_t(v.type.cols);
             else
                 word += comp;
-            uint32_t bits;
-            if (v.type.base == BaseType::Float) {
-                float f = float(value);
-                std::memcpy(&bits, &f, 4);
-            } else {
-                int32_t i = int32_t(value);
-                std::memcpy(&bits, &i, 4);
-            }
-            v.init[word] = bits;
+            v.init[word] = ValueWord(v.type.base, value);
         };
         if (n.size() == 1 && count == 1 && comps > 1) {
             // vecN(x) fills every component, matN(x) the diagonal.

@@ -167,6 +167,28 @@ TEST(EffectDeclarations, VariablesStatesAndTechniques) {
     EXPECT_TRUE(vs->params[2].out);
 }
 
+TEST(EffectDeclarations, IntegerInitialValuesTruncateAndHoldToTheirRange) {
+    EffectDesc d;
+    std::string errors;
+    ASSERT_TRUE(Compile(R"(
+uniform uint gMask = 0xFFFFFFFF;
+uniform uint gBig = 5000000000.0;
+uniform uint gNegative = -2;
+uniform int gInts[4] = { -3.7, 2.9, 10000000000.0, -10000000000.0 };
+uniform bool gOn = 2;
+)", d, errors)) << errors;
+    EXPECT_EQ(d.FindVariable("gMask")->init.at(0), 0xFFFFFFFFu);
+    EXPECT_EQ(d.FindVariable("gBig")->init.at(0), 0xFFFFFFFFu);
+    EXPECT_EQ(d.FindVariable("gNegative")->init.at(0), 0u);
+    const std::vector<uint32_t>& ints = d.FindVariable("gInts")->init;
+    ASSERT_EQ(ints.size(), 4u);
+    EXPECT_EQ(int32_t(ints[0]), -3);
+    EXPECT_EQ(int32_t(ints[1]), 2);
+    EXPECT_EQ(int32_t(ints[2]), 2147483647);
+    EXPECT_EQ(int32_t(ints[3]), -2147483647 - 1);
+    EXPECT_EQ(d.FindVariable("gOn")->init.at(0), 1u);
+}
+
 TEST(EffectDeclarations, ErrorsNameFileLineAndCause) {
     struct Case {
         const char* text;

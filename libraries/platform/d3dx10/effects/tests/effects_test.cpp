@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -464,6 +465,62 @@ technique Textures { pass P0 { VertexShader = QuadVS; PixelShader = TexPS; } }
     ExpectNear(Read(), {255, 255, 0, 255});
     for (auto* view : views)
         view->Release();
+    e->Release();
+}
+
+TEST_F(EffectGpu, SettersConvertToTheDeclaredTypeWithinItsRange) {
+    std::string path = Write("convert.fx", std::string(kQuadCode) + R"(
+uniform int gInt;
+uniform uint gUint;
+uniform float gFloat;
+uniform ivec4 gCells;
+void ConvertPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    color = vec4(float(gInt), float(gUint), gFloat, float(gCells.x));
+}
+technique Convert { pass P0 { VertexShader = QuadVS; PixelShader = ConvertPS; } }
+)");
+    ID3D10Effect* e = nullptr;
+    ASSERT_EQ(Effect(path, nullptr, nullptr, &e), S_OK);
+    ID3D10EffectScalarVariable* i = e->GetVariableByName("gInt")->AsScalar();
+    ID3D10EffectScalarVariable* u = e->GetVariableByName("gUint")->AsScalar();
+    ID3D10EffectScalarVariable* f = e->GetVariableByName("gFloat")->AsScalar();
+    int got = 0;
+    ASSERT_EQ(i->SetFloat(-2.75f), S_OK);
+    ASSERT_EQ(i->GetInt(&got), S_OK);
+    EXPECT_EQ(got, -2);
+    ASSERT_EQ(i->SetFloat(1e10f), S_OK);
+    ASSERT_EQ(i->GetInt(&got), S_OK);
+    EXPECT_EQ(got, 2147483647);
+    ASSERT_EQ(i->SetFloat(-1e10f), S_OK);
+    ASSERT_EQ(i->GetInt(&got), S_OK);
+    EXPECT_EQ(got, -2147483647 - 1);
+    ASSERT_EQ(i->SetFloat(std::nanf("")), S_OK);
+    ASSERT_EQ(i->GetInt(&got), S_OK);
+    EXPECT_EQ(got, 0);
+
+    float back = 0;
+    ASSERT_EQ(u->SetFloat(1e10f), S_OK);
+    ASSERT_EQ(u->GetFloat(&back), S_OK);
+    EXPECT_EQ(back, 4294967295.0f);
+    ASSERT_EQ(u->SetFloat(std::nanf("")), S_OK);
+    ASSERT_EQ(u->GetFloat(&back), S_OK);
+    EXPECT_EQ(back, 0.0f);
+
+    // A float read as an int truncates and holds to the int range.
+    ASSERT_EQ(f->SetFloat(3e9f), S_OK);
+    ASSERT_EQ(f->GetInt(&got), S_OK);
+    EXPECT_EQ(got, 2147483647);
+    ASSERT_EQ(f->SetInt(-7), S_OK);
+    ASSERT_EQ(f->GetFloat(&back), S_OK);
+    EXPECT_EQ(back, -7.0f);
+
+    float cells[4] = {-1e12f, 2.5f, 0.0f, 0.0f};
+    ID3D10EffectVectorVariable* c = e->GetVariableByName("gCells")->AsVector();
+    ASSERT_EQ(c->SetFloatVector(cells), S_OK);
+    int cb[4] = {};
+    ASSERT_EQ(c->GetIntVector(cb), S_OK);
+    EXPECT_EQ(cb[0], -2147483647 - 1);
+    EXPECT_EQ(cb[1], 2);
     e->Release();
 }
 
