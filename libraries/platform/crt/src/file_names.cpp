@@ -71,7 +71,7 @@ bool Resolve(const std::string& original, bool lastMayBeMissing, std::string& re
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string& part = parts[i];
         if (i == 0 && absolute) {
-            built = "/";
+            built.assign(1, '/');
             continue;
         }
         std::string prefix = built;

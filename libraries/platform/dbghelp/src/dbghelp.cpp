@@ -164,10 +164,18 @@ void RtlCaptureContext(PCONTEXT context)
     void* frames[PLATFORM_CONTEXT_FRAMES + 1];
     int count = ::backtrace(frames, PLATFORM_CONTEXT_FRAMES + 1);
     std::memset(context, 0, sizeof *context);
-    // frames[0] lies in this function; the caller's address comes next.
-    int taken = std::max(0, count - 1);
+    // The walk starts at the caller: skip this function's frames (and any of the
+    // machinery behind backtrace, such as a sanitizer's).
+    void* caller = __builtin_return_address(0);
+    int first = 1;
+    for (int i = 0; i < count; ++i)
+        if (frames[i] == caller) {
+            first = i;
+            break;
+        }
+    int taken = std::max(0, std::min(count - first, PLATFORM_CONTEXT_FRAMES));
     for (int i = 0; i < taken; ++i)
-        context->PlatformFrames[i] = reinterpret_cast<DWORD64>(frames[i + 1]);
+        context->PlatformFrames[i] = reinterpret_cast<DWORD64>(frames[i + first]);
     context->PlatformFrameCount = static_cast<DWORD>(taken);
     context->Eip = taken > 0 ? context->PlatformFrames[0] : 0;
     context->Ebp = reinterpret_cast<DWORD64>(__builtin_frame_address(0));

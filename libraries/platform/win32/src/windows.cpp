@@ -985,23 +985,19 @@ HICON LoadIconA(HINSTANCE, LPCSTR name)
 {
     // Every icon is the application's one icon: the window system draws its own.
     std::lock_guard<std::mutex> guard(resourcesLock);
-    static std::map<ULONG_PTR, IconObject*> icons;
+    static auto* icons = new std::map<ULONG_PTR, IconObject>;  // handles live as long as the process
     ULONG_PTR id = IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : 0;
-    IconObject*& icon = icons[id];
-    if (!icon)
-        icon = new IconObject{id};
-    return reinterpret_cast<HICON>(icon);
+    IconObject& icon = icons->try_emplace(id, IconObject{id}).first->second;
+    return reinterpret_cast<HICON>(&icon);
 }
 
 HCURSOR LoadCursorA(HINSTANCE, LPCSTR name)
 {
     std::lock_guard<std::mutex> guard(resourcesLock);
-    static std::map<ULONG_PTR, CursorObject*> cursors;
+    static auto* cursors = new std::map<ULONG_PTR, CursorObject>;
     ULONG_PTR id = IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : 32512;
-    CursorObject*& cursor = cursors[id];
-    if (!cursor)
-        cursor = new CursorObject{id};
-    return reinterpret_cast<HCURSOR>(cursor);
+    CursorObject& cursor = cursors->try_emplace(id, CursorObject{id}).first->second;
+    return reinterpret_cast<HCURSOR>(&cursor);
 }
 
 HCURSOR SetCursor(HCURSOR handle)
@@ -1037,11 +1033,9 @@ HDC GetDC(HWND window)
 {
     // A drawing context is a token of its window; drawing goes through the graphics layer.
     std::lock_guard<std::mutex> guard(resourcesLock);
-    static std::map<HWND, DeviceContext*> contexts;
-    DeviceContext*& dc = contexts[window];
-    if (!dc)
-        dc = new DeviceContext{window};
-    return reinterpret_cast<HDC>(dc);
+    static auto* contexts = new std::map<HWND, DeviceContext>;
+    DeviceContext& dc = contexts->try_emplace(window, DeviceContext{window}).first->second;
+    return reinterpret_cast<HDC>(&dc);
 }
 
 int ReleaseDC(HWND, HDC dc) { return dc ? 1 : 0; }
