@@ -84,12 +84,6 @@ float AsFloat(const Store& s, uint32_t word) {
     }
     return s.type.base == BaseType::UInt ? float(s.words[word]) : float(int32_t(s.words[word]));
 }
-void PutFloat(Store& s, uint32_t word, float f) {
-    if (s.type.base == BaseType::Float)
-        std::memcpy(&s.words[word], &f, 4);
-    else
-        s.words[word] = ValueWord(s.type.base, f);
-}
 int AsInt(const Store& s, uint32_t word) {
     if (s.type.base == BaseType::Float) {
         float f;
@@ -98,7 +92,13 @@ int AsInt(const Store& s, uint32_t word) {
     }
     return int32_t(s.words[word]);
 }
-void PutInt(Store& s, uint32_t word, int v) {
+void Put(Store& s, uint32_t word, float f) {
+    if (s.type.base == BaseType::Float)
+        std::memcpy(&s.words[word], &f, 4);
+    else
+        s.words[word] = ValueWord(s.type.base, f);
+}
+void Put(Store& s, uint32_t word, int v) {
     if (s.type.base == BaseType::Float) {
         float f = float(v);
         std::memcpy(&s.words[word], &f, 4);
@@ -107,11 +107,37 @@ void PutInt(Store& s, uint32_t word, int v) {
     else
         s.words[word] = uint32_t(v);
 }
+float Get(const Store& s, uint32_t word, float*) { return AsFloat(s, word); }
+int Get(const Store& s, uint32_t word, int*) { return AsInt(s, word); }
 
 // Elements [offset, offset + count) that lie inside the array; false when some do not.
 bool Clamp(const Store& s, UINT offset, UINT count, UINT& n) {
     n = offset >= s.count ? 0 : std::min<UINT>(count, s.count - offset);
     return n == count;
+}
+
+// Writes `count` elements of `width` values each from element `offset` on, converting to the
+// store's type; elements past the end of the array are left out and the call answers E_INVALIDARG.
+template <class T>
+HRESULT WriteElements(Store* s, const T* data, UINT offset, UINT count, UINT width) {
+    if (!s || (!data && count))
+        return E_FAIL;
+    UINT n;
+    bool all = Clamp(*s, offset, count, n);
+    for (size_t i = 0; i < size_t(n) * width; ++i)
+        Put(*s, uint32_t(size_t(offset) * width + i), data[i]);
+    s->Touch();
+    return all ? S_OK : E_INVALIDARG;
+}
+template <class T>
+HRESULT ReadElements(const Store* s, T* data, UINT offset, UINT count, UINT width) {
+    if (!s || (!data && count))
+        return E_FAIL;
+    UINT n;
+    bool all = Clamp(*s, offset, count, n);
+    for (size_t i = 0; i < size_t(n) * width; ++i)
+        data[i] = Get(*s, uint32_t(size_t(offset) * width + i), data);
+    return all ? S_OK : E_INVALIDARG;
 }
 
 class EffectImpl;
@@ -168,44 +194,18 @@ public:
     HRESULT SetFloat(float v) override { return SetFloatArray(&v, 0, 1); }
     HRESULT GetFloat(float* v) override { return GetFloatArray(v, 0, 1); }
     HRESULT SetFloatArray(float* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        for (UINT i = 0; i < n; ++i)
-            PutFloat(*s_, offset + i, data[i]);
-        s_->Touch();
-        return all ? S_OK : E_INVALIDARG;
+        return WriteElements(s_.get(), data, offset, count, 1);
     }
     HRESULT GetFloatArray(float* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        for (UINT i = 0; i < n; ++i)
-            data[i] = AsFloat(*s_, offset + i);
-        return all ? S_OK : E_INVALIDARG;
+        return ReadElements(s_.get(), data, offset, count, 1);
     }
     HRESULT SetInt(int v) override { return SetIntArray(&v, 0, 1); }
     HRESULT GetInt(int* v) override { return GetIntArray(v, 0, 1); }
     HRESULT SetIntArray(int* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        for (UINT i = 0; i < n; ++i)
-            PutInt(*s_, offset + i, data[i]);
-        s_->Touch();
-        return all ? S_OK : E_INVALIDARG;
+        return WriteElements(s_.get(), data, offset, count, 1);
     }
     HRESULT GetIntArray(int* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        for (UINT i = 0; i < n; ++i)
-            data[i] = AsInt(*s_, offset + i);
-        return all ? S_OK : E_INVALIDARG;
+        return ReadElements(s_.get(), data, offset, count, 1);
     }
     HRESULT SetBool(BOOL v) override { return SetInt(v ? 1 : 0); }
     HRESULT GetBool(BOOL* v) override {
@@ -226,46 +226,16 @@ public:
     HRESULT GetIntVector(int* data) override { return GetIntVectorArray(data, 0, 1); }
     // Each element is four values in the caller's data, whatever the vector's size.
     HRESULT SetFloatVectorArray(float* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        for (UINT i = 0; i < n; ++i)
-            for (UINT c = 0; c < 4; ++c)
-                PutFloat(*s_, (offset + i) * 4 + c, data[i * 4 + c]);
-        s_->Touch();
-        return all ? S_OK : E_INVALIDARG;
+        return WriteElements(s_.get(), data, offset, count, 4);
     }
     HRESULT GetFloatVectorArray(float* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        for (UINT i = 0; i < n; ++i)
-            for (UINT c = 0; c < 4; ++c)
-                data[i * 4 + c] = AsFloat(*s_, (offset + i) * 4 + c);
-        return all ? S_OK : E_INVALIDARG;
+        return ReadElements(s_.get(), data, offset, count, 4);
     }
     HRESULT SetIntVectorArray(int* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        for (UINT i = 0; i < n; ++i)
-            for (UINT c = 0; c < 4; ++c)
-                PutInt(*s_, (offset + i) * 4 + c, data[i * 4 + c]);
-        s_->Touch();
-        return all ? S_OK : E_INVALIDARG;
+        return WriteElements(s_.get(), data, offset, count, 4);
     }
     HRESULT GetIntVectorArray(int* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        for (UINT i = 0; i < n; ++i)
-            for (UINT c = 0; c < 4; ++c)
-                data[i * 4 + c] = AsInt(*s_, (offset + i) * 4 + c);
-        return all ? S_OK : E_INVALIDARG;
+        return ReadElements(s_.get(), data, offset, count, 4);
     }
 };
 
@@ -275,23 +245,10 @@ public:
     HRESULT SetMatrix(float* data) override { return SetMatrixArray(data, 0, 1); }
     HRESULT GetMatrix(float* data) override { return GetMatrixArray(data, 0, 1); }
     HRESULT SetMatrixArray(float* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        if (n)
-            std::memcpy(&s_->words[size_t(offset) * 16], data, size_t(n) * 64);
-        s_->Touch();
-        return all ? S_OK : E_INVALIDARG;
+        return WriteElements(s_.get(), data, offset, count, 16);
     }
     HRESULT GetMatrixArray(float* data, UINT offset, UINT count) override {
-        if (!s_ || (!data && count))
-            return E_FAIL;
-        UINT n;
-        bool all = Clamp(*s_, offset, count, n);
-        if (n)
-            std::memcpy(data, &s_->words[size_t(offset) * 16], size_t(n) * 64);
-        return all ? S_OK : E_INVALIDARG;
+        return ReadElements(s_.get(), data, offset, count, 16);
     }
     HRESULT SetMatrixTranspose(float* data) override {
         if (!data)
@@ -399,40 +356,33 @@ template <class I>
 ID3D10EffectConstantBuffer* Var<I>::GetParentConstantBuffer() {
     return &gInvalidBuffer;
 }
+// The variable itself when it is of kind J, else the invalid variable of that kind.
+template <class J, class I>
+J* AsKind(Var<I>* self, J& invalid) {
+    if constexpr (std::is_same_v<I, J>)
+        return self;
+    else
+        return &invalid;
+}
 template <class I>
 ID3D10EffectScalarVariable* Var<I>::AsScalar() {
-    if constexpr (std::is_same_v<I, ID3D10EffectScalarVariable>)
-        return this;
-    else
-        return &gInvalidScalar;
+    return AsKind<ID3D10EffectScalarVariable>(this, gInvalidScalar);
 }
 template <class I>
 ID3D10EffectVectorVariable* Var<I>::AsVector() {
-    if constexpr (std::is_same_v<I, ID3D10EffectVectorVariable>)
-        return this;
-    else
-        return &gInvalidVector;
+    return AsKind<ID3D10EffectVectorVariable>(this, gInvalidVector);
 }
 template <class I>
 ID3D10EffectMatrixVariable* Var<I>::AsMatrix() {
-    if constexpr (std::is_same_v<I, ID3D10EffectMatrixVariable>)
-        return this;
-    else
-        return &gInvalidMatrix;
+    return AsKind<ID3D10EffectMatrixVariable>(this, gInvalidMatrix);
 }
 template <class I>
 ID3D10EffectShaderResourceVariable* Var<I>::AsShaderResource() {
-    if constexpr (std::is_same_v<I, ID3D10EffectShaderResourceVariable>)
-        return this;
-    else
-        return &gInvalidResource;
+    return AsKind<ID3D10EffectShaderResourceVariable>(this, gInvalidResource);
 }
 template <class I>
 ID3D10EffectConstantBuffer* Var<I>::AsConstantBuffer() {
-    if constexpr (std::is_same_v<I, ID3D10EffectConstantBuffer>)
-        return this;
-    else
-        return &gInvalidBuffer;
+    return AsKind<ID3D10EffectConstantBuffer>(this, gInvalidBuffer);
 }
 
 // One variable of an effect: its object of the right kind and its store.
