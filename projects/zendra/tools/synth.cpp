@@ -129,12 +129,21 @@ double Adsr(double t, double hold, double attack, double decay, double sustain, 
     return held(hold) * std::exp(-(t - hold) / release);
 }
 
-void Pan(double v, double pan, float& l, float& r)
-{
-    double a = (pan + 1.0) * 0.25 * kPi;
-    l += static_cast<float>(v * std::cos(a) * std::numbers::sqrt2);
-    r += static_cast<float>(v * std::sin(a) * std::numbers::sqrt2);
-}
+// Equal-power pan position, -1 left to 1 right; unity in the centre.
+struct PanGain {
+    double l, r;
+    explicit PanGain(double pan)
+    {
+        double a = (pan + 1.0) * 0.25 * kPi;
+        l = std::cos(a) * std::numbers::sqrt2;
+        r = std::sin(a) * std::numbers::sqrt2;
+    }
+    void Add(double v, float& left, float& right) const
+    {
+        left += static_cast<float>(v * l);
+        right += static_cast<float>(v * r);
+    }
+};
 
 // Renders one event into the bus; `length` is the seconds the voice sounds in all.
 template <class Voice>
@@ -170,6 +179,7 @@ void RenderClap(Bus& bus, const Event& e)
     Rng rng(e.seed);
     Svf bp;
     bp.Set(1250, 1.4);
+    const PanGain pan((e.index % 2) ? 0.08 : -0.08);
     RenderVoice(bus, e, 0.45, [&](double t, float& l, float& r) {
         double env = 0;
         for (double burst : {0.0, 0.011, 0.023})
@@ -179,7 +189,7 @@ void RenderClap(Bus& bus, const Event& e)
             env += 0.9 * std::exp(-(t - 0.03) / 0.13);
         bp.Run(rng.Signed());
         double v = bp.band * env * 1.3 * e.velocity;
-        Pan(v, (e.index % 2) ? 0.08 : -0.08, l, r);
+        pan.Add(v, l, r);
     });
 }
 
@@ -206,12 +216,13 @@ void RenderHat(Bus& bus, const Event& e, bool open)
     hp.Set(7200, 0.7);
     bp.Set(4650, 2.5); // the spectrum band the simulation's treble record listens to
     double decay = open ? 0.2 : 0.032;
+    const PanGain pan(open ? -0.25 : 0.2);
     RenderVoice(bus, e, open ? 0.7 : 0.16, [&](double t, float& l, float& r) {
         double n = rng.Signed();
         hp.Run(n);
         bp.Run(n);
         double v = (hp.high * 0.6 + bp.band * 0.9) * std::exp(-t / decay) * std::min(1.0, t / 0.0008) * e.velocity;
-        Pan(v, open ? -0.25 : 0.2, l, r);
+        pan.Add(v, l, r);
     });
 }
 
@@ -242,7 +253,7 @@ void RenderPad(Bus& bus, const Event& e)
     struct Osc {
         Saw saw;
         double detune;
-        double pan;
+        PanGain pan{0.0};
     };
     std::vector<Osc> oscs;
     std::vector<double> hz;
@@ -252,7 +263,7 @@ void RenderPad(Bus& bus, const Event& e)
             Osc o;
             o.saw.phase = rng.Uniform();
             o.detune = std::pow(2.0, cents / 1200.0);
-            o.pan = cents / 11.0 * 0.7;
+            o.pan = PanGain(cents / 11.0 * 0.7);
             oscs.push_back(o);
             hz.push_back(MidiToHz(note));
         }
@@ -266,7 +277,7 @@ void RenderPad(Bus& bus, const Event& e)
         }
         float sl = 0, sr = 0;
         for (size_t i = 0; i < oscs.size(); ++i)
-            Pan(oscs[i].saw.Next(hz[i] * oscs[i].detune), oscs[i].pan, sl, sr);
+            oscs[i].pan.Add(oscs[i].saw.Next(hz[i] * oscs[i].detune), sl, sr);
         lpL.Run(sl);
         lpR.Run(sr);
         double env = Adsr(t, e.duration, 0.35, 1.0, 1.0, 0.45) * gain * e.velocity;
@@ -301,13 +312,13 @@ void RenderArp(Bus& bus, const Event& e)
     Square b;
     Svf lp;
     double hz = MidiToHz(e.notes[0]);
-    double pan = (e.index % 2) ? 0.45 : -0.45;
+    const PanGain pan((e.index % 2) ? 0.45 : -0.45);
     RenderVoice(bus, e, 0.5, [&](double t, float& l, float& r) {
         if ((static_cast<int>(t * kSr) & 15) == 0)
             lp.Set(350.0 + 3800.0 * std::exp(-t / 0.05), 1.1);
         lp.Run(a.Next(hz) * 0.6 + b.Next(hz * 1.003) * 0.4);
         double v = lp.low * std::min(1.0, t / 0.002) * std::exp(-t / 0.16) * 0.38 * e.velocity;
-        Pan(v, pan, l, r);
+        pan.Add(v, l, r);
     });
 }
 
@@ -374,7 +385,7 @@ void ApplySweeps(Bus& bus)
     }
 }
 
-void RenderBus(Bus& bus)
+void RenderEvents(Bus& bus)
 {
     for (const Event& e : bus.events) {
         const std::string& in = bus.instrument;
@@ -389,6 +400,35 @@ void RenderBus(Bus& bus)
         else if (in == "arp") RenderArp(bus, e);
         else if (in == "riser") RenderRiser(bus, e);
         else if (in == "impact") RenderImpact(bus, e);
+    }
+}
+
+// Renders a bus; the pads, the heaviest voices, in three lanes of interleaved events on
+// threads of their own, summed in lane order (so the result does not depend on timing).
+void RenderBus(Bus& bus)
+{
+    const int lanes = bus.instrument == "pad" ? 3 : 1;
+    if (lanes == 1) {
+        RenderEvents(bus);
+    } else {
+        std::vector<Bus> parts(lanes);
+        for (int k = 0; k < lanes; ++k) {
+            parts[k].instrument = bus.instrument;
+            parts[k].audio.left.assign(bus.audio.Frames(), 0.0f);
+            parts[k].audio.right.assign(bus.audio.Frames(), 0.0f);
+            for (size_t i = k; i < bus.events.size(); i += lanes)
+                parts[k].events.push_back(bus.events[i]);
+        }
+        std::vector<std::thread> workers;
+        for (Bus& part : parts)
+            workers.emplace_back([&part] { RenderEvents(part); });
+        for (std::thread& w : workers)
+            w.join();
+        for (const Bus& part : parts)
+            for (size_t i = 0; i < bus.audio.Frames(); ++i) {
+                bus.audio.left[i] += part.audio.left[i];
+                bus.audio.right[i] += part.audio.right[i];
+            }
     }
     ApplySweeps(bus);
 }
@@ -607,18 +647,34 @@ StereoBuffer RenderScore(const Score& score, double seconds)
         b->left.assign(frames, 0.0f);
         b->right.assign(frames, 0.0f);
     }
+    // Each frame sums the buses in the same order, so splitting the frames between
+    // threads changes nothing in the result.
+    {
+        const size_t chunks = 8, chunk = (frames + chunks - 1) / chunks;
+        std::vector<std::thread> workers;
+        for (size_t c = 0; c < chunks; ++c)
+            workers.emplace_back([&, c] {
+                size_t first = c * chunk, last = std::min(frames, first + chunk);
+                for (Bus* bus : order) {
+                    SendLevels lv = Levels(bus->instrument);
+                    for (size_t i = first; i < last; ++i) {
+                        float g = lv.gain * (1.0f - lv.duck * duck[i]);
+                        float l = bus->audio.left[i] * g, r = bus->audio.right[i] * g;
+                        mix.left[i] += l;
+                        mix.right[i] += r;
+                        sendReverb.left[i] += l * lv.reverb;
+                        sendReverb.right[i] += r * lv.reverb;
+                        sendDelay.left[i] += l * lv.delay;
+                        sendDelay.right[i] += r * lv.delay;
+                    }
+                }
+            });
+        for (std::thread& w : workers)
+            w.join();
+    }
     for (Bus* bus : order) {
-        SendLevels lv = Levels(bus->instrument);
-        for (size_t i = 0; i < frames; ++i) {
-            float g = lv.gain * (1.0f - lv.duck * duck[i]);
-            float l = bus->audio.left[i] * g, r = bus->audio.right[i] * g;
-            mix.left[i] += l;
-            mix.right[i] += r;
-            sendReverb.left[i] += l * lv.reverb;
-            sendReverb.right[i] += r * lv.reverb;
-            sendDelay.left[i] += l * lv.delay;
-            sendDelay.right[i] += r * lv.delay;
-        }
+        bus->audio.left = {};
+        bus->audio.right = {};
     }
 
     // Ping-pong delay of a dotted eighth, darkened on each repeat.
