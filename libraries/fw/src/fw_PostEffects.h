@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+struct ID3D10EffectTechnique;
 class fw_Effect;
 class fw_ScreenQuad;
 class fw_Texture;
@@ -52,5 +53,4 @@ private:
     fw_Effect* mEffect;     // owned
     fw_ScreenQuad* mQuad;   // owned
     uint64_t mDrawCount = 0;
-    bool mMissingTargetLogged = false;
 };

@@ -1,0 +1,34 @@
+# The framework's resource side: textures and the texture table, effects and the shared
+# pool, the screen quad and the post passes, with the framework's shared effect files.
+# fw_scenes (the scene's debug camera, for the depth pick) is defined after this file from
+# the same services, so it is linked by name.
+if(NOT TARGET fw_services OR NOT TARGET d3dx10_effects OR NOT TARGET d3dx10_images OR NOT TARGET platform_d3d10_core)
+    message(STATUS "fw_resources: the services, effects, images or Direct3D stand-in are not configured; skipped")
+    return()
+endif()
+
+add_library(fw_resources STATIC
+    src/fw_Texture.cpp
+    src/fw_TextureTable.cpp
+    src/fw_Effect.cpp
+    src/fw_ScreenQuad.cpp
+    src/fw_PostEffects.cpp
+)
+target_include_directories(fw_resources PUBLIC src)
+target_link_libraries(fw_resources
+    PUBLIC fw_state fw_services fw_scenes fw_math sync d3dx10_effects d3dx10_images platform_d3d10_core platform_crt)
+
+if(ZENDRA_TESTS)
+    set(fw_resources_test_sources tests/resources_support.cpp)
+    foreach(group texture table effect post)
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/resources_${group}_tests.cpp)
+            list(APPEND fw_resources_test_sources tests/resources_${group}_tests.cpp)
+        endif()
+    endforeach()
+    zendra_add_gtest(fw_resources_tests
+        SOURCES ${fw_resources_test_sources}
+        LIBS fw_resources Boost::filesystem)
+    if(TARGET fw_resources_tests)
+        target_compile_definitions(fw_resources_tests PRIVATE FW_SOURCE_ROOT="${CMAKE_CURRENT_SOURCE_DIR}")
+    endif()
+endif()
