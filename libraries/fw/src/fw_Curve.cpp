@@ -1,25 +1,9 @@
 #include "fw_Curve.h"
 
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <locale>
 #include <sstream>
-
-namespace {
-
-uint32_t Bits(float f) {
-    uint32_t b;
-    std::memcpy(&b, &f, 4);
-    return b;
-}
-
-float FromBits(uint32_t b) {
-    float f;
-    std::memcpy(&f, &b, 4);
-    return f;
-}
-
-} // namespace
 
 std::string fw_CurveKey::ToString() const {
     std::ostringstream out;
@@ -29,13 +13,13 @@ std::string fw_CurveKey::ToString() const {
 }
 
 float NextFloatUp(float x) {
-    if (x == 0.0f) return FromBits(0x00800000u);
-    return FromBits(x > 0.0f ? Bits(x) + 1 : Bits(x) - 1);
+    if (x == 0.0f) return std::bit_cast<float>(0x00800000u);
+    return std::bit_cast<float>(x > 0.0f ? std::bit_cast<uint32_t>(x) + 1 : std::bit_cast<uint32_t>(x) - 1);
 }
 
 float NextFloatDown(float x) {
-    if (x == 0.0f) return FromBits(0x80800000u);
-    return FromBits(x > 0.0f ? Bits(x) - 1 : Bits(x) + 1);
+    if (x == 0.0f) return std::bit_cast<float>(0x80800000u);
+    return std::bit_cast<float>(x > 0.0f ? std::bit_cast<uint32_t>(x) - 1 : std::bit_cast<uint32_t>(x) + 1);
 }
 
 int fw_Curve::FindKeyAtOrBefore(float t) {

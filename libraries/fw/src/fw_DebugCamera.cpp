@@ -1,9 +1,9 @@
 #include "fw_DebugCamera.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "fw_Camera.h"
 #include "fw_SceneServices.h"
@@ -20,18 +20,6 @@ namespace {
 // The largest share of the distance one frame of dollying may cover: the camera never
 // reaches or passes the look-at point.
 constexpr double kMaxDolly = 0.99;
-
-float FromBits(uint32_t b) {
-    float f;
-    std::memcpy(&f, &b, 4);
-    return f;
-}
-
-uint32_t Bits(float f) {
-    uint32_t b;
-    std::memcpy(&b, &f, 4);
-    return b;
-}
 
 double SafeAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
 
@@ -94,9 +82,10 @@ void fw_DebugCamera::GetPose(D3DXVECTOR3& lookAt, D3DXVECTOR3& position, D3DXVEC
 }
 
 void fw_DebugCamera::LoadCompiledPose() {
-    mLookAt = D3DXVECTOR3(FromBits(gDebugCamData[0]), FromBits(gDebugCamData[1]), FromBits(gDebugCamData[2]));
-    mPosition = D3DXVECTOR3(FromBits(gDebugCamData[3]), FromBits(gDebugCamData[4]), FromBits(gDebugCamData[5]));
-    mAngles = D3DXVECTOR3(FromBits(gDebugCamData[6]), FromBits(gDebugCamData[7]), FromBits(gDebugCamData[8]));
+    auto stored = [](int i) { return std::bit_cast<float>(gDebugCamData[i]); };
+    mLookAt = D3DXVECTOR3(stored(0), stored(1), stored(2));
+    mPosition = D3DXVECTOR3(stored(3), stored(4), stored(5));
+    mAngles = D3DXVECTOR3(stored(6), stored(7), stored(8));
 }
 
 void fw_DebugCamera::GetBasis(D3DXVECTOR3& forward, D3DXVECTOR3& right, D3DXVECTOR3& up) const {
@@ -217,7 +206,7 @@ std::string fw_DebugCamera::DumpPoseAsC() const {
         lines += "    ";
         for (int i = 0; i < 3; ++i) {
             char buf[32];
-            std::snprintf(buf, sizeof buf, "0x%08x,%s", Bits(c[i]), i < 2 ? " " : "\n");
+            std::snprintf(buf, sizeof buf, "0x%08x,%s", std::bit_cast<uint32_t>(c[i]), i < 2 ? " " : "\n");
             lines += buf;
         }
     }
