@@ -171,6 +171,18 @@ Channel* Find(Engine& e, DWORD handle) {
     return it == e.channels.end() ? nullptr : it->second.get();
 }
 
+// Runs 'op' on the channel with the engine locked; an unknown handle fails with 'invalid'.
+template <class T, class Op>
+T OnChannel(DWORD handle, T invalid, Op op) {
+    Engine& e = E();
+    std::lock_guard lock(e.mutex);
+    Channel* c = Find(e, handle);
+    if (c == nullptr) {
+        return Fail(BASS_ERROR_HANDLE, invalid);
+    }
+    return op(*c);
+}
+
 // Mixes every playing channel into 'out' (stereo float), called with the mutex held.
 void Mix(Engine& e, float* out, int frames, double now) {
     std::fill(out, out + static_cast<size_t>(frames) * 2, 0.0f);
@@ -476,197 +488,161 @@ BOOL WINAPI BASS_MusicFree(HMUSIC) {
 }
 
 BOOL WINAPI BASS_ChannelPlay(DWORD handle, BOOL restart) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE);
-    }
-    if (c->decode) {
-        return Fail(BASS_ERROR_DECODE);
-    }
-    if (restart) {
-        c->Restart(0.0);
-    } else if (c->state == State::Playing) {
+    return OnChannel<BOOL>(handle, FALSE, [&](Channel& c) -> BOOL {
+        if (c.decode) {
+            return Fail(BASS_ERROR_DECODE);
+        }
+        if (restart) {
+            c.Restart(0.0);
+        } else if (c.state == State::Playing) {
+            return Ok();
+        } else {
+            c.Restart(std::floor(c.Position(Now())));
+        }
+        c.state = State::Playing;
         return Ok();
-    } else {
-        c->Restart(std::floor(c->Position(Now())));
-    }
-    c->state = State::Playing;
-    return Ok();
+    });
 }
 
 BOOL WINAPI BASS_ChannelPause(DWORD handle) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE);
-    }
-    if (c->state == State::Paused) {
-        return Fail(BASS_ERROR_ALREADY);
-    }
-    if (c->state != State::Playing) {
-        return Fail(BASS_ERROR_NOPLAY);
-    }
-    // Resume from what is heard now; the rest of the device buffer is played again.
-    c->Restart(std::floor(c->Heard(Now())));
-    c->state = State::Paused;
-    return Ok();
+    return OnChannel<BOOL>(handle, FALSE, [&](Channel& c) -> BOOL {
+        if (c.state == State::Paused) {
+            return Fail(BASS_ERROR_ALREADY);
+        }
+        if (c.state != State::Playing) {
+            return Fail(BASS_ERROR_NOPLAY);
+        }
+        // Resume from what is heard now; the rest of the device buffer is played again.
+        c.Restart(std::floor(c.Heard(Now())));
+        c.state = State::Paused;
+        return Ok();
+    });
 }
 
 BOOL WINAPI BASS_ChannelStop(DWORD handle) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE);
-    }
-    c->Restart(std::floor(c->Position(Now())));
-    c->state = State::Stopped;
-    return Ok();
+    return OnChannel<BOOL>(handle, FALSE, [&](Channel& c) -> BOOL {
+        c.Restart(std::floor(c.Position(Now())));
+        c.state = State::Stopped;
+        return Ok();
+    });
 }
 
 QWORD WINAPI BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE, kNoPosition);
-    }
-    const double frames = pos * c->pcm.rate;
-    if (!(frames >= 0.0) || frames > 1e15) {
-        return Fail(BASS_ERROR_ILLPARAM, kNoPosition);
-    }
-    // Whole frames; a time computed from a frame count maps back to that frame.
-    double whole = std::floor(frames);
-    if (frames - whole > 1.0 - 1e-6) {
-        whole += 1.0;
-    }
-    return Ok(static_cast<QWORD>(whole) * c->BlockAlign());
+    return OnChannel<QWORD>(handle, kNoPosition, [&](Channel& c) -> QWORD {
+        const double frames = pos * c.pcm.rate;
+        if (!(frames >= 0.0) || frames > 1e15) {
+            return Fail(BASS_ERROR_ILLPARAM, kNoPosition);
+        }
+        // Whole frames; a time computed from a frame count maps back to that frame.
+        double whole = std::floor(frames);
+        if (frames - whole > 1.0 - 1e-6) {
+            whole += 1.0;
+        }
+        return Ok(static_cast<QWORD>(whole) * c.BlockAlign());
+    });
 }
 
 double WINAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE, -1.0);
-    }
-    return Ok(static_cast<double>(pos) / c->BlockAlign() / c->pcm.rate);
+    return OnChannel<double>(handle, -1.0, [&](Channel& c) -> double {
+        return Ok(static_cast<double>(pos) / c.BlockAlign() / c.pcm.rate);
+    });
 }
 
 BOOL WINAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE);
-    }
-    if (mode != BASS_POS_BYTE) {
-        return Fail(BASS_ERROR_NOTAVAIL);
-    }
-    const QWORD frame = pos / c->BlockAlign();
-    if (frame > c->pcm.Frames()) {
-        return Fail(BASS_ERROR_POSITION);
-    }
-    c->Restart(static_cast<double>(frame));
-    return Ok();
+    return OnChannel<BOOL>(handle, FALSE, [&](Channel& c) -> BOOL {
+        if (mode != BASS_POS_BYTE) {
+            return Fail(BASS_ERROR_NOTAVAIL);
+        }
+        const QWORD frame = pos / c.BlockAlign();
+        if (frame > c.pcm.Frames()) {
+            return Fail(BASS_ERROR_POSITION);
+        }
+        c.Restart(static_cast<double>(frame));
+        return Ok();
+    });
 }
 
 QWORD WINAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE, kNoPosition);
-    }
-    if (mode != BASS_POS_BYTE) {
-        return Fail(BASS_ERROR_NOTAVAIL, kNoPosition);
-    }
-    return Ok(static_cast<QWORD>(std::floor(c->Position(Now()))) * c->BlockAlign());
+    return OnChannel<QWORD>(handle, kNoPosition, [&](Channel& c) -> QWORD {
+        if (mode != BASS_POS_BYTE) {
+            return Fail(BASS_ERROR_NOTAVAIL, kNoPosition);
+        }
+        return Ok(static_cast<QWORD>(std::floor(c.Position(Now()))) * c.BlockAlign());
+    });
 }
 
 BOOL WINAPI BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE);
-    }
-    if (attrib != BASS_ATTRIB_VOL) {
-        return Fail(BASS_ERROR_ILLTYPE);
-    }
-    if (!(value >= 0.0f) || std::isinf(value)) {
-        return Fail(BASS_ERROR_ILLPARAM);
-    }
-    c->volume = value;
-    return Ok();
+    return OnChannel<BOOL>(handle, FALSE, [&](Channel& c) -> BOOL {
+        if (attrib != BASS_ATTRIB_VOL) {
+            return Fail(BASS_ERROR_ILLTYPE);
+        }
+        if (!(value >= 0.0f) || std::isinf(value)) {
+            return Fail(BASS_ERROR_ILLPARAM);
+        }
+        c.volume = value;
+        return Ok();
+    });
 }
 
 DWORD WINAPI BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
-    Engine& e = E();
-    std::lock_guard lock(e.mutex);
-    Channel* c = Find(e, handle);
-    if (c == nullptr) {
-        return Fail(BASS_ERROR_HANDLE, kNoData);
-    }
-    if (length == BASS_DATA_AVAILABLE) {
-        return Ok<DWORD>(0);  // nothing is buffered ahead
-    }
-    if (buffer == nullptr) {
-        return Fail(BASS_ERROR_ILLPARAM, kNoData);
-    }
-    const int ch = c->pcm.channels;
-    const size_t frames = c->pcm.Frames();
-    const int16_t* s = c->pcm.samples.data();
-    if (length == BASS_DATA_FFT256) {
-        // A playing channel is analysed where it is heard; a decoding channel where it
-        // decodes, and the samples analysed are consumed.
-        const size_t start = static_cast<size_t>(std::floor(c->Position(Now())));
-        if (start >= frames) {
+    return OnChannel<DWORD>(handle, kNoData, [&](Channel& c) -> DWORD {
+        if (length == BASS_DATA_AVAILABLE) {
+            return Ok<DWORD>(0);  // nothing is buffered ahead
+        }
+        if (buffer == nullptr) {
+            return Fail(BASS_ERROR_ILLPARAM, kNoData);
+        }
+        const int ch = c.pcm.channels;
+        const size_t frames = c.pcm.Frames();
+        const int16_t* s = c.pcm.samples.data();
+        if (length == BASS_DATA_FFT256) {
+            // A playing channel is analysed where it is heard; a decoding channel where it
+            // decodes, and the samples analysed are consumed.
+            const size_t start = static_cast<size_t>(std::floor(c.Position(Now())));
+            if (start >= frames) {
+                return Fail(BASS_ERROR_ENDED, kNoData);
+            }
+            const size_t n = std::min<size_t>(kFftSize, frames - start);
+            float mono[kFftSize] = {};
+            for (size_t i = 0; i < n; ++i) {
+                int sum = 0;
+                for (int k = 0; k < ch; ++k) {
+                    sum += s[(start + i) * ch + k];
+                }
+                mono[i] = static_cast<float>(sum) / (32768.0f * ch);
+            }
+            Spectrum256(mono, static_cast<float*>(buffer));
+            if (c.decode) {
+                c.pos = static_cast<double>(start + n);
+            }
+            return Ok(static_cast<DWORD>(n * c.BlockAlign()));
+        }
+        if ((length & 0xF0000000u) & ~static_cast<DWORD>(BASS_DATA_FLOAT)) {
+            return Fail(BASS_ERROR_ILLPARAM, kNoData);  // spectra other than FFT256, or unknown flags
+        }
+        if (!c.decode) {
+            return Fail(BASS_ERROR_NOTAVAIL, kNoData);
+        }
+        const bool asFloat = (length & BASS_DATA_FLOAT) != 0 || c.floatSamples;
+        const size_t frameBytes = static_cast<size_t>(ch) * (asFloat ? sizeof(float) : sizeof(int16_t));
+        const size_t wanted = (length & 0x0FFFFFFFu) / frameBytes;
+        const size_t start = static_cast<size_t>(c.pos);
+        if (wanted > 0 && start >= frames) {
             return Fail(BASS_ERROR_ENDED, kNoData);
         }
-        const size_t n = std::min<size_t>(kFftSize, frames - start);
-        float mono[kFftSize] = {};
-        for (size_t i = 0; i < n; ++i) {
-            int sum = 0;
-            for (int k = 0; k < ch; ++k) {
-                sum += s[(start + i) * ch + k];
+        const size_t n = std::min(wanted, frames - start);
+        const int16_t* from = s + start * ch;
+        if (asFloat) {
+            float* out = static_cast<float*>(buffer);
+            for (size_t i = 0; i < n * ch; ++i) {
+                out[i] = from[i] / 32768.0f;
             }
-            mono[i] = static_cast<float>(sum) / (32768.0f * ch);
+        } else {
+            std::copy(from, from + n * ch, static_cast<int16_t*>(buffer));
         }
-        Spectrum256(mono, static_cast<float*>(buffer));
-        if (c->decode) {
-            c->pos = static_cast<double>(start + n);
-        }
-        return Ok(static_cast<DWORD>(n * c->BlockAlign()));
-    }
-    if ((length & 0xF0000000u) & ~static_cast<DWORD>(BASS_DATA_FLOAT)) {
-        return Fail(BASS_ERROR_ILLPARAM, kNoData);  // spectra other than FFT256, or unknown flags
-    }
-    if (!c->decode) {
-        return Fail(BASS_ERROR_NOTAVAIL, kNoData);
-    }
-    const bool asFloat = (length & BASS_DATA_FLOAT) != 0 || c->floatSamples;
-    const size_t frameBytes = static_cast<size_t>(ch) * (asFloat ? sizeof(float) : sizeof(int16_t));
-    const size_t wanted = (length & 0x0FFFFFFFu) / frameBytes;
-    const size_t start = static_cast<size_t>(c->pos);
-    if (wanted > 0 && start >= frames) {
-        return Fail(BASS_ERROR_ENDED, kNoData);
-    }
-    const size_t n = std::min(wanted, frames - start);
-    const int16_t* from = s + start * ch;
-    if (asFloat) {
-        float* out = static_cast<float*>(buffer);
-        for (size_t i = 0; i < n * ch; ++i) {
-            out[i] = from[i] / 32768.0f;
-        }
-    } else {
-        std::copy(from, from + n * ch, static_cast<int16_t*>(buffer));
-    }
-    c->pos = static_cast<double>(start + n);
-    return Ok(static_cast<DWORD>(n * frameBytes));
+        c.pos = static_cast<double>(start + n);
+        return Ok(static_cast<DWORD>(n * frameBytes));
+    });
 }
 
 // Unloading the library (or leaving the process) stops the device first: its thread runs
