@@ -29,6 +29,9 @@ using IncludeOpener = std::function<bool(bool system, const std::string& name, c
 
 using Defines = std::vector<std::pair<std::string, std::string>>;
 
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadFile(const std::string& path, std::string& out);
+
 // Expands includes, macros and conditionals. Errors are appended to `errors`, one a line,
 // "file(line): error: text".
 bool Preprocess(const std::string& fileName, const std::string& source, const Defines& defines,

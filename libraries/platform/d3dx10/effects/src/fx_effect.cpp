@@ -6,9 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <type_traits>
 
 #include "fx_core.h"
@@ -1034,18 +1032,6 @@ HRESULT PassImpl::Apply(UINT flags) {
 }
 
 // ---- Creation ----
-
-bool ReadFile(const std::string& path, std::string& out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
-        return false;
-    std::ostringstream s;
-    s << f.rdbuf();
-    if (f.bad())
-        return false;
-    out = s.str();
-    return true;
-}
 
 std::string Directory(const std::string& path) {
     size_t slash = path.find_last_of('/');

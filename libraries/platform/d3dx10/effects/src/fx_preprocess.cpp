@@ -5,7 +5,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "fx_core.h"
 
@@ -591,6 +593,18 @@ bool Preprocess(const std::string& fileName, const std::string& source, const De
         pp.macros[d.first] = m;
     }
     return pp.Run(fileName, source);
+}
+
+bool ReadFile(const std::string& path, std::string& out) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        return false;
+    std::ostringstream s;
+    s << f.rdbuf();
+    if (f.bad())
+        return false;
+    out = s.str();
+    return true;
 }
 
 }  // namespace d3dx10fx

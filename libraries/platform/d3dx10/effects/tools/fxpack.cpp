@@ -6,23 +6,12 @@
 #include <cstdio>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "fx_core.h"
 
 namespace {
-
-bool ReadFile(const std::string& path, std::string& out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
-        return false;
-    std::ostringstream s;
-    s << f.rdbuf();
-    out = s.str();
-    return !f.bad();
-}
 
 int Usage() {
     std::fprintf(stderr, "usage: d3dx10_fxpack [-I dir]... [-D NAME[=VALUE]]... [-d depfile] -o output input\n");
@@ -68,7 +57,7 @@ int main(int argc, char** argv) {
     if (input.empty() || output.empty())
         return Usage();
     std::string source;
-    if (!ReadFile(input, source)) {
+    if (!d3dx10fx::ReadFile(input, source)) {
         std::fprintf(stderr, "%s: error: cannot open the file\n", input.c_str());
         return 1;
     }
@@ -81,7 +70,7 @@ int main(int argc, char** argv) {
             candidates.push_back(d + "/" + name);
         candidates.push_back(inputDir + name);
         for (const auto& c : candidates)
-            if (ReadFile(c, content)) {
+            if (d3dx10fx::ReadFile(c, content)) {
                 used.insert(c);
                 return true;
             }
