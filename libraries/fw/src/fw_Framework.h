@@ -296,5 +296,8 @@ public:
 void CreateDownsampleChain(const std::string& name, uint32_t bindFlags, DXGI_FORMAT format, int32_t width,
                            int32_t height);
 
+// Seconds the production's simulation has stepped to; only the simulation writes it.
+extern float SimulationTime;
+
 // The process-wide framework instance; null outside its lifetime.
 extern fw_Framework* gFramework;

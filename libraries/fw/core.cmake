@@ -1,0 +1,89 @@
+# The framework's main road: start-up, the start dialog, window, device and presentation,
+# the run loop and frame, camera variables, stereo, CUDA, screenshots and the framework's
+# small operations (fw_core), and `fw`, the one target a production links.
+#
+# The areas after this file (resources, scenes) define their targets later in this
+# directory, so the targets are made once the whole directory has been read.
+function(fw_core_define)
+    # The resource area needs the scene targets, which are made after it: read it again
+    # now that they exist (once every file it names is there).
+    set(resources_file ${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
+    if(NOT TARGET fw_resources AND TARGET fw_scenes AND EXISTS ${resources_file})
+        file(READ ${resources_file} resources_text)
+        string(REGEX MATCHALL "(src|tests)/[A-Za-z0-9_]+\\.cpp" resources_sources "${resources_text}")
+        set(resources_complete TRUE)
+        foreach(source ${resources_sources})
+            if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+                set(resources_complete FALSE)
+            endif()
+        endforeach()
+        if(resources_complete)
+            include(${resources_file})
+        endif()
+    endif()
+    foreach(needed fw_services fw_scenes fw_resources platform_d3d10 platform_stereo platform_cuda)
+        if(NOT TARGET ${needed})
+            message(STATUS "fw_core: ${needed} is not configured; the framework's main road is skipped")
+            return()
+        endif()
+    endforeach()
+
+    add_library(fw_core STATIC
+        src/fw_Framework.cpp
+        src/fw_StartDialog.cpp
+        src/fw_Window.cpp
+        src/fw_RunLoop.cpp
+        src/fw_CameraVariables.cpp
+        src/fw_Stereo.cpp
+        src/fw_Screenshot.cpp
+        src/fw_FrameworkHooks.cpp
+    )
+    target_include_directories(fw_core PUBLIC src)
+    target_link_libraries(fw_core PUBLIC
+        fw_resources fw_scenes fw_services fw_state sync
+        platform_d3d10 platform_d3dx10 platform_win32 platform_stereo platform_cuda
+        Boost::filesystem Boost::system)
+
+    add_library(fw INTERFACE)
+    target_link_libraries(fw INTERFACE fw_core fw_resources fw_services fw_scenes fw_state fw_utils
+        $<TARGET_NAME_IF_EXISTS:fw_meshes> $<TARGET_NAME_IF_EXISTS:fw_math> $<TARGET_NAME_IF_EXISTS:fw_curves>
+        platform_win32 platform_d3d10 platform_d3dx10 platform_audio platform_crt platform_stereo platform_cuda
+        $<TARGET_NAME_IF_EXISTS:platform_dbghelp>)
+
+    if(NOT ZENDRA_TESTS)
+        return()
+    endif()
+    set(core_test_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    # Without a display: roots, data paths, sizes, the frame timeline, camera variables.
+    set(core_sources core_startup_tests.cpp core_frame_tests.cpp core_camera_tests.cpp)
+    set(display_sources core_dialog_tests.cpp core_window_tests.cpp)
+    list(TRANSFORM core_sources PREPEND ${core_test_dir}/)
+    list(TRANSFORM display_sources PREPEND ${core_test_dir}/)
+    foreach(list_name core_sources display_sources)
+        set(present)
+        foreach(source ${${list_name}})
+            if(EXISTS ${source})
+                list(APPEND present ${source})
+            endif()
+        endforeach()
+        set(${list_name} ${present})
+    endforeach()
+    zendra_add_gtest(core_tests
+        SOURCES ${core_sources} ${core_test_dir}/core_support.cpp
+        LIBS fw Boost::filesystem
+        ENV ZENDRA_FW_SOURCE_ROOT=${CMAKE_CURRENT_SOURCE_DIR})
+    # On the X display: the start dialog, the window procedure, device creation, present.
+    if(display_sources)
+        zendra_add_gtest(core_display_tests
+            SOURCES ${display_sources} ${core_test_dir}/core_support.cpp
+            LIBS fw Boost::filesystem
+            LABELS display
+            ENV ZENDRA_FW_SOURCE_ROOT=${CMAKE_CURRENT_SOURCE_DIR})
+        add_dependencies(core_display_tests d3d10warp)
+    endif()
+    if(EXISTS ${core_test_dir}/e2e/CMakeLists.txt)
+        include(${core_test_dir}/e2e/CMakeLists.txt)
+    endif()
+endfunction()
+
+cmake_language(DEFER CALL fw_core_define)

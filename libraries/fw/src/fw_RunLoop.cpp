@@ -1,0 +1,249 @@
+#include "platform/d3dx10.h"
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "fw_DebugCamera.h"
+#include "fw_Framework.h"
+#include "fw_Log.h"
+#include "fw_Mouse.h"
+#include "fw_Music.h"
+#include "fw_PostEffects.h"
+#include "fw_Scene.h"
+#include "fw_SyncTimer.h"
+#include "fw_Timer.h"
+#include "platform/d3d10.h"
+#include "platform/d3dx10.h"
+#include "platform/win32.h"
+#include "sync/device.h"
+#include "sync/track.h"
+
+namespace {
+
+// A track's value at the sync timer's current row, or fallback when it has no keys.
+float TimelineValue(const char* name, float fallback)
+{
+    if (!fw_Framework::mSyncDevice || !fw_Framework::mSyncTimer)
+        return fallback;
+    sync::Track* track = fw_Framework::mSyncDevice->GetTrack(name);
+    if (!track || !track->HasKeys())
+        return fallback;
+    return track->GetValue(fw_Framework::mSyncTimer->GetRow());
+}
+
+void NewPausedClock(fw_Timer*& clock)
+{
+    delete clock;
+    clock = new fw_Timer();
+    clock->seconds = 0.0;
+    clock->paused = true;
+    clock->lastCounter = fw_ReadPerformanceCounter();
+}
+
+} // namespace
+
+int fw_Framework::Run()
+{
+    NewPausedClock(mDemoTimer);
+    NewPausedClock(mRealTimer);
+    delete mMouse;
+    mMouse = new fw_Mouse();
+    delete mPostEffects;
+    mPostEffects = new fw_PostEffects();
+    delete mBaseFile;
+    mBaseFile = new fw_BaseFile("basefile.dat");
+
+    LoadResources();
+
+    const int32_t warnings = fw_Log::GetWarningCount();
+    if (warnings != 0 && !mFullscreen) {
+        const bool one = warnings == 1;
+        fw_Log::TimedAlertf(20.0f,
+                            "WARNING: There were %d issue%s found while loading resources, please look in: <%s>\n"
+                            "for details about %s issue%s and how to resolve %s.",
+                            warnings, one ? "" : "s", fw_Log::GetLogFilePath().c_str(), one ? "this" : "these",
+                            one ? "" : "s", one ? "it" : "them");
+    }
+
+    mDemoTimer->Restart();
+    mRealTimer->Restart();
+    if (mMusic)
+        mMusic->Play(0.0f);
+
+    MSG message = {};
+    for (;;) {
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                break;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        } else {
+            Frame();
+        }
+    }
+
+    ReleaseDevice();
+
+    delete mBaseFile;
+    mBaseFile = nullptr;
+    delete mDemoTimer;
+    mDemoTimer = nullptr;
+    delete mRealTimer;
+    mRealTimer = nullptr;
+    delete mMouse;
+    mMouse = nullptr;
+    delete mPostEffects;
+    mPostEffects = nullptr;
+    delete mMusic;
+    mMusic = nullptr;
+    return static_cast<int>(message.wParam);
+}
+
+void fw_Framework::LoadResources()
+{
+    fw_Log::Write(0, "Start loading resources.");
+    fw_BaseFile loading("dummyname");
+    LoadSharedResources();
+    LoadSceneResources();
+    fw_Log::Write(0, "Finished loading resources.");
+}
+
+void fw_Framework::LoadSceneResources()
+{
+    for (fw_Scene* scene : mScenes) {
+        if (!scene)
+            continue;
+        scene->LoadXml();
+        scene->LoadResources();
+    }
+}
+
+void fw_Framework::ReleaseSceneResources()
+{
+    for (fw_Scene* scene : mScenes)
+        if (scene)
+            scene->ReleaseResources();
+}
+
+void fw_Framework::ReleaseResources()
+{
+    ReleasePostEffects();
+    ReleaseSceneResources();
+    ReleaseSharedResources();
+}
+
+uint32_t fw_Framework::SceneIndexFromValue(float value, size_t count)
+{
+    if (count == 0)
+        return 0;
+    int64_t whole = 0;
+    if (std::isnan(value))
+        whole = 0;
+    else if (value >= 9.2233720368547758e18f)
+        whole = INT64_MAX;
+    else if (value <= -9.2233720368547758e18f)
+        whole = INT64_MIN;
+    else
+        whole = static_cast<int64_t>(value);
+    const uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(whole) & 0xFFFFFFFFu);
+    return static_cast<uint32_t>(low % count);
+}
+
+void fw_Framework::ExitImmediately(int code)
+{
+    // Leave fullscreen and close the audio device so that neither outlives the process.
+    if (mSwapChain) {
+        BOOL state = FALSE;
+        if (SUCCEEDED(mSwapChain->GetFullscreenState(&state, nullptr)) && state)
+            mSwapChain->SetFullscreenState(FALSE, nullptr);
+    }
+    delete mMusic;
+    mMusic = nullptr;
+    ExitProcess(static_cast<UINT>(code));
+}
+
+void fw_Framework::Frame()
+{
+    if (mDemoTimer)
+        mDemoTimer->Advance(mSpeed);
+    if (mRealTimer)
+        mRealTimer->Advance(1.0f);
+
+    if (mSyncTimer && mSyncDevice)
+        mSyncDevice->Update(mSyncTimer->GetRow());
+
+    UpdateMouseState();
+
+    const float gotoRow = TimelineValue("GotoRow", -1.0f);
+    if (gotoRow >= 0.0f) {
+        if (gotoRow == 0.0f && !mLoop)
+            ExitImmediately(0);
+        Seek(gotoRow, true);
+    }
+
+    const float sceneValue = TimelineValue("Scene", 0.0f);
+    const uint32_t index = SceneIndexFromValue(sceneValue, mScenes.size());
+    if (index != mCurrentScene || gotoRow == 0.0f) {
+        mCurrentScene = index;
+        mSceneStartTime = mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f;
+        if (index < mScenes.size() && mScenes[index])
+            mScenes[index]->OnActivate();
+    }
+
+    if (gFramework && gFramework->mTimeVar)
+        gFramework->mTimeVar->SetFloat(mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f);
+
+    if (gFramework)
+        gFramework->RenderFrame();
+    Present();
+}
+
+void fw_Framework::RenderFrame()
+{
+    const uint32_t before = mFrameCounter++;
+    if (before < 3)
+        return;
+    fw_Scene* scene = GetCurrentScene();
+    if (!scene)
+        return;
+    fw_DebugCamera* debugCamera = scene->GetDebugCamera();
+    if (debugCamera)
+        debugCamera->Update();
+    scene->UpdateAnimation(GetSceneTime());
+    const bool haveCamera = GetActiveCamera() != nullptr;
+    if (haveCamera)
+        SetCameraVariables();
+    scene->Update();
+    if (mStereoChosen)
+        PollStereo();
+    for (uint32_t eye = 0; eye == 0 || (eye == 1 && mStereoActive); ++eye) {
+        if (mStereoActive)
+            SetActiveEye(eye);
+        if (haveCamera)
+            SetEyeVariables(eye);
+        scene->Render();
+        SaveScreenshot(eye);
+    }
+    PickDepth();
+}
+
+void fw_Framework::Seek(float row, bool restart)
+{
+    if (!mSyncTimer)
+        return;
+    const bool playing = mSyncTimer->IsPlaying();
+    if (playing && !restart)
+        return;
+    if (!(row >= 0.0f))
+        row = 0.0f;
+    mSyncTimer->SetRow(row);
+    if (!playing)
+        mSyncTimer->Play();
+    if (mSyncDevice)
+        mSyncDevice->Update(row);
+    if (!playing)
+        mSyncTimer->Pause();
+    mSyncTimer->SetRow(row);
+    if (playing)
+        mSyncTimer->Play();
+}

@@ -1,0 +1,208 @@
+// The frame step without a display: the timeline tracks "GotoRow" and "Scene", scene
+// activation, the frames that are presented but not rendered, Seek, fullscreen re-entry.
+#include "core_support.h"
+
+#include "fw_Framework.h"
+#include "fw_SyncTimer.h"
+#include "fw_Timer.h"
+
+using core_test::CountingScene;
+using core_test::CountingSwapChain;
+using core_test::FakeSyncDevice;
+
+namespace {
+
+class FrameStep : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        core_test::ResetFramework();
+        framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "zendra");
+        fw_Framework::mSyncTimer = new fw_SyncTimer();
+        fw_Framework::mSyncDevice = &device;
+        fw_Framework::mDemoTimer = new fw_Timer();
+        fw_Framework::mRealTimer = new fw_Timer();
+        fw_Framework::mDemoTimer->Restart();
+        fw_Framework::mRealTimer->Restart();
+        fw_Framework::mSwapChain = &chain;
+    }
+    void TearDown() override
+    {
+        framework.reset();
+        core_test::ResetFramework();
+    }
+    void AddScenes(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            scenes.push_back(std::make_unique<CountingScene>());
+            fw_Framework::AddScene(scenes.back().get());
+        }
+    }
+    void Frames(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            framework->Frame();
+    }
+    float Row() const { return fw_Framework::mSyncTimer->GetRow(); }
+
+    FakeSyncDevice device;
+    CountingSwapChain chain;
+    std::unique_ptr<fw_Framework> framework;
+    std::vector<std::unique_ptr<CountingScene>> scenes;
+};
+
+TEST_F(FrameStep, FirstThreeFramesArePresentedButNotRendered)
+{
+    AddScenes(1);
+    Frames(3);
+    EXPECT_EQ(3, chain.presents);
+    EXPECT_EQ(0, scenes[0]->renders);
+    EXPECT_EQ(0, scenes[0]->updates);
+    Frames(2);
+    EXPECT_EQ(5, chain.presents);
+    EXPECT_EQ(1u, chain.lastInterval);
+    EXPECT_EQ(2, scenes[0]->renders);
+    EXPECT_EQ(2, scenes[0]->updates);
+    EXPECT_EQ(2, scenes[0]->animations);
+    EXPECT_EQ(5u, fw_Framework::mFrameCounter);
+    // The first scene is current from the start, without an activation.
+    EXPECT_EQ(0, scenes[0]->activations);
+    EXPECT_EQ(5u, device.updates.size());
+}
+
+TEST_F(FrameStep, EmptySceneListStillPresents)
+{
+    Frames(5);
+    EXPECT_EQ(5, chain.presents);
+    EXPECT_EQ(0u, fw_Framework::mCurrentScene);
+}
+
+TEST_F(FrameStep, GotoRowWithoutKeysOrBelowZeroNeverSeeks)
+{
+    AddScenes(1);
+    fw_Framework::mDemoTimer->seconds = 2.0;
+    Frames(2);
+    EXPECT_GE(fw_Framework::mDemoTimer->seconds, 2.0);
+    device.SetConstant("GotoRow", -1.0f);
+    Frames(2);
+    EXPECT_GE(fw_Framework::mDemoTimer->seconds, 2.0);
+    EXPECT_TRUE(fw_Framework::mSyncTimer->IsPlaying());
+}
+
+TEST_F(FrameStep, GotoRowHalfSeeksEveryFrameAndKeepsPlaying)
+{
+    AddScenes(1);
+    device.SetConstant("GotoRow", 0.5f);
+    for (int i = 0; i < 3; ++i) {
+        fw_Framework::mDemoTimer->seconds = 3.0;
+        framework->Frame();
+        EXPECT_NEAR(0.5f, Row(), 1e-3f);
+        EXPECT_TRUE(fw_Framework::mSyncTimer->IsPlaying());
+    }
+    // The sync device saw the row of the seek.
+    ASSERT_FALSE(device.updates.empty());
+    EXPECT_FLOAT_EQ(0.5f, device.updates.back());
+    EXPECT_EQ(0, scenes[0]->activations);
+}
+
+TEST_F(FrameStep, GotoRowZeroWithLoopRestartsAndReactivatesTheCurrentScene)
+{
+    AddScenes(2);
+    fw_Framework::mLoop = true;
+    fw_Framework::mDemoTimer->seconds = 4.0;
+    device.SetConstant("GotoRow", 0.0f);
+    device.SetConstant("Scene", 1.0f);
+    framework->Frame();
+    EXPECT_EQ(1u, fw_Framework::mCurrentScene);
+    EXPECT_EQ(1, scenes[1]->activations);
+    EXPECT_LT(fw_Framework::mDemoTimer->seconds, 0.01);
+    EXPECT_FLOAT_EQ(static_cast<float>(fw_Framework::mDemoTimer->seconds), fw_Framework::mSceneStartTime);
+    // Already current: activated again because the timeline started over.
+    framework->Frame();
+    EXPECT_EQ(2, scenes[1]->activations);
+    EXPECT_EQ(0, scenes[0]->activations);
+    EXPECT_TRUE(fw_Framework::mSyncTimer->IsPlaying());
+}
+
+TEST_F(FrameStep, GotoRowZeroWithoutLoopEndsTheProcessWithCodeZero)
+{
+    AddScenes(1);
+    device.SetConstant("GotoRow", 0.0f);
+    EXPECT_EXIT(framework->Frame(), testing::ExitedWithCode(0), "");
+}
+
+TEST_F(FrameStep, SceneTrackSelectsByTruncationAndModulo)
+{
+    AddScenes(3);
+    device.SetConstant("Scene", -1.0f);  // 0xFFFFFFFF mod 3 = 0, already current
+    Frames(2);
+    EXPECT_EQ(0u, fw_Framework::mCurrentScene);
+    EXPECT_EQ(0, scenes[0]->activations);
+
+    device.SetConstant("Scene", -2.0f);  // 0xFFFFFFFE mod 3 = 2
+    fw_Framework::mDemoTimer->seconds = 1.5;
+    Frames(2);
+    EXPECT_EQ(2u, fw_Framework::mCurrentScene);
+    EXPECT_EQ(1, scenes[2]->activations);
+    EXPECT_NEAR(1.5f, fw_Framework::mSceneStartTime, 0.05f);
+
+    device.SetConstant("Scene", 4.7f);  // 4 mod 3 = 1
+    Frames(1);
+    EXPECT_EQ(1u, fw_Framework::mCurrentScene);
+    EXPECT_EQ(1, scenes[1]->activations);
+}
+
+TEST_F(FrameStep, SceneTimeStartsAtActivation)
+{
+    AddScenes(2);
+    Frames(3);
+    fw_Framework::mDemoTimer->seconds = 10.0;
+    device.SetConstant("Scene", 1.0f);
+    Frames(1);
+    EXPECT_EQ(1, scenes[1]->animations);
+    EXPECT_GE(scenes[1]->lastAnimationTime, 0.0f);
+    EXPECT_LT(scenes[1]->lastAnimationTime, 0.05f);
+}
+
+TEST_F(FrameStep, SeekKeepsPlayOrPause)
+{
+    fw_Framework::mDemoTimer->paused = true;
+    fw_Framework::Seek(10.0f, false);
+    EXPECT_FALSE(fw_Framework::mSyncTimer->IsPlaying());
+    EXPECT_NEAR(10.0f, Row(), 1e-3f);
+    EXPECT_FLOAT_EQ(10.0f, device.updates.back());
+
+    fw_Framework::mDemoTimer->paused = false;
+    fw_Framework::Seek(20.0f, false);  // playing and no restart: nothing
+    EXPECT_NEAR(10.0f, Row(), 1e-3f);
+    fw_Framework::Seek(20.0f, true);
+    EXPECT_TRUE(fw_Framework::mSyncTimer->IsPlaying());
+    EXPECT_NEAR(20.0f, Row(), 1e-2f);
+
+    fw_Framework::Seek(-5.0f, true);  // clamped to 0
+    EXPECT_NEAR(0.0f, Row(), 1e-3f);
+}
+
+TEST_F(FrameStep, FullscreenReentryIsBoundedPerFrameAndRetried)
+{
+    fw_Framework::mFullscreen = true;
+    chain.refusals = 1000;
+    fw_Framework::Present();
+    EXPECT_EQ(fw_Framework::kMaxFullscreenAttempts, chain.fullscreenCalls);
+    EXPECT_EQ(1, chain.presents);
+    chain.refusals = 2;
+    fw_Framework::Present();
+    EXPECT_EQ(fw_Framework::kMaxFullscreenAttempts + 3, chain.fullscreenCalls);
+    EXPECT_TRUE(chain.fullscreen);
+    fw_Framework::Present();  // fullscreen again: nothing to do
+    EXPECT_EQ(fw_Framework::kMaxFullscreenAttempts + 3, chain.fullscreenCalls);
+}
+
+TEST_F(FrameStep, WindowedNeverTouchesFullscreen)
+{
+    chain.refusals = 0;
+    fw_Framework::Present();
+    EXPECT_EQ(0, chain.fullscreenCalls);
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+// Start-up without a display: the project roots and data paths in temporary trees, the
+// render size and letterbox table, scene selection values, screenshot names, accessors.
+#include "core_support.h"
+
+#include <cmath>
+#include <limits>
+
+#include "fw_Framework.h"
+#include "fw_Scene.h"
+
+using core_test::TempDir;
+
+namespace {
+
+class Roots : public testing::Test {
+protected:
+    void SetUp() override { core_test::ResetFramework(); }
+    TempDir dir;
+    std::string Root() const { return dir.Path().string(); }
+};
+
+TEST_F(Roots, ShippedFolderIsBothRoots)
+{
+    dir.MakeDir("src");
+    dir.MakeDir("data");
+    fw_Framework::FindProjectRoots("zendra");
+    EXPECT_EQ(Root(), fw_Framework::mProjectRoot);
+    EXPECT_EQ(Root(), fw_Framework::mFrameworkRoot);
+}
+
+TEST_F(Roots, SconsMarkerMeansSourceTreeAndTheWalkStartsHere)
+{
+    dir.MakeDir("src");
+    dir.MakeDir("data");
+    dir.Touch("zendra.scons");
+    dir.Touch(".top");
+    fw_Framework::FindProjectRoots("zendra");
+    EXPECT_EQ(Root() + "/libraries/fw", fw_Framework::mFrameworkRoot);
+    EXPECT_EQ(Root() + "/projects/zendra", fw_Framework::mProjectRoot);
+}
+
+TEST_F(Roots, WalksUpToTheNearestTopMarker)
+{
+    dir.Touch(".top");
+    dir.MakeDir("projects/zendra/deeper");
+    boost::filesystem::current_path(dir.Path() / "projects/zendra/deeper");
+    fw_Framework::FindProjectRoots("zendra");
+    EXPECT_EQ(Root() + "/libraries/fw", fw_Framework::mFrameworkRoot);
+    EXPECT_EQ(Root() + "/projects/zendra", fw_Framework::mProjectRoot);
+}
+
+TEST_F(Roots, WithoutAnyMarkerTheWalkEndsAtTheTopAndKeepsTheWorkingDirectory)
+{
+    dir.MakeDir("a/b");
+    boost::filesystem::current_path(dir.Path() / "a/b");
+    if (boost::filesystem::exists("/.top"))
+        GTEST_SKIP() << "this machine has a /.top";
+    fw_Framework::FindProjectRoots("zendra");
+    EXPECT_EQ(Root() + "/a/b", fw_Framework::mProjectRoot);
+    EXPECT_EQ(Root() + "/a/b", fw_Framework::mFrameworkRoot);
+}
+
+TEST(DataPath, FormsOfPaths)
+{
+    fw_Framework::mProjectRoot = "/p/zendra";
+    EXPECT_EQ("C:/x.png", fw_Framework::ResolveDataPath("C:/x.png"));
+    EXPECT_EQ("/p/zendra/data/img/a.png", fw_Framework::ResolveDataPath("./data/img/a.png"));
+    EXPECT_EQ("/p/zendra/data/a.png", fw_Framework::ResolveDataPath("a.png"));
+    EXPECT_EQ("/p/zendra/data/./a.png", fw_Framework::ResolveDataPath("./a.png"));
+    EXPECT_EQ("/abs/a.png", fw_Framework::ResolveDataPath("/abs/a.png"));
+    // One character is never absolute, not even a colon.
+    EXPECT_EQ("/p/zendra/data/:", fw_Framework::ResolveDataPath(":"));
+    EXPECT_EQ("/p/zendra/data/a", fw_Framework::ResolveDataPath("a"));
+}
+
+class RenderSize : public testing::Test {
+protected:
+    void SetUp() override { core_test::ResetFramework(); }
+    void TearDown() override { core_test::ResetFramework(); }
+};
+
+TEST_F(RenderSize, WindowedAtAspectOnePointSixHasNoLetterbox)
+{
+    fw_Framework::mAspect = 1.6f;
+    fw_Framework::ComputeRenderSize(false);
+    EXPECT_EQ(1280, fw_Framework::mRenderWidth);
+    EXPECT_EQ(800, fw_Framework::mRenderHeight);
+    EXPECT_FALSE(fw_Framework::mLetterbox);
+    EXPECT_FALSE(fw_Framework::RenderSizeDiffers());
+    EXPECT_EQ(0, fw_Framework::LetterboxBarHeight());
+}
+
+TEST_F(RenderSize, AspectTwoLetterboxesWithEightyRowBars)
+{
+    fw_Framework::mAspect = 2.0f;
+    fw_Framework::ComputeRenderSize(false);
+    EXPECT_EQ(1280, fw_Framework::mRenderWidth);
+    EXPECT_EQ(640, fw_Framework::mRenderHeight);
+    EXPECT_TRUE(fw_Framework::mLetterbox);
+    EXPECT_TRUE(fw_Framework::RenderSizeDiffers());
+    EXPECT_EQ(80, fw_Framework::LetterboxBarHeight());
+}
+
+TEST_F(RenderSize, FullscreenTakesTheDisplaySize)
+{
+    fw_Framework::mFullscreen = true;
+    fw_Framework::mDisplayWidth = 1920;
+    fw_Framework::mDisplayHeight = 1200;
+    fw_Framework::mAspect = 1.6f;
+    fw_Framework::ComputeRenderSize(false);
+    EXPECT_EQ(1920, fw_Framework::mRenderWidth);
+    EXPECT_EQ(1200, fw_Framework::mRenderHeight);
+    EXPECT_FALSE(fw_Framework::mLetterbox);
+    EXPECT_FALSE(fw_Framework::RenderSizeDiffers());
+}
+
+TEST_F(RenderSize, FinalMarkerKeepsTheWindowSizeInFullscreenAndStretches)
+{
+    fw_Framework::mFullscreen = true;
+    fw_Framework::mDisplayWidth = 1920;
+    fw_Framework::mDisplayHeight = 1080;
+    fw_Framework::mAspect = 1.6f;
+    fw_Framework::ComputeRenderSize(true);
+    EXPECT_EQ(1280, fw_Framework::mRenderWidth);
+    EXPECT_EQ(800, fw_Framework::mRenderHeight);
+    EXPECT_FALSE(fw_Framework::mLetterbox);
+    EXPECT_TRUE(fw_Framework::RenderSizeDiffers());
+    EXPECT_EQ(0, fw_Framework::LetterboxBarHeight());
+    EXPECT_EQ(1920, fw_Framework::GetOutputWidth());
+    EXPECT_EQ(1080, fw_Framework::GetOutputHeight());
+}
+
+TEST_F(RenderSize, ScaleHalvesBeforeTheAspect)
+{
+    fw_Framework::mScale = 0.5f;
+    fw_Framework::ComputeRenderSize(false);
+    EXPECT_EQ(640, fw_Framework::mRenderWidth);
+    EXPECT_EQ(400, fw_Framework::mRenderHeight);
+}
+
+TEST_F(RenderSize, AFailedDisplayQueryFallsBackToTheWindowSize)
+{
+    fw_Framework::mFullscreen = true;
+    fw_Framework::mAspect = 1.6f;
+    fw_Framework::ComputeRenderSize(false);
+    EXPECT_EQ(1280, fw_Framework::mRenderWidth);
+    EXPECT_EQ(800, fw_Framework::mRenderHeight);
+    EXPECT_FALSE(fw_Framework::mLetterbox);
+}
+
+TEST_F(RenderSize, NarrowerPicturesKeepTheirHeight)
+{
+    fw_Framework::mWindowWidth = 800;
+    fw_Framework::mWindowHeight = 800;
+    fw_Framework::mAspect = 0.5f;
+    fw_Framework::ComputeRenderSize(false);
+    EXPECT_EQ(800, fw_Framework::mRenderHeight);
+    EXPECT_FALSE(fw_Framework::mLetterbox);
+}
+
+TEST(SceneIndex, ValuesOfTheSceneTrack)
+{
+    EXPECT_EQ(0u, fw_Framework::SceneIndexFromValue(-1.0f, 3));  // 0xFFFFFFFF % 3
+    EXPECT_EQ(2u, fw_Framework::SceneIndexFromValue(-2.0f, 3));  // 0xFFFFFFFE % 3
+    EXPECT_EQ(1u, fw_Framework::SceneIndexFromValue(4.7f, 3));
+    EXPECT_EQ(0u, fw_Framework::SceneIndexFromValue(std::nanf(""), 3));
+    EXPECT_EQ(0u, fw_Framework::SceneIndexFromValue(1e30f, 3));   // INT64_MAX: low word 0xFFFFFFFF
+    EXPECT_EQ(0u, fw_Framework::SceneIndexFromValue(-1e30f, 3));  // INT64_MIN: low word 0
+    EXPECT_EQ(0u, fw_Framework::SceneIndexFromValue(std::numeric_limits<float>::infinity(), 3));
+    EXPECT_EQ(0u, fw_Framework::SceneIndexFromValue(2.0f, 0));
+}
+
+TEST(ScreenshotName, StampAndUniqueness)
+{
+    const std::string first = fw_Framework::MakeScreenshotName(2026, 3, 4, 5, 6, 7, false);
+    EXPECT_EQ("/screenshots/2026-03-04_050607.jpg", first);
+    EXPECT_EQ("/screenshots/2026-03-04_050607_2.jpg", fw_Framework::MakeScreenshotName(2026, 3, 4, 5, 6, 7, false));
+    EXPECT_EQ("/screenshots/2026-03-04_050607.jps", fw_Framework::MakeScreenshotName(2026, 3, 4, 5, 6, 7, true));
+    EXPECT_EQ("/screenshots/2026-12-31_235959.jpg", fw_Framework::MakeScreenshotName(2026, 12, 31, 23, 59, 59, false));
+}
+
+TEST(Accessors, RowsAndSecondsRoundTrip)
+{
+    for (float x : {0.0f, 0.25f, 1.0f, 3.7f, 123.456f}) {
+        EXPECT_NEAR(x, fw_Framework::RowToSeconds(fw_Framework::SecondsToRow(x)), 1e-5f * (1.0f + x));
+    }
+    EXPECT_FLOAT_EQ(17.066668f, fw_Framework::SecondsToRow(1.0f));
+}
+
+TEST(Accessors, FindSceneByDescriptionName)
+{
+    core_test::ResetFramework();
+    core_test::CountingScene a("intro.xml"), b("caleidoscope.xml");
+    fw_Framework::AddScene(&a);
+    fw_Framework::AddScene(&b);
+    EXPECT_EQ(&b, fw_Framework::FindScene("caleidoscope"));
+    EXPECT_EQ(nullptr, fw_Framework::FindScene("caleidoscope.xml"));
+    fw_Framework::mCurrentScene = 5;
+    EXPECT_EQ(nullptr, fw_Framework::GetCurrentScene());
+    fw_Framework::mCurrentScene = 0;
+    EXPECT_EQ(&a, fw_Framework::GetCurrentScene());
+    core_test::ResetFramework();
+}
+
+TEST(Accessors, FileUtilities)
+{
+    TempDir dir;
+    dir.Touch("one.bin");
+    EXPECT_EQ(1u, fw_Framework::GetFileLength("one.bin"));
+    char buffer[4] = {};
+    EXPECT_EQ(1u, fw_Framework::ReadWholeFile("one.bin", buffer));
+    EXPECT_EQ('x', buffer[0]);
+    EXPECT_EQ(0u, fw_Framework::GetFileLength("absent.bin"));
+    EXPECT_EQ(0u, fw_Framework::ReadWholeFile("absent.bin", buffer));
+}
+
+} // namespace

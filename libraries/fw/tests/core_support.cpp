@@ -1,0 +1,102 @@
+#include "core_support.h"
+
+#include <unistd.h>
+
+#include "fw_Mouse.h"
+#include "fw_SyncTimer.h"
+#include "fw_Timer.h"
+
+namespace fs = boost::filesystem;
+
+namespace core_test {
+
+void ResetFramework()
+{
+    delete fw_Framework::mDemoTimer;
+    fw_Framework::mDemoTimer = nullptr;
+    delete fw_Framework::mRealTimer;
+    fw_Framework::mRealTimer = nullptr;
+    delete fw_Framework::mSyncTimer;
+    fw_Framework::mSyncTimer = nullptr;
+    fw_Framework::mSyncDevice = nullptr;
+    fw_Framework::mMusic = nullptr;
+    fw_Framework::mSwapChain = nullptr;
+    fw_Framework::mDevice = nullptr;
+    fw_Framework::mWindowWidth = 1280;
+    fw_Framework::mWindowHeight = 800;
+    fw_Framework::mScale = 1.0f;
+    fw_Framework::mRenderWidth = 1280;
+    fw_Framework::mRenderHeight = 800;
+    fw_Framework::mAspect = 0.0f;
+    fw_Framework::mLetterbox = false;
+    fw_Framework::mDisplayWidth = 0;
+    fw_Framework::mDisplayHeight = 0;
+    fw_Framework::mDisplayHz = 0;
+    fw_Framework::mFullscreen = false;
+    fw_Framework::mLoop = false;
+    fw_Framework::mSound = true;
+    fw_Framework::mStereoAvailable = false;
+    fw_Framework::mStereoChosen = false;
+    fw_Framework::mStereoActive = false;
+    fw_Framework::mVerbose = false;
+    fw_Framework::mPickEnabled = false;
+    fw_Framework::mScenes.clear();
+    fw_Framework::mSpeed = 1.0f;
+    fw_Framework::mFrameCounter = 0;
+    fw_Framework::mCurrentScene = 0;
+    fw_Framework::mSceneStartTime = 0.0f;
+    fw_Framework::mScreenshotRequest = false;
+    fw_Framework::mEyeSeparation = 0.1f;
+    fw_Framework::mStereoSeparation = 0.0f;
+    fw_Framework::mStereoConvergence = 0.0f;
+}
+
+TempDir::TempDir()
+{
+    mPrevious = fs::current_path();
+    mPath = fs::temp_directory_path() / fs::unique_path("core-%%%%-%%%%-%%%%");
+    fs::create_directories(mPath);
+    mPath = fs::canonical(mPath);
+    fs::current_path(mPath);
+}
+
+TempDir::~TempDir()
+{
+    boost::system::error_code error;
+    fs::current_path(mPrevious, error);
+    fs::remove_all(mPath, error);
+}
+
+void TempDir::Touch(const std::string& relative) const
+{
+    fs::create_directories((mPath / relative).parent_path());
+    fs::ofstream(mPath / relative) << "x";
+}
+
+void TempDir::MakeDir(const std::string& relative) const { fs::create_directories(mPath / relative); }
+
+sync::Track* FakeSyncDevice::GetTrack(const std::string& name)
+{
+    auto& track = tracks[name];
+    if (!track)
+        track = std::make_unique<sync::Track>(name);
+    return track.get();
+}
+
+void FakeSyncDevice::SetConstant(const std::string& name, float value)
+{
+    sync::Track* track = GetTrack(name);
+    track->Clear();
+    sync::TrackKey key;
+    key.value = value;
+    key.type = sync::Step;
+    track->SetKey(0, key);
+}
+
+std::string FrameworkSourceRoot()
+{
+    const char* root = std::getenv("ZENDRA_FW_SOURCE_ROOT");
+    return root ? root : "";
+}
+
+} // namespace core_test
