@@ -82,6 +82,18 @@ void QuadVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out vec2 uv : T
 }
 )";
 
+// A child of the pool: draws the shared texture scaled by the first row of World.
+const char* kChild = R"(
+#include "globals.fxi"
+uniform vec4 gOwn = vec4(0.0, 0.0, 0.0, 0.0);
+void SharedPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    // D3DX matrices apply as mul(v, M): World * v in GLSL.
+    vec4 row0 = World * vec4(1.0, 0.0, 0.0, 0.0);
+    color = vec4(texture(gNoiseTexture, uv).rgb, 1.0) * row0 + gOwn;
+}
+technique Shared { pass P0 { VertexShader = QuadVS; PixelShader = SharedPS; } }
+)";
+
 class EffectGpu : public ::testing::Test {
 protected:
     ID3D10Device* dev = nullptr;
@@ -211,13 +223,7 @@ protected:
         HRESULT hr = D3DX10CreateEffectPoolFromFileA(path.c_str(), nullptr, nullptr, "fx_4_0",
                                                      D3D10_SHADER_ENABLE_STRICTNESS, 0, dev, nullptr, pool, &errors,
                                                      nullptr);
-        if (messages)
-            *messages = Text(errors);
-        else if (FAILED(hr))
-            ADD_FAILURE() << Text(errors);
-        if (errors)
-            errors->Release();
-        return hr;
+        return Messages(hr, errors, messages);
     }
     HRESULT Effect(const std::string& path, ID3D10EffectPool* pool, ID3D10Include* include, ID3D10Effect** effect,
                    std::string* messages = nullptr) {
@@ -226,6 +232,11 @@ protected:
                                                  D3D10_SHADER_ENABLE_STRICTNESS,
                                                  pool ? UINT(D3D10_EFFECT_COMPILE_CHILD_EFFECT) : 0u, dev, pool, nullptr,
                                                  effect, &errors, nullptr);
+        return Messages(hr, errors, messages);
+    }
+    // Hands the compiler's messages to the caller, or reports them as a failure when the
+    // caller takes none; releases the blob.
+    static HRESULT Messages(HRESULT hr, ID3D10Blob* errors, std::string* messages) {
         if (messages)
             *messages = Text(errors);
         else if (FAILED(hr))
@@ -234,19 +245,13 @@ protected:
             errors->Release();
         return hr;
     }
+    // The shared globals and the child effect file that includes them; returns the child's path.
+    std::string WriteChild() {
+        Write("globals.fxi", kGlobals);
+        return Write("child.fx", std::string("#include \"globals.fxi\"\n") + kQuadCode + kChild);
+    }
 };
 
-// A child of the pool: draws the shared texture scaled by the first row of World.
-const char* kChild = R"(
-#include "globals.fxi"
-uniform vec4 gOwn = vec4(0.0, 0.0, 0.0, 0.0);
-void SharedPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
-    // D3DX matrices apply as mul(v, M): World * v in GLSL.
-    vec4 row0 = World * vec4(1.0, 0.0, 0.0, 0.0);
-    color = vec4(texture(gNoiseTexture, uv).rgb, 1.0) * row0 + gOwn;
-}
-technique Shared { pass P0 { VertexShader = QuadVS; PixelShader = SharedPS; } }
-)";
 
 void ExpectNear(const Pixel& got, const Pixel& want) {
     for (size_t i = 0; i < 4; ++i)
@@ -257,13 +262,12 @@ void ExpectNear(const Pixel& got, const Pixel& want) {
 }  // namespace
 
 TEST_F(EffectGpu, PoolAndChildShareAMatrixAndATexture) {
-    std::string globals = Write("globals.fxi", kGlobals);
-    Write("child.fx", std::string("#include \"globals.fxi\"\n") + kQuadCode + kChild);
+    std::string childFile = WriteChild();
     ID3D10EffectPool* pool = nullptr;
-    ASSERT_EQ(Pool(globals, &pool), S_OK);
+    ASSERT_EQ(Pool(dir + "/globals.fxi", &pool), S_OK);
     RootsInclude inc(dir, dir);
     ID3D10Effect* child = nullptr;
-    ASSERT_EQ(Effect(dir + "/child.fx", pool, &inc, &child), S_OK);
+    ASSERT_EQ(Effect(childFile, pool, &inc, &child), S_OK);
     ASSERT_NE(child, nullptr);
 
     ID3D10Effect* shared = pool->AsEffect();
@@ -302,13 +306,12 @@ TEST_F(EffectGpu, PoolAndChildShareAMatrixAndATexture) {
 }
 
 TEST_F(EffectGpu, EffectWithoutThePoolKeepsItsOwnValues) {
-    std::string globals = Write("globals.fxi", kGlobals);
-    Write("child.fx", std::string("#include \"globals.fxi\"\n") + kQuadCode + kChild);
+    std::string childFile = WriteChild();
     ID3D10EffectPool* pool = nullptr;
-    ASSERT_EQ(Pool(globals, &pool), S_OK);
+    ASSERT_EQ(Pool(dir + "/globals.fxi", &pool), S_OK);
     RootsInclude inc(dir, dir);
     ID3D10Effect* alone = nullptr;
-    ASSERT_EQ(Effect(dir + "/child.fx", nullptr, &inc, &alone), S_OK);
+    ASSERT_EQ(Effect(childFile, nullptr, &inc, &alone), S_OK);
     D3D10_EFFECT_DESC ed{};
     alone->GetDesc(&ed);
     EXPECT_FALSE(ed.IsChildEffect);
@@ -343,8 +346,7 @@ TEST_F(EffectGpu, EffectWithoutThePoolKeepsItsOwnValues) {
 }
 
 TEST_F(EffectGpu, UnknownNamesAndWrongKindsGiveInvalidObjects) {
-    Write("globals.fxi", kGlobals);
-    std::string path = Write("child.fx", std::string("#include \"globals.fxi\"\n") + kQuadCode + kChild);
+    std::string path = WriteChild();
     ID3D10Effect* e = nullptr;
     ASSERT_EQ(Effect(path, nullptr, nullptr, &e), S_OK);
 
