@@ -133,20 +133,8 @@ struct NullVariable final : ID3D10EffectScalarVariable,
 NullTechnique gNullTechnique;
 NullVariable gNullVariable;
 
-// The number of elements of an array variable (1 for a variable that is no array).
-UINT ElementCount(ID3D10EffectVariable* variable) {
-    if (!variable->IsValid())
-        return 0;
-    UINT count = 0;
-    while (count < 65536 && variable->GetElement(count)->IsValid())
-        ++count;
-    return count == 0 ? 1 : count;
-}
-
-UINT Clamped(ID3D10EffectVariable* variable, size_t requested) {
-    const UINT declared = ElementCount(variable);
-    return requested < declared ? static_cast<UINT>(requested) : declared;
-}
+// The effect system writes only the elements that fit into the declared array.
+UINT Count(size_t requested) { return requested > 0xFFFFu ? 0xFFFFu : static_cast<UINT>(requested); }
 
 }  // namespace
 
@@ -232,7 +220,7 @@ void fw_Effect::SetMatrix(const std::string& name, const float value[16]) {
 
 void fw_Effect::SetFloatArray(const std::string& name, const std::vector<float>& values) {
     ID3D10EffectScalarVariable* variable = GetVariable(name)->AsScalar();
-    const UINT count = Clamped(variable, values.size());
+    const UINT count = Count(values.size());
     if (count == 0)
         return;
     std::vector<float> data(values.begin(), values.begin() + count);
@@ -241,7 +229,7 @@ void fw_Effect::SetFloatArray(const std::string& name, const std::vector<float>&
 
 void fw_Effect::SetVectorArray(const std::string& name, const std::vector<fw_Vector4>& values) {
     ID3D10EffectVectorVariable* variable = GetVariable(name)->AsVector();
-    const UINT count = Clamped(variable, values.size());
+    const UINT count = Count(values.size());
     if (count == 0)
         return;
     std::vector<float> data;
@@ -253,7 +241,7 @@ void fw_Effect::SetVectorArray(const std::string& name, const std::vector<fw_Vec
 
 void fw_Effect::SetVector3Array(const std::string& name, const std::vector<fw_Vector3>& values) {
     ID3D10EffectVectorVariable* variable = GetVariable(name)->AsVector();
-    const UINT count = Clamped(variable, values.size());
+    const UINT count = Count(values.size());
     if (count == 0)
         return;
     std::vector<float> data;
@@ -265,7 +253,7 @@ void fw_Effect::SetVector3Array(const std::string& name, const std::vector<fw_Ve
 
 void fw_Effect::SetVector2Array(const std::string& name, const std::vector<fw_Vector2>& values) {
     ID3D10EffectVectorVariable* variable = GetVariable(name)->AsVector();
-    const UINT count = Clamped(variable, values.size());
+    const UINT count = Count(values.size());
     if (count == 0)
         return;
     std::vector<float> data;
@@ -277,7 +265,7 @@ void fw_Effect::SetVector2Array(const std::string& name, const std::vector<fw_Ve
 
 void fw_Effect::SetMatrixArray(const std::string& name, const std::vector<fw_Matrix4>& values) {
     ID3D10EffectMatrixVariable* variable = GetVariable(name)->AsMatrix();
-    const UINT count = Clamped(variable, values.size());
+    const UINT count = Count(values.size());
     if (count == 0)
         return;
     std::vector<float> data;
@@ -293,7 +281,7 @@ void fw_Effect::SetTexture(const std::string& name, const fw_Texture* texture) {
 
 void fw_Effect::SetTextureArray(const std::string& name, const std::vector<fw_Texture*>& textures) {
     ID3D10EffectShaderResourceVariable* variable = GetVariable(name)->AsShaderResource();
-    const UINT count = Clamped(variable, textures.size());
+    const UINT count = Count(textures.size());
     if (count == 0)
         return;
     std::vector<ID3D10ShaderResourceView*> views(count, nullptr);
