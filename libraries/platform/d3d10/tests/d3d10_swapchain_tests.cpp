@@ -35,8 +35,12 @@ protected:
         desc.SwapEffect = DXGI_SWAP_EFFECT_DISCARD;
     }
     void TearDown() override {
-        if (chain) EXPECT_EQ(0u, chain->Release());
-        if (device) EXPECT_EQ(0u, device->Release());
+        if (chain) {
+            EXPECT_EQ(0u, chain->Release());
+        }
+        if (device) {
+            EXPECT_EQ(0u, device->Release());
+        }
         if (gWindow) SDL_DestroyWindow(gWindow);
         gWindow = nullptr;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
