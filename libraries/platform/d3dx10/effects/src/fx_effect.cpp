@@ -640,6 +640,12 @@ ULONG EffectImpl::Release() {
     return r;
 }
 
+template <class S>
+void ReleaseAll(const std::map<std::string, S*>& objects) {
+    for (const auto& [name, object] : objects)
+        object->Release();
+}
+
 EffectImpl::~EffectImpl() {
     D3D10GL_MakeCurrent(device_);
     for (auto& t : techniques_)
@@ -650,14 +656,10 @@ EffectImpl::~EffectImpl() {
         glDeleteProgram(p);
     for (auto& [src, s] : shaders_)
         glDeleteShader(s);
-    for (auto& [n, s] : samplers_)
-        s->Release();
-    for (auto& [n, s] : blends_)
-        s->Release();
-    for (auto& [n, s] : depths_)
-        s->Release();
-    for (auto& [n, s] : rasters_)
-        s->Release();
+    ReleaseAll(samplers_);
+    ReleaseAll(blends_);
+    ReleaseAll(depths_);
+    ReleaseAll(rasters_);
     techniques_.clear();
     vars_.clear();
     buffers_.clear();
@@ -691,6 +693,18 @@ GLuint EffectImpl::Shader(GLenum stage, const std::string& source, const std::ve
     return s;
 }
 
+// Keeps the state object the device made for `name`, or reports that the device refused it.
+template <class S>
+bool Keep(HRESULT hr, S*& object, std::map<std::string, S*>& into, const std::string& name, const char* kind,
+          std::string& errors) {
+    if (FAILED(hr) || !object) {
+        errors += std::string(kind) + " '" + name + "' was refused by the device\n";
+        return false;
+    }
+    into[name] = object;
+    return true;
+}
+
 bool EffectImpl::CreateStates(std::string& errors) {
     for (const auto& [name, s] : desc_.samplers) {
         D3D10_SAMPLER_DESC d{};
@@ -705,11 +719,8 @@ bool EffectImpl::CreateStates(std::string& errors) {
         d.MinLOD = s.MinLOD;
         d.MaxLOD = s.MaxLOD;
         ID3D10SamplerState* o = nullptr;
-        if (FAILED(device_->CreateSamplerState(&d, &o)) || !o) {
-            errors += "sampler state '" + name + "' was refused by the device\n";
+        if (!Keep(device_->CreateSamplerState(&d, &o), o, samplers_, name, "sampler state", errors))
             return false;
-        }
-        samplers_[name] = o;
     }
     for (const auto& [name, s] : desc_.blendStates) {
         D3D10_BLEND_DESC d{};
@@ -725,11 +736,8 @@ bool EffectImpl::CreateStates(std::string& errors) {
         d.DestBlendAlpha = D3D10_BLEND(s.DestBlendAlpha);
         d.BlendOpAlpha = D3D10_BLEND_OP(s.BlendOpAlpha);
         ID3D10BlendState* o = nullptr;
-        if (FAILED(device_->CreateBlendState(&d, &o)) || !o) {
-            errors += "blend state '" + name + "' was refused by the device\n";
+        if (!Keep(device_->CreateBlendState(&d, &o), o, blends_, name, "blend state", errors))
             return false;
-        }
-        blends_[name] = o;
     }
     for (const auto& [name, s] : desc_.depthStates) {
         D3D10_DEPTH_STENCIL_DESC d{};
@@ -748,11 +756,8 @@ bool EffectImpl::CreateStates(std::string& errors) {
         ops(d.FrontFace, s.FrontFace);
         ops(d.BackFace, s.BackFace);
         ID3D10DepthStencilState* o = nullptr;
-        if (FAILED(device_->CreateDepthStencilState(&d, &o)) || !o) {
-            errors += "depth-stencil state '" + name + "' was refused by the device\n";
+        if (!Keep(device_->CreateDepthStencilState(&d, &o), o, depths_, name, "depth-stencil state", errors))
             return false;
-        }
-        depths_[name] = o;
     }
     for (const auto& [name, s] : desc_.rasterizerStates) {
         D3D10_RASTERIZER_DESC d{};
@@ -767,11 +772,8 @@ bool EffectImpl::CreateStates(std::string& errors) {
         d.MultisampleEnable = BOOL(s.MultisampleEnable);
         d.AntialiasedLineEnable = BOOL(s.AntialiasedLineEnable);
         ID3D10RasterizerState* o = nullptr;
-        if (FAILED(device_->CreateRasterizerState(&d, &o)) || !o) {
-            errors += "rasterizer state '" + name + "' was refused by the device\n";
+        if (!Keep(device_->CreateRasterizerState(&d, &o), o, rasters_, name, "rasterizer state", errors))
             return false;
-        }
-        rasters_[name] = o;
     }
     return true;
 }
@@ -1038,10 +1040,13 @@ std::string Directory(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-void SetErrors(ID3D10Blob** errors, const std::string& text) {
-    if (!errors)
-        return;
-    *errors = text.empty() ? nullptr : new Blob(text);
+// Hands the messages (null when there are none) and the result to the caller's outputs.
+HRESULT Finish(HRESULT hr, const std::string& text, ID3D10Blob** errors, HRESULT* hResult) {
+    if (errors)
+        *errors = text.empty() ? nullptr : new Blob(text);
+    if (hResult)
+        *hResult = hr;
+    return hr;
 }
 
 // Reads and preprocesses the file (or unpacks the compiled container).
@@ -1104,33 +1109,25 @@ HRESULT D3DX10CreateEffectFromFileA(LPCSTR fileName, const D3D10_SHADER_MACRO* d
                                     ID3D10EffectPool* pool, ID3DX10ThreadPump* pump, ID3D10Effect** effect,
                                     ID3D10Blob** errors, HRESULT* hResult) {
     (void)hlslFlags;
-    auto finish = [&](HRESULT hr, const std::string& text) {
-        SetErrors(errors, text);
-        if (hResult)
-            *hResult = hr;
-        return hr;
-    };
     if (effect)
         *effect = nullptr;
-    if (errors)
-        *errors = nullptr;
     if (!effect)
-        return finish(E_INVALIDARG, "no effect to return\n");
+        return Finish(E_INVALIDARG, "no effect to return\n", errors, hResult);
     if ((fxFlags & D3D10_EFFECT_COMPILE_CHILD_EFFECT) && !pool)
-        return finish(E_INVALIDARG, "a child effect needs a pool\n");
+        return Finish(E_INVALIDARG, "a child effect needs a pool\n", errors, hResult);
     std::string text;
     Preprocessed src;
     HRESULT hr = Load(fileName, defines, include, profile, device, pump, src, text);
     if (FAILED(hr))
-        return finish(hr, text);
+        return Finish(hr, text, errors, hResult);
     EffectImpl* parent = pool ? &static_cast<PoolImpl*>(pool)->effect : nullptr;
     auto* e = new EffectImpl(device, nullptr);
     if (!e->Build(src, parent, text)) {
         e->Release();
-        return finish(E_FAIL, text);
+        return Finish(E_FAIL, text, errors, hResult);
     }
     *effect = e;
-    return finish(S_OK, text);
+    return Finish(S_OK, text, errors, hResult);
 }
 
 HRESULT D3DX10CreateEffectPoolFromFileA(LPCSTR fileName, const D3D10_SHADER_MACRO* defines, ID3D10Include* include,
@@ -1139,28 +1136,20 @@ HRESULT D3DX10CreateEffectPoolFromFileA(LPCSTR fileName, const D3D10_SHADER_MACR
                                         HRESULT* hResult) {
     (void)hlslFlags;
     (void)fxFlags;
-    auto finish = [&](HRESULT hr, const std::string& text) {
-        SetErrors(errors, text);
-        if (hResult)
-            *hResult = hr;
-        return hr;
-    };
     if (pool)
         *pool = nullptr;
-    if (errors)
-        *errors = nullptr;
     if (!pool)
-        return finish(E_INVALIDARG, "no pool to return\n");
+        return Finish(E_INVALIDARG, "no pool to return\n", errors, hResult);
     std::string text;
     Preprocessed src;
     HRESULT hr = Load(fileName, defines, include, profile, device, pump, src, text);
     if (FAILED(hr))
-        return finish(hr, text);
+        return Finish(hr, text, errors, hResult);
     auto* p = new PoolImpl(device);
     if (!p->effect.Build(src, nullptr, text)) {
         p->Release();
-        return finish(E_FAIL, text);
+        return Finish(E_FAIL, text, errors, hResult);
     }
     *pool = p;
-    return finish(S_OK, text);
+    return Finish(S_OK, text, errors, hResult);
 }
