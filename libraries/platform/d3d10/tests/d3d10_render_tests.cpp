@@ -545,3 +545,87 @@ TEST_F(Render, BlockCompressedTexturesSample) {
         source->Release();
     }
 }
+
+namespace {
+
+// Samples a texture at fixed coordinates into the texels of a 1 x n target, one per texel.
+const char* kProbeVS = R"(#version 330 core
+layout(location = 0) in vec2 position;
+void main() { gl_Position = vec4(position, 0.0, 1.0); }
+)";
+
+}  // namespace
+
+TEST_F(Render, CubeFacesAndVolumeSlicesKeepTheirOrientation) {
+    // Face i holds colour i in its top row and colour i + 6 in its bottom row (2 x 2 faces).
+    auto colour = [](int i) { return Rgba(i * 20, 255 - i * 20, i & 1 ? 255 : 0, 255); };
+    std::vector<uint32_t> faces(6 * 4);
+    std::vector<D3D10_SUBRESOURCE_DATA> init(6);
+    for (int f = 0; f < 6; ++f) {
+        faces[f * 4 + 0] = faces[f * 4 + 1] = colour(f);
+        faces[f * 4 + 2] = faces[f * 4 + 3] = colour(f + 6);
+        init[f] = {faces.data() + f * 4, 8, 0};
+    }
+    D3D10_TEXTURE2D_DESC d{};
+    d.Width = d.Height = 2;
+    d.MipLevels = 1;
+    d.ArraySize = 6;
+    d.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+    d.SampleDesc = {1, 0};
+    d.BindFlags = D3D10_BIND_SHADER_RESOURCE;
+    d.MiscFlags = D3D10_RESOURCE_MISC_TEXTURECUBE;
+    ID3D10Texture2D* cube = nullptr;
+    ASSERT_EQ(S_OK, device->CreateTexture2D(&d, init.data(), &cube));
+    ID3D10ShaderResourceView* cubeView = Srv(cube);
+    // A 2 x 2 x 2 volume: slice 0 red, slice 1 green.
+    uint32_t volumeTexels[8];
+    for (int i = 0; i < 8; ++i) volumeTexels[i] = i < 4 ? Rgba(255, 0, 0, 255) : Rgba(0, 255, 0, 255);
+    D3D10_TEXTURE3D_DESC vd{2, 2, 2, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE, 0, 0};
+    D3D10_SUBRESOURCE_DATA vinit{volumeTexels, 8, 16};
+    ID3D10Texture3D* volume = nullptr;
+    ASSERT_EQ(S_OK, device->CreateTexture3D(&vd, &vinit, &volume));
+    ID3D10ShaderResourceView* volumeView = Srv(volume);
+
+    ID3D10Texture2D* target = Texture(8, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
+    ID3D10RenderTargetView* rtv = Rtv(target);
+    device->OMSetRenderTargets(1, &rtv, nullptr);
+    SetViewport(8, 1);
+    ID3D10ShaderResourceView* views[2] = {cubeView, volumeView};
+    device->PSSetShaderResources(0, 2, views);
+    ID3D10SamplerState* samplers[2] = {point, point};
+    device->PSSetSamplers(0, 2, samplers);
+    GLuint program = Program(kProbeVS, R"(#version 330 core
+uniform samplerCube cube;
+uniform sampler3D volume;
+layout(location = 0) out vec4 color;
+void main() {
+    int i = int(gl_FragCoord.x);
+    vec3 dirs[6] = vec3[6](vec3(1, 0.5, 0), vec3(1, -0.5, 0), vec3(-1, 0.5, 0), vec3(0, 1, 0.5), vec3(0, -1, 0.5),
+                           vec3(0, 0.5, 1));
+    if (i < 6) color = texture(cube, dirs[i]);
+    else color = texture(volume, vec3(0.5, 0.5, i == 6 ? 0.25 : 0.75));
+}
+)");
+    D3D10GL_MakeCurrent(device);
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "cube"), 0);
+    glUniform1i(glGetUniformLocation(program, "volume"), 1);
+    D3D10GL_SetProgram(device, program);
+    DrawQuad();
+    std::vector<uint32_t> px = ReadRGBA8(target);
+    EXPECT_EQ(colour(0), px[0]);      // +X, above the horizon: its top row
+    EXPECT_EQ(colour(0 + 6), px[1]);  // +X, below: its bottom row
+    EXPECT_EQ(colour(1), px[2]);      // -X
+    // +Y seen from inside: +z lies towards its bottom row; -Y: +z towards its top row.
+    EXPECT_EQ(colour(2 + 6), px[3]);
+    EXPECT_EQ(colour(3), px[4]);
+    EXPECT_EQ(colour(4), px[5]);      // +Z, above the horizon
+    EXPECT_EQ(Rgba(255, 0, 0, 255), px[6]);
+    EXPECT_EQ(Rgba(0, 255, 0, 255), px[7]);
+    rtv->Release();
+    target->Release();
+    volumeView->Release();
+    volume->Release();
+    cubeView->Release();
+    cube->Release();
+}
