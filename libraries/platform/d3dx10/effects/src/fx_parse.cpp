@@ -630,9 +630,11 @@ private:
                 return;
             }
             long n = std::strtol(Next().text.c_str(), nullptr, 0);
-            if (n <= 0 || n > 4096)
+            if (n <= 0 || n > 4096) {
                 ErrorAt(line, "bad array size");
-            v.elements = uint32_t(std::max(1L, n));
+                n = 1;  // parsing goes on for further errors
+            }
+            v.elements = uint32_t(n);
             Expect("]");
         }
         std::vector<Token> init;

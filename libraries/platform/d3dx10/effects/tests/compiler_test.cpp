@@ -212,6 +212,10 @@ TEST(EffectDeclarations, ErrorsNameFileLineAndCause) {
          "blend state 'Nope' does not exist"},
         {"technique T { pass P { VertexShader = Gone; PixelShader = Gone; } }\n", "'Gone' of pass 'P' does not exist"},
         {"void f() {\n", "unbalanced '{'"},
+        // Refused sizes are not used: no value store of that size is made.
+        {"uniform mat4 gHuge[4294967295] = mat4(1.0);\n", "bad array size"},
+        {"uniform vec4 gHuge[99999999999999999999] = vec4(1.0);\n", "bad array size"},
+        {"uniform float gNone[0] = 1.0;\n", "bad array size"},
     };
     for (const auto& c : cases) {
         EffectDesc d;
