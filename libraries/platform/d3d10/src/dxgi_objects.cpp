@@ -127,10 +127,9 @@ public:
         if (mDesc.BufferDesc.Height == 0) mDesc.BufferDesc.Height = UINT(std::max(h, 1));
         HRESULT hr = makeBuffer();
         if (FAILED(hr)) return hr;
-        if (!mDesc.Windowed) {
-            hr = SetFullscreenState(TRUE, nullptr);
-            if (FAILED(hr)) return hr;
-        }
+        // A refused fullscreen switch leaves a windowed swap chain; the caller sees it in
+        // GetFullscreenState and may ask again.
+        if (!mDesc.Windowed) SetFullscreenState(TRUE, nullptr);
         return S_OK;
     }
     HRESULT QueryInterface(REFIID riid, void** object) override {

@@ -101,14 +101,29 @@ TEST_F(SwapChainTest, FullscreenStateFollowsTheWindow) {
     BOOL fullscreen = TRUE;
     ASSERT_EQ(S_OK, chain->GetFullscreenState(&fullscreen, nullptr));
     EXPECT_FALSE(fullscreen);
-    if (SUCCEEDED(chain->SetFullscreenState(TRUE, nullptr))) {
-        ASSERT_EQ(S_OK, chain->GetFullscreenState(&fullscreen, nullptr));
-        EXPECT_TRUE(fullscreen);
-        EXPECT_TRUE(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN);
-        EXPECT_EQ(S_OK, chain->SetFullscreenState(FALSE, nullptr));
-        ASSERT_EQ(S_OK, chain->GetFullscreenState(&fullscreen, nullptr));
-        EXPECT_FALSE(fullscreen);
-    }
+    ASSERT_EQ(S_OK, chain->SetFullscreenState(TRUE, nullptr));
+    ASSERT_EQ(S_OK, chain->GetFullscreenState(&fullscreen, nullptr));
+    EXPECT_TRUE(fullscreen);
+    EXPECT_TRUE(SDL_GetWindowFlags(gWindow) & SDL_WINDOW_FULLSCREEN);
+    // Present still works at the display size.
+    EXPECT_EQ(S_OK, chain->Present(1, 0));
+    EXPECT_EQ(S_OK, chain->SetFullscreenState(FALSE, nullptr));
+    ASSERT_EQ(S_OK, chain->GetFullscreenState(&fullscreen, nullptr));
+    EXPECT_FALSE(fullscreen);
+}
+
+TEST_F(SwapChainTest, StartsFullscreenWhenNotWindowed) {
+    desc.Windowed = FALSE;
+    ASSERT_EQ(S_OK, D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, SoftwareModule(), 0,
+                                                  D3D10_SDK_VERSION, &desc, &chain, &device));
+    BOOL fullscreen = FALSE;
+    ASSERT_EQ(S_OK, chain->GetFullscreenState(&fullscreen, nullptr));
+    EXPECT_TRUE(fullscreen);
+    DXGI_SWAP_CHAIN_DESC back{};
+    ASSERT_EQ(S_OK, chain->GetDesc(&back));
+    EXPECT_FALSE(back.Windowed);
+    EXPECT_EQ(kWidth, back.BufferDesc.Width);  // the buffer keeps its size; Present scales it
+    EXPECT_EQ(S_OK, chain->SetFullscreenState(FALSE, nullptr));
 }
 
 TEST_F(SwapChainTest, BadWindowOrDescriptionFailsWithNullOutputs) {
