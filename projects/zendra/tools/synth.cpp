@@ -145,16 +145,22 @@ struct PanGain {
     }
 };
 
-// Renders one event into the bus; `length` is the seconds the voice sounds in all.
+// Renders one event into the bus; `length` is the seconds the voice sounds in all. The
+// last 8 ms fade out, so that cutting a voice off never clicks.
 template <class Voice>
 void RenderVoice(Bus& bus, const Event& e, double length, Voice voice)
 {
     size_t frames = bus.audio.Frames();
     size_t first = static_cast<size_t>(std::llround(e.start * kSr));
     size_t count = static_cast<size_t>(length * kSr);
+    const double fade = 0.008 * kSr;
     for (size_t i = 0; i < count && first + i < frames; ++i) {
         double t = i / kSr;
-        voice(t, bus.audio.left[first + i], bus.audio.right[first + i]);
+        float l = 0.0f, r = 0.0f;
+        voice(t, l, r);
+        float g = static_cast<float>(std::min(1.0, (count - i) / fade));
+        bus.audio.left[first + i] += l * g;
+        bus.audio.right[first + i] += r * g;
     }
 }
 
