@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 #include "fw_Log.h"
@@ -268,6 +269,80 @@ TEST_F(SharedResourcesTest, PostEffectsLoadWithTheSharedResourcesAndReleaseFirst
     EXPECT_EQ(nullptr, post.GetQuad());
     fw().ReleaseSharedResources();
     fw_Framework::mPostEffects = nullptr;
+}
+
+// A swap chain whose buffer 0 is a texture of the test's size.
+class FakeSwapChain final : public IDXGISwapChain {
+public:
+    FakeSwapChain(ID3D10Device* device, UINT w, UINT h) {
+        D3D10_TEXTURE2D_DESC desc = {};
+        desc.Width = w;
+        desc.Height = h;
+        desc.MipLevels = 1;
+        desc.ArraySize = 1;
+        desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        desc.SampleDesc.Count = 1;
+        desc.BindFlags = 0x28;
+        device->CreateTexture2D(&desc, nullptr, &buffer);
+    }
+    ~FakeSwapChain() {
+        if (buffer)
+            buffer->Release();
+    }
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetParent(REFIID, void**) override { return E_NOTIMPL; }
+    HRESULT GetDevice(REFIID, void**) override { return E_NOTIMPL; }
+    HRESULT Present(UINT, UINT) override { return S_OK; }
+    HRESULT GetBuffer(UINT index, REFIID, void** surface) override {
+        if (index != 0 || !buffer)
+            return E_FAIL;
+        buffer->AddRef();
+        *surface = buffer;
+        return S_OK;
+    }
+    HRESULT SetFullscreenState(BOOL, IDXGIOutput*) override { return S_OK; }
+    HRESULT GetFullscreenState(BOOL*, IDXGIOutput**) override { return E_NOTIMPL; }
+    HRESULT GetDesc(DXGI_SWAP_CHAIN_DESC*) override { return E_NOTIMPL; }
+    HRESULT ResizeBuffers(UINT, UINT, UINT, DXGI_FORMAT, UINT) override { return E_NOTIMPL; }
+    ID3D10Texture2D* buffer = nullptr;
+};
+
+TEST_F(SharedResourcesTest, ASwapChainOfTheRenderSizeIsTheBackbufferItself) {
+    FakeSwapChain chain(device, 1280, 800);
+    fw_Framework::mSwapChain = &chain;
+    fw().LoadSharedResources();
+    fw_Framework::mSwapChain = nullptr;
+    ASSERT_NE(nullptr, fw_Framework::mSwapChainTexture);
+    EXPECT_EQ(chain.buffer, fw_Framework::mSwapChainTexture->mTexture2D);
+    EXPECT_EQ(fw_Framework::mSwapChainTexture, Entry("backbuffer"));
+    EXPECT_EQ(nullptr, Entry("realBackbuffer"));
+    EXPECT_NE(nullptr, fw_Framework::mSwapChainTexture->mRenderTargetView);
+    fw().ReleaseSharedResources();
+    EXPECT_EQ(nullptr, fw_Framework::mSwapChainTexture);
+}
+
+TEST_F(SharedResourcesTest, AnOutputOfAnotherSizeGetsARenderSizeBackbuffer) {
+    FakeSwapChain chain(device, 1920, 1200);
+    fw_Framework::mSwapChain = &chain;
+    const std::string logPath = project->Path("load.log");
+    fw_Log::OpenLogFile(logPath);
+    fw().LoadSharedResources();
+    fw_Log::OpenLogFile("");
+    fw_Framework::mSwapChain = nullptr;
+    ASSERT_NE(nullptr, fw_Framework::mSwapChainTexture);
+    EXPECT_EQ(fw_Framework::mSwapChainTexture, Entry("realBackbuffer"));
+    EXPECT_EQ(1920u, Entry("realBackbuffer")->GetWidth());
+    fw_Texture* back = Entry("backbuffer");
+    ASSERT_NE(nullptr, back);
+    EXPECT_NE(fw_Framework::mSwapChainTexture, back);
+    EXPECT_EQ(1280u, back->GetWidth());
+    EXPECT_EQ(800u, back->GetHeight());
+    EXPECT_EQ(uint32_t(DXGI_FORMAT_R8G8B8A8_UNORM), back->GetFormat());
+    std::ifstream in(logPath);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, log.find("LoadResources: Creating extra backbuffer of dimensions (1280, 800).")) << log;
 }
 
 TEST_F(SharedResourcesTest, WithoutARequestPickDepthDoesNothing) {
