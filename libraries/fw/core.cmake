@@ -81,6 +81,9 @@ function(fw_core_define)
             ENV ZENDRA_FW_SOURCE_ROOT=${CMAKE_CURRENT_SOURCE_DIR})
         add_dependencies(core_display_tests d3d10warp)
     endif()
+    zendra_add_benchmark(core_bench
+        SOURCES ${core_test_dir}/core_bench.cpp ${core_test_dir}/core_support.cpp
+        LIBS fw Boost::filesystem GTest::gtest)
     if(EXISTS ${core_test_dir}/e2e/CMakeLists.txt)
         include(${core_test_dir}/e2e/CMakeLists.txt)
     endif()
