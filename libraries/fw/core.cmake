@@ -2,25 +2,9 @@
 # the run loop and frame, camera variables, stereo, CUDA, screenshots and the framework's
 # small operations (fw_core), and `fw`, the one target a production links.
 #
-# The areas after this file (resources, scenes) define their targets later in this
-# directory, so the targets are made once the whole directory has been read.
+# The targets are made once the whole directory has been read, so that every area's
+# targets exist whatever the order of the area files.
 function(fw_core_define)
-    # The resource area needs the scene targets, which are made after it: read it again
-    # now that they exist (once every file it names is there).
-    set(resources_file ${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
-    if(NOT TARGET fw_resources AND TARGET fw_scenes AND EXISTS ${resources_file})
-        file(READ ${resources_file} resources_text)
-        string(REGEX MATCHALL "(src|tests)/[A-Za-z0-9_]+\\.cpp" resources_sources "${resources_text}")
-        set(resources_complete TRUE)
-        foreach(source ${resources_sources})
-            if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${source})
-                set(resources_complete FALSE)
-            endif()
-        endforeach()
-        if(resources_complete)
-            include(${resources_file})
-        endif()
-    endif()
     foreach(needed fw_services fw_scenes fw_resources platform_d3d10 platform_stereo platform_cuda)
         if(NOT TARGET ${needed})
             message(STATUS "fw_core: ${needed} is not configured; the framework's main road is skipped")

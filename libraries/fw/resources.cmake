@@ -1,8 +1,6 @@
 # The framework's resource side: textures and the texture table, effects and the shared
 # pool, the screen quad and the post passes, with the framework's shared effect files.
-# fw_scenes (the scene's debug camera, for the depth pick) is defined after this file from
-# the same services, so it is linked by name.
-if(NOT TARGET fw_services OR NOT TARGET d3dx10_effects OR NOT TARGET d3dx10_images OR NOT TARGET platform_d3d10_core)
+if(NOT TARGET fw_services OR NOT TARGET fw_meshes OR NOT TARGET d3dx10_effects OR NOT TARGET d3dx10_images OR NOT TARGET platform_d3d10_core)
     message(STATUS "fw_resources: the services, effects, images or Direct3D stand-in are not configured; skipped")
     return()
 endif()
@@ -16,7 +14,7 @@ add_library(fw_resources STATIC
 )
 target_include_directories(fw_resources PUBLIC src)
 target_link_libraries(fw_resources
-    PUBLIC fw_state fw_services fw_scenes fw_math sync d3dx10_effects d3dx10_images platform_d3d10_core platform_crt)
+    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images platform_d3d10_core platform_crt)
 
 if(ZENDRA_TESTS)
     set(fw_resources_test_sources tests/resources_support.cpp)

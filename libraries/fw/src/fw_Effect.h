@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fw_Material.h"
 #include "fw_Math.h"
 #include "platform/d3dx10effect.h"
 
@@ -72,19 +73,6 @@ public:
     int mOpen = 0;  // includes open at the moment
 };
 
-// The material block that meshes hand to the shared pool.
-struct MaterialConstants {
-    float Ambient[4];
-    float Diffuse[4];
-    float Specular[4];
-    float SpecularPower;
-};
-
-class fw_Material {
-public:
-    // Sets the pool's "Ambient", "Diffuse", "Specular" and "SpecularPower".
-    static void Apply(const MaterialConstants& constants);
-};
 
 // The shared pool's effect file "<framework root>/src/shaders/fw_Globals.fxi" (its compiled
 // form when the source is absent). Null, with the compiler's messages in the log, on failure.

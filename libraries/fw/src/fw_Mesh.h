@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fw_Material.h"
 #include "fw_Math.h"
 #include "platform/d3dx10effect.h"
 #include "platform/d3dx10mesh.h"
@@ -21,24 +22,6 @@ struct fw_MeshVertex {
     float texcoord[2];
 };
 static_assert(sizeof(fw_MeshVertex) == 32);
-
-class fw_Material {
-public:
-    fw_Material() = default;
-    // Colours, exponent, alpha, illumination and technique to their defaults.
-    void SetDefaults();
-
-    std::string mName;
-    float mAmbient[4] = {0, 0, 0, 0};
-    float mDiffuse[4] = {0, 0, 0, 0};
-    float mSpecular[4] = {0, 0, 0, 0};
-    int32_t mSpecularExponent = 0;
-    float mAlpha = 0.0f;
-    bool mIllumSpecular = false;
-    std::vector<std::string> mTextureNames;
-    std::vector<ID3D10ShaderResourceView*> mTextureViews; // not owned: the texture table's
-    ID3D10EffectTechnique* mTechnique = nullptr;          // not owned
-};
 
 // What the mesh asks of the framework's effects and texture table. Until the owner of
 // those installs them, no technique and no texture view is found.

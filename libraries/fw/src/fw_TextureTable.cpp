@@ -6,6 +6,7 @@
 #include "fw_Effect.h"
 #include "fw_Framework.h"
 #include "fw_Log.h"
+#include "fw_Mesh.h"
 #include "fw_PostEffects.h"
 #include "fw_Scene.h"
 #include "fw_Texture.h"
@@ -150,8 +151,25 @@ void fw_Framework::PickDepth() {
     staging->Release();
 }
 
+namespace {
+
+// Meshes find their materials' techniques and textures through the effects and the table.
+void InstallMeshServices() {
+    fw_MeshServices& services = GetMeshServices();
+    services.getTechnique = [](fw_Effect* effect, const std::string& name) -> ID3D10EffectTechnique* {
+        return effect ? effect->GetTechnique(name) : nullptr;
+    };
+    services.findOrLoadTexture = [](const std::string& name) -> ID3D10ShaderResourceView* {
+        fw_Texture* texture = gFramework ? gFramework->FindOrLoadTexture(name) : nullptr;
+        return texture ? texture->mShaderResourceView : nullptr;
+    };
+}
+
+} // namespace
+
 void fw_Framework::LoadSharedResources() {
     fw_Framework& fw = *gFramework;
+    InstallMeshServices();
 
     // The shared pool and the handles of its variables.
     if (mEffectPool) {
