@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -78,55 +77,6 @@ TEST_F(MessageBoxKeys, EnterAnswersOkAndEscapeCancels)
     typist = StartTyping("Box two", "Escape");
     EXPECT_EQ(IDCANCEL, MessageBoxA(nullptr, "text", "Box two", MB_OKCANCEL | MB_ICONQUESTION));
     EXPECT_EQ(0u, FinishTyping(typist));
-}
-
-std::vector<WPARAM> keysSeen;
-
-LRESULT CALLBACK KeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_KEYDOWN) {
-        keysSeen.push_back(wParam);
-        if (wParam == VK_ESCAPE)
-            PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-using WindowKeys = MessageBoxKeys;
-
-TEST_F(WindowKeys, KeysTypedIntoTheWindowReachItsProcedure)
-{
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = KeyProc;
-    windowClass.lpszClassName = "KeyProbeClass";
-    ASSERT_NE(0, RegisterClassExA(&windowClass));
-    HWND window = CreateWindowExA(0, "KeyProbeClass", "Key probe", WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 100, 100,
-                                  320, 200, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, window);
-    // Focus the window and type while its pump runs.
-    HANDLE typist = StartTyping("Key probe", "a shift+b Escape");
-    MSG m;
-    DWORD start = GetTickCount();
-    int quitCode = -1;
-    while (GetTickCount() - start < 15000) {
-        if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            Sleep(1);
-            continue;
-        }
-        if (m.message == WM_QUIT) {
-            quitCode = static_cast<int>(m.wParam);
-            break;
-        }
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-    DestroyWindow(window);
-    EXPECT_EQ(0u, FinishTyping(typist));
-    EXPECT_EQ(0, quitCode);
-    EXPECT_EQ((std::vector<WPARAM>{'A', VK_SHIFT, 'B', VK_ESCAPE}), keysSeen);
-    UnregisterClassA("KeyProbeClass", nullptr);
 }
 
 } // namespace
