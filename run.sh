@@ -5,4 +5,4 @@ cd "$(dirname "$0")"
 ./tools/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$(nproc)"
-echo "Built. There is nothing to run yet: the production itself is not part of this build."
+echo "Built, with the data in projects/zendra/data. There is no program to start yet."
