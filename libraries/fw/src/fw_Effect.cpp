@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -136,6 +137,21 @@ NullVariable gNullVariable;
 // The effect system writes only the elements that fit into the declared array.
 UINT Count(size_t requested) { return requested > 0xFFFFu ? 0xFFFFu : static_cast<UINT>(requested); }
 
+// Sets a vector array from values widened to four floats each (at most Count() of them).
+template <class T, class Widen>
+void SetFloat4Array(ID3D10EffectVectorVariable* variable, const std::vector<T>& values, Widen widen) {
+    const UINT count = Count(values.size());
+    if (count == 0)
+        return;
+    std::vector<float> data;
+    data.reserve(count * 4);
+    for (UINT i = 0; i < count; ++i) {
+        const std::array<float, 4> v = widen(values[i]);
+        data.insert(data.end(), v.begin(), v.end());
+    }
+    variable->SetFloatVectorArray(data.data(), 0, count);
+}
+
 }  // namespace
 
 // ---- fw_Effect ---------------------------------------------------------------------------
@@ -228,39 +244,18 @@ void fw_Effect::SetFloatArray(const std::string& name, const std::vector<float>&
 }
 
 void fw_Effect::SetVectorArray(const std::string& name, const std::vector<fw_Vector4>& values) {
-    ID3D10EffectVectorVariable* variable = GetVariable(name)->AsVector();
-    const UINT count = Count(values.size());
-    if (count == 0)
-        return;
-    std::vector<float> data;
-    data.reserve(count * 4);
-    for (UINT i = 0; i < count; ++i)
-        data.insert(data.end(), {values[i].x, values[i].y, values[i].z, values[i].w});
-    variable->SetFloatVectorArray(data.data(), 0, count);
+    SetFloat4Array(GetVariable(name)->AsVector(), values,
+                   [](const fw_Vector4& v) { return std::array<float, 4>{v.x, v.y, v.z, v.w}; });
 }
 
 void fw_Effect::SetVector3Array(const std::string& name, const std::vector<fw_Vector3>& values) {
-    ID3D10EffectVectorVariable* variable = GetVariable(name)->AsVector();
-    const UINT count = Count(values.size());
-    if (count == 0)
-        return;
-    std::vector<float> data;
-    data.reserve(count * 4);
-    for (UINT i = 0; i < count; ++i)
-        data.insert(data.end(), {values[i].x, values[i].y, values[i].z, 0.0f});
-    variable->SetFloatVectorArray(data.data(), 0, count);
+    SetFloat4Array(GetVariable(name)->AsVector(), values,
+                   [](const fw_Vector3& v) { return std::array<float, 4>{v.x, v.y, v.z, 0.0f}; });
 }
 
 void fw_Effect::SetVector2Array(const std::string& name, const std::vector<fw_Vector2>& values) {
-    ID3D10EffectVectorVariable* variable = GetVariable(name)->AsVector();
-    const UINT count = Count(values.size());
-    if (count == 0)
-        return;
-    std::vector<float> data;
-    data.reserve(count * 4);
-    for (UINT i = 0; i < count; ++i)
-        data.insert(data.end(), {values[i].x, values[i].y, 0.0f, 0.0f});
-    variable->SetFloatVectorArray(data.data(), 0, count);
+    SetFloat4Array(GetVariable(name)->AsVector(), values,
+                   [](const fw_Vector2& v) { return std::array<float, 4>{v.x, v.y, 0.0f, 0.0f}; });
 }
 
 void fw_Effect::SetMatrixArray(const std::string& name, const std::vector<fw_Matrix4>& values) {
