@@ -22,6 +22,9 @@ function(fw_core_define)
         src/fw_Screenshot.cpp
         src/fw_FrameworkHooks.cpp
     )
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/fw_DebugCameraHooks.cpp)
+        target_sources(fw_core PRIVATE src/fw_DebugCameraHooks.cpp)
+    endif()
     target_include_directories(fw_core PUBLIC src)
     target_link_libraries(fw_core PUBLIC
         fw_resources fw_scenes fw_services fw_state sync
@@ -39,7 +42,7 @@ function(fw_core_define)
     endif()
     set(core_test_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests)
     # Without a display: roots, data paths, sizes, the frame timeline, camera variables.
-    set(core_sources core_startup_tests.cpp core_frame_tests.cpp core_camera_tests.cpp)
+    set(core_sources core_startup_tests.cpp core_frame_tests.cpp core_camera_tests.cpp core_hooks_tests.cpp)
     set(display_sources core_dialog_tests.cpp core_window_tests.cpp)
     list(TRANSFORM core_sources PREPEND ${core_test_dir}/)
     list(TRANSFORM display_sources PREPEND ${core_test_dir}/)
@@ -68,6 +71,12 @@ function(fw_core_define)
     zendra_add_benchmark(core_bench
         SOURCES ${core_test_dir}/core_bench.cpp ${core_test_dir}/core_support.cpp
         LIBS fw Boost::filesystem GTest::gtest)
+    # Frames per second of a test scene with the post passes on the software renderer.
+    if(EXISTS ${core_test_dir}/core_fps_bench.cpp)
+        zendra_add_benchmark(core_fps_bench
+            SOURCES ${core_test_dir}/core_fps_bench.cpp ${core_test_dir}/core_support.cpp
+            LIBS fw Boost::filesystem GTest::gtest)
+    endif()
     if(EXISTS ${core_test_dir}/e2e/CMakeLists.txt)
         include(${core_test_dir}/e2e/CMakeLists.txt)
     endif()

@@ -12,13 +12,17 @@ add_library(fw_resources STATIC
     src/fw_ScreenQuad.cpp
     src/fw_PostEffects.cpp
 )
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/fw_Font.cpp AND TARGET d3dx10_fonts)
+    target_sources(fw_resources PRIVATE src/fw_Font.cpp)
+    target_link_libraries(fw_resources PUBLIC d3dx10_fonts)
+endif()
 target_include_directories(fw_resources PUBLIC src)
 target_link_libraries(fw_resources
     PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images platform_d3d10_core platform_crt)
 
 if(ZENDRA_TESTS)
     set(fw_resources_test_sources tests/resources_support.cpp)
-    foreach(group texture table effect post)
+    foreach(group texture table effect post font)
         if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/resources_${group}_tests.cpp)
             list(APPEND fw_resources_test_sources tests/resources_${group}_tests.cpp)
         endif()

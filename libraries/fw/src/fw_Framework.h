@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32_types.h"
@@ -33,6 +34,7 @@ class fw_Scene;
 class fw_Texture;
 class fw_PostEffects;
 class fw_Camera;
+class fw_Font;
 
 // A row-major 4x4 float matrix laid out as D3DXMATRIX.
 struct fw_FrameMatrix {
@@ -190,11 +192,21 @@ public:
     static void HandleSyncJump(int code);
     static void NotifySyncRow(int value);
     static void DeleteCameraKeys();
+    // Development operations on the current scene's debug camera (fw_DebugCameraHooks.cpp).
+    static void ToggleDebugCamera();
+    static void StoreCameraKeys();
+    static void ShowCameraDump();
     static float GetSyncValue(const std::string& name, float defaultValue);
     static float GetSyncValueNow(const std::string& name, float defaultValue);
     static void SetMusicVolume(float volume);
     static uint64_t GetFileLength(const std::string& path);
     static uint64_t ReadWholeFile(const std::string& path, void* buffer);
+
+    // --- fonts (fw_Font.cpp) ----------------------------------------------------------
+    // The cached font of that face name and height; created and cached on a miss.
+    static fw_Font* GetFont(const std::string& faceName, int32_t height);
+    // Deletes every cached font and empties the cache.
+    static void ReleaseFonts();
 
     // The final-layout marker ".final", relative to the working directory.
     static std::string MakeFinalMarkerPath();
@@ -254,6 +266,7 @@ public:
     static bool mVerbose;
     static bool mPickEnabled;
     static std::vector<fw_Scene*> mScenes;
+    static std::map<std::pair<std::string, int32_t>, fw_Font*> mFonts;
     static std::string mFrameworkRoot;
     static std::string mProjectRoot;
     static std::string mApplicationName;

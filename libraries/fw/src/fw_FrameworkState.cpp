@@ -34,6 +34,7 @@ bool fw_Framework::mCudaUsed = false;
 bool fw_Framework::mVerbose = false;
 bool fw_Framework::mPickEnabled = false;
 std::vector<fw_Scene*> fw_Framework::mScenes;
+std::map<std::pair<std::string, int32_t>, fw_Font*> fw_Framework::mFonts;
 std::string fw_Framework::mFrameworkRoot;
 std::string fw_Framework::mProjectRoot;
 std::string fw_Framework::mApplicationName;
