@@ -24,8 +24,8 @@ with open(path, "wb") as f:
         f.write(struct.pack("<IfB", int(row), float(value), 0))
 PY
 }
-# End mark at row 40 (about 2.3 seconds).
-track "$work/data/sync/sync_GotoRow.track" 0 -1 40 0
+# End mark at row 60 (about 3.5 seconds).
+track "$work/data/sync/sync_GotoRow.track" 0 -1 60 0
 
 # The window by its exact title (searched by class: the title is not always WM_NAME).
 find_window() {
@@ -51,10 +51,20 @@ if [ "$mode" = timeline ]; then
 else
     xdotool key Return
 fi
-window=$(find_window "framework e2e") || { echo "no window"; cat "$work/out.txt"; exit 1; }
-sleep 1
-import -window root "$work/shot.png" 2>/dev/null
+# A loaded machine may take seconds to compile the effects before the first frame shows:
+# take pictures from the moment the dialog closes until one is not blank or the show ends.
+mean=0
+for i in $(seq 1 60); do
+    import -window root "$work/try.png" 2>/dev/null || { sleep 0.1; continue; }
+    m=$(convert "$work/try.png" -colorspace Gray -format "%[fx:mean]" info: 2>/dev/null) || continue
+    mv "$work/try.png" "$work/shot.png"
+    mean=$m
+    python3 -c "import sys; sys.exit(0 if float('$m') > 0.1 else 1)" && break
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.1
+done
 if [ "$mode" = escape ]; then
+    window=$(find_window "framework e2e") || { echo "no window"; cat "$work/out.txt"; exit 1; }
     xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus "$window" >/dev/null 2>&1
     xdotool key Escape
 fi
@@ -65,7 +75,6 @@ wait $pid; code=$?
 echo "exit code $code"
 [ $code -eq 0 ] || { cat "$work/out.txt"; exit 1; }
 
-mean=$(convert "$work/shot.png" -colorspace Gray -format "%[fx:mean]" info: 2>/dev/null)
 echo "picture mean $mean"
 python3 -c "import sys; sys.exit(0 if float('$mean') > 0.1 else 1)" || { echo "blank picture"; exit 1; }
 
