@@ -166,13 +166,4 @@ void fw_Framework::FindProjectRoots(const std::string& applicationName)
     mProjectRoot = workingDirectory;
 }
 
-std::string fw_Framework::ResolveDataPath(const std::string& path)
-{
-    if (path.size() > 1 && path[1] == ':')
-        return path;
-    if (!path.empty() && path[0] == '/')
-        return path;
-    if (path.compare(0, 7, "./data/") == 0)
-        return mProjectRoot + path.substr(1);
-    return mProjectRoot + "/data/" + path;
-}
+// ResolveDataPath lives with the textures (fw_Texture.cpp), its one user.

@@ -20,16 +20,6 @@ void SafeRelease(T*& p) {
     }
 }
 
-// A name whose second character is ':' is used unchanged, as is one that begins with '/';
-// "./data/x" lies under the project root, any other name under its data folder.
-std::string ResolveTexturePath(const std::string& name) {
-    if ((name.size() >= 2 && name[1] == ':') || (!name.empty() && name[0] == '/'))
-        return name;
-    if (name.compare(0, 7, "./data/") == 0)
-        return fw_Framework::mProjectRoot + name.substr(1);
-    return fw_Framework::mProjectRoot + "/data/" + name;
-}
-
 // The picture that stands in for an image that cannot be read at all: an 8 x 8 checker
 // of magenta and black.
 ID3D10ShaderResourceView* CreateErrorImageView() {
@@ -243,7 +233,7 @@ fw_Texture::fw_Texture(ID3D10Texture2D* texture, uint32_t bindFlags) : fw_Textur
 
 fw_Texture* fw_Texture::LoadFromFile(const std::string& name) {
     fw_Texture* texture = new fw_Texture();
-    std::string path = ResolveTexturePath(name);
+    std::string path = fw_Framework::ResolveDataPath(name);
     for (int attempt = 0; attempt < 2; ++attempt) {
         HRESULT hr = E_FAIL;
         if (Device())
@@ -442,4 +432,14 @@ void fw_Texture::Release() {
     SafeRelease(mDepthStencilView);
     SafeRelease(mTexture2D);
     SafeRelease(mTexture3D);
+}
+
+// A name whose second character is ':' is used unchanged, as is one that begins with '/';
+// "./data/x" lies under the project root, any other name under its data folder.
+std::string fw_Framework::ResolveDataPath(const std::string& path) {
+    if ((path.size() > 1 && path[1] == ':') || (!path.empty() && path[0] == '/'))
+        return path;
+    if (path.compare(0, 7, "./data/") == 0)
+        return mProjectRoot + path.substr(1);
+    return mProjectRoot + "/data/" + path;
 }
