@@ -28,36 +28,20 @@ Proc CudaProc(Proc& cache, const char* name)
 
 } // namespace
 
-PFN_cudaD3D10RegisterResource fw_CudaD3D10RegisterResource()
-{
-    static PFN_cudaD3D10RegisterResource cache = nullptr;
-    return CudaProc(cache, "cudaD3D10RegisterResource");
-}
-PFN_cudaD3D10ResourceSetMapFlags fw_CudaD3D10ResourceSetMapFlags()
-{
-    static PFN_cudaD3D10ResourceSetMapFlags cache = nullptr;
-    return CudaProc(cache, "cudaD3D10ResourceSetMapFlags");
-}
-PFN_cudaD3D10UnregisterResource fw_CudaD3D10UnregisterResource()
-{
-    static PFN_cudaD3D10UnregisterResource cache = nullptr;
-    return CudaProc(cache, "cudaD3D10UnregisterResource");
-}
-PFN_cudaGetErrorString fw_CudaGetErrorString()
-{
-    static PFN_cudaGetErrorString cache = nullptr;
-    return CudaProc(cache, "cudaGetErrorString");
-}
-PFN_cudaThreadExit fw_CudaThreadExit()
-{
-    static PFN_cudaThreadExit cache = nullptr;
-    return CudaProc(cache, "cudaThreadExit");
-}
-PFN_cudaDeviceReset fw_CudaDeviceReset()
-{
-    static PFN_cudaDeviceReset cache = nullptr;
-    return CudaProc(cache, "cudaDeviceReset");
-}
+// fw_CudaX(): the runtime's entry point cudaX, looked up once.
+#define FW_CUDA_ENTRY(X)                                                                          \
+    PFN_cuda##X fw_Cuda##X()                                                                      \
+    {                                                                                             \
+        static PFN_cuda##X cache = nullptr;                                                       \
+        return CudaProc(cache, "cuda" #X);                                                        \
+    }
+FW_CUDA_ENTRY(D3D10RegisterResource)
+FW_CUDA_ENTRY(D3D10ResourceSetMapFlags)
+FW_CUDA_ENTRY(D3D10UnregisterResource)
+FW_CUDA_ENTRY(GetErrorString)
+FW_CUDA_ENTRY(ThreadExit)
+FW_CUDA_ENTRY(DeviceReset)
+#undef FW_CUDA_ENTRY
 
 HRESULT fw_Framework::InitStereo()
 {
