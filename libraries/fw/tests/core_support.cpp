@@ -5,6 +5,7 @@
 #include "fw_Mouse.h"
 #include "fw_SyncTimer.h"
 #include "fw_Timer.h"
+#include "platform/win32.h"
 
 namespace fs = boost::filesystem;
 
@@ -91,6 +92,16 @@ void FakeSyncDevice::SetConstant(const std::string& name, float value)
     key.value = value;
     key.type = sync::Step;
     track->SetKey(0, key);
+}
+
+void SetKeyDown(int virtualKey, bool down)
+{
+    PostThreadMessageA(GetCurrentThreadId(), down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(virtualKey), 0);
+    // Thread messages only (no window), and only key messages: nothing else is taken.
+    MSG message;
+    while (PeekMessageA(&message, reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), WM_KEYDOWN, WM_KEYUP,
+                        PM_REMOVE)) {
+    }
 }
 
 std::string FrameworkSourceRoot()

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <boost/filesystem.hpp>
@@ -46,11 +47,26 @@ public:
         updates.push_back(row);
         return true;
     }
+    void OnPauseToggled() override { ++pauseToggles; }
+    float GetJumpTime(int code) override
+    {
+        jumpCodes.push_back(code);
+        return jumpAnswer;
+    }
+    void NotifyRow(int value, float row) override { notifiedRows.emplace_back(value, row); }
     // A track holding value at every row.
     void SetConstant(const std::string& name, float value);
     std::map<std::string, std::unique_ptr<sync::Track>> tracks;
     std::vector<float> updates;
+    int pauseToggles = 0;
+    float jumpAnswer = -1.0f; // what GetJumpTime answers
+    std::vector<int> jumpCodes;
+    std::vector<std::pair<int, float>> notifiedRows;
 };
+
+// Sets the calling thread's key state (GetKeyState) of a virtual key, as a key message
+// taken from the thread's queue does; needs no window or display.
+void SetKeyDown(int virtualKey, bool down);
 
 class CountingScene : public fw_Scene {
 public:
