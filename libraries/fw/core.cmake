@@ -76,6 +76,9 @@ function(fw_core_define)
         zendra_add_benchmark(core_fps_bench
             SOURCES ${core_test_dir}/core_fps_bench.cpp ${core_test_dir}/core_support.cpp
             LIBS fw Boost::filesystem GTest::gtest)
+        if(TARGET core_fps_bench)
+            add_dependencies(core_fps_bench d3d10warp)
+        endif()
     endif()
     if(EXISTS ${core_test_dir}/e2e/CMakeLists.txt)
         include(${core_test_dir}/e2e/CMakeLists.txt)

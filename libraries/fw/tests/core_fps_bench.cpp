@@ -29,7 +29,6 @@
 #include "fw_SyncTimer.h"
 #include "fw_Texture.h"
 #include "fw_Timer.h"
-#include "fw_Window.h"
 #include "platform/d3d10.h"
 #include "platform/d3d10_gl.h"
 #include "platform/d3dx10.h"
@@ -71,14 +70,6 @@ std::string SourceRoot()
 {
     const std::string root = core_test::FrameworkSourceRoot();
     return root.empty() ? fs::path(__FILE__).parent_path().parent_path().string() : root;
-}
-
-// The software device's marker module; a stand-in marker when the module is not built.
-HMODULE SoftwareModule(const char* name)
-{
-    static int marker;
-    HMODULE module = LoadLibraryA(name);
-    return module ? module : reinterpret_cast<HMODULE>(&marker);
 }
 
 void DrainMessages()
@@ -227,9 +218,7 @@ public:
         if (FAILED(fw_Framework::CreateAppWindow(nullptr, SW_SHOW)))
             return "no window";
         mWindow = fw_Framework::mWindow;
-        fw_GetDevicePlatform() = {D3D10CreateDeviceAndSwapChain, SoftwareModule};
         const HRESULT hr = fw_Framework::CreateDeviceAndSwapChain();
-        fw_GetDevicePlatform() = fw_DefaultDevicePlatform();
         if (FAILED(hr))
             return "no device";
         fw_Framework::mPostEffects = new fw_PostEffects();
