@@ -639,4 +639,16 @@ TEST_F(RenderTargets, OffsetZeroKeepsTheViewportsAndNoDepthBindsNone)
     EXPECT_EQ(0u, viewports[0].Height);
 }
 
+TEST_F(RenderTargets, ANegativeOffsetGrowsTheViewportEvenlyAboveAndBelow)
+{
+    fw_Framework::SetRenderTargets(-2, targets[0], nullptr, nullptr, nullptr);
+    std::vector<ID3D10RenderTargetView*> views;
+    ID3D10DepthStencilView* depthView = nullptr;
+    std::vector<D3D10_VIEWPORT> viewports;
+    Bound(views, depthView, viewports);
+    ASSERT_EQ(1u, viewports.size());
+    EXPECT_EQ(-2, viewports[0].TopLeftY);
+    EXPECT_EQ(36u, viewports[0].Height);
+}
+
 } // namespace
