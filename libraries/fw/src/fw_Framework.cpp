@@ -104,6 +104,12 @@ void fw_Framework::QueryDisplayMode()
     mDisplayWidth = static_cast<int32_t>(mode.dmPelsWidth);
     mDisplayHeight = static_cast<int32_t>(mode.dmPelsHeight);
     mDisplayHz = static_cast<int32_t>(mode.dmDisplayFrequency);
+    // Without a display size the output falls back to the window size: no 0 x 0 swap
+    // chain and no zero in an aspect ratio.
+    if (mDisplayWidth <= 0 || mDisplayHeight <= 0) {
+        mDisplayWidth = mWindowWidth;
+        mDisplayHeight = mWindowHeight;
+    }
 }
 
 HRESULT fw_Framework::Init(HINSTANCE instance, const std::string& musicPath, int showCommand)

@@ -7,6 +7,7 @@
 
 #include "fw_Framework.h"
 #include "fw_Scene.h"
+#include "fw_Window.h"
 
 using core_test::TempDir;
 
@@ -146,6 +147,28 @@ TEST_F(RenderSize, AFailedDisplayQueryFallsBackToTheWindowSize)
     EXPECT_EQ(1280, fw_Framework::mRenderWidth);
     EXPECT_EQ(800, fw_Framework::mRenderHeight);
     EXPECT_FALSE(fw_Framework::mLetterbox);
+}
+
+// Without any display to ask, the display size is the window size, so a fullscreen swap
+// chain and the output aspect never see a zero.
+TEST(DisplayMode, AFailedQueryGivesTheWindowSizeAsTheDisplaySize)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("SDL_VIDEODRIVER", "x11", 1);
+            unsetenv("DISPLAY");
+            fw_Framework::mWindowWidth = 1280;
+            fw_Framework::mWindowHeight = 800;
+            fw_Framework::mFullscreen = true;
+            fw_Framework::QueryDisplayMode();
+            const DXGI_SWAP_CHAIN_DESC desc = fw_MakeSwapChainDesc();
+            const bool sound = fw_Framework::mDisplayWidth == 1280 && fw_Framework::mDisplayHeight == 800 &&
+                               desc.BufferDesc.Width == 1280 && desc.BufferDesc.Height == 800 &&
+                               fw_Framework::GetOutputAspect() == 1.6f;
+            std::exit(sound ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(RenderSize, NarrowerPicturesKeepTheirHeight)
