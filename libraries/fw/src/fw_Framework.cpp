@@ -36,9 +36,15 @@ std::string WorkingDirectory()
 
 fw_BaseFile* fw_BaseFile::sCurrent = nullptr;
 
-fw_BaseFile::fw_BaseFile(const std::string& fileName) : counter(0), name(fileName)
+fw_BaseFile::fw_BaseFile(const std::string& fileName) : counter(0), name(fileName), mPrevious(sCurrent)
 {
     sCurrent = this;
+}
+
+fw_BaseFile::~fw_BaseFile()
+{
+    if (sCurrent == this)
+        sCurrent = mPrevious;
 }
 
 fw_Framework::fw_Framework(NoStartup, const std::string& applicationName)

@@ -41,13 +41,20 @@ struct fw_FrameMatrix {
     float m[16];
 };
 
-// The base-file record: remembers a name, opens nothing.
+// The base-file record: remembers a name, opens nothing. The newest record is current;
+// when it ends, the one current before it is current again.
 class fw_BaseFile {
 public:
     explicit fw_BaseFile(const std::string& name);
+    ~fw_BaseFile();
+    fw_BaseFile(const fw_BaseFile&) = delete;
+    fw_BaseFile& operator=(const fw_BaseFile&) = delete;
     static fw_BaseFile* sCurrent;
     int32_t counter;
     std::string name;
+
+private:
+    fw_BaseFile* mPrevious;
 };
 
 class fw_Framework {

@@ -225,6 +225,18 @@ TEST(Accessors, FindSceneByDescriptionName)
     core_test::ResetFramework();
 }
 
+TEST(Accessors, ABaseFileRecordThatEndsHandsCurrentBack)
+{
+    fw_BaseFile outer("basefile.dat");
+    {
+        fw_BaseFile loading("dummyname");
+        EXPECT_EQ(&loading, fw_BaseFile::sCurrent);
+        EXPECT_EQ("dummyname", fw_BaseFile::sCurrent->name);
+        EXPECT_EQ(0, fw_BaseFile::sCurrent->counter);
+    }
+    EXPECT_EQ(&outer, fw_BaseFile::sCurrent);
+}
+
 TEST(Accessors, FileUtilities)
 {
     TempDir dir;
