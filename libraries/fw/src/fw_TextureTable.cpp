@@ -276,6 +276,7 @@ void fw_Framework::ReleaseSharedResources() {
     fw.mNearXYZFarZVar = fw.mRenderDimVar = fw.mLightPositionWorldVar = nullptr;
     fw.mAmbientVar = fw.mDiffuseVar = fw.mSpecularVar = nullptr;
     fw.mTimeVar = fw.mSpecularPowerVar = nullptr;
+    ReleaseFonts();
     if (mEffectPool) {
         mEffectPool->Release();
         mEffectPool = nullptr;
