@@ -1,6 +1,7 @@
 #pragma once
-// Shared helpers of the device tests: a software device, GLSL programs with their input
-// signatures, and read-back of textures through staging copies.
+// Shared helpers of the device tests (this library's and the extension library's): a
+// software device, GLSL programs with their input signatures, render targets, and read-back
+// of textures through staging copies.
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
@@ -24,7 +25,9 @@ template <class T> void SafeRelease(T*& p) {
     p = nullptr;
 }
 
-inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const std::string& fs) {
+// A linked program; `attributes` are bound to locations 0, 1, ... in order before linking.
+inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const std::string& fs,
+                             const std::vector<std::string>& attributes = {}) {
     D3D10GL_MakeCurrent(device);
     auto shader = [](GLenum type, const std::string& src) {
         GLuint s = glCreateShader(type);
@@ -44,6 +47,7 @@ inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const 
     GLuint v = shader(GL_VERTEX_SHADER, vs), f = shader(GL_FRAGMENT_SHADER, fs);
     glAttachShader(program, v);
     glAttachShader(program, f);
+    for (size_t i = 0; i < attributes.size(); ++i) glBindAttribLocation(program, GLuint(i), attributes[i].c_str());
     glLinkProgram(program);
     GLint ok = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
@@ -74,19 +78,36 @@ protected:
                                           &device));
         ASSERT_NE(device, nullptr);
     }
+    // Nothing but the fixture may hold the device at the end.
     void TearDown() override {
         if (device) {
-            device->ClearState();
-            for (GLuint p : programs) {
-                D3D10GL_MakeCurrent(device);
-                glDeleteProgram(p);
-            }
-            EXPECT_EQ(0u, device->Release());
+            EXPECT_EQ(0u, ReleaseDevice());
         }
     }
 
-    GLuint Program(const std::string& vs, const std::string& fs) {
-        GLuint p = CompileProgram(device, vs, fs);
+    // Deletes the programs, releases the owned objects and the fixture's reference to the
+    // device; returns the references left.
+    ULONG ReleaseDevice() {
+        device->ClearState();
+        D3D10GL_MakeCurrent(device);
+        for (GLuint p : programs) glDeleteProgram(p);
+        programs.clear();
+        for (IUnknown* o : owned) o->Release();
+        owned.clear();
+        const ULONG left = device->Release();
+        device = nullptr;
+        return left;
+    }
+
+    // Releases the object at TearDown.
+    template <class T> T* Own(T* object) {
+        if (object) owned.push_back(object);
+        return object;
+    }
+
+    // Deleted at TearDown.
+    GLuint Program(const std::string& vs, const std::string& fs, const std::vector<std::string>& attributes = {}) {
+        GLuint p = CompileProgram(device, vs, fs, attributes);
         programs.push_back(p);
         return p;
     }
@@ -117,6 +138,20 @@ protected:
         ID3D10ShaderResourceView* v = nullptr;
         EXPECT_EQ(S_OK, device->CreateShaderResourceView(r, nullptr, &v));
         return v;
+    }
+
+    // A w x h R8G8B8A8_UNORM render target (also a shader resource), cleared and bound alone
+    // with a full viewport; texture and view are owned. The view goes to `view` if given.
+    ID3D10Texture2D* Target(UINT w, UINT h, const float clear[4], ID3D10RenderTargetView** view = nullptr) {
+        ID3D10Texture2D* t = Own(Texture(w, h, DXGI_FORMAT_R8G8B8A8_UNORM,
+                                         D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE));
+        if (!t) return nullptr;
+        ID3D10RenderTargetView* rtv = Own(Rtv(t));
+        if (view) *view = rtv;
+        device->OMSetRenderTargets(1, &rtv, nullptr);
+        device->ClearRenderTargetView(rtv, clear);
+        SetViewport(w, h);
+        return t;
     }
 
     ID3D10Buffer* Buffer(UINT bind, const void* data, UINT size) {
@@ -166,6 +201,7 @@ protected:
 
     ID3D10Device* device = nullptr;
     std::vector<GLuint> programs;
+    std::vector<IUnknown*> owned;
 };
 
 // Little-endian RGBA8 as one value: R in the low byte.
