@@ -16,6 +16,8 @@ float HalfToFloat(uint16_t h) {
     return sign ? -v : v;
 }
 
+const float kBlack[4] = {0, 0, 0, 0};
+
 const char* kTextureFS = R"(#version 330 core
 in vec2 uv;
 uniform sampler2D tex;
@@ -56,11 +58,12 @@ protected:
         DeviceTest::TearDown();
     }
 
-    // Binds the quad's input and draws it with the current program.
-    void DrawQuad() {
+    // Binds the quad's input (or other vertices of its layout) and draws it with the current program.
+    void DrawQuad(ID3D10Buffer* vertices = nullptr) {
         const UINT stride = 8, offset = 0;
+        if (!vertices) vertices = quad;
         device->IASetInputLayout(layout);
-        device->IASetVertexBuffers(0, 1, &quad, &stride, &offset);
+        device->IASetVertexBuffers(0, 1, &vertices, &stride, &offset);
         device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
         device->Draw(6, 0);
     }
@@ -109,12 +112,7 @@ TEST_F(Render, ClearFillsTheWholeTargetWhateverViewportAndScissor) {
 }
 
 TEST_F(Render, DrawWithoutProgramDrawsNothing) {
-    ID3D10Texture2D* target = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
-    ID3D10RenderTargetView* rtv = Rtv(target);
-    const float black[4] = {0, 0, 0, 0};
-    device->ClearRenderTargetView(rtv, black);
-    device->OMSetRenderTargets(1, &rtv, nullptr);
-    SetViewport(4, 4);
+    ID3D10Texture2D* target = Target(4, 4, kBlack);
     GLuint program = ColorProgram();
     SetColor(program, 1, 1, 1, 1);
     D3D10GL_SetProgram(device, 0);
@@ -124,8 +122,6 @@ TEST_F(Render, DrawWithoutProgramDrawsNothing) {
     EXPECT_EQ(program, D3D10GL_GetProgram(device));
     DrawQuad();
     for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(0xffffffffu, px);
-    rtv->Release();
-    target->Release();
 }
 
 struct FormatCase {
@@ -224,16 +220,14 @@ void main() { first = vec4(1, 0, 0, 1); second = vec4(0.25); third = vec4(0, 0, 
 }
 
 TEST_F(Render, DepthRangeIsZeroToOne) {
-    ID3D10Texture2D* target = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
-    ID3D10Texture2D* depth = Texture(4, 4, DXGI_FORMAT_D32_FLOAT, D3D10_BIND_DEPTH_STENCIL);
-    ID3D10RenderTargetView* rtv = Rtv(target);
+    ID3D10RenderTargetView* rtv = nullptr;
+    ID3D10Texture2D* target = Target(4, 4, kBlack, &rtv);
+    ID3D10Texture2D* depth = Own(Texture(4, 4, DXGI_FORMAT_D32_FLOAT, D3D10_BIND_DEPTH_STENCIL));
     ID3D10DepthStencilView* dsv = nullptr;
     ASSERT_EQ(S_OK, device->CreateDepthStencilView(depth, nullptr, &dsv));
-    const float black[4] = {0, 0, 0, 0};
-    device->ClearRenderTargetView(rtv, black);
+    Own(dsv);
     device->ClearDepthStencilView(dsv, D3D10_CLEAR_DEPTH, 1.0f, 0);
     device->OMSetRenderTargets(1, &rtv, dsv);
-    SetViewport(4, 4);
     GLuint program = ColorProgram(kDepthVS);
     D3D10GL_SetProgram(device, program);
     auto draw = [&](float z, float r, float g, float b) {
@@ -266,18 +260,10 @@ TEST_F(Render, DepthRangeIsZeroToOne) {
     EXPECT_NEAR(0.25f, stored, 1e-6);
     device->OMSetDepthStencilState(nullptr, 0);
     state->Release();
-    dsv->Release();
-    depth->Release();
-    rtv->Release();
-    target->Release();
 }
 
 TEST_F(Render, ViewportsCountFromTheTop) {
-    ID3D10Texture2D* target = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
-    ID3D10RenderTargetView* rtv = Rtv(target);
-    const float black[4] = {0, 0, 0, 0};
-    device->ClearRenderTargetView(rtv, black);
-    device->OMSetRenderTargets(1, &rtv, nullptr);
+    ID3D10Texture2D* target = Target(4, 4, kBlack);
     GLuint program = ColorProgram();
     D3D10GL_SetProgram(device, program);
     SetColor(program, 1, 0, 0, 1);
@@ -304,28 +290,17 @@ TEST_F(Render, ViewportsCountFromTheTop) {
     ASSERT_EQ(3u, count);
     EXPECT_EQ(6, back[2].TopLeftY);
     EXPECT_EQ(0.5f, back[1].MinDepth);
-    rtv->Release();
-    target->Release();
 }
 
 TEST_F(Render, ClockwiseTrianglesFaceTheViewer) {
-    ID3D10Texture2D* target = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
-    ID3D10RenderTargetView* rtv = Rtv(target);
-    const float black[4] = {0, 0, 0, 0};
-    device->ClearRenderTargetView(rtv, black);
-    device->OMSetRenderTargets(1, &rtv, nullptr);
-    SetViewport(4, 4);
+    ID3D10Texture2D* target = Target(4, 4, kBlack);
     GLuint program = ColorProgram();
     D3D10GL_SetProgram(device, program);
     SetColor(program, 1, 1, 1, 1);
     // The quad reversed: counter-clockwise on screen, culled as a back face by default.
     const float reversed[12] = {-1, 1, 1, -1, 1, 1, -1, 1, -1, -1, 1, -1};
-    ID3D10Buffer* ccw = Buffer(D3D10_BIND_VERTEX_BUFFER, reversed, sizeof(reversed));
-    const UINT stride = 8, offset = 0;
-    device->IASetInputLayout(layout);
-    device->IASetVertexBuffers(0, 1, &ccw, &stride, &offset);
-    device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
-    device->Draw(6, 0);
+    ID3D10Buffer* ccw = Own(Buffer(D3D10_BIND_VERTEX_BUFFER, reversed, sizeof(reversed)));
+    DrawQuad(ccw);
     for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(0u, px);
     D3D10_RASTERIZER_DESC r{D3D10_FILL_SOLID, D3D10_CULL_BACK, TRUE, 0, 0, 0, TRUE, FALSE, FALSE, FALSE};
     ID3D10RasterizerState* ccwFront = nullptr;
@@ -335,18 +310,12 @@ TEST_F(Render, ClockwiseTrianglesFaceTheViewer) {
     for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(0xffffffffu, px);
     device->RSSetState(nullptr);
     ccwFront->Release();
-    ccw->Release();
-    rtv->Release();
-    target->Release();
 }
 
 TEST_F(Render, BlendStateAddsToTheTarget) {
-    ID3D10Texture2D* target = Texture(2, 2, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
-    ID3D10RenderTargetView* rtv = Rtv(target);
     const float start[4] = {0.2f, 0, 0, 1};
-    device->ClearRenderTargetView(rtv, start);
-    device->OMSetRenderTargets(1, &rtv, nullptr);
-    SetViewport(2, 2);
+    ID3D10RenderTargetView* rtv = nullptr;
+    ID3D10Texture2D* target = Target(2, 2, start, &rtv);
     D3D10_BLEND_DESC b{};
     b.BlendEnable[0] = TRUE;
     b.SrcBlend = b.DestBlend = b.SrcBlendAlpha = b.DestBlendAlpha = D3D10_BLEND_ONE;
@@ -379,8 +348,6 @@ TEST_F(Render, BlendStateAddsToTheTarget) {
     over->Release();
     device->OMSetBlendState(nullptr, nullptr, 0xffffffff);
     add->Release();
-    rtv->Release();
-    target->Release();
 }
 
 TEST_F(Render, InstancesReadAnIntegerAttribute) {
@@ -403,12 +370,7 @@ TEST_F(Render, InstancesReadAnIntegerAttribute) {
     ID3D10Buffer* vb = Buffer(D3D10_BIND_VERTEX_BUFFER, origin, sizeof(origin));
     ID3D10Buffer* ib = Buffer(D3D10_BIND_VERTEX_BUFFER, cells, sizeof(cells));
     ID3D10Buffer* index = Buffer(D3D10_BIND_INDEX_BUFFER, indices, sizeof(indices));
-    ID3D10Texture2D* target = Texture(4, 2, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
-    ID3D10RenderTargetView* rtv = Rtv(target);
-    const float black[4] = {0, 0, 0, 0};
-    device->ClearRenderTargetView(rtv, black);
-    device->OMSetRenderTargets(1, &rtv, nullptr);
-    SetViewport(4, 2);
+    ID3D10Texture2D* target = Target(4, 2, kBlack);
     D3D10GL_SetProgram(device, Program(R"(#version 330 core
 layout(location = 0) in vec2 position;
 layout(location = 1) in uvec2 cell;
@@ -437,8 +399,6 @@ void main() { color = vec4(float(vCell.x) * 0.25 + 0.25, float(vCell.y), 0.0, 1.
         const uint32_t expected = i < 2 ? 0u : Rgba(uint32_t(std::lround((x * 0.25 + 0.25) * 255)), y * 255, 0, 255);
         EXPECT_EQ(expected, px[y * 4 + x]) << "cell " << x << "," << y;
     }
-    rtv->Release();
-    target->Release();
     index->Release();
     ib->Release();
     vb->Release();
@@ -530,17 +490,12 @@ TEST_F(Render, BlockCompressedTexturesSample) {
         ID3D10Texture2D* source = Texture(4, 4, c.format, D3D10_BIND_SHADER_RESOURCE, c.data, c.pitch);
         ASSERT_NE(nullptr, source);
         ID3D10ShaderResourceView* srv = Srv(source);
-        ID3D10Texture2D* target = Texture(2, 2, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
-        ID3D10RenderTargetView* rtv = Rtv(target);
-        device->OMSetRenderTargets(1, &rtv, nullptr);
-        SetViewport(2, 2);
+        ID3D10Texture2D* target = Target(2, 2, kBlack);
         device->PSSetShaderResources(0, 1, &srv);
         D3D10GL_SetProgram(device, program);
         DrawQuad();
         for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(c.expected, px) << "format " << c.format;
         device->ClearState();
-        rtv->Release();
-        target->Release();
         srv->Release();
         source->Release();
     }
@@ -586,10 +541,7 @@ TEST_F(Render, CubeFacesAndVolumeSlicesKeepTheirOrientation) {
     ASSERT_EQ(S_OK, device->CreateTexture3D(&vd, &vinit, &volume));
     ID3D10ShaderResourceView* volumeView = Srv(volume);
 
-    ID3D10Texture2D* target = Texture(8, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
-    ID3D10RenderTargetView* rtv = Rtv(target);
-    device->OMSetRenderTargets(1, &rtv, nullptr);
-    SetViewport(8, 1);
+    ID3D10Texture2D* target = Target(8, 1, kBlack);
     ID3D10ShaderResourceView* views[2] = {cubeView, volumeView};
     device->PSSetShaderResources(0, 2, views);
     ID3D10SamplerState* samplers[2] = {point, point};
@@ -622,8 +574,6 @@ void main() {
     EXPECT_EQ(colour(4), px[5]);      // +Z, above the horizon
     EXPECT_EQ(Rgba(255, 0, 0, 255), px[6]);
     EXPECT_EQ(Rgba(0, 255, 0, 255), px[7]);
-    rtv->Release();
-    target->Release();
     volumeView->Release();
     volume->Release();
     cubeView->Release();
