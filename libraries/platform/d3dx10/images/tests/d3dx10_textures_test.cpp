@@ -3,11 +3,13 @@
 #include <random>
 
 #include "d3dx10_device_fixture.h"
+#include "image_test_support.h"
 #include "platform/d3dx10tex.h"
 #include "platform/image_codec.h"
 
 namespace fs = std::filesystem;
 using image_codec::Image;
+using image_test::ExpectSame;
 
 namespace {
 
@@ -25,16 +27,16 @@ protected:
     std::string Path(const std::string& name) const { return (dir / name).string(); }
 
     static Image Random(uint32_t format, uint32_t w, uint32_t h, uint32_t d, uint32_t a, uint32_t mips, bool cube) {
-        Image img;
-        EXPECT_TRUE(img.Allocate(format, w, h, d, a, mips, cube));
-        std::mt19937 rng(format * 31 + w);
-        for (auto& b : img.data)
-            b = uint8_t(rng());
-        if (format == image_codec::kR32G32B32A32_FLOAT || format == image_codec::kR32_FLOAT)
+        const uint32_t seed = format * 31 + w;
+        Image img = image_test::MakeImage(format, w, h, d, a, mips, cube, seed);
+        if (format == image_codec::kR32G32B32A32_FLOAT || format == image_codec::kR32_FLOAT) {
+            std::mt19937 rng(seed);
+            rng.discard(img.data.size());  // on from where the bytes ended
             for (size_t i = 0; i + 4 <= img.data.size(); i += 4) {  // finite floats only
                 const float f = float(rng() % 100000) / 1000.0f - 50.0f;
                 std::memcpy(&img.data[i], &f, 4);
             }
+        }
         return img;
     }
 
@@ -62,32 +64,26 @@ protected:
         return back;
     }
 
+    // Saves the image as a DDS file, loads that as a view of the expected kind and expects the
+    // texture saved again to hold the same image.
+    void ExpectDdsRoundTrip(const Image& img, const std::string& name, D3D10_SRV_DIMENSION expected) {
+        ASSERT_TRUE(image_codec::SaveDDS(img, Path(name)));
+        ExpectSame(img, LoadAndSave(Path(name), expected));
+    }
+
     fs::path dir;
 };
-
-void ExpectSame(const Image& a, const Image& b) {
-    EXPECT_EQ(a.dxgiFormat, b.dxgiFormat);
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
-    EXPECT_EQ(a.depth, b.depth);
-    EXPECT_EQ(a.arraySize, b.arraySize);
-    EXPECT_EQ(a.mipLevels, b.mipLevels);
-    EXPECT_EQ(a.cube, b.cube);
-    EXPECT_TRUE(a.data == b.data);
-}
 
 }  // namespace
 
 TEST_F(Textures, FloatStateRoundTripsExactly) {
-    Image img = Random(image_codec::kR32G32B32A32_FLOAT, 180, 180, 1, 1, 1, false);
-    ASSERT_TRUE(image_codec::SaveDDS(img, Path("state.dds")));
-    ExpectSame(img, LoadAndSave(Path("state.dds"), D3D10_SRV_DIMENSION_TEXTURE2D));
+    ExpectDdsRoundTrip(Random(image_codec::kR32G32B32A32_FLOAT, 180, 180, 1, 1, 1, false), "state.dds",
+                       D3D10_SRV_DIMENSION_TEXTURE2D);
 }
 
 TEST_F(Textures, MipChainIsKept) {
-    Image img = Random(image_codec::kR8G8B8A8_UNORM, 64, 32, 1, 1, 7, false);
-    ASSERT_TRUE(image_codec::SaveDDS(img, Path("mips.dds")));
-    ExpectSame(img, LoadAndSave(Path("mips.dds"), D3D10_SRV_DIMENSION_TEXTURE2D));
+    ExpectDdsRoundTrip(Random(image_codec::kR8G8B8A8_UNORM, 64, 32, 1, 1, 7, false), "mips.dds",
+                       D3D10_SRV_DIMENSION_TEXTURE2D);
 }
 
 TEST_F(Textures, CubeMapIsASixSliceArrayWithACubeView) {
@@ -108,15 +104,13 @@ TEST_F(Textures, CubeMapIsASixSliceArrayWithACubeView) {
 }
 
 TEST_F(Textures, VolumeIsA3DTexture) {
-    Image img = Random(image_codec::kR8_UNORM, 32, 16, 8, 1, 1, false);
-    ASSERT_TRUE(image_codec::SaveDDS(img, Path("noise.dds")));
-    ExpectSame(img, LoadAndSave(Path("noise.dds"), D3D10_SRV_DIMENSION_TEXTURE3D));
+    ExpectDdsRoundTrip(Random(image_codec::kR8_UNORM, 32, 16, 8, 1, 1, false), "noise.dds",
+                       D3D10_SRV_DIMENSION_TEXTURE3D);
 }
 
 TEST_F(Textures, CompressedFileKeepsItsBlocks) {
-    Image img = Random(image_codec::kBC1_UNORM, 16, 16, 1, 1, 1, false);
-    ASSERT_TRUE(image_codec::SaveDDS(img, Path("dxt1.dds")));
-    ExpectSame(img, LoadAndSave(Path("dxt1.dds"), D3D10_SRV_DIMENSION_TEXTURE2D));
+    ExpectDdsRoundTrip(Random(image_codec::kBC1_UNORM, 16, 16, 1, 1, 1, false), "dxt1.dds",
+                       D3D10_SRV_DIMENSION_TEXTURE2D);
 }
 
 TEST_F(Textures, PngGetsAFullMipChainAndSavesBackEqual) {
@@ -139,14 +133,6 @@ TEST_F(Textures, PngGetsAFullMipChainAndSavesBackEqual) {
 }
 
 TEST_F(Textures, FloatTextureSavedAsJpgAndBmp) {
-    D3D10_TEXTURE2D_DESC d{};
-    d.Width = 32;
-    d.Height = 16;
-    d.MipLevels = 1;
-    d.ArraySize = 1;
-    d.Format = DXGI_FORMAT_R32G32B32A32_FLOAT;
-    d.SampleDesc = {1, 0};
-    d.BindFlags = D3D10_BIND_SHADER_RESOURCE;
     std::vector<float> texels(32 * 16 * 4);
     for (size_t i = 0; i < texels.size(); i += 4) {
         texels[i] = 0.25f;
@@ -154,10 +140,9 @@ TEST_F(Textures, FloatTextureSavedAsJpgAndBmp) {
         texels[i + 2] = 2.0f;  // above 1: saturates
         texels[i + 3] = 1.0f;
     }
-    D3D10_SUBRESOURCE_DATA init{texels.data(), 32 * 16, 0};
-    ID3D10Texture2D* tex = nullptr;
-    ASSERT_EQ(S_OK, device->CreateTexture2D(&d, &init, &tex));
-    Own(tex);
+    ID3D10Texture2D* tex =
+        Own(Texture(32, 16, DXGI_FORMAT_R32G32B32A32_FLOAT, D3D10_BIND_SHADER_RESOURCE, texels.data(), 32 * 16));
+    ASSERT_NE(nullptr, tex);
     ASSERT_EQ(S_OK, D3DX10SaveTextureToFileA(tex, D3DX10_IFF_JPG, Path("shot.jpg").c_str()));
     ASSERT_EQ(S_OK, D3DX10SaveTextureToFileA(tex, D3DX10_IFF_BMP, Path("shot.bmp").c_str()));
     for (const char* name : {"shot.jpg", "shot.bmp"}) {

@@ -5,23 +5,15 @@
 #include <filesystem>
 #include <random>
 
+#include "image_test_support.h"
 #include "platform/image_codec.h"
 
 using namespace image_codec;
+using image_test::ExpectSame;
+using image_test::MakeImage;
 namespace fs = std::filesystem;
 
 namespace {
-
-Image MakeImage(uint32_t format, uint32_t w, uint32_t h, uint32_t d = 1, uint32_t a = 1, uint32_t mips = 1,
-                bool cube = false, uint32_t seed = 1) {
-    Image img;
-    std::string error;
-    EXPECT_TRUE(img.Allocate(format, w, h, d, a, mips, cube, &error)) << error;
-    std::mt19937 rng(seed);
-    for (auto& b : img.data)
-        b = static_cast<uint8_t>(rng());
-    return img;
-}
 
 Image RoundTripDDS(const Image& img) {
     std::vector<uint8_t> bytes;
@@ -30,17 +22,6 @@ Image RoundTripDDS(const Image& img) {
     Image back;
     EXPECT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
     return back;
-}
-
-void ExpectSame(const Image& a, const Image& b) {
-    EXPECT_EQ(a.dxgiFormat, b.dxgiFormat);
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
-    EXPECT_EQ(a.depth, b.depth);
-    EXPECT_EQ(a.arraySize, b.arraySize);
-    EXPECT_EQ(a.mipLevels, b.mipLevels);
-    EXPECT_EQ(a.cube, b.cube);
-    EXPECT_TRUE(a.data == b.data);
 }
 
 // A legacy DDS file with a bit-mask pixel format.
