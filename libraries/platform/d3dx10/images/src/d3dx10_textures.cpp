@@ -115,24 +115,78 @@ HRESULT ShapeImage(Image& img, image_codec::FileType type, const D3DX10_IMAGE_LO
     return S_OK;
 }
 
-HRESULT CreateTexture(ID3D10Device* device, const Image& img, const D3DX10_IMAGE_LOAD_INFO* li,
-                      ID3D10Resource** out) {
+// How a texture is used: the fields that 2D and 3D descriptions share.
+struct TextureUsage {
     D3D10_USAGE usage = D3D10_USAGE_DEFAULT;
     UINT bind = D3D10_BIND_SHADER_RESOURCE, cpu = 0, misc = 0;
+};
+
+// Single-sampled: the only kind loaded or read back.
+HRESULT CreateOn(ID3D10Device* device, D3D10_TEXTURE2D_DESC d, const D3D10_SUBRESOURCE_DATA* init,
+                 ID3D10Texture2D** out) {
+    d.SampleDesc.Count = 1;
+    d.SampleDesc.Quality = 0;
+    return device->CreateTexture2D(&d, init, out);
+}
+HRESULT CreateOn(ID3D10Device* device, const D3D10_TEXTURE3D_DESC& d, const D3D10_SUBRESOURCE_DATA* init,
+                 ID3D10Texture3D** out) {
+    return device->CreateTexture3D(&d, init, out);
+}
+
+// The texture interface a description creates.
+template <class Desc> struct TextureOf;
+template <> struct TextureOf<D3D10_TEXTURE2D_DESC> {
+    using type = ID3D10Texture2D;
+};
+template <> struct TextureOf<D3D10_TEXTURE3D_DESC> {
+    using type = ID3D10Texture3D;
+};
+
+// A texture of the description's shape with the given use; success without an object counts
+// as failure. *out is set on success only.
+template <class Desc, class Out>
+HRESULT CreateWithUsage(ID3D10Device* device, Desc d, const TextureUsage& u, const D3D10_SUBRESOURCE_DATA* init,
+                        Out** out) {
+    d.Usage = u.usage;
+    d.BindFlags = u.bind;
+    d.CPUAccessFlags = u.cpu;
+    d.MiscFlags = u.misc;
+    typename TextureOf<Desc>::type* tex = nullptr;
+    HRESULT hr = CreateOn(device, d, init, &tex);
+    if (SUCCEEDED(hr) && !tex)
+        hr = E_FAIL;
+    if (SUCCEEDED(hr))
+        *out = tex;
+    return hr;
+}
+
+// The size, mip levels and format of a 2D or 3D description.
+template <class Desc> Desc ShapeOf(const Image& img) {
+    Desc d{};
+    d.Width = img.width;
+    d.Height = img.height;
+    d.MipLevels = img.mipLevels;
+    d.Format = static_cast<DXGI_FORMAT>(img.dxgiFormat);
+    return d;
+}
+
+HRESULT CreateTexture(ID3D10Device* device, const Image& img, const D3DX10_IMAGE_LOAD_INFO* li,
+                      ID3D10Resource** out) {
+    TextureUsage u;
     if (li) {
         if (!IsDefault(static_cast<UINT>(li->Usage)))
-            usage = li->Usage;
+            u.usage = li->Usage;
         if (!IsDefault(li->BindFlags))
-            bind = li->BindFlags;
+            u.bind = li->BindFlags;
         if (!IsDefault(li->CpuAccessFlags))
-            cpu = li->CpuAccessFlags;
+            u.cpu = li->CpuAccessFlags;
         if (!IsDefault(li->MiscFlags))
-            misc = li->MiscFlags;
+            u.misc = li->MiscFlags;
     }
     if (img.cube)
-        misc |= D3D10_RESOURCE_MISC_TEXTURECUBE;
+        u.misc |= D3D10_RESOURCE_MISC_TEXTURECUBE;
     else
-        misc &= ~UINT(D3D10_RESOURCE_MISC_TEXTURECUBE);
+        u.misc &= ~UINT(D3D10_RESOURCE_MISC_TEXTURECUBE);
 
     std::vector<D3D10_SUBRESOURCE_DATA> init(img.SubresourceCount());
     for (uint32_t s = 0; s < img.arraySize; ++s)
@@ -143,45 +197,14 @@ HRESULT CreateTexture(ID3D10Device* device, const Image& img, const D3DX10_IMAGE
             init[sub].SysMemSlicePitch = static_cast<UINT>(img.DepthPitch(m));
         }
 
-    HRESULT hr;
     if (img.IsVolume()) {
-        D3D10_TEXTURE3D_DESC d{};
-        d.Width = img.width;
-        d.Height = img.height;
+        D3D10_TEXTURE3D_DESC d = ShapeOf<D3D10_TEXTURE3D_DESC>(img);
         d.Depth = img.depth;
-        d.MipLevels = img.mipLevels;
-        d.Format = static_cast<DXGI_FORMAT>(img.dxgiFormat);
-        d.Usage = usage;
-        d.BindFlags = bind;
-        d.CPUAccessFlags = cpu;
-        d.MiscFlags = misc;
-        ID3D10Texture3D* tex = nullptr;
-        hr = device->CreateTexture3D(&d, init.data(), &tex);
-        if (SUCCEEDED(hr) && !tex)
-            hr = E_FAIL;
-        if (SUCCEEDED(hr))
-            *out = tex;
-    } else {
-        D3D10_TEXTURE2D_DESC d{};
-        d.Width = img.width;
-        d.Height = img.height;
-        d.MipLevels = img.mipLevels;
-        d.ArraySize = img.arraySize;
-        d.Format = static_cast<DXGI_FORMAT>(img.dxgiFormat);
-        d.SampleDesc.Count = 1;
-        d.SampleDesc.Quality = 0;
-        d.Usage = usage;
-        d.BindFlags = bind;
-        d.CPUAccessFlags = cpu;
-        d.MiscFlags = misc;
-        ID3D10Texture2D* tex = nullptr;
-        hr = device->CreateTexture2D(&d, init.data(), &tex);
-        if (SUCCEEDED(hr) && !tex)
-            hr = E_FAIL;
-        if (SUCCEEDED(hr))
-            *out = tex;
+        return CreateWithUsage(device, d, u, init.data(), out);
     }
-    return hr;
+    D3D10_TEXTURE2D_DESC d = ShapeOf<D3D10_TEXTURE2D_DESC>(img);
+    d.ArraySize = img.arraySize;
+    return CreateWithUsage(device, d, u, init.data(), out);
 }
 
 HRESULT LoadTexture(ID3D10Device* device, LPCSTR srcFile, D3DX10_IMAGE_LOAD_INFO* li, ID3D10Resource** texture,
@@ -209,6 +232,55 @@ HRESULT LoadTexture(ID3D10Device* device, LPCSTR srcFile, D3DX10_IMAGE_LOAD_INFO
 
 // --- saving -------------------------------------------------------------------------
 
+// A subresource of a staging texture mapped for reading.
+struct MappedRead {
+    const uint8_t* data = nullptr;
+    size_t rowPitch = 0, depthPitch = 0;
+};
+
+HRESULT MapRead(ID3D10Texture2D* tex, UINT sub, MappedRead& out) {
+    D3D10_MAPPED_TEXTURE2D m{};
+    const HRESULT hr = tex->Map(sub, D3D10_MAP_READ, 0, &m);
+    out = {static_cast<const uint8_t*>(m.pData), m.RowPitch, 0};
+    return hr;
+}
+HRESULT MapRead(ID3D10Texture3D* tex, UINT sub, MappedRead& out) {
+    D3D10_MAPPED_TEXTURE3D m{};
+    const HRESULT hr = tex->Map(sub, D3D10_MAP_READ, 0, &m);
+    out = {static_cast<const uint8_t*>(m.pData), m.RowPitch, m.DepthPitch};
+    return hr;
+}
+
+// Every subresource of the texture into `img` (allocated in the texture's shape), through a
+// CPU-readable copy of the description `d`.
+template <class Texture, class Desc> HRESULT CopyToImage(ID3D10Device* device, Texture* tex, const Desc& d, Image& img) {
+    Texture* staging = nullptr;
+    HRESULT hr = CreateWithUsage(device, d, TextureUsage{D3D10_USAGE_STAGING, 0, D3D10_CPU_ACCESS_READ, 0}, nullptr,
+                                 &staging);
+    if (FAILED(hr))
+        return hr;
+    device->CopyResource(staging, tex);
+    for (uint32_t s = 0; s < img.arraySize && SUCCEEDED(hr); ++s)
+        for (uint32_t m = 0; m < img.mipLevels && SUCCEEDED(hr); ++m) {
+            const uint32_t sub = img.SubresourceIndex(m, s);
+            MappedRead mapped;
+            hr = MapRead(staging, sub, mapped);
+            if (FAILED(hr) || !mapped.data) {
+                hr = FAILED(hr) ? hr : E_FAIL;
+                break;
+            }
+            const size_t row = size_t(img.RowPitch(m));
+            const uint32_t rows = image_codec::RowCount(img.dxgiFormat, img.MipHeight(m));
+            for (uint32_t z = 0; z < img.MipDepth(m); ++z)
+                for (uint32_t y = 0; y < rows; ++y)
+                    std::memcpy(img.Subresource(sub) + z * img.DepthPitch(m) + y * row,
+                                mapped.data + size_t(z) * mapped.depthPitch + size_t(y) * mapped.rowPitch, row);
+            staging->Unmap(sub);
+        }
+    staging->Release();
+    return hr;
+}
+
 HRESULT ReadBack(ID3D10Resource* resource, Image& img) {
     D3D10_RESOURCE_DIMENSION dim = D3D10_RESOURCE_DIMENSION_UNKNOWN;
     resource->GetType(&dim);
@@ -222,79 +294,14 @@ HRESULT ReadBack(ID3D10Resource* resource, Image& img) {
         D3D10_TEXTURE2D_DESC d;
         tex->GetDesc(&d);
         const bool cube = (d.MiscFlags & D3D10_RESOURCE_MISC_TEXTURECUBE) && d.ArraySize % 6 == 0 && d.Width == d.Height;
-        if (!img.Allocate(d.Format, d.Width, d.Height, 1, d.ArraySize, d.MipLevels, cube)) {
-            device->Release();
-            return E_FAIL;
-        }
-        D3D10_TEXTURE2D_DESC sd = d;
-        sd.Usage = D3D10_USAGE_STAGING;
-        sd.BindFlags = 0;
-        sd.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-        sd.MiscFlags = 0;
-        sd.SampleDesc.Count = 1;
-        sd.SampleDesc.Quality = 0;
-        ID3D10Texture2D* staging = nullptr;
-        hr = device->CreateTexture2D(&sd, nullptr, &staging);
-        if (SUCCEEDED(hr) && staging) {
-            device->CopyResource(staging, tex);
-            for (uint32_t s = 0; s < img.arraySize && SUCCEEDED(hr); ++s)
-                for (uint32_t m = 0; m < img.mipLevels && SUCCEEDED(hr); ++m) {
-                    const uint32_t sub = img.SubresourceIndex(m, s);
-                    D3D10_MAPPED_TEXTURE2D mapped{};
-                    hr = staging->Map(sub, D3D10_MAP_READ, 0, &mapped);
-                    if (FAILED(hr) || !mapped.pData) {
-                        hr = FAILED(hr) ? hr : E_FAIL;
-                        break;
-                    }
-                    const size_t row = size_t(img.RowPitch(m));
-                    const uint32_t rows = image_codec::RowCount(img.dxgiFormat, img.MipHeight(m));
-                    for (uint32_t y = 0; y < rows; ++y)
-                        std::memcpy(img.Subresource(sub) + y * row,
-                                    static_cast<const uint8_t*>(mapped.pData) + size_t(y) * mapped.RowPitch, row);
-                    staging->Unmap(sub);
-                }
-            staging->Release();
-        } else if (SUCCEEDED(hr)) {
-            hr = E_FAIL;
-        }
+        hr = img.Allocate(d.Format, d.Width, d.Height, 1, d.ArraySize, d.MipLevels, cube) ? CopyToImage(device, tex, d, img)
+                                                                                           : E_FAIL;
     } else if (dim == D3D10_RESOURCE_DIMENSION_TEXTURE3D) {
         auto* tex = static_cast<ID3D10Texture3D*>(resource);
         D3D10_TEXTURE3D_DESC d;
         tex->GetDesc(&d);
-        if (!img.Allocate(d.Format, d.Width, d.Height, d.Depth, 1, d.MipLevels, false)) {
-            device->Release();
-            return E_FAIL;
-        }
-        D3D10_TEXTURE3D_DESC sd = d;
-        sd.Usage = D3D10_USAGE_STAGING;
-        sd.BindFlags = 0;
-        sd.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-        sd.MiscFlags = 0;
-        ID3D10Texture3D* staging = nullptr;
-        hr = device->CreateTexture3D(&sd, nullptr, &staging);
-        if (SUCCEEDED(hr) && staging) {
-            device->CopyResource(staging, tex);
-            for (uint32_t m = 0; m < img.mipLevels && SUCCEEDED(hr); ++m) {
-                D3D10_MAPPED_TEXTURE3D mapped{};
-                hr = staging->Map(m, D3D10_MAP_READ, 0, &mapped);
-                if (FAILED(hr) || !mapped.pData) {
-                    hr = FAILED(hr) ? hr : E_FAIL;
-                    break;
-                }
-                const size_t row = size_t(img.RowPitch(m));
-                const uint32_t rows = image_codec::RowCount(img.dxgiFormat, img.MipHeight(m));
-                for (uint32_t z = 0; z < img.MipDepth(m); ++z)
-                    for (uint32_t y = 0; y < rows; ++y)
-                        std::memcpy(img.Subresource(m) + z * img.DepthPitch(m) + y * row,
-                                    static_cast<const uint8_t*>(mapped.pData) + size_t(z) * mapped.DepthPitch +
-                                        size_t(y) * mapped.RowPitch,
-                                    row);
-                staging->Unmap(m);
-            }
-            staging->Release();
-        } else if (SUCCEEDED(hr)) {
-            hr = E_FAIL;
-        }
+        hr = img.Allocate(d.Format, d.Width, d.Height, d.Depth, 1, d.MipLevels, false) ? CopyToImage(device, tex, d, img)
+                                                                                       : E_FAIL;
     }
     device->Release();
     return hr;
