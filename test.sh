@@ -13,6 +13,9 @@ cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE="$build_type")
 if [ "${SANITIZE:-0}" = "1" ]; then
     build_dir="${build_dir}-sanitize"
     cmake_args+=(-DZENDRA_SANITIZE=ON)
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+    export LSAN_OPTIONS="suppressions=$PWD/tools/sanitize/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 fi
 cmake -S . -B "$build_dir" "${cmake_args[@]}"
 cmake --build "$build_dir" -j "$(nproc)"
