@@ -30,6 +30,16 @@ namespace d3d10gl {
 
 namespace {
 
+// A new T as the interface `riid`: the parent of the object asked.
+template <class T> HRESULT NewParent(REFIID riid, void** parent) {
+    if (!parent) return DXGI_ERROR_INVALID_CALL;
+    *parent = nullptr;
+    auto* object = new T();
+    const HRESULT hr = object->QueryInterface(riid, parent);
+    object->Release();
+    return hr;
+}
+
 class Factory final : public RefCounted<IDXGIFactory> {
 public:
     HRESULT QueryInterface(REFIID riid, void** object) override {
@@ -62,14 +72,7 @@ public:
     HRESULT QueryInterface(REFIID riid, void** object) override {
         return QueryAs<Adapter, IDXGIAdapter, IDXGIObject>(this, riid, object);
     }
-    HRESULT GetParent(REFIID riid, void** parent) override {
-        if (!parent) return DXGI_ERROR_INVALID_CALL;
-        *parent = nullptr;
-        auto* f = new Factory();
-        HRESULT hr = f->QueryInterface(riid, parent);
-        f->Release();
-        return hr;
-    }
+    HRESULT GetParent(REFIID riid, void** parent) override { return NewParent<Factory>(riid, parent); }
     HRESULT EnumOutputs(UINT, IDXGIOutput** out) override {
         if (out) *out = nullptr;
         return DXGI_ERROR_NOT_FOUND;
@@ -91,14 +94,7 @@ public:
         if (object && riid == __uuidof(ID3D10Device)) return mDevice->QueryInterface(riid, object);
         return QueryAs<DxgiDeviceObject, IDXGIDevice, IDXGIObject>(this, riid, object);
     }
-    HRESULT GetParent(REFIID riid, void** parent) override {
-        if (!parent) return DXGI_ERROR_INVALID_CALL;
-        *parent = nullptr;
-        auto* a = new Adapter();
-        HRESULT hr = a->QueryInterface(riid, parent);
-        a->Release();
-        return hr;
-    }
+    HRESULT GetParent(REFIID riid, void** parent) override { return NewParent<Adapter>(riid, parent); }
     HRESULT GetAdapter(IDXGIAdapter** adapter) override {
         if (!adapter) return DXGI_ERROR_INVALID_CALL;
         *adapter = new Adapter();
@@ -135,14 +131,7 @@ public:
     HRESULT QueryInterface(REFIID riid, void** object) override {
         return QueryAs<SwapChain, IDXGISwapChain, IDXGIDeviceSubObject, IDXGIObject>(this, riid, object);
     }
-    HRESULT GetParent(REFIID riid, void** parent) override {
-        if (!parent) return DXGI_ERROR_INVALID_CALL;
-        *parent = nullptr;
-        auto* f = new Factory();
-        HRESULT hr = f->QueryInterface(riid, parent);
-        f->Release();
-        return hr;
-    }
+    HRESULT GetParent(REFIID riid, void** parent) override { return NewParent<Factory>(riid, parent); }
     HRESULT GetDevice(REFIID riid, void** device) override {
         if (!device) return DXGI_ERROR_INVALID_CALL;
         return mDevice->QueryInterface(riid, device);
