@@ -145,20 +145,16 @@ void BM_LayerDraws(benchmark::State& state) {
     d->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
     D3D10GL_SetProgram(d, s.program);
     const UINT stride = 8, offset = 0;
-    for (int i = 0; i < 200; ++i) {  // warm-up: the rasteriser compiles its variants
-        d->IASetVertexBuffers(0, 1, &s.buffers[i & 1], &stride, &offset);
-        d->OMSetBlendState(s.blends[i & 1], nullptr, 0xffffffff);
-        d->Draw(3, 0);
-    }
-    glFinish();
-    for (auto _ : state) {
-        for (int i = 0; i < kDraws; ++i) {
+    auto draws = [&](int count) {
+        for (int i = 0; i < count; ++i) {
             d->IASetVertexBuffers(0, 1, &s.buffers[i & 1], &stride, &offset);
             d->OMSetBlendState(s.blends[i & 1], nullptr, 0xffffffff);
             d->Draw(3, 0);
         }
         glFinish();
-    }
+    };
+    draws(200);  // warm-up: the rasteriser compiles its variants
+    for (auto _ : state) draws(kDraws);
     state.counters["draws_per_second"] = benchmark::Counter(double(kDraws) * state.iterations(), benchmark::Counter::kIsRate);
     state.counters["drawn_pixels"] = CountDrawn(s.target);
 }
@@ -179,22 +175,8 @@ void BM_RawGLDraws(benchmark::State& state) {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
     glDisable(GL_SCISSOR_TEST);
-    // warm-up: the rasteriser compiles its variants
-    for (int i = 0; i < 200; ++i) {
-        glBindBuffer(GL_ARRAY_BUFFER, s.glBuffers[i & 1]);
-        glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 8, nullptr);
-        if (i & 1) {
-            glEnable(GL_BLEND);
-            glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO);
-        } else {
-            glDisable(GL_BLEND);
-            glBlendFuncSeparate(GL_ONE, GL_ZERO, GL_ONE, GL_ZERO);
-        }
-        glDrawArrays(GL_TRIANGLES, 0, 3);
-    }
-    glFinish();
-    for (auto _ : state) {
-        for (int i = 0; i < kDraws; ++i) {
+    auto draws = [&](int count) {
+        for (int i = 0; i < count; ++i) {
             glBindBuffer(GL_ARRAY_BUFFER, s.glBuffers[i & 1]);
             glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 8, nullptr);
             if (i & 1) {
@@ -207,7 +189,9 @@ void BM_RawGLDraws(benchmark::State& state) {
             glDrawArrays(GL_TRIANGLES, 0, 3);
         }
         glFinish();
-    }
+    };
+    draws(200);  // warm-up: the rasteriser compiles its variants
+    for (auto _ : state) draws(kDraws);
     D3D10GL_InvalidateState(s.device);
     state.counters["draws_per_second"] = benchmark::Counter(double(kDraws) * state.iterations(), benchmark::Counter::kIsRate);
     D3D10GL_MakeCurrent(s.device);
