@@ -26,6 +26,18 @@ template <class T> void SafeRelease(T*& p) {
 }
 
 // A linked program; `attributes` are bound to locations 0, 1, ... in order before linking.
+// Adds a failure with the object's info log unless its status (compile or link) is set.
+template <class GetStatus, class GetLog>
+void ExpectStatus(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog) {
+    GLint ok = 0;
+    getStatus(object, status, &ok);
+    if (!ok) {
+        char log[2048];
+        getLog(object, sizeof(log), nullptr, log);
+        ADD_FAILURE() << log;
+    }
+}
+
 inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const std::string& fs,
                              const std::vector<std::string>& attributes = {}) {
     D3D10GL_MakeCurrent(device);
@@ -34,13 +46,7 @@ inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const 
         const char* p = src.c_str();
         glShaderSource(s, 1, &p, nullptr);
         glCompileShader(s);
-        GLint ok = 0;
-        glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-        if (!ok) {
-            char log[2048];
-            glGetShaderInfoLog(s, sizeof(log), nullptr, log);
-            ADD_FAILURE() << log;
-        }
+        ExpectStatus(s, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog);
         return s;
     };
     GLuint program = glCreateProgram();
@@ -49,13 +55,7 @@ inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const 
     glAttachShader(program, f);
     for (size_t i = 0; i < attributes.size(); ++i) glBindAttribLocation(program, GLuint(i), attributes[i].c_str());
     glLinkProgram(program);
-    GLint ok = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[2048];
-        glGetProgramInfoLog(program, sizeof(log), nullptr, log);
-        ADD_FAILURE() << log;
-    }
+    ExpectStatus(program, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog);
     glDeleteShader(v);
     glDeleteShader(f);
     return program;
