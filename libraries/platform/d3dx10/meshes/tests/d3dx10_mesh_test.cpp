@@ -3,21 +3,13 @@
 #include <vector>
 
 #include "../../images/tests/d3dx10_device_fixture.h"
+#include "mesh_test_vertex.h"
 #include "platform/d3dx10mesh.h"
 
 namespace {
 
-struct Vertex {
-    float position[3];
-    float normal[3];
-    float texcoord[2];
-};
-
-const D3D10_INPUT_ELEMENT_DESC kLayout[] = {
-    {"POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0},
-    {"NORMAL", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 12, D3D10_INPUT_PER_VERTEX_DATA, 0},
-    {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 24, D3D10_INPUT_PER_VERTEX_DATA, 0},
-};
+using mesh_test::kLayout;
+using mesh_test::Vertex;
 
 const char* kVS = R"(#version 330 core
 in vec3 POSITION;

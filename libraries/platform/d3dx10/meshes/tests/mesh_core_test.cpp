@@ -4,22 +4,14 @@
 #include <vector>
 
 #include "../src/mesh_core.h"
+#include "mesh_test_vertex.h"
 
 using d3dx10_mesh::MeshData;
 
 namespace {
 
-struct Vertex {
-    float position[3];
-    float normal[3];
-    float texcoord[2];
-};
-
-const D3D10_INPUT_ELEMENT_DESC kLayout[] = {
-    {"POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0},
-    {"NORMAL", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 12, D3D10_INPUT_PER_VERTEX_DATA, 0},
-    {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 24, D3D10_INPUT_PER_VERTEX_DATA, 0},
-};
+using mesh_test::kLayout;
+using mesh_test::Vertex;
 
 Vertex V(float x, float y, float z, float n = 0.0f) { return Vertex{{x, y, z}, {n, 0, 1}, {x, y}}; }
 
