@@ -170,25 +170,22 @@ public:
     }
 
     HRESULT GetDeviceVertexBuffer(UINT buffer, ID3D10Buffer** out) override {
-        if (!out)
-            return E_INVALIDARG;
-        *out = buffer < deviceVertices_.size() ? deviceVertices_[buffer] : nullptr;
-        if (!*out)
-            return E_FAIL;
-        (*out)->AddRef();
-        return S_OK;
+        return HandOut(buffer < deviceVertices_.size() ? deviceVertices_[buffer] : nullptr, out);
     }
-    HRESULT GetDeviceIndexBuffer(ID3D10Buffer** out) override {
+    HRESULT GetDeviceIndexBuffer(ID3D10Buffer** out) override { return HandOut(deviceIndices_, out); }
+
+private:
+    // A device buffer with a reference for the caller; E_FAIL before CommitToDevice.
+    static HRESULT HandOut(ID3D10Buffer* buffer, ID3D10Buffer** out) {
         if (!out)
             return E_INVALIDARG;
-        *out = deviceIndices_;
-        if (!*out)
+        *out = buffer;
+        if (!buffer)
             return E_FAIL;
-        (*out)->AddRef();
+        buffer->AddRef();
         return S_OK;
     }
 
-private:
     ~Mesh() {
         ReleaseDeviceBuffers();
         device_->Release();
