@@ -49,6 +49,12 @@ bool SplitLines(const std::string& src, std::vector<Line>& out, std::string& err
         pad = 0;
         cur.clear();
     };
+    // At a line break: the logical line ends and the next starts on the next line.
+    auto newLine = [&]() {
+        flush();
+        ++lineNo;
+        startLine = lineNo;
+    };
     while (i < src.size()) {
         char c = src[i];
         if (inBlock) {
@@ -60,9 +66,7 @@ bool SplitLines(const std::string& src, std::vector<Line>& out, std::string& err
             }
             if (c == '\n') {
                 // A block comment ends the logical line; later text keeps its own line number.
-                flush();
-                ++lineNo;
-                startLine = lineNo;
+                newLine();
             }
             ++i;
             continue;
@@ -89,9 +93,7 @@ bool SplitLines(const std::string& src, std::vector<Line>& out, std::string& err
             continue;
         }
         if (c == '\n') {
-            flush();
-            ++lineNo;
-            startLine = lineNo;
+            newLine();
             ++i;
             continue;
         }
