@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 
 #include "fw_Font.h"
 #include "fw_Log.h"
@@ -95,24 +96,18 @@ protected:
         std::string face = ResolveFontFace(name, style, italic, weight);
         return {face, italic, weight};
     }
-    // The lit pixels' column range and count in rows [top, bottom), and the count elsewhere.
+    // Lit pixels in rows [top, bottom) with their column range, and lit pixels elsewhere.
     struct Lit {
         int inside = 0, outside = 0, left = 1 << 30, right = -1;
     };
     static Lit Scan(const Picture& p, uint32_t top, uint32_t bottom) {
         Lit lit;
         for (uint32_t y = 0; y < p.height; ++y)
-            for (uint32_t x = 0; x < p.width; ++x) {
-                if (p.At(x, y)[0] < 0.25f)
-                    continue;
-                if (y < top || y >= bottom) {
+            for (uint32_t x = 0; x < p.width; ++x)
+                if (p.At(x, y)[0] >= 0.25f && (y < top || y >= bottom))
                     ++lit.outside;
-                    continue;
-                }
-                ++lit.inside;
-                lit.left = std::min(lit.left, int(x));
-                lit.right = std::max(lit.right, int(x) + 1);
-            }
+                else if (p.At(x, y)[0] >= 0.25f)
+                    ++lit.inside, lit.left = std::min(lit.left, int(x)), lit.right = std::max(lit.right, int(x) + 1);
         return lit;
     }
     fw_Texture* Target() {
@@ -156,13 +151,9 @@ TEST_F(FontTest, StylesResolveThroughTheSuffixedFamiliesBeforeThePlainFace) {
     font->GetDescA(&desc);
     font->Release();
     EXPECT_STREQ(desc.FaceName, "DejaVu Sans");
-    EXPECT_EQ(desc.Height, 24);
-    EXPECT_EQ(desc.Weight, 700u);
-    EXPECT_EQ(desc.Italic, FALSE);
-    EXPECT_EQ(desc.CharSet, 1);
-    EXPECT_EQ(desc.OutputPrecision, 9);
-    EXPECT_EQ(desc.Quality, 5);
-    EXPECT_EQ(desc.PitchAndFamily, 16);
+    EXPECT_EQ(std::make_tuple(desc.Height, desc.Weight, desc.Italic, desc.CharSet, desc.OutputPrecision, desc.Quality,
+                              desc.PitchAndFamily),
+              std::make_tuple(24, 700u, FALSE, BYTE(1), BYTE(9), BYTE(5), BYTE(16)));
 }
 
 TEST_F(FontTest, AMissingFaceIsReportedOncePerName) {
