@@ -15,16 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "../../images/tests/d3dx10_device_fixture.h"
 #include "platform/d3d10.h"
 #include "platform/d3dx10effect.h"
 
 namespace {
-
-// The software rasteriser (llvmpipe) is asked for with any module handle.
-HMODULE SoftwareModule() {
-    static int marker;
-    return reinterpret_cast<HMODULE>(&marker);
-}
 
 using Pixel = std::array<int, 4>;
 
@@ -94,9 +89,8 @@ void SharedPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
 technique Shared { pass P0 { VertexShader = QuadVS; PixelShader = SharedPS; } }
 )";
 
-class EffectGpu : public ::testing::Test {
+class EffectGpu : public d3dx10test::DeviceFixture {
 protected:
-    ID3D10Device* dev = nullptr;
     ID3D10Texture2D* rt[2] = {};
     ID3D10RenderTargetView* rtv[2] = {};
     ID3D10Texture2D* staging = nullptr;
@@ -104,57 +98,43 @@ protected:
     std::string dir;
 
     void SetUp() override {
-        ASSERT_EQ(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, SoftwareModule(), 0, D3D10_SDK_VERSION, &dev), S_OK);
+        ASSERT_NO_FATAL_FAILURE(DeviceFixture::SetUp());
         char tmpl[] = "/tmp/fxtestXXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        D3D10_TEXTURE2D_DESC d{};
-        d.Width = d.Height = 4;
-        d.MipLevels = d.ArraySize = 1;
-        d.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-        d.SampleDesc.Count = 1;
-        d.Usage = D3D10_USAGE_DEFAULT;
-        d.BindFlags = D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE;
         for (int i = 0; i < 2; ++i) {
-            ASSERT_EQ(dev->CreateTexture2D(&d, nullptr, &rt[i]), S_OK);
-            ASSERT_EQ(dev->CreateRenderTargetView(rt[i], nullptr, &rtv[i]), S_OK);
+            rt[i] = Own(Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE));
+            ASSERT_NE(rt[i], nullptr);
+            rtv[i] = Own(Rtv(rt[i]));
+            ASSERT_NE(rtv[i], nullptr);
         }
+        D3D10_TEXTURE2D_DESC d;
+        rt[0]->GetDesc(&d);
         d.Usage = D3D10_USAGE_STAGING;
         d.BindFlags = 0;
         d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-        ASSERT_EQ(dev->CreateTexture2D(&d, nullptr, &staging), S_OK);
+        ASSERT_EQ(device->CreateTexture2D(&d, nullptr, &staging), S_OK);
+        Own(staging);
         const float v[] = {-1, 1, 0, 1, 1, 0, 1, -1, 0, -1, 1, 0, 1, -1, 0, -1, -1, 0};
-        D3D10_BUFFER_DESC b{sizeof(v), D3D10_USAGE_DEFAULT, D3D10_BIND_VERTEX_BUFFER, 0, 0};
-        D3D10_SUBRESOURCE_DATA init{v, 0, 0};
-        ASSERT_EQ(dev->CreateBuffer(&b, &init, &quad), S_OK);
+        quad = Own(Buffer(D3D10_BIND_VERTEX_BUFFER, v, sizeof(v)));
+        ASSERT_NE(quad, nullptr);
         Bind(1);
     }
     void TearDown() override {
         for (auto* p : layouts)
             p->Release();
-        for (auto* p : rtv)
-            if (p)
-                p->Release();
-        for (auto* p : rt)
-            if (p)
-                p->Release();
-        if (staging)
-            staging->Release();
-        if (quad)
-            quad->Release();
-        if (dev)
-            dev->Release();
+        DeviceFixture::TearDown();
         if (!dir.empty())
             std::system(("rm -rf '" + dir + "'").c_str());
     }
 
     void Bind(UINT targets) {
-        dev->OMSetRenderTargets(targets, rtv, nullptr);
+        device->OMSetRenderTargets(targets, rtv, nullptr);
         D3D10_VIEWPORT vp{0, 0, 4, 4, 0.0f, 1.0f};
-        dev->RSSetViewports(1, &vp);
+        device->RSSetViewports(1, &vp);
         const float black[4] = {0, 0, 0, 0};
         for (UINT i = 0; i < targets; ++i)
-            dev->ClearRenderTargetView(rtv[i], black);
+            device->ClearRenderTargetView(rtv[i], black);
     }
 
     std::string Write(const std::string& name, const std::string& text, const std::string& sub = "") {
@@ -173,22 +153,22 @@ protected:
         t->GetPassByIndex(0)->GetDesc(&pd);
         D3D10_INPUT_ELEMENT_DESC e{"POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0};
         ID3D10InputLayout* layout = nullptr;
-        ASSERT_EQ(dev->CreateInputLayout(&e, 1, pd.pIAInputSignature, pd.IAInputSignatureSize, &layout), S_OK);
+        ASSERT_EQ(device->CreateInputLayout(&e, 1, pd.pIAInputSignature, pd.IAInputSignatureSize, &layout), S_OK);
         layouts.push_back(layout);
-        dev->IASetInputLayout(layout);
+        device->IASetInputLayout(layout);
         UINT stride = 12, offset = 0;
-        dev->IASetVertexBuffers(0, 1, &quad, &stride, &offset);
-        dev->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+        device->IASetVertexBuffers(0, 1, &quad, &stride, &offset);
+        device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
         D3D10_TECHNIQUE_DESC td{};
         t->GetDesc(&td);
         for (UINT i = 0; i < td.Passes; ++i) {
             ASSERT_EQ(t->GetPassByIndex(i)->Apply(0), S_OK);
-            dev->Draw(6, 0);
+            device->Draw(6, 0);
         }
     }
 
     Pixel Read(int target = 0, UINT x = 1, UINT y = 1) {
-        dev->CopyResource(staging, rt[target]);
+        device->CopyResource(staging, rt[target]);
         D3D10_MAPPED_TEXTURE2D m{};
         Pixel p{-1, -1, -1, -1};
         if (FAILED(staging->Map(0, D3D10_MAP_READ, 0, &m)))
@@ -201,19 +181,9 @@ protected:
     }
 
     ID3D10ShaderResourceView* Texel(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
-        D3D10_TEXTURE2D_DESC d{};
-        d.Width = d.Height = 1;
-        d.MipLevels = d.ArraySize = 1;
-        d.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-        d.SampleDesc.Count = 1;
-        d.Usage = D3D10_USAGE_DEFAULT;
-        d.BindFlags = D3D10_BIND_SHADER_RESOURCE;
         const uint8_t px[4] = {r, g, b, a};
-        D3D10_SUBRESOURCE_DATA init{px, 4, 4};
-        ID3D10Texture2D* tex = nullptr;
-        EXPECT_EQ(dev->CreateTexture2D(&d, &init, &tex), S_OK);
-        ID3D10ShaderResourceView* view = nullptr;
-        EXPECT_EQ(dev->CreateShaderResourceView(tex, nullptr, &view), S_OK);
+        ID3D10Texture2D* tex = Texture(1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_SHADER_RESOURCE, px, 4);
+        ID3D10ShaderResourceView* view = Srv(tex);
         tex->Release();
         return view;
     }
@@ -221,7 +191,7 @@ protected:
     HRESULT Pool(const std::string& path, ID3D10EffectPool** pool, std::string* messages = nullptr) {
         ID3D10Blob* errors = nullptr;
         HRESULT hr = D3DX10CreateEffectPoolFromFileA(path.c_str(), nullptr, nullptr, "fx_4_0",
-                                                     D3D10_SHADER_ENABLE_STRICTNESS, 0, dev, nullptr, pool, &errors,
+                                                     D3D10_SHADER_ENABLE_STRICTNESS, 0, device, nullptr, pool, &errors,
                                                      nullptr);
         return Messages(hr, errors, messages);
     }
@@ -230,7 +200,7 @@ protected:
         ID3D10Blob* errors = nullptr;
         HRESULT hr = D3DX10CreateEffectFromFileA(path.c_str(), nullptr, include, "fx_4_0",
                                                  D3D10_SHADER_ENABLE_STRICTNESS,
-                                                 pool ? UINT(D3D10_EFFECT_COMPILE_CHILD_EFFECT) : 0u, dev, pool, nullptr,
+                                                 pool ? UINT(D3D10_EFFECT_COMPILE_CHILD_EFFECT) : 0u, device, pool, nullptr,
                                                  effect, &errors, nullptr);
         return Messages(hr, errors, messages);
     }
@@ -610,7 +580,7 @@ technique T { pass P { VertexShader = QuadVS; PixelShader = BlockPS; } }
     D3D10_BUFFER_DESC b{sizeof(values), D3D10_USAGE_DEFAULT, D3D10_BIND_CONSTANT_BUFFER, 0, 0};
     D3D10_SUBRESOURCE_DATA init{values, 0, 0};
     ID3D10Buffer* buf = nullptr;
-    ASSERT_EQ(dev->CreateBuffer(&b, &init, &buf), S_OK);
+    ASSERT_EQ(device->CreateBuffer(&b, &init, &buf), S_OK);
     ASSERT_EQ(cb->SetConstantBuffer(buf), S_OK);
     buf->Release();  // the effect keeps its own reference
     ID3D10Buffer* back = nullptr;
@@ -644,18 +614,18 @@ technique Instanced { pass P { VertexShader = TriVS; PixelShader = TriPS; BlendS
     ASSERT_EQ(e->GetTechniqueByName("Instanced")->GetPassByIndex(0)->GetDesc(&pd), S_OK);
     D3D10_INPUT_ELEMENT_DESC el{"BLENDINDICES", 0, DXGI_FORMAT_R16G16_UINT, 0, 0, D3D10_INPUT_PER_INSTANCE_DATA, 1};
     ID3D10InputLayout* layout = nullptr;
-    ASSERT_EQ(dev->CreateInputLayout(&el, 1, pd.pIAInputSignature, pd.IAInputSignatureSize, &layout), S_OK);
+    ASSERT_EQ(device->CreateInputLayout(&el, 1, pd.pIAInputSignature, pd.IAInputSignatureSize, &layout), S_OK);
     const uint16_t cells[6] = {10, 20, 30, 40, 50, 60};
     D3D10_BUFFER_DESC b{sizeof(cells), D3D10_USAGE_DEFAULT, D3D10_BIND_VERTEX_BUFFER, 0, 0};
     D3D10_SUBRESOURCE_DATA init{cells, 0, 0};
     ID3D10Buffer* buf = nullptr;
-    ASSERT_EQ(dev->CreateBuffer(&b, &init, &buf), S_OK);
-    dev->IASetInputLayout(layout);
+    ASSERT_EQ(device->CreateBuffer(&b, &init, &buf), S_OK);
+    device->IASetInputLayout(layout);
     UINT stride = 4, offset = 0;
-    dev->IASetVertexBuffers(0, 1, &buf, &stride, &offset);
-    dev->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    device->IASetVertexBuffers(0, 1, &buf, &stride, &offset);
+    device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
     ASSERT_EQ(e->GetTechniqueByName("Instanced")->GetPassByIndex(0)->Apply(0), S_OK);
-    dev->DrawInstanced(3, 3, 0, 0);
+    device->DrawInstanced(3, 3, 0, 0);
     // Instances 0, 1, 2 add their cells and ids: (10+30+50, 20+40+60, 0+1+2).
     ExpectNear(Read(), {90, 120, 3, 0});
     buf->Release();
@@ -744,7 +714,7 @@ technique T { pass P { VertexShader = QuadVS; PixelShader = BrokenPS; } }
     EXPECT_EQ(e, nullptr);
 
     ID3D10Blob* blob = nullptr;
-    EXPECT_EQ(D3DX10CreateEffectFromFileA(path.c_str(), nullptr, nullptr, "fx_5_0", 0, 0, dev, nullptr, nullptr, &e,
+    EXPECT_EQ(D3DX10CreateEffectFromFileA(path.c_str(), nullptr, nullptr, "fx_5_0", 0, 0, device, nullptr, nullptr, &e,
                                           &blob, nullptr),
               E_INVALIDARG);
     ASSERT_NE(blob, nullptr);
