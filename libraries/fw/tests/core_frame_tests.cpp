@@ -2,7 +2,15 @@
 // activation, the frames that are presented but not rendered, Seek, fullscreen re-entry.
 #include "core_support.h"
 
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
 #include "fw_Framework.h"
+#include "fw_LibraryLoader.h"
+#include "fw_Log.h"
+#include "fw_Music.h"
 #include "fw_SyncTimer.h"
 #include "fw_Timer.h"
 
@@ -129,6 +137,72 @@ TEST_F(FrameStep, GotoRowZeroWithoutLoopEndsTheProcessWithCodeZero)
     AddScenes(1);
     device.SetConstant("GotoRow", 0.0f);
     EXPECT_EXIT(framework->Frame(), testing::ExitedWithCode(0), "");
+}
+
+// Appends its fullscreen changes to the recording audio module's call file.
+class RecordingSwapChain : public CountingSwapChain {
+public:
+    HRESULT SetFullscreenState(BOOL state, IDXGIOutput* output) override
+    {
+        std::ofstream(calls, std::ios::app) << "SetFullscreenState(" << state << ")\n";
+        return CountingSwapChain::SetFullscreenState(state, output);
+    }
+    std::string calls;
+};
+
+std::string ReadFile(const boost::filesystem::path& path)
+{
+    std::ifstream in(path.string(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(FrameStep, GotoRowZeroLeavesFullscreenAndClosesTheAudioBeforeExiting)
+{
+    // The recording audio module (built beside this program) stands in for the audio library.
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(length, 0);
+    const boost::filesystem::path module = boost::filesystem::path(self).parent_path() / "fake_bass.so";
+    ASSERT_TRUE(boost::filesystem::exists(module)) << module << " is missing: build services_fake_bass";
+    core_test::TempDir dir;
+    const std::string calls = (dir.Path() / "calls.txt").string();
+    const std::string log = (dir.Path() / "log.txt").string();
+    std::ofstream(dir.Path() / "demo.mp3", std::ios::binary) << "ID3 music";
+
+    AddScenes(1);
+    device.SetConstant("GotoRow", 0.0f);
+    EXPECT_EXIT(
+        {
+            setenv("FAKE_BASS_LOG", calls.c_str(), 1);
+            fw_LibraryCache::Instance()[kBassLibraryName] = LoadLibraryA(module.string().c_str());
+            RecordingSwapChain fullscreenChain;
+            fullscreenChain.calls = calls;
+            fullscreenChain.fullscreen = TRUE;
+            fw_Framework::mSwapChain = &fullscreenChain;
+            fw_Framework::mFullscreen = true;
+            fw_Framework::mVerbose = true;
+            fw_Framework::mMusic = new fw_Music((dir.Path() / "demo.mp3").string());
+            fw_Log::OpenLogFile(log);
+            std::ofstream(calls, std::ios::app) << "frame\n";
+            framework->Frame();
+            std::ofstream(calls, std::ios::app) << "returned\n";
+        },
+        testing::ExitedWithCode(0), "");
+
+    const std::string recorded = ReadFile(calls);
+    const size_t frame = recorded.find("frame\n");
+    const size_t windowed = recorded.find("SetFullscreenState(0)");
+    const size_t stop = recorded.find("ChannelStop(1)");
+    const size_t freed = recorded.find("Free()", frame);
+    ASSERT_NE(std::string::npos, frame) << recorded;
+    EXPECT_NE(std::string::npos, windowed) << recorded;
+    EXPECT_NE(std::string::npos, stop) << recorded;
+    EXPECT_NE(std::string::npos, freed) << recorded;
+    EXPECT_LT(frame, windowed) << recorded;
+    EXPECT_LT(windowed, freed) << recorded;
+    EXPECT_LT(stop, freed) << recorded;
+    EXPECT_EQ(std::string::npos, recorded.find("returned")) << recorded;
+    EXPECT_EQ("", ReadFile(log));
 }
 
 TEST_F(FrameStep, SceneTrackSelectsByTruncationAndModulo)
