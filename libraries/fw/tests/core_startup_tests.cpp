@@ -3,6 +3,7 @@
 #include "core_support.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "fw_Framework.h"
@@ -102,6 +103,28 @@ TEST_F(RenderSize, AspectTwoLetterboxesWithEightyRowBars)
     EXPECT_EQ(80, fw_Framework::LetterboxBarHeight());
 }
 
+TEST_F(RenderSize, LetterboxBarsStayWithinTheOutput)
+{
+    fw_Framework::mLetterbox = true;
+    // A picture taller than the output: no negative bar.
+    fw_Framework::mRenderWidth = 1280;
+    fw_Framework::mRenderHeight = 1600;
+    EXPECT_EQ(0, fw_Framework::LetterboxBarHeight());
+    // A picture of no height: the bars meet in the middle, no more.
+    fw_Framework::mRenderHeight = -800;
+    EXPECT_EQ(400, fw_Framework::LetterboxBarHeight());
+    fw_Framework::mRenderHeight = 0;
+    EXPECT_EQ(400, fw_Framework::LetterboxBarHeight());
+    // Products that overflow 32 bits are worked out in 64.
+    fw_Framework::mWindowWidth = 100000;
+    fw_Framework::mWindowHeight = 100000;
+    fw_Framework::mRenderWidth = 100000;
+    fw_Framework::mRenderHeight = 50000;
+    EXPECT_EQ(25000, fw_Framework::LetterboxBarHeight());
+    fw_Framework::mRenderWidth = 0;
+    EXPECT_EQ(0, fw_Framework::LetterboxBarHeight());
+}
+
 TEST_F(RenderSize, FullscreenTakesTheDisplaySize)
 {
     fw_Framework::mFullscreen = true;
@@ -195,11 +218,16 @@ TEST(SceneIndex, ValuesOfTheSceneTrack)
 
 TEST(ScreenshotName, StampAndUniqueness)
 {
-    const std::string first = fw_Framework::MakeScreenshotName(2026, 3, 4, 5, 6, 7, false);
-    EXPECT_EQ("/screenshots/2026-03-04_050607.jpg", first);
-    EXPECT_EQ("/screenshots/2026-03-04_050607_2.jpg", fw_Framework::MakeScreenshotName(2026, 3, 4, 5, 6, 7, false));
-    EXPECT_EQ("/screenshots/2026-03-04_050607.jps", fw_Framework::MakeScreenshotName(2026, 3, 4, 5, 6, 7, true));
-    EXPECT_EQ("/screenshots/2026-12-31_235959.jpg", fw_Framework::MakeScreenshotName(2026, 12, 31, 23, 59, 59, false));
+    // Names are remembered for the whole process: each run of this test takes another year.
+    static unsigned run = 0;
+    const unsigned year = 2026 + 100 * run++;
+    const std::string stamp = std::to_string(year) + "-03-04_050607";
+    EXPECT_EQ("/screenshots/" + stamp + ".jpg", fw_Framework::MakeScreenshotName(year, 3, 4, 5, 6, 7, false));
+    EXPECT_EQ("/screenshots/" + stamp + "_2.jpg", fw_Framework::MakeScreenshotName(year, 3, 4, 5, 6, 7, false));
+    EXPECT_EQ("/screenshots/" + stamp + "_3.jpg", fw_Framework::MakeScreenshotName(year, 3, 4, 5, 6, 7, false));
+    EXPECT_EQ("/screenshots/" + stamp + ".jps", fw_Framework::MakeScreenshotName(year, 3, 4, 5, 6, 7, true));
+    EXPECT_EQ("/screenshots/" + std::to_string(year) + "-12-31_235959.jpg",
+              fw_Framework::MakeScreenshotName(year, 12, 31, 23, 59, 59, false));
 }
 
 TEST(Accessors, RowsAndSecondsRoundTrip)
@@ -247,6 +275,19 @@ TEST(Accessors, FileUtilities)
     EXPECT_EQ('x', buffer[0]);
     EXPECT_EQ(0u, fw_Framework::GetFileLength("absent.bin"));
     EXPECT_EQ(0u, fw_Framework::ReadWholeFile("absent.bin", buffer));
+}
+
+TEST(SourceRoot, FallsBackToTheCompiledFolderWithoutTheEnvironment)
+{
+    const char* set = std::getenv("ZENDRA_FW_SOURCE_ROOT");
+    const std::string saved = set ? set : "";
+    unsetenv("ZENDRA_FW_SOURCE_ROOT");
+    const std::string root = core_test::FrameworkSourceRoot();
+    if (set)
+        setenv("ZENDRA_FW_SOURCE_ROOT", saved.c_str(), 1);
+    ASSERT_FALSE(root.empty());
+    EXPECT_TRUE(boost::filesystem::is_regular_file(boost::filesystem::path(root) / "src/shaders/fw_Globals.fxi"))
+        << root;
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "fw_Mouse.h"
 #include "fw_SyncTimer.h"
 #include "fw_Timer.h"
@@ -107,7 +109,15 @@ void SetKeyDown(int virtualKey, bool down)
 std::string FrameworkSourceRoot()
 {
     const char* root = std::getenv("ZENDRA_FW_SOURCE_ROOT");
-    return root ? root : "";
+    if (root && *root)
+        return root;
+    // Run directly, without the test environment: the folder this file was compiled from.
+    boost::system::error_code error;
+    const fs::path compiled = fs::path(__FILE__).parent_path().parent_path();
+    if (compiled.is_absolute() && fs::is_directory(compiled / "src" / "shaders", error))
+        return compiled.string();
+    ADD_FAILURE() << "the framework's source folder is unknown: set ZENDRA_FW_SOURCE_ROOT to libraries/fw";
+    return "";
 }
 
 } // namespace core_test

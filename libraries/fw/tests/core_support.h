@@ -162,7 +162,8 @@ public:
     BOOL fullscreen = FALSE;
 };
 
-// The source folder of the framework (for its shader files).
+// The source folder of the framework (for its shader files): ZENDRA_FW_SOURCE_ROOT, else
+// the folder this helper was compiled from; neither gives "" and a test failure.
 std::string FrameworkSourceRoot();
 
 } // namespace core_test
