@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -11,7 +12,12 @@
 #include "fw_LibraryLoader.h"
 #include "fw_Log.h"
 #include "fw_Music.h"
+#include "fw_Effect.h"
+#include "fw_PostEffects.h"
 #include "fw_SyncTimer.h"
+#include "fw_Texture.h"
+#include "platform/d3d10.h"
+#include "platform/d3dx10.h"
 #include "fw_Timer.h"
 
 using core_test::CountingScene;
@@ -277,6 +283,275 @@ TEST_F(FrameStep, WindowedNeverTouchesFullscreen)
     chain.refusals = 0;
     fw_Framework::Present();
     EXPECT_EQ(0, chain.fullscreenCalls);
+}
+
+// --- screenshots and the down-scale on the software device --------------------------
+
+ID3D10Device* SoftwareDevice()
+{
+    static ID3D10Device* device = nullptr;
+    if (!device) {
+        static int marker;
+        D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0,
+                          D3D10_SDK_VERSION, &device);
+    }
+    return device;
+}
+
+struct Rgba {
+    uint8_t r, g, b, a;
+};
+
+// Four flat quadrants (flat areas survive the lossy file format).
+std::vector<Rgba> Quadrants(uint32_t width, uint32_t height, Rgba a, Rgba b, Rgba c, Rgba d)
+{
+    std::vector<Rgba> texels(width * height);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            texels[y * width + x] = y < height / 2 ? (x < width / 2 ? a : b) : (x < width / 2 ? c : d);
+    return texels;
+}
+
+// The first mip of an image file, read back through a staging texture.
+std::vector<Rgba> ReadImage(const std::string& path, uint32_t* width, uint32_t* height)
+{
+    D3DX10_IMAGE_INFO info = {};
+    EXPECT_EQ(S_OK, D3DX10GetImageInfoFromFileA(path.c_str(), nullptr, &info, nullptr)) << path;
+    *width = info.Width;
+    *height = info.Height;
+    D3DX10_IMAGE_LOAD_INFO load;
+    load.MipLevels = 1;
+    load.Usage = D3D10_USAGE_STAGING;
+    load.BindFlags = 0;
+    load.CpuAccessFlags = D3D10_CPU_ACCESS_READ;
+    ID3D10Resource* resource = nullptr;
+    std::vector<Rgba> texels;
+    if (FAILED(D3DX10CreateTextureFromFileA(SoftwareDevice(), path.c_str(), &load, nullptr, &resource, nullptr)) ||
+        !resource) {
+        ADD_FAILURE() << "cannot read " << path;
+        return texels;
+    }
+    auto* texture = static_cast<ID3D10Texture2D*>(resource);
+    D3D10_MAPPED_TEXTURE2D mapped = {};
+    if (SUCCEEDED(texture->Map(0, D3D10_MAP_READ, 0, &mapped))) {
+        texels.resize(size_t(info.Width) * info.Height);
+        for (uint32_t y = 0; y < info.Height; ++y)
+            std::memcpy(&texels[size_t(y) * info.Width], static_cast<const uint8_t*>(mapped.pData) + y * mapped.RowPitch,
+                        info.Width * sizeof(Rgba));
+        texture->Unmap(0);
+    }
+    texture->Release();
+    return texels;
+}
+
+void ExpectNear(Rgba expected, Rgba actual, const std::string& where)
+{
+    EXPECT_NEAR(expected.r, actual.r, 12) << where;
+    EXPECT_NEAR(expected.g, actual.g, 12) << where;
+    EXPECT_NEAR(expected.b, actual.b, 12) << where;
+}
+
+// The middle of each quadrant of the picture at x offset left and the given size.
+void ExpectQuadrants(const std::vector<Rgba>& picture, uint32_t pictureWidth, uint32_t left, uint32_t width,
+                     uint32_t height, const std::vector<Rgba>& expected, const std::string& name)
+{
+    for (uint32_t y : {height / 4, height * 3 / 4})
+        for (uint32_t x : {width / 4, width * 3 / 4})
+            ExpectNear(expected[y * width + x], picture[size_t(y) * pictureWidth + left + x],
+                       name + " at " + std::to_string(x) + ", " + std::to_string(y));
+}
+
+class Screenshots : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        core_test::ResetFramework();
+        fw_Framework::mDevice = SoftwareDevice();
+        ASSERT_NE(nullptr, fw_Framework::mDevice);
+        framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "core_tests");
+        fw_Framework::mProjectRoot = dir.Path().string();
+        dir.MakeDir("data/screenshots");
+    }
+    void TearDown() override
+    {
+        framework.reset();
+        if (fw_Framework::mScreenshotTexture)
+            fw_Framework::mScreenshotTexture->Release();
+        fw_Framework::mScreenshotTexture = nullptr;
+        core_test::ResetFramework();
+    }
+    std::unique_ptr<fw_Texture> BackBuffer(const std::vector<Rgba>& texels)
+    {
+        auto texture = std::make_unique<fw_Texture>(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
+                                                    DXGI_FORMAT_R8G8B8A8_UNORM, kWidth, kHeight, 1, texels.data());
+        framework->AddTexture("backbuffer", texture.get());
+        return texture;
+    }
+    std::vector<std::string> Shots() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : boost::filesystem::directory_iterator(dir.Path() / "data/screenshots"))
+            names.push_back(entry.path().string());
+        return names;
+    }
+    static constexpr uint32_t kWidth = 64, kHeight = 32;
+    core_test::TempDir dir;
+    std::unique_ptr<fw_Framework> framework;
+};
+
+TEST_F(Screenshots, MonoWritesTheBackBufferAsAPicture)
+{
+    const std::vector<Rgba> texels =
+        Quadrants(kWidth, kHeight, {230, 20, 20, 255}, {20, 230, 20, 255}, {20, 20, 230, 255}, {230, 230, 230, 255});
+    auto backbuffer = BackBuffer(texels);
+    framework->SaveScreenshot(0);  // not requested: nothing
+    EXPECT_TRUE(Shots().empty());
+
+    fw_Framework::mScreenshotRequest = true;
+    framework->SaveScreenshot(0);
+    EXPECT_FALSE(fw_Framework::mScreenshotRequest);
+    const std::vector<std::string> shots = Shots();
+    ASSERT_EQ(1u, shots.size());
+    EXPECT_EQ(".jpg", boost::filesystem::path(shots[0]).extension().string());
+    uint32_t width = 0, height = 0;
+    const std::vector<Rgba> picture = ReadImage(shots[0], &width, &height);
+    ASSERT_EQ(kWidth, width);
+    ASSERT_EQ(kHeight, height);
+    ASSERT_EQ(size_t(width) * height, picture.size());
+    ExpectQuadrants(picture, width, 0, kWidth, kHeight, texels, "mono");
+}
+
+TEST_F(Screenshots, StereoPutsTheEyesSideBySideInOneDoubleWidthPicture)
+{
+    fw_Framework::mStereoActive = true;
+    const std::vector<Rgba> left =
+        Quadrants(kWidth, kHeight, {230, 20, 20, 255}, {20, 230, 20, 255}, {20, 20, 230, 255}, {230, 230, 20, 255});
+    const std::vector<Rgba> right =
+        Quadrants(kWidth, kHeight, {20, 230, 230, 255}, {230, 20, 230, 255}, {128, 128, 128, 255}, {20, 20, 20, 255});
+    auto leftEye = BackBuffer(left);
+    fw_Framework::mScreenshotRequest = true;
+    framework->SaveScreenshot(0);
+    EXPECT_TRUE(fw_Framework::mScreenshotRequest);  // the picture waits for the second eye
+    EXPECT_TRUE(Shots().empty());
+
+    auto rightEye = BackBuffer(right);
+    framework->SaveScreenshot(1);
+    EXPECT_FALSE(fw_Framework::mScreenshotRequest);
+    EXPECT_EQ(nullptr, fw_Framework::mScreenshotTexture);
+    const std::vector<std::string> shots = Shots();
+    ASSERT_EQ(1u, shots.size());
+    EXPECT_EQ(".jps", boost::filesystem::path(shots[0]).extension().string());
+    uint32_t width = 0, height = 0;
+    const std::vector<Rgba> picture = ReadImage(shots[0], &width, &height);
+    ASSERT_EQ(2 * kWidth, width);
+    ASSERT_EQ(kHeight, height);
+    ASSERT_EQ(size_t(width) * height, picture.size());
+    ExpectQuadrants(picture, width, 0, kWidth, kHeight, left, "left eye");
+    ExpectQuadrants(picture, width, kWidth, kWidth, kHeight, right, "right eye");
+}
+
+TEST_F(Screenshots, WithoutABackBufferTheRequestIsDropped)
+{
+    fw_Framework::mScreenshotRequest = true;
+    framework->SaveScreenshot(0);
+    EXPECT_FALSE(fw_Framework::mScreenshotRequest);
+    EXPECT_TRUE(Shots().empty());
+}
+
+// The down-scale into the swap chain's buffer: the picture goes between the letterbox bars,
+// whatever the bar height asked for.
+class DownScale : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        core_test::ResetFramework();
+        fw_Framework::mDevice = SoftwareDevice();
+        ASSERT_NE(nullptr, fw_Framework::mDevice);
+        framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "core_tests");
+        fw_Framework::mFrameworkRoot = core_test::FrameworkSourceRoot();
+        fw_Framework::mEffectPool = CreateSharedEffectPool();
+        ASSERT_NE(nullptr, fw_Framework::mEffectPool);
+        fw_Framework::mPostEffects = &post;
+        post.Load();
+        ASSERT_TRUE(post.IsLoaded());
+        fw_Framework::mWindowWidth = 64;
+        fw_Framework::mWindowHeight = 40;
+        output = std::make_unique<fw_Texture>(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
+                                              DXGI_FORMAT_R8G8B8A8_UNORM, 64, 40, 1, nullptr);
+        source = std::make_unique<fw_Texture>(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
+                                              DXGI_FORMAT_R8G8B8A8_UNORM, 64, 20, 1, nullptr);
+        fw_Framework::mSwapChainTexture = output.get();
+        framework->AddTexture("backbuffer", source.get());
+        fw_Framework::mSwapChain = &chain;
+    }
+    void TearDown() override
+    {
+        post.Release();
+        fw_Framework::mPostEffects = nullptr;
+        fw_Framework::mSwapChainTexture = nullptr;
+        if (fw_Framework::mEffectPool)
+            fw_Framework::mEffectPool->Release();
+        fw_Framework::mEffectPool = nullptr;
+        framework.reset();
+        core_test::ResetFramework();
+    }
+    D3D10_VIEWPORT Viewport()
+    {
+        UINT count = 1;
+        D3D10_VIEWPORT viewport = {};
+        fw_Framework::mDevice->RSGetViewports(&count, &viewport);
+        EXPECT_EQ(1u, count);
+        return viewport;
+    }
+    fw_PostEffects post;
+    CountingSwapChain chain;
+    std::unique_ptr<fw_Framework> framework;
+    std::unique_ptr<fw_Texture> output, source;
+};
+
+TEST_F(DownScale, PresentPutsThePictureBetweenTheBars)
+{
+    fw_Framework::mLetterbox = true;
+    fw_Framework::mRenderWidth = 64;
+    fw_Framework::mRenderHeight = 20;
+    EXPECT_EQ(S_OK, fw_Framework::Present());
+    D3D10_VIEWPORT viewport = Viewport();
+    EXPECT_EQ(10, viewport.TopLeftY);
+    EXPECT_EQ(20u, viewport.Height);
+    EXPECT_EQ(64u, viewport.Width);
+
+    // Taller than the output: no bars.
+    fw_Framework::mRenderHeight = 80;
+    EXPECT_EQ(S_OK, fw_Framework::Present());
+    viewport = Viewport();
+    EXPECT_EQ(0, viewport.TopLeftY);
+    EXPECT_EQ(40u, viewport.Height);
+
+    // No picture height: the bars cover everything, the viewport stays within the output.
+    fw_Framework::mRenderHeight = -40;
+    EXPECT_EQ(S_OK, fw_Framework::Present());
+    viewport = Viewport();
+    EXPECT_EQ(20, viewport.TopLeftY);
+    EXPECT_EQ(0u, viewport.Height);
+    EXPECT_EQ(3, chain.presents);
+}
+
+TEST_F(DownScale, NegativeAndOversizedBarsGiveViewportsInsideTheOutput)
+{
+    post.HighQualityDownScale(source.get(), -7);
+    D3D10_VIEWPORT viewport = Viewport();
+    EXPECT_EQ(0, viewport.TopLeftY);
+    EXPECT_EQ(40u, viewport.Height);
+
+    post.HighQualityDownScale(source.get(), 21);
+    viewport = Viewport();
+    EXPECT_EQ(0u, viewport.Height);
+    EXPECT_LE(viewport.TopLeftY, 40);
+
+    post.HighQualityDownScale(source.get(), 5);
+    viewport = Viewport();
+    EXPECT_EQ(5, viewport.TopLeftY);
+    EXPECT_EQ(30u, viewport.Height);
 }
 
 } // namespace
