@@ -2,13 +2,18 @@
 // the order of device types with the notices shown for a fallback.
 #include "core_support.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fw_Framework.h"
 #include "fw_Log.h"
 #include "fw_Mouse.h"
+#include "fw_StartDialog.h"
 #include "fw_Timer.h"
 #include "fw_Window.h"
 #include "platform/d3d10.h"
@@ -302,6 +307,32 @@ TEST_F(DeviceCreation, AllFailingReportsTheLastResultAndReleasesNothingAbsent)
     fw_Framework::ReleaseDevice();  // nothing exists: nothing is touched
 }
 
+// A scene that counts the releases of its resources.
+class ReleasingScene : public CountingScene {
+public:
+    void ReleaseResources() override { ++releases; }
+    int releases = 0;
+};
+
+TEST_F(DeviceCreation, ReleasingAfterAFailureWithAFrameworkReleasesItsNothingCleanly)
+{
+    gFailing = {D3D10_DRIVER_TYPE_HARDWARE, D3D10_DRIVER_TYPE_SOFTWARE, D3D10_DRIVER_TYPE_REFERENCE};
+    fw_Framework framework(fw_Framework::NoStartup{}, "core_tests");
+    ASSERT_EQ(&framework, gFramework);
+    ReleasingScene releasing;
+    fw_Framework::AddScene(&releasing);
+    EXPECT_TRUE(FAILED(fw_Framework::CreateDeviceAndSwapChain()));
+    // What the constructor does next: the framework's resources are released with nothing created.
+    fw_Framework::ReleaseDevice();
+    EXPECT_EQ(1, releasing.releases);
+    EXPECT_EQ(nullptr, fw_Framework::mDevice);
+    EXPECT_EQ(nullptr, fw_Framework::mSwapChain);
+    EXPECT_EQ(nullptr, fw_Framework::mEffectPool);
+    EXPECT_EQ(nullptr, framework.FindTexture("backbuffer"));
+    fw_Framework::ReleaseDevice();  // and again: still nothing to do
+    EXPECT_EQ(2, releasing.releases);
+}
+
 TEST_F(DeviceCreation, SwapChainHasTheOutputSizeNotTheRenderSize)
 {
     fw_Framework::mAspect = 2.0f;
@@ -314,6 +345,89 @@ TEST_F(DeviceCreation, SwapChainHasTheOutputSizeNotTheRenderSize)
     EXPECT_TRUE(desc.Windowed);
     EXPECT_EQ(640, fw_Framework::mRenderHeight);
     EXPECT_EQ(S_OK, fw_Framework::mSwapChain->Present(1, 0));
+}
+
+// --- the whole start when no device type works ----------------------------------------
+
+std::string gRecordPath;
+
+void Record(const std::string& line)
+{
+    FILE* file = std::fopen(gRecordPath.c_str(), "ab");
+    if (!file)
+        return;
+    std::fprintf(file, "%s\n", line.c_str());
+    std::fclose(file);
+}
+
+int RecordAlertToFile(HWND, const char* text, const char*, UINT)
+{
+    Record(std::string("alert: ") + (text ? text : ""));
+    return IDOK;
+}
+
+HRESULT FailingCreate(IDXGIAdapter*, D3D10_DRIVER_TYPE type, HMODULE, UINT, UINT, DXGI_SWAP_CHAIN_DESC*,
+                      IDXGISwapChain** chain, ID3D10Device** device)
+{
+    Record("create " + std::to_string(type));
+    *chain = nullptr;
+    *device = nullptr;
+    return static_cast<HRESULT>(0x887A0001u);
+}
+
+HMODULE NoSoftwareModule(const char*) { return nullptr; }
+
+// Unchecks fullscreen and runs, once the start dialog shows.
+DWORD WINAPI RunFromTheDialog(LPVOID)
+{
+    HWND dialog = nullptr;
+    for (int i = 0; i < 1000 && !(dialog = FindWindowA(nullptr, "Cobalt")); ++i)
+        Sleep(10);
+    if (!dialog)
+        return 1;
+    PostMessageA(dialog, WM_COMMAND, IDC_FULLSCREEN, 0);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+// The framework's whole start, answered at the dialog, with every device type failing.
+void StartWithoutADevice(const std::string& root)
+{
+    SetCurrentDirectoryA(root.c_str());
+    core_test::ResetFramework();
+    fw_GetAlertPlatform().messageBox = RecordAlertToFile;
+    fw_Log::SetAlertMode(1);
+    fw_GetDevicePlatform() = {FailingCreate, NoSoftwareModule};
+    CloseHandle(CreateThread(nullptr, 0, RunFromTheDialog, nullptr, 0, nullptr));
+    new fw_Framework("data/none.mp3", "core_tests", nullptr, SW_SHOW, "core start-up failure", 1.0f, 1.6f);
+    Record("constructed");
+    std::_Exit(0);
+}
+
+TEST(StartUp, NoDeviceTypeWorkingEndsTheProcessWithCodeTwenty)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no display";
+    // A fresh process (no window class registered by the other tests) that runs this test
+    // again: the parent's folder reaches it through the environment.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::unique_ptr<core_test::TempDir> dir;
+    const char* shared = std::getenv("CORE_STARTUP_FAILURE_DIR");
+    std::string root;
+    if (shared) {
+        root = shared;
+    } else {
+        dir = std::make_unique<core_test::TempDir>();
+        dir->MakeDir("data");
+        root = dir->Path().string();
+        setenv("CORE_STARTUP_FAILURE_DIR", root.c_str(), 1);
+    }
+    gRecordPath = root + "/record.txt";
+    EXPECT_EXIT(StartWithoutADevice(root), testing::ExitedWithCode(20), "");
+    unsetenv("CORE_STARTUP_FAILURE_DIR");
+    std::ifstream in(gRecordPath);
+    const std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ("create 0\ncreate 3\ncreate 1\nalert: D3D10CreateDeviceAndSwapChain() failed (0x887a0001)\n", recorded);
 }
 
 } // namespace
