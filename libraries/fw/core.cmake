@@ -59,6 +59,9 @@ function(fw_core_define)
         SOURCES ${core_sources} ${core_test_dir}/core_support.cpp
         LIBS fw Boost::filesystem
         ENV ZENDRA_FW_SOURCE_ROOT=${CMAKE_CURRENT_SOURCE_DIR})
+    if(TARGET core_tests AND TARGET services_fake_bass)
+        add_dependencies(core_tests services_fake_bass)
+    endif()
     # On the X display: the start dialog, the window procedure, device creation, present.
     if(display_sources)
         zendra_add_gtest(core_display_tests

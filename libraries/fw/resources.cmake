@@ -1,7 +1,7 @@
 # The framework's resource side: textures and the texture table, effects and the shared
 # pool, the screen quad and the post passes, with the framework's shared effect files.
-if(NOT TARGET fw_services OR NOT TARGET fw_meshes OR NOT TARGET d3dx10_effects OR NOT TARGET d3dx10_images OR NOT TARGET platform_d3d10_core)
-    message(STATUS "fw_resources: the services, effects, images or Direct3D stand-in are not configured; skipped")
+if(NOT TARGET fw_services OR NOT TARGET fw_meshes OR NOT TARGET d3dx10_effects OR NOT TARGET d3dx10_images OR NOT TARGET d3dx10_fonts OR NOT TARGET platform_d3d10_core)
+    message(STATUS "fw_resources: the services, effects, images, fonts or Direct3D stand-in are not configured; skipped")
     return()
 endif()
 
@@ -11,14 +11,11 @@ add_library(fw_resources STATIC
     src/fw_Effect.cpp
     src/fw_ScreenQuad.cpp
     src/fw_PostEffects.cpp
+    src/fw_Font.cpp
 )
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/fw_Font.cpp AND TARGET d3dx10_fonts)
-    target_sources(fw_resources PRIVATE src/fw_Font.cpp)
-    target_link_libraries(fw_resources PUBLIC d3dx10_fonts)
-endif()
 target_include_directories(fw_resources PUBLIC src)
 target_link_libraries(fw_resources
-    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images platform_d3d10_core platform_crt)
+    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_crt)
 
 if(ZENDRA_TESTS)
     set(fw_resources_test_sources tests/resources_support.cpp)
