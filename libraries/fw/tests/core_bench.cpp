@@ -13,13 +13,7 @@ static void FrameStepWithoutGl(benchmark::State& state)
     core_test::CountingSwapChain chain;
     core_test::CountingScene scene;
     fw_Framework framework(fw_Framework::NoStartup{}, "core_bench");
-    fw_Framework::mSyncTimer = new fw_SyncTimer();
-    fw_Framework::mSyncDevice = &device;
-    fw_Framework::mDemoTimer = new fw_Timer();
-    fw_Framework::mRealTimer = new fw_Timer();
-    fw_Framework::mDemoTimer->Restart();
-    fw_Framework::mRealTimer->Restart();
-    fw_Framework::mSwapChain = &chain;
+    core_test::StartFrameClocks(&device, &chain);
     fw_Framework::AddScene(&scene);
     device.SetConstant("GotoRow", -1.0f);
     device.SetConstant("Scene", 0.0f);

@@ -30,13 +30,8 @@ protected:
     void SetUp() override
     {
         core_test::ResetFramework();
-        static ID3D10Device* shared = nullptr;
-        if (!shared) {
-            static int marker;
-            ASSERT_EQ(S_OK, D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker),
-                                              0, D3D10_SDK_VERSION, &shared));
-        }
-        fw_Framework::mDevice = shared;
+        fw_Framework::mDevice = core_test::SharedSoftwareDevice();
+        ASSERT_NE(nullptr, fw_Framework::mDevice);
         fw_Log::SetAlertMode(0);
         framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "core_tests");
         fw_Framework::mFrameworkRoot = core_test::FrameworkSourceRoot();

@@ -200,12 +200,7 @@ public:
     std::string Start()
     {
         core_test::ResetFramework();
-        fw_Framework::mSyncTimer = new fw_SyncTimer();
-        fw_Framework::mSyncDevice = &mSync;
-        fw_Framework::mDemoTimer = new fw_Timer();
-        fw_Framework::mRealTimer = new fw_Timer();
-        fw_Framework::mDemoTimer->Restart();
-        fw_Framework::mRealTimer->Restart();
+        core_test::StartFrameClocks(&mSync);
         mSync.SetConstant("GotoRow", -1.0f);
         mSync.SetConstant("Scene", 0.0f);
         mSync.SetConstant("Post_Bloom", 20.0f);
@@ -336,13 +331,7 @@ void FrameStepWithoutGl(benchmark::State& state)
     core_test::FakeSyncDevice device;
     core_test::CountingSwapChain chain;
     core_test::CountingScene scene;
-    fw_Framework::mSyncTimer = new fw_SyncTimer();
-    fw_Framework::mSyncDevice = &device;
-    fw_Framework::mDemoTimer = new fw_Timer();
-    fw_Framework::mRealTimer = new fw_Timer();
-    fw_Framework::mDemoTimer->Restart();
-    fw_Framework::mRealTimer->Restart();
-    fw_Framework::mSwapChain = &chain;
+    core_test::StartFrameClocks(&device, &chain);
     fw_Framework::AddScene(&scene);
     device.SetConstant("GotoRow", -1.0f);
     device.SetConstant("Scene", 0.0f);

@@ -32,13 +32,7 @@ protected:
     {
         core_test::ResetFramework();
         framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "zendra");
-        fw_Framework::mSyncTimer = new fw_SyncTimer();
-        fw_Framework::mSyncDevice = &device;
-        fw_Framework::mDemoTimer = new fw_Timer();
-        fw_Framework::mRealTimer = new fw_Timer();
-        fw_Framework::mDemoTimer->Restart();
-        fw_Framework::mRealTimer->Restart();
-        fw_Framework::mSwapChain = &chain;
+        core_test::StartFrameClocks(&device, &chain);
     }
     void TearDown() override
     {

@@ -539,13 +539,8 @@ protected:
     void SetUp() override
     {
         Hooks::SetUp();
-        static ID3D10Device* shared = nullptr;
-        if (!shared) {
-            static int marker;
-            ASSERT_EQ(S_OK, D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker),
-                                              0, D3D10_SDK_VERSION, &shared));
-        }
-        fw_Framework::mDevice = shared;
+        fw_Framework::mDevice = core_test::SharedSoftwareDevice();
+        ASSERT_NE(nullptr, fw_Framework::mDevice);
         for (auto*& target : targets) {
             target = NewRenderTexture(D3D10_BIND_RENDER_TARGET, DXGI_FORMAT_R8G8B8A8_UNORM, 64, 32);
             ASSERT_NE(nullptr, target->mRenderTargetView);

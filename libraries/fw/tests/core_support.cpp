@@ -7,6 +7,7 @@
 #include "fw_Mouse.h"
 #include "fw_SyncTimer.h"
 #include "fw_Timer.h"
+#include "platform/d3d10.h"
 #include "platform/win32.h"
 
 namespace fs = boost::filesystem;
@@ -118,6 +119,30 @@ std::string FrameworkSourceRoot()
         return compiled.string();
     ADD_FAILURE() << "the framework's source folder is unknown: set ZENDRA_FW_SOURCE_ROOT to libraries/fw";
     return "";
+}
+
+void StartFrameClocks(sync::Device* device, IDXGISwapChain* chain)
+{
+    fw_Framework::mSyncTimer = new fw_SyncTimer();
+    fw_Framework::mSyncDevice = device;
+    fw_Framework::mDemoTimer = new fw_Timer();
+    fw_Framework::mRealTimer = new fw_Timer();
+    fw_Framework::mDemoTimer->Restart();
+    fw_Framework::mRealTimer->Restart();
+    if (chain)
+        fw_Framework::mSwapChain = chain;
+}
+
+ID3D10Device* SharedSoftwareDevice()
+{
+    static ID3D10Device* shared = nullptr;
+    if (!shared) {
+        static int marker;
+        if (FAILED(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0,
+                                     D3D10_SDK_VERSION, &shared)))
+            shared = nullptr;
+    }
+    return shared;
 }
 
 } // namespace core_test

@@ -166,4 +166,11 @@ public:
 // the folder this helper was compiled from; neither gives "" and a test failure.
 std::string FrameworkSourceRoot();
 
+// The run loop's clocks for a frame-step test: a new sync timer on device, new demo and
+// real clocks started now, and chain as the swap chain (when given).
+void StartFrameClocks(sync::Device* device, IDXGISwapChain* chain = nullptr);
+
+// One software device (llvmpipe) for the whole process; null when none can be made.
+ID3D10Device* SharedSoftwareDevice();
+
 } // namespace core_test
