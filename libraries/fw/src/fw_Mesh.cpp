@@ -84,10 +84,11 @@ bool ParseIndex(const char*& p, const char* end, uint64_t& out) {
 }
 
 struct Corner {
-    uint64_t p = 0, t = 0, n = 0; // 0: absent
+    uint64_t p = 0, t = 0, n = 0;
+    bool hasT = false, hasN = false;
 };
 
-// "p", "p/t", "p/t/n" or "p//n".
+// "p", "p/t", "p/t/n" or "p//n". A written index is kept even when it is 0.
 bool ParseCorner(std::string_view w, Corner& c) {
     const char* p = w.data();
     const char* end = p + w.size();
@@ -96,11 +97,21 @@ bool ParseCorner(std::string_view w, Corner& c) {
     if (*p++ != '/') return false;
     if (p < end && *p != '/') {
         if (!ParseIndex(p, end, c.t)) return false;
+        c.hasT = true;
     }
     if (p == end) return true;
     if (*p++ != '/') return false;
     if (!ParseIndex(p, end, c.n)) return false;
+    c.hasN = true;
     return p == end;
+}
+
+// Every written index is 1-based and names data read so far.
+bool CornerInRange(const Corner& c, size_t positions, size_t texcoords, size_t normals) {
+    if (c.p == 0 || c.p > positions) return false;
+    if (c.hasT && (c.t == 0 || c.t > texcoords)) return false;
+    if (c.hasN && (c.n == 0 || c.n > normals)) return false;
+    return true;
 }
 
 bool ReadFile(const std::string& path, std::string& text) {
@@ -224,8 +235,8 @@ bool fw_Mesh::LoadObjText(const std::string& text) {
             Corner corners[3];
             for (Corner& c : corners) {
                 std::string_view w;
-                if (!in.Next(w) || !ParseCorner(w, c) || c.p == 0 || c.p > positions.size() ||
-                    c.t > texcoords.size() || c.n > normals.size()) {
+                if (!in.Next(w) || !ParseCorner(w, c) ||
+                    !CornerInRange(c, positions.size(), texcoords.size(), normals.size())) {
                     wellFormed = false;
                     break;
                 }
@@ -234,8 +245,8 @@ bool fw_Mesh::LoadObjText(const std::string& text) {
             for (const Corner& c : corners) {
                 fw_MeshVertex v = {};
                 std::copy_n(positions[c.p - 1].data(), 3, v.position);
-                if (c.t) std::copy_n(texcoords[c.t - 1].data(), 2, v.texcoord);
-                if (c.n) std::copy_n(normals[c.n - 1].data(), 3, v.normal);
+                if (c.hasT) std::copy_n(texcoords[c.t - 1].data(), 2, v.texcoord);
+                if (c.hasN) std::copy_n(normals[c.n - 1].data(), 3, v.normal);
                 mIndices.push_back(AddUniqueVertex(uint32_t(c.p - 1), v));
             }
             mAttributes.push_back(currentMaterial);

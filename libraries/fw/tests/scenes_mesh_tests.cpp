@@ -96,10 +96,14 @@ TEST_F(MeshTest, CornerForms) {
 }
 
 TEST_F(MeshTest, FaultyIndicesStopTheRead) {
-    const char* bad[] = {"f 0 1 2\n", "f 1 2 9\n", "f -1 1 2\n", "f 1/5 2 3\n", "f 1//7 2 3\n", "f 1 2 x\n"};
+    const char* bad[] = {"f 0 1 2\n",      "f 1 2 9\n",      "f -1 1 2\n",        "f 1/5 2 3\n",
+                         "f 1//7 2 3\n",   "f 1 2 x\n",      "f 1/0 2 3\n",       "f 1//0 2 3\n",
+                         "f 1/0/0 2 3\n",  "f 1/1/0 2 3\n",  "f 1/0/1 2 3\n",     "f 1 2 3/0\n",
+                         "f 1 2//0 3\n",   "f 1/-1 2 3\n",   "f 1//-1 2 3\n"};
     for (const char* face : bad) {
         bool ok = true;
-        auto mesh = Parsed(std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n") + face + "f 3 2 1\n", &ok);
+        auto mesh = Parsed(std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1 2 3\n") + face + "f 3 2 1\n",
+                           &ok);
         EXPECT_FALSE(ok) << face;
         EXPECT_EQ(mesh->mIndices.size(), 3u) << face; // the first triangle stays, nothing after
         EXPECT_EQ(mesh->mAttributes.size(), 1u) << face;
