@@ -253,7 +253,7 @@ bool fw_Mesh::LoadObjText(const std::string& text) {
         } else if (word == "mtllib" || word == "usemtl") {
             const bool library = word == "mtllib";
             std::string_view name;
-            if (!in.Next(name)) break;
+            if (!in.Next(name)) { wellFormed = false; break; } // the name is missing
             if (library) {
                 mMaterialLibraries.emplace_back(name);
             } else {

@@ -113,6 +113,20 @@ TEST_F(MeshTest, FaultyIndicesStopTheRead) {
     EXPECT_FALSE(ok);
 }
 
+TEST_F(MeshTest, MaterialKeywordWithoutANameAtTheEndIsMalformed) {
+    for (const char* tail : {"usemtl", "usemtl \n", "mtllib", "mtllib\n\n"}) {
+        bool ok = true;
+        auto mesh = Parsed(std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n") + tail, &ok);
+        EXPECT_FALSE(ok) << tail;
+        EXPECT_EQ(mesh->mIndices.size(), 3u) << tail; // what came before is kept
+        ASSERT_EQ(mesh->mMaterials.size(), 1u) << tail;
+        EXPECT_EQ(mesh->mMaterials[0]->mName, "red");
+    }
+    bool ok = false;
+    Parsed("v 0 0 0\nv 1 0 0\nv 0 1 0\nmtllib a.mtl\nusemtl red\nf 1 2 3\n", &ok);
+    EXPECT_TRUE(ok);
+}
+
 TEST_F(MeshTest, WholeLinesAreSkipped) {
     std::string longComment(5000, 'x');
     auto mesh = Parsed("v 0 0 0 7 8 9\n# " + longComment + " f 1 1 1\nv 1 0 0\nv 0 1 0\nf 1 2 3 # tail\n");
