@@ -123,9 +123,10 @@ float fw_Curve::AutoTangent(int i) const {
 bool fw_Curve::HasAutoTangents(int i) const {
     if (i < 0 || i >= GetKeyCount()) return false;
     const double a = AutoTangent(i);
-    auto matches = [a](double x) {
+    const double tolerance = 1e-6f;
+    auto matches = [a, tolerance](double x) {
         const double d = std::fabs(x - a);
-        return d < 1e-6 || d / std::fmax(std::fabs(a), std::fabs(x)) < 1e-6;
+        return d < tolerance || d / std::fmax(std::fabs(a), std::fabs(x)) < tolerance;
     };
     return matches(mKeys[i].inTangent) && matches(mKeys[i].outTangent);
 }

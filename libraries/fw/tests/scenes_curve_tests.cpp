@@ -176,6 +176,14 @@ TEST(CurveAutoTangents, EndsAndCentralDifference) {
     fw_Curve single;
     single.InsertKey(1, 1, 0, 0);
     EXPECT_EQ(single.AutoTangent(0), 0.0f);
+
+    // The tolerance is the float 1e-6: a difference of exactly that float is too much.
+    fw_Curve flat;
+    flat.InsertKey(0, 0, 1e-6f, 1e-6f);
+    flat.InsertKey(1, 0, 0, 0);
+    EXPECT_FALSE(flat.HasAutoTangents(0));
+    flat.KeyAt(0).inTangent = flat.KeyAt(0).outTangent = std::nextafter(1e-6f, 0.0f);
+    EXPECT_TRUE(flat.HasAutoTangents(0));
 }
 
 TEST(CurveAutoTangents, SetKeyRefreshesAutomaticNeighbours) {
