@@ -12,8 +12,9 @@ namespace {
 
 float Radians(float degrees) { return static_cast<float>(double(degrees) * double(3.1415927f) / 180.0); }
 
-float Jitter(float amplitude) {
-    return static_cast<float>(double(amplitude) * (2.0 * rand() / 32767.0 - 1.0));
+// angle + amplitude * (2 r / 32767 - 1), formed in double with r the next rand().
+float Jittered(float angle, float amplitude) {
+    return static_cast<float>(double(angle) + double(amplitude) * (2.0 * rand() / 32767.0 - 1.0));
 }
 
 } // namespace
@@ -41,9 +42,9 @@ void ApplySyncCamera(fw_Scene* scene, const D3DXVECTOR3& lookAt, float yaw, floa
 
     if (fw_SceneServices::DemoClockRunning()) {
         const float amplitude = static_cast<float>(double(fw_SceneServices::TrackValue("cam_Shake", 0.0f)) * double(0.005f));
-        yaw = static_cast<float>(double(yaw) + Jitter(amplitude));
-        pitch = static_cast<float>(double(pitch) + Jitter(amplitude));
-        roll = static_cast<float>(double(roll) + Jitter(amplitude));
+        yaw = Jittered(yaw, amplitude);
+        pitch = Jittered(pitch, amplitude);
+        roll = Jittered(roll, amplitude);
     }
 
     fw_Vector3 v(offsetX, offsetY, distance);

@@ -115,6 +115,29 @@ TEST_F(SyncCameraTest, ShakeOnlyWhileTheClockRuns) {
     EXPECT_GT(std::fabs(r.x) + std::fabs(r.y) + std::fabs(r.z), 0.0f);
 }
 
+TEST_F(SyncCameraTest, ShakeDrawsYawPitchRollInOrder) {
+    device.Set("cam_Yaw", 30);
+    device.Set("cam_Pitch", 10);
+    device.Set("cam_Roll", 5);
+    device.Set("cam_Shake", 3);
+    timer->paused = false;
+    auto radians = [](double degrees) { return float(degrees * double(3.1415927f) / 180.0); };
+    const double amplitude = float(3.0 * double(0.005f));
+    // Seeds whose draws show a rounding of the jitter to float before it is added.
+    for (unsigned seed : {14u, 23u, 70u}) {
+        srand(seed);
+        const int ry = rand(), rp = rand(), rr = rand();
+        auto jittered = [&](float angle, int r) { return float(angle + amplitude * (2.0 * r / 32767.0 - 1.0)); };
+        const float yaw = jittered(radians(30), ry), pitch = jittered(radians(10), rp), roll = jittered(radians(5), rr);
+        srand(seed);
+        UpdateSyncCamera(scene.get());
+        const D3DXVECTOR3 r = camera->mTransform->GetRotation();
+        EXPECT_EQ(r.x, -pitch) << seed;
+        EXPECT_EQ(r.y, yaw) << seed;
+        EXPECT_EQ(r.z, -roll) << seed;
+    }
+}
+
 TEST_F(SyncCameraTest, NoActiveCameraDoesNothing) {
     std::ofstream(dir / "data" / "empty.xml") << "<scene/>";
     fw_Scene empty("empty.xml");
