@@ -143,6 +143,18 @@ TEST(FwRotationAxis, RightHandedAboutTheAxis) {
     for (float e : zero.m) EXPECT_EQ(e, 0.0f);
 }
 
+TEST(FwRotationAxis, AnyAxis) {
+    // A third of a turn about (1, 1, 1) cycles the axes x -> y -> z -> x.
+    const fw_Matrix34 r = fw_Math::RotationAxis(fw_Vector3(2, 2, 2), 2.0f * kPi / 3.0f);
+    ExpectNear(r * fw_Vector3(1, 0, 0), fw_Vector3(0, 1, 0), 1e-6f);
+    ExpectNear(r * fw_Vector3(0, 1, 0), fw_Vector3(0, 0, 1), 1e-6f);
+    ExpectNear(r * fw_Vector3(0, 0, 1), fw_Vector3(1, 0, 0), 1e-6f);
+    EXPECT_EQ(r.GetTranslation(), fw_Vector3(0, 0, 0));
+    // About -X the turn is the reverse of RotationX.
+    const fw_Matrix34 back = fw_Math::RotationAxis(fw_Vector3(-1, 0, 0), 0.3f), x = fw_Math::RotationX(-0.3f);
+    for (int i = 0; i < 12; ++i) EXPECT_NEAR(back.m[i], x.m[i], 1e-6f) << i;
+}
+
 TEST(FwRotationAxis, ShortAxisIsNormalisedFirst) {
     // An axis shorter than the basis tolerance still rotates about its direction.
     fw_Matrix34 r = fw_Math::RotationAxis(fw_Vector3(1e-8f, 0, 0), kPi / 2);
@@ -175,6 +187,22 @@ TEST(FwProjection, PerspectiveFovElements) {
     EXPECT_TRUE(std::isnan(n(0, 0)));
 }
 
+TEST(FwMatrixFromDirection, TurnsZIntoTheDirection) {
+    // (1, 0, 0): a = X x n is zero, so t = Y x n = (0, 0, -1) and s = n x t = (0, 1, 0).
+    const D3DXMATRIX m = MatrixFromDirection(fw_Vector3(3, 0, 0));
+    EXPECT_EQ(m, D3DXMATRIX(0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1));
+    // (0, 0, 1): a tie takes a = (0, -1, 0), then s = (1, 0, 0).
+    const D3DXMATRIX z = MatrixFromDirection(fw_Vector3(0, 0, 0.5f));
+    EXPECT_EQ(z, D3DXMATRIX(0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+    // Row-vector layout: the z axis maps to the normalised direction.
+    const fw_Vector3 d(1, 2, -2);
+    const D3DXMATRIX g = MatrixFromDirection(d);
+    D3DXVECTOR3 zAxis(0, 0, 1), out;
+    D3DXVec3TransformNormal(&out, &zAxis, &g);
+    ExpectNear(fw_Vector3(out.x, out.y, out.z), fw_Vector3(1.0f / 3, 2.0f / 3, -2.0f / 3));
+    EXPECT_NEAR(g._11 * g._21 + g._12 * g._22 + g._13 * g._23, 0.0f, 1e-6f);
+}
+
 TEST(FwDocumentedNaN, ParallelRayAndZeroEdgeDoNotTrap) {
     fw_Ray ray{fw_Vector3(0, 1, 0), fw_Vector3(1, 0, 0)};
     fw_Plane plane{fw_Vector3(0, 1, 0), 0.0f};
@@ -188,8 +216,10 @@ TEST(FwDocumentedNaN, ParallelRayAndZeroEdgeDoNotTrap) {
 }
 
 TEST(FwQuaternion, RoundTripsARotation) {
+    // Every case of the conversion: positive trace, then X, Y and Z dominant diagonals.
     const fw_Matrix34 rotations[] = {fw_Math::RotationX(0.4f), fw_Math::RotationY(2.9f),
-                                     fw_Math::RotationZ(-3.0f),
+                                     fw_Math::RotationZ(-3.0f), fw_Math::RotationX(3.0f),
+                                     fw_Math::RotationAxis(fw_Vector3(1, 0.2f, 0.1f), 3.1f),
                                      fw_Math::RotationAxis(fw_Vector3(1, 1, 0), 3.1f),
                                      fw_Math::RotationAxis(fw_Vector3(0, 1, 1), 3.1f),
                                      fw_Math::RotationAxis(fw_Vector3(1, 0, 1), 3.1f)};
@@ -214,6 +244,8 @@ TEST(FwScalars, SmoothStepCatmullRomDamp) {
     EXPECT_EQ(SmoothStep(2, 1, 1), 1.0f);
     EXPECT_EQ(SmoothStep(0, 1, 1), 0.0f);
     EXPECT_EQ(SmoothStep(1, 1, 1), 1.0f);
+    EXPECT_EQ(SmoothStep(std::numeric_limits<float>::quiet_NaN(), 0, 1), 1.0f);
+    EXPECT_EQ(SmoothStep(-3, 0, 1), 0.0f);
     EXPECT_FLOAT_EQ(SmoothStep(0.5f, 0, 1), 0.5f);
     EXPECT_FLOAT_EQ(SmoothStep(0.25f, 0, 1), 0.15625f);
     const float p[4] = {0, 1, 2, 3};
