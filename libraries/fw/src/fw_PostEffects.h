@@ -28,14 +28,14 @@ public:
 
     void Copy(fw_Texture* source, fw_Texture* target);
     // A separable blur through scratch; result may be source. A scratch that is the
-    // source (or null) is refused with a log line.
+    // source is refused with a log line.
     void Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Texture* result);
     // 32 draws over the chains "r16g16b16a16f_1" and "r16g16b16a16f_2" (levels 1 to 6),
     // blended over destination. Skipped when "Post_Bloom" is 0 or less, and (with one log
     // line) when a chain level is missing.
     void Bloom(fw_Texture* source, fw_Texture* destination);
     // Draws source into the framework's swap-chain texture, with bars of bar rows above
-    // and below (cleared to black when bar > 0).
+    // and below (cleared to black when bar > 0); a negative bar draws past both edges.
     void HighQualityDownScale(fw_Texture* source, int32_t bar);
 
     // Value of a sync track at the current row, defaultValue when it has no keys.

@@ -315,4 +315,28 @@ TEST_F(PostTest, HighQualityDownScaleLeavesClearedBarsAboveAndBelow) {
     Delete(source);
 }
 
+TEST_F(PostTest, HighQualityDownScaleWithANegativeBarDrawsPastBothEdges) {
+    fw_Texture* backbuffer = Target(8, 20, 0.5f);
+    fw_Framework::mSwapChainTexture = backbuffer;
+    // The top fifth of the source is 1, the rest 0.25.
+    std::vector<float> texels(16 * 40 * 4, 0.25f);
+    std::fill(texels.begin(), texels.begin() + 16 * 8 * 4, 1.0f);
+    fw_Texture source(0x28, kFloat4, 16, 40, 1, texels.data());
+    post.HighQualityDownScale(&source, -2);
+    UINT count = 16;
+    D3D10_VIEWPORT vp[16] = {};
+    device->RSGetViewports(&count, vp);
+    ASSERT_EQ(1u, count);
+    EXPECT_EQ(-2, vp[0].TopLeftY);
+    EXPECT_EQ(24u, vp[0].Height);
+    // 24 rows of picture from y = -2: its top fifth ends inside row 2, and nothing is cleared.
+    const Picture p = ReadBack(backbuffer->mTexture2D);
+    EXPECT_NEAR(1.0f, p.At(4, 0)[0], 1e-5);
+    EXPECT_NEAR(0.25f, p.At(4, 4)[0], 1e-5);
+    EXPECT_NEAR(0.25f, p.At(4, 19)[0], 1e-5);
+    fw_Framework::mSwapChainTexture = nullptr;
+    Delete(backbuffer);
+    source.Release();
+}
+
 }  // namespace
