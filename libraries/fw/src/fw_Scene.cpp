@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <ios>
 #include <optional>
 #include <vector>
 
@@ -109,6 +110,8 @@ void fw_Scene::LoadXml() {
     try {
         pt::read_xml(path, tree, 0);
     } catch (const pt::xml_parser_error&) {
+        tree.clear();
+    } catch (const std::ios_base::failure&) { // a read error, e.g. the name is a folder
         tree.clear();
     }
     auto scene = tree.get_child_optional("scene");

@@ -161,6 +161,11 @@ TEST_F(LoaderTest, UnreadableFileLeavesAnEmptyScene) {
     auto broken = Load("<scene><transforms>");
     EXPECT_TRUE(broken->GetTransforms()->empty());
     EXPECT_NE(broken->GetDebugCamera(), nullptr);
+    fs::create_directories(dir / "data" / "folder.xml");
+    fw_Scene folder("folder.xml");
+    folder.LoadXml();
+    EXPECT_TRUE(folder.GetTransforms()->empty());
+    EXPECT_TRUE(folder.GetDebugCamera()->GetCameras().empty());
 }
 
 TEST_F(LoaderTest, CamerasReadTheirAttributes) {
@@ -181,6 +186,16 @@ TEST_F(LoaderTest, CamerasReadTheirAttributes) {
     D3DXMATRIX p;
     D3DXMatrixPerspectiveFovRH(&p, 0.9f, 1600.0f / 900.0f, 0.5f, 250.0f);
     EXPECT_EQ(c->mProjection, p);
+}
+
+TEST_F(LoaderTest, LaterCameraOfTheSameNameTakesTheEntryOver) {
+    auto s = Load("<scene><transforms><trans name=\"cam\"" + Channels() + "/><trans name=\"other\"" + Channels() +
+                  "/></transforms><cameras><c name=\"cam\" vFOV=\"0.5\"/><c name=\"cam\" vFOV=\"1.5\"/>"
+                  "</cameras></scene>");
+    const auto& cams = s->GetDebugCamera()->GetCameras();
+    ASSERT_EQ(cams.size(), 1u);
+    EXPECT_FLOAT_EQ(cams.at("cam")->mFov, 1.5f);
+    EXPECT_EQ(cams.at("cam")->mTransform, s->GetTransforms()->at("cam"));
 }
 
 TEST_F(LoaderTest, MissingOrBadCameraNumbers) {
