@@ -349,6 +349,11 @@ void fw_Mesh::ClearVertexHash() {
 
 void fw_Mesh::CreateD3DXMesh(uint32_t indexCount, uint32_t vertexCount, const uint32_t* indices,
                              const fw_MeshVertex* vertices) {
+    // A mesh built again gives up the one it had.
+    Release(mMesh);
+    delete[] mAttributeTable;
+    mAttributeTable = nullptr;
+    mAttributeCount = 0;
     const uint32_t faceCount = indexCount / 3;
     ID3D10Device* device = fw_Framework::mDevice;
     if (faceCount == 0 || vertexCount == 0 || !device) {
@@ -375,7 +380,6 @@ void fw_Mesh::CreateD3DXMesh(uint32_t indexCount, uint32_t vertexCount, const ui
     UINT count = 0;
     mesh->GetAttributeTable(nullptr, &count);
     mAttributeCount = count;
-    delete[] mAttributeTable;
     mAttributeTable = count ? new D3DX10_ATTRIBUTE_RANGE[count] : nullptr;
     if (count) mesh->GetAttributeTable(mAttributeTable, &count);
     mesh->CommitToDevice();

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <set>
 
 #include <boost/filesystem.hpp>
 
@@ -37,6 +38,7 @@ technique right { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
 technique ghost { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
 technique textured { pass P0 { VertexShader = MeshVS; PixelShader = TexturedPS; } }
 technique Plain { pass P0 { VertexShader = MeshVS; PixelShader = WhitePS; } }
+technique Default { pass P0 { VertexShader = MeshVS; PixelShader = MaterialPS; } }
 )";
 
 // Left half in material "left", right half in "right"; "ghost" is named but has no face.
@@ -50,6 +52,22 @@ const char* kHalves =
 const char* kHalvesMtl = "newmtl left\nKd 1 0 0\nNs 3\nnewmtl right\nKd 0 0 1\nnewmtl ghost\nKd 0 1 0\n";
 
 constexpr uint32_t kRed = 0xFF0000FFu, kBlue = 0xFFFF0000u, kWhite = 0xFFFFFFFFu, kBlack = 0xFF000000u;
+
+// The whole target in two triangles, in memory.
+const fw_MeshVertex kQuad[4] = {{{-1, -1, 0}, {}, {}}, {{-1, 1, 0}, {}, {}}, {{1, 1, 0}, {}, {}}, {{1, -1, 0}, {}, {}}};
+const uint32_t kQuadIndices[6] = {0, 1, 2, 0, 2, 3};
+
+// A triangle as its three corners' bytes, to compare meshes whatever their vertex order.
+using Triangle = std::vector<float>;
+std::multiset<Triangle> Triangles(const std::vector<fw_MeshVertex>& vertices, const std::vector<uint32_t>& indices) {
+    std::multiset<Triangle> out;
+    for (size_t i = 0; i + 2 < indices.size(); i += 3) {
+        Triangle t(24);
+        for (int c = 0; c < 3; ++c) std::memcpy(&t[size_t(c) * 8], &vertices.at(indices[i + c]), sizeof(fw_MeshVertex));
+        out.insert(t);
+    }
+    return out;
+}
 
 // One-texel textures by name: "green.png" is green, every other name grey.
 ID3D10Device* gTextureDevice = nullptr;
@@ -233,4 +251,97 @@ TEST_F(MeshGpuTest, TextureListsAreClampedToTheDeclaredArray) {
     EXPECT_EQ(mesh.mMaterials[0]->mTextureViews.size(), 3u);
     mesh.DrawAllSubsets();
     EXPECT_EQ(Read()[2 * 8 + 4], 0xFF00FF00u);
+}
+
+TEST_F(MeshGpuTest, DrawRangeWithMaterialsTakesEachRangesMaterial) {
+    fw_Mesh mesh(dir.string(), "halves.obj", Effect());
+    ID3D10EffectTechnique* material = effect->GetTechniqueByName("left");
+    mesh.CreateLayoutSlot9(material);
+    mesh.DrawRange(material, 0, 1, true);
+    std::vector<uint32_t> px = Read();
+    // The ranges' AttribIds are 1 and 2: "left" is red, "right" blue, at a specular power of 20.
+    EXPECT_EQ(px[1 * 8 + 1], kRed);
+    EXPECT_EQ(px[2 * 8 + 6], kBlue);
+    Clear();
+    mesh.DrawRange(material, 1, 1, true);
+    px = Read();
+    EXPECT_EQ(px[1 * 8 + 1], kBlack);
+    EXPECT_EQ(px[2 * 8 + 6], kBlue);
+}
+
+TEST_F(MeshGpuTest, ArraysMeshDrawsWithTheDefaultTechnique) {
+    fw_Mesh mesh(kQuadIndices, 6, kQuad, 4, Effect());
+    ASSERT_NE(mesh.mMesh, nullptr);
+    ASSERT_EQ(mesh.mAttributeCount, 1u);
+    EXPECT_EQ(mesh.mAttributeTable[0].AttribId, 0u);
+    EXPECT_EQ(mesh.mAttributeTable[0].FaceCount, 2u);
+    ASSERT_NE(mesh.mMaterials[0]->mTechnique, nullptr);
+    EXPECT_TRUE(mesh.mMaterials[0]->mTechnique->IsValid());
+    mesh.CreateLayoutSlot9(mesh.mMaterials[0]->mTechnique);
+    Clear();
+    mesh.Draw(mesh.mMaterials[0]->mTechnique, true);
+    const std::vector<uint32_t> px = Read();
+    // The default diffuse colour 0.8.
+    EXPECT_EQ(px[0], 0xFFCCCCCCu);
+    EXPECT_EQ(px[3 * 8 + 7], 0xFFCCCCCCu);
+}
+
+TEST_F(MeshGpuTest, BuildingAgainReleasesTheOldDeviceMesh) {
+    fw_Mesh mesh(dir.string(), "halves.obj", Effect());
+    ID3DX10Mesh* old = mesh.mMesh;
+    ASSERT_NE(old, nullptr);
+    old->AddRef();
+    mesh.CreateD3DXMesh(6, 4, kQuadIndices, kQuad);
+    ASSERT_NE(mesh.mMesh, nullptr);
+    EXPECT_NE(mesh.mMesh, old);
+    EXPECT_EQ(mesh.mAttributeCount, 1u);
+    EXPECT_EQ(old->Release(), 0u); // only this test's reference was left
+    mesh.CreateD3DXMesh(0, 0, nullptr, nullptr); // empty: no mesh, no ranges
+    EXPECT_EQ(mesh.mMesh, nullptr);
+    EXPECT_EQ(mesh.mAttributeCount, 0u);
+    EXPECT_EQ(mesh.mAttributeTable, nullptr);
+    mesh.DrawAllSubsets();
+    EXPECT_EQ(Read()[0], kBlack);
+}
+
+TEST_F(MeshGpuTest, ReadBackGivesTheTrianglesThatWereRead) {
+    const std::string cube = "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+                             "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\nvt 0.25 0.75\n"
+                             "usemtl b\nf 1/1/1 3/1/1 2/1/1\nf 1//1 4//1 3//1\nf 5//2 6//2 7//2\nf 5//2 7//2 8//2\n"
+                             "usemtl a\nf 1//3 2//3 6//3\nf 1//3 6//3 5//3\nf 4//4 8//4 7//4\nf 4//4 7//4 3//4\n"
+                             "usemtl b\nf 1//5 5//5 8//5\nf 1//5 8//5 4//5\nf 2//6 3//6 7//6\nf 2//6 7//6 6//6\n";
+    Write("cube.obj", cube);
+    fw_Mesh parsed(nullptr, 0, nullptr, 0, nullptr); // the build arrays, kept off the device
+    parsed.ReleaseAll();
+    ASSERT_TRUE(parsed.LoadObjText(cube));
+    const std::multiset<Triangle> expected = Triangles(parsed.mVertices, parsed.mIndices);
+    // The cube's first face has texture coordinates: its side holds six vertices, not four.
+    ASSERT_EQ(parsed.mVertices.size(), 26u);
+
+    fw_Mesh mesh(dir.string(), "cube.obj", nullptr);
+    ASSERT_NE(mesh.mMesh, nullptr);
+    std::vector<fw_MeshVertex> vertices;
+    std::vector<fw_Vector3> positions, normals;
+    std::vector<uint32_t> indices;
+    mesh.ReadVertices(vertices);
+    mesh.ReadPositions(positions);
+    mesh.ReadNormals(normals);
+    mesh.ReadIndices(indices);
+    ASSERT_EQ(vertices.size(), 26u);
+    ASSERT_EQ(mesh.GetVertexCount(), 26u);
+    ASSERT_EQ(indices.size(), 36u);
+    EXPECT_EQ(Triangles(vertices, indices), expected);
+    ASSERT_EQ(positions.size(), vertices.size());
+    ASSERT_EQ(normals.size(), vertices.size());
+    for (size_t i = 0; i < vertices.size(); ++i) {
+        EXPECT_EQ(positions[i].x, vertices[i].position[0]);
+        EXPECT_EQ(positions[i].z, vertices[i].position[2]);
+        EXPECT_EQ(normals[i].y, vertices[i].normal[1]);
+    }
+    // Sorted by material: "b" (material 0) holds eight triangles, "a" four.
+    ASSERT_EQ(mesh.mAttributeCount, 2u);
+    EXPECT_EQ(mesh.mAttributeTable[0].AttribId, 0u);
+    EXPECT_EQ(mesh.mAttributeTable[0].FaceCount, 8u);
+    EXPECT_EQ(mesh.mAttributeTable[1].FaceStart, 8u);
+    EXPECT_EQ(mesh.mAttributeTable[1].FaceCount, 4u);
 }

@@ -251,3 +251,40 @@ TEST_F(MeshTest, UniqueVerticesCompareAllBytes) {
     mesh->ClearVertexHash();
     EXPECT_TRUE(mesh->mVertexBuckets.empty());
 }
+
+TEST_F(MeshTest, MaterialLibraryWordByWordUntilAKnownMaterialThenStopsAtABadNumber) {
+    auto mesh = Parsed(kCube);
+    mesh->LoadMtlText("Kd 9 9 9 newmtl red\n"           // "newmtl" is found among the words of the line
+                      "Ka 0.5 0.5 0.5\n"
+                      "newmtl unused newmtl blue\n"     // an unknown name: the rest of its line still counts
+                      "Kd 0 0 0.5\n"
+                      "newmtl red\nKs 1 x 1\nKa 0.1 0.1 0.1\n"); // reading ends at "x"
+    const fw_Material& red = *mesh->mMaterials[0];
+    const fw_Material& blue = *mesh->mMaterials[1];
+    EXPECT_EQ(red.mAmbient[0], 0.5f);
+    EXPECT_FLOAT_EQ(red.mDiffuse[0], 0.8f); // the "Kd 9 9 9" before any material went nowhere
+    EXPECT_EQ(red.mSpecular[0], 1.0f);
+    EXPECT_EQ(blue.mDiffuse[2], 0.5f);
+    EXPECT_EQ(blue.mDiffuse[0], 0.0f);
+}
+
+TEST_F(MeshTest, OnlyTheFirstLibraryIsReadAndTextureNamesStayAsWritten) {
+    static std::vector<std::string> requested;
+    requested.clear();
+    GetMeshServices().findOrLoadTexture = [](const std::string& name) -> ID3D10ShaderResourceView* {
+        requested.push_back(name);
+        return nullptr;
+    };
+    fs::create_directories(dir / "sub");
+    std::ofstream(dir / "sub" / "m.obj") << "mtllib first.mtl\nmtllib second.mtl\nusemtl m\n"
+                                         << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    std::ofstream(dir / "sub" / "first.mtl") << "newmtl m\nKd 1 0 0\nmap_Kd tex.png\nmap_Kd maps/b.png\n";
+    std::ofstream(dir / "sub" / "second.mtl") << "newmtl m\nKd 0 1 0\nmap_Kd other.png\n";
+    fw_Mesh mesh((dir / "sub").string(), "m.obj", nullptr);
+    GetMeshServices().findOrLoadTexture = nullptr;
+    ASSERT_EQ(mesh.mMaterials.size(), 1u);
+    EXPECT_EQ(mesh.mMaterials[0]->mDiffuse[0], 1.0f);
+    EXPECT_EQ(mesh.mMaterials[0]->mDiffuse[1], 0.0f);
+    // The names go to the texture table as the library writes them, not under the mesh's folder.
+    EXPECT_EQ(requested, (std::vector<std::string>{"tex.png", "maps/b.png"}));
+}
