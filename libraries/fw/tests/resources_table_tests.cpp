@@ -169,9 +169,14 @@ TEST_F(SharedResourcesTest, TheNamedTargetsHaveTheirFormatsAndSizes) {
         {"r16g16f_1", DXGI_FORMAT_R16G16_FLOAT, 1280, 800},
         {"r32f_2", DXGI_FORMAT_R32_FLOAT, 1280, 800},
         {"r16g16b16a16f_1", DXGI_FORMAT_R16G16B16A16_FLOAT, 1280, 800},
+        {"r16g16b16a16f_1_downsample6", DXGI_FORMAT_R16G16B16A16_FLOAT, 20, 12},
+        {"r16g16b16a16f_2", DXGI_FORMAT_R16G16B16A16_FLOAT, 1280, 800},
         {"r16g16b16a16f_2_downsample3", DXGI_FORMAT_R16G16B16A16_FLOAT, 160, 100},
+        {"r32f_1", DXGI_FORMAT_R32_FLOAT, 1280, 800},
         {"r32f_1_downsample10", DXGI_FORMAT_R32_FLOAT, 1, 1},
         {"r8g8b8a8_1", DXGI_FORMAT_R8G8B8A8_UNORM, 1280, 800},
+        {"r8g8b8a8_2", DXGI_FORMAT_R8G8B8A8_UNORM, 1280, 800},
+        {"r8g8b8a8_3", DXGI_FORMAT_R8G8B8A8_UNORM, 1280, 800},
         {"r8g8b8a8_4", DXGI_FORMAT_R8G8B8A8_UNORM, 1280, 800},
         {"backbuffer", DXGI_FORMAT_R8G8B8A8_UNORM, 1280, 800},
     };
@@ -185,8 +190,19 @@ TEST_F(SharedResourcesTest, TheNamedTargetsHaveTheirFormatsAndSizes) {
         EXPECT_NE(nullptr, t->mRenderTargetView) << row.name;
         EXPECT_NE(nullptr, t->mShaderResourceView) << row.name;
     }
-    for (const char* chain : {"r16g16b16a16f_1", "r16g16b16a16f_2", "r32f_1"})
-        EXPECT_EQ(11u, Levels(fw(), chain).size()) << chain;
+    const std::vector<std::string> levels = {"1280x800", "640x400", "320x200", "160x100", "80x50", "40x25",
+                                             "20x12",    "10x6",    "5x3",     "2x1",     "1x1"};
+    for (const char* chain : {"r16g16b16a16f_1", "r16g16b16a16f_2", "r32f_1"}) {
+        EXPECT_EQ(levels, Levels(fw(), chain)) << chain;
+        const uint32_t format = Entry(chain)->GetFormat();
+        for (int level = 1; level <= 10; ++level) {
+            fw_Texture* t = Entry(std::string(chain) + "_downsample" + std::to_string(level));
+            ASSERT_NE(nullptr, t);
+            EXPECT_EQ(format, t->GetFormat()) << chain << level;
+            EXPECT_NE(nullptr, t->mRenderTargetView) << chain << level;
+            EXPECT_NE(nullptr, t->mShaderResourceView) << chain << level;
+        }
+    }
     EXPECT_EQ(nullptr, Entry("realBackbuffer"));  // headless: no swap chain to wrap
 
     fw_Texture* depth = Entry("d32f_backbuffer");

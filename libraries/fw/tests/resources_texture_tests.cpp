@@ -7,6 +7,7 @@
 
 #include "fw_Log.h"
 #include "fw_Texture.h"
+#include "platform/d3dx10tex.h"
 #include "resources_support.h"
 
 using namespace restest;
@@ -213,6 +214,38 @@ TEST_F(TextureTest, LoadingResolvesNamesUnderTheProjectData) {
         t->Release();
         delete t;
     }
+
+    EXPECT_EQ(project->Path() + "/data/vignette.jpg", fw_Framework::ResolveDataPath("vignette.jpg"));
+    EXPECT_EQ(project->Path() + "/data/flipCard1.png", fw_Framework::ResolveDataPath("./data/flipCard1.png"));
+    EXPECT_EQ("C:/x.png", fw_Framework::ResolveDataPath("C:/x.png"));
+}
+
+TEST_F(TextureTest, ACubeMapImageKeepsItsCubeResourceAsTheTwoDimensionalTexture) {
+    D3D10_TEXTURE2D_DESC desc = {};
+    desc.Width = 4;
+    desc.Height = 4;
+    desc.MipLevels = 1;
+    desc.ArraySize = 6;
+    desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+    desc.SampleDesc.Count = 1;
+    desc.BindFlags = D3D10_BIND_SHADER_RESOURCE;
+    desc.MiscFlags = D3D10_RESOURCE_MISC_TEXTURECUBE;
+    ID3D10Texture2D* cube = nullptr;
+    ASSERT_EQ(S_OK, device->CreateTexture2D(&desc, nullptr, &cube));
+    ASSERT_EQ(S_OK, D3DX10SaveTextureToFileA(cube, D3DX10_IFF_DDS, project->Path("data/probe.dds").c_str()));
+    cube->Release();
+
+    fw_Texture* probe = fw_Texture::LoadFromFile("probe.dds");
+    ASSERT_NE(nullptr, probe->mShaderResourceView);
+    D3D10_SHADER_RESOURCE_VIEW_DESC view = {};
+    probe->mShaderResourceView->GetDesc(&view);
+    EXPECT_EQ(D3D10_SRV_DIMENSION_TEXTURECUBE, view.ViewDimension);
+    ASSERT_NE(nullptr, probe->mTexture2D);
+    EXPECT_EQ(nullptr, probe->mTexture3D);
+    EXPECT_EQ(6u, probe->GetDescField(fw_Texture::arraySize));
+    EXPECT_EQ(1u, probe->GetDepth());
+    probe->Release();
+    delete probe;
 }
 
 TEST_F(TextureTest, AnUnreadableFileFallsBackToMissingPngThenToTheBuiltInImage) {
