@@ -188,7 +188,7 @@ void fw_Mesh::Load(const std::string& directory, const std::string& fileName) {
     if (auto find = GetMeshServices().findOrLoadTexture) {
         for (fw_Material* material : mMaterials)
             for (const std::string& name : material->mTextureNames)
-                if (ID3D10ShaderResourceView* view = find(name)) material->mTextureViews.push_back(view);
+                material->mTextureViews.push_back(find(name)); // one per name, in order, even when null
     }
     if (!mMaterials.empty() && mMaterials.front()->mTechnique && fw_Framework::mDevice) {
         D3D10_PASS_DESC pass = {};

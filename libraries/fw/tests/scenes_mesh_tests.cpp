@@ -287,4 +287,6 @@ TEST_F(MeshTest, OnlyTheFirstLibraryIsReadAndTextureNamesStayAsWritten) {
     EXPECT_EQ(mesh.mMaterials[0]->mDiffuse[1], 0.0f);
     // The names go to the texture table as the library writes them, not under the mesh's folder.
     EXPECT_EQ(requested, (std::vector<std::string>{"tex.png", "maps/b.png"}));
+    // One view per name, at the name's position, even when the table has none for it.
+    EXPECT_EQ(mesh.mMaterials[0]->mTextureViews.size(), 2u);
 }
