@@ -1,7 +1,7 @@
 # The framework's resource side: textures and the texture table, effects and the shared
 # pool, the screen quad and the post passes, with the framework's shared effect files.
-if(NOT TARGET fw_services OR NOT TARGET fw_meshes OR NOT TARGET d3dx10_effects OR NOT TARGET d3dx10_images OR NOT TARGET d3dx10_fonts OR NOT TARGET platform_d3d10_core)
-    message(STATUS "fw_resources: the services, effects, images, fonts or Direct3D stand-in are not configured; skipped")
+if(NOT TARGET fw_services OR NOT TARGET fw_meshes OR NOT TARGET d3dx10_effects OR NOT TARGET d3dx10_images OR NOT TARGET d3dx10_fonts OR NOT TARGET platform_d3d10_core OR NOT TARGET platform_cuda)
+    message(STATUS "fw_resources: the services, effects, images, fonts, Direct3D or CUDA stand-in are not configured; skipped")
     return()
 endif()
 
@@ -12,10 +12,11 @@ add_library(fw_resources STATIC
     src/fw_ScreenQuad.cpp
     src/fw_PostEffects.cpp
     src/fw_Font.cpp
+    src/fw_Cuda.cpp
 )
 target_include_directories(fw_resources PUBLIC src)
 target_link_libraries(fw_resources
-    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_crt)
+    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt)
 
 if(ZENDRA_TESTS)
     set(fw_resources_test_sources tests/resources_support.cpp)
@@ -29,5 +30,14 @@ if(ZENDRA_TESTS)
         LIBS fw_resources Boost::filesystem)
     if(TARGET fw_resources_tests)
         target_compile_definitions(fw_resources_tests PRIVATE FW_SOURCE_ROOT="${CMAKE_CURRENT_SOURCE_DIR}")
+        # The compiled forms of the framework's effect files, loaded without their sources.
+        if(COMMAND d3dx10_pack_effects)
+            d3dx10_pack_effects(fw_resources_tests_packed ${CMAKE_CURRENT_BINARY_DIR}/packed
+                src/shaders/fw_Globals.fxi src/shaders/fw_PostEffects.fx
+                INCLUDE_DIRS src/shaders)
+            add_dependencies(fw_resources_tests fw_resources_tests_packed)
+            target_compile_definitions(fw_resources_tests PRIVATE
+                FW_PACKED_SHADERS="${CMAKE_CURRENT_BINARY_DIR}/packed")
+        endif()
     endif()
 endif()

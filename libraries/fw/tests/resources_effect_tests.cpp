@@ -62,6 +62,29 @@ TEST_F(EffectTest, WithoutTheSourceTheCompiledFormIsUsed) {
     EXPECT_FALSE(missing.GetTechnique("dust")->IsValid());
 }
 
+#ifdef FW_PACKED_SHADERS
+TEST_F(EffectTest, TheFrameworksCompiledEffectFilesStandInForTheirSources) {
+    UseTemporaryFrameworkRoot();
+    for (const char* name : {"fw_Globals.fxio", "fw_PostEffects.fxo"})
+        fs::copy_file(fs::path(FW_PACKED_SHADERS) / name, frameworkTree->root / "src" / "shaders" / name);
+    ID3D10EffectPool* pool = CreateSharedEffectPool();
+    ASSERT_NE(nullptr, pool);
+    fw_Framework::mEffectPool = pool;
+    ID3D10EffectScalarVariable* time = pool->AsEffect()->GetVariableByName("Time")->AsScalar();
+    ASSERT_TRUE(time->IsValid());
+
+    fw_Effect post("fw_PostEffects.fx", pool);
+    EXPECT_EQ(frameworkTree->Path() + "/src/shaders/fw_PostEffects.fxo", post.mPath);
+    ASSERT_TRUE(post.IsValid());
+    EXPECT_TRUE(post.GetTechnique("BloomBlend")->IsValid());
+    EXPECT_TRUE(post.GetTechnique("LightByDepth")->IsValid());
+    time->SetFloat(2.5f);
+    float seen = 0.0f;
+    post.GetVariable("Time")->AsScalar()->GetFloat(&seen);
+    EXPECT_EQ(2.5f, seen);
+}
+#endif
+
 TEST_F(EffectTest, IncludesComeFromTheFrameworkRootFirstThenTheProjectRoot) {
     UseTemporaryFrameworkRoot();
     frameworkTree->Write("src/shaders/shared.fxi", "uniform vec4 gFromFramework;\n");
