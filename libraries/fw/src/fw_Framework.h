@@ -205,6 +205,8 @@ public:
     static void ShowCameraDump();
     static float GetSyncValue(const std::string& name, float defaultValue);
     static float GetSyncValueNow(const std::string& name, float defaultValue);
+    // The music player's 256-entry spectrum at that time; null without a music player.
+    static const float* GetMusicFft(float seconds);
     static void SetMusicVolume(float volume);
     static uint64_t GetFileLength(const std::string& path);
     static uint64_t ReadWholeFile(const std::string& path, void* buffer);
