@@ -75,7 +75,8 @@ public:
     static void InitSync();
     static void FindProjectRoots(const std::string& applicationName);
     static std::string ResolveDataPath(const std::string& path);
-    // The display mode: "\\.\DISPLAY2", then the default display; zero when both fail.
+    // The display mode: "\\.\DISPLAY2", then the default display; when both fail, the
+    // window size and a rate of zero.
     static void QueryDisplayMode();
 
     // --- window, device, presentation (fw_Window.cpp) --------------------------------
