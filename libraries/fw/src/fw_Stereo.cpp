@@ -1,7 +1,6 @@
 #include "fw_Stereo.h"
 
 #include "fw_Framework.h"
-#include "fw_LibraryLoader.h"
 #include "fw_Log.h"
 #include "platform/d3d10.h"
 #include "platform/nvapi.h"
@@ -16,32 +15,7 @@ std::string ErrorText(NvAPI_Status status)
     return text;
 }
 
-template <class Proc>
-Proc CudaProc(Proc& cache, const char* name)
-{
-    if (!cache) {
-        HMODULE module = fw_LibraryCache::Load(PLATFORM_CUDA_RUNTIME_LIBRARY);
-        cache = reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    }
-    return cache;
-}
-
 } // namespace
-
-// fw_CudaX(): the runtime's entry point cudaX, looked up once.
-#define FW_CUDA_ENTRY(X)                                                                          \
-    PFN_cuda##X fw_Cuda##X()                                                                      \
-    {                                                                                             \
-        static PFN_cuda##X cache = nullptr;                                                       \
-        return CudaProc(cache, "cuda" #X);                                                        \
-    }
-FW_CUDA_ENTRY(D3D10RegisterResource)
-FW_CUDA_ENTRY(D3D10ResourceSetMapFlags)
-FW_CUDA_ENTRY(D3D10UnregisterResource)
-FW_CUDA_ENTRY(GetErrorString)
-FW_CUDA_ENTRY(ThreadExit)
-FW_CUDA_ENTRY(DeviceReset)
-#undef FW_CUDA_ENTRY
 
 HRESULT fw_Framework::InitStereo()
 {

@@ -425,8 +425,7 @@ void fw_Texture::ClearDepth(float depthValue) {
 }
 
 void fw_Texture::Release() {
-    // CUDA interoperation is not available on this platform: nothing is ever registered.
-    mCudaRegistered = false;
+    UnregisterFromCuda();
     SafeRelease(mShaderResourceView);
     SafeRelease(mRenderTargetView);
     SafeRelease(mDepthStencilView);

@@ -72,8 +72,14 @@ public:
     void ClearGrey(float v);
     void ClearDepth(float depth);
 
-    // Gives up every view and the resource; safe to call twice.
+    // Gives up every view and the resource (unregistering it from CUDA first when it is
+    // registered); safe to call twice.
     void Release();
+    // Registers the resource with the CUDA runtime and sets its map flags; results are not
+    // checked. Loading the runtime ends the process when it is missing.
+    void RegisterWithCuda(unsigned int registerFlags, unsigned int mapFlags);
+    // Unregisters a registered texture that has a resource; clears the registered flag.
+    void UnregisterFromCuda();
 
     // The resource: the 2D one when set, else the 3D one (may be null).
     ID3D10Resource* GetResource() const;

@@ -1,0 +1,52 @@
+// The CUDA runtime's entry points and the textures' registration with it.
+#include "fw_LibraryLoader.h"
+#include "fw_Stereo.h"
+#include "fw_Texture.h"
+
+namespace {
+
+template <class Proc>
+Proc CudaProc(Proc& cache, const char* name)
+{
+    if (!cache) {
+        HMODULE module = fw_LibraryCache::Load(PLATFORM_CUDA_RUNTIME_LIBRARY);
+        cache = reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    }
+    return cache;
+}
+
+} // namespace
+
+// fw_CudaX(): the runtime's entry point cudaX, looked up once.
+#define FW_CUDA_ENTRY(X)                                                                          \
+    PFN_cuda##X fw_Cuda##X()                                                                      \
+    {                                                                                             \
+        static PFN_cuda##X cache = nullptr;                                                       \
+        return CudaProc(cache, "cuda" #X);                                                        \
+    }
+FW_CUDA_ENTRY(D3D10RegisterResource)
+FW_CUDA_ENTRY(D3D10ResourceSetMapFlags)
+FW_CUDA_ENTRY(D3D10UnregisterResource)
+FW_CUDA_ENTRY(GetErrorString)
+FW_CUDA_ENTRY(ThreadExit)
+FW_CUDA_ENTRY(DeviceReset)
+#undef FW_CUDA_ENTRY
+
+void fw_Texture::RegisterWithCuda(unsigned int registerFlags, unsigned int mapFlags)
+{
+    ID3D10Resource* resource = GetResource();
+    if (PFN_cudaD3D10RegisterResource registerResource = fw_CudaD3D10RegisterResource())
+        registerResource(resource, registerFlags);
+    if (PFN_cudaD3D10ResourceSetMapFlags setMapFlags = fw_CudaD3D10ResourceSetMapFlags())
+        setMapFlags(resource, mapFlags);
+    mCudaRegistered = true;
+}
+
+void fw_Texture::UnregisterFromCuda()
+{
+    ID3D10Resource* resource = GetResource();
+    if (mCudaRegistered && resource)
+        if (PFN_cudaD3D10UnregisterResource unregisterResource = fw_CudaD3D10UnregisterResource())
+            unregisterResource(resource);
+    mCudaRegistered = false;
+}
