@@ -181,6 +181,27 @@ TEST_F(PostTest, CopyIntoASmallerTargetAverages) {
     Delete(small);
 }
 
+TEST_F(PostTest, APassWithoutATargetUnbindsEveryTargetAndViewportAndDrawsNowhere) {
+    fw_Texture* source = Target(4, 4, 1.0f);
+    fw_Texture* bound = Target(4, 4, 0.5f);
+    Bind(device, bound, 2);
+    const uint64_t draws = post.GetDrawCount();
+    post.Copy(source, nullptr);
+    EXPECT_EQ(draws + 1, post.GetDrawCount());
+    ID3D10RenderTargetView* view = nullptr;
+    ID3D10DepthStencilView* depth = nullptr;
+    device->OMGetRenderTargets(1, &view, &depth);
+    EXPECT_EQ(nullptr, view);
+    EXPECT_EQ(nullptr, depth);
+    UINT count = 16;
+    D3D10_VIEWPORT vp[16] = {};
+    device->RSGetViewports(&count, vp);
+    EXPECT_EQ(0u, count);
+    EXPECT_FLOAT_EQ(0.5f, ReadBack(bound->mTexture2D).At(1, 1)[0]);
+    Delete(source);
+    Delete(bound);
+}
+
 TEST_F(PostTest, Blur5TapsInPlaceSpreadsAnImpulseWithBinomialWeights) {
     std::vector<float> texels(16 * 4, 0.0f);
     texels[8 * 4] = 16.0f;
@@ -236,6 +257,7 @@ TEST_F(PostTest, BloomReadsItsTracksAndLeavesThePixelSizeAlone) {
     sync.SetConstant("Post_Bloom", 200.0f);
     sync.SetConstant("bloomCutoff", 2.5f);
     post.Bloom(source, destination);
+    EXPECT_EQ((std::vector<std::string>{"Post_Bloom", "bloomCutoff"}), sync.asked);
     EXPECT_NEAR(4 * 0.5f * 2.0f, ReadBack(destination->mTexture2D).At(32, 32)[0], 1e-3);
     EXPECT_EQ((std::vector<float>{1.0f / 64, 1.0f / 64, 0, 0}), Vector("gPixelDimInv"));
     float cutoff = 0;
