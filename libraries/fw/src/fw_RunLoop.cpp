@@ -55,15 +55,8 @@ int fw_Framework::Run()
 
     LoadResources();
 
-    const int32_t warnings = fw_Log::GetWarningCount();
-    if (warnings != 0 && !mFullscreen) {
-        const bool one = warnings == 1;
-        fw_Log::TimedAlertf(20.0f,
-                            "WARNING: There were %d issue%s found while loading resources, please look in: <%s>\n"
-                            "for details about %s issue%s and how to resolve %s.",
-                            warnings, one ? "" : "s", fw_Log::GetLogFilePath().c_str(), one ? "this" : "these",
-                            one ? "" : "s", one ? "it" : "them");
-    }
+    if (!mFullscreen)
+        fw_ShowLoadIssueNotice(fw_Log::GetWarningCount());
 
     mDemoTimer->Restart();
     mRealTimer->Restart();

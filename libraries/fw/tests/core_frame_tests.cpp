@@ -272,11 +272,123 @@ TEST_F(FrameStep, FullscreenReentryIsBoundedPerFrameAndRetried)
     EXPECT_EQ(fw_Framework::kMaxFullscreenAttempts + 3, chain.fullscreenCalls);
 }
 
+TEST_F(FrameStep, VerboseReentryLogsTheInconsistencyAndTheAttemptsTaken)
+{
+    core_test::TempDir dir;
+    const std::string log = (dir.Path() / "reentry.log").string();
+    fw_Log::OpenLogFile(log);
+    fw_Framework::mFullscreen = true;
+    chain.refusals = 2;
+    fw_Framework::Present();  // quiet without mVerbose
+    chain.fullscreen = FALSE;
+    fw_Framework::mVerbose = true;
+    chain.refusals = 2;
+    fw_Framework::Present();
+    chain.fullscreen = FALSE;
+    fw_Framework::Present();
+    chain.fullscreen = FALSE;
+    chain.refusals = 1000;
+    fw_Framework::Present();  // refused all frame long: no success line
+    fw_Log::OpenLogFile("");
+    const std::string text = ReadFile(log);
+    const std::string inconsistency = "_ReenterFullscreenIfRequired(): Internal fullscreen state inconsistency.  "
+                                      "mSwapChain->GetFullscreenState(): 0, fw_Framework::mFullscreen: 1, ";
+    size_t count = 0;
+    for (size_t at = text.find(inconsistency); at != std::string::npos; at = text.find(inconsistency, at + 1))
+        ++count;
+    EXPECT_EQ(3u, count) << text;
+    const std::string three = "_ReenterFullscreenIfRequired(): Succeeded setting fullscreen state on swap chain after 3 "
+                              "attempts.";
+    const std::string one = "_ReenterFullscreenIfRequired(): Succeeded setting fullscreen state on swap chain after 1 "
+                            "attempt.";
+    const size_t first = text.find(three);
+    ASSERT_NE(std::string::npos, first) << text;
+    const size_t second = text.find(one, first);
+    ASSERT_NE(std::string::npos, second) << text;
+    EXPECT_EQ(std::string::npos, text.find("Succeeded", second + one.size())) << text;
+}
+
 TEST_F(FrameStep, WindowedNeverTouchesFullscreen)
 {
     chain.refusals = 0;
     fw_Framework::Present();
     EXPECT_EQ(0, chain.fullscreenCalls);
+}
+
+// --- the run loop around a quit already queued, on the software device ----------------
+
+class RunLoop : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        core_test::ResetFramework();
+        ID3D10Device* device = core_test::SharedSoftwareDevice();
+        ASSERT_NE(nullptr, device);
+        device->AddRef();  // Run releases the device it ends with
+        fw_Framework::mDevice = device;
+        framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "core_tests");
+        fw_Framework::mFrameworkRoot = core_test::FrameworkSourceRoot();
+        fw_Framework::mProjectRoot = dir.Path().string();
+        previousMode = fw_Log::GetAlertMode();
+        fw_Log::SetAlertMode(0);
+        fw_Log::SetAlertCaption("run");
+    }
+    void TearDown() override
+    {
+        fw_Log::SetAlertMode(previousMode);
+        framework.reset();
+        core_test::ResetFramework();
+    }
+    // Run with WM_QUIT(code) waiting; what it wrote to standard output.
+    std::string RunUntilQuit(int code, int* result)
+    {
+        PostQuitMessage(code);
+        testing::internal::CaptureStdout();
+        *result = framework->Run();
+        return testing::internal::GetCapturedStdout();
+    }
+    core_test::TempDir dir;
+    std::unique_ptr<fw_Framework> framework;
+    int32_t previousMode = 0;
+};
+
+TEST_F(RunLoop, LoadsReportsLoadingIssuesWhenWindowedReleasesAndReturnsTheQuitCode)
+{
+    fw_Log::SetAlertMode(5);
+    fw_Log::Write(1, "an issue while loading");
+    fw_Log::SetAlertMode(0);
+    int result = -1;
+    const std::string out = RunUntilQuit(7, &result);
+    EXPECT_EQ(7, result);
+    const int32_t issues = fw_Log::GetWarningCount();  // with those of the loading itself
+    const std::string notice = "run: WARNING: There were " + std::to_string(issues) +
+                               (issues == 1 ? " issue" : " issues") +
+                               " found while loading resources, please look in: <>\nfor details about " +
+                               (issues == 1 ? "this issue and how to resolve it." : "these issues and how to resolve them.");
+    EXPECT_NE(std::string::npos, out.find(notice)) << out;
+    // The quit came first: no frame ran. Everything of the run is gone again.
+    EXPECT_EQ(0u, fw_Framework::mFrameCounter);
+    EXPECT_EQ(nullptr, fw_Framework::mDevice);
+    EXPECT_EQ(nullptr, fw_Framework::mEffectPool);
+    EXPECT_TRUE(framework->mTextures.empty());
+    EXPECT_TRUE(framework->mOwnedTextures.empty());
+    EXPECT_EQ(nullptr, fw_Framework::mDemoTimer);
+    EXPECT_EQ(nullptr, fw_Framework::mRealTimer);
+    EXPECT_EQ(nullptr, fw_Framework::mMouse);
+    EXPECT_EQ(nullptr, fw_Framework::mPostEffects);
+    EXPECT_EQ(nullptr, fw_Framework::mBaseFile);
+}
+
+TEST_F(RunLoop, FullscreenShowsNoLoadingNotice)
+{
+    fw_Log::SetAlertMode(5);
+    fw_Log::Write(1, "an issue while loading");
+    fw_Log::SetAlertMode(0);
+    fw_Framework::mFullscreen = true;
+    int result = -1;
+    const std::string out = RunUntilQuit(0, &result);
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(std::string::npos, out.find("found while loading resources")) << out;
 }
 
 // --- screenshots and the down-scale on the software device --------------------------
@@ -530,12 +642,13 @@ TEST_F(DownScale, PresentPutsThePictureBetweenTheBars)
     EXPECT_EQ(3, chain.presents);
 }
 
-TEST_F(DownScale, NegativeAndOversizedBarsGiveViewportsInsideTheOutput)
+TEST_F(DownScale, NegativeBarsDrawPastTheEdgesAndOversizedOnesLeaveNothingToDraw)
 {
+    // Presenting never asks for a negative bar; asked directly, the viewport moves up and grows.
     post.HighQualityDownScale(source.get(), -7);
     D3D10_VIEWPORT viewport = Viewport();
-    EXPECT_EQ(0, viewport.TopLeftY);
-    EXPECT_EQ(40u, viewport.Height);
+    EXPECT_EQ(-7, viewport.TopLeftY);
+    EXPECT_EQ(54u, viewport.Height);
 
     post.HighQualityDownScale(source.get(), 21);
     viewport = Viewport();
