@@ -78,7 +78,7 @@ void fw_Framework::ComputeRenderSize(bool finalMarker)
         mRenderWidth = mDisplayWidth;
         mRenderHeight = mDisplayHeight;
     }
-    // A display query that failed leaves a zero size: fall back to the window size.
+    // No zero size (a zero scale, a display without a size): the window size instead.
     if (mRenderWidth <= 0 || mRenderHeight <= 0) {
         mRenderWidth = mWindowWidth;
         mRenderHeight = mWindowHeight;

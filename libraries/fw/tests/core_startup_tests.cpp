@@ -4,9 +4,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "fw_Framework.h"
+#include "fw_Log.h"
 #include "fw_Scene.h"
 #include "fw_Window.h"
 
@@ -101,6 +104,25 @@ TEST_F(RenderSize, AspectTwoLetterboxesWithEightyRowBars)
     EXPECT_TRUE(fw_Framework::mLetterbox);
     EXPECT_TRUE(fw_Framework::RenderSizeDiffers());
     EXPECT_EQ(80, fw_Framework::LetterboxBarHeight());
+}
+
+TEST_F(RenderSize, TheLetterboxIsLoggedWithTheOldAndNewSizesAndOnlyThen)
+{
+    TempDir dir;
+    const std::string log = (dir.Path() / "render.log").string();
+    fw_Log::OpenLogFile(log);
+    fw_Framework::mAspect = 1.6f;
+    fw_Framework::ComputeRenderSize(false);  // 1280 x 800 is 1.6 already
+    fw_Framework::mAspect = 2.0f;
+    fw_Framework::ComputeRenderSize(false);
+    fw_Log::OpenLogFile("");
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string line = "Resizing backbuffer dimensions: (1280, 800) -> (1280, 640) to obtain an aspet ration of "
+                             "2.00000.   Letterbox will be applied.";
+    const size_t at = text.find(line);
+    EXPECT_NE(std::string::npos, at) << text;
+    EXPECT_EQ(std::string::npos, text.find("Resizing", at + 1)) << text;
 }
 
 TEST_F(RenderSize, LetterboxBarsStayWithinTheOutput)
