@@ -430,4 +430,58 @@ TEST(StartUp, NoDeviceTypeWorkingEndsTheProcessWithCodeTwenty)
     EXPECT_EQ("create 0\ncreate 3\ncreate 1\nalert: D3D10CreateDeviceAndSwapChain() failed (0x887a0001)\n", recorded);
 }
 
+// Exits at the start dialog once it shows.
+DWORD WINAPI ExitFromTheDialog(LPVOID)
+{
+    HWND dialog = nullptr;
+    for (int i = 0; i < 1000 && !(dialog = FindWindowA(nullptr, "Cobalt")); ++i)
+        Sleep(10);
+    if (!dialog)
+        return 1;
+    Record("dialog");
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    return 0;
+}
+
+void StartAndExitAtTheDialog(const std::string& root)
+{
+    SetCurrentDirectoryA(root.c_str());
+    core_test::ResetFramework();
+    fw_GetAlertPlatform().messageBox = RecordAlertToFile;
+    fw_Log::SetAlertMode(1);
+    fw_GetDevicePlatform() = {FailingCreate, NoSoftwareModule};
+    CloseHandle(CreateThread(nullptr, 0, ExitFromTheDialog, nullptr, 0, nullptr));
+    new fw_Framework("data/none.mp3", "core_tests", nullptr, SW_SHOW, "core start-up exit", 1.0f, 1.6f);
+    Record("constructed");
+    std::_Exit(3);
+}
+
+TEST(StartUp, ExitAtTheDialogEndsTheProcessWithCodeZeroBeforeAnyWindowOrDevice)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no display";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::unique_ptr<core_test::TempDir> dir;
+    const char* shared = std::getenv("CORE_STARTUP_EXIT_DIR");
+    std::string root;
+    if (shared) {
+        root = shared;
+    } else {
+        dir = std::make_unique<core_test::TempDir>();
+        dir->MakeDir("data");
+        root = dir->Path().string();
+        setenv("CORE_STARTUP_EXIT_DIR", root.c_str(), 1);
+    }
+    gRecordPath = root + "/record.txt";
+    EXPECT_EXIT(StartAndExitAtTheDialog(root), testing::ExitedWithCode(0), "");
+    unsetenv("CORE_STARTUP_EXIT_DIR");
+    std::ifstream in(gRecordPath);
+    const std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Neither a window nor a device was asked for (no alert, no device type tried).
+    EXPECT_EQ("dialog\n", recorded);
+    // The folders come before the dialog.
+    EXPECT_TRUE(boost::filesystem::is_directory(root + "/data/temp"));
+    EXPECT_TRUE(boost::filesystem::is_directory(root + "/data/screenshots"));
+}
+
 } // namespace
