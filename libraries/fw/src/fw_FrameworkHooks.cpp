@@ -72,8 +72,8 @@ void KeyStep(bool forward)
         fw_Framework::Seek(static_cast<float>(double(keys[size_t(found)].time) * kRowsPerSecond), true);
         return;
     }
-    const float row = fw_Framework::mSyncTimer->GetRow();
-    fw_Framework::Seek(std::floor(row + (forward ? 1.0f : -1.0f)), true);
+    const double row = fw_Framework::mSyncTimer->GetRow();
+    fw_Framework::Seek(static_cast<float>(std::floor(row + (forward ? 1.0 : -1.0))), true);
 }
 
 } // namespace
@@ -255,6 +255,14 @@ float fw_Framework::GetSyncValue(const std::string& name, float defaultValue)
 float fw_Framework::GetSyncValueNow(const std::string& name, float defaultValue)
 {
     return TrackAt(name, defaultValue, mSyncTimer ? mSyncTimer->GetRow() : 0.0f);
+}
+
+const float* fw_Framework::GetMusicFft(float seconds)
+{
+    if (!mMusic)
+        return nullptr;
+    mMusic->GetFFT(seconds);
+    return mMusic->fft.data();
 }
 
 void fw_Framework::SetMusicVolume(float volume)

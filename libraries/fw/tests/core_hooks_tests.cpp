@@ -3,15 +3,21 @@
 // the software device, scene reload and the sync-track lookups.
 #include "core_support.h"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "fw_Camera.h"
 #include "fw_Curve.h"
 #include "fw_DebugCamera.h"
 #include "fw_Framework.h"
+#include "fw_LibraryLoader.h"
 #include "fw_Log.h"
+#include "fw_Music.h"
 #include "fw_SyncTimer.h"
 #include "fw_Texture.h"
 #include "fw_Timer.h"
@@ -389,6 +395,22 @@ TEST_F(Hooks, KeysStepWholeRowsAndStayPaused)
     EXPECT_EQ(9.0f, device.updates.back());
 }
 
+TEST_F(Hooks, NextRowFromJustBelowAWholeRowIsThatRow)
+{
+    // A row just below 2 (2 - 2^-23): row + 1 rounded to a float would be 3, but the next
+    // whole row is 2.
+    const float row = std::nextafter(2.0f, 0.0f);
+    float seconds = static_cast<float>(row / kRows);
+    for (int i = 0; i < 64 && syncTimer->GetRow() != row; ++i) {
+        SetSeconds(seconds);
+        seconds = std::nextafter(seconds, syncTimer->GetRow() < row ? 1.0f : 0.0f);
+    }
+    ASSERT_EQ(row, syncTimer->GetRow());
+    fw_Framework::KeyNext();
+    ASSERT_FALSE(device.updates.empty());
+    EXPECT_EQ(2.0f, device.updates.back());
+}
+
 TEST_F(Hooks, KeysDoNothingWhileTheShowPlays)
 {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0), "0 0 0 0 1 1 0 0");
@@ -509,10 +531,47 @@ TEST_F(Hooks, SyncLookupsGiveTheDefaultForKeylessTracks)
     EXPECT_EQ(9.0f, fw_Framework::GetSyncValueNow("steps", 9.0f));
 }
 
-TEST_F(Hooks, MusicVolumeWithoutAPlayerIsIgnored)
+TEST_F(Hooks, MusicVolumeAndSpectrumWithoutAPlayerAreIgnored)
 {
     ASSERT_EQ(nullptr, fw_Framework::mMusic);
     fw_Framework::SetMusicVolume(0.5f); // would dereference the missing player
+    EXPECT_EQ(nullptr, fw_Framework::GetMusicFft(1.0f));
+}
+
+TEST_F(Hooks, MusicVolumeSetsThePlayStreamAndTheSpectrumReadsTheDecodeStream)
+{
+    // The recording audio module (built beside this program) stands in for the audio library.
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(length, 0);
+    const boost::filesystem::path module = boost::filesystem::path(self).parent_path() / "fake_bass.so";
+    ASSERT_TRUE(boost::filesystem::exists(module)) << module << " is missing: build services_fake_bass";
+    const std::string calls = (dir.Path() / "calls.txt").string();
+    std::ofstream(dir.Path() / "demo.mp3", std::ios::binary) << "ID3 music";
+    // Forked, so that the child writes where this test reads; the library stays in the child.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            setenv("FAKE_BASS_LOG", calls.c_str(), 1);
+            fw_LibraryCache::Instance()[kBassLibraryName] = LoadLibraryA(module.string().c_str());
+            fw_Framework::mMusic = new fw_Music((dir.Path() / "demo.mp3").string());
+            std::ofstream(calls, std::ios::app) << "volume\n";
+            fw_Framework::SetMusicVolume(0.25f);
+            std::ofstream(calls, std::ios::app) << "spectrum\n";
+            const float* spectrum = fw_Framework::GetMusicFft(1.0f);
+            // One second of the module's 44100 Hz stereo 16-bit stream: position 176400.
+            const bool read = spectrum == fw_Framework::mMusic->fft.data() && spectrum[3] == 3.4f;
+            std::_Exit(read ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    std::ifstream in(calls);
+    const std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t volume = recorded.find("volume\n"), spectrum = recorded.find("spectrum\n");
+    ASSERT_NE(std::string::npos, volume) << recorded;
+    ASSERT_NE(std::string::npos, spectrum) << recorded;
+    EXPECT_EQ("volume\nChannelSetAttribute(1, 2, 0.25)\nspectrum\n", recorded.substr(volume, spectrum + 9 - volume));
+    EXPECT_NE(std::string::npos, recorded.find("ChannelSetPosition(2, 176400, 0)\nChannelGetData(2, 0x80000000)", spectrum))
+        << recorded;
 }
 
 // --- reloading ------------------------------------------------------------------------------
