@@ -3,6 +3,7 @@
 #include "fw_Camera.h"
 #include "fw_DebugCamera.h"
 #include "fw_Transform.h"
+#include "platform/win32.h"
 #include "scenes_test_support.h"
 
 namespace {
@@ -112,6 +113,37 @@ TEST_F(DebugCameraTest, LeftDragOrbitsAtConstantDistance) {
     EXPECT_NEAR(dc.GetAngles().x, 0.2f, 1e-6f);
     EXPECT_NEAR(Distance(dc), 10.0f, 1e-5f);
     EXPECT_LT(dc.GetPosition().y, 0.0f); // positive pitch puts the camera below the look-at point
+}
+
+TEST_F(DebugCameraTest, ControlAndShiftSlowTheMouseDown) {
+    // The key state as a key message taken from the thread's queue sets it.
+    auto key = [](int virtualKey, bool down) {
+        PostThreadMessageA(GetCurrentThreadId(), down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(virtualKey), 0);
+        MSG message;
+        while (PeekMessageA(&message, reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), WM_KEYDOWN, WM_KEYUP,
+                            PM_REMOVE)) {
+        }
+    };
+    struct Case {
+        bool control, shift;
+        float yaw;
+    };
+    for (const Case& c : {Case{false, true, -0.1f}, Case{true, false, -0.01f}, Case{true, true, -0.0001f}}) {
+        SCOPED_TRACE(testing::Message() << "control " << c.control << ", shift " << c.shift);
+        key(VK_CONTROL, c.control);
+        key(VK_SHIFT, c.shift);
+        fw_DebugCamera dc;
+        Drag(true, false, false, 10, 0);
+        dc.Update();
+        EXPECT_NEAR(dc.GetAngles().y, c.yaw, 1e-7f);
+        // The dolly takes the same factor: 20 pixels down at 0.1 cover 1 percent.
+        fw_DebugCamera dolly;
+        Drag(false, false, true, 0, 20);
+        dolly.Update();
+        EXPECT_NEAR(dolly.GetPosition().z, 10.0f + c.yaw * 10.0f, 1e-5f);
+    }
+    key(VK_CONTROL, false);
+    key(VK_SHIFT, false);
 }
 
 TEST_F(DebugCameraTest, RightDragDollies) {
