@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <unordered_map>
 
 namespace d3dx10_mesh {
 
@@ -166,14 +165,15 @@ HRESULT MeshData::GenerateAdjacencyAndPointReps(float epsilon) {
 
     if (positionElement_ >= 0) {
         // Cells of size epsilon (exact positions when epsilon is 0); a close vertex lies in
-        // one of the 27 cells around a vertex's own.
+        // one of the 27 cells around a vertex's own. Each vertex takes the representative of
+        // the first earlier vertex that is close enough.
         struct Key {
             int64_t x, y, z;
+            bool operator==(const Key& o) const { return x == o.x && y == o.y && z == o.z; }
             bool operator<(const Key& o) const {
                 return x != o.x ? x < o.x : y != o.y ? y < o.y : z < o.z;
             }
         };
-        std::map<Key, std::vector<UINT>> cells;
         const double cell = epsilon > 0.0f ? double(epsilon) : 0.0;
         auto keyOf = [&](const float p[3]) {
             if (cell == 0.0) {
@@ -193,62 +193,94 @@ HRESULT MeshData::GenerateAdjacencyAndPointReps(float epsilon) {
             return cell == 0.0 || (std::fabs(p[0] / cell) < 4e18 && std::fabs(p[1] / cell) < 4e18 &&
                                    std::fabs(p[2] / cell) < 4e18);
         };
+        // Every usable vertex by cell, ascending within a cell; a cell is a run of that list.
+        struct Entry {
+            Key key;
+            UINT vertex;
+        };
+        std::vector<Entry> sorted;
+        std::vector<float> positions(size_t(vertexCount_) * 3);
+        sorted.reserve(vertexCount_);
         for (UINT v = 0; v < vertexCount_; ++v) {
-            float p[3];
-            if (!Position(v, p) || !inRange(p))
-                continue;
-            const Key k = keyOf(p);
-            UINT best = kNone;
-            const int reach = cell == 0.0 ? 0 : 1;
+            float* p = &positions[size_t(v) * 3];
+            if (Position(v, p) && inRange(p))
+                sorted.push_back(Entry{keyOf(p), v});
+        }
+        std::sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) {
+            return a.key < b.key || (a.key == b.key && a.vertex < b.vertex);
+        });
+        std::vector<UINT> cellEnd(sorted.size());  // one past the last entry of each entry's cell
+        for (size_t i = sorted.size(); i-- > 0;)
+            cellEnd[i] = i + 1 < sorted.size() && sorted[i + 1].key == sorted[i].key ? cellEnd[i + 1] : UINT(i + 1);
+        // The cells (x + dx, y + dy, z - reach .. z + reach) lie side by side in the sorted list,
+        // and their first entry only moves forward while the entries are visited in order.
+        const int reach = cell == 0.0 ? 0 : 1;
+        std::vector<size_t> cursor(size_t(2 * reach + 1) * (2 * reach + 1), 0);
+        for (const Entry& entry : sorted) {
+            const UINT v = entry.vertex;
+            const float* p = &positions[size_t(v) * 3];
+            const Key& k = entry.key;
+            UINT best = v;  // only earlier vertices count
+            size_t column = 0;
             for (int dx = -reach; dx <= reach; ++dx)
-                for (int dy = -reach; dy <= reach; ++dy)
-                    for (int dz = -reach; dz <= reach; ++dz) {
-                        auto it = cells.find(Key{k.x + dx, k.y + dy, k.z + dz});
-                        if (it == cells.end())
-                            continue;
-                        for (UINT other : it->second) {
+                for (int dy = -reach; dy <= reach; ++dy, ++column) {
+                    const Key first{k.x + dx, k.y + dy, k.z - reach};
+                    size_t& i0 = cursor[column];
+                    while (i0 < sorted.size() && sorted[i0].key < first)
+                        ++i0;
+                    for (size_t i = i0; i < sorted.size();) {
+                        const Key& at = sorted[i].key;
+                        if (at.x != first.x || at.y != first.y || at.z > k.z + reach)
+                            break;
+                        // Within a cell the vertices ascend: the first close one is the cell's answer.
+                        const size_t end = cellEnd[i];
+                        for (size_t j = i; j < end; ++j) {
+                            const UINT other = sorted[j].vertex;
                             if (other >= best)
                                 break;
-                            float q[3];
-                            Position(other, q);
+                            const float* q = &positions[size_t(other) * 3];
                             if (std::fabs(p[0] - q[0]) <= epsilon && std::fabs(p[1] - q[1]) <= epsilon &&
                                 std::fabs(p[2] - q[2]) <= epsilon) {
                                 best = other;
                                 break;
                             }
                         }
+                        i = end;
                     }
-            if (best != kNone)
-                pointReps_[v] = pointReps_[best];
-            cells[k].push_back(v);
+                }
+            pointReps_[v] = best;
         }
+        // Representatives in vertex order: an earlier vertex's is final when a later one takes it.
+        for (UINT v = 0; v < vertexCount_; ++v)
+            pointReps_[v] = pointReps_[pointReps_[v]];
     }
 
+    // Each edge meets the first other face, in face and edge order, that has the same edge.
     adjacency_.assign(size_t(faceCount_) * 3, kNone);
-    std::unordered_map<uint64_t, std::vector<UINT>> edges;  // edge key -> face * 3 + edge
-    auto edgeKey = [&](UINT f, UINT e) {
-        UINT a = pointReps_[Index(f * 3 + e)], b = pointReps_[Index(f * 3 + (e + 1) % 3)];
-        if (a > b)
-            std::swap(a, b);
-        return std::pair<uint64_t, bool>(uint64_t(a) << 32 | b, a != b);
-    };
+    std::vector<std::pair<uint64_t, UINT>> edges;  // edge key, face * 3 + edge
+    edges.reserve(size_t(faceCount_) * 3);
     for (UINT f = 0; f < faceCount_; ++f)
         for (UINT e = 0; e < 3; ++e) {
-            auto [key, real] = edgeKey(f, e);
-            if (real)
-                edges[key].push_back(f * 3 + e);
-        }
-    for (UINT f = 0; f < faceCount_; ++f)
-        for (UINT e = 0; e < 3; ++e) {
-            auto [key, real] = edgeKey(f, e);
-            if (!real)
+            UINT a = pointReps_[Index(f * 3 + e)], b = pointReps_[Index(f * 3 + (e + 1) % 3)];
+            if (a == b)
                 continue;
-            for (UINT entry : edges[key])
-                if (entry / 3 != f) {
-                    adjacency_[f * 3 + e] = entry / 3;
+            if (a > b)
+                std::swap(a, b);
+            edges.emplace_back(uint64_t(a) << 32 | b, f * 3 + e);
+        }
+    std::sort(edges.begin(), edges.end());
+    for (size_t i = 0; i < edges.size();) {
+        size_t j = i + 1;
+        while (j < edges.size() && edges[j].first == edges[i].first)
+            ++j;
+        for (size_t x = i; x < j; ++x)
+            for (size_t y = i; y < j; ++y)
+                if (edges[y].second / 3 != edges[x].second / 3) {
+                    adjacency_[edges[x].second] = edges[y].second / 3;
                     break;
                 }
-        }
+        i = j;
+    }
     haveAdjacency_ = true;
     epsilon_ = epsilon;
     return S_OK;

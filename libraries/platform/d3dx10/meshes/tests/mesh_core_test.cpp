@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "../src/mesh_core.h"
@@ -194,4 +198,140 @@ TEST(MeshRanges, RunsWithoutATable) {
     EXPECT_EQ(r[1].AttribId, 1u);
     EXPECT_EQ(r[1].FaceStart, 2u);
     EXPECT_TRUE(m.Table().empty());
+}
+
+namespace {
+
+// A UV sphere as a modeller writes it: the seam column and the pole rows repeat positions
+// (equal to within rounding), three materials in bands, the faces shuffled.
+struct Sphere {
+    std::vector<Vertex> vertices;
+    std::vector<UINT> indices, attributes;
+};
+
+Sphere MakeSphere(int slices, int stacks) {
+    Sphere s;
+    for (int j = 0; j <= stacks; ++j)
+        for (int i = 0; i <= slices; ++i) {
+            const double theta = 3.14159265358979 * j / stacks, phi = 2 * 3.14159265358979 * i / slices;
+            const float x = float(std::sin(theta) * std::cos(phi)), y = float(std::cos(theta)),
+                        z = float(std::sin(theta) * std::sin(phi));
+            s.vertices.push_back(Vertex{{x, y, z}, {x, y, z}, {float(i) / slices, float(j) / stacks}});
+        }
+    const UINT row = UINT(slices + 1);
+    std::vector<std::array<UINT, 4>> faces;  // three corners and the material
+    for (UINT j = 0; j < UINT(stacks); ++j)
+        for (UINT i = 0; i < UINT(slices); ++i) {
+            const UINT a = j * row + i, b = a + 1, c = a + row, d = c + 1, m = (j * 3 / stacks + i) % 3;
+            faces.push_back({a, b, d, m});
+            faces.push_back({a, d, c, m});
+        }
+    uint32_t state = 12345;
+    for (size_t k = faces.size(); k > 1; --k) {
+        state = state * 1103515245u + 12345u;
+        std::swap(faces[k - 1], faces[(state >> 8) % k]);
+    }
+    for (const auto& f : faces) {
+        s.indices.insert(s.indices.end(), {f[0], f[1], f[2]});
+        s.attributes.push_back(f[3]);
+    }
+    return s;
+}
+
+// Point representatives and adjacency as the interface defines them, the slow way.
+void ExpectAdjacencyOf(MeshData& m, float epsilon) {
+    std::vector<Vertex> v = VerticesOf(m);
+    std::vector<UINT> reps(v.size());
+    for (size_t a = 0; a < v.size(); ++a) {
+        reps[a] = UINT(a);
+        for (size_t b = 0; b < a; ++b)
+            if (std::fabs(v[a].position[0] - v[b].position[0]) <= epsilon &&
+                std::fabs(v[a].position[1] - v[b].position[1]) <= epsilon &&
+                std::fabs(v[a].position[2] - v[b].position[2]) <= epsilon) {
+                reps[a] = reps[b];
+                break;
+            }
+    }
+    ASSERT_EQ(m.PointReps(), reps);
+    std::map<std::pair<UINT, UINT>, std::vector<UINT>> faces;  // edge -> faces, ascending
+    auto edge = [&](UINT f, UINT e) {
+        return std::minmax(reps[m.Index(f * 3 + e)], reps[m.Index(f * 3 + (e + 1) % 3)]);
+    };
+    for (UINT f = 0; f < m.FaceCount(); ++f)
+        for (UINT e = 0; e < 3; ++e)
+            faces[edge(f, e)].push_back(f);
+    std::vector<UINT> adjacency;
+    for (UINT f = 0; f < m.FaceCount(); ++f)
+        for (UINT e = 0; e < 3; ++e) {
+            const auto key = edge(f, e);
+            UINT next = 0xFFFFFFFFu;
+            if (key.first != key.second)
+                for (UINT g : faces[key])
+                    if (g != f) {
+                        next = g;
+                        break;
+                    }
+            adjacency.push_back(next);
+        }
+    EXPECT_EQ(m.Adjacency(), adjacency);
+}
+
+}  // namespace
+
+TEST(MeshAdjacency, RealisticMeshMatchesTheDefinitionBeforeAndAfterOptimize) {
+    const Sphere s = MakeSphere(64, 48);
+    MeshData m = Build(s.vertices, s.indices, s.attributes);
+    ASSERT_EQ(m.GenerateAdjacencyAndPointReps(1e-6f), S_OK);
+    ExpectAdjacencyOf(m, 1e-6f);
+    // The seam and the poles join their neighbours: every face has three neighbours on a closed
+    // sphere except the pole triangles, whose pole edge is degenerate.
+    size_t open = 0;
+    for (UINT a : m.Adjacency())
+        open += a == 0xFFFFFFFFu;
+    EXPECT_EQ(open, 2u * 64);
+
+    ASSERT_EQ(m.Optimize(D3DX10_MESHOPT_COMPACT | D3DX10_MESHOPT_ATTR_SORT | D3DX10_MESHOPT_VERTEX_CACHE, nullptr),
+              S_OK);
+    // Faces stably sorted by material, vertices numbered by first use, one range per material.
+    std::vector<UINT> order(s.attributes.size());
+    for (UINT f = 0; f < order.size(); ++f)
+        order[f] = f;
+    std::stable_sort(order.begin(), order.end(), [&](UINT a, UINT b) { return s.attributes[a] < s.attributes[b]; });
+    std::vector<UINT> number(s.vertices.size(), 0xFFFFFFFFu), indices, attributes;
+    UINT used = 0;
+    for (UINT f : order) {
+        attributes.push_back(s.attributes[f]);
+        for (UINT c = 0; c < 3; ++c) {
+            UINT& n = number[s.indices[f * 3 + c]];
+            if (n == 0xFFFFFFFFu)
+                n = used++;
+            indices.push_back(n);
+        }
+    }
+    std::vector<UINT> now;
+    for (UINT i = 0; i < m.FaceCount() * 3; ++i)
+        now.push_back(m.Index(i));
+    EXPECT_EQ(now, indices);
+    EXPECT_EQ(m.Attributes(), attributes);
+    EXPECT_EQ(m.VertexCount(), used);
+    for (UINT old = 0; old < s.vertices.size(); ++old)
+        if (number[old] != 0xFFFFFFFFu)
+            EXPECT_EQ(std::memcmp(&VerticesOf(m)[number[old]], &s.vertices[old], sizeof(Vertex)), 0) << old;
+    ASSERT_EQ(m.Table().size(), 3u);
+    UINT start = 0;
+    for (UINT k = 0; k < 3; ++k) {
+        const D3DX10_ATTRIBUTE_RANGE& r = m.Table()[k];
+        EXPECT_EQ(r.AttribId, k);
+        EXPECT_EQ(r.FaceStart, start);
+        UINT lo = 0xFFFFFFFFu, hi = 0;
+        for (UINT i = r.FaceStart * 3; i < (r.FaceStart + r.FaceCount) * 3; ++i) {
+            lo = std::min(lo, indices[i]);
+            hi = std::max(hi, indices[i]);
+        }
+        EXPECT_EQ(r.VertexStart, lo);
+        EXPECT_EQ(r.VertexCount, hi - lo + 1);
+        start += r.FaceCount;
+    }
+    EXPECT_EQ(start, m.FaceCount());
+    ExpectAdjacencyOf(m, 1e-6f);  // regenerated on the optimised mesh
 }
