@@ -216,6 +216,39 @@ TEST(DisplayMode, AFailedQueryGivesTheWindowSizeAsTheDisplaySize)
         ::testing::ExitedWithCode(0), "");
 }
 
+TEST_F(RenderSize, TheSwapChainIsAskedForTheOutputSizeAndRateTwoBuffersAndSampling)
+{
+    fw_Framework::mDisplayWidth = 1920;
+    fw_Framework::mDisplayHeight = 1080;
+    fw_Framework::mDisplayHz = 75;
+    fw_Framework::mWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(0x1234));
+    fw_Framework::mRenderWidth = 320;  // the render size plays no part
+    fw_Framework::mRenderHeight = 200;
+    DXGI_SWAP_CHAIN_DESC desc = fw_MakeSwapChainDesc();
+    EXPECT_EQ(1280u, desc.BufferDesc.Width);
+    EXPECT_EQ(800u, desc.BufferDesc.Height);
+    EXPECT_EQ(75u, desc.BufferDesc.RefreshRate.Numerator);
+    EXPECT_EQ(1u, desc.BufferDesc.RefreshRate.Denominator);
+    EXPECT_EQ(DXGI_FORMAT_R8G8B8A8_UNORM, desc.BufferDesc.Format);
+    EXPECT_EQ(1u, desc.SampleDesc.Count);
+    EXPECT_EQ(0u, desc.SampleDesc.Quality);
+    EXPECT_EQ(0x70u, static_cast<UINT>(desc.BufferUsage));
+    EXPECT_EQ(2u, desc.BufferCount);
+    EXPECT_EQ(fw_Framework::mWindow, desc.OutputWindow);
+    EXPECT_TRUE(desc.Windowed);
+    EXPECT_EQ(DXGI_SWAP_EFFECT_DISCARD, desc.SwapEffect);
+    EXPECT_EQ(0u, desc.Flags);
+
+    fw_Framework::mFullscreen = true;
+    desc = fw_MakeSwapChainDesc();
+    EXPECT_EQ(1920u, desc.BufferDesc.Width);
+    EXPECT_EQ(1080u, desc.BufferDesc.Height);
+    EXPECT_EQ(0u, desc.BufferDesc.RefreshRate.Numerator);
+    EXPECT_EQ(1u, desc.BufferDesc.RefreshRate.Denominator);
+    EXPECT_FALSE(desc.Windowed);
+    fw_Framework::mWindow = nullptr;
+}
+
 TEST_F(RenderSize, NarrowerPicturesKeepTheirHeight)
 {
     fw_Framework::mWindowWidth = 800;

@@ -185,6 +185,52 @@ TEST_F(WindowTest, MovingPausesOnlyARunningClock)
     fw_Framework::mDemoTimer = nullptr;
 }
 
+// Reports windowed, or fails the question with failure.
+class AskedSwapChain : public core_test::CountingSwapChain {
+public:
+    HRESULT GetFullscreenState(BOOL* state, IDXGIOutput** target) override
+    {
+        if (failure != S_OK)
+            return failure;
+        return CountingSwapChain::GetFullscreenState(state, target);
+    }
+    HRESULT failure = S_OK;
+};
+
+TEST_F(WindowTest, WindowStateLinesOnlyWhenVerbose)
+{
+    core_test::TempDir dir;
+    const std::string log = (dir.Path() / "window.log").string();
+    fw_Log::OpenLogFile(log);
+    AskedSwapChain chain;
+    fw_Framework::mSwapChain = &chain;
+    SendMessageA(window, WM_SIZE, 0, 0);
+    SendMessageA(window, WM_SETFOCUS, 0, 0);
+    SendMessageA(window, WM_KILLFOCUS, 0, 0);
+    DrainQueue();
+    fw_Framework::mVerbose = true;
+    EXPECT_EQ(0, SendMessageA(window, WM_SIZE, 0, 0));
+    chain.failure = DXGI_ERROR_INVALID_CALL;
+    EXPECT_EQ(0, SendMessageA(window, WM_SIZE, 0, 0));
+    EXPECT_EQ(0, SendMessageA(window, WM_SETFOCUS, 0, 0));
+    EXPECT_EQ(0, SendMessageA(window, WM_KILLFOCUS, 0, 0));
+    fw_Framework::mVerbose = false;
+    fw_Framework::mSwapChain = nullptr;
+    fw_Log::OpenLogFile("");
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t size = text.find("WM_SIZE: mFullscreen: 0, mSwapChain->GetFullscreenState(): 0.");
+    const size_t failed = text.find("WM_SIZE:  mSwapChain->GetFullscreenState() failed with return code 0x887a0001");
+    const size_t found = text.find("WM_SETFOCUS: Window found focus.", failed);
+    const size_t lost = text.find("WM_KILLFOCUS: Window lost focus.", found);
+    EXPECT_NE(std::string::npos, size) << text;
+    EXPECT_NE(std::string::npos, failed) << text;
+    EXPECT_NE(std::string::npos, found) << text;
+    EXPECT_NE(std::string::npos, lost) << text;
+    // Nothing from before mVerbose was set: the first line is the verbose WM_SIZE.
+    EXPECT_EQ(text.find("WM_"), size) << text;
+}
+
 TEST_F(WindowTest, StereoNotificationAndDestroy)
 {
     EXPECT_EQ(0, SendMessageA(window, 3000, 1, 2));
