@@ -38,6 +38,11 @@ zendra_add_gtest(fw_scene_tests
     SOURCES tests/scenes_transform_tests.cpp tests/scenes_debug_camera_tests.cpp
             tests/scenes_loader_tests.cpp tests/scenes_sync_camera_tests.cpp
     LIBS fw_scenes Boost::filesystem)
+if(TARGET fw_scene_tests)
+    # The depth pick that a scene forwards to needs the framework object and its table.
+    target_link_libraries(fw_scene_tests PRIVATE $<TARGET_NAME_IF_EXISTS:fw_core>)
+    target_compile_definitions(fw_scene_tests PRIVATE $<$<TARGET_EXISTS:fw_core>:FW_SCENE_TESTS_FRAMEWORK=1>)
+endif()
 
 # Meshes: .obj/.mtl reading, and the device mesh of the extension library.
 if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)

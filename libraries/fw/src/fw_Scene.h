@@ -10,6 +10,8 @@
 
 #include <boost/noncopyable.hpp>
 
+#include "fw_Framework.h"
+
 class fw_Curve;
 class fw_DebugCamera;
 class fw_Transform;
@@ -46,6 +48,10 @@ public:
     TransformMap* GetTransforms() const { return mTransforms.get(); }
     CurveMap* GetTracks() const { return mCurves.get(); }
     fw_DebugCamera* GetDebugCamera() const { return mDebugCamera.get(); }
+    // The framework's depth pick; nothing without a framework.
+    void PickDepth() {
+        if (gFramework) gFramework->PickDepth();
+    }
 
 private:
     void ReleaseDescription();

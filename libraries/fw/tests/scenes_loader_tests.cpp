@@ -234,6 +234,22 @@ TEST_F(LoaderTest, ReloadStartsOver) {
     EXPECT_EQ(s->GetDebugCamera()->GetPosition(), D3DXVECTOR3(0, 0, 10));
 }
 
+#if defined(FW_SCENE_TESTS_FRAMEWORK)
+TEST_F(LoaderTest, PickDepthForwardsToTheFramework) {
+    fw_Scene s("test.xml");
+    fw_Framework::mPickRequest = true;
+    s.PickDepth(); // no framework: nothing happens
+    EXPECT_TRUE(fw_Framework::mPickRequest);
+    {
+        // Without a depth buffer the framework's pick only clears the request.
+        fw_Framework fw(fw_Framework::NoStartup{}, "test");
+        s.PickDepth();
+        EXPECT_FALSE(fw_Framework::mPickRequest);
+    }
+    fw_Framework::mPickRequest = false;
+}
+#endif
+
 TEST(CurveKeyText, ReadsTheCLocaleWhateverTheProcessLocale) {
     fw_Curve c;
     ReadCurveKeys("0 1.5 +2 -0.25 1e1 3 0 0", c);
