@@ -118,6 +118,33 @@ TEST_F(TextureTest, InitialDataIsReadRowByRowAtTheFormatsPitch) {
     t.Release();
 }
 
+TEST_F(TextureTest, SixteenBitFormatsAreUploadedAtTwoBytesATexel) {
+    // B5G6R5 lies outside the ranges of BytesPerPixel (4); its rows are 20 bytes.
+    const uint32_t w = 10, h = 3;
+    std::vector<uint16_t> texels(size_t(w) * h);
+    for (size_t i = 0; i < texels.size(); ++i)
+        texels[i] = uint16_t(0x1234 + i * 0x0101);
+    fw_Texture t(0x8, DXGI_FORMAT(85), w, h, 1, texels.data());
+    ASSERT_NE(nullptr, t.mTexture2D);
+    D3D10_TEXTURE2D_DESC desc = {};
+    t.mTexture2D->GetDesc(&desc);
+    desc.Usage = D3D10_USAGE_STAGING;
+    desc.BindFlags = 0;
+    desc.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
+    ID3D10Texture2D* staging = nullptr;
+    ASSERT_EQ(S_OK, device->CreateTexture2D(&desc, nullptr, &staging));
+    device->CopyResource(staging, t.mTexture2D);
+    D3D10_MAPPED_TEXTURE2D mapped = {};
+    ASSERT_EQ(S_OK, staging->Map(0, D3D10_MAP_READ, 0, &mapped));
+    for (uint32_t y = 0; y < h; ++y)
+        EXPECT_EQ(0, std::memcmp(static_cast<const uint8_t*>(mapped.pData) + size_t(mapped.RowPitch) * y,
+                                 texels.data() + size_t(y) * w, w * 2))
+            << y;
+    staging->Unmap(0);
+    staging->Release();
+    t.Release();
+}
+
 TEST_F(TextureTest, VolumeDataUsesRowAndSlicePitches) {
     const uint32_t n = 16;
     std::vector<uint8_t> bytes(n * n * n);
