@@ -210,6 +210,10 @@ TEST(FwDocumentedNaN, ParallelRayAndZeroEdgeDoNotTrap) {
     ray.origin = fw_Vector3(0, 0, 0);
     EXPECT_TRUE(std::isnan(fw_Math::RayPlaneIntersect(ray, plane)));
     EXPECT_TRUE(std::isnan(TriangleArea(fw_Vector3(0, 0, 0), fw_Vector3(1, 0, 0))));
+    // No zero test for the direction: its tangent rows are not numbers.
+    const D3DXMATRIX none = MatrixFromDirection(fw_Vector3(0, 0, 0));
+    EXPECT_TRUE(std::isnan(none._11));
+    EXPECT_EQ(none._44, 1.0f);
     fw_Ray down{fw_Vector3(0, 5, 0), fw_Vector3(0, -1, 0)};
     EXPECT_FLOAT_EQ(fw_Math::RayPlaneIntersect(down, plane), 5.0f);
     EXPECT_FLOAT_EQ(TriangleArea(fw_Vector3(2, 0, 0), fw_Vector3(1, 3, 0)), 3.0f);
