@@ -330,12 +330,14 @@ protected:
         fw_Framework::mFrameworkRoot = core_test::FrameworkSourceRoot();
         fw_Framework::mProjectRoot = dir.Path().string();
         previousMode = fw_Log::GetAlertMode();
+        previousCaption = fw_Log::GetAlertCaption();
         fw_Log::SetAlertMode(0);
         fw_Log::SetAlertCaption("run");
     }
     void TearDown() override
     {
         fw_Log::SetAlertMode(previousMode);
+        fw_Log::SetAlertCaption(previousCaption == "Alert" ? "" : previousCaption);
         framework.reset();
         core_test::ResetFramework();
     }
@@ -350,6 +352,7 @@ protected:
     core_test::TempDir dir;
     std::unique_ptr<fw_Framework> framework;
     int32_t previousMode = 0;
+    std::string previousCaption;
 };
 
 TEST_F(RunLoop, LoadsReportsLoadingIssuesWhenWindowedReleasesAndReturnsTheQuitCode)
