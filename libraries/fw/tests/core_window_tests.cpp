@@ -423,108 +423,78 @@ HRESULT FailingCreate(IDXGIAdapter*, D3D10_DRIVER_TYPE type, HMODULE, UINT, UINT
 
 HMODULE NoSoftwareModule(const char*) { return nullptr; }
 
-// Unchecks fullscreen and runs, once the start dialog shows.
-DWORD WINAPI RunFromTheDialog(LPVOID)
+// Waits for the start dialog; with `run`, unchecks fullscreen and runs, otherwise records
+// that it showed and exits there.
+DWORD WINAPI AnswerTheDialog(LPVOID run)
 {
     HWND dialog = nullptr;
     for (int i = 0; i < 1000 && !(dialog = FindWindowA(nullptr, "Cobalt")); ++i)
         Sleep(10);
     if (!dialog)
         return 1;
-    PostMessageA(dialog, WM_COMMAND, IDC_FULLSCREEN, 0);
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    if (run) {
+        PostMessageA(dialog, WM_COMMAND, IDC_FULLSCREEN, 0);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    } else {
+        Record("dialog");
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
     return 0;
 }
 
-// The framework's whole start, answered at the dialog, with every device type failing.
-void StartWithoutADevice(const std::string& root)
+// The framework's whole start with every device type failing, answered at the dialog.
+// Returning from the constructor is recorded and ends with code 3.
+void StartAnsweringTheDialog(const std::string& root, bool run)
 {
     SetCurrentDirectoryA(root.c_str());
     core_test::ResetFramework();
     fw_GetAlertPlatform().messageBox = RecordAlertToFile;
     fw_Log::SetAlertMode(1);
     fw_GetDevicePlatform() = {FailingCreate, NoSoftwareModule};
-    CloseHandle(CreateThread(nullptr, 0, RunFromTheDialog, nullptr, 0, nullptr));
-    new fw_Framework("data/none.mp3", "core_tests", nullptr, SW_SHOW, "core start-up failure", 1.0f, 1.6f);
+    CloseHandle(CreateThread(nullptr, 0, AnswerTheDialog, run ? &gRecordPath : nullptr, 0, nullptr));
+    new fw_Framework("data/none.mp3", "core_tests", nullptr, SW_SHOW, "core start-up", 1.0f, 1.6f);
     Record("constructed");
-    std::_Exit(0);
+    std::_Exit(3);
+}
+
+// Runs the start in a fresh process (no window class registered by the other tests) that
+// runs the calling test again: the parent's folder reaches it through `env`. Expects
+// `code` and returns what the child recorded; `root` is the folder used.
+std::string StartInAChild(const char* env, bool run, int code, std::string& root)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    static std::unique_ptr<core_test::TempDir> dir;
+    if (const char* shared = std::getenv(env)) {
+        root = shared;
+    } else {
+        dir = std::make_unique<core_test::TempDir>();
+        dir->MakeDir("data");
+        root = dir->Path().string();
+        setenv(env, root.c_str(), 1);
+    }
+    gRecordPath = root + "/record.txt";
+    EXPECT_EXIT(StartAnsweringTheDialog(root, run), testing::ExitedWithCode(code), "");
+    unsetenv(env);
+    std::ifstream in(gRecordPath);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 TEST(StartUp, NoDeviceTypeWorkingEndsTheProcessWithCodeTwenty)
 {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no display";
-    // A fresh process (no window class registered by the other tests) that runs this test
-    // again: the parent's folder reaches it through the environment.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    std::unique_ptr<core_test::TempDir> dir;
-    const char* shared = std::getenv("CORE_STARTUP_FAILURE_DIR");
     std::string root;
-    if (shared) {
-        root = shared;
-    } else {
-        dir = std::make_unique<core_test::TempDir>();
-        dir->MakeDir("data");
-        root = dir->Path().string();
-        setenv("CORE_STARTUP_FAILURE_DIR", root.c_str(), 1);
-    }
-    gRecordPath = root + "/record.txt";
-    EXPECT_EXIT(StartWithoutADevice(root), testing::ExitedWithCode(20), "");
-    unsetenv("CORE_STARTUP_FAILURE_DIR");
-    std::ifstream in(gRecordPath);
-    const std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ("create 0\ncreate 3\ncreate 1\nalert: D3D10CreateDeviceAndSwapChain() failed (0x887a0001)\n", recorded);
-}
-
-// Exits at the start dialog once it shows.
-DWORD WINAPI ExitFromTheDialog(LPVOID)
-{
-    HWND dialog = nullptr;
-    for (int i = 0; i < 1000 && !(dialog = FindWindowA(nullptr, "Cobalt")); ++i)
-        Sleep(10);
-    if (!dialog)
-        return 1;
-    Record("dialog");
-    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    return 0;
-}
-
-void StartAndExitAtTheDialog(const std::string& root)
-{
-    SetCurrentDirectoryA(root.c_str());
-    core_test::ResetFramework();
-    fw_GetAlertPlatform().messageBox = RecordAlertToFile;
-    fw_Log::SetAlertMode(1);
-    fw_GetDevicePlatform() = {FailingCreate, NoSoftwareModule};
-    CloseHandle(CreateThread(nullptr, 0, ExitFromTheDialog, nullptr, 0, nullptr));
-    new fw_Framework("data/none.mp3", "core_tests", nullptr, SW_SHOW, "core start-up exit", 1.0f, 1.6f);
-    Record("constructed");
-    std::_Exit(3);
+    EXPECT_EQ("create 0\ncreate 3\ncreate 1\nalert: D3D10CreateDeviceAndSwapChain() failed (0x887a0001)\n",
+              StartInAChild("CORE_STARTUP_FAILURE_DIR", true, 20, root));
 }
 
 TEST(StartUp, ExitAtTheDialogEndsTheProcessWithCodeZeroBeforeAnyWindowOrDevice)
 {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no display";
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    std::unique_ptr<core_test::TempDir> dir;
-    const char* shared = std::getenv("CORE_STARTUP_EXIT_DIR");
     std::string root;
-    if (shared) {
-        root = shared;
-    } else {
-        dir = std::make_unique<core_test::TempDir>();
-        dir->MakeDir("data");
-        root = dir->Path().string();
-        setenv("CORE_STARTUP_EXIT_DIR", root.c_str(), 1);
-    }
-    gRecordPath = root + "/record.txt";
-    EXPECT_EXIT(StartAndExitAtTheDialog(root), testing::ExitedWithCode(0), "");
-    unsetenv("CORE_STARTUP_EXIT_DIR");
-    std::ifstream in(gRecordPath);
-    const std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // Neither a window nor a device was asked for (no alert, no device type tried).
-    EXPECT_EQ("dialog\n", recorded);
+    EXPECT_EQ("dialog\n", StartInAChild("CORE_STARTUP_EXIT_DIR", false, 0, root));
     // The folders come before the dialog.
     EXPECT_TRUE(boost::filesystem::is_directory(root + "/data/temp"));
     EXPECT_TRUE(boost::filesystem::is_directory(root + "/data/screenshots"));
