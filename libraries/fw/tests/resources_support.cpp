@@ -60,6 +60,20 @@ float HalfToFloat(uint16_t h) {
 
 }  // namespace
 
+D3D10_TEXTURE2D_DESC TextureDesc(UINT w, UINT h, DXGI_FORMAT format, UINT bindFlags, UINT arraySize,
+                                 UINT miscFlags) {
+    D3D10_TEXTURE2D_DESC desc = {};
+    desc.Width = w;
+    desc.Height = h;
+    desc.MipLevels = 1;
+    desc.ArraySize = arraySize;
+    desc.Format = format;
+    desc.SampleDesc.Count = 1;
+    desc.BindFlags = bindFlags;
+    desc.MiscFlags = miscFlags;
+    return desc;
+}
+
 Picture ReadBack(ID3D10Texture2D* texture) {
     Picture picture;
     if (!texture)

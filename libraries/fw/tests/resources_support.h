@@ -42,6 +42,9 @@ struct Picture {
     const float* At(uint32_t x, uint32_t y) const { return &rgba[(y * width + x) * 4]; }
 };
 Picture ReadBack(ID3D10Texture2D* texture);
+// A default-usage description of one mip level.
+D3D10_TEXTURE2D_DESC TextureDesc(UINT w, UINT h, DXGI_FORMAT format, UINT bindFlags, UINT arraySize = 1,
+                                 UINT miscFlags = 0);
 // Raw bytes of slice z of a volume (tightly packed rows).
 std::vector<uint8_t> ReadVolumeSlice(ID3D10Texture3D* texture, uint32_t z);
 

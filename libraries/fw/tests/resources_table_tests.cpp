@@ -291,14 +291,7 @@ TEST_F(SharedResourcesTest, PostEffectsLoadWithTheSharedResourcesAndReleaseFirst
 class FakeSwapChain final : public IDXGISwapChain {
 public:
     FakeSwapChain(ID3D10Device* device, UINT w, UINT h) {
-        D3D10_TEXTURE2D_DESC desc = {};
-        desc.Width = w;
-        desc.Height = h;
-        desc.MipLevels = 1;
-        desc.ArraySize = 1;
-        desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-        desc.SampleDesc.Count = 1;
-        desc.BindFlags = 0x28;
+        const D3D10_TEXTURE2D_DESC desc = TextureDesc(w, h, DXGI_FORMAT_R8G8B8A8_UNORM, 0x28);
         device->CreateTexture2D(&desc, nullptr, &buffer);
     }
     ~FakeSwapChain() {

@@ -248,15 +248,8 @@ TEST_F(TextureTest, LoadingResolvesNamesUnderTheProjectData) {
 }
 
 TEST_F(TextureTest, ACubeMapImageKeepsItsCubeResourceAsTheTwoDimensionalTexture) {
-    D3D10_TEXTURE2D_DESC desc = {};
-    desc.Width = 4;
-    desc.Height = 4;
-    desc.MipLevels = 1;
-    desc.ArraySize = 6;
-    desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-    desc.SampleDesc.Count = 1;
-    desc.BindFlags = D3D10_BIND_SHADER_RESOURCE;
-    desc.MiscFlags = D3D10_RESOURCE_MISC_TEXTURECUBE;
+    const D3D10_TEXTURE2D_DESC desc = TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_SHADER_RESOURCE, 6,
+                                                  D3D10_RESOURCE_MISC_TEXTURECUBE);
     ID3D10Texture2D* cube = nullptr;
     ASSERT_EQ(S_OK, device->CreateTexture2D(&desc, nullptr, &cube));
     ASSERT_EQ(S_OK, D3DX10SaveTextureToFileA(cube, D3DX10_IFF_DDS, project->Path("data/probe.dds").c_str()));
@@ -351,14 +344,7 @@ TEST_F(TextureTest, AVolumeIsSavedSliceBySliceOrAsOneDdsFile) {
 }
 
 TEST_F(TextureTest, WrappingTakesOverTheCallersReference) {
-    D3D10_TEXTURE2D_DESC desc = {};
-    desc.Width = 20;
-    desc.Height = 10;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-    desc.SampleDesc.Count = 1;
-    desc.BindFlags = 0x28;
+    const D3D10_TEXTURE2D_DESC desc = TextureDesc(20, 10, DXGI_FORMAT_R8G8B8A8_UNORM, 0x28);
     ID3D10Texture2D* raw = nullptr;
     ASSERT_EQ(S_OK, device->CreateTexture2D(&desc, nullptr, &raw));
     raw->AddRef();
