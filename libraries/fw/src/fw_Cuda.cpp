@@ -3,26 +3,12 @@
 #include "fw_Stereo.h"
 #include "fw_Texture.h"
 
-namespace {
-
-template <class Proc>
-Proc CudaProc(Proc& cache, const char* name)
-{
-    if (!cache) {
-        HMODULE module = fw_LibraryCache::Load(PLATFORM_CUDA_RUNTIME_LIBRARY);
-        cache = reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    }
-    return cache;
-}
-
-} // namespace
-
 // fw_CudaX(): the runtime's entry point cudaX, looked up once.
-#define FW_CUDA_ENTRY(X)                                                                          \
-    PFN_cuda##X fw_Cuda##X()                                                                      \
-    {                                                                                             \
-        static PFN_cuda##X cache = nullptr;                                                       \
-        return CudaProc(cache, "cuda" #X);                                                        \
+#define FW_CUDA_ENTRY(X)                                                                      \
+    PFN_cuda##X fw_Cuda##X()                                                                  \
+    {                                                                                         \
+        static PFN_cuda##X cache = nullptr;                                                   \
+        return GetLibraryProc(PLATFORM_CUDA_RUNTIME_LIBRARY, cache, "cuda" #X);               \
     }
 FW_CUDA_ENTRY(D3D10RegisterResource)
 FW_CUDA_ENTRY(D3D10ResourceSetMapFlags)

@@ -21,15 +21,22 @@ public:
 // The audio library's module name.
 extern const char* const kBassLibraryName;
 
-// The address of an audio-library function, looked up on first use and kept in cache.
+// The address of a function of that library, looked up on first use and kept in cache.
 // Loading the library can end the process (see fw_LibraryCache::Load); a function the
 // library lacks gives null.
 template <typename Proc>
-Proc GetBassProc(Proc& cache, const char* name)
+Proc GetLibraryProc(const char* library, Proc& cache, const char* name)
 {
     if (!cache) {
-        HMODULE module = fw_LibraryCache::Load(kBassLibraryName);
+        HMODULE module = fw_LibraryCache::Load(library);
         cache = reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     }
     return cache;
+}
+
+// The same for the audio library.
+template <typename Proc>
+Proc GetBassProc(Proc& cache, const char* name)
+{
+    return GetLibraryProc(kBassLibraryName, cache, name);
 }
