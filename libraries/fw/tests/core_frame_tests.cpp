@@ -2,7 +2,6 @@
 // activation, the frames that are presented but not rendered, Seek, fullscreen re-entry.
 #include "core_support.h"
 
-#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -159,10 +158,7 @@ std::string ReadFile(const boost::filesystem::path& path)
 TEST_F(FrameStep, GotoRowZeroLeavesFullscreenAndClosesTheAudioBeforeExiting)
 {
     // The recording audio module (built beside this program) stands in for the audio library.
-    char self[4096] = {};
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(length, 0);
-    const boost::filesystem::path module = boost::filesystem::path(self).parent_path() / "fake_bass.so";
+    const boost::filesystem::path module = core_test::RecordingAudioModule();
     ASSERT_TRUE(boost::filesystem::exists(module)) << module << " is missing: build services_fake_bass";
     core_test::TempDir dir;
     const std::string calls = (dir.Path() / "calls.txt").string();
@@ -396,17 +392,6 @@ TEST_F(RunLoop, FullscreenShowsNoLoadingNotice)
 
 // --- screenshots and the down-scale on the software device --------------------------
 
-ID3D10Device* SoftwareDevice()
-{
-    static ID3D10Device* device = nullptr;
-    if (!device) {
-        static int marker;
-        D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0,
-                          D3D10_SDK_VERSION, &device);
-    }
-    return device;
-}
-
 struct Rgba {
     uint8_t r, g, b, a;
 };
@@ -435,7 +420,7 @@ std::vector<Rgba> ReadImage(const std::string& path, uint32_t* width, uint32_t* 
     load.CpuAccessFlags = D3D10_CPU_ACCESS_READ;
     ID3D10Resource* resource = nullptr;
     std::vector<Rgba> texels;
-    if (FAILED(D3DX10CreateTextureFromFileA(SoftwareDevice(), path.c_str(), &load, nullptr, &resource, nullptr)) ||
+    if (FAILED(D3DX10CreateTextureFromFileA(core_test::SharedSoftwareDevice(), path.c_str(), &load, nullptr, &resource, nullptr)) ||
         !resource) {
         ADD_FAILURE() << "cannot read " << path;
         return texels;
@@ -470,14 +455,26 @@ void ExpectQuadrants(const std::vector<Rgba>& picture, uint32_t pictureWidth, ui
                        name + " at " + std::to_string(x) + ", " + std::to_string(y));
 }
 
-class Screenshots : public testing::Test {
+// A framework without start-up on the shared software device.
+class SoftwareFramework : public testing::Test {
 protected:
     void SetUp() override
     {
         core_test::ResetFramework();
-        fw_Framework::mDevice = SoftwareDevice();
+        fw_Framework::mDevice = core_test::SharedSoftwareDevice();
         ASSERT_NE(nullptr, fw_Framework::mDevice);
         framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "core_tests");
+    }
+    std::unique_ptr<fw_Framework> framework;
+};
+
+class Screenshots : public SoftwareFramework {
+protected:
+    void SetUp() override
+    {
+        SoftwareFramework::SetUp();
+        if (HasFatalFailure())
+            return;
         fw_Framework::mProjectRoot = dir.Path().string();
         dir.MakeDir("data/screenshots");
     }
@@ -505,7 +502,6 @@ protected:
     }
     static constexpr uint32_t kWidth = 64, kHeight = 32;
     core_test::TempDir dir;
-    std::unique_ptr<fw_Framework> framework;
 };
 
 TEST_F(Screenshots, MonoWritesTheBackBufferAsAPicture)
@@ -569,14 +565,13 @@ TEST_F(Screenshots, WithoutABackBufferTheRequestIsDropped)
 
 // The down-scale into the swap chain's buffer: the picture goes between the letterbox bars,
 // whatever the bar height asked for.
-class DownScale : public testing::Test {
+class DownScale : public SoftwareFramework {
 protected:
     void SetUp() override
     {
-        core_test::ResetFramework();
-        fw_Framework::mDevice = SoftwareDevice();
-        ASSERT_NE(nullptr, fw_Framework::mDevice);
-        framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "core_tests");
+        SoftwareFramework::SetUp();
+        if (HasFatalFailure())
+            return;
         fw_Framework::mFrameworkRoot = core_test::FrameworkSourceRoot();
         fw_Framework::mEffectPool = CreateSharedEffectPool();
         ASSERT_NE(nullptr, fw_Framework::mEffectPool);
@@ -614,7 +609,6 @@ protected:
     }
     fw_PostEffects post;
     CountingSwapChain chain;
-    std::unique_ptr<fw_Framework> framework;
     std::unique_ptr<fw_Texture> output, source;
 };
 

@@ -3,7 +3,6 @@
 // the software device, scene reload and the sync-track lookups.
 #include "core_support.h"
 
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -541,10 +540,7 @@ TEST_F(Hooks, MusicVolumeAndSpectrumWithoutAPlayerAreIgnored)
 TEST_F(Hooks, MusicVolumeSetsThePlayStreamAndTheSpectrumReadsTheDecodeStream)
 {
     // The recording audio module (built beside this program) stands in for the audio library.
-    char self[4096] = {};
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(length, 0);
-    const boost::filesystem::path module = boost::filesystem::path(self).parent_path() / "fake_bass.so";
+    const boost::filesystem::path module = core_test::RecordingAudioModule();
     ASSERT_TRUE(boost::filesystem::exists(module)) << module << " is missing: build services_fake_bass";
     const std::string calls = (dir.Path() / "calls.txt").string();
     std::ofstream(dir.Path() / "demo.mp3", std::ios::binary) << "ID3 music";

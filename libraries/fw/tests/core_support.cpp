@@ -133,6 +133,15 @@ void StartFrameClocks(sync::Device* device, IDXGISwapChain* chain)
         fw_Framework::mSwapChain = chain;
 }
 
+boost::filesystem::path RecordingAudioModule()
+{
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return {};
+    return boost::filesystem::path(self).parent_path() / "fake_bass.so";
+}
+
 ID3D10Device* SharedSoftwareDevice()
 {
     static ID3D10Device* shared = nullptr;

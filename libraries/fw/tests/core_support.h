@@ -170,6 +170,10 @@ std::string FrameworkSourceRoot();
 // real clocks started now, and chain as the swap chain (when given).
 void StartFrameClocks(sync::Device* device, IDXGISwapChain* chain = nullptr);
 
+// The recording audio module built beside this test program (services_fake_bass);
+// empty when the program's own path cannot be read.
+boost::filesystem::path RecordingAudioModule();
+
 // One software device (llvmpipe) for the whole process; null when none can be made.
 ID3D10Device* SharedSoftwareDevice();
 
