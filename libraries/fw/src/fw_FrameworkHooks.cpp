@@ -176,14 +176,7 @@ void fw_Framework::SetRenderTargets(int offset, fw_Texture* first, fw_Texture* s
         if (!target)
             continue;
         views[count] = target->mRenderTargetView;
-        D3D10_VIEWPORT viewport = target->mViewport;
-        const int64_t top = int64_t(viewport.TopLeftY) + offset;
-        const int64_t height = int64_t(viewport.Height) - 2 * int64_t(offset);
-        // A negative offset grows the viewport above and below; one more than half the
-        // height leaves it empty instead of wrapping around.
-        viewport.TopLeftY = static_cast<INT>(top);
-        viewport.Height = static_cast<UINT>(height < 0 ? 0 : height);
-        viewports[count] = viewport;
+        viewports[count] = target->InsetViewport(offset);
         ++count;
     }
     mDevice->OMSetRenderTargets(count, views, depth ? depth->mDepthStencilView : nullptr);

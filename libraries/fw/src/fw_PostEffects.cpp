@@ -174,12 +174,8 @@ void fw_PostEffects::HighQualityDownScale(fw_Texture* source, int32_t bar) {
         return;
     if (bar > 0)
         target->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    // A negative bar moves the picture up and makes it taller than the buffer; bars of more
-    // than half the height leave nothing to draw instead of wrapping around.
-    D3D10_VIEWPORT viewport = target->mViewport;
-    const int64_t height = static_cast<int64_t>(viewport.Height) - 2 * static_cast<int64_t>(bar);
-    viewport.TopLeftY = static_cast<INT>(static_cast<int64_t>(viewport.TopLeftY) + bar);
-    viewport.Height = static_cast<UINT>(height > 0 ? height : 0);
+    // A negative bar moves the picture up and makes it taller than the buffer.
+    const D3D10_VIEWPORT viewport = target->InsetViewport(bar);
     ID3D10RenderTargetView* view = target->mRenderTargetView;
     device->OMSetRenderTargets(1, &view, nullptr);
     device->RSSetViewports(1, &viewport);

@@ -424,6 +424,14 @@ void fw_Texture::ClearDepth(float depthValue) {
         Device()->ClearDepthStencilView(mDepthStencilView, D3D10_CLEAR_DEPTH, depthValue, 0);
 }
 
+D3D10_VIEWPORT fw_Texture::InsetViewport(int64_t rows) const {
+    D3D10_VIEWPORT viewport = mViewport;
+    const int64_t height = static_cast<int64_t>(viewport.Height) - 2 * rows;
+    viewport.TopLeftY = static_cast<INT>(static_cast<int64_t>(viewport.TopLeftY) + rows);
+    viewport.Height = static_cast<UINT>(height > 0 ? height : 0);
+    return viewport;
+}
+
 void fw_Texture::Release() {
     UnregisterFromCuda();
     SafeRelease(mShaderResourceView);

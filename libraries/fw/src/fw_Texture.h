@@ -83,6 +83,9 @@ public:
 
     // The resource: the 2D one when set, else the 3D one (may be null).
     ID3D10Resource* GetResource() const;
+    // mViewport with rows taken off its top and bottom (signed: a negative count moves it
+    // up and grows it); more than half the height leaves it empty instead of wrapping.
+    D3D10_VIEWPORT InsetViewport(int64_t rows) const;
 
     ID3D10RenderTargetView* mRenderTargetView;
     ID3D10ShaderResourceView* mShaderResourceView;
