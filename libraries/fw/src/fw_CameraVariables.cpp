@@ -128,12 +128,7 @@ fw_FrameMatrix fw_Framework::StereoEyeMatrix(uint32_t eye)
     D3DXMatrixIdentity(&e);
     fw_Camera* camera = GetActiveCamera();
     if (mStereoActive && camera) {
-        float separationTrack = 6.0f;
-        if (mSyncDevice && mSyncTimer) {
-            sync::Track* track = mSyncDevice->GetTrack("Separation");
-            if (track && track->HasKeys())
-                separationTrack = track->GetValue(mSyncTimer->GetRow());
-        }
+        const float separationTrack = GetSyncValueNow("Separation", 6.0f);
         const float s = static_cast<float>(double(mEyeSeparation) * double(separationTrack) *
                                            double(mStereoSeparation));
         const double sign = eye == 0 ? 1.0 : -1.0;

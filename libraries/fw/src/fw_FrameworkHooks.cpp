@@ -22,16 +22,6 @@ namespace {
 
 constexpr double kRowsPerSecond = 17.066667556762695;
 
-float TrackAt(const std::string& name, float defaultValue, float row)
-{
-    if (!fw_Framework::mSyncDevice)
-        return defaultValue;
-    sync::Track* track = fw_Framework::mSyncDevice->GetTrack(name);
-    if (!track || !track->HasKeys())
-        return defaultValue;
-    return track->GetValue(row);
-}
-
 fw_Curve* FirstCameraCurve()
 {
     fw_Camera* camera = fw_Framework::GetActiveCamera();
@@ -236,18 +226,6 @@ void fw_Framework::DeleteCameraKeys()
     for (int channel = 0; channel < 6; ++channel)
         if (fw_Curve* curve = camera->mTransform->GetChannelCurve(channel))
             curve->RemoveKeys(below, above);
-}
-
-float SimulationTime = 0.0f;
-
-float fw_Framework::GetSyncValue(const std::string& name, float defaultValue)
-{
-    return TrackAt(name, defaultValue, static_cast<float>(double(SimulationTime) * kRowsPerSecond));
-}
-
-float fw_Framework::GetSyncValueNow(const std::string& name, float defaultValue)
-{
-    return TrackAt(name, defaultValue, mSyncTimer ? mSyncTimer->GetRow() : 0.0f);
 }
 
 const float* fw_Framework::GetMusicFft(float seconds)

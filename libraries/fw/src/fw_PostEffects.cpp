@@ -22,18 +22,6 @@ fw_PostEffects::fw_PostEffects() : mEffect(nullptr), mQuad(nullptr) {}
 
 fw_PostEffects::~fw_PostEffects() { Release(); }
 
-float fw_PostEffects::GetTrackValue(const char* name, float defaultValue) {
-    sync::Device* device = fw_Framework::mSyncDevice;
-    if (!device)
-        return defaultValue;
-    sync::Track* track = device->GetTrack(name);
-    if (!track || track->KeyCount() == 0)
-        return defaultValue;
-    sync::Timer* timer = fw_Framework::mSyncTimer;
-    const float row = timer ? timer->GetRow() : 0.0f;
-    return track->GetValue(row);
-}
-
 void fw_PostEffects::Load() {
     Release();
     mEffect = new fw_Effect("fw_PostEffects.fx", fw_Framework::mEffectPool);
@@ -106,7 +94,7 @@ void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Textu
 }
 
 void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {
-    const float scale = TimesHundredth(GetTrackValue("Post_Bloom", 1.0f));
+    const float scale = TimesHundredth(fw_Framework::GetSyncValueNow("Post_Bloom", 1.0f));
     if (!(scale > 0.0f))
         return;
     if (!gFramework)
@@ -141,7 +129,7 @@ void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {
     BindTarget(chain1[3]);
     SetTexture("texView1", chain2[3]);
     if (mEffect)
-        mEffect->SetFloat("gBrightnessCutoff", GetTrackValue("bloomCutoff", 1.0f));
+        mEffect->SetFloat("gBrightnessCutoff", fw_Framework::GetSyncValueNow("bloomCutoff", 1.0f));
     RunTechnique("BrightPass");
 
     for (int level = 3; level <= 6; ++level) {

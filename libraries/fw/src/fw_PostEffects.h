@@ -39,7 +39,6 @@ public:
     void HighQualityDownScale(fw_Texture* source, int32_t bar);
 
     // Value of a sync track at the current row, defaultValue when it has no keys.
-    static float GetTrackValue(const char* name, float defaultValue);
 
     fw_Effect* GetEffect() const { return mEffect; }
     fw_ScreenQuad* GetQuad() const { return mQuad; }

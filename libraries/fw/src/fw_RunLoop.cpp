@@ -20,17 +20,6 @@
 
 namespace {
 
-// A track's value at the sync timer's current row, or fallback when it has no keys.
-float TimelineValue(const char* name, float fallback)
-{
-    if (!fw_Framework::mSyncDevice || !fw_Framework::mSyncTimer)
-        return fallback;
-    sync::Track* track = fw_Framework::mSyncDevice->GetTrack(name);
-    if (!track || !track->HasKeys())
-        return fallback;
-    return track->GetValue(fw_Framework::mSyncTimer->GetRow());
-}
-
 void NewPausedClock(fw_Timer*& clock)
 {
     delete clock;
@@ -167,14 +156,14 @@ void fw_Framework::Frame()
 
     UpdateMouseState();
 
-    const float gotoRow = TimelineValue("GotoRow", -1.0f);
+    const float gotoRow = fw_Framework::GetSyncValueNow("GotoRow", -1.0f);
     if (gotoRow >= 0.0f) {
         if (gotoRow == 0.0f && !mLoop)
             ExitImmediately(0);
         Seek(gotoRow, true);
     }
 
-    const float sceneValue = TimelineValue("Scene", 0.0f);
+    const float sceneValue = fw_Framework::GetSyncValueNow("Scene", 0.0f);
     const uint32_t index = SceneIndexFromValue(sceneValue, mScenes.size());
     if (index != mCurrentScene || gotoRow == 0.0f) {
         mCurrentScene = index;

@@ -28,16 +28,6 @@ float SyncRow() {
     return timer ? timer->GetRow() : 0.0f;
 }
 
-sync::Track* GetTrack(const std::string& name) {
-    return fw_Framework::mSyncDevice ? fw_Framework::mSyncDevice->GetTrack(name) : nullptr;
-}
-
-float TrackValue(const std::string& name, float defaultValue) {
-    sync::Track* track = GetTrack(name);
-    if (!track || !track->HasKeys()) return defaultValue;
-    return track->GetValue(SyncRow());
-}
-
 fw_SceneMouse Mouse() {
     const fw_MouseState& m = GetMouseState();
     fw_SceneMouse out;

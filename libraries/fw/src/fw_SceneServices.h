@@ -5,10 +5,6 @@
 
 #include <string>
 
-namespace sync {
-class Track;
-}
-
 struct fw_SceneMouse {
     bool leftHeld = false;
     bool middleHeld = false;
@@ -27,10 +23,6 @@ bool DemoClockRunning();
 float SceneTime();
 // The sync timer's current row; 0 without a sync timer.
 float SyncRow();
-// The sync device's track of that name, or null without a device.
-sync::Track* GetTrack(const std::string& name);
-// The track's value at the current row, or the default when it has no keys.
-float TrackValue(const std::string& name, float defaultValue);
 // Held flags and movement of the mouse record, as of the last per-frame update.
 fw_SceneMouse Mouse();
 bool ControlHeld();

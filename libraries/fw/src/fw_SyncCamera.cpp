@@ -4,6 +4,7 @@
 #include "fw_DebugCamera.h"
 #include "fw_Math.h"
 #include "fw_Scene.h"
+#include "fw_Framework.h"
 #include "fw_SceneServices.h"
 #include "fw_Transform.h"
 #include "platform/crt.h"
@@ -20,7 +21,7 @@ float Jittered(float angle, float amplitude) {
 } // namespace
 
 void UpdateSyncCamera(fw_Scene* scene) {
-    using fw_SceneServices::TrackValue;
+    const auto TrackValue = fw_Framework::GetSyncValueNow;
     const float offsetY = TrackValue("cam_OffsetY", 0.0f);
     const float offsetX = TrackValue("cam_OffsetX", 0.0f);
     const float distance = TrackValue("cam_DistToLookAt", 20.0f);
@@ -41,7 +42,7 @@ void ApplySyncCamera(fw_Scene* scene, const D3DXVECTOR3& lookAt, float yaw, floa
     if (!camera || !camera->mTransform) return;
 
     if (fw_SceneServices::DemoClockRunning()) {
-        const float amplitude = static_cast<float>(double(fw_SceneServices::TrackValue("cam_Shake", 0.0f)) * double(0.005f));
+        const float amplitude = static_cast<float>(double(fw_Framework::GetSyncValueNow("cam_Shake", 0.0f)) * double(0.005f));
         yaw = Jittered(yaw, amplitude);
         pitch = Jittered(pitch, amplitude);
         roll = Jittered(roll, amplitude);
