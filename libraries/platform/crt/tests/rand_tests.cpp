@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -63,6 +65,69 @@ TEST(Rand, StdRandAndTheDynamicSymbolAreOurs)
     ASSERT_NE(nullptr, symbol);
     EXPECT_EQ(18467, symbol());
     EXPECT_EQ(0x7FFF, RAND_MAX);
+}
+
+// Draws the first three values on a new thread.
+std::vector<int> FirstValuesOnANewThread()
+{
+    std::vector<int> values;
+    std::thread([&values] {
+        for (int i = 0; i < 3; ++i)
+            values.push_back(rand());
+    }).join();
+    return values;
+}
+
+TEST(RandThreads, EveryNewThreadStartsAtStateOne)
+{
+    const std::vector<int> first{41, 18467, 6334};
+    EXPECT_EQ(first, FirstValuesOnANewThread());
+    // Draws and seeds here do not carry into the next thread.
+    srand(394);
+    rand();
+    EXPECT_EQ(first, FirstValuesOnANewThread());
+    EXPECT_EQ(first, FirstValuesOnANewThread());
+}
+
+TEST(RandThreads, DrawsOnAnotherThreadLeaveThisThreadsSequenceAlone)
+{
+    srand(882);
+    std::vector<int> expected(6);
+    for (int& v : expected)
+        v = rand();
+
+    srand(882);
+    std::vector<int> drawn;
+    drawn.push_back(rand());
+    drawn.push_back(rand());
+    std::thread other([] {
+        srand(7);
+        for (int i = 0; i < 1000; ++i)
+            rand();
+    });
+    other.join();
+    for (int i = 0; i < 4; ++i)
+        drawn.push_back(rand());
+    EXPECT_EQ(expected, drawn);
+}
+
+TEST(RandThreads, ConcurrentThreadsEachDrawTheWholeSequence)
+{
+    srand(1);
+    std::vector<int> reference(500);
+    for (int& v : reference)
+        v = rand();
+    std::vector<std::vector<int>> results(4);
+    std::vector<std::thread> threads;
+    for (auto& result : results)
+        threads.emplace_back([&result] {
+            for (int i = 0; i < 500; ++i)
+                result.push_back(rand());
+        });
+    for (auto& t : threads)
+        t.join();
+    for (const auto& result : results)
+        EXPECT_EQ(reference, result);
 }
 
 TEST(Rand, LoadedModulesShareTheSequence)

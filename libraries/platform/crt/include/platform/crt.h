@@ -5,10 +5,11 @@
 #include <cstdlib>
 #include <string>
 
-// rand/srand: the original runtime's 15-bit generator, one sequence for the whole process
-// (state = state * 214013 + 2531011, value = (state >> 16) & 0x7FFF, initial state 1).
-// Every executable that links platform_crt uses these in place of glibc's, including the
-// modules it loads at run time.
+// rand/srand: the original runtime's 15-bit generator, one sequence per thread
+// (state = state * 214013 + 2531011, value = (state >> 16) & 0x7FFF, initial state 1 on
+// every thread); srand seeds the calling thread's sequence only. Every executable that
+// links platform_crt uses these in place of glibc's, including the modules it loads at
+// run time.
 extern "C" {
 int rand(void) noexcept;
 void srand(unsigned int seed) noexcept;
