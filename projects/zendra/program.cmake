@@ -37,7 +37,8 @@ function(zendra_test_setup name)
         ZENDRA_DATA_DIR="${ZENDRA_DATA_DIR}"
         ZENDRA_TESTDATA_DIR="${ZENDRA_TESTDATA_DIR}"
         ZENDRA_PACKED_DIR="${ZENDRA_PACKED_DIR}"
-        ZENDRA_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+        ZENDRA_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+        FW_SOURCE_ROOT="${CMAKE_SOURCE_DIR}/libraries/fw")
     add_dependencies(${name} d3d10warp zendra_data zendra_testdata zendra_packed_effects)
 endfunction()
 
