@@ -111,6 +111,9 @@ Picture ReadBack(ID3D10Texture2D* texture) {
                         out[c] = HalfToFloat(h[c]);
                     break;
                 }
+                case DXGI_FORMAT_R32G32_FLOAT:
+                    std::memcpy(out, row + x * 8, 8);
+                    break;
                 case DXGI_FORMAT_R32_FLOAT:
                 case DXGI_FORMAT_D32_FLOAT:
                     std::memcpy(out, row + x * 4, 4);

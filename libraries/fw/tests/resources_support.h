@@ -35,7 +35,7 @@ public:
 };
 
 // An RGBA float picture of a 2D texture's subresource 0 (any of the formats the tests use:
-// R32G32B32A32_FLOAT, R32_FLOAT, R8G8B8A8_UNORM, R8_UNORM).
+// R32G32B32A32_FLOAT, R16G16B16A16_FLOAT, R32G32_FLOAT, R32_FLOAT, R8G8B8A8_UNORM, R8_UNORM).
 struct Picture {
     uint32_t width = 0, height = 0;
     std::vector<float> rgba;  // 4 a texel, rows from the top
