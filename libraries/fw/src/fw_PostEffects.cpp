@@ -1,5 +1,10 @@
 #include "fw_PostEffects.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "fw_Convert.h"
 #include "fw_Effect.h"
 #include "fw_Framework.h"
 #include "fw_Log.h"
@@ -15,6 +20,49 @@ ID3D10Device* Device() { return fw_Framework::mDevice; }
 
 // The single-precision constant 0.01 times value, in double precision, rounded to float.
 float TimesHundredth(float value) { return static_cast<float>(static_cast<double>(value) * static_cast<double>(0.01f)); }
+
+// The shake factor: one draw of the C runtime's generator, (r / 32767) to the power 10.
+float ShakeFactor() {
+    const float u = static_cast<float>(static_cast<double>(std::rand()) / 32767.0);
+    return static_cast<float>(std::pow(static_cast<double>(u), 10.0));
+}
+
+// base + shake x 0.1 x f, one draw per call.
+float Shaken(const char* baseTrack, float baseDefault, const char* shakeTrack) {
+    const double base = fw_Framework::GetSyncValueNow(baseTrack, baseDefault);
+    const double shake = fw_Framework::GetSyncValueNow(shakeTrack, 0.0f);
+    const double f = ShakeFactor();
+    return static_cast<float>(base + shake * static_cast<double>(0.1f) * f);
+}
+
+// Render width over render height, as floats divided in double precision.
+float RenderAspect() {
+    return static_cast<float>(static_cast<double>(static_cast<float>(fw_Framework::mRenderWidth)) /
+                              static_cast<double>(static_cast<float>(fw_Framework::mRenderHeight)));
+}
+
+// 1.6 x s / aspect: the overlay's vertical scale for the render aspect.
+float AspectScale(float s) {
+    return static_cast<float>(static_cast<double>(s) * static_cast<double>(1.6f) / static_cast<double>(RenderAspect()));
+}
+
+// The flare weight of one axis: rising from 0 at 0.89 to 1 at the border, falling back to
+// 0 at 1.22.
+float FlareAxisFactor(float coordinate) {
+    const double a = std::fabs(static_cast<double>(coordinate));
+    if (a < 1.0) {
+        const double t = std::clamp(static_cast<float>((a - static_cast<double>(0.89f)) / 0.11000001430511475), 0.0f, 1.0f);
+        return static_cast<float>(t * t * (3.0 - 2.0 * t));
+    }
+    const double t = std::clamp(static_cast<float>((a - 1.0) / 0.2200000286102295), 0.0f, 1.0f);
+    return static_cast<float>(1.0 - t * t * (3.0 - 2.0 * t));
+}
+
+fw_Texture* FindOrLoad(const std::string& name) { return gFramework ? gFramework->FindOrLoadTexture(name) : nullptr; }
+
+const char* const kFlareImages[4] = {"./prism-depot-lens-flares/02_quell.png", "./flare1.png",
+                                     "./prism-depot-lens-flares/48_quell.png",
+                                     "./prism-depot-lens-flares/49_quell.png"};
 
 }  // namespace
 
@@ -70,6 +118,39 @@ void fw_PostEffects::SetTexture(const char* name, fw_Texture* texture) {
         mEffect->SetTexture(name, texture);
 }
 
+void fw_PostEffects::SetFloat(const char* name, float value) {
+    if (mEffect)
+        mEffect->SetFloat(name, value);
+}
+
+void fw_PostEffects::SetFloat4(const char* name, float x, float y, float z, float w) {
+    if (mEffect)
+        mEffect->SetFloat4(name, x, y, z, w);
+}
+
+void fw_PostEffects::SetPixelDimInv(fw_Texture* texture, double scale) {
+    if (!texture)
+        return;
+    SetFloat4("gPixelDimInv", static_cast<float>(scale / static_cast<double>(texture->mViewport.Width)),
+              static_cast<float>(scale / static_cast<double>(texture->mViewport.Height)), 0.0f, 0.0f);
+}
+
+void fw_PostEffects::SetFade() { SetFloat("gFade", Shaken("Post_Fade", 1.0f, "Post_FadeShake")); }
+
+void fw_PostEffects::SetColorExponents() {
+    const float scale = fw_Framework::GetSyncValueNow("Post_Scale", 1.0f);
+    const float blue = fw_Framework::GetSyncValueNow("Post_BlueExp", 1.0f);
+    const float green = fw_Framework::GetSyncValueNow("Post_GreenExp", 1.0f);
+    const float red = fw_Framework::GetSyncValueNow("Post_RedExp", 1.0f);
+    SetFloat4("gColorExponents", red, green, blue, scale);
+}
+
+void fw_PostEffects::SetGlitch() { SetFloat("gGlitch", fw_Framework::GetSyncValueNow("Post_Glitch", 0.0f)); }
+
+void fw_PostEffects::SetChromaDistortion() {
+    SetFloat("gChromaDistortion", TimesHundredth(fw_Framework::GetSyncValueNow("Post_ChromaDistort", 0.0f)));
+}
+
 void fw_PostEffects::Copy(fw_Texture* source, fw_Texture* target) {
     SetTexture("texView1", source);
     BindTarget(target);
@@ -81,10 +162,7 @@ void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Textu
         fw_Log::Write(0, "Blur5Taps: the scratch texture must differ from the source; nothing is blurred.");
         return;
     }
-    if (mEffect && source) {
-        mEffect->SetFloat4("gPixelDimInv", static_cast<float>(1.0 / static_cast<double>(source->mViewport.Width)),
-                           static_cast<float>(1.0 / static_cast<double>(source->mViewport.Height)), 0.0f, 0.0f);
-    }
+    SetPixelDimInv(source, 1.0);
     BindTarget(scratch);
     SetTexture("texView1", source);
     RunTechnique("BlurHorizontal5Taps");
@@ -169,4 +247,207 @@ void fw_PostEffects::HighQualityDownScale(fw_Texture* source, int32_t bar) {
     device->RSSetViewports(1, &viewport);
     SetTexture("texView1", source);
     RunTechnique("HighQualityDownScale");
+}
+
+// ---- final passes ---------------------------------------------------------------------
+
+void fw_PostEffects::TriFade(float parameter, fw_Texture* first, fw_Texture* second, fw_Texture* third) {
+    SetFloat("gTriFadeParameter", parameter);
+    SetFade();
+    SetColorExponents();
+    SetGlitch();
+    SetFloat4("gOverlayUVscale", 1.0f, AspectScale(1.0f), 0.0f, 0.0f);
+    SetTexture("texView1", first);
+    SetTexture("texView2", second);
+    SetTexture("texView3", third);
+    RunTechnique("TriFade");
+}
+
+void fw_PostEffects::VignetteWithFlare(float lightX, float lightY, fw_Texture* source) {
+    SetTexture("texColorBufferForVignette", source);
+    SetChromaDistortion();
+    SetGlitch();
+    SetFade();
+    SetColorExponents();
+
+    // The caller divides by w: a light at infinity has no screen position.
+    if (!std::isfinite(lightX) || !std::isfinite(lightY)) {
+        lightX = 0.0f;
+        lightY = 0.0f;
+    }
+    const double fx = FlareAxisFactor(lightX), fy = FlareAxisFactor(lightY);
+    const double edge = static_cast<float>(1.0 - (1.0 - fx) * (1.0 - fy));
+    const double x = lightX, y = lightY;
+    const float data[4][4] = {
+        {static_cast<float>(x), static_cast<float>(-y), static_cast<float>(2.0 * (edge + 1.0)), 1.0f},
+        {static_cast<float>(x), static_cast<float>(-y), static_cast<float>(static_cast<double>(0.1f) * edge), 0.45f},
+        {static_cast<float>(-x), static_cast<float>(y), static_cast<float>(static_cast<double>(0.7f) * (edge + 1.0)), 1.0f},
+        {static_cast<float>(-x), static_cast<float>(y), static_cast<float>(static_cast<double>(0.35f) * (edge + 1.0)), 1.0f},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const std::string number = std::to_string(i + 1);
+        fw_Texture* image = FindOrLoad(kFlareImages[i]);
+        SetTexture(("gFlareTexture" + number).c_str(), image);
+        SetFloat4(("gFlareData" + number).c_str(), data[i][0], data[i][1], data[i][2], data[i][3]);
+    }
+    RunTechnique("VignetteWithFlare");
+}
+
+void fw_PostEffects::UpdateVignette(fw_Texture* source, fw_Texture* target, float greyOut) {
+    const long double base = fw_Framework::GetSyncValueNow("VignetteIntensity", 1.0f);
+    const long double shake = fw_Framework::GetSyncValueNow("vignetteShake", 0.0f);
+    const long double f = ShakeFactor();
+    const float intensity = static_cast<float>(base + f * (shake * static_cast<long double>(0.1f)));
+    VignetteWithOverlay(source, target, intensity, greyOut);
+}
+
+void fw_PostEffects::VignetteWithOverlay(fw_Texture* source, fw_Texture* target, float intensity, float greyOut) {
+    SetFloat("gVignetteIntensity", intensity);
+    SetFloat("gGrayOut", greyOut);
+    SetTexture("texColorBufferForVignette", source);
+    SetFade();
+    SetColorExponents();
+    BindTarget(target);
+    const int32_t overlay = fw_FloatToInt(fw_Framework::GetSyncValueNow("overlayIndex", 0.0f));
+    SetChromaDistortion();
+    SetGlitch();
+    if (overlay == 0) {
+        RunTechnique("Vignette");
+        return;
+    }
+    float s = fw_Framework::GetSyncValueNow("overlayScale", 1.0f);
+    if (s != 0.0f)
+        s = static_cast<float>(1.0 / static_cast<double>(s));
+    SetFloat4("gOverlayUVscale", s, AspectScale(s), 0.0f, 0.0f);
+    SetFloat("gOverlayAlphaScale", fw_Framework::GetSyncValueNow("overlayAlphaScale", 1.0f));
+    SetTexture("texOverlay", FindOrLoad("overlay" + std::to_string(overlay) + ".png"));
+    if (mEffect)
+        mEffect->SetInt("gOverlayIndex", overlay);
+    RunTechnique("VignetteWithOverlay");
+}
+
+// ---- further passes --------------------------------------------------------------------
+
+void fw_PostEffects::Albedo(fw_Texture* first, fw_Texture* second, fw_Texture* target) {
+    SetTexture("texView1", first);
+    SetTexture("texView2", second);
+    BindTarget(target);
+    RunTechnique("Albedo");
+}
+
+void fw_PostEffects::ExpBlur(fw_Texture* source, fw_Texture* target) {
+    SetPixelDimInv(source, 1.0);
+    SetTexture("texView1", source);
+    BindTarget(target);
+    RunTechnique("ExpBlur");
+}
+
+void fw_PostEffects::DownsampleAndBlur(fw_Texture* first, fw_Texture* second, fw_Texture* third, fw_Texture* scratch) {
+    if (first && (second == first || third == first || scratch == first)) {
+        fw_Log::Write(0, "DownsampleAndBlur: a target is the source texture; nothing is drawn.");
+        return;
+    }
+    Copy(first, second);
+    Copy(second, third);
+    SetPixelDimInv(third, 0.25);
+    for (int i = 0; i < 4; ++i) {
+        BindTarget(scratch);
+        SetTexture("texView1", third);
+        RunTechnique("BlurHorizontal");
+        BindTarget(third);
+        SetTexture("texView1", scratch);
+        RunTechnique("BlurVertical");
+    }
+}
+
+void fw_PostEffects::DirectionalBlur(fw_Texture* colour, fw_Texture* velocity, fw_Texture* target) {
+    SetTexture("gVelocityTex", velocity);
+    SetTexture("gColorTex", colour);
+    BindTarget(target);
+    RunTechnique("DirectionalBlur");
+}
+
+void fw_PostEffects::DepthOfField(float focusA, float focusB, fw_Texture* auxiliary, fw_Texture* colour,
+                                  fw_Texture* output, fw_Texture* temporary, bool highQuality,
+                                  fw_Texture* lowResScratch) {
+    fw_Texture* horizontalTarget = lowResScratch ? lowResScratch : output;
+    auto isInput = [&](fw_Texture* t) { return t && (t == colour || t == auxiliary); };
+    if (isInput(output) || isInput(temporary) || isInput(lowResScratch) ||
+        (horizontalTarget && horizontalTarget == temporary)) {
+        fw_Log::Write(0, "DepthOfField: an output, temporary or scratch texture is an input or the temporary; "
+                         "nothing is drawn.");
+        return;
+    }
+    int iterations = 5;
+    fw_Texture* start = colour;
+    if (lowResScratch) {
+        Copy(colour, temporary);
+        iterations = 1;
+        start = temporary;
+        highQuality = false;
+    }
+    SetFloat4("gFocusMaxZ", focusA, focusB, 0.0f, 0.0f);
+    SetTexture("texView1", auxiliary);
+    const char* horizontal = highQuality ? "DOF_HighQualityBlurHorizontal" : "DOF_BlurHorizontal";
+    const char* vertical = highQuality ? "DOF_HighQualityBlurVertical" : "DOF_BlurVertical";
+    for (int i = 0; i < iterations; ++i) {
+        SetTexture("texView2", i == 0 ? start : temporary);
+        BindTarget(horizontalTarget);
+        RunTechnique(horizontal);
+        SetTexture("texView2", horizontalTarget);
+        BindTarget(temporary);
+        RunTechnique(vertical);
+    }
+    SetTexture("texView2", colour);
+    SetTexture("texView3", temporary);
+    BindTarget(output);
+    RunTechnique("DOF");
+}
+
+void fw_PostEffects::LightByDepth(fw_Texture* source) {
+    SetTexture("texView1", source);
+    RunTechnique("LightByDepth");
+}
+
+void fw_PostEffects::HighQualityDownScaleSimple(fw_Texture* source, fw_Texture* target) {
+    SetTexture("texView1", source);
+    BindTarget(target);
+    RunTechnique("HighQualityDownScale");
+}
+
+namespace {
+
+// "r32f_downsample<level>": a single-channel target of the render size halved level
+// times (at least 1 x 1), created on first use.
+fw_Texture* LuminanceLevel(int level) {
+    if (!gFramework)
+        return nullptr;
+    return gFramework->FindOrCreateTexture("r32f_downsample" + std::to_string(level), [level] {
+        const uint32_t w = static_cast<uint32_t>(std::max<int64_t>(1, int64_t{fw_Framework::mRenderWidth} >> level));
+        const uint32_t h = static_cast<uint32_t>(std::max<int64_t>(1, int64_t{fw_Framework::mRenderHeight} >> level));
+        return NewRenderTexture(static_cast<D3D10_BIND_FLAG>(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE),
+                                DXGI_FORMAT_R32_FLOAT, w, h);
+    });
+}
+
+}  // namespace
+
+void fw_PostEffects::ToneMap(fw_Texture* source, fw_Texture* target) {
+    if (!source) {
+        fw_Log::Write(0, "ToneMap: no source texture; nothing is drawn.");
+        return;
+    }
+    SetPixelDimInv(source, 1.0);
+    SetTexture("texView1", source);
+    BindTarget(LuminanceLevel(1));
+    RunTechnique("RGB_to_KeyLuminance");
+    fw_Texture* levels[11] = {};
+    for (int level = 1; level <= 10; ++level)
+        levels[level] = LuminanceLevel(level);
+    for (int level = 1; level < 10; ++level)
+        Copy(levels[level], levels[level + 1]);
+    SetTexture("texView1", source);
+    SetTexture("texView2", levels[10]);
+    BindTarget(target);
+    RunTechnique("ToneMap");
 }

@@ -38,7 +38,37 @@ public:
     // and below (cleared to black when bar > 0); a negative bar draws past both edges.
     void HighQualityDownScale(fw_Texture* source, int32_t bar);
 
-    // Value of a sync track at the current row, defaultValue when it has no keys.
+    // --- final passes: fade, colour, glitch, vignette, overlays, lens flares ----------
+    // Blends first, second and third by parameter (0, 0.5, 1) into the bound target.
+    void TriFade(float parameter, fw_Texture* first, fw_Texture* second, fw_Texture* third);
+    // Grades source with four lens flares around the light (x, y in normalised device
+    // coordinates) into the bound target. A position that is not finite puts the light
+    // at the centre with no edge weight.
+    void VignetteWithFlare(float lightX, float lightY, fw_Texture* source);
+    // VignetteWithOverlay with the shaken "VignetteIntensity".
+    void UpdateVignette(fw_Texture* source, fw_Texture* target, float greyOut);
+    // Grades source into target; "overlayIndex" (truncated) picks "overlay<N>.png", 0 none.
+    void VignetteWithOverlay(fw_Texture* source, fw_Texture* target, float intensity, float greyOut);
+
+    // --- further passes ------------------------------------------------------------------
+    void Albedo(fw_Texture* first, fw_Texture* second, fw_Texture* target);
+    void ExpBlur(fw_Texture* source, fw_Texture* target);
+    // first -> second -> third (each copy downscales), then four blurs of third through
+    // scratch. Refused with a log line when second, third or scratch is first.
+    void DownsampleAndBlur(fw_Texture* first, fw_Texture* second, fw_Texture* third, fw_Texture* scratch);
+    void DirectionalBlur(fw_Texture* colour, fw_Texture* velocity, fw_Texture* target);
+    // Blurs colour by the focus range into temporary (five iterations through output, or
+    // one at low resolution through lowResScratch), then combines into output. colour is
+    // never written: an output, temporary or scratch that is an input, or a blur target
+    // that is temporary, is refused with a log line.
+    void DepthOfField(float focusA, float focusB, fw_Texture* auxiliary, fw_Texture* colour, fw_Texture* output,
+                      fw_Texture* temporary, bool highQuality, fw_Texture* lowResScratch = nullptr);
+    void LightByDepth(fw_Texture* source);
+    void HighQualityDownScaleSimple(fw_Texture* source, fw_Texture* target);
+    // Key luminance of source down the chain "r32f_downsample1" to "r32f_downsample10"
+    // (created on first use, each half the size of the one before from the render size),
+    // then the tone-mapped source into target. Skipped with a log line without a source.
+    void ToneMap(fw_Texture* source, fw_Texture* target);
 
     fw_Effect* GetEffect() const { return mEffect; }
     fw_ScreenQuad* GetQuad() const { return mQuad; }
@@ -48,6 +78,14 @@ public:
 private:
     void BindTarget(fw_Texture* target);
     void SetTexture(const char* name, fw_Texture* texture);
+    void SetFloat(const char* name, float value);
+    void SetFloat4(const char* name, float x, float y, float z, float w);
+    void SetPixelDimInv(fw_Texture* texture, double scale);
+    // "gFade", "gColorExponents", "gGlitch", "gChromaDistortion" from their tracks.
+    void SetFade();
+    void SetColorExponents();
+    void SetGlitch();
+    void SetChromaDistortion();
 
     fw_Effect* mEffect;     // owned
     fw_ScreenQuad* mQuad;   // owned

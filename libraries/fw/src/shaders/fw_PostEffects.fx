@@ -113,60 +113,253 @@ technique HighQualityDownScale { pass P0 { VertexShader = QuadVS; PixelShader = 
                                            BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
                                            RasterizerState = fw_NoCull; } }
 
-// ---- final passes: the picture passes through ------------------------------------------------
+// ---- final passes: glitch, chromatic distortion, colour, vignette, overlay, flares, fade --------
 
-void VignettePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
-    color = texture(texColorBufferForVignette, uv);
+// A value in [0, 1) for a lattice point, from one texel of the noise volume: the texel's
+// byte spread by the golden ratio, so that the smooth noise gives uncorrelated values.
+float NoiseHash(vec3 p) {
+    float v = texture(gNoiseTexture, (floor(p) * vec3(7.0, 11.0, 13.0) + 0.5) / 128.0).r;
+    return fract(v * 255.0 * 0.61803398875 + dot(floor(p), vec3(0.1031, 0.1130, 0.0973)));
 }
 
-void TriFadePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = texture(texView1, uv); }
+// Glitch: horizontal line offsets and blocky displacement, a new pattern twelve times a
+// second; "gGlitch" sets how many lines and blocks jump and how far.
+vec2 GlitchUV(vec2 uv) {
+    if (gGlitch <= 0.0)
+        return uv;
+    float frame = floor(Time * 12.0);
+    float band = floor(uv.y * 96.0);
+    if (NoiseHash(vec3(band, frame, 3.0)) < 0.6 * gGlitch)
+        uv.x += (NoiseHash(vec3(band, frame, 17.0)) - 0.5) * 0.12 * gGlitch;
+    uv.x += (NoiseHash(vec3(floor(uv.y * 400.0), frame, 29.0)) - 0.5) * 0.003 * gGlitch;
+    vec2 cell = floor(uv * vec2(16.0, 10.0));
+    if (NoiseHash(vec3(cell, frame + 41.0)) < 0.35 * gGlitch)
+        uv += (vec2(NoiseHash(vec3(cell, frame + 83.0)), NoiseHash(vec3(cell.yx, frame + 127.0))) - 0.5) *
+              vec2(0.16, 0.1) * gGlitch;
+    return uv;
+}
+
+// The picture with red and blue sampled apart along the radius from the centre.
+vec4 SampleChroma(vec2 uv) {
+    vec4 c = texture(texColorBufferForVignette, uv);
+    if (gChromaDistortion != 0.0) {
+        vec2 d = uv - 0.5;
+        c.r = texture(texColorBufferForVignette, 0.5 + d * (1.0 + gChromaDistortion)).r;
+        c.b = texture(texColorBufferForVignette, 0.5 + d * (1.0 - gChromaDistortion)).b;
+    }
+    return c;
+}
+
+// Per-channel exponents, the overall scale and the grey-out.
+vec3 ColourGrade(vec3 c) {
+    c = pow(max(c, vec3(0.0)), gColorExponents.rgb) * gColorExponents.w;
+    float grey = dot(c, vec3(0.2126, 0.7152, 0.0722));
+    return mix(c, vec3(grey), clamp(gGrayOut, 0.0, 1.0));
+}
+
+// texVignette darkens the borders, by "gVignetteIntensity" (0: none, 1: the image's own).
+vec3 ApplyVignette(vec3 c, vec2 uv) {
+    vec3 v = texture(texVignette, uv).rgb;
+    return c * max(mix(vec3(1.0), v, gVignetteIntensity), vec3(0.0));
+}
+
+// The overlay image over the picture, scaled about the centre; nothing outside it.
+vec3 ApplyOverlay(vec3 c, vec2 uv) {
+    vec2 ouv = (uv - 0.5) * gOverlayUVscale.xy + 0.5;
+    if (any(lessThan(ouv, vec2(0.0))) || any(greaterThan(ouv, vec2(1.0))))
+        return c;
+    vec4 o = texture(texOverlay, ouv);
+    return mix(c, o.rgb, clamp(o.a * gOverlayAlphaScale, 0.0, 1.0));
+}
+
+// One flare image added around data.xy (x right, y down, -1 to 1), data.z its size (0.3
+// screen heights a unit from centre to edge), data.w its weight.
+vec3 Flare(sampler2D image, vec4 data, vec2 uv, float aspect) {
+    float extent = data.z * 0.3;
+    if (extent <= 0.0 || data.w == 0.0)
+        return vec3(0.0);
+    vec2 centre = data.xy * 0.5 + 0.5;
+    vec2 local = (uv - centre) * vec2(aspect, 1.0) / extent;
+    if (any(greaterThan(abs(local), vec2(1.0))))
+        return vec3(0.0);
+    return texture(image, local * 0.5 + 0.5).rgb * data.w;
+}
+
+vec4 FinalGrade(vec2 uv, bool withOverlay, bool withFlares) {
+    vec2 guv = GlitchUV(uv);
+    vec4 c = SampleChroma(guv);
+    if (withFlares) {
+        ivec2 size = textureSize(texColorBufferForVignette, 0);
+        float aspect = size.y > 0 ? float(size.x) / float(size.y) : 1.6;
+        c.rgb += Flare(gFlareTexture1, gFlareData1, guv, aspect) + Flare(gFlareTexture2, gFlareData2, guv, aspect) +
+                 Flare(gFlareTexture3, gFlareData3, guv, aspect) + Flare(gFlareTexture4, gFlareData4, guv, aspect);
+    }
+    vec3 graded = ApplyVignette(ColourGrade(c.rgb), uv);
+    if (withOverlay)
+        graded = ApplyOverlay(graded, guv);
+    return vec4(max(graded * gFade, vec3(0.0)), c.a);
+}
+
+void VignettePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, false, false); }
+void VignetteWithOverlayPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, true, false); }
+void VignetteWithFlarePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, false, true); }
+
+// First (an image, scaled about the centre for the render aspect) at 0, second at 0.5,
+// third at 1. The second and third come graded from the vignette pass; only the first is
+// glitched, graded and faded here.
+void TriFadePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    vec2 firstUV = (GlitchUV(uv) - 0.5) * gOverlayUVscale.xy + 0.5;
+    vec4 first = texture(texView1, firstUV);
+    first.rgb = max(ColourGrade(first.rgb) * gFade, vec3(0.0));
+    vec4 second = texture(texView2, uv);
+    vec4 third = texture(texView3, uv);
+    float t = clamp(gTriFadeParameter, 0.0, 1.0);
+    color = t < 0.5 ? mix(first, second, t * 2.0) : mix(second, third, t * 2.0 - 1.0);
+}
 
 technique Vignette { pass P0 { VertexShader = QuadVS; PixelShader = VignettePS; BlendState = fw_Opaque;
                                DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique VignetteWithOverlay { pass P0 { VertexShader = QuadVS; PixelShader = VignettePS; BlendState = fw_Opaque;
-                                          DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique VignetteWithFlare { pass P0 { VertexShader = QuadVS; PixelShader = VignettePS; BlendState = fw_Opaque;
-                                        DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
+technique VignetteWithOverlay { pass P0 { VertexShader = QuadVS; PixelShader = VignetteWithOverlayPS;
+                                          BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
+                                          RasterizerState = fw_NoCull; } }
+technique VignetteWithFlare { pass P0 { VertexShader = QuadVS; PixelShader = VignetteWithFlarePS;
+                                        BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
+                                        RasterizerState = fw_NoCull; } }
 technique TriFade { pass P0 { VertexShader = QuadVS; PixelShader = TriFadePS; BlendState = fw_Opaque;
                               DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
 
-// ---- further passes: pass-throughs of their main input ---------------------------------------
+// ---- further passes ----------------------------------------------------------------------------
 
-void View2PS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = texture(texView2, uv); }
-void ColorTexPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = texture(gColorTex, uv); }
+// texView1 lit by texView2.
+void AlbedoPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    vec4 albedo = texture(texView1, uv);
+    color = vec4(albedo.rgb * texture(texView2, uv).rgb, albedo.a);
+}
 
-// Rec. 709 luminance of texView1 in every channel.
+// 7 x 7 taps, one texel apart, weighted by exp(-distance).
+void ExpBlurPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    vec4 sum = vec4(0.0);
+    float total = 0.0;
+    for (int y = -3; y <= 3; ++y)
+        for (int x = -3; x <= 3; ++x) {
+            float w = exp(-length(vec2(x, y)));
+            sum += texture(texView1, uv + vec2(x, y) * gPixelDimInv.xy) * w;
+            total += w;
+        }
+    color = sum / total;
+}
+
+// Gaussian over nine taps, gPixelDimInv apart.
+vec4 Gauss9(sampler2D image, vec2 uv, vec2 step) {
+    const float w[5] = float[5](0.2270270, 0.1945946, 0.1216216, 0.0540541, 0.0162162);
+    vec4 sum = texture(image, uv) * w[0];
+    for (int i = 1; i < 5; ++i)
+        sum += (texture(image, uv + step * float(i)) + texture(image, uv - step * float(i))) * w[i];
+    return sum;
+}
+void BlurHorizontalPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    color = Gauss9(texView1, uv, vec2(gPixelDimInv.x, 0.0));
+}
+void BlurVerticalPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    color = Gauss9(texView1, uv, vec2(0.0, gPixelDimInv.y));
+}
+
+// gColorTex smeared along gVelocityTex.xy (texture units over the frame), centred on uv.
+void DirectionalBlurPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    vec2 velocity = texture(gVelocityTex, uv).xy;
+    vec4 sum = vec4(0.0);
+    for (int i = 0; i < 12; ++i)
+        sum += texture(gColorTex, uv + velocity * (float(i) / 11.0 - 0.5));
+    color = sum / 12.0;
+}
+
+// Depth of field. texView1.r holds the depth; it is sharp at gFocusMaxZ.x and fully
+// blurred gFocusMaxZ.y away from it.
+float CircleOfConfusion(vec2 uv) {
+    return clamp(abs(texture(texView1, uv).r - gFocusMaxZ.x) / max(abs(gFocusMaxZ.y), 1e-6), 0.0, 1.0);
+}
+
+// texView2 blurred along dir by up to `radius` texels, each tap weighted by its own
+// blur so that sharp areas do not bleed into blurred ones.
+vec4 DofBlur(vec2 uv, vec2 dir, int taps, float radius) {
+    vec2 texel = 1.0 / vec2(textureSize(texView2, 0));
+    vec4 sum = texture(texView2, uv);
+    float total = 1.0;
+    float coc = CircleOfConfusion(uv);
+    for (int i = 1; i <= taps; ++i) {
+        float offset = float(i) / float(taps) * radius * coc;
+        for (int s = -1; s <= 1; s += 2) {
+            vec2 tuv = uv + dir * texel * offset * float(s);
+            float w = CircleOfConfusion(tuv);
+            sum += texture(texView2, tuv) * w;
+            total += w;
+        }
+    }
+    return sum / total;
+}
+void DofHighQualityHorizontalPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    color = DofBlur(uv, vec2(1.0, 0.0), 8, 6.0);
+}
+void DofHighQualityVerticalPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    color = DofBlur(uv, vec2(0.0, 1.0), 8, 6.0);
+}
+void DofHorizontalPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = DofBlur(uv, vec2(1.0, 0.0), 3, 4.0); }
+void DofVerticalPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = DofBlur(uv, vec2(0.0, 1.0), 3, 4.0); }
+
+// The sharp colour (texView2) where in focus, the blurred one (texView3) out of it.
+void DofPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    color = mix(texture(texView2, uv), texture(texView3, uv), CircleOfConfusion(uv));
+}
+
+// Light falling off with the depth in texView1.r (1 at depth 0).
+void LightByDepthPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    float z = max(texture(texView1, uv).r, 0.0);
+    color = vec4(vec3(1.0 / (1.0 + 4.0 * z * z)), 1.0);
+}
+
+// The log of the Rec. 709 luminance of texView1: averaged down the chain, its exponential
+// is the picture's geometric mean luminance (the key).
 void KeyLuminancePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
     float l = dot(texture(texView1, uv).rgb, vec3(0.2126, 0.7152, 0.0722));
+    l = log(max(l, 0.0) + 1e-4);
     color = vec4(l, l, l, 1.0);
 }
 
-technique Albedo { pass P0 { VertexShader = QuadVS; PixelShader = CopyPS; BlendState = fw_Opaque;
+// texView1 exposed so that its key (the 1 x 1 texView2) maps to 0.18, then compressed
+// into 0..1 (x / (1 + x)).
+void ToneMapPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    vec4 c = texture(texView1, uv);
+    float key = exp(texture(texView2, vec2(0.5)).r);
+    vec3 exposed = max(c.rgb, vec3(0.0)) * (0.18 / max(key, 1e-4));
+    color = vec4(exposed / (1.0 + exposed), c.a);
+}
+
+technique Albedo { pass P0 { VertexShader = QuadVS; PixelShader = AlbedoPS; BlendState = fw_Opaque;
                              DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique ExpBlur { pass P0 { VertexShader = QuadVS; PixelShader = CopyPS; BlendState = fw_Opaque;
+technique ExpBlur { pass P0 { VertexShader = QuadVS; PixelShader = ExpBlurPS; BlendState = fw_Opaque;
                               DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique BlurHorizontal { pass P0 { VertexShader = QuadVS; PixelShader = CopyPS; BlendState = fw_Opaque;
+technique BlurHorizontal { pass P0 { VertexShader = QuadVS; PixelShader = BlurHorizontalPS; BlendState = fw_Opaque;
                                      DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique BlurVertical { pass P0 { VertexShader = QuadVS; PixelShader = CopyPS; BlendState = fw_Opaque;
+technique BlurVertical { pass P0 { VertexShader = QuadVS; PixelShader = BlurVerticalPS; BlendState = fw_Opaque;
                                    DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique DirectionalBlur { pass P0 { VertexShader = QuadVS; PixelShader = ColorTexPS; BlendState = fw_Opaque;
+technique DirectionalBlur { pass P0 { VertexShader = QuadVS; PixelShader = DirectionalBlurPS; BlendState = fw_Opaque;
                                       DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique DOF_HighQualityBlurHorizontal { pass P0 { VertexShader = QuadVS; PixelShader = View2PS;
+technique DOF_HighQualityBlurHorizontal { pass P0 { VertexShader = QuadVS; PixelShader = DofHighQualityHorizontalPS;
                                                     BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
                                                     RasterizerState = fw_NoCull; } }
-technique DOF_HighQualityBlurVertical { pass P0 { VertexShader = QuadVS; PixelShader = View2PS;
+technique DOF_HighQualityBlurVertical { pass P0 { VertexShader = QuadVS; PixelShader = DofHighQualityVerticalPS;
                                                   BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
                                                   RasterizerState = fw_NoCull; } }
-technique DOF_BlurHorizontal { pass P0 { VertexShader = QuadVS; PixelShader = View2PS; BlendState = fw_Opaque;
+technique DOF_BlurHorizontal { pass P0 { VertexShader = QuadVS; PixelShader = DofHorizontalPS; BlendState = fw_Opaque;
                                          DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique DOF_BlurVertical { pass P0 { VertexShader = QuadVS; PixelShader = View2PS; BlendState = fw_Opaque;
+technique DOF_BlurVertical { pass P0 { VertexShader = QuadVS; PixelShader = DofVerticalPS; BlendState = fw_Opaque;
                                        DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique DOF { pass P0 { VertexShader = QuadVS; PixelShader = View2PS; BlendState = fw_Opaque;
+technique DOF { pass P0 { VertexShader = QuadVS; PixelShader = DofPS; BlendState = fw_Opaque;
                           DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
-technique LightByDepth { pass P0 { VertexShader = QuadVS; PixelShader = CopyPS; BlendState = fw_Opaque;
+technique LightByDepth { pass P0 { VertexShader = QuadVS; PixelShader = LightByDepthPS; BlendState = fw_Opaque;
                                    DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
 technique RGB_to_KeyLuminance { pass P0 { VertexShader = QuadVS; PixelShader = KeyLuminancePS;
                                           BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
                                           RasterizerState = fw_NoCull; } }
-technique ToneMap { pass P0 { VertexShader = QuadVS; PixelShader = CopyPS; BlendState = fw_Opaque;
+technique ToneMap { pass P0 { VertexShader = QuadVS; PixelShader = ToneMapPS; BlendState = fw_Opaque;
                               DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
