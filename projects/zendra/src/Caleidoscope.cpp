@@ -1,0 +1,673 @@
+#include "Caleidoscope.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "AtomsEffect.h"
+#include "BokehEffect.h"
+#include "DustEffect.h"
+#include "FucrrEffect.h"
+#include "VolumetricLight.h"
+#include "fw_Camera.h"
+#include "fw_Convert.h"
+#include "fw_DebugCamera.h"
+#include "fw_Effect.h"
+#include "fw_Framework.h"
+#include "fw_Log.h"
+#include "fw_Mesh.h"
+#include "fw_PostEffects.h"
+#include "fw_SyncCamera.h"
+#include "fw_Texture.h"
+#include "platform/crt.h"
+#include "platform/d3d10.h"
+#include "platform/d3dx10.h"
+
+bool gUseFreeCamera = true;
+Caleidoscope::PassHook Caleidoscope::sPassHook = nullptr;
+
+namespace {
+
+constexpr double kTwoPi = 6.2831855f;
+constexpr double kPi = 3.14159265358979323846;
+
+float Track(const char* name, float defaultValue) { return fw_Framework::GetSyncValueNow(name, defaultValue); }
+
+void Bind(fw_Texture* target, fw_Texture* depth)
+{
+    ID3D10Device* device = fw_Framework::mDevice;
+    if (!device || !target)
+        return;
+    ID3D10RenderTargetView* view = target->mRenderTargetView;
+    device->OMSetRenderTargets(1, &view, depth ? depth->mDepthStencilView : nullptr);
+    device->RSSetViewports(1, &target->mViewport);
+}
+
+void SetMatrix4(fw_Effect* effect, const char* name, const fw_Matrix4& m)
+{
+    if (effect)
+        effect->SetMatrix(name, m.m);
+}
+
+fw_Matrix34 Scale(float k)
+{
+    fw_Matrix34 s;
+    s(0, 0) = k;
+    s(1, 1) = k;
+    s(2, 2) = k;
+    return s;
+}
+
+fw_Matrix34 Translate(float x, float y, float z) { return fw_Math::Translation(fw_Vector3(x, y, z)); }
+
+fw_Vector3 Apply3(const fw_Matrix34& m, const fw_Vector3& v)
+{
+    return fw_Vector3(static_cast<float>(double(m(0, 0)) * v.x + double(m(0, 1)) * v.y + double(m(0, 2)) * v.z),
+                      static_cast<float>(double(m(1, 0)) * v.x + double(m(1, 1)) * v.y + double(m(1, 2)) * v.z),
+                      static_cast<float>(double(m(2, 0)) * v.x + double(m(2, 1)) * v.y + double(m(2, 2)) * v.z));
+}
+
+float Length(const fw_Vector3& v) { return static_cast<float>(std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z)); }
+
+// One segment of a crystal path.
+struct CrystalSegment {
+    fw_Vector3 start;
+    fw_Vector3 end;
+    int32_t birth;
+};
+constexpr int kCrystalVariants = 4, kCrystalPaths = 20, kCrystalSteps = 24;
+
+void BuildCrystalTable(std::vector<CrystalSegment>& table)
+{
+    table.resize(size_t(kCrystalVariants) * kCrystalPaths * kCrystalSteps);
+    srand(882);
+    for (int v = 0; v < kCrystalVariants; ++v) {
+        for (int p = 0; p < kCrystalPaths; ++p) {
+            fw_Vector3 previous(0.0f, 0.0f, 0.0f);
+            int32_t birth = 2 * p;
+            for (int s = 0; s < kCrystalSteps; ++s) {
+                const float angle = static_cast<float>(double(rand()) * 6.2831854820251465 / 32767.0);
+                const float z = static_cast<float>(double(rand()) * 2.0 / 32767.0 - 1.0);
+                const float r = static_cast<float>(std::sqrt(1.0 - double(z) * z));
+                const fw_Vector3 d(static_cast<float>(r * std::cos(double(angle))), z,
+                                   static_cast<float>(r * std::sin(double(angle))));
+                fw_Vector3 q = previous + d * 2.0f;
+                const float length = Length(q);
+                if (length != 0.0f)
+                    q /= length;
+                const fw_Vector3 end = q * static_cast<float>(double(Length(previous)) + 5.0);
+                table[size_t(v) * 480 + size_t(p) * 24 + size_t(s)] = {previous, end, birth};
+                birth += 10;
+                previous = end;
+            }
+        }
+    }
+}
+
+} // namespace
+
+fw_Matrix4 LightViewProjection(const float lightPosition[3], float fovDegrees)
+{
+    if (std::isnan(fovDegrees))
+        fovDegrees = 90.0f;
+    fovDegrees = std::fmin(std::fmax(fovDegrees, 1.0f), 179.0f);
+    const float c = static_cast<float>(1.0 / std::tan(double(fovDegrees) / 180.0 * kPi * 0.5));
+    const fw_Matrix4 projection(c, 0, 0, 0, 0, c, 0, 0, 0, 0, 1.0050251f, -1.0050251f, 0, 0, 1, 0);
+    const fw_Matrix34 view = fw_Math::RotationX(static_cast<float>(-kPi / 2.0)) *
+                             Translate(-lightPosition[0], -lightPosition[1], -lightPosition[2]);
+    return projection * fw_Matrix4(view);
+}
+
+void SetWorldMatrix34(const fw_Matrix34& world)
+{
+    if (!gFramework)
+        return;
+    const fw_Matrix4 m = fw_Matrix4(world).Transposed();
+    D3DXMATRIX d;
+    std::memcpy(&d, m.m, sizeof(m.m));
+    gFramework->SetWorldMatrices(&d, &d);
+}
+
+void MirrorPlanes(const fw_Matrix34& r, int k, fw_Vector3& plane1, fw_Vector3& plane2)
+{
+    const double a1 = k * kTwoPi / 6.0;
+    const double a2 = (k + 1) * kTwoPi / 6.0;
+    plane1 = Apply3(r, fw_Vector3(static_cast<float>(std::cos(a1)), 0.0f, static_cast<float>(std::sin(a1))));
+    plane2 = Apply3(r, fw_Vector3(static_cast<float>(-std::cos(a2)), 0.0f, static_cast<float>(-std::sin(a2))));
+}
+
+const char* MirrorTechniqueName(int k, bool depthPass)
+{
+    if (depthPass)
+        return k % 2 == 0 ? "varianceDepthCaleidoscope" : "varianceDepthCaleidoscope_cull_back";
+    return k % 2 == 0 ? "caleidoscope" : "caleidoscope_cull_back";
+}
+
+fw_Vector3 AuxPosition(const fw_Vector3& direction, float radius)
+{
+    fw_Vector3 p = direction;
+    const float length = Length(p);
+    if (length != 0.0f)
+        p /= length;
+    return p * radius;
+}
+
+int32_t CrystalVariant(float growType) { return ((fw_FloatToInt(growType) % 4) + 4) % 4; }
+
+bool LightScreenPosition(const float lightPosition[3], const fw_Camera* camera, float& x, float& y)
+{
+    if (!camera)
+        return false;
+    D3DXMATRIX m;
+    D3DXMatrixMultiply(&m, &camera->mView, &camera->mProjection);
+    const D3DXVECTOR4 p(lightPosition[0], lightPosition[1], lightPosition[2], 1.0f);
+    D3DXVECTOR4 out;
+    D3DXVec4Transform(&out, &p, &m);
+    // In or behind the camera plane: no screen position (and no division by zero).
+    if (!(out.w > 1e-6f))
+        return false;
+    x = out.x / out.w;
+    y = out.y / out.w;
+    return std::isfinite(x) && std::isfinite(y);
+}
+
+Caleidoscope::Caleidoscope(const std::string& sceneName) : fw_Scene(sceneName) {}
+
+Caleidoscope::~Caleidoscope() { DeleteOwned(); }
+
+void Caleidoscope::DeleteOwned()
+{
+    for (fw_Mesh** mesh : {&mWireframe1, &mRomstasjon, &mKuben, &mDiamond, &mSphere, &mCrystal6, &mSmallCrystals,
+                           &mSmallPyr}) {
+        delete *mesh;
+        *mesh = nullptr;
+    }
+    delete mEffect;
+    mEffect = nullptr;
+    delete mBokeh;
+    mBokeh = nullptr;
+    delete mDust;
+    mDust = nullptr;
+    delete mLightShafts;
+    mLightShafts = nullptr;
+    delete mAtoms;
+    mAtoms = nullptr;
+    delete mFucrr;
+    mFucrr = nullptr;
+    // The slots point into what was just deleted.
+    mMainMesh = mAuxMesh = nullptr;
+    mMainTechnique = mAuxTechnique = nullptr;
+}
+
+void Caleidoscope::LoadResources()
+{
+    const int width = fw_Framework::GetWidth();
+    const int height = fw_Framework::GetHeight();
+
+    delete mFucrr;
+    mFucrr = new FucrrEffect();
+    CreateShadowTargets();
+    delete mBokeh;
+    mBokeh = new BokehEffect(width, height);
+    delete mDust;
+    mDust = new DustEffect();
+    delete mLightShafts;
+    mLightShafts = new VolumetricLight();
+    delete mAtoms;
+    mAtoms = new AtomsEffect(width, height);
+
+    if (fw_DebugCamera* camera = GetDebugCamera()) {
+        camera->LoadCompiledPose();
+        camera->SetEnabled(gUseFreeCamera);
+    }
+
+    delete mEffect;
+    mEffect = new fw_Effect("caleidoscope.fx", fw_Framework::GetEffectPool());
+    mEffect->SetTexture("gDepthVarianceTexture", mVarianceShadow0);
+
+    struct MeshSlot {
+        const char* file;
+        fw_Mesh** member;
+        const char* technique;
+    };
+    const MeshSlot meshes[] = {
+        {"diamond.obj", &mDiamond, "plain"},       {"kuben.obj", &mKuben, "plain"},
+        {"romstasjon.obj", &mRomstasjon, "plain"}, {"sphere.obj", &mSphere, "sphere"},
+        {"crystal6.obj", &mCrystal6, "plain"},     {"smallCrystals.obj", &mSmallCrystals, "plain"},
+        {"smallPyr.obj", &mSmallPyr, "smallObject"}, {"wireframe1.obj", &mWireframe1, "wireframe"},
+    };
+    for (const MeshSlot& slot : meshes) {
+        delete *slot.member;
+        *slot.member = new fw_Mesh("./data/", slot.file, nullptr);
+        (*slot.member)->CreateLayoutSlot9(mEffect->GetTechnique(slot.technique));
+    }
+    // The slots of the previous load point at deleted meshes until the next update.
+    mMainMesh = mAuxMesh = nullptr;
+    mMainTechnique = mAuxTechnique = nullptr;
+
+    if (gFramework) {
+        fw_Texture* probe = gFramework->FindOrLoadTexture("350.dds");
+        mEffect->SetTexture("gLightProbeTex", probe);
+        if (fw_Effect* pyramids = mFucrr->GetPyramidEffect())
+            pyramids->SetTexture("gLightProbeTex", probe);
+        D3DXMATRIX identity;
+        D3DXMatrixIdentity(&identity);
+        gFramework->SetWorldMatrices(&identity, &identity);
+    }
+}
+
+void Caleidoscope::ReleaseResources() { DeleteOwned(); }
+
+void Caleidoscope::OnKeyDown(uint32_t, bool, bool) {}
+
+void Caleidoscope::SelectMeshTechnique(int32_t type, fw_Mesh*& mesh, ID3D10EffectTechnique*& technique, bool isMain)
+{
+    const char* name = "sphere";
+    switch (type) {
+    case 0: mesh = mRomstasjon; name = "plain"; break;
+    case 1: mesh = mKuben; name = isMain ? "mainCube" : "cube"; break;
+    case 2: mesh = mDiamond; name = "diamond"; break;
+    case 4: mesh = mCrystal6; name = "plain"; break;
+    case 5: mesh = mSmallCrystals; name = "plain"; break;
+    default: mesh = mSphere; name = "sphere"; break;
+    }
+    technique = mEffect ? mEffect->GetTechnique(name) : nullptr;
+}
+
+void Caleidoscope::Update()
+{
+    using fw_Math::RotationX;
+    using fw_Math::RotationY;
+    using fw_Math::RotationZ;
+
+    // 1. Seed.
+    const float seed = Track("rndSeed", 0.0f);
+    const int saved = rand();
+    srand(static_cast<unsigned>(fw_FloatToInt(seed)));
+
+    // 2. Auxiliary objects.
+    int32_t count = fw_FloatToInt(Track("Obj_NumAux", 0.0f));
+    if (count < 0)
+        count = 0;
+    if (count > kMaxAuxObjects) {
+        static bool logged = false;
+        if (!logged) {
+            fw_Log::Write(0, "Obj_NumAux %d capped at %d auxiliary objects.", count, kMaxAuxObjects);
+            logged = true;
+        }
+        count = kMaxAuxObjects;
+    }
+    const float auxScale = Track("Obj_AuxScale", 1.0f);
+    const float auxRot = Track("Obj_AuxRot", 0.0f);
+    const float auxElevation = Track("Obj_AuxElevation", 0.0f);
+    mAuxTransforms.resize(size_t(count));
+    for (int32_t i = 0; i < count; ++i) {
+        const float x = static_cast<float>(double(rand()) * 2.0 / 32767.0 - 1.0);
+        const float y = static_cast<float>(double(rand()) * 2.0 / 32767.0 - 1.0);
+        const float z = static_cast<float>(double(rand()) * 2.0 / 32767.0 - 1.0);
+        const float radius = static_cast<float>(double(rand()) * 20.0 / 32767.0 + 14.0);
+        fw_Vector3 p = AuxPosition(fw_Vector3(x, y, z), radius);
+        const float size = static_cast<float>((double(rand()) * 0.5 / 32767.0 + 0.5) * (double(auxScale) * 2.0));
+        p.y = static_cast<float>(double(p.y) +
+                                 ((double(rand()) * 0.5 / 32767.0 + 0.5) * (double(auxElevation) * 2.0) - 1.0) * 30.0);
+        const float ax = static_cast<float>(double(i) * double(0.932f) + double(auxRot) * double(0.2f));
+        const float ay = static_cast<float>((std::fmod(double(i) * double(0.33f), 1.0) + double(auxRot)) * double(0.152f) +
+                                            double(i) * double(1.3f));
+        const float az = static_cast<float>(double(i) + double(auxRot) * double(0.25f));
+        mAuxTransforms[size_t(i)] = fw_Math::Translation(p) * RotationZ(az) * RotationY(ay) * RotationX(ax) *
+                                    Scale(static_cast<float>(double(size) * double(0.4f)));
+    }
+    srand(static_cast<unsigned>(saved));
+
+    // 3. Object slots.
+    mMainType = fw_FloatToInt(Track("Obj_MainType", 0.0f));
+    SelectMeshTechnique(mMainType, mMainMesh, mMainTechnique, true);
+    mMainCaleido = Track("Obj_MainCaleido", 0.0f) > 0.0f;
+    mAuxType = fw_FloatToInt(Track("Obj_AuxType", 0.0f));
+    SelectMeshTechnique(mAuxType, mAuxMesh, mAuxTechnique, false);
+    mAuxCaleido = Track("Obj_AuxCaleido", 0.0f) > 0.0f;
+
+    // 4. Main object.
+    const float mainScale = Track("Obj_MainScale", 1.0f);
+    const float mainRot = Track("Obj_MainRot", 0.0f);
+    const float s = static_cast<float>(double(mainScale) * double(0.4f));
+    const auto scaled = [](float r, float k) { return static_cast<float>(double(r) * double(k)); };
+    if (mMainType == 2)
+        mMainTransform = RotationY(scaled(mainRot, 0.2f)) * Scale(s);
+    else
+        mMainTransform = RotationZ(scaled(mainRot, 0.25f)) * RotationY(scaled(mainRot, 0.152f)) *
+                         RotationX(scaled(mainRot, 0.2f)) * Scale(s);
+
+    // 5. Free camera: only while "Camera" has keys and a negative value.
+    gUseFreeCamera = Track("Camera", 0.0f) < 0.0f;
+
+    // 6. Background.
+    const float back = Track("Obj_BackRot", 0.0f);
+    mBackgroundTransform = RotationX(scaled(back, 0.104f)) *
+                           RotationY(static_cast<float>(2.4 - double(back) * double(0.0514f))) *
+                           RotationZ(static_cast<float>(double(back) * double(0.0234f) + 2.4));
+
+    // 7. Light.
+    mLightPosition[0] = 0.0f;
+    mLightPosition[1] = static_cast<float>(double(Track("VLightY", 0.0f)) * double(0.1f) + 20.0);
+    mLightPosition[2] = 0.0f;
+    const fw_Matrix4 light = LightViewProjection(mLightPosition, Track("VLightFOV", 90.0f));
+    const fw_Matrix4 lightT = light.Transposed();
+    const fw_Matrix4 lightInverseT = light.Inverse().value_or(fw_Matrix4::Identity()).Transposed();
+
+    // 8. The kaleidoscope's and the tetrahedra's light.
+    fw_Effect* pyramids = mFucrr ? mFucrr->GetPyramidEffect() : nullptr;
+    SetMatrix4(mEffect, "gLightViewProjection", lightT);
+    if (mEffect)
+        mEffect->SetFloat4("gLightPositionWorldSpace", mLightPosition[0], mLightPosition[1], mLightPosition[2], 0.0f);
+    if (pyramids)
+        pyramids->SetFloat4("gLightPositionWorldSpace", mLightPosition[0], mLightPosition[1], mLightPosition[2], 0.0f);
+
+    // 9. The light shafts.
+    const float intensity = static_cast<float>(double(Track("VLight", 50.0f)) * double(0.0003f));
+    if (fw_Effect* shafts = mLightShafts ? mLightShafts->GetEffect() : nullptr) {
+        shafts->SetTexture("gDustTexture", gFramework ? gFramework->FindOrLoadTexture("dust.png") : nullptr);
+        shafts->SetTexture("gDepthVarianceTexture", mVarianceShadow0);
+        D3DXMATRIX view, inverse;
+        if (gFramework)
+            std::memcpy(&view, gFramework->mView.m, sizeof(view));
+        else
+            D3DXMatrixIdentity(&view);
+        if (!D3DXMatrixInverse(&inverse, nullptr, &view))
+            D3DXMatrixIdentity(&inverse);
+        shafts->SetFloat4("gRightDirection", inverse._11, inverse._12, inverse._13, 0.0f);
+        shafts->SetFloat4("gLightPositionWorldSpace", mLightPosition[0], mLightPosition[1], mLightPosition[2], 0.0f);
+        SetMatrix4(shafts, "gLightViewProjection", lightT);
+        SetMatrix4(shafts, "gLightInverseViewProjection", lightInverseT);
+        shafts->SetFloat("gLightIntensity", intensity);
+    }
+
+    // 10. Depth of field.
+    const float focus = Track("DOF_Focus", 20.0f);
+    const float dofScale = static_cast<float>(double(Track("DOF_Scale", 50.0f)) * double(0.001f));
+    const float dofClamp = static_cast<float>(double(Track("DOF_Clamp", 50.0f)) * double(0.01f));
+    if (mEffect)
+        mEffect->SetFloat4("gDepthOfFieldParameters", focus, dofScale, dofClamp, 0.0f);
+    if (pyramids)
+        pyramids->SetFloat4("gDepthOfFieldParameters", focus, dofScale, dofClamp, 0.0f);
+
+    // 11. Penrose.
+    const float p3 = Track("Penrose3", 0.0f);
+    const float p2 = Track("Penrose2", 0.0f);
+    const float p1 = Track("Penrose1", 0.0f);
+    if (mEffect)
+        mEffect->SetFloat4("gPenrose", scaled(p1, 0.1f), scaled(p2, 0.1f), scaled(p3, 0.1f), 0.0f);
+
+    // 12. Camera.
+    if (!gUseFreeCamera)
+        UpdateSyncCamera(this);
+}
+
+void Caleidoscope::DrawMesh(fw_Mesh* mesh, ID3D10EffectTechnique* technique, int first, int last, bool withMaterials)
+{
+    mesh->DrawRange(technique, first, last, withMaterials);
+    ++mMeshDraws;
+}
+
+void Caleidoscope::PassDone(const char* pass) const
+{
+    if (sPassHook)
+        sPassHook(pass);
+}
+
+void Caleidoscope::Render()
+{
+    if (!gFramework || !mEffect)
+        return;
+    fw_Framework& fw = *gFramework;
+
+    // 1. The tetra simulation.
+    if (mFucrr)
+        mFucrr->Update();
+    PassDone("tetra step");
+
+    // 2. Shadow map while the light is on.
+    // Without keys the defaults give: light on, transition on, no flares.
+    const bool lightOn = Track("VLight", 1.0f) > 0.0f;
+    if (lightOn)
+        RenderVarianceDepth();
+    PassDone("shadow");
+
+    // 3. Scene colour and depth.
+    fw_Texture* depth = fw.FindTexture("d32f_backbuffer");
+    fw_Texture* colour = fw.FindTexture("r16g16b16a16f_1");
+    Bind(colour, depth);
+    if (colour)
+        colour->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    if (depth)
+        depth->ClearDepth(1.0f);
+
+    // 4.-7. Main object, tetrahedra, auxiliary objects.
+    float rotation = Track("Obj_CaleidoRot", 0.0f);
+    if (mMainType >= 0)
+        DrawCaleidoscope(mMainType, mMainMesh, mMainCaleido, rotation, mMainTransform, mMainTechnique, false);
+    if (mMainType == 3 && mFucrr)
+        mFucrr->BindMatrixTextures(false);
+    for (const fw_Matrix34& entry : mAuxTransforms) {
+        DrawCaleidoscope(mAuxType, mAuxMesh, mAuxCaleido, rotation, entry, mAuxTechnique, false);
+        rotation = static_cast<float>(double(rotation) + double(1.1f));
+    }
+    PassDone("objects");
+
+    // 8. Nine rings of 24 small objects.
+    ID3D10EffectTechnique* small = mEffect->GetTechnique("smallObject");
+    const float smallRot = Track("Obj_SmallRot", 0.0f);
+    const float smallElevation = Track("Obj_SmallElevation", 0.0f);
+    static const float kRingRadius[9] = {39, 44, 30, 51, 38, 34, 39, 34, 52};
+    const double sr = smallRot;
+    for (int k = 0; k < 9; ++k) {
+        const float radius = kRingRadius[k];
+        const float y = static_cast<float>(double(static_cast<float>((k - 4.5) * 9.0)) + double(smallElevation));
+        const float phase = static_cast<float>((double(radius) * double(0.03f) + double(0.19f)) * double(0.081f) * sr);
+        for (int j = 0; j < 24; ++j) {
+            const fw_Matrix34 world =
+                fw_Math::RotationY(static_cast<float>(kTwoPi * j / 24.0 + double(phase))) * Translate(radius, y, 0.0f) *
+                fw_Math::RotationX(static_cast<float>(j * double(0.4f) + sr * double(0.23f))) *
+                fw_Math::RotationY(static_cast<float>(j * double(0.1f) + sr * double(0.2f))) *
+                fw_Math::RotationZ(static_cast<float>(j * double(0.34f) + sr * double(0.14f)));
+            SetWorldMatrix34(world);
+            if (mSmallPyr)
+                DrawMesh(mSmallPyr, small, 0, int(mSmallPyr->mAttributeCount) - 1, false);
+        }
+    }
+    PassDone("rings");
+
+    // 9. Background.
+    const float backFade = Track("Obj_BackFade", 1.0f);
+    if (backFade > 0.0f) {
+        mEffect->SetFloat("gBackgroundMeshFade", backFade);
+        SetWorldMatrix34(mBackgroundTransform);
+        if (mWireframe1)
+            DrawMesh(mWireframe1, mEffect->GetTechnique("wireframe"), 0, int(mWireframe1->mAttributeCount) - 1, false);
+    }
+    PassDone("background");
+
+    // 10. Dust.
+    if (mDust)
+        mDust->Draw();
+    PassDone("dust");
+
+    // 11.-13. Shafts and bokeh into the second float target.
+    fw_Texture* backbuffer = fw.FindTexture("backbuffer");
+    fw_Texture* glow = fw.FindTexture("r16g16b16a16f_2");
+    if (glow)
+        glow->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    if (lightOn && mLightShafts) {
+        Bind(glow, depth);
+        mLightShafts->Draw();
+    }
+    PassDone("shafts");
+    Bind(glow, nullptr);
+    if (mBokeh)
+        mBokeh->Draw(colour);
+    PassDone("bokeh");
+
+    // 14. Bloom.
+    fw_PostEffects* post = fw_Framework::GetPostEffects();
+    if (post)
+        post->Bloom(colour, glow);
+    PassDone("bloom");
+
+    // 15.-16. Vignette, with flares when asked for.
+    const bool transition = Track("Atoms_Param", 0.0f) < 1.0f;
+    fw_Texture* vignetteTarget = transition ? fw.FindTexture("r8g8b8a8_1") : backbuffer;
+    const bool flares = Track("Post_Flares", 0.0f) > 0.0f;
+    if (post) {
+        if (flares) {
+            float x = 0.0f, y = 0.0f;
+            fw_DebugCamera* debugCamera = GetDebugCamera();
+            if (!LightScreenPosition(mLightPosition, debugCamera ? debugCamera->GetActiveCamera() : nullptr, x, y)) {
+                // Off screen: far enough that no flare reaches the picture.
+                x = 1.0e4f;
+                y = 1.0e4f;
+            }
+            Bind(vignetteTarget, nullptr);
+            post->VignetteWithFlare(x, y, glow);
+        } else {
+            post->UpdateVignette(glow, vignetteTarget, 0.0f);
+        }
+    }
+    PassDone("vignette");
+
+    // 17. The flip-card transition.
+    if (transition) {
+        fw_Texture* atomsTarget = fw.FindTexture("r8g8b8a8_2");
+        const int32_t image = fw_FloatToInt(Track("Atoms_Image", 1.0f));
+        fw_Texture* card = fw.FindOrLoadTexture("flipcard" + std::to_string(image) + ".png");
+        if (atomsTarget)
+            atomsTarget->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        if (depth)
+            depth->ClearDepth(1.0f);
+        Bind(atomsTarget, depth);
+        if (mAtoms)
+            mAtoms->Draw(card, fw.FindTexture("r8g8b8a8_1"));
+        PassDone("atoms");
+        Bind(backbuffer, nullptr);
+        if (post)
+            post->TriFade(Track("Atoms_Param", 0.0f), card, atomsTarget, fw.FindTexture("r8g8b8a8_1"));
+        PassDone("fade");
+    }
+}
+
+void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, float rotation,
+                                    const fw_Matrix34& transform, ID3D10EffectTechnique* technique, bool depthPass)
+{
+    using fw_Math::RotationX;
+    using fw_Math::RotationY;
+    using fw_Math::RotationZ;
+
+    const int saved = rand();
+    if (!mEffect || !mesh) {
+        srand(static_cast<unsigned>(saved));
+        return;
+    }
+    const int lastRange = int(mesh->mAttributeCount) - 1;
+
+    if (mirrored) {
+        const fw_Matrix34 r = RotationZ(rotation) * RotationY(static_cast<float>(double(rotation) * double(1.34f))) *
+                              RotationX(static_cast<float>(double(rotation) * double(-1.119f)));
+        ID3D10EffectTechnique* techniques[2] = {mEffect->GetTechnique(MirrorTechniqueName(0, depthPass)),
+                                                mEffect->GetTechnique(MirrorTechniqueName(1, depthPass))};
+        const fw_Vector3 t = transform.GetTranslation();
+        mEffect->SetFloat4("gPostTranslation", t.x, t.y, t.z, 0.0f);
+        fw_Matrix34 n = transform;
+        n(0, 3) = n(1, 3) = n(2, 3) = 0.0f;
+        for (int k = 0; k < 6; ++k) {
+            fw_Vector3 m1, m2;
+            MirrorPlanes(r, k, m1, m2);
+            SetWorldMatrix34(n);
+            mEffect->SetFloat4("gPlane1", m1.x, m1.y, m1.z, 0.0f);
+            mEffect->SetFloat4("gPlane2", m2.x, m2.y, m2.z, 0.0f);
+            DrawMesh(mesh, techniques[k % 2], 0, lastRange, true);
+            // Mirror through the plane with normal m2: H = I - 2 m2 m2^T.
+            fw_Matrix34 h;
+            const float v[3] = {m2.x, m2.y, m2.z};
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    h(i, j) = static_cast<float>((i == j ? 1.0 : 0.0) - 2.0 * double(v[i]) * double(v[j]));
+            n = h * n;
+        }
+    } else if (type == 5) {
+        mEffect->SetFloat4("gPostTranslation", 0.0f, 0.0f, 0.0f, 0.0f);
+        std::vector<CrystalSegment> table;
+        BuildCrystalTable(table);
+        const int32_t grown = fw_FloatToInt(Track("CRSTL_Num", 0.0f));
+        const int32_t variant = CrystalVariant(Track("CRSTL_GrowType", 0.0f));
+        const int ranges = int(mesh->mAttributeCount);
+        for (int p = 0; p < kCrystalPaths && ranges > 0; ++p) {
+            for (int s = 0; s < kCrystalSteps; ++s) {
+                const CrystalSegment& segment = table[size_t(variant) * 480 + size_t(p) * 24 + size_t(s)];
+                const fw_Vector3 delta = segment.end - segment.start;
+                const float length = Length(delta);
+                fw_Vector3 dir = delta;
+                if (length != 0.0f)
+                    dir /= length;
+                fw_Vector3 b1(0.0f, 1.0f, 0.0f), b2(0.0f, 0.0f, 1.0f);
+                fw_Math::OrthonormalBasis(dir, b1, b2);
+                const fw_Matrix34 basis(fw_Matrix3::FromColumns(dir, b1, b2));
+                const int32_t birth = segment.birth;
+                srand(static_cast<unsigned>(birth));
+                int shape = rand() % ranges;
+                for (int c = 0; c < 10 && int64_t(birth) + c < grown; ++c) {
+                    const int j1 = rand();
+                    const int j2 = rand();
+                    const fw_Matrix34 world =
+                        transform * Translate(segment.start.x, segment.start.y, segment.start.z) * basis *
+                        Translate(static_cast<float>(c / 10.0 * double(length)), 0.0f, 0.0f) *
+                        RotationX(static_cast<float>(j2)) *
+                        RotationY(static_cast<float>((double(j1) / 32767.0 - 0.5) * double(0.03f)));
+                    SetWorldMatrix34(world);
+                    DrawMesh(mesh, technique, shape, shape, true);
+                    shape = (shape + 1) % ranges;
+                }
+            }
+        }
+    } else {
+        mEffect->SetFloat4("gPostTranslation", 0.0f, 0.0f, 0.0f, 0.0f);
+        SetWorldMatrix34(transform);
+        DrawMesh(mesh, technique, 0, lastRange, true);
+    }
+    srand(static_cast<unsigned>(saved));
+}
+
+void Caleidoscope::CreateShadowTargets()
+{
+    if (!gFramework)
+        return;
+    const auto factory = [](uint32_t bind, DXGI_FORMAT format) {
+        return [bind, format]() -> fw_Texture* {
+            fw_Texture* texture = new fw_Texture(bind, format, 1024, 1024, 1, nullptr);
+            if (!texture->GetResource()) {
+                delete texture;
+                return nullptr;
+            }
+            return texture;
+        };
+    };
+    mVarianceShadowDepth = gFramework->FindOrCreateTexture("d32f_VarianceShadow", factory(0x40, DXGI_FORMAT_D32_FLOAT));
+    mVarianceShadow0 = gFramework->FindOrCreateTexture("r32g32f_VarianceShadow0", factory(0x28, DXGI_FORMAT_R32G32_FLOAT));
+    mVarianceShadow = gFramework->FindOrCreateTexture("r32g32f_VarianceShadow", factory(0x28, DXGI_FORMAT_R32G32_FLOAT));
+}
+
+void Caleidoscope::RenderVarianceDepth()
+{
+    // A target that could not be made: no shadow pass.
+    if (!mVarianceShadow0 || !mVarianceShadow || !mVarianceShadowDepth || !mEffect)
+        return;
+    Bind(mVarianceShadow0, mVarianceShadowDepth);
+    mVarianceShadowDepth->ClearDepth(1.0f);
+    mVarianceShadow0->ClearColor(150.0f, 22500.0f, 0.0f, 0.0f);
+    const float rotation = Track("Obj_CaleidoRot", 0.0f);
+    if (mMainType >= 0)
+        DrawCaleidoscope(mMainType, mMainMesh, mMainCaleido, rotation, mMainTransform,
+                         mEffect->GetTechnique("varianceDepth"), true);
+    if (mMainType == 3 && mFucrr)
+        mFucrr->BindMatrixTextures(true);
+    if (fw_PostEffects* post = fw_Framework::GetPostEffects())
+        post->Blur5Taps(mVarianceShadow0, mVarianceShadow, mVarianceShadow0);
+}
