@@ -19,8 +19,8 @@ target_link_libraries(fw_resources
     PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt)
 
 if(ZENDRA_TESTS)
-    set(fw_resources_test_sources tests/resources_support.cpp)
-    foreach(group texture table effect post font)
+    set(fw_resources_test_sources tests/resources_support.cpp tests/resources_post_support.cpp)
+    foreach(group texture table effect post final further report font)
         if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/resources_${group}_tests.cpp)
             list(APPEND fw_resources_test_sources tests/resources_${group}_tests.cpp)
         endif()
