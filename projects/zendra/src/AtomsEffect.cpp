@@ -1,0 +1,146 @@
+#include "AtomsEffect.h"
+
+#include <vector>
+
+#include "fw_Convert.h"
+#include "fw_Effect.h"
+#include "fw_Framework.h"
+#include "fw_Log.h"
+#include "fw_Texture.h"
+
+namespace {
+
+template <typename T>
+void SafeRelease(T*& p)
+{
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+// Pixels of guard band around the viewport; streaks are clipped to one pixel beyond it.
+constexpr int32_t kGuard = 4;
+
+}  // namespace
+
+AtomsEffect::AtomsEffect(int width, int height)
+    : mStreakCount(0), mEffect(nullptr), mWidth(width), mHeight(height), mVertexBuffer(nullptr),
+      mInputLayout(nullptr)
+{
+    CreateStreaks();
+    LoadEffect();
+}
+
+AtomsEffect::~AtomsEffect() { Release(); }
+
+void AtomsEffect::CreateStreaks()
+{
+    SafeRelease(mVertexBuffer);
+    std::vector<float> vertices;
+    const uint64_t points =
+        mWidth > 0 && mHeight > 0 ? static_cast<uint64_t>(mWidth) * static_cast<uint64_t>(mHeight) : 0;
+    if (points * 2 * kVertexSize <= UINT32_MAX) {
+        vertices.reserve(points * 4);
+        const double w = static_cast<float>(mWidth), h = static_cast<float>(mHeight);
+        for (int32_t i = 0; i < mHeight && points; ++i) {
+            const float y = static_cast<float>(static_cast<double>(static_cast<float>(i)) * 2.0 / h - 1.0);
+            for (int32_t j = 0; j < mWidth; ++j) {
+                const float x = static_cast<float>(static_cast<double>(static_cast<float>(j)) * 2.0 / w - 1.0);
+                for (int copy = 0; copy < 2; ++copy) {
+                    vertices.push_back(x);
+                    vertices.push_back(y);
+                }
+            }
+        }
+    }
+    const size_t vertexCount = vertices.size() / 2;
+    mStreakCount = static_cast<int32_t>(vertexCount / 2);
+    fw_Log::Write(0, "Atoms: Created %d light streaks for your transitions, Sir.", mStreakCount);
+    ID3D10Device* device = fw_Framework::mDevice;
+    if (!device || vertexCount == 0)
+        return;  // a buffer of zero bytes cannot be created: an empty grid has none
+    D3D10_BUFFER_DESC desc = {};
+    desc.ByteWidth = static_cast<UINT>(vertexCount * kVertexSize);
+    desc.Usage = D3D10_USAGE_IMMUTABLE;
+    desc.BindFlags = D3D10_BIND_VERTEX_BUFFER;
+    D3D10_SUBRESOURCE_DATA data = {vertices.data(), 0, 0};
+    if (FAILED(device->CreateBuffer(&desc, &data, &mVertexBuffer)))
+        mVertexBuffer = nullptr;
+}
+
+void AtomsEffect::LoadEffect()
+{
+    delete mEffect;
+    SafeRelease(mInputLayout);
+    mEffect = new fw_Effect("atoms.fx", fw_Framework::GetEffectPool());
+    ID3D10Device* device = fw_Framework::mDevice;
+    ID3D10EffectTechnique* technique = mEffect->GetTechnique("atoms");
+    if (!device || !technique->IsValid())
+        return;
+    D3D10_PASS_DESC pass = {};
+    if (FAILED(technique->GetPassByIndex(0)->GetDesc(&pass)) || !pass.pIAInputSignature)
+        return;
+    const D3D10_INPUT_ELEMENT_DESC element = {
+        "POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0};
+    if (FAILED(device->CreateInputLayout(&element, 1, pass.pIAInputSignature, pass.IAInputSignatureSize,
+                                         &mInputLayout)))
+        mInputLayout = nullptr;
+}
+
+void AtomsEffect::Draw(fw_Texture* first, fw_Texture* second)
+{
+    ID3D10Device* device = fw_Framework::mDevice;
+    if (!mEffect)
+        return;
+    const float aspect = static_cast<float>(static_cast<double>(static_cast<float>(fw_Framework::GetWidth())) /
+                                            static_cast<double>(static_cast<float>(fw_Framework::GetHeight())));
+    mEffect->SetTexture("gSourceTexture1", first);
+    mEffect->SetFloat4("gOverlayUVscale", 1.0f, static_cast<float>(static_cast<double>(1.6f) / aspect), 0.0f, 0.0f);
+    mEffect->SetTexture("gSourceTexture2", second);
+    mEffect->SetFloat("gTransitionParameter", fw_Framework::GetSyncValueNow("Atoms_Param", 0.0f));
+    mEffect->SetInt("gTransitionType", fw_FloatToInt(fw_Framework::GetSyncValueNow("Atoms_TransType", 0.0f)));
+    if (!device || !mVertexBuffer)
+        return;
+
+    const UINT stride = kVertexSize, offset = 0;
+    device->IASetVertexBuffers(0, 1, &mVertexBuffer, &stride, &offset);
+    device->IASetInputLayout(mInputLayout);
+    device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_LINELIST);
+
+    // Guard band: every streak is clipped in the shader to one pixel beyond the viewport,
+    // and the viewport grows by a few pixels so that no vertex leaves the clip volume.
+    UINT viewportCount = 1;
+    D3D10_VIEWPORT viewport = {};
+    device->RSGetViewports(&viewportCount, &viewport);
+    const bool guarded = viewportCount > 0 && viewport.Width > 0 && viewport.Height > 0;
+    if (guarded) {
+        D3D10_VIEWPORT wide = viewport;
+        wide.TopLeftX -= kGuard;
+        wide.TopLeftY -= kGuard;
+        wide.Width += 2 * kGuard;
+        wide.Height += 2 * kGuard;
+        mEffect->SetFloat4("gViewport", static_cast<float>(viewport.Width), static_cast<float>(viewport.Height),
+                           static_cast<float>(wide.Width), static_cast<float>(wide.Height));
+        device->RSSetViewports(1, &wide);
+    }
+
+    ID3D10EffectTechnique* technique = mEffect->GetTechnique("atoms");
+    D3D10_TECHNIQUE_DESC desc = {};
+    if (SUCCEEDED(technique->GetDesc(&desc))) {
+        for (UINT p = 0; p < desc.Passes; ++p) {
+            technique->GetPassByIndex(p)->Apply(0);
+            device->Draw(static_cast<UINT>(mStreakCount) * 2u, 0);
+        }
+    }
+    if (guarded)
+        device->RSSetViewports(1, &viewport);
+}
+
+void AtomsEffect::Release()
+{
+    delete mEffect;
+    mEffect = nullptr;
+    SafeRelease(mInputLayout);
+    SafeRelease(mVertexBuffer);
+}

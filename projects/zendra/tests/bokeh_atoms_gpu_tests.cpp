@@ -1,0 +1,1 @@
+// GPU tests: filled next.
