@@ -1,0 +1,468 @@
+#include "FucrrEffect.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "fw_Convert.h"
+#include "fw_Effect.h"
+#include "fw_Framework.h"
+#include "fw_Log.h"
+#include "fw_Math.h"
+#include "fw_Mesh.h"
+#include "fw_ScreenQuad.h"
+#include "fw_Texture.h"
+#include "fw_Timer.h"
+#include "platform/crt.h"
+#include "platform/d3dx10math.h"
+
+namespace {
+
+constexpr float kRowsPerSecond = 17.066668f;
+constexpr uint32_t kMatrixBindFlags = D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET;  // 0x28
+
+// The reference tetrahedron, one corner per row.
+constexpr float kBaseMatrix[16] = {
+    -5.479541f, -3.894634f, -9.490854f, 1.0f,  //
+    -5.479542f, -3.894634f, 9.490853f,  1.0f,  //
+    10.959098f, -3.894634f, 0.0f,       1.0f,  //
+    0.000005f,  11.603864f, 0.0f,       1.0f,
+};
+
+// Rotation rates (radians per second) about z, y and x of the four force directions.
+constexpr float kForceRates[4][3] = {
+    {0.211f, 0.3f, 0.1f}, {0.291f, 0.1322f, 0.119f}, {0.31f, -0.33f, -0.122f}, {0.19f, 0.2113f, 0.143f}};
+
+// Row vector times a row-major 4x4 matrix.
+void TransformRow(const float v[4], const float m[16], float out[4]) {
+    for (int j = 0; j < 4; ++j)
+        out[j] = v[0] * m[j] + v[1] * m[4 + j] + v[2] * m[8 + j] + v[3] * m[12 + j];
+}
+
+template <typename T>
+void SafeRelease(T*& p) {
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+ID3D10Buffer* CreateBuffer(uint32_t bytes, uint32_t bindFlags, const void* data) {
+    ID3D10Device* device = fw_Framework::mDevice;
+    if (!device || bytes == 0)
+        return nullptr;
+    D3D10_BUFFER_DESC desc = {};
+    desc.ByteWidth = bytes;
+    desc.Usage = D3D10_USAGE_DEFAULT;
+    desc.BindFlags = bindFlags;
+    D3D10_SUBRESOURCE_DATA init = {data, 0, 0};
+    ID3D10Buffer* buffer = nullptr;
+    device->CreateBuffer(&desc, &init, &buffer);
+    return buffer;
+}
+
+}  // namespace
+
+FucrrEffect::FucrrEffect()
+    : mQuad(nullptr),
+      mVertexBuffer(nullptr),
+      mInstanceBuffer(nullptr),
+      mIndexBuffer(nullptr),
+      mSimEffect(nullptr),
+      mPyramidEffect(nullptr),
+      mInputLayout(nullptr),
+      mMatrixTextures{},
+      mInverseBaseMatrix{},
+      mBaseMatrix{},
+      mTrianglesPerInstance(0),
+      mInstanceCount(0),
+      mRing(0),
+      mRecordInterval(0.016666668f),
+      mDuration(240.0f) {
+    LoadResources();
+}
+
+FucrrEffect::~FucrrEffect() {
+    ReleaseBuffers();
+    mFftTable.clear();
+    mFftTable.shrink_to_fit();
+    for (fw_Texture*& texture : mMatrixTextures) {
+        if (texture) {
+            texture->Release();
+            delete texture;
+            texture = nullptr;
+        }
+    }
+    delete mPyramidEffect;
+    mPyramidEffect = nullptr;
+    delete mSimEffect;
+    mSimEffect = nullptr;
+    delete mQuad;
+    mQuad = nullptr;
+}
+
+void FucrrEffect::ReleaseBuffers() {
+    SafeRelease(mVertexBuffer);
+    SafeRelease(mIndexBuffer);
+    SafeRelease(mInstanceBuffer);
+    SafeRelease(mInputLayout);
+}
+
+void FucrrEffect::LoadResources() {
+    LoadOrComputeFft();
+    std::memcpy(mBaseMatrix, kBaseMatrix, sizeof mBaseMatrix);
+    D3DXMATRIX inverse;
+    D3DXMatrixInverse(&inverse, nullptr, reinterpret_cast<const D3DXMATRIX*>(mBaseMatrix));
+    std::memcpy(mInverseBaseMatrix, &inverse, sizeof mInverseBaseMatrix);
+    LoadMesh();
+    ResetTetras();
+    LoadPyramidEffect();
+    delete mSimEffect;
+    mSimEffect = new fw_Effect("fucrr.fx", nullptr);
+    delete mQuad;
+    mQuad = new fw_ScreenQuad(mSimEffect->GetTechnique("step"));
+}
+
+void FucrrEffect::LoadPyramidEffect() {
+    delete mPyramidEffect;
+    mPyramidEffect = new fw_Effect("pyramides.fx", fw_Framework::GetEffectPool());
+    SafeRelease(mInputLayout);
+    static const D3D10_INPUT_ELEMENT_DESC kLayout[3] = {
+        {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0},
+        {"NORMAL", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 16, D3D10_INPUT_PER_VERTEX_DATA, 0},
+        {"BLENDINDICES", 0, DXGI_FORMAT_R16G16_UINT, 1, 0, D3D10_INPUT_PER_INSTANCE_DATA, 1},
+    };
+    ID3D10EffectTechnique* technique = mPyramidEffect->GetTechnique("gfx");
+    D3D10_PASS_DESC desc = {};
+    ID3D10Device* device = fw_Framework::mDevice;
+    if (!device || !technique->IsValid() || FAILED(technique->GetPassByIndex(0)->GetDesc(&desc)) ||
+        !desc.pIAInputSignature)
+        return;
+    device->CreateInputLayout(kLayout, 3, desc.pIAInputSignature, desc.IAInputSignatureSize, &mInputLayout);
+}
+
+void FucrrEffect::LoadMesh() {
+    SafeRelease(mVertexBuffer);
+    SafeRelease(mIndexBuffer);
+    SafeRelease(mInstanceBuffer);
+    mTrianglesPerInstance = 0;
+    mInstanceCount = 0;
+
+    fw_Mesh* mesh = new fw_Mesh("./data/", "fucrr.obj", nullptr);
+    std::vector<fw_Vector3> positions, normals;
+    std::vector<uint32_t> indices;
+    mesh->ReadPositions(positions);
+    mesh->ReadNormals(normals);
+    mesh->ReadIndices(indices);
+    delete mesh;
+    // Without a mesh nothing is drawn.
+    if (positions.empty() || indices.size() < 3 || normals.size() != positions.size())
+        return;
+
+    // Each vertex as weights of the reference corners: position and normal times the
+    // inverse of the reference matrix.
+    std::vector<float> vertices(positions.size() * 8);
+    for (size_t v = 0; v < positions.size(); ++v) {
+        const float p[4] = {positions[v].x, positions[v].y, positions[v].z, 1.0f};
+        const float n[4] = {normals[v].x, normals[v].y, normals[v].z, 0.0f};
+        TransformRow(p, mInverseBaseMatrix, &vertices[v * 8]);
+        TransformRow(n, mInverseBaseMatrix, &vertices[v * 8 + 4]);
+    }
+    mVertexBuffer = CreateBuffer(static_cast<uint32_t>(vertices.size() * sizeof(float)), D3D10_BIND_VERTEX_BUFFER,
+                                 vertices.data());
+    mTrianglesPerInstance = static_cast<int32_t>(indices.size() / 3);
+    mIndexBuffer = CreateBuffer(static_cast<uint32_t>(indices.size() * 4), D3D10_BIND_INDEX_BUFFER, indices.data());
+
+    std::vector<uint16_t> instances(size_t(kTetraCount) * 2);
+    for (int n = 0; n < kTetraCount; ++n) {
+        instances[n * 2] = static_cast<uint16_t>(n % kGridSize);
+        instances[n * 2 + 1] = static_cast<uint16_t>(n / kGridSize);
+    }
+    mInstanceBuffer = CreateBuffer(kTetraCount * 4, D3D10_BIND_VERTEX_BUFFER, instances.data());
+    mInstanceCount = kTetraCount;
+}
+
+void FucrrEffect::ResetTetras() {
+    const int saved = rand();
+    srand(394);
+    std::vector<float> texels(size_t(3) * kTetraCount * 4);
+    for (int n = 0; n < kTetraCount; ++n) {
+        const float a = static_cast<float>(rand() * 6.2831855 / 32767.0);
+        const float z = static_cast<float>(rand() * 2.0 / 32767.0 - 1.0);
+        const float q = std::sqrt(1.0f - z * z);
+        const float p[3] = {15.0f * q * std::cos(a), 15.0f * z, 15.0f * q * std::sin(a)};
+        for (int i = 0; i < 3; ++i) {
+            float* t = &texels[(size_t(i) * kTetraCount + n) * 4];
+            t[0] = mBaseMatrix[i * 4 + 0] + p[0];
+            t[1] = mBaseMatrix[i * 4 + 1] + p[1];
+            t[2] = mBaseMatrix[i * 4 + 2] + p[2];
+            t[3] = mBaseMatrix[12 + i] + p[i];
+        }
+    }
+    srand(static_cast<unsigned>(saved));
+    for (int s = 0; s < 3; ++s) {
+        for (int i = 0; i < 3; ++i) {
+            fw_Texture* texture = new fw_Texture(kMatrixBindFlags, DXGI_FORMAT_R32G32B32A32_FLOAT, kGridSize,
+                                                 kGridSize, 1, &texels[size_t(i) * kTetraCount * 4]);
+            fw_Texture*& slot = mMatrixTextures[3 * s + i];
+            if (slot) {
+                slot->Release();
+                delete slot;
+            }
+            slot = texture;
+        }
+    }
+}
+
+void FucrrEffect::Update() {
+    static bool loadFired = true;
+    static bool saveFired = true;
+    static bool resetFired = true;
+
+    const float clock = fw_Framework::GetTime();
+    if (!(clock - SimulationTime > 0.0f)) {
+        SimulationTime = clock;
+        loadFired = saveFired = resetFired = false;
+        return;
+    }
+    // A seek far ahead simulates only the last kMaxCatchUpSteps steps before the clock.
+    if (double(clock) - double(SimulationTime) > double(kStepSeconds) * kMaxCatchUpSteps)
+        SimulationTime = static_cast<float>(double(clock) - double(kStepSeconds) * kMaxCatchUpSteps);
+
+    ID3D10EffectTechnique* step = mSimEffect ? mSimEffect->GetTechnique("step") : nullptr;
+    while (double(clock) - double(SimulationTime) > double(kStepSeconds)) {
+        // Every track of a step is read at the simulation time's row.
+        const int type = fw_FloatToInt(fw_Framework::GetSyncValue("Obj_MainType", 0.0f));
+        if (type == 3 && mSimEffect) {
+            const int load = fw_FloatToInt(fw_Framework::GetSyncValue("FFT_Load", 0.0f));
+            if (load > 0) {
+                if (!loadFired) {
+                    LoadScenario(load);
+                    loadFired = true;
+                }
+            } else {
+                loadFired = false;
+            }
+            const int save = fw_FloatToInt(fw_Framework::GetSyncValue("FFT_Save", 0.0f));
+            if (save > 0) {
+                if (!saveFired) {
+                    SaveMatrixTextures(save);
+                    saveFired = true;
+                }
+            } else {
+                saveFired = false;
+            }
+            if (fw_Framework::GetSyncValue("FFT_Reset", 0.0f) > 0.0f) {
+                if (!resetFired) {
+                    fw_Log::Write(0, "Resetting tetras.");
+                    ResetTetras();
+                    resetFired = true;
+                }
+            } else {
+                resetFired = false;
+            }
+
+            const float lookAhead = fw_Framework::GetSyncValue("FFT_LookAhead", 0.0f);
+            const FftRecord fft = SampleFft(SimulationTime + lookAhead);
+            mSimEffect->SetVector("gFFT0", &fft.values[0]);
+            mSimEffect->SetVector("gFFT1", &fft.values[4]);
+
+            static const char* const kForceNames[4] = {"gForceVector0", "gForceVector1", "gForceVector2",
+                                                       "gForceVector3"};
+            for (int k = 0; k < 4; ++k) {
+                const float az = SimulationTime * kForceRates[k][0];
+                const float ay = SimulationTime * kForceRates[k][1];
+                const float ax = SimulationTime * kForceRates[k][2];
+                const fw_Matrix34 r = fw_Math::RotationX(ax) * fw_Math::RotationY(ay) * fw_Math::RotationZ(az);
+                const fw_Vector3 d = r * fw_Vector3(1.0f, 0.0f, 0.0f);
+                const float v[4] = {d.x, d.y, d.z, 0.0f};
+                mSimEffect->SetVector(kForceNames[k], v);
+            }
+            mSimEffect->SetFloat("gFFTScale", fw_Framework::GetSyncValue("FFT_Scale", 0.5f) * 0.5f);
+            mSimEffect->SetFloat("gBaseSphereRadius", fw_Framework::GetSyncValue("Obj_MainScale", 1.0f) * 15.0f);
+
+            const int older = mRing, newer = (mRing + 1) % 3, next = (mRing + 2) % 3;
+            mSimEffect->SetTexture("gMatrixTexture00", mMatrixTextures[3 * older + 0]);
+            mSimEffect->SetTexture("gMatrixTexture01", mMatrixTextures[3 * older + 1]);
+            mSimEffect->SetTexture("gMatrixTexture02", mMatrixTextures[3 * older + 2]);
+            mSimEffect->SetTexture("gMatrixTexture10", mMatrixTextures[3 * newer + 0]);
+            mSimEffect->SetTexture("gMatrixTexture11", mMatrixTextures[3 * newer + 1]);
+            mSimEffect->SetTexture("gMatrixTexture12", mMatrixTextures[3 * newer + 2]);
+            fw_Framework::SetRenderTargets(0, mMatrixTextures[3 * next], mMatrixTextures[3 * next + 1],
+                                           mMatrixTextures[3 * next + 2], nullptr);
+            mQuad->Draw(step);
+            mRing = (mRing + 1) % 3;
+        }
+        SimulationTime = static_cast<float>(double(SimulationTime) + double(kStepSeconds));
+    }
+}
+
+void FucrrEffect::BindMatrixTextures(bool depthPass) {
+    ID3D10Device* device = fw_Framework::mDevice;
+    if (!device || !mPyramidEffect || !mVertexBuffer || !mIndexBuffer || !mInstanceBuffer || !mInputLayout ||
+        mTrianglesPerInstance <= 0)
+        return;
+    const int k = (mRing + 1) % 3;
+    mPyramidEffect->SetTexture("gMatrixTexture0", mMatrixTextures[3 * k + 0]);
+    mPyramidEffect->SetTexture("gMatrixTexture1", mMatrixTextures[3 * k + 1]);
+    mPyramidEffect->SetTexture("gMatrixTexture2", mMatrixTextures[3 * k + 2]);
+    // The scene's blurred variance shadow map, when it exists.
+    if (!depthPass && gFramework && gFramework->HasTexture("r32g32f_VarianceShadow0"))
+        mPyramidEffect->SetTexture("gDepthVarianceTexture", gFramework->FindTexture("r32g32f_VarianceShadow0"));
+
+    device->IASetInputLayout(mInputLayout);
+    ID3D10Buffer* buffers[2] = {mVertexBuffer, mInstanceBuffer};
+    const UINT strides[2] = {32, 4};
+    const UINT offsets[2] = {0, 0};
+    device->IASetVertexBuffers(0, 2, buffers, strides, offsets);
+    device->IASetIndexBuffer(mIndexBuffer, DXGI_FORMAT_R32_UINT, 0);
+    device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+
+    ID3D10EffectTechnique* technique = mPyramidEffect->GetTechnique(depthPass ? "depth" : "gfx");
+    D3D10_TECHNIQUE_DESC desc = {};
+    if (FAILED(technique->GetDesc(&desc)))
+        return;
+    for (UINT pass = 0; pass < desc.Passes; ++pass) {
+        technique->GetPassByIndex(pass)->Apply(0);
+        device->DrawIndexedInstanced(3 * mTrianglesPerInstance, mInstanceCount, 0, 0, 0);
+    }
+}
+
+std::string FucrrEffect::MatrixFileName(int scenario, int i, int j) {
+    return "fucrr_" + std::to_string(scenario) + "_" + std::to_string(i) + "_" + std::to_string(j) + ".dds";
+}
+
+void FucrrEffect::SaveMatrixTextures(int scenario) {
+    for (int i = 0; i < 3; ++i) {
+        std::string name = MatrixFileName(scenario, i, 0);
+        fw_Log::Write(0, "Saving to file: %s.", name.c_str());
+        if (fw_Texture* texture = mMatrixTextures[3 * mRing + i])
+            texture->SaveToFile(name);
+        name = MatrixFileName(scenario, i, 1);
+        fw_Log::Write(0, "Saving to file: %s.", name.c_str());
+        if (fw_Texture* texture = mMatrixTextures[3 * ((mRing + 1) % 3) + i])
+            texture->SaveToFile(name);
+    }
+}
+
+void FucrrEffect::LoadScenario(int scenario) {
+    if (!mSimEffect || !mQuad || !gFramework)
+        return;
+    ID3D10EffectTechnique* init = mSimEffect->GetTechnique("init");
+    fw_Log::Write(0, "Loading fucrr data from scenario %d.", scenario);
+    for (int j = 0; j < 2; ++j) {
+        for (int i = 0; i < 3; ++i) {
+            fw_Texture* texture = gFramework->FindOrLoadTexture(MatrixFileName(scenario, i, j));
+            mSimEffect->SetTexture("gMatrixTexture0" + std::to_string(i), texture);
+        }
+        const int set = (mRing + j) % 3;
+        fw_Framework::SetRenderTargets(0, mMatrixTextures[3 * set], mMatrixTextures[3 * set + 1],
+                                       mMatrixTextures[3 * set + 2], nullptr);
+        mQuad->Draw(init);
+    }
+}
+
+// ---- spectrum table -------------------------------------------------------------------------
+
+void FucrrEffect::LoadOrComputeFft() {
+    if (!mFftTable.empty())
+        return;
+    mRecordInterval = 0.016666668f;
+    mDuration = 240.0f;
+    mFftTable.clear();
+
+    if (ReadFftCache()) {
+        fw_Log::Write(0, "done.");
+        return;
+    }
+
+    fw_Log::Write(0, "Precomputing FFT...");
+    const bool haveMusic = fw_Framework::mMusic != nullptr;
+    float t = 0.0f;
+    if (mDuration > 0.0f) {
+        do {
+            FftRecord record = {};
+            if (const float* spectrum = haveMusic ? fw_Framework::GetMusicFft(t) : nullptr) {
+                for (int b = 0; b < 7; ++b)
+                    record.values[b] = spectrum[b];
+                record.values[7] = spectrum[27];
+            }
+            mFftTable.push_back(record);
+            t = static_cast<float>(double(t) + double(mRecordInterval));
+        } while (mDuration > t);
+    }
+    // Without a music player the table is silence; no cache is written, so that a later
+    // start with sound computes the real one.
+    if (haveMusic) {
+        fw_Log::Write(0, "Saving FFT analysis to file \"%s\".", kFftCachePath);
+        if (!WriteFftCache())
+            fw_Log::Write(1, "Could not write the FFT cache \"%s\"; the spectrum stays in memory.", kFftCachePath);
+    }
+    fw_Log::Write(0, "done.");
+}
+
+bool FucrrEffect::ReadFftCache() {
+    std::FILE* file = std::fopen(kFftCachePath, "rb");
+    if (!file)
+        return false;
+    long length = 0;
+    if (std::fseek(file, 0, SEEK_END) == 0)
+        length = std::ftell(file);
+    if (length <= 0) {
+        std::fclose(file);
+        return false;
+    }
+    fw_Log::Write(0, "Reading FFT data from file \"%s\"...", kFftCachePath);
+    const size_t count = static_cast<size_t>(length) / sizeof(FftRecord);
+    mFftTable.resize(count);
+    std::rewind(file);
+    const size_t read = count ? std::fread(mFftTable.data(), sizeof(FftRecord), count, file) : 0;
+    std::fclose(file);
+    if (read < kRequiredRecords) {
+        fw_Log::Write(1, "The FFT cache \"%s\" holds %zu records, fewer than %zu; computing it again.",
+                      kFftCachePath, read, kRequiredRecords);
+        mFftTable.clear();
+        return false;
+    }
+    return true;
+}
+
+bool FucrrEffect::WriteFftCache() const {
+    const std::string temporary = std::string(kFftCachePath) + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file)
+        return false;
+    const size_t written = std::fwrite(mFftTable.data(), sizeof(FftRecord), mFftTable.size(), file);
+    const bool closed = std::fclose(file) == 0;
+    if (written != mFftTable.size() || !closed || std::rename(temporary.c_str(), kFftCachePath) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+FftRecord FucrrEffect::SampleFft(float t) const {
+    FftRecord result = {};
+    if (mFftTable.empty())
+        return result;
+    if (std::isnan(t) || t < 0.0f)
+        t = 0.0f;
+    if (double(t) >= double(static_cast<float>(double(mDuration) - double(mRecordInterval))))
+        t = static_cast<float>(double(mDuration) - 2.0 * double(mRecordInterval));
+    const double position = double(t) / double(mRecordInterval);
+    // Never outside the table: the last pair of records at most.
+    const int64_t last = static_cast<int64_t>(mFftTable.size()) - 1;
+    int64_t h = position > 0.0 ? static_cast<int64_t>(position) : 0;
+    if (last == 0)
+        return mFftTable[0];
+    float w = (t - static_cast<float>(h) * mRecordInterval) / mRecordInterval;
+    if (h >= last) {
+        h = last - 1;
+        w = 1.0f;
+    }
+    const FftRecord& a = mFftTable[h];
+    const FftRecord& b = mFftTable[h + 1];
+    for (int i = 0; i < 8; ++i)
+        result.values[i] = a.values[i] * (1.0f - w) + b.values[i] * w;
+    return result;
+}
