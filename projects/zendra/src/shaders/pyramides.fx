@@ -71,19 +71,19 @@ void GfxPS(in vec3 worldPos : TEXCOORD0, in vec3 worldNormal : TEXCOORD1, in vec
     float lightDistance = length(toLight);
     vec3 l = toLight / max(lightDistance, 1e-4);
 
-    // Dark polished metal: a cool steel with a few warm copper pieces.
-    vec3 steel = vec3(0.55, 0.62, 0.75), copper = vec3(0.95, 0.55, 0.3);
-    vec3 base = mix(steel, copper, step(0.86, tint.x)) * (0.75 + 0.5 * tint.y);
+    // Dark polished steel, a few copper pieces among them.
+    vec3 steel = vec3(0.5, 0.56, 0.68), copper = vec3(0.95, 0.5, 0.25);
+    vec3 base = mix(steel, copper, step(0.93, tint.x)) * (0.7 + 0.6 * tint.y);
     float shadow = ShadowFactor(worldPos);
     float attenuation = 1.0 / (1.0 + lightDistance * lightDistance * 0.0004);
     float diffuse = max(dot(n, l), 0.0) * shadow * attenuation;
-    float specular = pow(max(dot(r, l), 0.0), 60.0) * shadow * attenuation;
-    float fresnel = 0.08 + 0.92 * pow(1.0 - max(dot(n, v), 0.0), 5.0);
+    float specular = pow(max(dot(r, l), 0.0), 80.0) * shadow * attenuation;
+    float fresnel = 0.05 + 0.95 * pow(1.0 - max(dot(n, v), 0.0), 5.0);
     vec3 probe = texture(gLightProbeTex, r).rgb;
 
-    vec3 c = base * (0.06 + diffuse * 0.7);
-    c += probe * base * mix(0.35, 1.0, fresnel);
-    c += vec3(1.0, 0.95, 0.85) * specular * 3.0;
+    vec3 c = base * (0.02 + diffuse * 1.1);
+    c += probe * mix(base * 0.4, vec3(0.9), fresnel);
+    c += vec3(1.0, 0.93, 0.8) * specular * 4.0;
     color = vec4(c, 1.0);
 }
 
