@@ -89,7 +89,7 @@ vec2 Flight(vec2 p, float t, out bool wrapped)
     if (Type() == 1) {
         float inner = 1.0 - min(length(p - centre) / length(centre), 1.0);
         float angle = kPi * ease + 2.2 * arc * inner * inner;
-        return centre + Rotation(angle) * (p - centre) * (1.0 - 0.55 * arc * (0.4 + 0.6 * h2));
+        return centre + Rotation(angle) * (p - centre) * (1.0 + 0.5 * arc * (0.6 + 0.4 * h2));
     }
     float y = p.y - gViewport.y * ease;
     wrapped = y < 0.0;
@@ -177,10 +177,11 @@ void AtomsVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
 
     vec3 light = Type() == 2 ? (wrapped ? Second(p).rgb : First(p).rgb)
                              : mix(First(p).rgb, Second(Destination(p)).rgb, smoothstep(0.3, 0.7, t));
-    // Glowing in flight: brighter, whiter at the head, fading along the trail.
+    // Glowing in flight: brighter and bluish-white at the head, fading along the trail; a
+    // streak spreads its pixel's light over its length.
     float luminance = dot(light, vec3(0.2126, 0.7152, 0.0722));
-    light = light * (1.0 + 1.6 * glow) + vec3(0.30, 0.45, 0.65) * glow * (0.15 + luminance);
-    light *= inversesqrt(1.0 + 0.12 * len);
+    light = light * (1.0 + 3.0 * glow) + vec3(0.20, 0.32, 0.55) * glow * (0.1 + luminance);
+    light /= 1.0 + 0.45 * (len - 1.0);
     colour = vec4(light * (head ? 1.0 : 0.1), head ? 1.0 : 0.1);
     hpos = PixelToClip(head ? a : b);
 }

@@ -19,7 +19,7 @@ uniform vec4 gViewport = vec4(1280.0, 800.0, 1380.0, 900.0);
 uniform float gMaxRadius = 24.0;
 // Luminance above which a pixel spills into a disc, and the brightness of the discs.
 uniform float gThreshold = 0.9;
-uniform float gBokehGain = 2.5;
+uniform float gBokehGain = 2.0;
 // (focus distance, blur per unit of distance, largest blur, 0): the show's defaults.
 uniform vec4 gDepthOfFieldParameters = vec4(20.0, 0.05, 0.5, 0.0);
 
@@ -90,7 +90,7 @@ void BokehVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
     vec2 unit = 2.0 * vec2(cos(angle), sin(angle));
     hpos = PixelToClip(pixel + unit * radius);
     local = vec4(unit, 1.5 / radius, 1.0);
-    colour = light * (gBokehGain / (1.0 + 0.15 * radius));
+    colour = light * (gBokehGain / (1.0 + 0.035 * radius * radius));
 }
 
 void BokehPS(in vec4 local : TEXCOORD0, in vec3 colour : TEXCOORD1, out vec4 result : SV_Target0)
