@@ -15,6 +15,11 @@ add_library(fw_resources STATIC
     src/fw_Cuda.cpp
 )
 target_include_directories(fw_resources PUBLIC src)
+# The texture statistics report names each texture's creator through the call-stack search.
+if(TARGET platform_dbghelp)
+    target_sources(fw_resources PRIVATE src/fw_TextureReport.cpp)
+    target_link_libraries(fw_resources PUBLIC fw_utils)
+endif()
 target_link_libraries(fw_resources
     PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt)
 
@@ -25,6 +30,9 @@ if(ZENDRA_TESTS)
             list(APPEND fw_resources_test_sources tests/resources_${group}_tests.cpp)
         endif()
     endforeach()
+    if(NOT TARGET platform_dbghelp)
+        list(REMOVE_ITEM fw_resources_test_sources tests/resources_report_tests.cpp)
+    endif()
     zendra_add_gtest(fw_resources_tests
         SOURCES ${fw_resources_test_sources}
         LIBS fw_resources Boost::filesystem)

@@ -3,7 +3,10 @@
 // is used and, for a render target, the viewport that covers it.
 
 #include <cstdint>
+#include <iosfwd>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/d3d10.h"
 
@@ -86,6 +89,27 @@ public:
     // mViewport with rows taken off its top and bottom (signed: a negative count moves it
     // up and grows it); more than half the height leaves it empty instead of wrapping.
     D3D10_VIEWPORT InsetViewport(int64_t rows) const;
+
+    // --- statistics report (fw_TextureReport.cpp); nothing registers by default --------
+    struct RegistryEntry {
+        const void* pData;     // a data address, shown when not null
+        std::string filename;  // shown when not empty
+        std::string creator;   // the function that called the constructor
+    };
+    // Records a live texture (a second registration replaces the entry).
+    static void Register(fw_Texture* texture, const void* pData, const std::string& filename);
+    // Moves a registered texture's entry to mReleased; an unknown texture is ignored.
+    static void Unregister(fw_Texture* texture);
+    // Every registered texture, largest first, with its description fields and creator.
+    static void ReportStatistics(std::ostream& stream, bool withAddresses);
+    static void BuildStatisticsReport(std::ostream& stream, bool withAddresses);
+    static void WriteStatisticsReport(std::ostream& stream, uint64_t totalBytes, const std::string& header,
+                                      const std::vector<std::string>& rows);
+    static std::map<fw_Texture*, RegistryEntry> mRegistry;
+    static std::map<fw_Texture*, RegistryEntry> mReleased;
+    // The texture and entry whose row is being built (read by the cell formatters).
+    static fw_Texture* mReportTexture;
+    static RegistryEntry* mReportEntry;
 
     ID3D10RenderTargetView* mRenderTargetView;
     ID3D10ShaderResourceView* mShaderResourceView;
