@@ -3,6 +3,7 @@
 // the shared pool, a camera and a light like the show's, float targets and read-back.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,26 @@ void SetLight(fw_Effect& effect, float y, float fovDegrees, float intensity, con
 // x < 0 only when leftHalf), else 150 (nothing).
 fw_Texture* MakeVarianceMap(uint32_t size, float lightY, float sphereRadius, float uniformDistance = 0.0f,
                             bool leftHalf = false);
+
+// "gDustTexture" and "gRightDirection" (the inverse view's first row) as the scene sets them.
+void SetShaftCameraVariables(fw_Effect& effect, const Camera& camera);
+
+// A buffer's bytes; a buffer replaced by an immutable vertex buffer of the given bytes.
+std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer);
+void ReplaceBuffer(ID3D10Buffer*& buffer, const void* data, size_t bytes);
+template <typename Vertex>
+std::vector<Vertex> ReadVertices(ID3D10Buffer* buffer)
+{
+    const std::vector<uint8_t> bytes = ReadBuffer(buffer);
+    std::vector<Vertex> vertices(bytes.size() / sizeof(Vertex));
+    std::memcpy(vertices.data(), bytes.data(), vertices.size() * sizeof(Vertex));
+    return vertices;
+}
+template <typename Vertex>
+void ReplaceVertices(ID3D10Buffer*& buffer, const std::vector<Vertex>& vertices)
+{
+    ReplaceBuffer(buffer, vertices.data(), vertices.size() * sizeof(Vertex));
+}
 
 // A float colour target with its depth buffer, bound with the viewport.
 struct Target {

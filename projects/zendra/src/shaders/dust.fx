@@ -19,7 +19,7 @@ uniform float gColorScale = 1.0;
 const float kHalfBox = 28.0;
 // Radius of a mote in world units, and of the largest blur disc as a fraction of the screen height.
 const float kMoteRadius = 0.08;
-const float kBlurRadius = 0.05;
+const float kBlurRadius = 0.06;
 
 float DustHash(vec3 p) { return fract(sin(dot(p, vec3(12.9898, 78.233, 37.719))) * 43758.5453); }
 
@@ -66,7 +66,9 @@ void DustVS(in vec4 particle : POSITION,
                  exp(-depth * 0.015);
     // The energy of a sharp mote spread over the blur disc (less steeply, so blurred motes stay visible).
     float energy = pow(sharpRadius / max(radius, 1e-6), 1.5) * coverage * coverage * fade;
-    float twinkle = 0.75 + 0.25 * sin(t * 1.7 + phase * 5.0);
+    // A glint on the sixteenths at 128 beats a minute, each mote on one of the four.
+    float beat = t * (128.0 / 60.0) + floor(seed * 4.0) * 0.25;
+    float twinkle = 0.8 + 0.6 * pow(max(cos(6.2831853 * beat), 0.0), 8.0);
     float brightness = 0.3 + 0.7 * seed * seed;
     vec3 colour = mix(vec3(0.72, 0.84, 1.0), vec3(1.0, 0.86, 0.66), DustHash(particle.zyx));
     tint = colour * (energy * twinkle * brightness * 3.5 * max(gColorScale, 0.0));

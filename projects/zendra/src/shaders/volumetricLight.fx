@@ -22,7 +22,7 @@ uniform mat4 gLightInverseViewProjection;
 uniform float gLightIntensity = 0.015;
 
 // World units from the light at which a shaft has faded out.
-const float kShaftLength = 90.0;
+const float kShaftLength = 72.0;
 // Mean distance between neighbouring shafts on the image plane (1000 shafts on 2 x 2).
 const float kShaftSpacing = 0.063;
 const vec3 kLightColour = vec3(1.0, 0.91, 0.78);
@@ -76,7 +76,7 @@ void ShaftVS(in vec2 point : POSITION,
     if (dot(side, side) < 1e-8)
         side = gRightDirection.xyz - dir * dot(gRightDirection.xyz, dir);
     side *= inversesqrt(max(dot(side, side), 1e-12));
-    float halfWidth = 0.05 + d * spread * (0.45 + 0.5 * random);
+    float halfWidth = 0.05 + d * spread * (0.3 + 0.3 * random);
     vec3 world = centre + side * (corner.x * halfWidth);
 
     hpos = ViewProjection * vec4(world, 1.0);
@@ -110,11 +110,10 @@ void ShaftPS(in vec3 strip : TEXCOORD0, in vec2 dustUV : TEXCOORD1, in vec4 shaf
     // Bright at the light, gone at kShaftLength.
     float along = smoothstep(0.0, 2.5, d) * pow(max(1.0 - d / kShaftLength, 0.0), 2.0) / (1.0 + d * 0.03);
     float lit = ShadowPass(d, shaft.y, shaft.z);
-    // Dust drifting down the beam.
-    vec2 drift = vec2(0.0, Time * 0.045);
-    float dust = texture(gDustTexture, dustUV - drift).r * 0.7 + texture(gDustTexture, dustUV * 2.7 + drift).r * 0.5;
-    float speckle = 0.3 + 1.4 * dust;
-    float energy = shaft.x * across * along * lit * speckle * 6.0;
+    // Dust drifting down the beam (one filtered tap: the texture is stretched along the shaft).
+    float dust = textureLod(gDustTexture, dustUV - vec2(0.0, Time * 0.045), 0.0).r;
+    float speckle = 0.3 + 1.6 * dust;
+    float energy = shaft.x * across * along * lit * speckle * 8.0;
     color = vec4(kLightColour * max(energy, 0.0), 0.0);
 }
 
