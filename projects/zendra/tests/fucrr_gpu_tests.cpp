@@ -47,8 +47,10 @@ protected:
         effect.reset();
         FucrrTest::TearDown();
     }
-    // Frames of 1/60 s from `from` until `steps` steps have run.
+    // Frames of 1/60 s from `from` until `steps` steps have run (the first call re-arms the
+    // triggers without stepping).
     void Run(float from, int steps) {
+        SimulationTime = from;
         UpdateAt(*effect, from);
         for (int frame = 1; frame <= steps / 2; ++frame)
             UpdateAt(*effect, from + frame / 60.0f + 0.001f);
@@ -100,8 +102,6 @@ TEST_F(Simulation, SavedScenarioLoadsBackTheSameState) {
 
 TEST_F(Simulation, StoredScenarioTwoStaysRigidAtItsOwnSize) {
     tracks.SetConstant("FFT_Load", 2.0f);
-    UpdateAt(*effect, 200.0f);
-    SimulationTime = 200.0f;
     Run(200.0f, 2);  // re-arms, then loads scenario 2
     const std::vector<float> loaded = ReadState(*effect, (effect->mRing + 1) % 3);
     const float edge = Distance(&loaded[0], &loaded[3]);
@@ -197,7 +197,6 @@ TEST_F(Drawing, SwarmIsVisibleInTheMiddleAndNotAtTheBorder) {
 
 TEST_F(Drawing, ScenarioSwarmPicture) {
     tracks.SetConstant("FFT_Load", 2.0f);
-    UpdateAt(*effect, 190.0f);
     Run(190.0f, 120);
     const restest::Picture picture = Draw(false, 640, 400, D3DXVECTOR3(10.0f, 20.0f, -45.0f));
     EXPECT_GT(Lit(picture, 0.05f), 640 * 400 / 20);
