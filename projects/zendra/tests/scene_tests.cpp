@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "Caleidoscope.h"
+#include "fw_Camera.h"
 #include "fw_Effect.h"
 #include "fw_Mesh.h"
+#include "fw_PostEffects.h"
 #include "fw_Texture.h"
 #include "platform/crt.h"
 #include "resources_support.h"
