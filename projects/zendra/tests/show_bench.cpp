@@ -1,0 +1,156 @@
+// The show's frame time on the software device, one row in the middle of every section,
+// with the time of each pass of the scene's render step, printed as a table per size.
+//   zendra_show_bench [--root DIR] [--sizes 640x400,1280x800] [--frames N]
+// --root: a folder laid out like the shipped one (default: a private one made from the
+// source tree's effect files and data). Each size runs in a process of its own.
+// Under CTest (--benchmark_min_time) it draws one small size and three frames only.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <boost/filesystem.hpp>
+
+#include "frames_renderer.h"
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+fs::path MakeShippedFolder() {
+    const fs::path root = fs::temp_directory_path() / fs::unique_path("zendra-show-bench-%%%%-%%%%");
+    fs::create_directories(root / "src" / "shaders");
+    fs::create_directories(root / "data");
+    const fs::path project = ZENDRA_PROJECT_DIR;
+    for (const fs::path dir : {project / "src" / "shaders", project / ".." / ".." / "libraries" / "fw" / "src" / "shaders"})
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+            fs::copy_file(entry.path(), root / "src" / "shaders" / entry.path().filename(),
+                          fs::copy_options::overwrite_existing);
+    for (const fs::directory_entry& entry : fs::directory_iterator(ZENDRA_DATA_DIR)) {
+        const fs::path name = entry.path().filename();
+        if (name == "fft.dat")
+            fs::copy_file(entry.path(), root / "data" / name);
+        else if (name != "temp" && name != "screenshots")
+            fs::create_symlink(entry.path(), root / "data" / name);
+    }
+    return root;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+// One size in this process: a table row a section, medians over `frames` frames.
+int RunSize(int width, int height, int frames, size_t sectionLimit) {
+    auto sections = zendra_frames::ReadSections(std::string(ZENDRA_PROJECT_DIR) + "/content/demo.timeline");
+    if (sections.size() > sectionLimit)
+        sections.resize(sectionLimit);
+    zendra_frames::ShowRenderer renderer;
+    std::string error;
+    if (!renderer.Open(width, height, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    std::vector<std::string> passNames;
+    std::vector<std::vector<double>> rows;  // frame, update, passes...
+    for (const auto& section : sections) {
+        std::vector<double> frame, update;
+        std::map<std::string, std::vector<double>> passes;
+        for (int i = 0; i < frames; ++i) {
+            const float row = section.MiddleRow() + float(i * zendra_frames::kFrameSeconds * zendra_frames::RowRate());
+            const zendra_frames::FrameTimes times = renderer.RenderTimedAt(row);
+            frame.push_back(times.update + times.render);
+            update.push_back(times.update);
+            for (const auto& [name, ms] : times.passes) {
+                if (std::find(passNames.begin(), passNames.end(), name) == passNames.end())
+                    passNames.push_back(name);
+                passes[name].push_back(ms);
+            }
+        }
+        std::vector<double> cells = {Median(frame), Median(update)};
+        for (const std::string& name : passNames)
+            cells.push_back(passes.count(name) ? Median(passes[name]) : 0.0);
+        rows.push_back(cells);
+    }
+    std::printf("\n%d x %d, llvmpipe, median of %d frames, milliseconds (update: framework and scene outside GL)\n",
+                width, height, frames);
+    std::printf("%-10s %6s %8s %7s", "section", "row", "frame", "update");
+    for (const std::string& name : passNames)
+        std::printf(" %*s", std::max<int>(7, int(name.size())), name.c_str());
+    std::printf("\n");
+    for (size_t s = 0; s < sections.size(); ++s) {
+        std::printf("%-10s %6.0f %8.2f %7.2f", sections[s].name.c_str(), sections[s].MiddleRow(), rows[s][0],
+                    rows[s][1]);
+        for (size_t p = 0; p < passNames.size(); ++p)
+            std::printf(" %*.2f", std::max<int>(7, int(passNames[p].size())), p + 2 < rows[s].size() ? rows[s][p + 2] : 0.0);
+        std::printf("\n");
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string root, sizes = "640x400,1280x800";
+    int frames = 5;
+    size_t sectionLimit = 1000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--root" && i + 1 < argc) {
+            root = argv[++i];
+        } else if (arg == "--sizes" && i + 1 < argc) {
+            sizes = argv[++i];
+        } else if (arg == "--frames" && i + 1 < argc) {
+            frames = std::max(1, std::atoi(argv[++i]));
+        } else if (arg.rfind("--benchmark_min_time", 0) == 0) {
+            sizes = "160x100";
+            frames = 3;
+            sectionLimit = 2;
+        } else {
+            std::fprintf(stderr, "usage: %s [--root DIR] [--sizes WxH,...] [--frames N]\n", argv[0]);
+            return 2;
+        }
+    }
+    fs::path scratch;
+    if (root.empty())
+        root = (scratch = MakeShippedFolder()).string();
+    if (::chdir(root.c_str()) != 0) {
+        std::fprintf(stderr, "cannot enter %s\n", root.c_str());
+        return 1;
+    }
+
+    int result = 0;
+    std::stringstream list(sizes);
+    std::string size;
+    while (std::getline(list, size, ',')) {
+        int width = 0, height = 0;
+        if (std::sscanf(size.c_str(), "%dx%d", &width, &height) != 2 || width < 1 || height < 1) {
+            std::fprintf(stderr, "bad size %s\n", size.c_str());
+            result = 2;
+            break;
+        }
+        // The framework's state is process-wide: every size starts a fresh process.
+        const pid_t child = fork();
+        if (child == 0)
+            _exit(RunSize(width, height, frames, sectionLimit));
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            result = 1;
+    }
+    boost::system::error_code ec;
+    if (!scratch.empty())
+        fs::remove_all(scratch, ec);
+    return result;
+}

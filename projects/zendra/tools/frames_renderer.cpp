@@ -1,0 +1,387 @@
+#include "frames_renderer.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "Caleidoscope.h"
+#include "FucrrEffect.h"
+#include "fw_DebugCamera.h"
+#include "fw_Framework.h"
+#include "fw_Log.h"
+#include "fw_Mouse.h"
+#include "fw_Music.h"
+#include "fw_PostEffects.h"
+#include "fw_Scene.h"
+#include "fw_SyncTimer.h"
+#include "fw_Texture.h"
+#include "fw_Timer.h"
+#include "platform/d3d10.h"
+#include "platform/d3dx10effect.h"
+#include "platform/d3dx10tex.h"
+#include "sync/device.h"
+
+namespace zendra_frames {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+bool Exists(const char* path) {
+    struct stat info;
+    return ::stat(path, &info) == 0;
+}
+
+float HalfToFloat(uint16_t h) {
+    const uint32_t sign = (h >> 15) & 1, exp = (h >> 10) & 31, mant = h & 1023;
+    float v;
+    if (exp == 0)
+        v = std::ldexp(static_cast<float>(mant), -24);
+    else if (exp == 31)
+        v = mant ? NAN : INFINITY;
+    else
+        v = std::ldexp(static_cast<float>(mant | 1024), static_cast<int>(exp) - 25);
+    return sign ? -v : v;
+}
+
+// A staging copy of a 2D texture (or of its top-left texel), mapped; fn(row pointer, pitch).
+template <typename Fn>
+bool ReadTexture(ID3D10Texture2D* texture, bool oneTexel, Fn fn) {
+    ID3D10Device* device = fw_Framework::mDevice;
+    if (!texture || !device)
+        return false;
+    D3D10_TEXTURE2D_DESC desc = {};
+    texture->GetDesc(&desc);
+    if (oneTexel)
+        desc.Width = desc.Height = 1;
+    desc.MipLevels = 1;
+    desc.ArraySize = 1;
+    desc.Usage = D3D10_USAGE_STAGING;
+    desc.BindFlags = 0;
+    desc.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
+    desc.MiscFlags = 0;
+    ID3D10Texture2D* staging = nullptr;
+    if (FAILED(device->CreateTexture2D(&desc, nullptr, &staging)))
+        return false;
+    D3D10_BOX box = {0, 0, 0, 1, 1, 1};
+    device->CopySubresourceRegion(staging, 0, 0, 0, 0, texture, 0, oneTexel ? &box : nullptr);
+    D3D10_MAPPED_TEXTURE2D mapped = {};
+    const bool ok = SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped));
+    if (ok) {
+        fn(desc, static_cast<const uint8_t*>(mapped.pData), mapped.RowPitch);
+        staging->Unmap(0);
+    }
+    staging->Release();
+    return ok;
+}
+
+fw_Texture* Target(const char* name) { return gFramework ? gFramework->FindTexture(name) : nullptr; }
+
+// The pass hook's state: the renderer that times, its frame and the last mark.
+struct PassTiming {
+    const ShowRenderer* renderer = nullptr;
+    FrameTimes* times = nullptr;
+    Clock::time_point mark;
+};
+PassTiming gTiming;
+
+}  // namespace
+
+double RowRate() { return fw_SyncTimer::kRowRate; }
+
+double MeanBrightness(const Picture& picture) {
+    const size_t pixels = size_t(picture.width) * picture.height;
+    if (pixels == 0)
+        return 0.0;
+    double sum = 0.0;
+    for (size_t i = 0; i < pixels; ++i)
+        sum += picture.rgba[i * 4] + picture.rgba[i * 4 + 1] + picture.rgba[i * 4 + 2];
+    return sum / (3.0 * 255.0 * double(pixels));
+}
+
+double LitShare(const Picture& picture, int level) {
+    const size_t pixels = size_t(picture.width) * picture.height;
+    if (pixels == 0)
+        return 0.0;
+    size_t lit = 0;
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint8_t* p = &picture.rgba[i * 4];
+        lit += std::max({p[0], p[1], p[2]}) > level;
+    }
+    return double(lit) / double(pixels);
+}
+
+double MeanDifference(const Picture& a, const Picture& b) {
+    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size())
+        return 1.0;
+    const size_t pixels = size_t(a.width) * a.height;
+    if (pixels == 0)
+        return 0.0;
+    double sum = 0.0;
+    for (size_t i = 0; i < pixels; ++i)
+        for (int c = 0; c < 3; ++c)
+            sum += std::abs(int(a.rgba[i * 4 + c]) - int(b.rgba[i * 4 + c]));
+    return sum / (3.0 * 255.0 * double(pixels));
+}
+
+bool WritePng(const Picture& picture, const std::string& path) {
+    if (picture.width == 0 || picture.height == 0 || !fw_Framework::mDevice)
+        return false;
+    std::vector<uint32_t> texels(size_t(picture.width) * picture.height);
+    for (size_t i = 0; i < texels.size(); ++i) {
+        const uint8_t* p = &picture.rgba[i * 4];
+        texels[i] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | 0xFF000000u;
+    }
+    fw_Texture image(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, picture.width, picture.height, 1,
+                     texels.data());
+    const bool ok = image.mTexture2D && D3DX10SaveTextureToFileA(image.mTexture2D, D3DX10_IFF_PNG, path.c_str()) == S_OK;
+    image.Release();
+    return ok;
+}
+
+std::vector<Section> ReadSections(const std::string& timelinePath) {
+    std::vector<Section> sections;
+    std::ifstream file(timelinePath);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream words(line);
+        std::string keyword;
+        Section section;
+        if (words >> keyword && keyword == "section" && words >> section.name >> section.firstBar >> section.bars)
+            sections.push_back(section);
+    }
+    return sections;
+}
+
+ShowRenderer::ShowRenderer() = default;
+
+ShowRenderer::~ShowRenderer() {
+    if (!mOpen)
+        return;
+    Caleidoscope::sPassHook = nullptr;
+    // As the run loop ends: every resource, then the device; the clocks and the rest.
+    fw_Framework::ReleaseDevice();
+    fw_Framework::mScenes.clear();
+    mScene.reset();
+    delete fw_Framework::mMusic;
+    fw_Framework::mMusic = nullptr;
+    delete fw_Framework::mPostEffects;
+    fw_Framework::mPostEffects = nullptr;
+    delete fw_Framework::mMouse;
+    fw_Framework::mMouse = nullptr;
+    delete fw_Framework::mDemoTimer;
+    fw_Framework::mDemoTimer = nullptr;
+    delete fw_Framework::mRealTimer;
+    fw_Framework::mRealTimer = nullptr;
+    delete gFramework;
+}
+
+bool ShowRenderer::Open(int width, int height, std::string& error) {
+    if (mOpen || gFramework) {
+        error = "one renderer per process";
+        return false;
+    }
+    if (width < 1 || height < 1) {
+        error = "the size must be at least 1 x 1";
+        return false;
+    }
+    if (!Exists("src/shaders") || !Exists("data/sync")) {
+        error = "the working directory holds no src/shaders and data/sync";
+        return false;
+    }
+    if (Exists("zendra.scons")) {
+        error = "the working directory is a source folder (zendra.scons), not a shipped one";
+        return false;
+    }
+    // Failures go to the console; the music player opens no sound device.
+    fw_Log::SetAlertMode(0);
+    fw_Log::SetAssertAlertMode(0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+
+    ID3D10Device* device = nullptr;
+    static int softwareModule;
+    if (FAILED(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&softwareModule), 0,
+                                 D3D10_SDK_VERSION, &device)) ||
+        !device) {
+        error = "no software device";
+        return false;
+    }
+
+    // The program's start-up without dialog, window and swap chain.
+    new fw_Framework(fw_Framework::NoStartup{}, "zendra");
+    fw_Framework::mDevice = device;
+    fw_Framework::mScale = 1.0f;
+    fw_Framework::mAspect = 1.6f;
+    fw_Framework::mWindowWidth = fw_Framework::mRenderWidth = width;
+    fw_Framework::mWindowHeight = fw_Framework::mRenderHeight = height;
+    fw_Framework::mLetterbox = false;
+    fw_Framework::mFullscreen = false;
+    fw_Framework::mLoop = false;
+    fw_Framework::mSound = true;
+    fw_Framework::InitSync();
+    fw_Framework::mMusic = new fw_Music(fw_Framework::mProjectRoot + "/" + "./data/demo.mp3");
+
+    // The run loop's objects; the clocks stay paused and are set frame by frame.
+    fw_Framework::mDemoTimer = new fw_Timer();
+    fw_Framework::mRealTimer = new fw_Timer();
+    fw_Framework::mMouse = new fw_Mouse();
+    fw_Framework::mPostEffects = new fw_PostEffects();
+
+    // The entry point's scene and preloads, then everything the run loop loads.
+    mScene = std::make_unique<Caleidoscope>("caleidoscope.xml");
+    fw_Framework::AddScene(mScene.get());
+    static const char* const kPreloads[8] = {
+        "./data/fucrr_2_0_0.dds", "./data/fucrr_2_0_1.dds", "./data/fucrr_2_1_0.dds", "./data/fucrr_2_1_1.dds",
+        "./data/fucrr_2_2_0.dds", "./data/fucrr_2_2_1.dds", "./data/flipCard1.png",   "./data/flipCard2.png",
+    };
+    for (const char* name : kPreloads)
+        gFramework->FindOrLoadTexture(name);
+    gFramework->LoadResources();
+    if (!Target("backbuffer")) {
+        error = "the framework's render targets could not be made";
+        return false;
+    }
+    // The first frames of a run render nothing; here every drawn frame counts.
+    fw_Framework::mFrameCounter = 3;
+    mOpen = true;
+    mSeconds = 0.0;
+    Step(0.0, false, nullptr);
+    return true;
+}
+
+float ShowRenderer::Row() const { return static_cast<float>(mSeconds * fw_SyncTimer::kRowRate); }
+
+void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times) {
+    // The frame step of the run loop, without input, "GotoRow" and presenting: the clocks,
+    // the tracks at the clock's row, "Time", then the scene's part of the frame.
+    const Clock::time_point start = Clock::now();
+    fw_Framework::mDemoTimer->seconds = seconds;
+    fw_Framework::mRealTimer->seconds = seconds;
+    if (fw_Framework::mSyncTimer && fw_Framework::mSyncDevice)
+        fw_Framework::mSyncDevice->Update(fw_Framework::mSyncTimer->GetRow());
+    if (gFramework->mTimeVar)
+        gFramework->mTimeVar->SetFloat(static_cast<float>(seconds));
+    ++fw_Framework::mFrameCounter;
+    fw_Scene* scene = fw_Framework::GetCurrentScene();
+    if (fw_DebugCamera* debugCamera = scene->GetDebugCamera())
+        debugCamera->Update();
+    scene->UpdateAnimation(fw_Framework::GetSceneTime());
+    const bool haveCamera = fw_Framework::GetActiveCamera() != nullptr;
+    if (haveCamera)
+        gFramework->SetCameraVariables();
+    scene->Update();
+    if (!draw) {
+        // The simulation steps on every frame of the show, drawn or not.
+        if (mScene->mFucrr)
+            mScene->mFucrr->Update();
+        return;
+    }
+    if (times) {
+        WaitForDevice();
+        times->update = Milliseconds(start, Clock::now());
+        gTiming = {this, times, Clock::now()};
+        Caleidoscope::sPassHook = [](const char* pass) {
+            gTiming.renderer->WaitForDevice();
+            const Clock::time_point now = Clock::now();
+            gTiming.times->passes.emplace_back(pass, Milliseconds(gTiming.mark, now));
+            gTiming.mark = now;
+        };
+    }
+    const Clock::time_point renderStart = Clock::now();
+    if (haveCamera)
+        gFramework->SetEyeVariables(0);
+    scene->Render();
+    if (times) {
+        WaitForDevice();
+        times->render = Milliseconds(renderStart, Clock::now());
+        Caleidoscope::sPassHook = nullptr;
+        gTiming = {};
+    }
+}
+
+void ShowRenderer::WaitForDevice() const {
+    // Reading a texel back waits for every command before it.
+    if (fw_Texture* target = Target("backbuffer"))
+        ReadTexture(target->mTexture2D, true, [](const D3D10_TEXTURE2D_DESC&, const uint8_t*, UINT) {});
+}
+
+static double SecondsOfRow(float row) {
+    // As a seek: the first clock value whose row is not below the wanted one.
+    float t = static_cast<float>(double(row) / fw_SyncTimer::kRowRate);
+    while (std::isfinite(t) && static_cast<float>(double(t) * fw_SyncTimer::kRowRate) < row)
+        t = std::nextafter(t, INFINITY);
+    return t;
+}
+
+void ShowRenderer::RenderAt(float row) { (void)RenderTimedAt(row); }
+
+FrameTimes ShowRenderer::RenderTimedAt(float row) {
+    FrameTimes times;
+    if (!mOpen)
+        return times;
+    const double target = SecondsOfRow(std::max(row, 0.0f));
+    // Whole frames from the last one up to the row, as the show would run through them.
+    double next = (std::floor(mSeconds / kFrameSeconds + 1e-9) + 1.0) * kFrameSeconds;
+    for (; next < target - 1e-9; next += kFrameSeconds)
+        Step(next, false, nullptr);
+    mSeconds = target;
+    Step(target, true, &times);
+    return times;
+}
+
+Picture ShowRenderer::ReadPicture() const {
+    Picture picture;
+    fw_Texture* target = Target("backbuffer");
+    if (!target)
+        return picture;
+    ReadTexture(target->mTexture2D, false, [&](const D3D10_TEXTURE2D_DESC& desc, const uint8_t* data, UINT pitch) {
+        picture.width = desc.Width;
+        picture.height = desc.Height;
+        picture.rgba.resize(size_t(desc.Width) * desc.Height * 4);
+        const bool bgra = desc.Format == DXGI_FORMAT_B8G8R8A8_UNORM;
+        for (uint32_t y = 0; y < desc.Height; ++y) {
+            const uint8_t* in = data + size_t(pitch) * y;
+            uint8_t* out = &picture.rgba[size_t(y) * desc.Width * 4];
+            std::memcpy(out, in, size_t(desc.Width) * 4);
+            if (bgra)
+                for (uint32_t x = 0; x < desc.Width; ++x)
+                    std::swap(out[x * 4], out[x * 4 + 2]);
+        }
+    });
+    return picture;
+}
+
+size_t ShowRenderer::CountNonFinite() const {
+    size_t count = 0;
+    for (const char* name : {"r16g16b16a16f_1", "r16g16b16a16f_2"}) {
+        fw_Texture* target = Target(name);
+        if (!target)
+            continue;
+        ReadTexture(target->mTexture2D, false, [&](const D3D10_TEXTURE2D_DESC& desc, const uint8_t* data, UINT pitch) {
+            for (uint32_t y = 0; y < desc.Height; ++y) {
+                const uint8_t* row = data + size_t(pitch) * y;
+                for (uint32_t x = 0; x < desc.Width; ++x) {
+                    uint16_t h[4];
+                    std::memcpy(h, row + x * 8, 8);
+                    bool finite = true;
+                    for (uint16_t channel : h)
+                        finite = finite && std::isfinite(HalfToFloat(channel));
+                    count += !finite;
+                }
+            }
+        });
+    }
+    return count;
+}
+
+}  // namespace zendra_frames
