@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the Release configuration and starts the production.
+# Installs what is missing, builds the Release configuration, lays out the shipped folder
+# (build/release/dist) and starts the production there (1280 x 800).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$(nproc)"
-echo "Built, with the data in projects/zendra/data. There is no program to start yet."
+cmake --build build/release --target zendra_dist
+cd build/release/dist
+exec ./zendra
