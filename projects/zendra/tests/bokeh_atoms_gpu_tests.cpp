@@ -210,7 +210,7 @@ protected:
                 worst = std::max(worst, std::abs(p.rgba[i] - image.rgba[i]));
         return worst;
     }
-    std::unique_ptr<fw_Texture> first, second;
+    TexturePtr first, second;
 };
 
 TEST_F(AtomsPixels, AtZeroEveryTypeShowsTheFirstImage)

@@ -31,9 +31,15 @@ void EffectTest::SetRenderSize(int32_t width, int32_t height)
     fw_Framework::mRenderHeight = height;
 }
 
+void ReleaseTexture::operator()(fw_Texture* texture) const
+{
+    texture->Release();
+    delete texture;
+}
+
 Target::Target(uint32_t width, uint32_t height, DXGI_FORMAT format)
-    : texture(std::make_unique<fw_Texture>(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, format, width,
-                                           height, 1, nullptr))
+    : texture(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, format, width, height, 1,
+                             nullptr))
 {
     texture->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 }
@@ -48,16 +54,16 @@ void Target::Bind() const
 
 restest::Picture Target::Read() const { return restest::ReadBack(texture->mTexture2D); }
 
-std::unique_ptr<fw_Texture> FloatSource(uint32_t width, uint32_t height, const std::vector<float>& rgba)
+TexturePtr FloatSource(uint32_t width, uint32_t height, const std::vector<float>& rgba)
 {
-    return std::make_unique<fw_Texture>(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R32G32B32A32_FLOAT, width, height,
-                                        1, rgba.data());
+    return TexturePtr(
+        new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R32G32B32A32_FLOAT, width, height, 1, rgba.data()));
 }
 
-std::unique_ptr<fw_Texture> ByteSource(uint32_t width, uint32_t height, const std::vector<uint32_t>& rgba)
+TexturePtr ByteSource(uint32_t width, uint32_t height, const std::vector<uint32_t>& rgba)
 {
-    return std::make_unique<fw_Texture>(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, width, height, 1,
-                                        rgba.data());
+    return TexturePtr(
+        new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, width, height, 1, rgba.data()));
 }
 
 std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer)

@@ -23,17 +23,23 @@ protected:
     restest::TestSyncDevice sync;
 };
 
+// A texture that gives its views and resource back when it goes.
+struct ReleaseTexture {
+    void operator()(fw_Texture* texture) const;
+};
+using TexturePtr = std::unique_ptr<fw_Texture, ReleaseTexture>;
+
 // A colour target of the size and format; Bind makes it the only target, with its viewport.
 struct Target {
     Target(uint32_t width, uint32_t height, DXGI_FORMAT format);
     void Bind() const;
     restest::Picture Read() const;
-    std::unique_ptr<fw_Texture> texture;
+    TexturePtr texture;
 };
 
 // A shader-resource texture from RGBA floats (R16G16B16A16_FLOAT) or bytes (R8G8B8A8_UNORM).
-std::unique_ptr<fw_Texture> FloatSource(uint32_t width, uint32_t height, const std::vector<float>& rgba);
-std::unique_ptr<fw_Texture> ByteSource(uint32_t width, uint32_t height, const std::vector<uint32_t>& rgba);
+TexturePtr FloatSource(uint32_t width, uint32_t height, const std::vector<float>& rgba);
+TexturePtr ByteSource(uint32_t width, uint32_t height, const std::vector<uint32_t>& rgba);
 
 // The bytes of a buffer (copied through a staging buffer).
 std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer);
