@@ -134,7 +134,20 @@ private:
     Preprocessed& out_;
     std::string& errors_;
     bool failed_ = false;
+    bool stopped_ = false;  // a limit was reached: nothing more is read
     std::set<std::string> once_;
+
+    // Bounds on one compilation, so that a file that includes itself more than once, or
+    // macros that double at each level, fail instead of growing without end.
+    static constexpr size_t kMaxFiles = 256;
+    static constexpr size_t kMaxOutput = size_t(4) << 20;
+    static constexpr size_t kMaxExpansions = size_t(1) << 17;
+    size_t expansions_ = 0;
+
+    void Stop(const std::string& msg) {
+        Error(msg);
+        stopped_ = true;
+    }
     int file_ = 0;
     int line_ = 0;
 
@@ -164,6 +177,8 @@ private:
         std::vector<Cond> conds;
         auto active = [&]() { return conds.empty() || conds.back().active; };
         for (const Line& l : lines) {
+            if (stopped_)
+                break;
             line_ = l.line;
             std::string t = Trim(l.text);
             if (!t.empty() && t[0] == '#') {
@@ -250,6 +265,10 @@ private:
     }
 
     void Emit(const std::string& text, int line) {
+        if (out_.text.size() + text.size() >= kMaxOutput) {
+            Stop("preprocessed text larger than " + std::to_string(kMaxOutput >> 20) + " MiB");
+            return;
+        }
         out_.text += text;
         out_.text += '\n';
         out_.lines.push_back({file_, line});
@@ -314,6 +333,10 @@ private:
             Error("includes nested too deeply at \"" + name + "\"");
             return;
         }
+        if (out_.files.size() >= kMaxFiles) {
+            Stop("more than " + std::to_string(kMaxFiles) + " files included");
+            return;
+        }
         std::string content;
         if (!open_ || !open_(system, name, parentText, content)) {
             Error("cannot open include file \"" + name + "\"");
@@ -328,6 +351,12 @@ private:
         std::string r;
         size_t i = 0;
         while (i < s.size()) {
+            if (stopped_)
+                return r;
+            if (r.size() >= kMaxOutput) {
+                Stop("macro expansion larger than " + std::to_string(kMaxOutput >> 20) + " MiB");
+                return r;
+            }
             char c = s[i];
             if (IsIdentStart(c)) {
                 size_t b = i;
@@ -338,6 +367,10 @@ private:
                 if (it == macros.end() || disabled.count(id)) {
                     r += id;
                     continue;
+                }
+                if (++expansions_ > kMaxExpansions) {
+                    Stop("more than " + std::to_string(kMaxExpansions) + " macro expansions");
+                    return r;
                 }
                 const Macro& m = it->second;
                 if (!m.function) {

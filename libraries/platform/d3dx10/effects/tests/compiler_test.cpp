@@ -128,6 +128,35 @@ TEST(EffectPreprocessor, RecursiveIncludesStop) {
     EXPECT_NE(errors.find("nested too deeply"), std::string::npos);
 }
 
+TEST(EffectPreprocessor, AnIncludeThatDoublesAtEachLevelStopsAtTheFileLimit) {
+    Files f;
+    f.files["twice.fxi"] = "#include \"twice.fxi\"\n#include \"twice.fxi\"\nuniform float x;\n";
+    Preprocessed pre;
+    std::string errors;
+    EXPECT_FALSE(Preprocess("m.fx", "#include \"twice.fxi\"\n", {}, f.Opener(), pre, errors));
+    EXPECT_NE(errors.find("more than 256 files included"), std::string::npos);
+    EXPECT_LE(f.opened.size(), 256u);
+}
+
+TEST(EffectPreprocessor, MacrosThatDoubleAtEachLevelStop) {
+    std::string text = "#define a0 x x\n";
+    for (int i = 1; i < 32; ++i)
+        text += "#define a" + std::to_string(i) + " a" + std::to_string(i - 1) + " a" + std::to_string(i - 1) + "\n";
+    text += "uniform float a31;\n";
+    Preprocessed pre;
+    std::string errors;
+    EXPECT_FALSE(Preprocess("m.fx", text, {}, nullptr, pre, errors));
+    EXPECT_NE(errors.find("more than 131072 macro expansions"), std::string::npos) << errors.substr(0, 200);
+    EXPECT_LT(pre.text.size(), size_t(4) << 20);
+    // A long line of expansions that each stay small reaches the size limit instead.
+    text = "#define w xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n";
+    text += "#define w2 w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w\n";
+    for (int i = 0; i < 1000; ++i) text += "w2 ";
+    errors.clear();
+    EXPECT_FALSE(Preprocess("m.fx", text + "\n", {}, nullptr, pre, errors));
+    EXPECT_NE(errors.find("larger than 4 MiB"), std::string::npos) << errors.substr(0, 200);
+}
+
 TEST(EffectDeclarations, VariablesStatesAndTechniques) {
     EffectDesc d;
     std::string errors;
