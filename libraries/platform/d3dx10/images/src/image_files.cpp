@@ -272,10 +272,49 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
 
 // --- stb ----------------------------------------------------------------------------
 
+// Whether every Huffman table of a JPEG file defines at most 256 codes. The decoder
+// builds its tables before counting the codes and writes past them on more. Walks the
+// marker segments as the decoder reads them, entropy-coded data included.
+bool JpegHuffmanTablesFit(const uint8_t* b, size_t size) {
+    size_t pos = 2;  // after the start-of-image marker
+    while (pos + 1 < size) {
+        if (b[pos] != 0xFF || b[pos + 1] == 0x00 || b[pos + 1] == 0xFF || (b[pos + 1] >= 0xD0 && b[pos + 1] <= 0xD7)) {
+            ++pos;  // entropy-coded data, stuffed bytes, fill bytes and restart markers
+            continue;
+        }
+        const uint8_t marker = b[pos + 1];
+        if (marker == 0xD8 || marker == 0x01) {
+            pos += 2;
+            continue;
+        }
+        if (marker == 0xD9 || pos + 4 > size)
+            return true;
+        const size_t length = size_t(b[pos + 2]) << 8 | b[pos + 3];
+        if (marker == 0xC4) {
+            // Tables follow one another while the segment's length lasts.
+            size_t at = pos + 4;
+            long remaining = long(length) - 2;
+            while (remaining > 0 && at + 17 <= size) {
+                size_t codes = 0;
+                for (int i = 1; i <= 16; ++i)
+                    codes += b[at + i];
+                if (codes > 256)
+                    return false;
+                at += 17 + codes;
+                remaining -= long(17 + codes);
+            }
+        }
+        pos += 2 + length;
+    }
+    return true;
+}
+
 bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
     if (size > size_t(0x7FFFFFFF))
         return Fail(error, "image file too large");
     const int len = static_cast<int>(size);
+    if (DetectFileType(bytes, size) == FileType::JPG && !JpegHuffmanTablesFit(bytes, size))
+        return Fail(error, "corrupt JPEG: a Huffman table has more than 256 codes");
     int w = 0, h = 0, comp = 0;
     Image img;
     if (stbi_is_hdr_from_memory(bytes, len)) {

@@ -362,6 +362,34 @@ TEST(FileFormats, JpgWithinTolerance) {
     EXPECT_LT(worst, 24);
 }
 
+TEST(FileFormats, JpgWithAnOversizedHuffmanTableIsRefused) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 8, 8);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeJPG(img, bytes, 90));
+    // The file with one more table right after the start of image, 255 codes of 8 bits and
+    // `extra` of 9 bits (the encoder's own tables come later and replace it).
+    auto withTable = [&](uint8_t extra) {
+        const size_t codes = 255 + size_t(extra);
+        const size_t length = 2 + 17 + codes;
+        std::vector<uint8_t> out(bytes.begin(), bytes.begin() + 2);
+        out.insert(out.end(), {0xFF, 0xC4, uint8_t(length >> 8), uint8_t(length), 0x00});
+        const uint8_t counts[16] = {0, 0, 0, 0, 0, 0, 0, 255, extra, 0, 0, 0, 0, 0, 0, 0};
+        out.insert(out.end(), counts, counts + 16);
+        out.insert(out.end(), codes, 0);
+        out.insert(out.end(), bytes.begin() + 2, bytes.end());
+        return out;
+    };
+    Image back;
+    std::string error;
+    const std::vector<uint8_t> bad = withTable(2);  // 257 codes
+    EXPECT_FALSE(LoadImageMemory(bad.data(), bad.size(), back, &error));
+    EXPECT_NE(error.find("Huffman"), std::string::npos) << error;
+    EXPECT_TRUE(back.data.empty());
+    const std::vector<uint8_t> full = withTable(1);  // 256 codes: read as before
+    EXPECT_TRUE(LoadImageMemory(full.data(), full.size(), back, &error)) << error;
+    EXPECT_EQ(back.width, 8u);
+}
+
 TEST(FileFormats, FloatImageSavedAsPngIsConverted) {
     Image img = MakeImage(kR32_FLOAT, 3, 1);
     const float v[3] = {0.0f, 0.5f, 7.0f};
