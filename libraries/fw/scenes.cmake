@@ -68,3 +68,14 @@ if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
 else()
     message(STATUS "fw_meshes: the extension library's meshes or effects are not configured; skipped")
 endif()
+
+zendra_add_fuzzer(fw_scene_xml_fuzz
+    SOURCES fuzz/scene_xml_fuzz.cpp
+    LIBS fw_scenes Boost::filesystem
+    CORPUS fuzz/corpus_scene)
+if(TARGET fw_meshes)
+    zendra_add_fuzzer(fw_mesh_obj_mtl_fuzz
+        SOURCES fuzz/mesh_obj_mtl_fuzz.cpp
+        LIBS fw_meshes
+        CORPUS fuzz/corpus_mesh)
+endif()
