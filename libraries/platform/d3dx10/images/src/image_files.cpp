@@ -309,12 +309,30 @@ bool JpegHuffmanTablesFit(const uint8_t* b, size_t size) {
     return true;
 }
 
+// Whether a TGA file holds at least the bytes its header promises: the decoder reads
+// every pixel the header names, past the end of the data too, so a small file naming a
+// huge image would keep it busy for seconds. Run-length packets cover 128 pixels at most.
+bool TgaHoldsItsPixels(const uint8_t* b, size_t size) {
+    if (size < 18)
+        return true;  // the decoder refuses it
+    const uint32_t type = b[2] & 7, bits = b[16];
+    const bool rle = b[2] >= 9;
+    const uint64_t paletteBytes = b[1] ? uint64_t(b[5] | b[6] << 8) * ((b[7] + 7) / 8) : 0;
+    const uint64_t pixelBytes = type == 1 ? (bits + 7) / 8 : std::max<uint32_t>(1, (bits + 7) / 8);
+    const uint64_t pixels = uint64_t(b[12] | b[13] << 8) * uint64_t(b[14] | b[15] << 8);
+    const uint64_t data = rle ? (pixels + 127) / 128 * (1 + pixelBytes) : pixels * pixelBytes;
+    return size >= 18 + b[0] + paletteBytes + data;
+}
+
 bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
     if (size > size_t(0x7FFFFFFF))
         return Fail(error, "image file too large");
     const int len = static_cast<int>(size);
-    if (DetectFileType(bytes, size) == FileType::JPG && !JpegHuffmanTablesFit(bytes, size))
+    const FileType type = DetectFileType(bytes, size);
+    if (type == FileType::JPG && !JpegHuffmanTablesFit(bytes, size))
         return Fail(error, "corrupt JPEG: a Huffman table has more than 256 codes");
+    if (type == FileType::TGA && !TgaHoldsItsPixels(bytes, size))
+        return Fail(error, "truncated TGA: the file is shorter than its pixels");
     int w = 0, h = 0, comp = 0;
     Image img;
     if (stbi_is_hdr_from_memory(bytes, len)) {

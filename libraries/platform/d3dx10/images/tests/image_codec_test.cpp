@@ -390,6 +390,23 @@ TEST(FileFormats, JpgWithAnOversizedHuffmanTableIsRefused) {
     EXPECT_EQ(back.width, 8u);
 }
 
+TEST(FileFormats, TgaShorterThanItsPixelsIsRefused) {
+    // Uncompressed true-colour, 2 x 1, 24 bits.
+    std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 1, 2, 3, 4, 5, 6};
+    Image img;
+    std::string error;
+    ASSERT_TRUE(LoadImageMemory(tga.data(), tga.size(), img, &error)) << error;
+    EXPECT_EQ(img.width, 2u);
+    tga.pop_back();
+    EXPECT_FALSE(LoadImageMemory(tga.data(), tga.size(), img, &error));
+    EXPECT_NE(error.find("truncated TGA"), std::string::npos) << error;
+    // Run-length, 16384 x 16384, one packet: refused before any pixel is decoded.
+    std::vector<uint8_t> rle = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 32, 8, 0xFF, 1, 2, 3, 4};
+    EXPECT_FALSE(LoadImageMemory(rle.data(), rle.size(), img, &error));
+    EXPECT_NE(error.find("truncated TGA"), std::string::npos) << error;
+    EXPECT_TRUE(img.data.empty());
+}
+
 TEST(FileFormats, FloatImageSavedAsPngIsConverted) {
     Image img = MakeImage(kR32_FLOAT, 3, 1);
     const float v[3] = {0.0f, 0.5f, 7.0f};
