@@ -390,6 +390,9 @@ void Caleidoscope::Update()
         mEffect->SetFloat4("gDepthOfFieldParameters", focus, dofScale, dofClamp, 0.0f);
     if (pyramids)
         pyramids->SetFloat4("gDepthOfFieldParameters", focus, dofScale, dofClamp, 0.0f);
+    // The bokeh keeps its own values (no pool): its discs follow the same focus.
+    if (mBokeh && mBokeh->mEffect)
+        mBokeh->mEffect->SetFloat4("gDepthOfFieldParameters", focus, dofScale, dofClamp, 0.0f);
 
     // 11. Penrose.
     const float p3 = Track("Penrose3", 0.0f);

@@ -384,12 +384,17 @@ void Lattice(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
         Box(m, v * r, {strut * 2.5, strut * 2.5, strut * 2.5}, mats[1 % mats.size()]);
 }
 
-// The reference tetrahedron of the simulation, one corner per row as the program keeps it.
-void Tetra(MeshBuilder& m, const Params&, const std::vector<int>& mats)
+// The reference tetrahedron of the simulation, one corner per row as the program keeps it,
+// shrunk about its centre by "scale": the simulation moves the reference frame, the drawn
+// shard sits inside it.
+void Tetra(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
 {
     V3 c[4] = {{-5.479541, -3.894634, -9.490854}, {-5.479542, -3.894634, 9.490853},
                {10.959098, -3.894634, 0}, {0.000005, 11.603864, 0}};
     V3 centre = (c[0] + c[1] + c[2] + c[3]) * 0.25;
+    const double scale = Get(p, "scale", 1.0);
+    for (V3& corner : c)
+        corner = centre + (corner - centre) * scale;
     m.OrientedFlat(c[0], c[1], c[2], centre, mats[0]);
     m.OrientedFlat(c[0], c[1], c[3], centre, mats[0]);
     m.OrientedFlat(c[1], c[2], c[3], centre, mats[0]);

@@ -18,8 +18,8 @@ uniform vec4 gViewport = vec4(1280.0, 800.0, 1380.0, 900.0);
 // Radius in pixels of the largest disc; the guard band is at least twice as wide.
 uniform float gMaxRadius = 24.0;
 // Luminance above which a pixel spills into a disc, and the brightness of the discs.
-uniform float gThreshold = 0.9;
-uniform float gBokehGain = 2.0;
+uniform float gThreshold = 1.6;
+uniform float gBokehGain = 1.2;
 // (focus distance, blur per unit of distance, largest blur, 0): the show's defaults.
 uniform vec4 gDepthOfFieldParameters = vec4(20.0, 0.05, 0.5, 0.0);
 

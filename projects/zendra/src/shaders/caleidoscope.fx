@@ -7,10 +7,9 @@ sampler_state LinearClamp { Filter = MIN_MAG_MIP_LINEAR; AddressU = CLAMP; Addre
 sampler_state ProbeSampler { Filter = MIN_MAG_MIP_LINEAR; AddressU = CLAMP; AddressV = CLAMP; AddressW = CLAMP; };
 blend_state Opaque { BlendEnable[0] = FALSE; };
 depth_stencil_state DepthWrite { DepthEnable = TRUE; DepthWriteMask = ALL; DepthFunc = LESS_EQUAL; };
-// Meshes are wound counter-clockwise seen from outside: front faces are culled as the
-// inside, and a mirrored copy turns the winding over.
-rasterizer_state CullInside { CullMode = FRONT; };
-rasterizer_state CullInsideMirrored { CullMode = BACK; };
+// A mirrored copy turns the winding over: its front faces are the counter-clockwise ones.
+rasterizer_state CullBack { CullMode = BACK; };
+rasterizer_state CullBackMirrored { CullMode = BACK; FrontCounterClockwise = TRUE; };
 rasterizer_state NoCull { CullMode = NONE; };
 
 // Distortion of the kaleidoscope: twist, ripple and fold (x, y, z).
@@ -29,6 +28,9 @@ const float kBeatsPerSecond = 2.1333334;
 
 // --- lighting -------------------------------------------------------------------------
 
+// The shadow map holds the distance from the light and its square.
+float LightDistance(vec3 p) { return length(p - gLightPositionWorldSpace.xyz); }
+
 // Fraction of the light's cone that reaches p: the spot's soft edge times the variance
 // shadow (Chebyshev's bound on the stored depth moments, with light bleeding cut away).
 float LightVisibility(vec3 p)
@@ -42,7 +44,7 @@ float LightVisibility(vec3 p)
         return 0.0;
     vec2 uv = vec2(ndc.x * 0.5 + 0.5, 0.5 - ndc.y * 0.5);
     vec2 moments = texture(gDepthVarianceTexture, uv).xy;
-    float depth = lp.w - 0.15;
+    float depth = LightDistance(p) - 0.15;
     if (depth <= moments.x)
         return spot;
     float variance = max(moments.y - moments.x * moments.x, 0.004);
@@ -78,9 +80,9 @@ vec3 Shade(Surface s, vec3 p, vec3 n, vec3 v)
     float ndv = clamp(dot(n, v), 0.0, 1.0);
     float spec = pow(max(dot(n, h), 0.0), max(s.power, 1.0)) * (s.power + 8.0) / 25.0;
 
-    vec3 direct = (s.albedo * ndl + s.specular * spec * ndl) * kLightColour * (visibility * falloff * 2.4);
-    vec3 ambient = s.albedo * (Environment(n, 5.0) * 0.55 + Ambient.rgb * 0.5 + vec3(0.02, 0.025, 0.04));
-    vec3 reflection = Environment(reflect(-v, n), 0.5) * s.specular * (s.reflectivity * Fresnel(ndv, 0.06));
+    vec3 direct = (s.albedo * ndl + s.specular * spec * ndl * 0.5) * kLightColour * (visibility * falloff * 1.3);
+    vec3 ambient = s.albedo * (Environment(n, 5.0) * 0.3 + Ambient.rgb * 0.4 + vec3(0.015, 0.02, 0.035));
+    vec3 reflection = Environment(reflect(-v, n), 0.5) * s.specular * (s.reflectivity * Fresnel(ndv, 0.04) * 0.6);
     // A cool rim from behind keeps silhouettes apart from the dark.
     vec3 rim = vec3(0.25, 0.4, 0.8) * pow(1.0 - ndv, 3.0) * 0.35;
     return direct + ambient + reflection + rim + s.emissive;
@@ -209,8 +211,9 @@ void MirroredVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXC
 
 void DepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float depth : TEXCOORD0)
 {
-    hpos = gLightViewProjection * (World * vec4(pos, 1.0));
-    depth = hpos.w;
+    vec4 w = World * vec4(pos, 1.0);
+    hpos = gLightViewProjection * w;
+    depth = LightDistance(w.xyz);
 }
 
 void MirroredDepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float depth : TEXCOORD0,
@@ -219,7 +222,7 @@ void MirroredDepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out fl
     vec3 p = Distort((World * vec4(pos, 1.0)).xyz);
     planes = vec2(dot(p, gPlane1.xyz), dot(p, gPlane2.xyz));
     hpos = gLightViewProjection * vec4(p + gPostTranslation.xyz, 1.0);
-    depth = hpos.w;
+    depth = LightDistance(p + gPostTranslation.xyz);
 }
 
 void LatticeVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
@@ -307,15 +310,15 @@ void MirroredDepthPS(in float depth : TEXCOORD0, in vec2 planes : TEXCOORD3, out
     technique NAME { pass P0 { VertexShader = VS; PixelShader = PS; BlendState = Opaque;           \
                                DepthStencilState = DepthWrite; RasterizerState = RASTER; } }
 
-OBJECT_TECHNIQUE(plain, ObjectVS, PlainPS, CullInside)
-OBJECT_TECHNIQUE(mainCube, ObjectVS, MainCubePS, CullInside)
-OBJECT_TECHNIQUE(cube, ObjectVS, CubePS, CullInside)
-OBJECT_TECHNIQUE(diamond, ObjectVS, DiamondPS, CullInside)
-OBJECT_TECHNIQUE(sphere, ObjectVS, SpherePS, CullInside)
-OBJECT_TECHNIQUE(smallObject, ObjectVS, SmallPS, CullInside)
+OBJECT_TECHNIQUE(plain, ObjectVS, PlainPS, CullBack)
+OBJECT_TECHNIQUE(mainCube, ObjectVS, MainCubePS, CullBack)
+OBJECT_TECHNIQUE(cube, ObjectVS, CubePS, CullBack)
+OBJECT_TECHNIQUE(diamond, ObjectVS, DiamondPS, CullBack)
+OBJECT_TECHNIQUE(sphere, ObjectVS, SpherePS, CullBack)
+OBJECT_TECHNIQUE(smallObject, ObjectVS, SmallPS, CullBack)
 OBJECT_TECHNIQUE(wireframe, LatticeVS, LatticePS, NoCull)
-OBJECT_TECHNIQUE(caleidoscope, MirroredVS, MirroredPS, CullInside)
-OBJECT_TECHNIQUE(caleidoscope_cull_back, MirroredVS, MirroredPS, CullInsideMirrored)
+OBJECT_TECHNIQUE(caleidoscope, MirroredVS, MirroredPS, CullBack)
+OBJECT_TECHNIQUE(caleidoscope_cull_back, MirroredVS, MirroredPS, CullBackMirrored)
 OBJECT_TECHNIQUE(varianceDepth, DepthVS, DepthPS, NoCull)
 OBJECT_TECHNIQUE(varianceDepthCaleidoscope, MirroredDepthVS, MirroredDepthPS, NoCull)
 OBJECT_TECHNIQUE(varianceDepthCaleidoscope_cull_back, MirroredDepthVS, MirroredDepthPS, NoCull)

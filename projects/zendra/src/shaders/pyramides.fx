@@ -83,8 +83,9 @@ void GfxPS(in vec3 worldPos : TEXCOORD0, in vec3 worldNormal : TEXCOORD1, in vec
 
     vec3 c = base * (0.02 + diffuse * 1.1);
     c += probe * mix(base * 0.4, vec3(0.9), fresnel);
-    c += vec3(1.0, 0.93, 0.8) * specular * 4.0;
-    color = vec4(c, 1.0);
+    c += vec3(1.0, 0.93, 0.8) * specular * 2.0;
+    // Alpha: the distance from the eye, which the depth-of-field passes read.
+    color = vec4(c, length(EyePositionWorld.xyz - worldPos));
 }
 
 // The shadow pass: depth from the light and its square, as the variance map keeps them.
