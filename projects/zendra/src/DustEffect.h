@@ -30,7 +30,6 @@ public:
     // Sets "gDepthOfFieldParameters" and "gColorScale" from the tracks "DOF_Focus",
     // "DOF_Scale", "DOF_Clamp" and "DUST_ColorScale", then draws every pass of "dust".
     void Draw();
-    fw_Effect* GetEffect() { return mEffect; }
     // Frees the effect, layout and buffer and leaves each null; safe to repeat and to
     // follow with the destructor.
     void Release();

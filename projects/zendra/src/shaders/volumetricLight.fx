@@ -6,7 +6,7 @@
 // The variance map holds the distance from the light and its square (cleared to 150).
 #include "fw_Globals.fxi"
 
-sampler_state ShaftLinearWrap { Filter = MIN_MAG_MIP_LINEAR; AddressU = WRAP; AddressV = WRAP; };
+sampler_state ShaftLinearWrap { Filter = MIN_MAG_LINEAR_MIP_POINT; AddressU = WRAP; AddressV = WRAP; };
 sampler_state ShaftLinearClamp { Filter = MIN_MAG_MIP_LINEAR; AddressU = CLAMP; AddressV = CLAMP; };
 
 // Light adds up; the alpha channel of the target is left as it is.
@@ -22,7 +22,7 @@ uniform mat4 gLightInverseViewProjection;
 uniform float gLightIntensity = 0.015;
 
 // World units from the light at which a shaft has faded out.
-const float kShaftLength = 72.0;
+const float kShaftLength = 64.0;
 // Mean distance between neighbouring shafts on the image plane (1000 shafts on 2 x 2).
 const float kShaftSpacing = 0.063;
 const vec3 kLightColour = vec3(1.0, 0.91, 0.78);
@@ -76,7 +76,7 @@ void ShaftVS(in vec2 point : POSITION,
     if (dot(side, side) < 1e-8)
         side = gRightDirection.xyz - dir * dot(gRightDirection.xyz, dir);
     side *= inversesqrt(max(dot(side, side), 1e-12));
-    float halfWidth = 0.05 + d * spread * (0.3 + 0.3 * random);
+    float halfWidth = 0.05 + d * spread * (0.2 + 0.25 * random);
     vec3 world = centre + side * (corner.x * halfWidth);
 
     hpos = ViewProjection * vec4(world, 1.0);
@@ -85,8 +85,8 @@ void ShaftVS(in vec2 point : POSITION,
     dustUV = vec2(corner.x * halfWidth * 0.15 + random * 7.0, d * 0.035 + random * 3.0);
     shaft = vec4(intensity, moments.x, variance, halfWidth);
 
-    // Nothing to draw (dark, outside the cone, or undefined light values): one point, no area.
-    if (!(intensity > 0.0) || isinf(intensity) || !Finite(world) || !Finite(hpos.xyz) || isnan(hpos.w) ||
+    // Nothing to draw (dark, at the cone's faint rim, or undefined light values): one point, no area.
+    if (!(intensity > 0.0) || cone < 0.03 || isinf(intensity) || !Finite(world) || !Finite(hpos.xyz) || isnan(hpos.w) ||
         !Finite(vec3(spread, moments)))
         hpos = vec4(0.0, 0.0, 0.5, 1.0);
 }
@@ -108,12 +108,12 @@ void ShaftPS(in vec3 strip : TEXCOORD0, in vec2 dustUV : TEXCOORD1, in vec4 shaf
     float across = max(1.0 - x * x, 0.0);
     across *= across;
     // Bright at the light, gone at kShaftLength.
-    float along = smoothstep(0.0, 2.5, d) * pow(max(1.0 - d / kShaftLength, 0.0), 2.0) / (1.0 + d * 0.03);
+    float along = smoothstep(0.0, 2.5, d) * (1.0 - d / kShaftLength) * (1.0 - d / kShaftLength) / (1.0 + d * 0.03);
     float lit = ShadowPass(d, shaft.y, shaft.z);
     // Dust drifting down the beam (one filtered tap: the texture is stretched along the shaft).
     float dust = textureLod(gDustTexture, dustUV - vec2(0.0, Time * 0.045), 0.0).r;
     float speckle = 0.3 + 1.6 * dust;
-    float energy = shaft.x * across * along * lit * speckle * 8.0;
+    float energy = shaft.x * across * along * lit * speckle * 10.0;
     color = vec4(kLightColour * max(energy, 0.0), 0.0);
 }
 
