@@ -83,7 +83,7 @@ void ShaftVS(in vec2 point : POSITION,
     // Offset and half width are affine in the strip's plane, their ratio is not: divide per pixel.
     strip = vec3(corner.x * halfWidth, halfWidth, d);
     dustUV = vec2(corner.x * halfWidth * 0.15 + random * 7.0, d * 0.035 + random * 3.0);
-    shaft = vec4(intensity, moments.x, variance, halfWidth);
+    shaft = vec4(intensity, moments.x, variance, 0.0);
 
     // Nothing to draw (dark, at the cone's faint rim, or undefined light values): one point, no area.
     if (!(intensity > 0.0) || cone < 0.03 || isinf(intensity) || !Finite(world) || !Finite(hpos.xyz) || isnan(hpos.w) ||
