@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
-        const fs::path arg(argv[i]);
+        // Absolute: a harness may change the working directory.
+        const fs::path arg = fs::absolute(argv[i]);
         if (!fs::is_directory(arg)) {
             files.push_back(arg);
             continue;
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
         for (const auto& entry : fs::recursive_directory_iterator(arg))
             if (entry.is_regular_file()) files.push_back(entry.path());
         if (files.size() == before) {
-            std::fprintf(stderr, "no input under %s\n", argv[i]);
+            std::fprintf(stderr, "no input under %s\n", arg.c_str());
             return 1;
         }
     }

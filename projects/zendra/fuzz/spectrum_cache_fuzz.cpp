@@ -1,7 +1,8 @@
 // Fuzzes the spectrum-cache reader (FucrrEffect::LoadOrComputeFft over ./data/fft.dat) and
-// the sampling of the table it gives. The first input byte chooses the file: even, the
-// rest of the input as it is; odd, the rest repeated up to the length of a full table plus
-// (first byte >> 1) bytes, so that long caches are reached from short inputs.
+// the sampling of the table it gives. The first input byte chooses what ./data/fft.dat is:
+// odd, the rest of the input repeated up to the length of a full table plus (first byte >> 1)
+// bytes, so that long caches are reached from short inputs; 2 modulo 4, a folder; else the
+// rest of the input as it is.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -60,7 +61,10 @@ struct Setting {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Setting setting;
     std::vector<uint8_t> file;
-    if (size > 0) {
+    const bool folder = size > 0 && data[0] % 4 == 2;
+    boost::system::error_code ignored;
+    fs::remove_all(FucrrEffect::kFftCachePath, ignored);
+    if (size > 0 && !folder) {
         if (data[0] & 1) {
             const size_t length = FucrrEffect::kRequiredRecords * sizeof(FftRecord) + (data[0] >> 1);
             file.resize(length, 0);
@@ -70,10 +74,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             file.assign(data + 1, data + size);
         }
     }
-    FILE* f = std::fopen(FucrrEffect::kFftCachePath, "wb");
-    Check(f != nullptr, "cannot write the cache");
-    if (!file.empty()) std::fwrite(file.data(), 1, file.size(), f);
-    std::fclose(f);
+    if (folder) {
+        fs::create_directory(FucrrEffect::kFftCachePath);
+    } else {
+        FILE* f = std::fopen(FucrrEffect::kFftCachePath, "wb");
+        Check(f != nullptr, "cannot write the cache");
+        if (!file.empty()) std::fwrite(file.data(), 1, file.size(), f);
+        std::fclose(f);
+    }
 
     FucrrEffect& effect = *setting.effect;
     effect.mFftTable.clear();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "fw_Convert.h"
 #include "fw_Effect.h"
@@ -402,6 +403,10 @@ void FucrrEffect::LoadOrComputeFft() {
 }
 
 bool FucrrEffect::ReadFftCache() {
+    // Only a regular file: a folder opens, and its length reads as the largest offset.
+    struct stat status {};
+    if (::stat(kFftCachePath, &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
     std::FILE* file = std::fopen(kFftCachePath, "rb");
     if (!file)
         return false;
