@@ -225,7 +225,8 @@ TEST_F(FinalTest, TriFadeShowsTheFirstAtZeroTheSecondAtHalfTheThirdAtOne) {
                  {0.75f, 0.1f, 0.45f, 0.45f}};
     for (const auto& k : cases) {
         post.TriFade(k.parameter, a, b, c);
-        const float* px = ReadBack(out->mTexture2D).At(3, 5);
+        const Picture p = ReadBack(out->mTexture2D);
+        const float* px = p.At(3, 5);
         EXPECT_NEAR(k.r, px[0], 1e-5) << k.parameter;
         EXPECT_NEAR(k.g, px[1], 1e-5) << k.parameter;
         EXPECT_NEAR(k.b, px[2], 1e-5) << k.parameter;

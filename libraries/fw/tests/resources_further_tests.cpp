@@ -233,7 +233,8 @@ TEST_F(FurtherTest, AlbedoDirectionalBlurLightByDepthAndTheSimpleDownscale) {
     fw_Texture* light = FloatTarget(8, 8, 0.5f, 0.5f, 2.0f);
     fw_Texture* target = FloatTarget(8, 8, 0, 0, 0);
     post.Albedo(albedo, light, target);
-    const float* px = ReadBack(target->mTexture2D).At(2, 2);
+    const Picture albedoPicture = ReadBack(target->mTexture2D);
+    const float* px = albedoPicture.At(2, 2);
     EXPECT_NEAR(0.25f, px[0], 1e-6);
     EXPECT_NEAR(0.5f, px[1], 1e-6);
     EXPECT_NEAR(0.5f, px[2], 1e-6);
