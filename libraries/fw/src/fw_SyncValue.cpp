@@ -31,5 +31,7 @@ float fw_Framework::GetSyncValue(const std::string& name, float defaultValue)
 
 float fw_Framework::GetSyncValueNow(const std::string& name, float defaultValue)
 {
-    return TrackAt(name, defaultValue, mSyncTimer ? mSyncTimer->GetRow() : 0.0f);
+    // Through the interface: this library does not hold the timer's implementation.
+    sync::Timer* timer = mSyncTimer;
+    return TrackAt(name, defaultValue, timer ? timer->GetRow() : 0.0f);
 }
