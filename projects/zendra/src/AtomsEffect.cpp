@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "DrawHelpers.h"
 #include "fw_Convert.h"
 #include "fw_Effect.h"
 #include "fw_Framework.h"
@@ -9,15 +10,6 @@
 #include "fw_Texture.h"
 
 namespace {
-
-template <typename T>
-void SafeRelease(T*& p)
-{
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
 
 // Pixels of guard band around the viewport; streaks are clipped to one pixel beyond it.
 constexpr int32_t kGuard = 4;
@@ -57,16 +49,8 @@ void AtomsEffect::CreateStreaks()
     const size_t vertexCount = vertices.size() / 2;
     mStreakCount = static_cast<int32_t>(vertexCount / 2);
     fw_Log::Write(0, "Atoms: Created %d light streaks for your transitions, Sir.", mStreakCount);
-    ID3D10Device* device = fw_Framework::mDevice;
-    if (!device || vertexCount == 0)
-        return;  // a buffer of zero bytes cannot be created: an empty grid has none
-    D3D10_BUFFER_DESC desc = {};
-    desc.ByteWidth = static_cast<UINT>(vertexCount * kVertexSize);
-    desc.Usage = D3D10_USAGE_IMMUTABLE;
-    desc.BindFlags = D3D10_BIND_VERTEX_BUFFER;
-    D3D10_SUBRESOURCE_DATA data = {vertices.data(), 0, 0};
-    if (FAILED(device->CreateBuffer(&desc, &data, &mVertexBuffer)))
-        mVertexBuffer = nullptr;
+    // An empty grid has no buffer (one of zero bytes cannot be created).
+    mVertexBuffer = CreateFilledBuffer(vertices.data(), vertexCount * kVertexSize);
 }
 
 void AtomsEffect::LoadEffect()
@@ -74,18 +58,9 @@ void AtomsEffect::LoadEffect()
     delete mEffect;
     SafeRelease(mInputLayout);
     mEffect = new fw_Effect("atoms.fx", fw_Framework::GetEffectPool());
-    ID3D10Device* device = fw_Framework::mDevice;
-    ID3D10EffectTechnique* technique = mEffect->GetTechnique("atoms");
-    if (!device || !technique->IsValid())
-        return;
-    D3D10_PASS_DESC pass = {};
-    if (FAILED(technique->GetPassByIndex(0)->GetDesc(&pass)) || !pass.pIAInputSignature)
-        return;
     const D3D10_INPUT_ELEMENT_DESC element = {
         "POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0};
-    if (FAILED(device->CreateInputLayout(&element, 1, pass.pIAInputSignature, pass.IAInputSignatureSize,
-                                         &mInputLayout)))
-        mInputLayout = nullptr;
+    mInputLayout = CreatePassLayout(mEffect->GetTechnique("atoms"), &element, 1);
 }
 
 void AtomsEffect::Draw(fw_Texture* first, fw_Texture* second)
@@ -103,38 +78,15 @@ void AtomsEffect::Draw(fw_Texture* first, fw_Texture* second)
     if (!device || !mVertexBuffer)
         return;
 
-    const UINT stride = kVertexSize, offset = 0;
-    device->IASetVertexBuffers(0, 1, &mVertexBuffer, &stride, &offset);
-    device->IASetInputLayout(mInputLayout);
-    device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_LINELIST);
-
     // Guard band: every streak is clipped in the shader to one pixel beyond the viewport,
     // and the viewport grows by a few pixels so that no vertex leaves the clip volume.
-    UINT viewportCount = 1;
-    D3D10_VIEWPORT viewport = {};
-    device->RSGetViewports(&viewportCount, &viewport);
-    const bool guarded = viewportCount > 0 && viewport.Width > 0 && viewport.Height > 0;
-    if (guarded) {
-        D3D10_VIEWPORT wide = viewport;
-        wide.TopLeftX -= kGuard;
-        wide.TopLeftY -= kGuard;
-        wide.Width += 2 * kGuard;
-        wide.Height += 2 * kGuard;
-        mEffect->SetFloat4("gViewport", static_cast<float>(viewport.Width), static_cast<float>(viewport.Height),
-                           static_cast<float>(wide.Width), static_cast<float>(wide.Height));
-        device->RSSetViewports(1, &wide);
-    }
-
-    ID3D10EffectTechnique* technique = mEffect->GetTechnique("atoms");
-    D3D10_TECHNIQUE_DESC desc = {};
-    if (SUCCEEDED(technique->GetDesc(&desc))) {
-        for (UINT p = 0; p < desc.Passes; ++p) {
-            technique->GetPassByIndex(p)->Apply(0);
-            device->Draw(static_cast<UINT>(mStreakCount) * 2u, 0);
-        }
-    }
-    if (guarded)
-        device->RSSetViewports(1, &viewport);
+    const GuardBand guard(kGuard);
+    if (guard.Active())
+        mEffect->SetFloat4("gViewport", static_cast<float>(guard.Viewport().Width),
+                           static_cast<float>(guard.Viewport().Height), static_cast<float>(guard.Wide().Width),
+                           static_cast<float>(guard.Wide().Height));
+    DrawAllPasses(mEffect->GetTechnique("atoms"), mVertexBuffer, kVertexSize, mInputLayout,
+                  D3D10_PRIMITIVE_TOPOLOGY_LINELIST, static_cast<UINT>(mStreakCount) * 2u);
 }
 
 void AtomsEffect::Release()

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "DrawHelpers.h"
 #include "fw_Effect.h"
 #include "fw_Framework.h"
 #include "fw_Texture.h"
@@ -10,15 +11,6 @@
 #include "platform/d3d10.h"
 
 namespace {
-
-template <typename T>
-void SafeRelease(T*& p)
-{
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
 
 double UnitRand()
 {
@@ -66,15 +58,7 @@ void DustEffect::CreateParticles()
             vertices.push_back(Vertex{{a, b, c, d}});
     }
     SafeRelease(mVertexBuffer);
-    ID3D10Device* device = fw_Framework::mDevice;
-    if (!device || vertices.empty())
-        return;
-    D3D10_BUFFER_DESC desc = {};
-    desc.ByteWidth = static_cast<UINT>(vertices.size() * sizeof(Vertex));
-    desc.Usage = D3D10_USAGE_IMMUTABLE;
-    desc.BindFlags = D3D10_BIND_VERTEX_BUFFER;
-    D3D10_SUBRESOURCE_DATA data = {vertices.data(), 0, 0};
-    device->CreateBuffer(&desc, &data, &mVertexBuffer);
+    mVertexBuffer = CreateFilledBuffer(vertices.data(), vertices.size() * sizeof(Vertex));
 }
 
 void DustEffect::LoadEffect()
@@ -84,14 +68,9 @@ void DustEffect::LoadEffect()
     if (gFramework)
         mEffect->SetTexture("gTexture", gFramework->FindOrLoadTexture("./data/dustParticle.png"));
     SafeRelease(mInputLayout);
-    ID3D10Device* device = fw_Framework::mDevice;
-    ID3D10EffectTechnique* technique = mEffect->GetTechnique("dust");
-    D3D10_PASS_DESC pass = {};
-    if (!device || FAILED(technique->GetPassByIndex(0)->GetDesc(&pass)) || !pass.pIAInputSignature)
-        return;
     static const D3D10_INPUT_ELEMENT_DESC kLayout[1] = {
         {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}};
-    device->CreateInputLayout(kLayout, 1, pass.pIAInputSignature, pass.IAInputSignatureSize, &mInputLayout);
+    mInputLayout = CreatePassLayout(mEffect->GetTechnique("dust"), kLayout, 1);
 }
 
 void DustEffect::Draw()
@@ -105,21 +84,8 @@ void DustEffect::Draw()
                        static_cast<float>(double(clamp) * double(0.01f)), 0.0f);
     mEffect->SetFloat("gColorScale", TrackValue("DUST_ColorScale", 1.0f));
 
-    ID3D10Device* device = fw_Framework::mDevice;
-    if (!device || !mVertexBuffer)
-        return;
-    const UINT stride = sizeof(Vertex), offset = 0;
-    device->IASetVertexBuffers(0, 1, &mVertexBuffer, &stride, &offset);
-    device->IASetInputLayout(mInputLayout);
-    device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
-    ID3D10EffectTechnique* technique = mEffect->GetTechnique("dust");
-    D3D10_TECHNIQUE_DESC desc = {};
-    if (FAILED(technique->GetDesc(&desc)))
-        return;
-    for (UINT p = 0; p < desc.Passes; ++p) {
-        technique->GetPassByIndex(p)->Apply(0);
-        device->Draw(static_cast<UINT>(mCount * kVerticesPerParticle), 0);
-    }
+    DrawAllPasses(mEffect->GetTechnique("dust"), mVertexBuffer, sizeof(Vertex), mInputLayout,
+                  D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(mCount * kVerticesPerParticle));
 }
 
 void DustEffect::Release()

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "DrawHelpers.h"
 #include "fw_Convert.h"
 #include "fw_Effect.h"
 #include "fw_Framework.h"
@@ -40,26 +41,8 @@ void TransformRow(const float v[4], const float m[16], float out[4]) {
         out[j] = v[0] * m[j] + v[1] * m[4 + j] + v[2] * m[8 + j] + v[3] * m[12 + j];
 }
 
-template <typename T>
-void SafeRelease(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-ID3D10Buffer* CreateBuffer(uint32_t bytes, uint32_t bindFlags, const void* data) {
-    ID3D10Device* device = fw_Framework::mDevice;
-    if (!device || bytes == 0)
-        return nullptr;
-    D3D10_BUFFER_DESC desc = {};
-    desc.ByteWidth = bytes;
-    desc.Usage = D3D10_USAGE_DEFAULT;
-    desc.BindFlags = bindFlags;
-    D3D10_SUBRESOURCE_DATA init = {data, 0, 0};
-    ID3D10Buffer* buffer = nullptr;
-    device->CreateBuffer(&desc, &init, &buffer);
-    return buffer;
+ID3D10Buffer* CreateBuffer(size_t bytes, uint32_t bindFlags, const void* data) {
+    return CreateFilledBuffer(data, bytes, D3D10_USAGE_DEFAULT, bindFlags);
 }
 
 }  // namespace
@@ -133,13 +116,7 @@ void FucrrEffect::LoadPyramidEffect() {
         {"NORMAL", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 16, D3D10_INPUT_PER_VERTEX_DATA, 0},
         {"BLENDINDICES", 0, DXGI_FORMAT_R16G16_UINT, 1, 0, D3D10_INPUT_PER_INSTANCE_DATA, 1},
     };
-    ID3D10EffectTechnique* technique = mPyramidEffect->GetTechnique("gfx");
-    D3D10_PASS_DESC desc = {};
-    ID3D10Device* device = fw_Framework::mDevice;
-    if (!device || !technique->IsValid() || FAILED(technique->GetPassByIndex(0)->GetDesc(&desc)) ||
-        !desc.pIAInputSignature)
-        return;
-    device->CreateInputLayout(kLayout, 3, desc.pIAInputSignature, desc.IAInputSignatureSize, &mInputLayout);
+    mInputLayout = CreatePassLayout(mPyramidEffect->GetTechnique("gfx"), kLayout, 3);
 }
 
 void FucrrEffect::LoadMesh() {

@@ -1,0 +1,50 @@
+#pragma once
+// Steps of a draw that the production's effects share: giving a device object back once,
+// vertex buffers, the input layout of a technique's first pass, drawing every pass of a
+// technique, and the guard band of the one-primitive-per-pixel passes.
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/d3d10.h"
+#include "platform/d3dx10.h"
+
+template <typename T>
+void SafeRelease(T*& object)
+{
+    if (object) {
+        object->Release();
+        object = nullptr;
+    }
+}
+
+// A buffer with the given contents; null without a device, for zero bytes or when the
+// device refuses it.
+ID3D10Buffer* CreateFilledBuffer(const void* data, size_t bytes, D3D10_USAGE usage = D3D10_USAGE_IMMUTABLE,
+                                 UINT bindFlags = D3D10_BIND_VERTEX_BUFFER);
+// The layout of the elements for pass 0 of the technique; null when the technique, its
+// input signature or the device is missing.
+ID3D10InputLayout* CreatePassLayout(ID3D10EffectTechnique* technique, const D3D10_INPUT_ELEMENT_DESC* elements,
+                                    UINT count);
+// Binds one vertex buffer at slot 0 with its layout and topology, then applies and draws
+// every pass of the technique with vertexCount vertices from vertex 0.
+void DrawAllPasses(ID3D10EffectTechnique* technique, ID3D10Buffer* buffer, UINT stride, ID3D10InputLayout* layout,
+                   D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount);
+
+// While it lives, the bound viewport is grown by guard pixels on every side (and given back
+// afterwards), so that sprites and streaks up to that size never leave the clip volume.
+class GuardBand {
+public:
+    explicit GuardBand(int32_t guard);
+    ~GuardBand();
+    GuardBand(const GuardBand&) = delete;
+    GuardBand& operator=(const GuardBand&) = delete;
+    // False when no usable viewport is bound (nothing was changed).
+    bool Active() const { return mActive; }
+    const D3D10_VIEWPORT& Viewport() const { return mViewport; }
+    const D3D10_VIEWPORT& Wide() const { return mWide; }
+
+private:
+    bool mActive = false;
+    D3D10_VIEWPORT mViewport = {};
+    D3D10_VIEWPORT mWide = {};
+};
