@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "frames_renderer.h"
+#include "support/shipped_folder.h"
 
 namespace fs = boost::filesystem;
 using zendra_frames::Picture;
@@ -26,27 +27,6 @@ Picture Filled(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b) {
     for (uint32_t i = 0; i < w * h; ++i)
         p.rgba.insert(p.rgba.end(), {r, g, b, 0});
     return p;
-}
-
-// A folder laid out like the shipped one: the effect files and the show's data (the
-// spectrum cache copied, so that writing it never reaches the source folder).
-fs::path MakeShippedFolder() {
-    const fs::path root = fs::temp_directory_path() / fs::unique_path("zendra-frames-test-%%%%-%%%%");
-    fs::create_directories(root / "src" / "shaders");
-    fs::create_directories(root / "data");
-    const fs::path project = ZENDRA_PROJECT_DIR;
-    for (const fs::path dir : {project / "src" / "shaders", project / ".." / ".." / "libraries" / "fw" / "src" / "shaders"})
-        for (const fs::directory_entry& entry : fs::directory_iterator(dir))
-            fs::copy_file(entry.path(), root / "src" / "shaders" / entry.path().filename(),
-                          fs::copy_options::overwrite_existing);
-    for (const fs::directory_entry& entry : fs::directory_iterator(ZENDRA_DATA_DIR)) {
-        const fs::path name = entry.path().filename();
-        if (name == "fft.dat")
-            fs::copy_file(entry.path(), root / "data" / name);
-        else if (name != "temp" && name != "screenshots")
-            fs::create_symlink(entry.path(), root / "data" / name);
-    }
-    return root;
 }
 
 }  // namespace
@@ -95,7 +75,7 @@ TEST(FramesTimeline, SectionsAreReadWithTheirMiddleRows) {
 TEST(FramesShow, EverySectionIsLitFiniteAndUnlikeTheOthers) {
     const auto sections = zendra_frames::ReadSections(std::string(ZENDRA_PROJECT_DIR) + "/content/demo.timeline");
     ASSERT_GE(sections.size(), 2u);
-    const fs::path root = MakeShippedFolder();
+    const fs::path root = zendratest::MakeShippedFolder("zendra-frames-test");
     const fs::path previous = fs::current_path();
     fs::current_path(root);
 

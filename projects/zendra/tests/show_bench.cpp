@@ -19,29 +19,11 @@
 #include <boost/filesystem.hpp>
 
 #include "frames_renderer.h"
+#include "support/shipped_folder.h"
 
 namespace fs = boost::filesystem;
 
 namespace {
-
-fs::path MakeShippedFolder() {
-    const fs::path root = fs::temp_directory_path() / fs::unique_path("zendra-show-bench-%%%%-%%%%");
-    fs::create_directories(root / "src" / "shaders");
-    fs::create_directories(root / "data");
-    const fs::path project = ZENDRA_PROJECT_DIR;
-    for (const fs::path dir : {project / "src" / "shaders", project / ".." / ".." / "libraries" / "fw" / "src" / "shaders"})
-        for (const fs::directory_entry& entry : fs::directory_iterator(dir))
-            fs::copy_file(entry.path(), root / "src" / "shaders" / entry.path().filename(),
-                          fs::copy_options::overwrite_existing);
-    for (const fs::directory_entry& entry : fs::directory_iterator(ZENDRA_DATA_DIR)) {
-        const fs::path name = entry.path().filename();
-        if (name == "fft.dat")
-            fs::copy_file(entry.path(), root / "data" / name);
-        else if (name != "temp" && name != "screenshots")
-            fs::create_symlink(entry.path(), root / "data" / name);
-    }
-    return root;
-}
 
 double Median(std::vector<double> values) {
     if (values.empty())
@@ -125,7 +107,7 @@ int main(int argc, char** argv) {
     }
     fs::path scratch;
     if (root.empty())
-        root = (scratch = MakeShippedFolder()).string();
+        root = (scratch = zendratest::MakeShippedFolder("zendra-show-bench")).string();
     if (::chdir(root.c_str()) != 0) {
         std::fprintf(stderr, "cannot enter %s\n", root.c_str());
         return 1;
