@@ -10,7 +10,7 @@ fs::path MakeShippedFolder(const char* prefix)
     fs::create_directories(root / "src" / "shaders");
     fs::create_directories(root / "data");
     const fs::path project = ZENDRA_PROJECT_DIR;
-    for (const fs::path dir : {project / "src" / "shaders", project / ".." / ".." / "libraries" / "fw" / "src" / "shaders"})
+    for (const fs::path& dir : {project / "src" / "shaders", project / ".." / ".." / "libraries" / "fw" / "src" / "shaders"})
         for (const fs::directory_entry& entry : fs::directory_iterator(dir))
             fs::copy_file(entry.path(), root / "src" / "shaders" / entry.path().filename(),
                           fs::copy_options::overwrite_existing);
