@@ -324,11 +324,39 @@ bool TgaHoldsItsPixels(const uint8_t* b, size_t size) {
     return size >= 18 + b[0] + paletteBytes + data;
 }
 
+// The PNG file without its empty image-data chunks, which add nothing: the decoder copies
+// an empty chunk into a buffer it has not made yet. Empty when the file has no such chunk.
+std::vector<uint8_t> WithoutEmptyPngData(const uint8_t* b, size_t size) {
+    std::vector<uint8_t> out;
+    size_t pos = 8;  // after the signature
+    while (pos + 12 <= size) {
+        const uint32_t length = uint32_t(b[pos]) << 24 | uint32_t(b[pos + 1]) << 16 | uint32_t(b[pos + 2]) << 8 | b[pos + 3];
+        if (length == 0 && std::memcmp(b + pos + 4, "IDAT", 4) == 0) {
+            if (out.empty())
+                out.assign(b, b + pos);
+            pos += 12;
+            continue;
+        }
+        const size_t next = length > size - pos - 12 ? size : pos + 12 + length;
+        if (!out.empty())
+            out.insert(out.end(), b + pos, b + next);
+        pos = next;
+    }
+    if (!out.empty())
+        out.insert(out.end(), b + pos, b + size);
+    return out;
+}
+
 bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
     if (size > size_t(0x7FFFFFFF))
         return Fail(error, "image file too large");
-    const int len = static_cast<int>(size);
     const FileType type = DetectFileType(bytes, size);
+    std::vector<uint8_t> png;
+    if (type == FileType::PNG && !(png = WithoutEmptyPngData(bytes, size)).empty()) {
+        bytes = png.data();
+        size = png.size();
+    }
+    const int len = static_cast<int>(size);
     if (type == FileType::JPG && !JpegHuffmanTablesFit(bytes, size))
         return Fail(error, "corrupt JPEG: a Huffman table has more than 256 codes");
     if (type == FileType::TGA && !TgaHoldsItsPixels(bytes, size))

@@ -407,6 +407,21 @@ TEST(FileFormats, TgaShorterThanItsPixelsIsRefused) {
     EXPECT_TRUE(img.data.empty());
 }
 
+TEST(FileFormats, PngWithAnEmptyImageDataChunkLoadsTheSame) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 4, 3);
+    for (size_t i = 0; i < img.data.size(); ++i)
+        img.data[i] = uint8_t(i * 7);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodePNG(img, bytes));
+    // An empty IDAT chunk (length 0, its CRC) right after the header chunk.
+    const uint8_t empty[12] = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+    bytes.insert(bytes.begin() + 8 + 25, empty, empty + 12);
+    Image back;
+    std::string error;
+    ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
+    ExpectSame(img, back);
+}
+
 TEST(FileFormats, FloatImageSavedAsPngIsConverted) {
     Image img = MakeImage(kR32_FLOAT, 3, 1);
     const float v[3] = {0.0f, 0.5f, 7.0f};
