@@ -291,13 +291,14 @@ bool JpegHuffmanTablesFit(const uint8_t* b, size_t size) {
             return true;
         const size_t length = size_t(b[pos + 2]) << 8 | b[pos + 3];
         if (marker == 0xC4) {
-            // Tables follow one another while the segment's length lasts.
+            // Tables follow one another while the segment's length lasts; the decoder reads
+            // zeros past the end of the data.
             size_t at = pos + 4;
             long remaining = long(length) - 2;
-            while (remaining > 0 && at + 17 <= size) {
+            while (remaining > 0 && at < size) {
                 size_t codes = 0;
-                for (int i = 1; i <= 16; ++i)
-                    codes += b[at + i];
+                for (size_t i = at + 1; i <= at + 16 && i < size; ++i)
+                    codes += b[i];
                 if (codes > 256)
                     return false;
                 at += 17 + codes;

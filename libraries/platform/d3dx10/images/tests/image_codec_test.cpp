@@ -385,6 +385,10 @@ TEST(FileFormats, JpgWithAnOversizedHuffmanTableIsRefused) {
     EXPECT_FALSE(LoadImageMemory(bad.data(), bad.size(), back, &error));
     EXPECT_NE(error.find("Huffman"), std::string::npos) << error;
     EXPECT_TRUE(back.data.empty());
+    // The file cut after the table's ninth length: the decoder would read zeros for the rest.
+    const std::vector<uint8_t> cut(bad.begin(), bad.begin() + 2 + 5 + 9);
+    EXPECT_FALSE(LoadImageMemory(cut.data(), cut.size(), back, &error));
+    EXPECT_NE(error.find("Huffman"), std::string::npos) << error;
     const std::vector<uint8_t> full = withTable(1);  // 256 codes: read as before
     EXPECT_TRUE(LoadImageMemory(full.data(), full.size(), back, &error)) << error;
     EXPECT_EQ(back.width, 8u);
