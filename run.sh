@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENDRA_TESTS=OFF
 cmake --build build/release -j "$(nproc)"
 cmake --build build/release --target zendra_dist
 cd build/release/dist
