@@ -71,17 +71,20 @@ run_one() {
 status=0
 summary="$build_dir/summary.txt"
 : >"$summary"
-pids=()
+running=0
 for entry in "${selected[@]}"; do
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || status=1
+        running=$((running - 1))
+    fi
     # shellcheck disable=SC2086
     run_one $entry >>"$summary" &
-    pids+=($!)
-    if [ ${#pids[@]} -ge "$jobs" ]; then
-        wait "${pids[0]}" || status=1
-        pids=("${pids[@]:1}")
-    fi
+    running=$((running + 1))
 done
-for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+while [ "$running" -gt 0 ]; do
+    wait -n || status=1
+    running=$((running - 1))
+done
 cat "$summary"
 if [ "$status" -ne 0 ]; then
     echo "fuzzing found faults: see $build_dir/artifacts and $build_dir/logs" >&2
