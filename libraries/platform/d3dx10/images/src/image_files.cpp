@@ -325,6 +325,34 @@ bool TgaHoldsItsPixels(const uint8_t* b, size_t size) {
     return size >= 18 + b[0] + paletteBytes + data;
 }
 
+// Whether a BMP file holds the rows its header names (the last one may lack its padding):
+// the decoder, too, reads every row past the end of the data. Only uncompressed and
+// bit-field layouts; the decoder refuses the others.
+bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
+    auto u16 = [&](size_t at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    if (size < 26)
+        return true;
+    const uint32_t headerSize = u32(14);
+    int64_t width = 0, height = 0;
+    uint32_t bits = 0;
+    if (headerSize == 12) {
+        width = u16(18), height = u16(20), bits = u16(24);
+    } else if (headerSize >= 40 && size >= 34) {
+        width = int32_t(u32(18)), height = int32_t(u32(22)), bits = u16(28);
+        const uint32_t compression = u32(30);
+        if (compression != 0 && compression != 3)
+            return true;
+    } else {
+        return true;
+    }
+    if (width <= 0 || height == 0 || bits == 0)
+        return true;
+    height = height < 0 ? -height : height;
+    const uint64_t row = (uint64_t(width) * bits + 31) / 32 * 4;
+    return size >= row * uint64_t(height - 1) + (uint64_t(width) * bits + 7) / 8;
+}
+
 // The PNG file without its empty image-data chunks, which add nothing: the decoder copies
 // an empty chunk into a buffer it has not made yet. Empty when the file has no such chunk.
 std::vector<uint8_t> WithoutEmptyPngData(const uint8_t* b, size_t size) {
@@ -362,6 +390,8 @@ bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
         return Fail(error, "corrupt JPEG: a Huffman table has more than 256 codes");
     if (type == FileType::TGA && !TgaHoldsItsPixels(bytes, size))
         return Fail(error, "truncated TGA: the file is shorter than its pixels");
+    if (type == FileType::BMP && !BmpHoldsItsRows(bytes, size))
+        return Fail(error, "truncated BMP: the file is shorter than its rows");
     int w = 0, h = 0, comp = 0;
     Image img;
     if (stbi_is_hdr_from_memory(bytes, len)) {

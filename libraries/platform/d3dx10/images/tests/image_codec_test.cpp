@@ -426,6 +426,22 @@ TEST(FileFormats, PngWithAnEmptyImageDataChunkLoadsTheSame) {
     ExpectSame(img, back);
 }
 
+TEST(FileFormats, BmpShorterThanItsRowsIsRefused) {
+    Image img = MakeImage(kR8G8B8A8_UNORM, 5, 3);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeBMP(img, bytes));
+    Image back;
+    std::string error;
+    ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
+    // The same header naming 12000 x 12000 pixels: refused before any row is decoded.
+    for (size_t at : {18, 22}) {
+        bytes[at] = 0xE0, bytes[at + 1] = 0x2E, bytes[at + 2] = 0, bytes[at + 3] = 0;
+    }
+    EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size(), back, &error));
+    EXPECT_NE(error.find("truncated BMP"), std::string::npos) << error;
+    EXPECT_TRUE(back.data.empty());
+}
+
 TEST(FileFormats, FloatImageSavedAsPngIsConverted) {
     Image img = MakeImage(kR32_FLOAT, 3, 1);
     const float v[3] = {0.0f, 0.5f, 7.0f};
