@@ -819,22 +819,29 @@ private:
                 }
             if (k)
                 glslParams += ", ";
-            if (textEnd >= a)
-                glslParams += Text(a, textEnd);
-            if (!anySem)
+            if (!anySem) {
+                if (textEnd >= a)
+                    glslParams += Text(a, textEnd);
                 continue;
-            // Entry parameter: [in|out] [interpolation] type name
+            }
+            // Entry parameter: [in|out] [interpolation] type name. The interpolation belongs
+            // to the stage's varying, not to the function's parameter.
             std::vector<std::string> words;
+            std::string paramText;
             for (size_t i = a; i <= textEnd; ++i)
                 words.push_back(toks_[i].text);
             for (const auto& w : words) {
+                const bool qualifier = w == "flat" || w == "noperspective" || w == "smooth" || w == "centroid";
                 if (w == "out")
                     p.out = true;
                 else if (w == "inout")
                     ErrorAt(line, "entry parameters are in or out, not inout (" + f.name + ")");
-                else if (w == "flat" || w == "noperspective" || w == "smooth" || w == "centroid")
+                else if (qualifier)
                     p.interpolation = w;
+                if (!qualifier)
+                    paramText += (paramText.empty() ? "" : " ") + w;
             }
+            glslParams += paramText;
             if (words.size() < 2 || words.back() == "]") {
                 ErrorAt(line, "entry parameters are 'type name : SEMANTIC' (" + f.name + ")");
                 continue;

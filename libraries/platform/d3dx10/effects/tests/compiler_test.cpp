@@ -288,6 +288,28 @@ technique T { pass P { VertexShader = VS; PixelShader = PS; } }
     EXPECT_NE(s.fragment.find("layout(location = 2) out vec4"), std::string::npos);
 }
 
+TEST(EffectGlsl, InterpolationQualifiersGoToTheVaryingsNotTheEntrySignature) {
+    const char* src = R"(
+void VS(in vec4 pos : POSITION, out vec4 h : SV_Position, out flat vec3 a : TEXCOORD0,
+        out noperspective vec2 b : TEXCOORD1) { h = pos; a = pos.xyz; b = pos.xy; }
+void PS(in vec3 a : TEXCOORD0, in vec2 b : TEXCOORD1, out vec4 c : SV_Target0) { c = vec4(a, b.x); }
+technique T { pass P { VertexShader = VS; PixelShader = PS; } }
+)";
+    EffectDesc d;
+    std::string errors;
+    ASSERT_TRUE(Compile(src, d, errors)) << errors;
+    ASSERT_EQ(d.functions[0].params[2].interpolation, "flat");
+    StageSource s;
+    ASSERT_TRUE(GeneratePass(d, d.techniques[0].passes[0], s, errors)) << errors;
+    EXPECT_NE(s.vertex.find("flat out vec3 zfx_v_TEXCOORD0"), std::string::npos);
+    EXPECT_NE(s.vertex.find("noperspective out vec2 zfx_v_TEXCOORD1"), std::string::npos);
+    EXPECT_NE(s.fragment.find("flat in vec3 zfx_v_TEXCOORD0"), std::string::npos);
+    // GLSL allows no interpolation qualifier on a function parameter.
+    EXPECT_NE(s.vertex.find("out vec3 a"), std::string::npos);
+    EXPECT_EQ(s.vertex.find("flat vec3 a"), std::string::npos);
+    EXPECT_EQ(s.vertex.find("noperspective vec2 b"), std::string::npos);
+}
+
 TEST(EffectGlsl, EveryLineKeepsItsOrigin) {
     const char* src =
         "void VS(out vec4 h : SV_Position,\n"
