@@ -6,6 +6,7 @@
 
 #include "fw_Log.h"
 #include "platform/d3dx10tex.h"
+#include "platform/image_codec.h"
 
 // The framework object without start-up. The main road's library defines the real one;
 // these stand in where the tests link without it.
@@ -43,22 +44,6 @@ void TempTree::Write(const std::string& relative, const std::string& content) co
 std::string TempTree::Path(const std::string& relative) const {
     return relative.empty() ? root.string() : (root / relative).string();
 }
-
-namespace {
-
-float HalfToFloat(uint16_t h) {
-    const uint32_t sign = (h >> 15) & 1, exp = (h >> 10) & 31, mant = h & 1023;
-    float v;
-    if (exp == 0)
-        v = std::ldexp(static_cast<float>(mant), -24);
-    else if (exp == 31)
-        v = mant ? NAN : INFINITY;
-    else
-        v = std::ldexp(static_cast<float>(mant | 1024), static_cast<int>(exp) - 25);
-    return sign ? -v : v;
-}
-
-}  // namespace
 
 D3D10_TEXTURE2D_DESC TextureDesc(UINT w, UINT h, DXGI_FORMAT format, UINT bindFlags, UINT arraySize,
                                  UINT miscFlags) {
@@ -108,7 +93,7 @@ Picture ReadBack(ID3D10Texture2D* texture) {
                     uint16_t h[4];
                     std::memcpy(h, row + x * 8, 8);
                     for (int c = 0; c < 4; ++c)
-                        out[c] = HalfToFloat(h[c]);
+                        out[c] = image_codec::HalfToFloat(h[c]);
                     break;
                 }
                 case DXGI_FORMAT_R32G32_FLOAT:

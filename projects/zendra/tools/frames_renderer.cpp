@@ -25,6 +25,7 @@
 #include "platform/d3d10.h"
 #include "platform/d3dx10effect.h"
 #include "platform/d3dx10tex.h"
+#include "platform/image_codec.h"
 #include "sync/device.h"
 
 namespace zendra_frames {
@@ -40,18 +41,6 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
 bool Exists(const char* path) {
     struct stat info;
     return ::stat(path, &info) == 0;
-}
-
-float HalfToFloat(uint16_t h) {
-    const uint32_t sign = (h >> 15) & 1, exp = (h >> 10) & 31, mant = h & 1023;
-    float v;
-    if (exp == 0)
-        v = std::ldexp(static_cast<float>(mant), -24);
-    else if (exp == 31)
-        v = mant ? NAN : INFINITY;
-    else
-        v = std::ldexp(static_cast<float>(mant | 1024), static_cast<int>(exp) - 25);
-    return sign ? -v : v;
 }
 
 // A staging copy of a 2D texture (or of its top-left texel), mapped; fn(row pointer, pitch).
@@ -375,7 +364,7 @@ size_t ShowRenderer::CountNonFinite() const {
                     std::memcpy(h, row + x * 8, 8);
                     bool finite = true;
                     for (uint16_t channel : h)
-                        finite = finite && std::isfinite(HalfToFloat(channel));
+                        finite = finite && std::isfinite(image_codec::HalfToFloat(channel));
                     count += !finite;
                 }
             }
