@@ -16,6 +16,7 @@
 #include "bokeh_atoms_support.h"
 #include "fw_Effect.h"
 #include "fw_Log.h"
+#include "support/device_wait.h"
 
 namespace {
 
@@ -60,25 +61,6 @@ void UseVariants(bool everyPrimitive)
     fw_Framework::mProjectRoot = everyPrimitive ? Env().variants.string() : std::string(ZENDRA_PROJECT_DIR);
 }
 
-void Finish(ID3D10Texture2D* texture)
-{
-    D3D10_TEXTURE2D_DESC desc = {};
-    texture->GetDesc(&desc);
-    desc.Width = desc.Height = desc.MipLevels = desc.ArraySize = 1;
-    desc.Usage = D3D10_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-    ID3D10Texture2D* staging = nullptr;
-    if (FAILED(fw_Framework::mDevice->CreateTexture2D(&desc, nullptr, &staging)))
-        return;
-    D3D10_BOX box = {0, 0, 0, 1, 1, 1};
-    fw_Framework::mDevice->CopySubresourceRegion(staging, 0, 0, 0, 0, texture, 0, &box);
-    D3D10_MAPPED_TEXTURE2D mapped = {};
-    if (SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped)))
-        staging->Unmap(0);
-    staging->Release();
-}
-
 // A dark scene with a share of bright pixels scattered over it (eye distances from near to
 // far over the width).
 std::vector<float> Scene(uint32_t w, uint32_t h, double brightShare)
@@ -109,10 +91,10 @@ void Bokeh(benchmark::State& state)
     bokehatoms::Target target(w, h, DXGI_FORMAT_R16G16B16A16_FLOAT);
     target.Bind();
     bokeh->Draw(source.get());
-    Finish(target.texture->mTexture2D);
+    zendratest::WaitForTexture(target.texture->mTexture2D);
     for (auto _ : state) {
         bokeh->Draw(source.get());
-        Finish(target.texture->mTexture2D);
+        zendratest::WaitForTexture(target.texture->mTexture2D);
     }
     state.SetLabel(state.range(3) ? "every primitive" : "culled");
     bokeh.reset();
@@ -138,10 +120,10 @@ void Atoms(benchmark::State& state)
     bokehatoms::Target target(w, h, DXGI_FORMAT_R8G8B8A8_UNORM);
     target.Bind();
     atoms->Draw(card, second.texture.get());
-    Finish(target.texture->mTexture2D);
+    zendratest::WaitForTexture(target.texture->mTexture2D);
     for (auto _ : state) {
         atoms->Draw(card, second.texture.get());
-        Finish(target.texture->mTexture2D);
+        zendratest::WaitForTexture(target.texture->mTexture2D);
     }
     state.SetLabel(state.range(3) ? "every primitive" : "culled");
     atoms.reset();

@@ -12,6 +12,7 @@
 #include "fw_Log.h"
 #include "platform/crt.h"
 #include "shafts_dust_support.h"
+#include "support/device_wait.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ void BM_LightShafts(benchmark::State& state)
         target.Clear(0.0f, 0.0f, 0.0f, 0.0f);
         target.Bind();
         shafts.Draw();
-        Finish(target.colour.mTexture2D);
+        zendratest::WaitForTexture(target.colour.mTexture2D);
     }
     map->Release();
 }
@@ -90,7 +91,7 @@ void BM_Dust(benchmark::State& state)
         target.Clear(0.0f, 0.0f, 0.0f, 0.0f);
         target.Bind();
         dust.Draw();
-        Finish(target.colour.mTexture2D);
+        zendratest::WaitForTexture(target.colour.mTexture2D);
     }
 }
 BENCHMARK(BM_Dust)->Args({640, 400})->Args({1280, 800})->Unit(benchmark::kMillisecond);
@@ -106,7 +107,7 @@ void BM_ClearOnly(benchmark::State& state)
     for (auto _ : state) {
         target.Clear(0.0f, 0.0f, 0.0f, 0.0f);
         target.Bind();
-        Finish(target.colour.mTexture2D);
+        zendratest::WaitForTexture(target.colour.mTexture2D);
     }
 }
 BENCHMARK(BM_ClearOnly)->Args({640, 400})->Args({1280, 800})->Unit(benchmark::kMillisecond);

@@ -72,9 +72,6 @@ struct Target {
     uint32_t width, height;
 };
 
-// Waits until the device has finished drawing into the texture.
-void Finish(ID3D10Texture2D* texture);
-
 // An RGBA float picture clamped to 8 bits, as the show's final target holds it, saved as PNG.
 bool SavePng(const std::string& path, const std::vector<float>& rgba, uint32_t width, uint32_t height);
 
