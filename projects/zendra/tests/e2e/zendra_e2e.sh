@@ -17,15 +17,9 @@ work=$(mktemp -d /tmp/zendra-e2e-XXXXXX)
 pid=""
 # ZENDRA_E2E_KEEP=1 keeps the folder (pictures, sound, output) for a look.
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; [ -n "${ZENDRA_E2E_KEEP:-}" ] && echo "kept $work" || rm -rf "$work"' EXIT
-# The shipped folder: programs and modules linked, src copied, data from the test set
-# (without a spectrum cache, so that the program writes one).
-mkdir -p "$work/run"
-for file in "$dist"/*; do
-    [ -f "$file" ] && { ln "$file" "$work/run/" 2>/dev/null || cp "$file" "$work/run/"; }
-done
-cp -r "$dist/src" "$work/run/src"
-cp -r "$testdata" "$work/run/data"
-rm -f "$work/run/data/fft.dat"
+# The shipped folder with the test data set.
+. "$(dirname "$0")/shipped_copy.sh"
+copy_shipped "$dist" "$testdata" "$work/run"
 [ ! -e "$work/run/zendra.scons" ] || { echo "the shipped folder holds zendra.scons"; exit 1; }
 
 # Pictures: mean brightness 0 to 1; mean difference of two pictures 0 to 1.

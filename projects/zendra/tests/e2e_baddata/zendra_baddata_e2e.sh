@@ -17,13 +17,8 @@ command -v xdotool >/dev/null || { echo "no xdotool"; exit 77; }
 work=$(mktemp -d /tmp/zendra-baddata-XXXXXX)
 pid=""
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; [ -n "${ZENDRA_E2E_KEEP:-}" ] && echo "kept $work" || rm -rf "$work"' EXIT
-mkdir -p "$work/run"
-for file in "$dist"/*; do
-    [ -f "$file" ] && { ln "$file" "$work/run/" 2>/dev/null || cp "$file" "$work/run/"; }
-done
-cp -r "$dist/src" "$work/run/src"
-cp -r "$testdata" "$work/run/data"
-rm -f "$work/run/data/fft.dat"
+. "$(dirname "$0")/../e2e/shipped_copy.sh"
+copy_shipped "$dist" "$testdata" "$work/run"
 
 # The damage.
 data="$work/run/data"
