@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -50,9 +51,15 @@ DWORD WINAPI CountdownProc(LPVOID param)
                 SetWindowTextA(box, c->title);
                 ++c->retitles;
                 if (c->retitles == 1 && HaveXdotool()) {
-                    // The window system shows the new title.
-                    std::string command = std::string("xdotool search --sync --name '^") + c->title + "$' >/dev/null 2>&1";
-                    c->titleSeenByX = std::system(command.c_str()) == 0 ? 1 : 0;
+                    // The window system shows the new title. Other tests open and close windows
+                    // on the same display, and a search that meets a window as it goes away fails
+                    // with an X error: such a search is tried again.
+                    std::string command = std::string("timeout 5 xdotool search --sync --name '^") + c->title +
+                                          "$' >/dev/null 2>&1";
+                    int seen = 0;
+                    for (int attempt = 0; attempt < 5 && !seen; ++attempt)
+                        seen = std::system(command.c_str()) == 0 ? 1 : 0;
+                    c->titleSeenByX = seen;
                 }
             }
             last = GetTickCount();
