@@ -57,7 +57,7 @@ fi
 window=$(find_window "framework e2e") || { echo "no window"; cat "$work/out.txt"; exit 1; }
 seen=0
 for i in $(seq 1 60); do
-    if import -window "$window" "$work/try.png" 2>/dev/null; then
+    if timeout 10 import -window "$window" "$work/try.png" 2>/dev/null; then
         rgb=$(convert "$work/try.png" -resize 1x1\! -format "%[fx:r] %[fx:g] %[fx:b]" info: 2>/dev/null) || rgb=""
         echo "picture $i: ${rgb:-unreadable}"
         if [ -n "$rgb" ] && python3 -c "import sys; r, g, b = map(float, sys.argv[1:]); sys.exit(0 if abs(g - 0.3) < 0.08 and r > 0.1 and b > 0.25 else 1)" $rgb; then
