@@ -3,7 +3,8 @@
 #   tools/fuzz.sh SECONDS [HARNESS...]
 # Builds the harnesses with clang, -fsanitize=fuzzer,address,undefined in build/fuzz, then
 # runs each for SECONDS (FUZZ_JOBS at a time, default 3), starting from its committed seed
-# corpus. New corpus entries go to build/fuzz/corpus/<harness>, findings to
+# corpus (and from the dictionary <harness>.dict beside that corpus's folder, if there is one).
+# New corpus entries go to build/fuzz/corpus/<harness>, findings to
 # build/fuzz/artifacts/<harness>, the fuzzer's output to build/fuzz/logs/<harness>.log.
 # Prints one line a harness and exits non-zero on any crash, leak, timeout or out-of-memory.
 set -euo pipefail
@@ -53,8 +54,9 @@ run_one() {
     local corpus="$build_dir/corpus/$name" artifacts="$build_dir/artifacts/$name" log="$build_dir/logs/$name.log"
     mkdir -p "$corpus" "$artifacts" "$(dirname "$log")"
     rm -f "$artifacts"/*
-    local rc=0
-    "$binary" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
+    local dict=() rc=0
+    [ -f "$(dirname "$seeds")/$name.dict" ] && dict=(-dict="$(dirname "$seeds")/$name.dict")
+    "$binary" "$corpus" "$seeds" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
         -print_final_stats=1 -close_fd_mask=1 -artifact_prefix="$artifacts/" >"$log" 2>&1 || rc=$?
     local execs rate cov ft units findings
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
