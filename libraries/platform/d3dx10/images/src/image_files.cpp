@@ -1,4 +1,5 @@
-// DDS reader and writer; PNG, JPG, BMP, TGA, HDR through stb_image / stb_image_write.
+// DDS reader and writer; BMP, TGA, HDR through stb_image; PNG, JPG, BMP writing through
+// stb_image_write.
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -17,11 +18,13 @@
 #pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_PNG
+#define STBI_NO_JPEG
 #define STBI_NO_PSD
 #define STBI_NO_GIF
 #define STBI_NO_PIC
 #define STBI_NO_PNM
-#define STBI_MAX_DIMENSIONS 16384
+#define STBI_MAX_DIMENSIONS 8192  // kMaxExtent
 #include <stb/stb_image.h>
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -228,8 +231,10 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
     // Validate the extents before sizing anything from them.
     if (width == 0 || height == 0 || depth == 0 || arraySize == 0)
         return Fail(error, "DDS image has an empty extent");
-    if (width > kMaxExtent || height > kMaxExtent || depth > kMaxDepth || arraySize > kMaxArraySize)
-        return Fail(error, "DDS image extent too large");
+    if (arraySize > kMaxArraySize)
+        return Fail(error, "DDS image has too many array slices");
+    if (!ExtentFits(width, height, depth, arraySize))
+        return Fail(error, "DDS " + ExtentTooLarge(width, height, depth));
     if (mips > FullMipCount(width, height, depth))
         return Fail(error, "DDS mip count is corrupt");
     if (cube && width != height)
@@ -271,44 +276,6 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
 }
 
 // --- stb ----------------------------------------------------------------------------
-
-// Whether every Huffman table of a JPEG file defines at most 256 codes. The decoder
-// builds its tables before counting the codes and writes past them on more. Walks the
-// marker segments as the decoder reads them, entropy-coded data included.
-bool JpegHuffmanTablesFit(const uint8_t* b, size_t size) {
-    size_t pos = 2;  // after the start-of-image marker
-    while (pos + 1 < size) {
-        if (b[pos] != 0xFF || b[pos + 1] == 0x00 || b[pos + 1] == 0xFF || (b[pos + 1] >= 0xD0 && b[pos + 1] <= 0xD7)) {
-            ++pos;  // entropy-coded data, stuffed bytes, fill bytes and restart markers
-            continue;
-        }
-        const uint8_t marker = b[pos + 1];
-        if (marker == 0xD8 || marker == 0x01) {
-            pos += 2;
-            continue;
-        }
-        if (marker == 0xD9 || pos + 4 > size)
-            return true;
-        const size_t length = size_t(b[pos + 2]) << 8 | b[pos + 3];
-        if (marker == 0xC4) {
-            // Tables follow one another while the segment's length lasts; the decoder reads
-            // zeros past the end of the data.
-            size_t at = pos + 4;
-            long remaining = long(length) - 2;
-            while (remaining > 0 && at < size) {
-                size_t codes = 0;
-                for (size_t i = at + 1; i <= at + 16 && i < size; ++i)
-                    codes += b[i];
-                if (codes > 256)
-                    return false;
-                at += 17 + codes;
-                remaining -= long(17 + codes);
-            }
-        }
-        pos += 2 + length;
-    }
-    return true;
-}
 
 // Whether a TGA file holds at least the bytes its header promises: the decoder reads
 // every pixel the header names, past the end of the data too, so a small file naming a
@@ -353,78 +320,31 @@ bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
     return size >= row * uint64_t(height - 1) + (uint64_t(width) * bits + 7) / 8;
 }
 
-// The PNG file without its empty image-data chunks, which add nothing: the decoder copies
-// an empty chunk into a buffer it has not made yet. Empty when the file has no such chunk.
-std::vector<uint8_t> WithoutEmptyPngData(const uint8_t* b, size_t size) {
-    std::vector<uint8_t> out;
-    size_t pos = 8;  // after the signature
-    while (pos + 12 <= size) {
-        const uint32_t length = uint32_t(b[pos]) << 24 | uint32_t(b[pos + 1]) << 16 | uint32_t(b[pos + 2]) << 8 | b[pos + 3];
-        if (length == 0 && std::memcmp(b + pos + 4, "IDAT", 4) == 0) {
-            if (out.empty())
-                out.assign(b, b + pos);
-            pos += 12;
-            continue;
-        }
-        const size_t next = length > size - pos - 12 ? size : pos + 12 + length;
-        if (!out.empty())
-            out.insert(out.end(), b + pos, b + next);
-        pos = next;
-    }
-    if (!out.empty())
-        out.insert(out.end(), b + pos, b + size);
-    return out;
-}
-
 bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
     if (size > size_t(0x7FFFFFFF))
         return Fail(error, "image file too large");
-    const FileType type = DetectFileType(bytes, size);
-    std::vector<uint8_t> png;
-    if (type == FileType::PNG && !(png = WithoutEmptyPngData(bytes, size)).empty()) {
-        bytes = png.data();
-        size = png.size();
-    }
     const int len = static_cast<int>(size);
-    if (type == FileType::JPG && !JpegHuffmanTablesFit(bytes, size))
-        return Fail(error, "corrupt JPEG: a Huffman table has more than 256 codes");
+    int w = 0, h = 0, comp = 0;
+    if (stbi_info_from_memory(bytes, len, &w, &h, &comp) && (uint32_t(w) > kMaxExtent || uint32_t(h) > kMaxExtent))
+        return Fail(error, ExtentTooLarge(uint32_t(w), uint32_t(h)));
+    const FileType type = DetectFileType(bytes, size);
     if (type == FileType::TGA && !TgaHoldsItsPixels(bytes, size))
         return Fail(error, "truncated TGA: the file is shorter than its pixels");
     if (type == FileType::BMP && !BmpHoldsItsRows(bytes, size))
         return Fail(error, "truncated BMP: the file is shorter than its rows");
-    int w = 0, h = 0, comp = 0;
     Image img;
-    if (stbi_is_hdr_from_memory(bytes, len)) {
-        float* px = stbi_loadf_from_memory(bytes, len, &w, &h, &comp, 4);
-        if (!px)
-            return Fail(error, std::string("image decoding failed: ") + stbi_failure_reason());
-        if (!img.Allocate(kR32G32B32A32_FLOAT, uint32_t(w), uint32_t(h), 1, 1, 1, false, error)) {
-            stbi_image_free(px);
-            return false;
-        }
+    const bool hdr = stbi_is_hdr_from_memory(bytes, len);
+    void* px = hdr ? static_cast<void*>(stbi_loadf_from_memory(bytes, len, &w, &h, &comp, 4))
+                   : static_cast<void*>(stbi_load_from_memory(bytes, len, &w, &h, &comp, 4));
+    if (!px)
+        return Fail(error, std::string("image decoding failed: ") + stbi_failure_reason());
+    const bool allocated =
+        img.Allocate(hdr ? kR32G32B32A32_FLOAT : kR8G8B8A8_UNORM, uint32_t(w), uint32_t(h), 1, 1, 1, false, error);
+    if (allocated)
         std::memcpy(img.data.data(), px, img.data.size());
-        stbi_image_free(px);
-    } else if (stbi_is_16_bit_from_memory(bytes, len)) {
-        stbi_us* px = stbi_load_16_from_memory(bytes, len, &w, &h, &comp, 4);
-        if (!px)
-            return Fail(error, std::string("image decoding failed: ") + stbi_failure_reason());
-        if (!img.Allocate(kR16G16B16A16_UNORM, uint32_t(w), uint32_t(h), 1, 1, 1, false, error)) {
-            stbi_image_free(px);
-            return false;
-        }
-        std::memcpy(img.data.data(), px, img.data.size());
-        stbi_image_free(px);
-    } else {
-        stbi_uc* px = stbi_load_from_memory(bytes, len, &w, &h, &comp, 4);
-        if (!px)
-            return Fail(error, std::string("image decoding failed: ") + stbi_failure_reason());
-        if (!img.Allocate(kR8G8B8A8_UNORM, uint32_t(w), uint32_t(h), 1, 1, 1, false, error)) {
-            stbi_image_free(px);
-            return false;
-        }
-        std::memcpy(img.data.data(), px, img.data.size());
-        stbi_image_free(px);
-    }
+    stbi_image_free(px);
+    if (!allocated)
+        return false;
     out = std::move(img);
     return true;
 }
@@ -508,6 +428,10 @@ bool LoadImageMemory(const void* data, size_t size, Image& out, std::string* err
     switch (DetectFileType(data, size)) {
     case FileType::DDS:
         return LoadDDS(bytes, size, out, error);
+    case FileType::PNG:
+        return LoadPNG(bytes, size, out, error);
+    case FileType::JPG:
+        return LoadJPG(bytes, size, out, error);
     case FileType::Unknown:
         return Fail(error, "unrecognised image file format");
     default:

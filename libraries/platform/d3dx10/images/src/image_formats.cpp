@@ -244,6 +244,18 @@ uint32_t FullMipCount(uint32_t width, uint32_t height, uint32_t depth) {
     return levels;
 }
 
+bool ExtentFits(uint32_t width, uint32_t height, uint32_t depth, uint32_t arraySize) {
+    const uint32_t side = depth > 1 ? kMaxVolumeExtent : kMaxExtent;
+    return width <= side && height <= side && depth <= kMaxVolumeExtent && arraySize <= kMaxArraySize;
+}
+
+std::string ExtentTooLarge(uint32_t width, uint32_t height, uint32_t depth) {
+    std::string text = "image extent too large: " + std::to_string(width) + " x " + std::to_string(height);
+    if (depth > 1)
+        text += " x " + std::to_string(depth);
+    return text + " (" + std::to_string(depth > 1 ? kMaxVolumeExtent : kMaxExtent) + " at most)";
+}
+
 // --- Image --------------------------------------------------------------------------
 
 uint64_t Image::RowPitch(uint32_t mip) const { return image_codec::RowPitch(dxgiFormat, MipWidth(mip)); }
@@ -277,8 +289,10 @@ bool Image::Validate(std::string* error) const {
         return SetError(error, "unsupported pixel format " + std::to_string(dxgiFormat)), false;
     if (width == 0 || height == 0 || depth == 0 || arraySize == 0 || mipLevels == 0)
         return SetError(error, "empty image extent"), false;
-    if (width > kMaxExtent || height > kMaxExtent || depth > kMaxDepth || arraySize > kMaxArraySize)
-        return SetError(error, "image extent too large"), false;
+    if (arraySize > kMaxArraySize)
+        return SetError(error, "too many array slices"), false;
+    if (!ExtentFits(width, height, depth, arraySize))
+        return SetError(error, ExtentTooLarge(width, height, depth)), false;
     if (depth > 1 && arraySize != 1)
         return SetError(error, "a volume cannot be an array"), false;
     if (mipLevels > FullMipCount(width, height, depth))
@@ -304,8 +318,7 @@ bool Image::Allocate(uint32_t format, uint32_t w, uint32_t h, uint32_t d, uint32
     data.clear();
     // Size only once the extents are known to be sane.
     Image probe = *this;
-    const uint64_t size = (IsSupportedFormat(format) && w && h && d && a && mips && w <= kMaxExtent &&
-                           h <= kMaxExtent && d <= kMaxDepth && a <= kMaxArraySize && mips <= 32)
+    const uint64_t size = (IsSupportedFormat(format) && w && h && d && a && mips && ExtentFits(w, h, d, a) && mips <= 32)
                               ? probe.TotalSize()
                               : 0;
     if (size == 0 || size > kMaxBytes) {

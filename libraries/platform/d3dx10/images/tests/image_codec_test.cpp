@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -362,38 +363,6 @@ TEST(FileFormats, JpgWithinTolerance) {
     EXPECT_LT(worst, 24);
 }
 
-TEST(FileFormats, JpgWithAnOversizedHuffmanTableIsRefused) {
-    Image img = MakeImage(kR8G8B8A8_UNORM, 8, 8);
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(EncodeJPG(img, bytes, 90));
-    // The file with one more table right after the start of image, 255 codes of 8 bits and
-    // `extra` of 9 bits (the encoder's own tables come later and replace it).
-    auto withTable = [&](uint8_t extra) {
-        const size_t codes = 255 + size_t(extra);
-        const size_t length = 2 + 17 + codes;
-        std::vector<uint8_t> out(bytes.begin(), bytes.begin() + 2);
-        out.insert(out.end(), {0xFF, 0xC4, uint8_t(length >> 8), uint8_t(length), 0x00});
-        const uint8_t counts[16] = {0, 0, 0, 0, 0, 0, 0, 255, extra, 0, 0, 0, 0, 0, 0, 0};
-        out.insert(out.end(), counts, counts + 16);
-        out.insert(out.end(), codes, 0);
-        out.insert(out.end(), bytes.begin() + 2, bytes.end());
-        return out;
-    };
-    Image back;
-    std::string error;
-    const std::vector<uint8_t> bad = withTable(2);  // 257 codes
-    EXPECT_FALSE(LoadImageMemory(bad.data(), bad.size(), back, &error));
-    EXPECT_NE(error.find("Huffman"), std::string::npos) << error;
-    EXPECT_TRUE(back.data.empty());
-    // The file cut after the table's ninth length: the decoder would read zeros for the rest.
-    const std::vector<uint8_t> cut(bad.begin(), bad.begin() + 2 + 5 + 9);
-    EXPECT_FALSE(LoadImageMemory(cut.data(), cut.size(), back, &error));
-    EXPECT_NE(error.find("Huffman"), std::string::npos) << error;
-    const std::vector<uint8_t> full = withTable(1);  // 256 codes: read as before
-    EXPECT_TRUE(LoadImageMemory(full.data(), full.size(), back, &error)) << error;
-    EXPECT_EQ(back.width, 8u);
-}
-
 TEST(FileFormats, TgaShorterThanItsPixelsIsRefused) {
     // Uncompressed true-colour, 2 x 1, 24 bits.
     std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 1, 2, 3, 4, 5, 6};
@@ -404,8 +373,8 @@ TEST(FileFormats, TgaShorterThanItsPixelsIsRefused) {
     tga.pop_back();
     EXPECT_FALSE(LoadImageMemory(tga.data(), tga.size(), img, &error));
     EXPECT_NE(error.find("truncated TGA"), std::string::npos) << error;
-    // Run-length, 16384 x 16384, one packet: refused before any pixel is decoded.
-    std::vector<uint8_t> rle = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 32, 8, 0xFF, 1, 2, 3, 4};
+    // Run-length, 8192 x 8192, one packet: refused before any pixel is decoded.
+    std::vector<uint8_t> rle = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 0, 0x20, 32, 8, 0xFF, 1, 2, 3, 4};
     EXPECT_FALSE(LoadImageMemory(rle.data(), rle.size(), img, &error));
     EXPECT_NE(error.find("truncated TGA"), std::string::npos) << error;
     EXPECT_TRUE(img.data.empty());
@@ -433,9 +402,9 @@ TEST(FileFormats, BmpShorterThanItsRowsIsRefused) {
     Image back;
     std::string error;
     ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
-    // The same header naming 12000 x 12000 pixels: refused before any row is decoded.
+    // The same header naming 8000 x 8000 pixels: refused before any row is decoded.
     for (size_t at : {18, 22}) {
-        bytes[at] = 0xE0, bytes[at + 1] = 0x2E, bytes[at + 2] = 0, bytes[at + 3] = 0;
+        bytes[at] = 0x40, bytes[at + 1] = 0x1F, bytes[at + 2] = 0, bytes[at + 3] = 0;
     }
     EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size(), back, &error));
     EXPECT_NE(error.find("truncated BMP"), std::string::npos) << error;
@@ -536,4 +505,51 @@ TEST(DdsRefusal, RandomCorruptionNeverYieldsAnInconsistentImage) {
         }
     }
     EXPECT_GT(refused, 100);
+}
+
+// Every decoder refuses a header beyond the texture limits before reading or allocating the
+// texels: each file holds only the texels of the largest extent allowed, which loads.
+TEST(ImageLimits, HeadersBeyondTheTextureLimitsAreRefused) {
+    auto patched = [](std::vector<uint8_t> b, size_t at, uint32_t v, int n, bool bigEndian) {
+        for (int i = 0; i < n; ++i)
+            b[at + i] = uint8_t(v >> 8 * (bigEndian ? n - 1 - i : i));
+        return b;
+    };
+    auto check = [&](const std::vector<uint8_t>& b, size_t at, uint32_t limit, int n, bool bigEndian) {
+        Image out;
+        std::string error;
+        SCOPED_TRACE(DetectFileType(b.data(), b.size()) == FileType::DDS ? at : b.size());
+        const auto at_limit = patched(b, at, limit, n, bigEndian), beyond = patched(b, at, limit + 1, n, bigEndian);
+        EXPECT_TRUE(LoadImageMemory(at_limit.data(), at_limit.size(), out, &error)) << error;
+        EXPECT_FALSE(LoadImageMemory(beyond.data(), beyond.size(), out, &error));
+        EXPECT_NE(error.find("too "), std::string::npos) << error;
+        EXPECT_TRUE(out.data.empty());
+    };
+    const Image row = MakeImage(kR8G8B8A8_UNORM, 8192, 1);
+    std::vector<uint8_t> png, jpg, bmp, dds, volume, array, floats;
+    ASSERT_TRUE(EncodePNG(row, png) && EncodeJPG(row, jpg) && EncodeBMP(row, bmp) && EncodeDDS(row, dds));
+    ASSERT_TRUE(EncodeDDS(MakeImage(kR8_UNORM, 2048, 1, 2), volume));
+    ASSERT_TRUE(EncodeDDS(MakeImage(kR8_UNORM, 1, 1, 1, 512), array));
+    check(png, 16, 8192, 4, true);
+    const uint8_t sof[2] = {0xFF, 0xC0};
+    check(jpg, size_t(std::search(jpg.begin(), jpg.end(), sof, sof + 2) - jpg.begin()) + 7, 8192, 2, true);
+    check(bmp, 18, 8192, 4, false);
+    std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 1, 0, 24, 0};
+    tga.resize(18 + 8192 * 3);
+    check(tga, 12, 8192, 2, false);
+    const std::string header = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X ";
+    std::vector<uint8_t> hdr(header.begin(), header.end());
+    hdr.insert(hdr.end(), {'8', '1', '9', '2', '\n'});
+    hdr.resize(hdr.size() + 8192 * 4, 0x80);
+    check(hdr, header.size() + 3, '2', 1, false);  // 8192 -> 8193
+    check(dds, 16, 8192, 4, false);
+    check(volume, 16, 2048, 4, false);
+    check(array, 140, 512, 4, false);
+    // 8192 x 8192 x 3 float texels: more bytes than one image may hold, refused before any read.
+    ASSERT_TRUE(EncodeDDS(MakeImage(kR32G32B32A32_FLOAT, 1, 1, 1, 3), floats));
+    Image out;
+    std::string error;
+    floats = patched(patched(floats, 12, 8192, 4, false), 16, 8192, 4, false);
+    EXPECT_FALSE(LoadImageMemory(floats.data(), floats.size(), out, &error));
+    EXPECT_NE(error.find("too large"), std::string::npos) << error;
 }

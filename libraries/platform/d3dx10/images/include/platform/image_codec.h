@@ -17,7 +17,9 @@
 //   (8-bit luminance), A8_UNORM or R16G16_UNORM; the legacy format codes DXT1..DXT5,
 //   ATI1/ATI2 and the floating-point codes map to their DXGI formats; the DX10 header's
 //   format is kept as it is. A partial cube map (not all six faces) is refused.
-// - Corrupt or truncated input fails with an error text; the image is left empty.
+// - Corrupt or truncated input fails with an error text; the image is left empty. So does a
+//   header naming more than Direct3D 10 holds (8192 texels a side, 2048 in a volume, 512
+//   array slices) or more than 2 GiB of texels, before anything is allocated for it.
 //
 // Saving rules:
 // - DDS writes every subresource exactly (floats bit for bit); formats with a legacy code

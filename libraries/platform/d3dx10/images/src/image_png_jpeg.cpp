@@ -1,0 +1,204 @@
+// PNG through libpng, JPEG through libjpeg-turbo. Both report errors by longjmp: the
+// functions holding the jump buffer own no objects with destructors, and everything they
+// fill lives in a state object of their caller.
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+#include <png.h>
+
+#include "image_internal.h"
+
+namespace image_codec {
+
+namespace {
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error)
+        *error = text;
+    return false;
+}
+
+// --- PNG ------------------------------------------------------------------------------
+
+struct PngState {
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    size_t pos = 0;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::string message;
+    Image image;
+    std::vector<png_bytep> rows;
+};
+
+void PngRead(png_structp png, png_bytep out, size_t n) {
+    auto* s = static_cast<PngState*>(png_get_io_ptr(png));
+    if (s->size - s->pos < n)
+        png_error(png, "file truncated");
+    std::memcpy(out, s->bytes + s->pos, n);
+    s->pos += n;
+}
+
+[[noreturn]] void PngError(png_structp png, png_const_charp message) {
+    static_cast<PngState*>(png_get_error_ptr(png))->message = message;
+    png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+bool DecodePng(PngState& s) {
+    if (setjmp(png_jmpbuf(s.png)))
+        return false;
+    png_set_read_fn(s.png, &s, PngRead);
+    // The library refuses a larger header before allocating anything for it.
+    png_set_user_limits(s.png, kMaxExtent, kMaxExtent);
+    png_read_info(s.png, s.info);
+    const int depth = png_get_bit_depth(s.png, s.info), type = png_get_color_type(s.png, s.info);
+    if (type == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(s.png);
+    if (type == PNG_COLOR_TYPE_GRAY && depth < 8)
+        png_set_expand_gray_1_2_4_to_8(s.png);
+    if (png_get_valid(s.png, s.info, PNG_INFO_tRNS))
+        png_set_tRNS_to_alpha(s.png);
+    if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(s.png);
+    png_set_add_alpha(s.png, depth == 16 ? 0xFFFF : 0xFF, PNG_FILLER_AFTER);
+    if (depth == 16)
+        png_set_swap(s.png);
+    png_set_interlace_handling(s.png);
+    png_read_update_info(s.png, s.info);
+
+    const uint32_t format = depth == 16 ? kR16G16B16A16_UNORM : kR8G8B8A8_UNORM;
+    if (!s.image.Allocate(format, png_get_image_width(s.png, s.info), png_get_image_height(s.png, s.info), 1, 1, 1,
+                          false, &s.message))
+        return false;
+    if (png_get_rowbytes(s.png, s.info) != s.image.RowPitch(0)) {
+        s.message = "unexpected row size";
+        return false;
+    }
+    s.rows.resize(s.image.height);
+    for (uint32_t y = 0; y < s.image.height; ++y)
+        s.rows[y] = s.image.data.data() + y * s.image.RowPitch(0);
+    png_read_image(s.png, s.rows.data());
+    return true;
+}
+
+// --- JPEG -----------------------------------------------------------------------------
+
+// A progressive file can name thousands of scans, each a pass over every block.
+constexpr int kMaxJpegScans = 500;
+
+struct JpegState {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    jpeg_progress_mgr progress{};
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX] = "";
+    std::string why;
+    Image image;
+};
+
+[[noreturn]] void JpegExit(j_common_ptr c) {
+    auto* s = static_cast<JpegState*>(c->client_data);
+    c->err->format_message(c, s->message);
+    std::longjmp(s->jump, 1);
+}
+
+// Warnings mean corrupt or missing data and end the decoding too, but for the two that
+// only remark on a header's version or colour transform.
+void JpegMessage(j_common_ptr c, int level) {
+    if (level < 0 && c->err->msg_code != JWRN_JFIF_MAJOR && c->err->msg_code != JWRN_ADOBE_XFORM)
+        JpegExit(c);
+}
+
+void JpegProgress(j_common_ptr c) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(c);
+    if (d->input_scan_number > kMaxJpegScans) {
+        auto* s = static_cast<JpegState*>(c->client_data);
+        std::snprintf(s->message, sizeof(s->message), "more than %d scans", kMaxJpegScans);
+        std::longjmp(s->jump, 1);
+    }
+}
+
+bool DecodeJpeg(JpegState& s, const uint8_t* bytes, size_t size) {
+    if (setjmp(s.jump))
+        return false;
+    jpeg_create_decompress(&s.cinfo);
+    s.cinfo.progress = &s.progress;
+    jpeg_mem_src(&s.cinfo, bytes, static_cast<unsigned long>(size));
+    jpeg_read_header(&s.cinfo, TRUE);
+    if (s.cinfo.image_width > kMaxExtent || s.cinfo.image_height > kMaxExtent) {
+        s.why = ExtentTooLarge(s.cinfo.image_width, s.cinfo.image_height);
+        return false;
+    }
+    const bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
+    s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    jpeg_start_decompress(&s.cinfo);
+    if (!s.image.Allocate(kR8G8B8A8_UNORM, s.cinfo.output_width, s.cinfo.output_height, 1, 1, 1, false, &s.why))
+        return false;
+    const size_t pitch = size_t(s.image.RowPitch(0));
+    while (s.cinfo.output_scanline < s.cinfo.output_height) {
+        JSAMPROW row = s.image.data.data() + s.cinfo.output_scanline * pitch;
+        jpeg_read_scanlines(&s.cinfo, &row, 1);
+    }
+    // Adobe CMYK is stored inverted: each channel times black.
+    if (cmyk)
+        for (size_t i = 0; i < s.image.data.size(); i += 4) {
+            uint8_t* p = &s.image.data[i];
+            for (int c = 0; c < 3; ++c)
+                p[c] = uint8_t((p[c] * p[3] + 127) / 255);
+            p[3] = 255;
+        }
+    jpeg_finish_decompress(&s.cinfo);
+    return true;
+}
+
+}  // namespace
+
+bool LoadPNG(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
+    // The header chunk comes first: its extent, refused with a clear reason (the library's
+    // own limit below is the backstop).
+    if (size >= 24 && std::memcmp(bytes + 12, "IHDR", 4) == 0) {
+        auto be32 = [&](size_t at) {
+            return uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 | uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        };
+        if (be32(16) > kMaxExtent || be32(20) > kMaxExtent)
+            return Fail(error, ExtentTooLarge(be32(16), be32(20)));
+    }
+    PngState s;
+    s.bytes = bytes;
+    s.size = size;
+    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
+    if (!s.png || !(s.info = png_create_info_struct(s.png))) {
+        png_destroy_read_struct(&s.png, nullptr, nullptr);
+        return Fail(error, "out of memory");
+    }
+    const bool ok = DecodePng(s);
+    png_destroy_read_struct(&s.png, &s.info, nullptr);
+    if (!ok)
+        return Fail(error, "PNG decoding failed: " + s.message);
+    out = std::move(s.image);
+    return true;
+}
+
+bool LoadJPG(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
+    JpegState s;
+    s.cinfo.err = jpeg_std_error(&s.errors);
+    s.errors.error_exit = JpegExit;
+    s.errors.emit_message = JpegMessage;
+    s.cinfo.client_data = &s;
+    s.progress.progress_monitor = JpegProgress;
+    const bool ok = DecodeJpeg(s, bytes, size);
+    jpeg_destroy_decompress(&s.cinfo);
+    if (!ok)
+        return Fail(error, "JPEG decoding failed: " + (s.why.empty() ? std::string(s.message) : s.why));
+    out = std::move(s.image);
+    return true;
+}
+
+}  // namespace image_codec
