@@ -1,14 +1,18 @@
 // Fuzzes the spectrum-cache reader (FucrrEffect::LoadOrComputeFft over ./data/fft.dat) and
 // the sampling of the table it gives. The first input byte chooses what ./data/fft.dat is:
 // odd, the rest of the input repeated up to the length of a full table plus (first byte >> 1)
-// bytes, so that long caches are reached from short inputs; 2 modulo 4, a folder; else the
-// rest of the input as it is.
+// bytes, so that long caches are reached from short inputs; 2 modulo 4, a folder; 4 modulo 8,
+// a file of zeros without data on disk, as long as the next five bytes say (little-endian,
+// below 64 GiB); else the rest of the input as it is.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include <boost/filesystem.hpp>
 
@@ -62,17 +66,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Setting setting;
     std::vector<uint8_t> file;
     const bool folder = size > 0 && data[0] % 4 == 2;
+    const bool sparse = size > 0 && data[0] % 8 == 4;
+    uint64_t length = 0;
     boost::system::error_code ignored;
     fs::remove_all(FucrrEffect::kFftCachePath, ignored);
-    if (size > 0 && !folder) {
+    if (sparse) {
+        for (size_t i = 1; i < 6 && i < size; ++i) length |= uint64_t(data[i]) << (8 * (i - 1));
+        length &= (uint64_t(1) << 36) - 1;
+    } else if (size > 0 && !folder) {
         if (data[0] & 1) {
-            const size_t length = FucrrEffect::kRequiredRecords * sizeof(FftRecord) + (data[0] >> 1);
-            file.resize(length, 0);
+            file.resize(FucrrEffect::kRequiredRecords * sizeof(FftRecord) + (data[0] >> 1), 0);
             if (size > 1)
-                for (size_t i = 0; i < length; ++i) file[i] = data[1 + i % (size - 1)];
+                for (size_t i = 0; i < file.size(); ++i) file[i] = data[1 + i % (size - 1)];
         } else {
             file.assign(data + 1, data + size);
         }
+        length = file.size();
     }
     if (folder) {
         fs::create_directory(FucrrEffect::kFftCachePath);
@@ -80,20 +89,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FILE* f = std::fopen(FucrrEffect::kFftCachePath, "wb");
         Check(f != nullptr, "cannot write the cache");
         if (!file.empty()) std::fwrite(file.data(), 1, file.size(), f);
+        if (sparse) Check(ftruncate(fileno(f), static_cast<off_t>(length)) == 0, "cannot size the cache");
         std::fclose(f);
     }
 
     FucrrEffect& effect = *setting.effect;
+    const int32_t warnings = fw_Log::GetWarningCount();
     effect.mFftTable.clear();
     effect.LoadOrComputeFft();
-    const size_t records = file.size() / sizeof(FftRecord);
-    if (records >= FucrrEffect::kRequiredRecords) {
-        Check(effect.mFftTable.size() == records, "a long cache gives one record per 32 bytes");
+    // Trusted: whole records from kRequiredRecords up to the computed table's length, not all
+    // zeros (the silence of a table computed without music).
+    const uint64_t records = length / sizeof(FftRecord);
+    const bool silent = std::all_of(file.begin(), file.begin() + std::min<uint64_t>(file.size(), records * 32),
+                                    [](uint8_t b) { return b == 0; });
+    if (!folder && records >= FucrrEffect::kRequiredRecords &&
+        length <= FucrrEffect::kTableRecords * sizeof(FftRecord) && !silent) {
+        Check(effect.mFftTable.size() == records, "a cache in range gives one record per 32 bytes");
         Check(std::memcmp(effect.mFftTable.data(), file.data(), records * sizeof(FftRecord)) == 0,
               "records differ from the cache");
     } else {
-        Check(effect.mFftTable.size() == 14401, "a short cache gives the computed table");
+        // Without music the computed table is silence.
+        Check(effect.mFftTable.size() == FucrrEffect::kTableRecords &&
+                  std::all_of(effect.mFftTable.begin(), effect.mFftTable.end(),
+                              [](const FftRecord& r) { return r.values[0] == 0.0f && r.values[7] == 0.0f; }),
+              "a refused cache gives the computed table");
+        Check(fw_Log::GetWarningCount() == warnings + (!folder && length > 0), "a refused file is reported once");
     }
+    fs::remove_all(FucrrEffect::kFftCachePath, ignored);
     const float times[] = {0.0f, -5.0f, NAN, 0.008f, 1.0f, 120.5f, 239.98334f, 1e30f, INFINITY};
     for (float t : times) (void)effect.SampleFft(t);
     return 0;

@@ -1,5 +1,6 @@
 #include "FucrrEffect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "fw_Log.h"
 #include "fw_Math.h"
 #include "fw_Mesh.h"
+#include "fw_Music.h"
 #include "fw_ScreenQuad.h"
 #include "fw_Texture.h"
 #include "fw_Timer.h"
@@ -355,7 +357,8 @@ void FucrrEffect::LoadOrComputeFft() {
     }
 
     fw_Log::Write(0, "Precomputing FFT...");
-    const bool haveMusic = fw_Framework::mMusic != nullptr;
+    // Music counts only when it decodes: a player over an empty or damaged file gives silence.
+    const bool haveMusic = fw_Framework::mMusic != nullptr && fw_Framework::mMusic->decodeStream != 0;
     float t = 0.0f;
     if (mDuration > 0.0f) {
         do {
@@ -369,8 +372,8 @@ void FucrrEffect::LoadOrComputeFft() {
             t = static_cast<float>(double(t) + double(mRecordInterval));
         } while (mDuration > t);
     }
-    // Without a music player the table is silence; no cache is written, so that a later
-    // start with sound computes the real one.
+    // Without music the table is silence; no cache is written, so that a later start with
+    // sound computes the real one.
     if (haveMusic) {
         fw_Log::Write(0, "Saving FFT analysis to file \"%s\".", kFftCachePath);
         if (!WriteFftCache())
@@ -382,31 +385,31 @@ void FucrrEffect::LoadOrComputeFft() {
 bool FucrrEffect::ReadFftCache() {
     // Only a regular file: a folder opens, and its length reads as the largest offset.
     struct stat status {};
-    if (::stat(kFftCachePath, &status) != 0 || !S_ISREG(status.st_mode))
+    if (::stat(kFftCachePath, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
         return false;
-    std::FILE* file = std::fopen(kFftCachePath, "rb");
-    if (!file)
-        return false;
-    long length = 0;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        length = std::ftell(file);
-    if (length <= 0) {
-        std::fclose(file);
-        return false;
-    }
     fw_Log::Write(0, "Reading FFT data from file \"%s\"...", kFftCachePath);
-    const size_t count = static_cast<size_t>(length) / sizeof(FftRecord);
-    mFftTable.resize(count);
-    std::rewind(file);
-    const size_t read = count ? std::fread(mFftTable.data(), sizeof(FftRecord), count, file) : 0;
-    std::fclose(file);
-    if (read < kRequiredRecords) {
-        fw_Log::Write(1, "The FFT cache \"%s\" holds %zu records, fewer than %zu; computing it again.",
-                      kFftCachePath, read, kRequiredRecords);
-        mFftTable.clear();
-        return false;
+    // The length decides before anything is read: fewer records than the sampling reads, or
+    // more bytes than the table of the music, and the file is not such a table.
+    const uint64_t length = static_cast<uint64_t>(status.st_size);
+    const uint64_t count = length / sizeof(FftRecord);
+    bool ok = count >= kRequiredRecords && length <= kTableRecords * sizeof(FftRecord);
+    if (ok) {
+        std::FILE* file = std::fopen(kFftCachePath, "rb");
+        mFftTable.resize(count);
+        ok = file && std::fread(mFftTable.data(), sizeof(FftRecord), count, file) == count;
+        if (file)
+            std::fclose(file);
     }
-    return true;
+    // All zeros is the silence of a table computed without music.
+    ok = ok && std::any_of(mFftTable.begin(), mFftTable.end(), [](const FftRecord& r) {
+             return std::any_of(std::begin(r.values), std::end(r.values), [](float v) { return v != 0.0f; });
+         });
+    if (!ok) {
+        fw_Log::Write(1, "The FFT cache \"%s\" (%llu bytes) is not a spectrum table of the music; computing it again.",
+                      kFftCachePath, static_cast<unsigned long long>(length));
+        mFftTable.clear();
+    }
+    return ok;
 }
 
 bool FucrrEffect::WriteFftCache() const {

@@ -35,6 +35,9 @@ public:
     // Records SampleFft reads for the table's duration and interval: a shorter cache is
     // not trusted.
     static constexpr size_t kRequiredRecords = 14400;
+    // Records of the table computed from the music (the interval accumulated in float over
+    // the duration): a longer cache is not trusted either.
+    static constexpr size_t kTableRecords = 14401;
 
     // Empties everything, then LoadResources.
     FucrrEffect();
@@ -57,7 +60,8 @@ public:
     static std::string MatrixFileName(int scenario, int i, int j);
     fw_Effect* GetPyramidEffect() { return mPyramidEffect; }
 
-    // Spectrum table: from the cache, else computed from the music and cached.
+    // Spectrum table: from the cache, else computed from the music and cached when the
+    // music decodes.
     void LoadOrComputeFft();
     // The spectrum at t seconds, blended between the two neighbouring records.
     FftRecord SampleFft(float t) const;
@@ -80,7 +84,8 @@ public:
     std::vector<FftRecord> mFftTable;
 
 private:
-    // Reads the cache; false (table empty) when it is missing, empty or too short.
+    // Reads the cache; false (table empty) when it is missing, shorter than kRequiredRecords,
+    // longer than kTableRecords records, or all zeros.
     bool ReadFftCache();
     // Writes the cache through a temporary file and a rename; false on failure.
     bool WriteFftCache() const;

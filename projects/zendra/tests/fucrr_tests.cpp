@@ -6,6 +6,7 @@
 #include "fucrr_support.h"
 #include "fw_Effect.h"
 #include "fw_Log.h"
+#include "fw_Music.h"
 #include "platform/crt.h"
 
 namespace fucrrtest {
@@ -127,6 +128,35 @@ TEST_F(SpectrumTable, FailedWriteWarnsKeepsTableAndLeavesNoCache) {
     EXPECT_EQ(14401u, effect.mFftTable.size());
     EXPECT_EQ(warnings + 1, fw_Log::GetWarningCount());
     EXPECT_FALSE(fs::exists(FucrrEffect::kFftCachePath));
+}
+
+TEST_F(SpectrumTable, OnlyMusicThatDecodesIsCached) {
+    if (!StartMusic())
+        GTEST_SKIP() << "the audio module is not built";
+    StopMusic();
+    FucrrEffect effect;
+    // An empty or damaged music file gives a player, but no music: silence, and no cache.
+    for (const std::string& bytes : {std::string(), std::string(6000, 'x')}) {
+        std::ofstream("bad.mp3", std::ios::binary) << bytes;
+        fw_Framework::mMusic = new fw_Music("bad.mp3");
+        effect.mFftTable.clear();
+        effect.LoadOrComputeFft();
+        StopMusic();
+        ASSERT_EQ(14401u, effect.mFftTable.size());
+        EXPECT_EQ(0.0f, effect.mFftTable[3000].values[0]);
+        EXPECT_FALSE(fs::exists(FucrrEffect::kFftCachePath)) << bytes.size();
+    }
+    // A cache of silence is such a table: with music it is computed and written again.
+    WriteCache(FucrrEffect::kFftCachePath, std::vector<FftRecord>(14401));
+    ASSERT_TRUE(StartMusic());
+    effect.mFftTable.clear();
+    effect.LoadOrComputeFft();
+    const std::vector<FftRecord> file = ReadCache(FucrrEffect::kFftCachePath);
+    ASSERT_EQ(effect.mFftTable.size(), file.size());
+    EXPECT_EQ(0, std::memcmp(effect.mFftTable.data(), file.data(), file.size() * sizeof(FftRecord)));
+    EXPECT_GT(std::max_element(file.begin(), file.end(), [](const FftRecord& a, const FftRecord& b) {
+                  return a.values[1] < b.values[1];
+              })->values[1], 0.01f);
 }
 
 class SpectrumSampling : public FucrrTest {
