@@ -43,6 +43,53 @@ void TransformRow(const float v[4], const float m[16], float out[4]) {
         out[j] = v[0] * m[j] + v[1] * m[4 + j] + v[2] * m[8 + j] + v[3] * m[12 + j];
 }
 
+// Edge triggers of the scenario keys, shared by all effects. True at program start: a key
+// that already holds at the first step waits until its track has dropped.
+bool gLoadFired = true;
+bool gSaveFired = true;
+bool gResetFired = true;
+
+enum class Trigger { Load, Save, Reset };
+struct Fired {
+    Trigger action;
+    int scenario;
+};
+
+// The trigger keys at the simulation row: what fires, in the order load, save, reset.
+std::vector<Fired> ReadTriggers() {
+    std::vector<Fired> fired;
+    const int load = fw_FloatToInt(fw_Framework::GetSyncValue("FFT_Load", 0.0f));
+    if (load > 0 && !gLoadFired)
+        fired.push_back({Trigger::Load, load});
+    gLoadFired = load > 0;
+    const int save = fw_FloatToInt(fw_Framework::GetSyncValue("FFT_Save", 0.0f));
+    if (save > 0 && !gSaveFired)
+        fired.push_back({Trigger::Save, save});
+    gSaveFired = save > 0;
+    const bool reset = fw_Framework::GetSyncValue("FFT_Reset", 0.0f) > 0.0f;
+    if (reset && !gResetFired)
+        fired.push_back({Trigger::Reset, 0});
+    gResetFired = reset;
+    return fired;
+}
+
+void Fire(FucrrEffect& effect, const std::vector<Fired>& fired) {
+    for (const Fired& f : fired) {
+        switch (f.action) {
+        case Trigger::Load:
+            effect.LoadScenario(f.scenario);
+            break;
+        case Trigger::Save:
+            effect.SaveMatrixTextures(f.scenario);
+            break;
+        case Trigger::Reset:
+            fw_Log::Write(0, "Resetting tetras.");
+            effect.ResetTetras();
+            break;
+        }
+    }
+}
+
 ID3D10Buffer* CreateBuffer(size_t bytes, uint32_t bindFlags, const void* data) {
     return CreateFilledBuffer(data, bytes, D3D10_USAGE_DEFAULT, bindFlags);
 }
@@ -195,52 +242,35 @@ void FucrrEffect::ResetTetras() {
 }
 
 void FucrrEffect::Update() {
-    static bool loadFired = true;
-    static bool saveFired = true;
-    static bool resetFired = true;
-
     const float clock = fw_Framework::GetTime();
     if (!(clock - SimulationTime > 0.0f)) {
         SimulationTime = clock;
-        loadFired = saveFired = resetFired = false;
+        gLoadFired = gSaveFired = gResetFired = false;
         return;
     }
-    // A seek far ahead simulates only the last kMaxCatchUpSteps steps before the clock.
-    if (double(clock) - double(SimulationTime) > double(kStepSeconds) * kMaxCatchUpSteps)
-        SimulationTime = static_cast<float>(double(clock) - double(kStepSeconds) * kMaxCatchUpSteps);
+    // A seek far ahead simulates only the last kMaxCatchUpSteps steps before the clock. The
+    // skipped steps only read the triggers; the last firing of each kind takes effect, in
+    // the order they fired, before the first simulated step.
+    std::vector<Fired> skipped;
+    while (double(clock) - double(SimulationTime) > double(kStepSeconds) * kMaxCatchUpSteps) {
+        if (mSimEffect && fw_FloatToInt(fw_Framework::GetSyncValue("Obj_MainType", 0.0f)) == 3) {
+            for (const Fired& f : ReadTriggers()) {
+                skipped.erase(std::remove_if(skipped.begin(), skipped.end(),
+                                             [&](const Fired& s) { return s.action == f.action; }),
+                              skipped.end());
+                skipped.push_back(f);
+            }
+        }
+        SimulationTime = static_cast<float>(double(SimulationTime) + double(kStepSeconds));
+    }
+    Fire(*this, skipped);
 
     ID3D10EffectTechnique* step = mSimEffect ? mSimEffect->GetTechnique("step") : nullptr;
     while (double(clock) - double(SimulationTime) > double(kStepSeconds)) {
         // Every track of a step is read at the simulation time's row.
         const int type = fw_FloatToInt(fw_Framework::GetSyncValue("Obj_MainType", 0.0f));
         if (type == 3 && mSimEffect) {
-            const int load = fw_FloatToInt(fw_Framework::GetSyncValue("FFT_Load", 0.0f));
-            if (load > 0) {
-                if (!loadFired) {
-                    LoadScenario(load);
-                    loadFired = true;
-                }
-            } else {
-                loadFired = false;
-            }
-            const int save = fw_FloatToInt(fw_Framework::GetSyncValue("FFT_Save", 0.0f));
-            if (save > 0) {
-                if (!saveFired) {
-                    SaveMatrixTextures(save);
-                    saveFired = true;
-                }
-            } else {
-                saveFired = false;
-            }
-            if (fw_Framework::GetSyncValue("FFT_Reset", 0.0f) > 0.0f) {
-                if (!resetFired) {
-                    fw_Log::Write(0, "Resetting tetras.");
-                    ResetTetras();
-                    resetFired = true;
-                }
-            } else {
-                resetFired = false;
-            }
+            Fire(*this, ReadTriggers());
 
             const float lookAhead = fw_Framework::GetSyncValue("FFT_LookAhead", 0.0f);
             const FftRecord fft = SampleFft(SimulationTime + lookAhead);

@@ -26,9 +26,10 @@ public:
     static constexpr int kTetraCount = kGridSize * kGridSize;
     // The float nearest 1/120: seconds of one simulation step.
     static constexpr float kStepSeconds = 0.008333334f;
-    // Most loop iterations of one Update call. A seek further ahead than this many steps
+    // Most simulation steps of one Update call. A seek further ahead than this many steps
     // simulates only the last kMaxCatchUpSteps steps before the clock, so a jump of
-    // minutes costs at most about 12 s of simulation instead of freezing the window.
+    // minutes costs at most about 12 s of simulation instead of freezing the window; the
+    // steps before only read the trigger keys, whose last firings then take effect.
     static constexpr int kMaxCatchUpSteps = 1440;
     // The cache, relative to the working directory.
     static constexpr const char* kFftCachePath = "./data/fft.dat";

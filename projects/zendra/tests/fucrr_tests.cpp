@@ -292,13 +292,29 @@ TEST_F(FixedStep, TenSecondJumpStepsEveryInterval) {
     EXPECT_EQ(4.0f, SimulationTime);
 }
 
-TEST_F(FixedStep, FarSeekIsCappedToTheLastSteps) {
-    // Without the main type 3 every loop pass still reads it once.
-    tracks.SetConstant("Obj_MainType", 0.0f);
-    UpdateAt(*effect, 200.0f);
-    EXPECT_LE(Asked("Obj_MainType"), FucrrEffect::kMaxCatchUpSteps + 2);
-    EXPECT_GE(Asked("Obj_MainType"), FucrrEffect::kMaxCatchUpSteps - 1);
-    EXPECT_LE(200.0f - SimulationTime, FucrrEffect::kStepSeconds);
+TEST_F(FixedStep, FarSeekSimulatesTheLastStepsAndFiresTheSkippedTriggers) {
+    // Rows (17.07 a second): load 3 at 300, reset at 400, load 2 at 600, save 4 from 1000 on.
+    for (auto [row, value] : {std::pair{0u, 0.0f}, {300u, 3.0f}, {310u, 0.0f}, {600u, 2.0f}, {610u, 0.0f}})
+        SetKey("FFT_Load", row, value);
+    SetKey("FFT_Reset", 0, 0.0f);
+    SetKey("FFT_Reset", 400, 1.0f);
+    SetKey("FFT_Reset", 410, 0.0f);
+    SetKey("FFT_Save", 0, 0.0f);
+    SetKey("FFT_Save", 1000, 4.0f);
+    UpdateAt(*effect, 100.0f);
+    // The last 12 s are simulated.
+    EXPECT_NEAR(FucrrEffect::kMaxCatchUpSteps, Asked("FFT_LookAhead"), 1);
+    EXPECT_LE(100.0f - SimulationTime, FucrrEffect::kStepSeconds);
+    // The last key of each kind took effect, in its order; the held save did not fire again.
+    std::ifstream in(logPath);
+    std::stringstream log;
+    log << in.rdbuf();
+    const size_t reset = log.str().find("Resetting tetras.");
+    EXPECT_NE(std::string::npos, reset);
+    EXPECT_LT(reset, log.str().find("Loading fucrr data from scenario 2."));
+    EXPECT_EQ(1, LogCount("Loading fucrr data from scenario 2."));
+    EXPECT_EQ(1, LogCount("Saving to file: fucrr_4_0_0.dds."));
+    EXPECT_TRUE(fs::exists(project->Path("data/" + FucrrEffect::MatrixFileName(4, 2, 1))));
 }
 
 TEST_F(FixedStep, OtherMainTypeKeepsPaceWithoutStepping) {
