@@ -32,10 +32,19 @@ using Defines = std::vector<std::pair<std::string, std::string>>;
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadFile(const std::string& path, std::string& out);
 
+// Bounds on the work of one compilation, so that a file that includes itself more than once,
+// or macros that double at each level, fail instead of growing without end.
+struct PreprocessLimits {
+    size_t files = 256;                    // files read, the main file among them
+    size_t outputBytes = size_t(4) << 20;  // the text, and the macro expansions under way
+    size_t expansions = size_t(1) << 17;   // macros expanded
+};
+
 // Expands includes, macros and conditionals. Errors are appended to `errors`, one a line,
 // "file(line): error: text".
 bool Preprocess(const std::string& fileName, const std::string& source, const Defines& defines,
-                const IncludeOpener& open, Preprocessed& out, std::string& errors);
+                const IncludeOpener& open, Preprocessed& out, std::string& errors,
+                const PreprocessLimits& limits = {});
 
 // ---- Effect declarations ----
 

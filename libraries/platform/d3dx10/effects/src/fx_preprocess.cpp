@@ -3,11 +3,13 @@
 // file and line it came from.
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "fx_core.h"
 
@@ -28,6 +30,7 @@ struct Macro {
     bool function = false;
     std::vector<std::string> params;
     std::string body;
+    bool expanding = false;  // being expanded: its name stays as it is
 };
 
 struct Line {
@@ -108,7 +111,7 @@ bool SplitLines(const std::string& src, std::vector<Line>& out, std::string& err
     return true;
 }
 
-std::string Trim(const std::string& s) {
+std::string_view Trim(std::string_view s) {
     size_t a = 0, b = s.size();
     while (a < b && std::isspace(static_cast<unsigned char>(s[a])))
         ++a;
@@ -117,12 +120,20 @@ std::string Trim(const std::string& s) {
     return s.substr(a, b - a);
 }
 
+std::string Trim(const std::string& s) { return std::string(Trim(std::string_view(s))); }
+
+std::string Bytes(size_t n) {
+    if (n % (size_t(1) << 20) == 0)
+        return std::to_string(n >> 20) + " MiB";
+    return n % 1024 == 0 ? std::to_string(n >> 10) + " KiB" : std::to_string(n) + " bytes";
+}
+
 class Preprocessor {
 public:
-    Preprocessor(const IncludeOpener& open, Preprocessed& out, std::string& errors)
-        : open_(open), out_(out), errors_(errors) {}
+    Preprocessor(const IncludeOpener& open, Preprocessed& out, std::string& errors, const PreprocessLimits& limits)
+        : open_(open), out_(out), errors_(errors), limits_(limits) {}
 
-    std::map<std::string, Macro> macros;
+    std::map<std::string, Macro, std::less<>> macros;
 
     bool Run(const std::string& name, const std::string& text) {
         ProcessFile(name, text, 0);
@@ -137,12 +148,14 @@ private:
     bool stopped_ = false;  // a limit was reached: nothing more is read
     std::set<std::string> once_;
 
-    // Bounds on one compilation, so that a file that includes itself more than once, or
-    // macros that double at each level, fail instead of growing without end.
-    static constexpr size_t kMaxFiles = 256;
-    static constexpr size_t kMaxOutput = size_t(4) << 20;
-    static constexpr size_t kMaxExpansions = size_t(1) << 17;
+    const PreprocessLimits limits_;
+    // Bounds on nesting, so that recursion stays well within a thread's stack (sanitizer
+    // builds included): macro expansions inside one another, parentheses and ?: in #if.
+    static constexpr int kMaxMacroDepth = 256;
+    static constexpr int kMaxExprDepth = 256;
     size_t expansions_ = 0;
+    size_t held_ = 0;
+    bool includePending_ = false, includeSystem_ = false;
 
     void Stop(const std::string& msg) {
         Error(msg);
@@ -163,110 +176,127 @@ private:
         bool sawElse;
     };
 
+    // Includes recurse through here: the work of each line is done in functions of their own,
+    // so that a level of nesting takes little stack.
     void ProcessFile(const std::string& name, const std::string& text, int depth) {
         int fileIndex = int(out_.files.size());
         out_.files.push_back(name);
         int savedFile = file_, savedLine = line_;
         file_ = fileIndex;
         std::vector<Line> lines;
+        Split(text, lines);
+        std::vector<Cond> conds;
+        std::string included, content;
+        for (const Line& l : lines) {
+            if (stopped_)
+                break;
+            line_ = l.line;
+            if (Directive(l.text, name, conds, included)) {
+                // The included lines are emitted in place; the directive's own line stays blank.
+                if (includePending_ && Open(included, text, depth, content))
+                    ProcessFile(included, content, depth + 1);
+                Emit({}, l.line);
+            } else
+                TextLine(l, conds.empty() || conds.back().active);
+        }
+        if (!conds.empty() && !stopped_)
+            Error("unterminated #if");
+        file_ = savedFile;
+        line_ = savedLine;
+    }
+
+    [[gnu::noinline]] void Split(const std::string& text, std::vector<Line>& lines) {
         std::string err;
         if (!SplitLines(text, lines, err)) {
             line_ = lines.empty() ? 1 : lines.back().line;
             Error(err);
         }
-        std::vector<Cond> conds;
+    }
+
+    [[gnu::noinline]] void TextLine(const Line& l, bool active) {
+        Emit(active ? ExpandLine(l.text) : std::string(), l.line);
+    }
+
+    // Handles a line that is a directive and returns true. An #include to be read sets
+    // includePending_ and `included` to the name.
+    [[gnu::noinline]] bool Directive(const std::string& line, const std::string& name, std::vector<Cond>& conds,
+                                     std::string& included) {
+        includePending_ = false;
+        std::string t = Trim(line);
+        if (t.empty() || t[0] != '#')
+            return false;
         auto active = [&]() { return conds.empty() || conds.back().active; };
-        for (const Line& l : lines) {
-            if (stopped_)
-                break;
-            line_ = l.line;
-            std::string t = Trim(l.text);
-            if (!t.empty() && t[0] == '#') {
-                std::string rest = Trim(t.substr(1));
-                size_t n = 0;
-                while (n < rest.size() && IsIdentChar(rest[n]))
-                    ++n;
-                std::string dir = rest.substr(0, n);
-                std::string arg = Trim(rest.substr(n));
-                if (dir == "if" || dir == "ifdef" || dir == "ifndef") {
-                    bool parent = active();
-                    bool v = false;
-                    if (parent) {
-                        if (dir == "if")
-                            v = Evaluate(arg);
-                        else {
-                            std::string id = FirstIdent(arg);
-                            if (id.empty())
-                                Error("#" + dir + " needs a macro name");
-                            v = macros.count(id) != 0;
-                            if (dir == "ifndef")
-                                v = !v;
-                        }
-                    }
-                    conds.push_back({parent && v, parent && v, parent, false});
-                } else if (dir == "elif") {
-                    if (conds.empty() || conds.back().sawElse) {
-                        Error("#elif without #if");
-                        continue;
-                    }
-                    Cond& c = conds.back();
-                    if (c.parentActive && !c.taken && Evaluate(arg)) {
-                        c.active = true;
-                        c.taken = true;
-                    } else
-                        c.active = false;
-                } else if (dir == "else") {
-                    if (conds.empty() || conds.back().sawElse) {
-                        Error("#else without #if");
-                        continue;
-                    }
-                    Cond& c = conds.back();
-                    c.sawElse = true;
-                    c.active = c.parentActive && !c.taken;
-                    c.taken = true;
-                } else if (dir == "endif") {
-                    if (conds.empty())
-                        Error("#endif without #if");
-                    else
-                        conds.pop_back();
-                } else if (!active()) {
-                    // skipped
-                } else if (dir == "define") {
-                    Define(arg);
-                } else if (dir == "undef") {
-                    macros.erase(FirstIdent(arg));
-                } else if (dir == "include") {
-                    Include(arg, text, depth);
-                } else if (dir == "pragma") {
-                    if (Trim(arg) == "once")
-                        once_.insert(name);
-                } else if (dir == "error") {
-                    Error("#error " + arg);
-                } else if (dir == "line" || dir.empty()) {
-                    // ignored
-                } else {
-                    Error("unknown directive #" + dir);
+        std::string rest = Trim(t.substr(1));
+        size_t n = 0;
+        while (n < rest.size() && IsIdentChar(rest[n]))
+            ++n;
+        std::string dir = rest.substr(0, n);
+        std::string arg = Trim(rest.substr(n));
+        if (dir == "if" || dir == "ifdef" || dir == "ifndef") {
+            bool parent = active();
+            bool v = false;
+            if (parent) {
+                if (dir == "if")
+                    v = Evaluate(arg);
+                else {
+                    std::string id = FirstIdent(arg);
+                    if (id.empty())
+                        Error("#" + dir + " needs a macro name");
+                    v = macros.count(id) != 0;
+                    if (dir == "ifndef")
+                        v = !v;
                 }
-                Emit("", l.line);
-                continue;
             }
-            if (!active()) {
-                Emit("", l.line);
-                continue;
+            conds.push_back({parent && v, parent && v, parent, false});
+        } else if (dir == "elif") {
+            if (conds.empty() || conds.back().sawElse) {
+                Error("#elif without #if");
+                return true;
             }
-            std::set<std::string> disabled;
-            Emit(Expand(l.text, disabled), l.line);
+            Cond& c = conds.back();
+            if (c.parentActive && !c.taken && Evaluate(arg)) {
+                c.active = true;
+                c.taken = true;
+            } else
+                c.active = false;
+        } else if (dir == "else") {
+            if (conds.empty() || conds.back().sawElse) {
+                Error("#else without #if");
+                return true;
+            }
+            Cond& c = conds.back();
+            c.sawElse = true;
+            c.active = c.parentActive && !c.taken;
+            c.taken = true;
+        } else if (dir == "endif") {
+            if (conds.empty())
+                Error("#endif without #if");
+            else
+                conds.pop_back();
+        } else if (!active()) {
+            // skipped
+        } else if (dir == "define") {
+            Define(arg);
+        } else if (dir == "undef") {
+            macros.erase(FirstIdent(arg));
+        } else if (dir == "include") {
+            IncludeName(arg, included);
+        } else if (dir == "pragma") {
+            if (Trim(arg) == "once")
+                once_.insert(name);
+        } else if (dir == "error") {
+            Error("#error " + arg);
+        } else if (dir == "line" || dir.empty()) {
+            // ignored
+        } else {
+            Error("unknown directive #" + dir);
         }
-        if (!conds.empty()) {
-            Error("unterminated #if");
-        }
-        file_ = savedFile;
-        line_ = savedLine;
+        return true;
     }
 
     void Emit(const std::string& text, int line) {
-        if (out_.text.size() + text.size() >= kMaxOutput) {
-            Stop("preprocessed text larger than " + std::to_string(kMaxOutput >> 20) + " MiB");
+        if (out_.text.size() + text.size() >= limits_.outputBytes) {
+            Stop("preprocessed text larger than " + Bytes(limits_.outputBytes));
             return;
         }
         out_.text += text;
@@ -319,144 +349,195 @@ private:
         macros[name] = m;
     }
 
-    void Include(const std::string& arg, const std::string& parentText, int depth) {
+    void IncludeName(const std::string& arg, std::string& name) {
         std::string a = Trim(arg);
         if (a.size() < 2 || !((a.front() == '"' && a.back() == '"') || (a.front() == '<' && a.back() == '>'))) {
             Error("#include expects \"file\" or <file>");
             return;
         }
-        bool system = a.front() == '<';
-        std::string name = a.substr(1, a.size() - 2);
-        if (once_.count(name))
-            return;
-        if (depth >= 32) {
-            Error("includes nested too deeply at \"" + name + "\"");
-            return;
-        }
-        if (out_.files.size() >= kMaxFiles) {
-            Stop("more than " + std::to_string(kMaxFiles) + " files included");
-            return;
-        }
-        std::string content;
-        if (!open_ || !open_(system, name, parentText, content)) {
-            Error("cannot open include file \"" + name + "\"");
-            return;
-        }
-        // The included lines are emitted in place; this directive's own line stays blank.
-        ProcessFile(name, content, depth + 1);
+        name = a.substr(1, a.size() - 2);
+        includeSystem_ = a.front() == '<';
+        includePending_ = !once_.count(name);
     }
 
-    // Macro expansion of one line (function-like invocations must close on the same line).
-    std::string Expand(const std::string& s, std::set<std::string>& disabled) {
-        std::string r;
+    // Reads the file an #include names into `content`; false, with the error, when it is not read.
+    [[gnu::noinline]] bool Open(const std::string& name, const std::string& parentText, int depth,
+                                std::string& content) {
+        if (depth >= 32) {
+            Error("includes nested too deeply at \"" + name + "\"");
+            return false;
+        }
+        if (out_.files.size() >= limits_.files) {
+            Stop("more than " + std::to_string(limits_.files) + " files included");
+            return false;
+        }
+        if (!open_ || !open_(includeSystem_, name, parentText, content)) {
+            Error("cannot open include file \"" + name + "\"");
+            return false;
+        }
+        return true;
+    }
+
+    // Appends the macro expansion of `s` to `out` (function-like invocations must close
+    // within `s`). `depth` counts the expansions this one is nested in. held_ counts the bytes
+    // the expansions around this one keep in other buffers meanwhile: together with `out` they
+    // stay within the output bound. The recursion keeps its frames small: what needs more is in
+    // functions of its own.
+    void Expand(std::string_view s, std::string& out, int depth) {
+        if (depth > kMaxMacroDepth)
+            return StopTooDeep();
         size_t i = 0;
-        while (i < s.size()) {
-            if (stopped_)
-                return r;
-            if (r.size() >= kMaxOutput) {
-                Stop("macro expansion larger than " + std::to_string(kMaxOutput >> 20) + " MiB");
-                return r;
-            }
+        while (i < s.size() && !stopped_) {
+            if (held_ + out.size() >= limits_.outputBytes)
+                return StopTooLarge();
             char c = s[i];
             if (IsIdentStart(c)) {
                 size_t b = i;
                 while (i < s.size() && IsIdentChar(s[i]))
                     ++i;
-                std::string id = s.substr(b, i - b);
-                auto it = macros.find(id);
-                if (it == macros.end() || disabled.count(id)) {
-                    r += id;
-                    continue;
-                }
-                if (++expansions_ > kMaxExpansions) {
-                    Stop("more than " + std::to_string(kMaxExpansions) + " macro expansions");
-                    return r;
-                }
-                const Macro& m = it->second;
-                if (!m.function) {
-                    disabled.insert(id);
-                    r += Expand(m.body, disabled);
-                    disabled.erase(id);
-                    continue;
-                }
-                size_t j = i;
-                while (j < s.size() && std::isspace(static_cast<unsigned char>(s[j])))
-                    ++j;
-                if (j >= s.size() || s[j] != '(') {
-                    r += id;
-                    continue;
-                }
-                std::vector<std::string> args;
-                int depth = 0;
-                std::string cur;
-                size_t k = j + 1;
-                bool closed = false;
-                for (; k < s.size(); ++k) {
-                    char d = s[k];
-                    if (d == '(')
-                        ++depth;
-                    else if (d == ')') {
-                        if (depth == 0) {
-                            closed = true;
-                            break;
-                        }
-                        --depth;
-                    } else if (d == ',' && depth == 0) {
-                        args.push_back(Trim(cur));
-                        cur.clear();
-                        continue;
-                    }
-                    cur += d;
-                }
-                if (!closed) {
-                    Error("unterminated arguments of macro " + id);
-                    return r;
-                }
-                if (!Trim(cur).empty() || !args.empty())
-                    args.push_back(Trim(cur));
-                if (args.size() != m.params.size()) {
-                    Error("macro " + id + " takes " + std::to_string(m.params.size()) + " arguments");
-                    return r;
-                }
-                // Arguments are expanded first, then substituted and the result rescanned.
-                std::vector<std::string> expanded;
-                for (auto& a : args)
-                    expanded.push_back(Expand(a, disabled));
-                std::string body;
-                for (size_t p = 0; p < m.body.size();) {
-                    if (IsIdentStart(m.body[p])) {
-                        size_t q = p;
-                        while (q < m.body.size() && IsIdentChar(m.body[q]))
-                            ++q;
-                        std::string w = m.body.substr(p, q - p);
-                        size_t idx = 0;
-                        for (; idx < m.params.size(); ++idx)
-                            if (m.params[idx] == w)
-                                break;
-                        body += idx < m.params.size() ? expanded[idx] : w;
-                        p = q;
-                    } else
-                        body += m.body[p++];
-                }
-                disabled.insert(id);
-                r += Expand(body, disabled);
-                disabled.erase(id);
-                i = k + 1;
+                Macro* m = Lookup(s.data() + b, i - b);
+                if (!m) {
+                    out.append(s.data() + b, i - b);
+                } else if (++expansions_ > limits_.expansions) {
+                    return StopTooMany();
+                } else if (!m->function) {
+                    m->expanding = true;
+                    Expand(m->body, out, depth + 1);
+                    m->expanding = false;
+                } else
+                    i = Call(*m, s, b, i, out, depth);
                 continue;
             }
             if (std::isdigit(static_cast<unsigned char>(c))) {
                 // Numbers such as 1e5f keep their letters.
                 while (i < s.size() && (IsIdentChar(s[i]) || s[i] == '.'))
-                    r += s[i++];
+                    out += s[i++];
                 continue;
             }
-            r += c;
+            out += c;
             ++i;
         }
+    }
+
+    // The macro a name stands for, unless it is being expanded.
+    [[gnu::noinline]] Macro* Lookup(const char* name, size_t size) {
+        auto it = macros.find(std::string_view(name, size));
+        return it == macros.end() || it->second.expanding ? nullptr : &it->second;
+    }
+    [[gnu::noinline]] void StopTooDeep() {
+        Stop("macros nested more than " + std::to_string(kMaxMacroDepth) + " deep");
+    }
+    [[gnu::noinline]] void StopTooLarge() {
+        Stop("macro expansion larger than " + Bytes(limits_.outputBytes));
+    }
+    [[gnu::noinline]] void StopTooMany() {
+        Stop("more than " + std::to_string(limits_.expansions) + " macro expansions");
+    }
+
+    // The function-like macro named by s[b, i): its arguments are expanded first, then
+    // substituted and the result rescanned with the macro itself left alone. Returns where
+    // the invocation ends in `s`; a name without arguments stays as it is.
+    size_t Call(Macro& m, std::string_view s, size_t b, size_t i, std::string& out, int depth) {
+        std::vector<std::string_view> args;
+        const size_t end = Arguments(m, s, b, i, args);
+        if (end == i) {
+            out.append(s.data() + b, i - b);
+            return i;
+        }
+        if (stopped_ || end > s.size())
+            return s.size();
+        const size_t heldBefore = held_;
+        held_ += out.size();
+        std::string body;
+        {
+            std::vector<std::string> expanded(args.size());
+            for (size_t a = 0; a < args.size() && !stopped_; ++a) {
+                Expand(args[a], expanded[a], depth + 1);
+                held_ += expanded[a].size();
+            }
+            Substitute(m, expanded, body);
+        }
+        held_ = heldBefore + body.size();
+        if (!stopped_) {
+            m.expanding = true;
+            Expand(body, out, depth + 1);
+            m.expanding = false;
+        }
+        held_ = heldBefore;
+        return end;
+    }
+
+    // The arguments of an invocation at s[i] of the macro named by s[b, i). Returns the end
+    // of the invocation; `i` when no '(' follows the name; past the end of `s` on an error.
+    [[gnu::noinline]] size_t Arguments(const Macro& m, std::string_view s, size_t b, size_t i,
+                                       std::vector<std::string_view>& args) {
+        size_t j = i;
+        while (j < s.size() && std::isspace(static_cast<unsigned char>(s[j])))
+            ++j;
+        if (j >= s.size() || s[j] != '(')
+            return i;
+        const std::string name(s.substr(b, i - b));
+        int parens = 0;
+        size_t k = j + 1, start = k;
+        for (; k < s.size(); ++k) {
+            char d = s[k];
+            if (d == '(')
+                ++parens;
+            else if (d == ')' && parens-- == 0)
+                break;
+            else if (d == ',' && parens == 0) {
+                args.push_back(Trim(s.substr(start, k - start)));
+                start = k + 1;
+            }
+        }
+        if (k >= s.size()) {
+            Error("unterminated arguments of macro " + name);
+            return s.size() + 1;
+        }
+        std::string_view last = Trim(s.substr(start, k - start));
+        if (!last.empty() || !args.empty())
+            args.push_back(last);
+        if (args.size() != m.params.size()) {
+            Error("macro " + name + " takes " + std::to_string(m.params.size()) + " arguments");
+            return s.size() + 1;
+        }
+        return k + 1;
+    }
+
+    // The body of a function-like macro with its parameters replaced by `args`.
+    [[gnu::noinline]] void Substitute(const Macro& m, const std::vector<std::string>& args, std::string& body) {
+        for (size_t p = 0; p < m.body.size() && !stopped_;) {
+            if (held_ + body.size() >= limits_.outputBytes)
+                return StopTooLarge();
+            if (!IsIdentStart(m.body[p])) {
+                body += m.body[p++];
+                continue;
+            }
+            size_t q = p;
+            while (q < m.body.size() && IsIdentChar(m.body[q]))
+                ++q;
+            const std::string_view w = std::string_view(m.body).substr(p, q - p);
+            size_t idx = 0;
+            while (idx < m.params.size() && m.params[idx] != w)
+                ++idx;
+            body += idx < m.params.size() ? std::string_view(args[idx]) : w;
+            p = q;
+        }
+    }
+
+    // The expansion of a line, within the output bound together with the text so far.
+    std::string ExpandLine(std::string_view s) {
+        std::string r;
+        held_ = out_.text.size();
+        Expand(s, r, 0);
+        held_ = 0;
         return r;
     }
 
     // #if expressions: integers, defined(), ! ~ - + * / % << >> < > <= >= == != & ^ | && || ?:
+    // Overflow, division by zero and shifts out of range are errors, except in an operand that
+    // && || ?: leave unevaluated. Parentheses and ?: nest at most kMaxExprDepth deep; unary
+    // operators are applied without recursion.
     bool Evaluate(const std::string& expr) {
         std::string pre;
         for (size_t i = 0; i < expr.size();) {
@@ -486,14 +567,28 @@ private:
             } else
                 pre += expr[i++];
         }
-        std::set<std::string> disabled;
-        exprText_ = Expand(pre, disabled);
+        exprText_ = ExpandLine(pre);
+        if (stopped_)
+            return false;
         exprPos_ = 0;
         exprError_ = false;
+        exprFault_.clear();
+        exprDepth_ = 0;
+        exprTooDeep_ = false;
+        skip_ = 0;
+        unary_.clear();
         long long v = ParseTernary();
         SkipSpace();
+        if (exprTooDeep_) {
+            Stop("#if expression nested more than " + std::to_string(kMaxExprDepth) + " deep");
+            return false;
+        }
         if (exprPos_ != exprText_.size() || exprError_) {
             Error("bad #if expression \"" + expr + "\"");
+            return false;
+        }
+        if (!exprFault_.empty()) {
+            Error(exprFault_ + " in #if expression");
             return false;
         }
         return v != 0;
@@ -501,7 +596,17 @@ private:
 
     std::string exprText_;
     size_t exprPos_ = 0;
-    bool exprError_ = false;
+    bool exprError_ = false;   // not an expression
+    std::string exprFault_;    // the first operation without a result
+    int exprDepth_ = 0;
+    bool exprTooDeep_ = false;
+    int skip_ = 0;             // > 0: in an operand that is not evaluated
+    std::string unary_;        // prefix operators waiting for their operand
+
+    void Fault(const char* what) {
+        if (!skip_ && exprFault_.empty())
+            exprFault_ = what;
+    }
 
     void SkipSpace() {
         while (exprPos_ < exprText_.size() && std::isspace(static_cast<unsigned char>(exprText_[exprPos_])))
@@ -527,68 +632,130 @@ private:
         return false;
     }
     long long ParseTernary() {
+        if (exprTooDeep_ || ++exprDepth_ > kMaxExprDepth) {
+            exprTooDeep_ = true;
+            return 0;
+        }
         long long c = ParseBinary(0);
         if (Accept("?")) {
+            skip_ += c == 0;
             long long a = ParseTernary();
+            skip_ -= c == 0;
             if (!Accept(":"))
                 exprError_ = true;
+            skip_ += c != 0;
             long long b = ParseTernary();
-            return c ? a : b;
+            skip_ -= c != 0;
+            c = c ? a : b;
         }
+        --exprDepth_;
         return c;
     }
-    long long ParseBinary(int level) {
-        static const std::vector<std::vector<const char*>> ops = {
-            {"||"}, {"&&"}, {"|"}, {"^"}, {"&"}, {"==", "!="}, {"<=", ">=", "<", ">"}, {"<<", ">>"}, {"+", "-"},
-            {"*", "/", "%"}};
-        if (level >= int(ops.size()))
-            return ParseUnary();
-        long long l = ParseBinary(level + 1);
+
+    enum class Op { Or, And, BitOr, Xor, BitAnd, Eq, Ne, Le, Ge, Lt, Gt, Shl, Shr, Add, Sub, Mul, Div, Mod };
+    struct BinaryOp {
+        const char* text;
+        int precedence;
+        Op op;
+    };
+    // Precedence climbing: the right operand of an operator takes only tighter ones.
+    long long ParseBinary(int minPrecedence) {
+        static const BinaryOp kOps[] = {
+            {"||", 0, Op::Or}, {"&&", 1, Op::And}, {"|", 2, Op::BitOr}, {"^", 3, Op::Xor}, {"&", 4, Op::BitAnd},
+            {"==", 5, Op::Eq}, {"!=", 5, Op::Ne},  {"<=", 6, Op::Le},   {">=", 6, Op::Ge}, {"<", 6, Op::Lt},
+            {">", 6, Op::Gt},  {"<<", 7, Op::Shl}, {">>", 7, Op::Shr},  {"+", 8, Op::Add}, {"-", 8, Op::Sub},
+            {"*", 9, Op::Mul}, {"/", 9, Op::Div},  {"%", 9, Op::Mod}};
+        long long l = ParseUnary();
         for (;;) {
-            const char* found = nullptr;
-            for (const char* op : ops[size_t(level)])
-                if (Accept(op)) {
-                    found = op;
+            const BinaryOp* found = nullptr;
+            const size_t at = exprPos_;
+            for (const BinaryOp& op : kOps)
+                if (Accept(op.text)) {
+                    found = &op;
                     break;
                 }
-            if (!found)
+            if (!found || found->precedence < minPrecedence) {
+                exprPos_ = at;
                 return l;
-            long long r = ParseBinary(level + 1);
-            std::string o = found;
-            if (o == "||") l = l || r;
-            else if (o == "&&") l = l && r;
-            else if (o == "|") l |= r;
-            else if (o == "^") l ^= r;
-            else if (o == "&") l &= r;
-            else if (o == "==") l = l == r;
-            else if (o == "!=") l = l != r;
-            else if (o == "<=") l = l <= r;
-            else if (o == ">=") l = l >= r;
-            else if (o == "<") l = l < r;
-            else if (o == ">") l = l > r;
-            else if (o == "<<") l = r >= 0 && r < 63 ? l << r : 0;
-            else if (o == ">>") l = r >= 0 && r < 63 ? l >> r : 0;
-            else if (o == "+") l += r;
-            else if (o == "-") l -= r;
-            else if (o == "*") l *= r;
-            else if (o == "/" || o == "%") {
-                if (r == 0) {
-                    exprError_ = true;
-                    return 0;
-                }
-                l = o == "/" ? l / r : l % r;
             }
+            const bool shortCircuit = (found->op == Op::Or && l != 0) || (found->op == Op::And && l == 0);
+            skip_ += shortCircuit;
+            long long r = ParseBinary(found->precedence + 1);
+            skip_ -= shortCircuit;
+            l = Apply(found->op, l, r);
         }
     }
+    long long Apply(Op op, long long l, long long r) {
+        long long v = 0;
+        switch (op) {
+        case Op::Or: return l || r;
+        case Op::And: return l && r;
+        case Op::BitOr: return l | r;
+        case Op::Xor: return l ^ r;
+        case Op::BitAnd: return l & r;
+        case Op::Eq: return l == r;
+        case Op::Ne: return l != r;
+        case Op::Le: return l <= r;
+        case Op::Ge: return l >= r;
+        case Op::Lt: return l < r;
+        case Op::Gt: return l > r;
+        case Op::Shl:
+        case Op::Shr:
+            if (r < 0 || r > 63) {
+                Fault("shift count out of range");
+                return 0;
+            }
+            if (op == Op::Shr)
+                return l >> r;
+            v = static_cast<long long>(static_cast<unsigned long long>(l) << r);
+            if ((v >> r) != l) {
+                Fault("integer overflow");
+                return 0;
+            }
+            return v;
+        case Op::Add:
+        case Op::Sub:
+        case Op::Mul:
+            if (op == Op::Add ? __builtin_add_overflow(l, r, &v)
+                : op == Op::Sub ? __builtin_sub_overflow(l, r, &v)
+                                : __builtin_mul_overflow(l, r, &v)) {
+                Fault("integer overflow");
+                return 0;
+            }
+            return v;
+        case Op::Div:
+        case Op::Mod:
+            if (r == 0) {
+                Fault("division by zero");
+                return 0;
+            }
+            if (r == -1)  // the one quotient that overflows: LLONG_MIN / -1
+                return op == Op::Mod ? 0 : Apply(Op::Sub, 0, l);
+            return op == Op::Div ? l / r : l % r;
+        }
+        return 0;
+    }
     long long ParseUnary() {
-        if (Accept("!"))
-            return !ParseUnary();
-        if (Accept("~"))
-            return ~ParseUnary();
-        if (Accept("-"))
-            return -ParseUnary();
-        if (Accept("+"))
-            return ParseUnary();
+        const size_t base = unary_.size();
+        for (;;) {
+            if (Accept("!"))
+                unary_ += '!';
+            else if (Accept("~"))
+                unary_ += '~';
+            else if (Accept("-"))
+                unary_ += '-';
+            else if (!Accept("+"))
+                break;
+        }
+        long long v = ParsePrimary();
+        for (size_t k = unary_.size(); k > base; --k) {
+            const char op = unary_[k - 1];
+            v = op == '!' ? !v : op == '~' ? ~v : Apply(Op::Sub, 0, v);
+        }
+        unary_.resize(base);
+        return v;
+    }
+    long long ParsePrimary() {
         if (Accept("(")) {
             long long v = ParseTernary();
             if (!Accept(")"))
@@ -598,7 +765,10 @@ private:
         SkipSpace();
         if (exprPos_ < exprText_.size() && std::isdigit(static_cast<unsigned char>(exprText_[exprPos_]))) {
             char* end = nullptr;
+            errno = 0;
             long long v = std::strtoll(exprText_.c_str() + exprPos_, &end, 0);
+            if (errno == ERANGE)
+                exprFault_ = "integer constant too large";
             exprPos_ = size_t(end - exprText_.c_str());
             while (exprPos_ < exprText_.size() && (exprText_[exprPos_] == 'u' || exprText_[exprPos_] == 'U' ||
                                                    exprText_[exprPos_] == 'l' || exprText_[exprPos_] == 'L'))
@@ -619,9 +789,9 @@ private:
 }  // namespace
 
 bool Preprocess(const std::string& fileName, const std::string& source, const Defines& defines,
-                const IncludeOpener& open, Preprocessed& out, std::string& errors) {
+                const IncludeOpener& open, Preprocessed& out, std::string& errors, const PreprocessLimits& limits) {
     out = Preprocessed{};
-    Preprocessor pp(open, out, errors);
+    Preprocessor pp(open, out, errors, limits);
     for (const auto& d : defines) {
         Macro m;
         m.body = d.second.empty() ? "1" : d.second;
