@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <set>
 
 #include "fx_core.h"
@@ -341,7 +343,8 @@ private:
                     fatal_ = true;
                     break;
                 }
-                a.index = int(std::strtol(Next().text.c_str(), nullptr, 0));
+                // Past any real index: an index too large for an int stays out of range.
+                a.index = int(std::min(std::strtoull(Next().text.c_str(), nullptr, 0), 1ull << 30));
                 Expect("]");
             }
             if (!Expect("="))
@@ -356,7 +359,13 @@ private:
 
     bool Enum(const Assignment& a, const Enumerant* table, size_t n, const char* prefix, uint32_t& out) {
         if (a.value.size() == 1 && a.value[0].kind == Token::Number) {
-            out = uint32_t(std::strtoul(a.value[0].text.c_str(), nullptr, 0));
+            errno = 0;
+            const unsigned long long v = std::strtoull(a.value[0].text.c_str(), nullptr, 0);
+            if (errno == ERANGE || v > 0xFFFFFFFFull) {
+                ErrorAt(a.line, "value of " + a.key + " out of range");
+                return false;
+            }
+            out = uint32_t(v);
             return true;
         }
         std::string v = a.value.size() == 1 ? Upper(a.value[0].text) : std::string();
@@ -418,6 +427,19 @@ private:
         v = n[0];
         return true;
     }
+    // A number held by an integer state: truncated toward zero, refused outside the state's type.
+    template <typename T>
+    bool Integer(const Assignment& a, T& out) {
+        double v;
+        if (!Number(a, v))
+            return false;
+        if (!(v > double(std::numeric_limits<T>::min()) - 1 && v < double(std::numeric_limits<T>::max()) + 1)) {
+            ErrorAt(a.line, "value of " + a.key + " out of range");
+            return false;
+        }
+        out = T(v);
+        return true;
+    }
     bool Float4(const Assignment& a, float* out) {
         std::vector<double> n;
         if (!Numbers(a.value, n, a.line))
@@ -459,7 +481,7 @@ private:
                 else if (a.key == "ADDRESSV") Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressV);
                 else if (a.key == "ADDRESSW") Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressW);
                 else if (a.key == "MIPLODBIAS") { if (Number(a, d)) s.MipLODBias = float(d); }
-                else if (a.key == "MAXANISOTROPY") { if (Number(a, d)) s.MaxAnisotropy = uint32_t(d); }
+                else if (a.key == "MAXANISOTROPY") Integer(a, s.MaxAnisotropy);
                 else if (a.key == "COMPARISONFUNC") Enum(a, kCompare, "COMPARISON_", s.ComparisonFunc);
                 else if (a.key == "BORDERCOLOR") Float4(a, s.BorderColor);
                 else if (a.key == "MINLOD") { if (Number(a, d)) s.MinLOD = float(d); }
@@ -497,13 +519,12 @@ private:
         } else if (kind == "depth_stencil_state") {
             DepthStencilState s;
             for (const auto& a : as) {
-                double d;
                 if (a.key == "DEPTHENABLE") Bool(a, s.DepthEnable);
                 else if (a.key == "DEPTHWRITEMASK") Enum(a, kWriteMask, "DEPTH_WRITE_MASK_", s.DepthWriteMask);
                 else if (a.key == "DEPTHFUNC") Enum(a, kCompare, "COMPARISON_", s.DepthFunc);
                 else if (a.key == "STENCILENABLE") Bool(a, s.StencilEnable);
-                else if (a.key == "STENCILREADMASK") { if (Number(a, d)) s.StencilReadMask = uint32_t(d); }
-                else if (a.key == "STENCILWRITEMASK") { if (Number(a, d)) s.StencilWriteMask = uint32_t(d); }
+                else if (a.key == "STENCILREADMASK") Integer(a, s.StencilReadMask);
+                else if (a.key == "STENCILWRITEMASK") Integer(a, s.StencilWriteMask);
                 else if (a.key == "FRONTFACESTENCILFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilFailOp);
                 else if (a.key == "FRONTFACESTENCILDEPTHFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilDepthFailOp);
                 else if (a.key == "FRONTFACESTENCILPASS") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilPassOp);
@@ -522,7 +543,7 @@ private:
                 if (a.key == "FILLMODE") Enum(a, kFill, "FILL_", s.FillMode);
                 else if (a.key == "CULLMODE") Enum(a, kCull, "CULL_", s.CullMode);
                 else if (a.key == "FRONTCOUNTERCLOCKWISE") Bool(a, s.FrontCounterClockwise);
-                else if (a.key == "DEPTHBIAS") { if (Number(a, d)) s.DepthBias = int32_t(d); }
+                else if (a.key == "DEPTHBIAS") Integer(a, s.DepthBias);
                 else if (a.key == "DEPTHBIASCLAMP") { if (Number(a, d)) s.DepthBiasClamp = float(d); }
                 else if (a.key == "SLOPESCALEDDEPTHBIAS") { if (Number(a, d)) s.SlopeScaledDepthBias = float(d); }
                 else if (a.key == "DEPTHCLIPENABLE") Bool(a, s.DepthClipEnable);
@@ -556,15 +577,14 @@ private:
                         ErrorAt(a.line, "expected a name for " + a.key);
                     dst = v;
                 };
-                double d;
                 if (a.key == "VERTEXSHADER") need(p.vertexShader);
                 else if (a.key == "PIXELSHADER" || a.key == "FRAGMENTSHADER") need(p.pixelShader);
                 else if (a.key == "BLENDSTATE") need(p.blendState);
                 else if (a.key == "DEPTHSTENCILSTATE") need(p.depthStencilState);
                 else if (a.key == "RASTERIZERSTATE") need(p.rasterizerState);
                 else if (a.key == "BLENDFACTOR") Float4(a, p.blendFactor);
-                else if (a.key == "SAMPLEMASK") { if (Number(a, d)) p.sampleMask = uint32_t(d); }
-                else if (a.key == "STENCILREF") { if (Number(a, d)) p.stencilRef = uint32_t(d); }
+                else if (a.key == "SAMPLEMASK") Integer(a, p.sampleMask);
+                else if (a.key == "STENCILREF") Integer(a, p.stencilRef);
                 else ErrorAt(a.line, "unknown pass setting '" + a.key + "'");
             }
             Expect("}");
