@@ -39,11 +39,13 @@ case $program in
 esac
 # Windows titled "quiet zendra": the show's window has the build's size; any other is an
 # alert (the software-device notice on a machine without a hardware device), which a
-# person reads and closes with Return.
+# person reads and closes with Return. A window whose size cannot be read has gone between
+# the queries (the show's own at exit): it is left out.
 windows() {
     for w in $(xdotool search --class . 2>/dev/null); do
         [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "quiet zendra" ] || continue
-        echo "$w $(xdotool getwindowgeometry "$w" 2>/dev/null | awk '/Geometry/ {print $2}')"
+        geometry=$(xdotool getwindowgeometry "$w" 2>/dev/null | awk '/Geometry/ {print $2}')
+        [ -z "$geometry" ] || echo "$w $geometry"
     done
 }
 answer_alerts() {

@@ -3,8 +3,8 @@
 # track file is truncated, a mesh is garbage, a DDS image is truncated, the music is an
 # empty file and a folder stands where an image should be. The program must start, show
 # one warning for each of the two unreadable images and the notice that counts them
-# (each answered with Return, as a person would), play the show without sound and end
-# with exit code 0 at the end mark.
+# (each answered with Return, as a person would), play the show without sound, write no
+# spectrum cache, and end with exit code 0 at the end mark.
 # Arguments: dist-folder test-data-folder
 set -u
 dist=$1 testdata=$2
@@ -32,7 +32,9 @@ rm -f "$data/vignette.jpg" && mkdir "$data/vignette.jpg"
 
 # Windows titled "quiet zendra": the show's window has the build's size, any other is an
 # alert; "quiet zendra: <seconds>" is the self-closing notice that counts the warnings.
-# Each is answered with Return and counted once, by kind.
+# Each is answered with Return and counted once, by kind. A window whose size cannot be
+# read has gone between the queries (the show's own at exit): it is left out, while an
+# alert stays until answered and is met by a later pass.
 windows() {
     for w in $(xdotool search --class . 2>/dev/null); do
         title=$(xdotool getwindowname "$w" 2>/dev/null)
@@ -42,7 +44,7 @@ windows() {
             *) continue ;;
         esac
         geometry=$(xdotool getwindowgeometry "$w" 2>/dev/null | awk '/Geometry/ {print $2}')
-        echo "$w ${geometry:-unknown} $kind"
+        [ -z "$geometry" ] || echo "$w $geometry $kind"
     done
 }
 answered="$work/answered"
@@ -87,6 +89,8 @@ cat "$work/out.txt"
 # machine without a hardware device, and the notice that counts the warnings.
 [ "$alerts" -ge 2 ] && [ "$alerts" -le 3 ] || { echo "expected 2 warnings (3 with the device notice), got $alerts"; exit 1; }
 [ "$notices" -eq 1 ] || { echo "expected the load-issue notice once, got $notices"; exit 1; }
+# Music that does not decode gives a silent spectrum, which is never cached.
+[ ! -e "$work/run/data/fft.dat" ] || { echo "a spectrum cache was written without music"; exit 1; }
 
 python3 - "$work/audio.raw" <<'PY' || { echo "sound from an empty music file"; exit 1; }
 import os, struct, sys
