@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     boost::system::error_code ignored;
     fs::remove_all(FucrrEffect::kFftCachePath, ignored);
     if (sparse) {
-        for (size_t i = 1; i < 6 && i < size; ++i) length |= uint64_t(data[i]) << (8 * (i - 1));
+        for (size_t i = std::min<size_t>(size, 6); --i > 0;) length = length << 8 | data[i];
         length &= (uint64_t(1) << 36) - 1;
     } else if (size > 0 && !folder) {
         if (data[0] & 1) {
@@ -115,7 +115,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "a refused cache gives the computed table");
         Check(fw_Log::GetWarningCount() == warnings + (!folder && length > 0), "a refused file is reported once");
     }
-    fs::remove_all(FucrrEffect::kFftCachePath, ignored);
     const float times[] = {0.0f, -5.0f, NAN, 0.008f, 1.0f, 120.5f, 239.98334f, 1e30f, INFINITY};
     for (float t : times) (void)effect.SampleFft(t);
     return 0;
