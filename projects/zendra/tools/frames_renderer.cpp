@@ -123,6 +123,34 @@ double MeanDifference(const Picture& a, const Picture& b) {
     return sum / (3.0 * 255.0 * double(pixels));
 }
 
+double ChangedShare(const Picture& a, const Picture& b, int level) {
+    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size())
+        return 1.0;
+    const size_t pixels = size_t(a.width) * a.height;
+    if (pixels == 0)
+        return 0.0;
+    size_t changed = 0;
+    for (size_t i = 0; i < pixels; ++i) {
+        int largest = 0;
+        for (int c = 0; c < 3; ++c)
+            largest = std::max(largest, std::abs(int(a.rgba[i * 4 + c]) - int(b.rgba[i * 4 + c])));
+        changed += largest > level;
+    }
+    return double(changed) / double(pixels);
+}
+
+bool ReadPng(const std::string& path, Picture& picture) {
+    picture = Picture{};
+    image_codec::Image image;
+    if (!image_codec::LoadImageFile(path, image) || image.dxgiFormat != image_codec::kR8G8B8A8_UNORM ||
+        image.IsVolume() || image.cube)
+        return false;
+    picture.width = image.width;
+    picture.height = image.height;
+    picture.rgba.assign(image.data.begin(), image.data.begin() + size_t(image.width) * image.height * 4);
+    return true;
+}
+
 bool WritePng(const Picture& picture, const std::string& path) {
     if (picture.width == 0 || picture.height == 0 || !fw_Framework::mDevice)
         return false;
@@ -299,9 +327,29 @@ void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times) {
 }
 
 void ShowRenderer::WaitForDevice() const {
-    // Reading a texel back waits for every command before it.
-    if (fw_Texture* target = Target("backbuffer"))
-        ReadTexture(target->mTexture2D, true, [](const D3D10_TEXTURE2D_DESC&, const uint8_t*, UINT) {});
+    // Reading a texel of the bound target back waits for the draws into it; the device
+    // finishes its work in order, so everything queued before them is done too.
+    ID3D10Device* device = fw_Framework::mDevice;
+    ID3D10RenderTargetView* view = nullptr;
+    ID3D10DepthStencilView* depth = nullptr;
+    if (device)
+        device->OMGetRenderTargets(1, &view, &depth);
+    ID3D10Resource* resource = nullptr;
+    if (view)
+        view->GetResource(&resource);
+    else if (depth)
+        depth->GetResource(&resource);
+    ID3D10Texture2D* texture = nullptr;
+    if (resource && FAILED(resource->QueryInterface(IID_ID3D10Texture2D, reinterpret_cast<void**>(&texture))))
+        texture = nullptr;
+    if (!texture && Target("backbuffer"))
+        (texture = Target("backbuffer")->mTexture2D)->AddRef();
+    if (texture)
+        ReadTexture(texture, true, [](const D3D10_TEXTURE2D_DESC&, const uint8_t*, UINT) {});
+    for (IUnknown* object : {static_cast<IUnknown*>(texture), static_cast<IUnknown*>(resource),
+                             static_cast<IUnknown*>(view), static_cast<IUnknown*>(depth)})
+        if (object)
+            object->Release();
 }
 
 static double SecondsOfRow(float row) {

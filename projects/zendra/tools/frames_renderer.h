@@ -30,8 +30,13 @@ double MeanBrightness(const Picture& picture);
 double LitShare(const Picture& picture, int level);
 // Mean absolute difference of the colour channels, 0 to 1; 1 for pictures of other sizes.
 double MeanDifference(const Picture& a, const Picture& b);
+// Share of the pixels with a colour channel that differs by more than `level` (0 to 255);
+// 1 for pictures of other sizes.
+double ChangedShare(const Picture& a, const Picture& b, int level);
 // Writes the picture as PNG (alpha opaque); false when it cannot.
 bool WritePng(const Picture& picture, const std::string& path);
+// Reads an 8-bit PNG file; false, with the picture empty, when it cannot.
+bool ReadPng(const std::string& path, Picture& picture);
 
 // A part of the timeline: "section <name> <first bar> <bars>" lines of a timeline file.
 struct Section {
