@@ -1,5 +1,7 @@
 // The show's frame time on the software device, one row in the middle of every section,
-// with the time of each pass of the scene's render step, printed as a table per size.
+// with the time of each pass of the scene's render step, printed as a table per size: the
+// first frame drawn in each section (where effects meet the device for the first time),
+// then medians after a warm-up, their average over the sections and the frames a second.
 //   zendra_show_bench [--root DIR] [--sizes 640x400,1280x800] [--frames N]
 // --root: a folder laid out like the shipped one (default: a private one made from the
 // source tree's effect files and data). Each size runs in a process of its own.
@@ -44,14 +46,18 @@ int RunSize(int width, int height, int frames, size_t sectionLimit) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    constexpr int kWarmUp = 2;
+    const double frameRows = zendra_frames::kFrameSeconds * zendra_frames::RowRate();
     std::vector<std::string> passNames;
-    std::vector<std::vector<double>> rows;  // frame, update, passes...
+    std::vector<std::vector<double>> rows;  // first frame, frame, update, passes...
     for (const auto& section : sections) {
+        const zendra_frames::FrameTimes first = renderer.RenderTimedAt(float(section.firstBar * 32));
+        for (int i = 0; i < kWarmUp; ++i)
+            renderer.RenderAt(section.MiddleRow() + float((i - kWarmUp) * frameRows));
         std::vector<double> frame, update;
         std::map<std::string, std::vector<double>> passes;
         for (int i = 0; i < frames; ++i) {
-            const float row = section.MiddleRow() + float(i * zendra_frames::kFrameSeconds * zendra_frames::RowRate());
-            const zendra_frames::FrameTimes times = renderer.RenderTimedAt(row);
+            const zendra_frames::FrameTimes times = renderer.RenderTimedAt(section.MiddleRow() + float(i * frameRows));
             frame.push_back(times.update + times.render);
             update.push_back(times.update);
             for (const auto& [name, ms] : times.passes) {
@@ -60,23 +66,32 @@ int RunSize(int width, int height, int frames, size_t sectionLimit) {
                 passes[name].push_back(ms);
             }
         }
-        std::vector<double> cells = {Median(frame), Median(update)};
+        std::vector<double> cells = {first.update + first.render, Median(frame), Median(update)};
         for (const std::string& name : passNames)
             cells.push_back(passes.count(name) ? Median(passes[name]) : 0.0);
         rows.push_back(cells);
     }
-    std::printf("\n%d x %d, llvmpipe, median of %d frames, milliseconds (update: framework and scene outside GL)\n",
-                width, height, frames);
-    std::printf("%-10s %6s %8s %7s", "section", "row", "frame", "update");
+    std::printf("\n%d x %d, llvmpipe, median of %d frames after %d, milliseconds (first: the section's first frame; "
+                "update: framework and scene outside GL)\n",
+                width, height, frames, kWarmUp);
+    std::printf("%-10s %6s %8s %8s %7s", "section", "row", "first", "frame", "update");
     for (const std::string& name : passNames)
         std::printf(" %*s", std::max<int>(7, int(name.size())), name.c_str());
     std::printf("\n");
+    double sum = 0.0, slowest = 0.0;
     for (size_t s = 0; s < sections.size(); ++s) {
-        std::printf("%-10s %6.0f %8.2f %7.2f", sections[s].name.c_str(), sections[s].MiddleRow(), rows[s][0],
-                    rows[s][1]);
+        std::printf("%-10s %6.0f %8.2f %8.2f %7.2f", sections[s].name.c_str(), sections[s].MiddleRow(), rows[s][0],
+                    rows[s][1], rows[s][2]);
         for (size_t p = 0; p < passNames.size(); ++p)
-            std::printf(" %*.2f", std::max<int>(7, int(passNames[p].size())), p + 2 < rows[s].size() ? rows[s][p + 2] : 0.0);
+            std::printf(" %*.2f", std::max<int>(7, int(passNames[p].size())), p + 3 < rows[s].size() ? rows[s][p + 3] : 0.0);
         std::printf("\n");
+        sum += rows[s][1];
+        slowest = std::max(slowest, rows[s][1]);
+    }
+    if (!sections.empty()) {
+        const double average = sum / double(sections.size());
+        std::printf("average %.2f ms (%.1f frames a second), slowest section %.2f ms\n", average,
+                    average > 0.0 ? 1000.0 / average : 0.0, slowest);
     }
     std::fflush(stdout);
     return 0;
