@@ -1,5 +1,6 @@
 // The device: GL context, bound state and draws.
 #include <SDL2/SDL.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -66,6 +67,14 @@ GLuint MakeBlackTexture(GLenum target, GLuint unit) {
     return t;
 }
 
+// The rasteriser on the CPU allocates and frees blocks of several megabytes for every draw
+// and binned scene. Above the allocator's default thresholds each one is a fresh mapping
+// whose pages fault in anew: keep them in the heap.
+void KeepLargeBlocksInHeap() {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+}
+
 }  // namespace
 
 // ---- context ---------------------------------------------------------------------------
@@ -127,6 +136,8 @@ HRESULT CreateContext(D3D10_DRIVER_TYPE driverType, HMODULE software, SDL_Window
         DestroyContext(out);
         return DXGI_ERROR_UNSUPPORTED;
     }
+    out.software = IsSoftwareRenderer(renderer);
+    if (out.software) KeepLargeBlocksInHeap();
     return S_OK;
 }
 
@@ -786,16 +797,42 @@ void Device::DrawIndexedInstanced(UINT indexCount, UINT instanceCount, UINT star
     } else {
         return;
     }
-    if (!static_cast<Buffer*>(mIndexBuffer)->glName || !prepareDraw(startInstance)) return;
+    if (!static_cast<Buffer*>(mIndexBuffer)->glName) return;
     const void* offset = reinterpret_cast<const void*>(size_t(mIndexOffset) + size * startIndex);
-    if (instanceCount == 1 && startInstance == 0)
-        glDrawElementsBaseVertex(glTopology(), GLsizei(indexCount), type, offset, baseVertex);
-    else if (startInstance && hasBaseInstance)
-        glDrawElementsInstancedBaseVertexBaseInstance(glTopology(), GLsizei(indexCount), type, offset,
-                                                      GLsizei(instanceCount), baseVertex, startInstance);
-    else
-        glDrawElementsInstancedBaseVertex(glTopology(), GLsizei(indexCount), type, offset, GLsizei(instanceCount),
-                                          baseVertex);
+    // On a CPU rasteriser a draw of many instances is binned whole before any of it is
+    // rasterised: in chunks, with a flush between them, rasterising overlaps the binning.
+    // Instance ids restart with every draw, so a program that reads them is drawn whole.
+    UINT chunk = instanceCount;
+    if (mContext.software && hasBaseInstance && instanceCount > 2 * kInstancesPerChunk && !programReadsInstanceId())
+        chunk = kInstancesPerChunk;
+    for (UINT done = 0; done < instanceCount; done += chunk) {
+        const UINT count = std::min(chunk, instanceCount - done);
+        const UINT first = startInstance + done;
+        if (!prepareDraw(first)) return;
+        if (done) glFlush();
+        if (count == 1 && first == 0)
+            glDrawElementsBaseVertex(glTopology(), GLsizei(indexCount), type, offset, baseVertex);
+        else if (first && hasBaseInstance)
+            glDrawElementsInstancedBaseVertexBaseInstance(glTopology(), GLsizei(indexCount), type, offset,
+                                                          GLsizei(count), baseVertex, first);
+        else
+            glDrawElementsInstancedBaseVertex(glTopology(), GLsizei(indexCount), type, offset, GLsizei(count),
+                                              baseVertex);
+    }
+}
+
+bool Device::programReadsInstanceId() const {
+    if (!mProgram) return false;
+    GLint attributes = 0;
+    glGetProgramiv(mProgram, GL_ACTIVE_ATTRIBUTES, &attributes);
+    for (GLint i = 0; i < attributes; ++i) {
+        char name[32] = {};
+        GLint arraySize = 0;
+        GLenum type = 0;
+        glGetActiveAttrib(mProgram, GLuint(i), sizeof(name), nullptr, &arraySize, &type, name);
+        if (std::strcmp(name, "gl_InstanceID") == 0) return true;
+    }
+    return false;
 }
 
 // ---- clears and presentation -------------------------------------------------------------

@@ -335,6 +335,7 @@ struct GLContext {
     void* context = nullptr;  // SDL_GLContext
     bool ownsWindow = false;
     bool videoInit = false;
+    bool software = false;  // a rasteriser on the CPU
 };
 
 // Creates the context for a driver type (see D3D10CreateDevice); window null: a hidden one.
@@ -425,6 +426,8 @@ public:
     void invalidateState();
     void setProgram(GLuint program) { mProgram = program; }
     GLuint program() const { return mProgram; }
+    // Instances a draw is split into on a CPU rasteriser.
+    static constexpr UINT kInstancesPerChunk = 8192;
     SDL_Window* window() const { return mContext.window; }
     bool ownsWindow() const { return mContext.ownsWindow; }
     // Forgets every cached GL object that refers to a texture about to be deleted.
@@ -466,6 +469,7 @@ private:
     void setSamplers(UINT startSlot, UINT count, ID3D10SamplerState* const* samplers);
     bool boundAsTarget(ID3D10Resource* resource) const;
     GLenum glTopology() const;
+    bool programReadsInstanceId() const;
     template <class T> static void assign(T*& slot, T* value) {
         if (slot == value) return;
         if (value) value->AddRef();
