@@ -7,7 +7,11 @@ sampler_state PointClamp { Filter = MIN_MAG_MIP_POINT; AddressU = CLAMP; Address
 sampler_state LinearClamp { Filter = MIN_MAG_MIP_LINEAR; AddressU = CLAMP; AddressV = CLAMP; AddressW = CLAMP; };
 blend_state Opaque { BlendEnable[0] = FALSE; };
 depth_stencil_state DepthWrite { DepthEnable = TRUE; DepthWriteMask = ALL; DepthFunc = LESS_EQUAL; };
-rasterizer_state NoCull { CullMode = NONE; };
+// The tetrahedra are closed and wound alike: the faces that point inwards always lie behind
+// the outer ones. On screen the outer faces wind counter-clockwise, in the light's view
+// clockwise.
+rasterizer_state CullInnerOnScreen { CullMode = FRONT; };
+rasterizer_state CullInnerFromLight { CullMode = BACK; };
 
 uniform sampler2D gMatrixTexture0 : PointClamp;
 uniform sampler2D gMatrixTexture1 : PointClamp;
@@ -26,6 +30,14 @@ void Corners(uvec2 cell, out vec3 c0, out vec3 c1, out vec3 c2, out vec3 c3) {
     c1 = t1.xyz;
     c2 = t2.xyz;
     c3 = vec3(t0.w, t1.w, t2.w);
+    // A tetrahedron turned inside out by the simulation swaps two corners: that maps its
+    // faces onto each other with their winding turned over, so that its outer faces wind
+    // like every other tetrahedron's and culling keeps them.
+    if (dot(c1 - c0, cross(c2 - c0, c3 - c0)) < 0.0) {
+        vec3 c = c1;
+        c1 = c2;
+        c2 = c;
+    }
 }
 
 float Hash(vec2 p) { return fract(sin(dot(p, vec2(12.9898, 78.233))) * 43758.5453); }
@@ -104,10 +116,10 @@ void DepthPS(in vec3 worldPos : TEXCOORD0, out vec4 color : SV_Target0) {
 
 technique gfx {
     pass P0 { VertexShader = GfxVS; PixelShader = GfxPS; BlendState = Opaque; DepthStencilState = DepthWrite;
-              RasterizerState = NoCull; }
+              RasterizerState = CullInnerOnScreen; }
 }
 
 technique depth {
     pass P0 { VertexShader = DepthVS; PixelShader = DepthPS; BlendState = Opaque; DepthStencilState = DepthWrite;
-              RasterizerState = NoCull; }
+              RasterizerState = CullInnerFromLight; }
 }
