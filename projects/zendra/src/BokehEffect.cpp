@@ -1,5 +1,6 @@
 #include "BokehEffect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -77,8 +78,11 @@ void BokehEffect::Draw(fw_Texture* source)
                            static_cast<float>(guard.Wide().Width), static_cast<float>(guard.Wide().Height));
         mEffect->SetFloat("gMaxRadius", static_cast<float>(maxRadius));
     }
+    // The picture's triangle, then one triangle per 2 x 2 block of the source, within the grid.
+    const uint64_t blocks = (uint64_t(source->GetWidth()) + 1) / 2 * ((uint64_t(source->GetHeight()) + 1) / 2);
+    const uint64_t gridVertices = 3ull * uint64_t(mWidth) * uint64_t(mHeight);
     DrawAllPasses(mEffect->GetTechnique("bokeh"), mVertexBuffer, kVertexSize, mInputLayout,
-                  D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(mHeight) * static_cast<UINT>(mWidth) * 3u);
+                  D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(std::min(3 + 3 * blocks, gridVertices)));
 }
 
 void BokehEffect::Release()

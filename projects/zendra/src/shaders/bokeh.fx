@@ -1,10 +1,10 @@
-// Bokeh: every pixel of gTexture is one triangle of the grid (three equal vertices at the
-// pixel's lower-left corner in clip space). The first triangle carries the sharp picture
-// over the whole viewport; of the others, the brightest pixel of each 2 x 2 block whose
-// luminance exceeds the threshold becomes a soft lens disc, sized by its brightness and by
-// its circle of confusion (from the eye distance that the scene keeps in alpha). Every
-// other triangle collapses to a point in the vertex shader and costs no rasterisation.
-// The draw is additive, over whatever the target holds.
+// Bokeh: one triangle of the grid per 2 x 2 block of gTexture, found from the vertex index
+// (the grid's own positions go unused). The first triangle carries the sharp picture over
+// the whole viewport; of the others, the brightest pixel of each block whose luminance
+// exceeds the threshold becomes a soft lens disc with the light of the whole block, sized
+// by its brightness and by its circle of confusion (from the eye distance that the scene
+// keeps in alpha). Every other triangle collapses to a point in the vertex shader and costs
+// no rasterisation. The draw is additive, over whatever the target holds.
 
 sampler_state BokehPoint { Filter = MIN_MAG_MIP_POINT; AddressU = CLAMP; AddressV = CLAMP; };
 blend_state BokehAdditive { BlendEnable[0] = TRUE; SrcBlend = ONE; DestBlend = ONE; BlendOp = ADD;
@@ -48,37 +48,50 @@ void BokehVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
         local = vec4(q.x * 0.5 + 0.5, 0.5 - q.y * 0.5, 0.0, -1.0);
         return;
     }
-    vec2 pixel = floor((position * 0.5 + 0.5) * gViewport.xy + 0.5) + 0.5;
+    ivec2 size = textureSize(gTexture, 0);
+    int index = gl_VertexID / 3 - 1;
+    int blocksX = (size.x + 1) / 2;
+    ivec2 block = 2 * ivec2(index % blocksX, index / blocksX);
     int corner = gl_VertexID % 3;
+    local = vec4(0.0, 0.0, 1.0, 1.0);
 #ifdef BOKEH_DRAW_EVERY_PRIMITIVE
-    // For measurements only: a pixel that does not spill draws an empty 3-pixel triangle.
-    hpos = PixelToClip(pixel + vec2(corner == 1 ? 1.5 : 0.0, corner == 2 ? 1.5 : 0.0));
+    // For measurements only: a block that does not spill draws an empty 3-pixel triangle.
+    vec2 origin = vec2(float(block.x) + 0.5, float(size.y - block.y) - 0.5) * gViewport.xy / vec2(size);
+    hpos = PixelToClip(origin + vec2(corner == 1 ? 1.5 : 0.0, corner == 2 ? 1.5 : 0.0));
 #else
     // Collapsed: a point at the guard band's corner, inside the clip volume.
     hpos = vec4(-1.0, -1.0, 0.0, 1.0);
 #endif
-    local = vec4(0.0, 0.0, 1.0, 1.0);
-    ivec2 size = textureSize(gTexture, 0);
-    ivec2 texel = ivec2(vec2(pixel.x, gViewport.y - pixel.y) * vec2(size) / gViewport.xy);
-    vec4 centre = texelFetch(gTexture, texel, 0);
-    vec3 light = Excess(centre);
-    if (light == vec3(0.0))
-        return;
 
-    // Only the brightest texel of its 2 x 2 block (the first on ties) spills, with the light
-    // of the whole block: flat bright areas draw a quarter of the discs.
-    ivec2 block = texel & ivec2(~1);
-    float own = dot(light, kLuminance);
+    // The brightest texel of the block above the threshold (the first on ties) spills
+    // with the light of the whole block: flat bright areas draw a quarter of the discs.
+    vec3 lights[4];
+    int brightest = -1;
+    float own = 0.0;
+    vec4 centre = vec4(0.0);
     for (int k = 0; k < 4; ++k) {
-        ivec2 other = block + ivec2(k & 1, k >> 1);
-        if (other == texel || any(greaterThanEqual(other, size)))
+        ivec2 texel = block + ivec2(k & 1, k >> 1);
+        lights[k] = vec3(0.0);
+        if (any(greaterThanEqual(texel, size)))
             continue;
-        vec3 otherLight = Excess(texelFetch(gTexture, other, 0));
-        float otherLuminance = dot(otherLight, kLuminance);
-        if (otherLuminance > own || (otherLuminance == own && k < (texel.x & 1) + 2 * (texel.y & 1)))
-            return;
-        light += otherLight;
+        vec4 value = texelFetch(gTexture, texel, 0);
+        lights[k] = Excess(value);
+        float luminance = dot(lights[k], kLuminance);
+        if (luminance > own) {
+            own = luminance;
+            brightest = k;
+            centre = value;
+        }
     }
+    if (brightest < 0)
+        return;
+    vec3 light = lights[brightest];
+    for (int k = 0; k < 4; ++k)
+        if (k != brightest)
+            light += lights[k];
+    ivec2 texel = block + ivec2(brightest & 1, brightest >> 1);
+    // Pixel position, y up, at the texel's centre.
+    vec2 pixel = vec2(float(texel.x) + 0.5, float(size.y - texel.y) - 0.5) * gViewport.xy / vec2(size);
 
     float excess = dot(light, kLuminance);
     float blur = clamp(abs(centre.a - gDepthOfFieldParameters.x) * gDepthOfFieldParameters.y, 0.0,
