@@ -145,7 +145,15 @@ void fw_PostEffects::SetColorExponents() {
     SetFloat4("gColorExponents", red, green, blue, scale);
 }
 
-void fw_PostEffects::SetGlitch() { SetFloat("gGlitch", fw_Framework::GetSyncValueNow("Post_Glitch", 0.0f)); }
+void fw_PostEffects::SetGlitch() {
+    const float glitch = fw_Framework::GetSyncValueNow("Post_Glitch", 0.0f);
+    mGlitchOn = !(glitch <= 0.0f);
+    SetFloat("gGlitch", glitch);
+}
+
+void fw_PostEffects::RunFinalTechnique(const std::string& name) {
+    RunTechnique(mGlitchOn ? name : name + "NoGlitch");
+}
 
 void fw_PostEffects::SetChromaDistortion() {
     SetFloat("gChromaDistortion", TimesHundredth(fw_Framework::GetSyncValueNow("Post_ChromaDistort", 0.0f)));
@@ -260,7 +268,7 @@ void fw_PostEffects::TriFade(float parameter, fw_Texture* first, fw_Texture* sec
     SetTexture("texView1", first);
     SetTexture("texView2", second);
     SetTexture("texView3", third);
-    RunTechnique("TriFade");
+    RunFinalTechnique("TriFade");
 }
 
 void fw_PostEffects::VignetteWithFlare(float lightX, float lightY, fw_Texture* source) {
@@ -290,7 +298,7 @@ void fw_PostEffects::VignetteWithFlare(float lightX, float lightY, fw_Texture* s
         SetTexture(("gFlareTexture" + number).c_str(), image);
         SetFloat4(("gFlareData" + number).c_str(), data[i][0], data[i][1], data[i][2], data[i][3]);
     }
-    RunTechnique("VignetteWithFlare");
+    RunFinalTechnique("VignetteWithFlare");
 }
 
 void fw_PostEffects::UpdateVignette(fw_Texture* source, fw_Texture* target, float greyOut) {
@@ -312,7 +320,7 @@ void fw_PostEffects::VignetteWithOverlay(fw_Texture* source, fw_Texture* target,
     SetChromaDistortion();
     SetGlitch();
     if (overlay == 0) {
-        RunTechnique("Vignette");
+        RunFinalTechnique("Vignette");
         return;
     }
     float s = fw_Framework::GetSyncValueNow("overlayScale", 1.0f);
@@ -323,7 +331,7 @@ void fw_PostEffects::VignetteWithOverlay(fw_Texture* source, fw_Texture* target,
     SetTexture("texOverlay", FindOrLoad("overlay" + std::to_string(overlay) + ".png"));
     if (mEffect)
         mEffect->SetInt("gOverlayIndex", overlay);
-    RunTechnique("VignetteWithOverlay");
+    RunFinalTechnique("VignetteWithOverlay");
 }
 
 // ---- further passes --------------------------------------------------------------------

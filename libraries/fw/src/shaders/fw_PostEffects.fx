@@ -185,8 +185,10 @@ vec3 Flare(sampler2D image, vec4 data, vec2 uv, float aspect) {
     return texture(image, local * 0.5 + 0.5).rgb * data.w;
 }
 
-vec4 FinalGrade(vec2 uv, bool withOverlay, bool withFlares) {
-    vec2 guv = GlitchUV(uv);
+// withGlitch false: the techniques drawn while "gGlitch" is 0, which then leave out the
+// glitch code (a CPU rasteriser pays for branches it skips).
+vec4 FinalGrade(vec2 uv, bool withOverlay, bool withFlares, bool withGlitch) {
+    vec2 guv = withGlitch ? GlitchUV(uv) : uv;
     vec4 c = SampleChroma(guv);
     if (withFlares) {
         ivec2 size = textureSize(texColorBufferForVignette, 0);
@@ -200,22 +202,31 @@ vec4 FinalGrade(vec2 uv, bool withOverlay, bool withFlares) {
     return vec4(max(graded * gFade, vec3(0.0)), c.a);
 }
 
-void VignettePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, false, false); }
-void VignetteWithOverlayPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, true, false); }
-void VignetteWithFlarePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, false, true); }
+void VignettePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, false, false, true); }
+void VignetteWithOverlayPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, true, false, true); }
+void VignetteWithFlarePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, false, true, true); }
+void VignetteNoGlitchPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = FinalGrade(uv, false, false, false); }
+void VignetteWithOverlayNoGlitchPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    color = FinalGrade(uv, true, false, false);
+}
+void VignetteWithFlareNoGlitchPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
+    color = FinalGrade(uv, false, true, false);
+}
 
 // First (an image, scaled about the centre for the render aspect) at 0, second at 0.5,
 // third at 1. The second and third come graded from the vignette pass; only the first is
 // glitched, graded and faded here.
-void TriFadePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
-    vec2 firstUV = (GlitchUV(uv) - 0.5) * gOverlayUVscale.xy + 0.5;
+vec4 TriFadeMix(vec2 uv, bool withGlitch) {
+    vec2 firstUV = ((withGlitch ? GlitchUV(uv) : uv) - 0.5) * gOverlayUVscale.xy + 0.5;
     vec4 first = texture(texView1, firstUV);
     first.rgb = max(ColourGrade(first.rgb) * gFade, vec3(0.0));
     vec4 second = texture(texView2, uv);
     vec4 third = texture(texView3, uv);
     float t = clamp(gTriFadeParameter, 0.0, 1.0);
-    color = t < 0.5 ? mix(first, second, t * 2.0) : mix(second, third, t * 2.0 - 1.0);
+    return t < 0.5 ? mix(first, second, t * 2.0) : mix(second, third, t * 2.0 - 1.0);
 }
+void TriFadePS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = TriFadeMix(uv, true); }
+void TriFadeNoGlitchPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) { color = TriFadeMix(uv, false); }
 
 technique Vignette { pass P0 { VertexShader = QuadVS; PixelShader = VignettePS; BlendState = fw_Opaque;
                                DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
@@ -227,6 +238,16 @@ technique VignetteWithFlare { pass P0 { VertexShader = QuadVS; PixelShader = Vig
                                         RasterizerState = fw_NoCull; } }
 technique TriFade { pass P0 { VertexShader = QuadVS; PixelShader = TriFadePS; BlendState = fw_Opaque;
                               DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
+technique VignetteNoGlitch { pass P0 { VertexShader = QuadVS; PixelShader = VignetteNoGlitchPS; BlendState = fw_Opaque;
+                                       DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
+technique VignetteWithOverlayNoGlitch { pass P0 { VertexShader = QuadVS; PixelShader = VignetteWithOverlayNoGlitchPS;
+                                                  BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
+                                                  RasterizerState = fw_NoCull; } }
+technique VignetteWithFlareNoGlitch { pass P0 { VertexShader = QuadVS; PixelShader = VignetteWithFlareNoGlitchPS;
+                                                BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
+                                                RasterizerState = fw_NoCull; } }
+technique TriFadeNoGlitch { pass P0 { VertexShader = QuadVS; PixelShader = TriFadeNoGlitchPS; BlendState = fw_Opaque;
+                                      DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
 
 // ---- further passes ----------------------------------------------------------------------------
 
