@@ -1,7 +1,8 @@
 #pragma once
-// Bokeh: one triangle per pixel of a grid the size of the render target, drawn from a
-// source texture by "bokeh.fx". Bright pixels become soft discs; the others collapse in
-// the vertex shader and cost no rasterisation.
+// Bokeh: a grid of one triangle per pixel of the render target, drawn from a source
+// texture by "bokeh.fx", which uses one triangle per 2 x 2 block of the source. The
+// brightest pixel of a bright block becomes a soft disc; other triangles collapse in the
+// vertex shader and cost no rasterisation.
 
 #include <cstdint>
 
