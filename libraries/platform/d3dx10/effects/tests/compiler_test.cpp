@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "fx_core.h"
 
@@ -157,6 +160,100 @@ TEST(EffectPreprocessor, MacrosThatDoubleAtEachLevelStop) {
     EXPECT_NE(errors.find("larger than 4 MiB"), std::string::npos) << errors.substr(0, 200);
 }
 
+TEST(EffectPreprocessor, IfArithmeticWithoutAResultIsAnErrorAtItsLine) {
+    const char* kMin = "(-9223372036854775807 - 1)";
+    const std::pair<std::string, const char*> cases[] = {
+        {"9223372036854775807 + 1", "integer overflow"},
+        {std::string(kMin) + " - 1", "integer overflow"},
+        {"4294967296 * 4294967296", "integer overflow"},
+        {std::string("-") + kMin, "integer overflow"},
+        {std::string(kMin) + " / -1", "integer overflow"},
+        {"3 << 62", "integer overflow"},
+        {"1 / (2 - 2)", "division by zero"},
+        {"1 % 0", "division by zero"},
+        {"1 << 64", "shift count out of range"},
+        {"1 >> -1", "shift count out of range"},
+        {"9223372036854775808", "integer constant too large"},
+    };
+    for (const auto& [expr, message] : cases) {
+        Preprocessed pre;
+        std::string errors;
+        EXPECT_FALSE(Preprocess("m.fx", "\n#if " + expr + "\n#endif\n", {}, nullptr, pre, errors));
+        EXPECT_EQ(errors, "m.fx(2): error: " + std::string(message) + " in #if expression\n") << expr;
+    }
+    // The edges that have a result, and operands that && || ?: leave unevaluated.
+    Preprocessed pre;
+    std::string errors;
+    EXPECT_TRUE(Preprocess("m.fx",
+                           "#if " + std::string(kMin) + " % -1 == 0 && -9223372036854775807 / -1 > 0 && (1 << 62) > 0 "
+                           "&& (-1 << 63) < 0 && (" + kMin + " >> 63) == -1\nyes\n#endif\n"
+                           "#if (0 && 1 / 0) || (1 || 9223372036854775807 + 1) && (1 ? 1 : 1 % 0)\nshort\n#endif\n",
+                           {}, nullptr, pre, errors))
+        << errors;
+    EXPECT_NE(pre.text.find("yes"), std::string::npos);
+    EXPECT_NE(pre.text.find("short"), std::string::npos);
+}
+
+namespace {
+
+// Runs `f` on a thread with a stack of `bytes`.
+void OnStack(size_t bytes, std::function<void()> f) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, bytes);
+    pthread_t thread;
+    auto run = [](void* p) -> void* {
+        (*static_cast<std::function<void()>*>(p))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, &f), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+std::string Repeat(const std::string& s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i)
+        r += s;
+    return r;
+}
+
+}  // namespace
+
+TEST(EffectPreprocessor, NestingStopsAtLimitsThatFitASmallStack) {
+    std::string chain;
+    for (int i = 0; i < 30000; ++i)
+        chain += "#define m" + std::to_string(i) + " m" + std::to_string(i + 1) + "\n";
+    const std::pair<std::string, const char*> deep[] = {
+        {"#if " + Repeat("(", 2000) + "1" + Repeat(")", 2000) + "\n#endif\n", "m.fx(1): error: #if expression nested more than 256 deep\n"},
+        {chain + "m0\n", "m.fx(30001): error: macros nested more than 256 deep\n"},
+        {"#define F(x) x\n" + Repeat("F(", 20000) + "1" + Repeat(")", 20000) + "\n", "m.fx(2): error: macros nested more than 256 deep\n"},
+        {"#define F(x) " + Repeat("x x x x ", 250) + "\nF(F(F(a)))\n", "m.fx(2): error: macro expansion larger than 4 MiB\n"},
+        // Each argument stays under the bound, both together do not.
+        {"#define A " + std::string(1000, 'x') + "\n#define B " + Repeat("A ", 3000) + "\n#define F(x, y) x\nF(B, B)\n",
+         "m.fx(4): error: macro expansion larger than 4 MiB\n"},
+    };
+    // Just inside every limit at once: includes 31 deep, then macros, calls and #if 255 deep.
+    Files f;
+    for (int i = 0; i < 31; ++i)
+        f.files["l" + std::to_string(i)] = "#include \"l" + std::to_string(i + 1) + "\"\n";
+    f.files["l31"] = chain.substr(0, chain.find("#define m255 ")) + "#define F(x) G(x)\n#define G(x) x\n"
+                     "#if m0 + " + Repeat("(1 || 1 && 1 | 1 ^ 1 & 1 == 1 < 1 << 1 + 1 * (1 ? ", 84) + "1" +
+                     Repeat(" : 0))", 84) + "\ndeep " + Repeat("F(", 250) + "1" + Repeat(")", 250) + "\n#endif\n";
+    OnStack(size_t(1) << 20, [&] {
+        for (const auto& [text, message] : deep) {
+            Preprocessed pre;
+            std::string errors;
+            EXPECT_FALSE(Preprocess("m.fx", text, {}, nullptr, pre, errors));
+            EXPECT_EQ(errors, message);
+        }
+        Preprocessed pre;
+        std::string errors;
+        EXPECT_TRUE(Preprocess("m.fx", "#include \"l0\"\n", {}, f.Opener(), pre, errors)) << errors.substr(0, 300);
+        EXPECT_NE(pre.text.find("deep 1\n"), std::string::npos);
+    });
+}
+
 TEST(EffectDeclarations, VariablesStatesAndTechniques) {
     EffectDesc d;
     std::string errors;
@@ -205,7 +302,12 @@ uniform uint gBig = 5000000000.0;
 uniform uint gNegative = -2;
 uniform int gInts[4] = { -3.7, 2.9, 10000000000.0, -10000000000.0 };
 uniform bool gOn = 2;
+rasterizer_state R { DepthBias = -2147483648.9; };
+depth_stencil_state D { StencilReadMask = 4294967295.5; StencilWriteMask = 0xFFFFFFFF; };
 )", d, errors)) << errors;
+    // Integer states truncate too, to the edges of their type (beyond them: an error).
+    EXPECT_EQ(d.rasterizerStates["R"].DepthBias, -2147483647 - 1);
+    EXPECT_EQ(d.depthStates["D"].StencilReadMask, 0xFFFFFFFFu);
     EXPECT_EQ(d.FindVariable("gMask")->init.at(0), 0xFFFFFFFFu);
     EXPECT_EQ(d.FindVariable("gBig")->init.at(0), 0xFFFFFFFFu);
     EXPECT_EQ(d.FindVariable("gNegative")->init.at(0), 0u);
@@ -245,6 +347,13 @@ TEST(EffectDeclarations, ErrorsNameFileLineAndCause) {
         {"uniform mat4 gHuge[4294967295] = mat4(1.0);\n", "bad array size"},
         {"uniform vec4 gHuge[99999999999999999999] = vec4(1.0);\n", "bad array size"},
         {"uniform float gNone[0] = 1.0;\n", "bad array size"},
+        // Integer states hold only what their type holds.
+        {"sampler_state S { MaxAnisotropy = 1e20; };\n", "main.fx(1): error: value of MAXANISOTROPY out of range"},
+        {"rasterizer_state R {\nDepthBias = -2147483649; };\n", "main.fx(2): error: value of DEPTHBIAS out of range"},
+        {"rasterizer_state R { DepthBias = 2147483648; };\n", "value of DEPTHBIAS out of range"},
+        {"technique T { pass P { StencilRef = -1; } }\n", "value of STENCILREF out of range"},
+        {"blend_state B { SrcBlend = 0x100000000; };\n", "value of SRCBLEND out of range"},
+        {"blend_state B { BlendEnable[4294967296] = TRUE; };\n", "render target index out of range"},
     };
     for (const auto& c : cases) {
         EffectDesc d;
