@@ -8,6 +8,7 @@
 
 #include "fw_Framework.h"
 #include "fw_Log.h"
+#include "fw_Release.h"
 #include "fw_Texture.h"
 #include "platform/crt.h"
 
@@ -171,22 +172,13 @@ fw_Effect::fw_Effect(const std::string& name, ID3D10EffectPool* pool) : mEffect(
         resolved.c_str(), nullptr, &includes, "fx_4_0", D3D10_SHADER_ENABLE_STRICTNESS,
         pool ? D3D10_EFFECT_COMPILE_CHILD_EFFECT : 0u, fw_Framework::mDevice, pool, nullptr, &mEffect, &errors, nullptr);
     if (FAILED(hr) || !mEffect) {
-        if (mEffect) {
-            mEffect->Release();
-            mEffect = nullptr;
-        }
+        SafeRelease(mEffect);
         LogCompilerMessages(mPath, errors);
     }
-    if (errors)
-        errors->Release();
+    SafeRelease(errors);
 }
 
-fw_Effect::~fw_Effect() {
-    if (mEffect) {
-        mEffect->Release();
-        mEffect = nullptr;
-    }
-}
+fw_Effect::~fw_Effect() { SafeRelease(mEffect); }
 
 ID3D10EffectTechnique* fw_Effect::GetTechnique(const std::string& name) {
     if (!mEffect)
@@ -375,13 +367,9 @@ ID3D10EffectPool* CreateSharedEffectPool() {
                                                        D3D10_SHADER_ENABLE_STRICTNESS, 0, fw_Framework::mDevice,
                                                        nullptr, &pool, &errors, nullptr);
     if (FAILED(hr) || !pool) {
-        if (pool) {
-            pool->Release();
-            pool = nullptr;
-        }
+        SafeRelease(pool);
         LogCompilerMessages(path, errors);
     }
-    if (errors)
-        errors->Release();
+    SafeRelease(errors);
     return pool;
 }

@@ -9,6 +9,7 @@
 
 #include "fw_Framework.h"
 #include "fw_Log.h"
+#include "fw_Release.h"
 #include "platform/gdi.h"
 #include "platform/win32.h"
 
@@ -116,11 +117,8 @@ fw_Font::fw_Font(const std::string& name, int32_t height) : mName(name), mHeight
 }
 
 fw_Font::~fw_Font() {
-    for (ID3DX10Font*& font : mFonts) {
-        if (font)
-            font->Release();
-        font = nullptr;
-    }
+    for (ID3DX10Font*& font : mFonts)
+        SafeRelease(font);
 }
 
 ID3DX10Font* fw_Font::FontOf(int32_t style) const {

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "fw_Framework.h"
+#include "fw_Release.h"
 
 namespace {
 
@@ -121,11 +122,6 @@ bool ReadFile(const std::string& path, std::string& text) {
     buffer << in.rdbuf();
     text = buffer.str();
     return true;
-}
-
-template <class T> void Release(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
 }
 
 } // namespace
@@ -350,7 +346,7 @@ void fw_Mesh::ClearVertexHash() {
 void fw_Mesh::CreateD3DXMesh(uint32_t indexCount, uint32_t vertexCount, const uint32_t* indices,
                              const fw_MeshVertex* vertices) {
     // A mesh built again gives up the one it had.
-    Release(mMesh);
+    SafeRelease(mMesh);
     delete[] mAttributeTable;
     mAttributeTable = nullptr;
     mAttributeCount = 0;
@@ -389,7 +385,7 @@ void fw_Mesh::CreateLayoutSlot9(ID3D10EffectTechnique* technique) {
     if (!technique || !fw_Framework::mDevice) return;
     D3D10_PASS_DESC pass = {};
     technique->GetPassByIndex(0)->GetDesc(&pass);
-    Release(mLayouts[9]);
+    SafeRelease(mLayouts[9]);
     fw_Framework::mDevice->CreateInputLayout(kVertexElements, 3, pass.pIAInputSignature, pass.IAInputSignatureSize,
                                              &mLayouts[9]);
 }
@@ -534,7 +530,7 @@ void fw_Mesh::ReleaseAll() {
     delete[] mAttributeTable;
     mAttributeTable = nullptr;
     mAttributeCount = 0;
-    Release(mMesh);
-    Release(mInputLayout);
-    for (auto& entry : mLayouts) Release(entry.second);
+    SafeRelease(mMesh);
+    SafeRelease(mInputLayout);
+    for (auto& entry : mLayouts) SafeRelease(entry.second);
 }

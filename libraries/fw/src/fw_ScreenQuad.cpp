@@ -2,18 +2,7 @@
 
 #include "fw_Framework.h"
 #include "fw_Math.h"
-
-namespace {
-
-template <typename T>
-void SafeRelease(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-}  // namespace
+#include "fw_Release.h"
 
 fw_ScreenQuad::fw_ScreenQuad(ID3D10EffectTechnique* technique)
     : mVertexBuffer(nullptr), mIndexBuffer(nullptr), mInputLayout(nullptr) {

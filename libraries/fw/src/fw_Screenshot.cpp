@@ -2,6 +2,7 @@
 #include <set>
 
 #include "fw_Framework.h"
+#include "fw_Release.h"
 #include "fw_Texture.h"
 #include "platform/d3d10.h"
 #include "platform/d3dx10.h"
@@ -45,10 +46,7 @@ void fw_Framework::SaveScreenshot(uint32_t eye)
     }
     const uint32_t width = backbuffer->GetWidth();
     if (eye == 0) {
-        if (mScreenshotTexture) {
-            mScreenshotTexture->Release();
-            mScreenshotTexture = nullptr;
-        }
+        SafeRelease(mScreenshotTexture);
         D3D10_TEXTURE2D_DESC desc = {};
         desc.Width = width * 2;
         desc.Height = backbuffer->GetHeight();
@@ -72,7 +70,6 @@ void fw_Framework::SaveScreenshot(uint32_t eye)
     // The right eye goes beside the left one: at the back buffer's width.
     backbuffer->CopyToStagingAt(width);
     D3DX10SaveTextureToFileA(mScreenshotTexture, D3DX10_IFF_JPG, (mProjectRoot + "/data/" + stereoName).c_str());
-    mScreenshotTexture->Release();
-    mScreenshotTexture = nullptr;
+    SafeRelease(mScreenshotTexture);
     mScreenshotRequest = false;
 }

@@ -6,19 +6,12 @@
 
 #include "fw_Framework.h"
 #include "fw_Log.h"
+#include "fw_Release.h"
 #include "platform/d3dx10tex.h"
 
 namespace {
 
 ID3D10Device* Device() { return fw_Framework::mDevice; }
-
-template <typename T>
-void SafeRelease(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
 
 // The picture that stands in for an image that cannot be read at all: an 8 x 8 checker
 // of magenta and black.

@@ -8,6 +8,7 @@
 #include "fw_Log.h"
 #include "fw_Mesh.h"
 #include "fw_PostEffects.h"
+#include "fw_Release.h"
 #include "fw_Scene.h"
 #include "fw_Texture.h"
 #include "platform/crt.h"
@@ -75,8 +76,7 @@ void fw_Framework::ReleaseTextures() {
     for (fw_Texture* texture : fw.mOwnedTextures) {
         if (texture == mSwapChainTexture)
             mSwapChainTexture = nullptr;
-        texture->Release();
-        delete texture;
+        ReleaseAndDelete(texture);
     }
     fw.mOwnedTextures.clear();
     fw.mTextures.clear();
@@ -172,10 +172,7 @@ void fw_Framework::LoadSharedResources() {
     InstallMeshServices();
 
     // The shared pool and the handles of its variables.
-    if (mEffectPool) {
-        mEffectPool->Release();
-        mEffectPool = nullptr;
-    }
+    SafeRelease(mEffectPool);
     mEffectPool = CreateSharedEffectPool();
     ID3D10Effect* pool = mEffectPool ? mEffectPool->AsEffect() : nullptr;
     auto variable = [pool](const char* name) -> ID3D10EffectVariable* {
@@ -277,8 +274,5 @@ void fw_Framework::ReleaseSharedResources() {
     fw.mAmbientVar = fw.mDiffuseVar = fw.mSpecularVar = nullptr;
     fw.mTimeVar = fw.mSpecularPowerVar = nullptr;
     ReleaseFonts();
-    if (mEffectPool) {
-        mEffectPool->Release();
-        mEffectPool = nullptr;
-    }
+    SafeRelease(mEffectPool);
 }

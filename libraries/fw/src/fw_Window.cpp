@@ -9,6 +9,7 @@
 #include "fw_Log.h"
 #include "fw_Mouse.h"
 #include "fw_PostEffects.h"
+#include "fw_Release.h"
 #include "fw_DebugCamera.h"
 #include "fw_Scene.h"
 #include "fw_Texture.h"
@@ -321,14 +322,8 @@ void fw_Framework::ReleaseDevice()
         CudaShutdown();
     if (mDevice)
         mDevice->ClearState();
-    if (mSwapChain) {
-        mSwapChain->Release();
-        mSwapChain = nullptr;
-    }
-    if (mDevice) {
-        mDevice->Release();
-        mDevice = nullptr;
-    }
+    SafeRelease(mSwapChain);
+    SafeRelease(mDevice);
     DestroyStereoHandle();
 }
 
