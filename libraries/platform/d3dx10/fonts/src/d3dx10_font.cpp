@@ -1,6 +1,5 @@
 // ID3DX10Font: glyph atlas on the device, text drawn as quads with a small GLSL program.
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -10,6 +9,7 @@
 
 #include "font_dc.h"
 #include "platform/d3d10_gl.h"
+#include "platform/d3d10_refcounted.h"
 #include "platform/d3dx10font.h"
 
 namespace {
@@ -50,7 +50,7 @@ struct AtlasGlyph {
 constexpr int kAtlasWidth = 1024;
 constexpr int kMaxAtlasHeight = 4096;
 
-class Font final : public ID3DX10Font {
+class Font final : public d3d10gl::RefCounted<ID3DX10Font> {
 public:
     Font(ID3D10Device* device, const D3DX10_FONT_DESCA& desc, std::shared_ptr<Face> face)
         : device_(device), desc_(desc), face_(std::move(face)) {
@@ -64,13 +64,6 @@ public:
         if (object)
             *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
     }
 
     HRESULT GetDevice(ID3D10Device** device) override {
@@ -148,7 +141,7 @@ public:
     }
 
 private:
-    ~Font() {
+    ~Font() override {
         ReleaseDeviceObjects();
         d3dx10_font::FreeFontDC(dc_);
         device_->Release();
@@ -454,7 +447,6 @@ private:
         }
     }
 
-    std::atomic<ULONG> refs_{1};
     ID3D10Device* device_;
     D3DX10_FONT_DESCA desc_;
     std::shared_ptr<Face> face_;

@@ -1,11 +1,11 @@
 // ID3DX10Mesh over MeshData and the device's buffers.
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "mesh_core.h"
+#include "platform/d3d10_refcounted.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ using d3dx10_mesh::MeshData;
 class Mesh;
 
 // A view of one of the mesh's CPU arrays; keeps the mesh alive.
-class MeshBuffer final : public ID3DX10MeshBuffer {
+class MeshBuffer final : public d3d10gl::RefCounted<ID3DX10MeshBuffer> {
 public:
     enum class Kind { Vertex, Index, Attribute, Adjacency, PointRep };
     MeshBuffer(Mesh* mesh, Kind kind, UINT slot);
@@ -24,23 +24,20 @@ public:
             *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override;
     HRESULT Map(void** data, SIZE_T* size) override;
     HRESULT Unmap() override { return S_OK; }
     SIZE_T GetSize() override;
 
 private:
-    ~MeshBuffer() = default;
+    ~MeshBuffer() override;
     void* Bytes(SIZE_T* size);
 
-    std::atomic<ULONG> refs_{1};
     Mesh* mesh_;
     Kind kind_;
     UINT slot_;
 };
 
-class Mesh final : public ID3DX10Mesh {
+class Mesh final : public d3d10gl::RefCounted<ID3DX10Mesh> {
 public:
     explicit Mesh(ID3D10Device* device) : device_(device) { device_->AddRef(); }
 
@@ -50,13 +47,6 @@ public:
         if (object)
             *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
     }
 
     UINT GetFaceCount() override { return data.FaceCount(); }
@@ -186,7 +176,7 @@ private:
         return S_OK;
     }
 
-    ~Mesh() {
+    ~Mesh() override {
         ReleaseDeviceBuffers();
         device_->Release();
     }
@@ -220,7 +210,6 @@ private:
         deviceIndices_ = nullptr;
     }
 
-    std::atomic<ULONG> refs_{1};
     ID3D10Device* device_;
     std::vector<ID3D10Buffer*> deviceVertices_;
     ID3D10Buffer* deviceIndices_ = nullptr;
@@ -228,14 +217,7 @@ private:
 
 MeshBuffer::MeshBuffer(Mesh* mesh, Kind kind, UINT slot) : mesh_(mesh), kind_(kind), slot_(slot) { mesh_->AddRef(); }
 
-ULONG MeshBuffer::Release() {
-    const ULONG n = --refs_;
-    if (n == 0) {
-        mesh_->Release();
-        delete this;
-    }
-    return n;
-}
+MeshBuffer::~MeshBuffer() { mesh_->Release(); }
 
 void* MeshBuffer::Bytes(SIZE_T* size) {
     MeshData& d = mesh_->data;
