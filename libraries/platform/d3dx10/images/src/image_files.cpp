@@ -292,26 +292,28 @@ bool TgaHoldsItsPixels(const uint8_t* b, size_t size) {
     return size >= 18 + b[0] + paletteBytes + data;
 }
 
-// Whether a BMP file holds the rows its header names (the last one may lack its padding):
-// the decoder, too, reads every row past the end of the data. Only uncompressed and
-// bit-field layouts; the decoder refuses the others.
+// Whether a BMP file holds its whole header and the rows the header names (the last one
+// may lack its padding): the decoder reads past the end of the data as zeros, every row
+// too. Only uncompressed and bit-field layouts; the decoder refuses the others.
 bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
     auto u16 = [&](size_t at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; };
     auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
-    if (size < 26)
+    if (size < 18)
         return true;
     const uint32_t headerSize = u32(14);
+    if (headerSize != 12 && headerSize < 40)
+        return true;
+    if (size < 14 + uint64_t(headerSize))
+        return false;
     int64_t width = 0, height = 0;
     uint32_t bits = 0;
     if (headerSize == 12) {
         width = u16(18), height = u16(20), bits = u16(24);
-    } else if (headerSize >= 40 && size >= 34) {
+    } else {
         width = int32_t(u32(18)), height = int32_t(u32(22)), bits = u16(28);
         const uint32_t compression = u32(30);
         if (compression != 0 && compression != 3)
             return true;
-    } else {
-        return true;
     }
     if (width <= 0 || height == 0 || bits == 0)
         return true;
@@ -320,14 +322,25 @@ bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
     return size >= row * uint64_t(height - 1) + (uint64_t(width) * bits + 7) / 8;
 }
 
+// Whether a Radiance file holds the least its scanlines can take: 4 bytes a texel when
+// flat, else a 4-byte scanline header and per channel 2 bytes a run of at most 127 texels.
+// The decoder reads past the end of the data as zeros, every scanline too.
+bool HdrHoldsItsPixels(size_t size, uint32_t width, uint32_t height) {
+    const uint64_t line = width < 8 ? uint64_t(width) * 4 : 4 + 8 * uint64_t((width + 126) / 127);
+    return size >= line * height;
+}
+
 bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
     if (size > size_t(0x7FFFFFFF))
         return Fail(error, "image file too large");
     const int len = static_cast<int>(size);
     int w = 0, h = 0, comp = 0;
-    if (stbi_info_from_memory(bytes, len, &w, &h, &comp) && (uint32_t(w) > kMaxExtent || uint32_t(h) > kMaxExtent))
+    const bool known = stbi_info_from_memory(bytes, len, &w, &h, &comp) && w > 0 && h > 0;
+    if (known && (uint32_t(w) > kMaxExtent || uint32_t(h) > kMaxExtent))
         return Fail(error, ExtentTooLarge(uint32_t(w), uint32_t(h)));
     const FileType type = DetectFileType(bytes, size);
+    if (type == FileType::HDR && known && !HdrHoldsItsPixels(size, uint32_t(w), uint32_t(h)))
+        return Fail(error, "truncated HDR: the file is shorter than its scanlines");
     if (type == FileType::TGA && !TgaHoldsItsPixels(bytes, size))
         return Fail(error, "truncated TGA: the file is shorter than its pixels");
     if (type == FileType::BMP && !BmpHoldsItsRows(bytes, size))

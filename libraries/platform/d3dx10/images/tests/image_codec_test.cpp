@@ -395,7 +395,7 @@ TEST(FileFormats, PngWithAnEmptyImageDataChunkLoadsTheSame) {
     ExpectSame(img, back);
 }
 
-TEST(FileFormats, BmpShorterThanItsRowsIsRefused) {
+TEST(FileFormats, BmpOrHdrShorterThanItsTexelsIsRefused) {
     Image img = MakeImage(kR8G8B8A8_UNORM, 5, 3);
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(EncodeBMP(img, bytes));
@@ -409,6 +409,10 @@ TEST(FileFormats, BmpShorterThanItsRowsIsRefused) {
     EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size(), back, &error));
     EXPECT_NE(error.find("truncated BMP"), std::string::npos) << error;
     EXPECT_TRUE(back.data.empty());
+    // A Radiance file naming 8192 x 8192 texels and holding none of them.
+    const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8192 +X 8192\n";
+    EXPECT_FALSE(LoadImageMemory(hdr.data(), hdr.size(), back, &error));
+    EXPECT_NE(error.find("truncated HDR"), std::string::npos) << error;
 }
 
 TEST(FileFormats, FloatImageSavedAsPngIsConverted) {
