@@ -60,7 +60,18 @@ vec3 Environment(vec3 dir, float blur)
 
 float Fresnel(float ndv, float f0) { return f0 + (1.0 - f0) * pow(1.0 - ndv, 5.0); }
 
+// The material of the draw. The vertex stage passes it on unchanged, so that a new
+// material from one draw to the next changes vertex constants only: a CPU rasteriser
+// stores its pixel-stage state anew whenever a pixel-stage constant changes.
+struct MaterialColours {
+    vec3 ambient;
+    vec3 diffuse;
+    vec3 specular;
+    float power;
+};
+
 struct Surface {
+    vec3 ambient;       // the material's ambient colour
     vec3 albedo;
     vec3 specular;
     float power;
@@ -81,7 +92,7 @@ vec3 Shade(Surface s, vec3 p, vec3 n, vec3 v)
     float spec = pow(max(dot(n, h), 0.0), max(s.power, 1.0)) * (s.power + 8.0) / 25.0;
 
     vec3 direct = (s.albedo * ndl + s.specular * spec * ndl * 0.5) * kLightColour * (visibility * falloff * 1.3);
-    vec3 ambient = s.albedo * (Environment(n, 5.0) * 0.3 + Ambient.rgb * 0.4 + vec3(0.015, 0.02, 0.035));
+    vec3 ambient = s.albedo * (Environment(n, 5.0) * 0.3 + s.ambient * 0.4 + vec3(0.015, 0.02, 0.035));
     vec3 reflection = Environment(reflect(-v, n), 0.5) * s.specular * (s.reflectivity * Fresnel(ndv, 0.04) * 0.6);
     // A cool rim from behind keeps silhouettes apart from the dark.
     vec3 rim = vec3(0.25, 0.4, 0.8) * pow(1.0 - ndv, 3.0) * 0.35;
@@ -95,12 +106,13 @@ float EyeDistance(vec3 p) { return length(p - EyePositionWorld.xyz); }
 
 // --- surfaces by technique ------------------------------------------------------------
 
-Surface Material()
+Surface Material(MaterialColours m)
 {
     Surface s;
-    s.albedo = Diffuse.rgb;
-    s.specular = Specular.rgb;
-    s.power = SpecularPower;
+    s.ambient = m.ambient;
+    s.albedo = m.diffuse;
+    s.specular = m.specular;
+    s.power = m.power;
     s.reflectivity = 0.6;
     s.emissive = vec3(0.0);
     return s;
@@ -115,25 +127,25 @@ float CubeEdges(vec3 o)
     return smoothstep(hi * 0.9, hi * 0.985, mid);
 }
 
-vec3 ShadePlain(vec3 p, vec3 n, vec3 v, vec3 o)
+vec3 ShadePlain(MaterialColours m, vec3 p, vec3 n, vec3 v, vec3 o)
 {
-    return Shade(Material(), p, n, v);
+    return Shade(Material(m), p, n, v);
 }
 
-vec3 ShadeCube(vec3 p, vec3 n, vec3 v, vec3 o, float glow)
+vec3 ShadeCube(MaterialColours m, vec3 p, vec3 n, vec3 v, vec3 o, float glow)
 {
-    Surface s = Material();
+    Surface s = Material(m);
     s.albedo *= 0.35;
-    s.specular = mix(Specular.rgb, Diffuse.rgb, 0.5);
+    s.specular = mix(m.specular, m.diffuse, 0.5);
     s.reflectivity = 1.6;
     float edges = CubeEdges(o);
     s.emissive = vec3(0.35, 0.75, 1.6) * edges * glow * (0.35 + 1.4 * BeatPulse());
     return Shade(s, p, n, v);
 }
 
-vec3 ShadeDiamond(vec3 p, vec3 n, vec3 v)
+vec3 ShadeDiamond(MaterialColours m, vec3 p, vec3 n, vec3 v)
 {
-    Surface s = Material();
+    Surface s = Material(m);
     s.albedo *= 0.25;
     s.reflectivity = 1.8;
     vec3 base = Shade(s, p, n, v);
@@ -143,34 +155,46 @@ vec3 ShadeDiamond(vec3 p, vec3 n, vec3 v)
     refracted.g = Environment(refract(-v, n, 1.0 / 2.42), 0.0).g;
     refracted.b = Environment(refract(-v, n, 1.0 / 2.56), 0.0).b;
     float ndv = clamp(dot(n, v), 0.0, 1.0);
-    vec3 fire = refracted * Diffuse.rgb * (1.0 - Fresnel(ndv, 0.17)) * 1.4;
+    vec3 fire = refracted * m.diffuse * (1.0 - Fresnel(ndv, 0.17)) * 1.4;
     // Sparkles on facets that catch the light.
     vec3 l = normalize(gLightPositionWorldSpace.xyz - p);
     float glint = pow(max(dot(reflect(-l, n), v), 0.0), 180.0) * 6.0 * LightVisibility(p);
     return base + fire + vec3(glint);
 }
 
-vec3 ShadeSphere(vec3 p, vec3 n, vec3 v)
+vec3 ShadeSphere(MaterialColours m, vec3 p, vec3 n, vec3 v)
 {
-    Surface s = Material();
+    Surface s = Material(m);
     float ndv = clamp(dot(n, v), 0.0, 1.0);
     // Thin-film iridescence, shifting with the angle.
     vec3 film = 0.5 + 0.5 * cos(6.2831853 * (ndv * 1.7 + vec3(0.0, 0.33, 0.67) + Time * 0.05));
-    s.albedo = mix(Diffuse.rgb, film, 0.35);
-    s.specular = mix(Specular.rgb, film, 0.6);
+    s.albedo = mix(m.diffuse, film, 0.35);
+    s.specular = mix(m.specular, film, 0.6);
     s.reflectivity = 1.0;
     return Shade(s, p, n, v);
 }
 
-vec3 ShadeSmall(vec3 p, vec3 n, vec3 v)
+vec3 ShadeSmall(MaterialColours m, vec3 p, vec3 n, vec3 v)
 {
-    Surface s = Material();
+    Surface s = Material(m);
     float ndv = clamp(dot(n, v), 0.0, 1.0);
-    s.emissive = Diffuse.rgb * pow(1.0 - ndv, 2.0) * (0.25 + 0.6 * BeatPulse());
+    s.emissive = m.diffuse * pow(1.0 - ndv, 2.0) * (0.25 + 0.6 * BeatPulse());
     return Shade(s, p, n, v);
 }
 
 // --- vertex stages --------------------------------------------------------------------
+
+// The material's colours, passed from the vertex to the pixel stage.
+#define MATERIAL_OUT                                                                        \
+    out flat vec4 matAmbient : TEXCOORD4, out flat vec4 matDiffuse : TEXCOORD5,             \
+        out flat vec4 matSpecular : TEXCOORD6
+#define PASS_MATERIAL                                                                       \
+    matAmbient = Ambient;                                                                   \
+    matDiffuse = Diffuse;                                                                   \
+    matSpecular = vec4(Specular.rgb, SpecularPower)
+#define MATERIAL_IN                                                                         \
+    in vec4 matAmbient : TEXCOORD4, in vec4 matDiffuse : TEXCOORD5, in vec4 matSpecular : TEXCOORD6
+#define MATERIAL MaterialColours(matAmbient.rgb, matDiffuse.rgb, matSpecular.rgb, matSpecular.w)
 
 // The kaleidoscope's distortion of a mirrored position: a twist about the vertical axis,
 // a ripple along the radius and a fold with the angle.
@@ -188,8 +212,9 @@ vec3 Distort(vec3 p)
 
 void ObjectVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
               out vec4 hpos : SV_Position, out vec3 wpos : TEXCOORD0, out vec3 wnrm : TEXCOORD1,
-              out vec3 opos : TEXCOORD2)
+              out vec3 opos : TEXCOORD2, MATERIAL_OUT)
 {
+    PASS_MATERIAL;
     vec4 w = World * vec4(pos, 1.0);
     wpos = w.xyz;
     wnrm = mat3(World) * nrm;
@@ -199,8 +224,9 @@ void ObjectVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOO
 
 void MirroredVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
                 out vec4 hpos : SV_Position, out vec3 wpos : TEXCOORD0, out vec3 wnrm : TEXCOORD1,
-                out vec3 opos : TEXCOORD2, out vec2 planes : TEXCOORD3)
+                out vec3 opos : TEXCOORD2, out vec2 planes : TEXCOORD3, MATERIAL_OUT)
 {
+    PASS_MATERIAL;
     vec3 p = Distort((World * vec4(pos, 1.0)).xyz);
     planes = vec2(dot(p, gPlane1.xyz), dot(p, gPlane2.xyz));
     wpos = p + gPostTranslation.xyz;
@@ -227,8 +253,9 @@ void MirroredDepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out fl
 
 void LatticeVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
                out vec4 hpos : SV_Position, out vec3 wpos : TEXCOORD0, out vec3 wnrm : TEXCOORD1,
-               out vec3 opos : TEXCOORD2)
+               out vec3 opos : TEXCOORD2, MATERIAL_OUT)
 {
+    PASS_MATERIAL;
     vec4 w = World * vec4(pos, 1.0);
     wpos = w.xyz;
     wnrm = mat3(World) * nrm;
@@ -249,36 +276,38 @@ vec4 Finish(vec3 colour, vec3 p) { return vec4(colour, EyeDistance(p)); }
 
 #define OBJECT_PS(NAME, SHADE)                                                              \
     void NAME(in vec3 wpos : TEXCOORD0, in vec3 wnrm : TEXCOORD1, in vec3 opos : TEXCOORD2, \
-              out vec4 colour : SV_Target0)                                                 \
+              MATERIAL_IN, out vec4 colour : SV_Target0)                                    \
     {                                                                                       \
+        MaterialColours m = MATERIAL;                                                       \
         vec3 v = normalize(EyePositionWorld.xyz - wpos);                                    \
         vec3 n = Normal(wnrm, v);                                                    \
         colour = Finish(SHADE, wpos);                                                       \
     }
 
-OBJECT_PS(PlainPS, ShadePlain(wpos, n, v, opos))
-OBJECT_PS(MainCubePS, ShadeCube(wpos, n, v, opos, 1.0))
-OBJECT_PS(CubePS, ShadeCube(wpos, n, v, opos, 0.45))
-OBJECT_PS(DiamondPS, ShadeDiamond(wpos, n, v))
-OBJECT_PS(SpherePS, ShadeSphere(wpos, n, v))
-OBJECT_PS(SmallPS, ShadeSmall(wpos, n, v))
+OBJECT_PS(PlainPS, ShadePlain(m, wpos, n, v, opos))
+OBJECT_PS(MainCubePS, ShadeCube(m, wpos, n, v, opos, 1.0))
+OBJECT_PS(CubePS, ShadeCube(m, wpos, n, v, opos, 0.45))
+OBJECT_PS(DiamondPS, ShadeDiamond(m, wpos, n, v))
+OBJECT_PS(SpherePS, ShadeSphere(m, wpos, n, v))
+OBJECT_PS(SmallPS, ShadeSmall(m, wpos, n, v))
 
 void MirroredPS(in vec3 wpos : TEXCOORD0, in vec3 wnrm : TEXCOORD1, in vec3 opos : TEXCOORD2,
-                in vec2 planes : TEXCOORD3, out vec4 colour : SV_Target0)
+                in vec2 planes : TEXCOORD3, MATERIAL_IN, out vec4 colour : SV_Target0)
 {
+    MaterialColours m = MATERIAL;
     if (min(planes.x, planes.y) < 0.0)
         discard;
     vec3 v = normalize(EyePositionWorld.xyz - wpos);
     vec3 n = Normal(wnrm, v);
-    Surface s = Material();
+    Surface s = Material(m);
     s.reflectivity = 1.1;
     // The seams of the mirrors catch a little light.
     float seam = exp(-min(planes.x, planes.y) * 3.0);
-    s.emissive = mix(Diffuse.rgb, vec3(0.6, 0.8, 1.0), 0.5) * seam * (0.15 + 0.5 * BeatPulse());
+    s.emissive = mix(m.diffuse, vec3(0.6, 0.8, 1.0), 0.5) * seam * (0.15 + 0.5 * BeatPulse());
     colour = Finish(Shade(s, wpos, n, v), wpos);
 }
 
-void LatticePS(in vec3 wpos : TEXCOORD0, in vec3 wnrm : TEXCOORD1, in vec3 opos : TEXCOORD2,
+void LatticePS(in vec3 wpos : TEXCOORD0, in vec3 wnrm : TEXCOORD1, in vec3 opos : TEXCOORD2, MATERIAL_IN,
                out vec4 colour : SV_Target0)
 {
     vec3 v = normalize(EyePositionWorld.xyz - wpos);
@@ -288,7 +317,7 @@ void LatticePS(in vec3 wpos : TEXCOORD0, in vec3 wnrm : TEXCOORD1, in vec3 opos 
     float distance = EyeDistance(wpos);
     float fog = exp(-distance * 0.006);
     float shimmer = 0.75 + 0.25 * sin(opos.y * 0.15 + Time * 1.3) * sin(opos.x * 0.11 - Time * 0.7);
-    vec3 glow = Diffuse.rgb * (0.5 + 1.6 * pow(1.0 - facing, 2.0)) * shimmer + Ambient.rgb * 2.0;
+    vec3 glow = matDiffuse.rgb * (0.5 + 1.6 * pow(1.0 - facing, 2.0)) * shimmer + matAmbient.rgb * 2.0;
     colour = vec4(glow * fog * gBackgroundMeshFade, distance);
 }
 
