@@ -2,9 +2,10 @@
 // with the time of each pass of the scene's render step, printed as a table per size: the
 // first frame drawn in each section (where effects meet the device for the first time),
 // then medians after a warm-up, their average over the sections and the frames a second.
-//   zendra_show_bench [--root DIR] [--sizes 640x400,1280x800] [--frames N]
+//   zendra_show_bench [--root DIR] [--sizes 640x400,1280x800] [--frames N] [--sections A,B]
 // --root: a folder laid out like the shipped one (default: a private one made from the
-// source tree's effect files and data). Each size runs in a process of its own.
+// source tree's effect files and data); --sections: only these sections. Each size runs in
+// a process of its own.
 // Under CTest (--benchmark_min_time) it draws one small size and three frames only.
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,8 +37,14 @@ double Median(std::vector<double> values) {
 }
 
 // One size in this process: a table row a section, medians over `frames` frames.
-int RunSize(int width, int height, int frames, size_t sectionLimit) {
+int RunSize(int width, int height, int frames, size_t sectionLimit, const std::string& only) {
     auto sections = zendra_frames::ReadSections(std::string(ZENDRA_PROJECT_DIR) + "/content/demo.timeline");
+    if (!only.empty())
+        sections.erase(std::remove_if(sections.begin(), sections.end(),
+                                      [&](const zendra_frames::Section& s) {
+                                          return ("," + only + ",").find("," + s.name + ",") == std::string::npos;
+                                      }),
+                       sections.end());
     if (sections.size() > sectionLimit)
         sections.resize(sectionLimit);
     zendra_frames::ShowRenderer renderer;
@@ -103,12 +110,15 @@ int main(int argc, char** argv) {
     std::string root, sizes = "640x400,1280x800";
     int frames = 5;
     size_t sectionLimit = 1000;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--root" && i + 1 < argc) {
             root = argv[++i];
         } else if (arg == "--sizes" && i + 1 < argc) {
             sizes = argv[++i];
+        } else if (arg == "--sections" && i + 1 < argc) {
+            only = argv[++i];
         } else if (arg == "--frames" && i + 1 < argc) {
             frames = std::max(1, std::atoi(argv[++i]));
         } else if (arg.rfind("--benchmark_min_time", 0) == 0) {
@@ -116,7 +126,7 @@ int main(int argc, char** argv) {
             frames = 3;
             sectionLimit = 2;
         } else {
-            std::fprintf(stderr, "usage: %s [--root DIR] [--sizes WxH,...] [--frames N]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--root DIR] [--sizes WxH,...] [--frames N] [--sections A,B]\n", argv[0]);
             return 2;
         }
     }
@@ -141,7 +151,7 @@ int main(int argc, char** argv) {
         // The framework's state is process-wide: every size starts a fresh process.
         const pid_t child = fork();
         if (child == 0)
-            _exit(RunSize(width, height, frames, sectionLimit));
+            _exit(RunSize(width, height, frames, sectionLimit, only));
         int status = 0;
         if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
             result = 1;
