@@ -22,7 +22,7 @@ struct Setting {
         dir = fs::temp_directory_path() / fs::unique_path("zendra-scene-fuzz-%%%%%%");
         fs::create_directories(dir / "data");
         fs::current_path(dir);
-        fw_Log::SetAlertMode(2); // warnings are counted, not shown
+        fw_Log::SetAlertMode(fw_Log::kAlertsDropped); // warnings are counted, not shown
         fw_Framework::mRenderWidth = 1280;
         fw_Framework::mRenderHeight = 800;
         fw_Framework::mWindowHeight = 800;

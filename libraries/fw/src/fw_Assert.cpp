@@ -168,6 +168,6 @@ void fw_Log::AssertFailed(const char* expression, const char* file, int line, co
     }
 
     SetLastError(0);
-    if (GetAssertAlertMode() == 1)
+    if (GetAssertAlertMode() == kAlertsToMessageBoxes)
         Alert(text);
 }

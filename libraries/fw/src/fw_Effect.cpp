@@ -21,7 +21,7 @@ bool FileExists(const std::string& path) {
 
 // The compiler's messages, one log line each, at information level.
 void LogCompilerMessages(const std::string& path, ID3D10Blob* errors) {
-    fw_Log::Write(0, "Could not compile the effect <%s>.", path.c_str());
+    fw_Log::Write(fw_Log::kPlain, "Could not compile the effect <%s>.", path.c_str());
     if (!errors)
         return;
     const char* text = static_cast<const char*>(errors->GetBufferPointer());
@@ -35,7 +35,7 @@ void LogCompilerMessages(const std::string& path, ID3D10Blob* errors) {
         if (end == std::string::npos)
             end = all.size();
         if (end > start)
-            fw_Log::Write(0, "%s", all.substr(start, end - start).c_str());
+            fw_Log::Write(fw_Log::kPlain, "%s", all.substr(start, end - start).c_str());
         start = end + 1;
     }
 }

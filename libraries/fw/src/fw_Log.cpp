@@ -20,8 +20,8 @@ FILE* gLogFile = nullptr;
 boost::filesystem::path gLogFilePath;
 std::atomic<int32_t> gErrorCount{0};
 std::atomic<int32_t> gWarningCount{0};
-std::atomic<int32_t> gAlertMode{0};
-std::atomic<int32_t> gAssertAlertMode{0};
+std::atomic<int32_t> gAlertMode{fw_Log::kAlertsToConsole};
+std::atomic<int32_t> gAssertAlertMode{fw_Log::kAlertsToConsole};
 std::atomic<int32_t> gAuxMode{0};
 
 std::string& AlertCaption()
@@ -39,9 +39,9 @@ fw_CriticalSection& LogLock()
 const char* LevelPrefix(int level)
 {
     switch (level) {
-    case 1:
+    case fw_Log::kWarning:
         return "WARNING: ";
-    case 2:
+    case fw_Log::kError:
         return "ERROR: ";
     default:
         return "";
@@ -133,9 +133,9 @@ std::tm ToLocalTime(int64_t time)
 
 void fw_Log::Write(int level, const char* format, ...)
 {
-    if (level == 1)
+    if (level == kWarning)
         ++gWarningCount;
-    else if (level == 2)
+    else if (level == kError)
         ++gErrorCount;
 
     const auto now = std::chrono::system_clock::now();
@@ -167,7 +167,7 @@ void fw_Log::Write(int level, const char* format, ...)
         std::fputs(line, gLogFile);
         std::fputs("\r\n", gLogFile);
         std::fflush(gLogFile);
-    } else if (level != 0 && !echo) {
+    } else if (level != kPlain && !echo) {
         Alert(line);
     }
 }
@@ -259,9 +259,9 @@ void fw_Log::Alert(const char* text)
     if (!text)
         text = "";
     const int32_t mode = gAlertMode.load();
-    if (mode == 0) {
+    if (mode == kAlertsToConsole) {
         WriteConsoleAlert(text);
-    } else if (mode == 1) {
+    } else if (mode == kAlertsToMessageBoxes) {
         const std::string caption = GetAlertCaption();
         fw_GetAlertPlatform().messageBox(nullptr, text, caption.c_str(), MB_ICONINFORMATION);
     }
@@ -289,9 +289,9 @@ void fw_Log::TimedAlert(const char* text, float seconds)
     if (!text)
         text = "";
     const int32_t mode = gAlertMode.load();
-    if (mode == 0) {
+    if (mode == kAlertsToConsole) {
         WriteConsoleAlert(text);
-    } else if (mode == 1) {
+    } else if (mode == kAlertsToMessageBoxes) {
         const std::string caption = GetAlertCaption();
         TimedMessageBox(text, caption.c_str(), SecondsToMilliseconds(seconds));
     }

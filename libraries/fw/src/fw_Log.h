@@ -18,7 +18,21 @@
 
 class fw_Log {
 public:
-    // level 0 plain, 1 warning ("WARNING: "), 2 error ("ERROR: ").
+    // Levels of Write. Warnings and errors are counted, their lines begin "WARNING: " and
+    // "ERROR: ", and with neither a log file nor echo they go to Alert.
+    enum Level : int {
+        kPlain = 0,
+        kWarning = 1,
+        kError = 2,
+    };
+    // Where Alert sends its text (SetAlertMode, SetAssertAlertMode); a mode other than the
+    // first two drops it.
+    enum AlertMode : int32_t {
+        kAlertsToConsole = 0,      // standard output, after the caption
+        kAlertsToMessageBoxes = 1,
+        kAlertsDropped = 2,
+    };
+
     static void Write(int level, const char* format, ...) FW_PRINTF(2, 3);
     static int32_t GetWarningCount();
     static int32_t GetErrorCount();
@@ -33,7 +47,7 @@ public:
     // "Alert" whenever the caption is empty.
     static std::string GetAlertCaption();
     static void SetAlertCaption(const std::string& caption);
-    // 0: standard output, 1: message boxes, other: dropped.
+    // An AlertMode.
     static int32_t GetAlertMode();
     static void SetAlertMode(int32_t mode);
     static int32_t GetAssertAlertMode();

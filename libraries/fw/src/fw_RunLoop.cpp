@@ -83,11 +83,11 @@ int fw_Framework::Run()
 
 void fw_Framework::LoadResources()
 {
-    fw_Log::Write(0, "Start loading resources.");
+    fw_Log::Write(fw_Log::kPlain, "Start loading resources.");
     fw_BaseFile loading("dummyname");
     LoadSharedResources();
     LoadSceneResources();
-    fw_Log::Write(0, "Finished loading resources.");
+    fw_Log::Write(fw_Log::kPlain, "Finished loading resources.");
 }
 
 void fw_Framework::LoadSceneResources()

@@ -51,6 +51,6 @@ float RenderAspect() {
     return static_cast<float>(fw_Framework::mRenderWidth) / static_cast<float>(fw_Framework::mRenderHeight);
 }
 
-void Warning(const std::string& text) { fw_Log::Write(1, "%s", text.c_str()); }
+void Warning(const std::string& text) { fw_Log::Write(fw_Log::kWarning, "%s", text.c_str()); }
 
 } // namespace fw_SceneServices

@@ -235,7 +235,7 @@ fw_Texture* fw_Texture::LoadFromFile(const std::string& name) {
         if (SUCCEEDED(hr) && texture->mShaderResourceView)
             break;
         SafeRelease(texture->mShaderResourceView);
-        fw_Log::Write(1,
+        fw_Log::Write(fw_Log::kWarning,
                       "Could not create a texture from the image file <%s>.  The path does not refer to a regular "
                       "file or the image is corrupt.  The texture will use a generic error image instead.",
                       path.c_str());
@@ -276,7 +276,8 @@ bool fw_Texture::SaveToFile(const std::string& name) {
         }
     }
     if (!format) {
-        fw_Log::Write(1, "The texture was not saved to <%s>: the name ends with no known image file extension.",
+        fw_Log::Write(fw_Log::kWarning,
+                      "The texture was not saved to <%s>: the name ends with no known image file extension.",
                       name.c_str());
         return false;
     }

@@ -63,7 +63,7 @@ fw_Texture* fw_Framework::FindOrCreateTexture(const std::string& name,
     if (it != fw.mTextures.end())
         return it->second;
     if (!factory) {
-        fw_Log::Write(2, "FindOrCreateTexture: no factory for the texture <%s>.", name.c_str());
+        fw_Log::Write(fw_Log::kError, "FindOrCreateTexture: no factory for the texture <%s>.", name.c_str());
         return nullptr;
     }
     fw_Texture* texture = factory();
@@ -242,8 +242,8 @@ void fw_Framework::LoadSharedResources() {
     if (buffer) {
         mSwapChainTexture = new fw_Texture(buffer, kRenderTarget);
         if (mSwapChainTexture->GetWidth() != w || mSwapChainTexture->GetHeight() != h) {
-            fw_Log::Write(0, "LoadResources: Creating extra backbuffer of dimensions (%d, %d).", mRenderWidth,
-                          mRenderHeight);
+            fw_Log::Write(fw_Log::kPlain, "LoadResources: Creating extra backbuffer of dimensions (%d, %d).",
+                          mRenderWidth, mRenderHeight);
             Register(fw, "realBackbuffer", mSwapChainTexture);
             target("backbuffer", DXGI_FORMAT_R8G8B8A8_UNORM);
         } else {

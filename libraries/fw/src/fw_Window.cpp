@@ -90,7 +90,7 @@ void fw_Framework::ComputeRenderSize(bool finalMarker)
         const int32_t oldHeight = mRenderHeight;
         mRenderHeight = static_cast<int32_t>(double(mRenderWidth) / double(mAspect));
         mLetterbox = true;
-        fw_Log::Write(0,
+        fw_Log::Write(fw_Log::kPlain,
                       "Resizing backbuffer dimensions: (%d, %d) -> (%d, %d) to obtain an aspet ration of %.5f.   "
                       "Letterbox will be applied.",
                       mRenderWidth, oldHeight, mRenderWidth, mRenderHeight, double(mAspect));
@@ -181,21 +181,22 @@ LRESULT CALLBACK fw_Framework::WndProc(HWND window, UINT message, WPARAM wParam,
             HRESULT hr = mSwapChain->GetFullscreenState(&state, nullptr);
             if (mVerbose) {
                 if (SUCCEEDED(hr))
-                    fw_Log::Write(0, "WM_SIZE: mFullscreen: %d, mSwapChain->GetFullscreenState(): %d.",
+                    fw_Log::Write(fw_Log::kPlain, "WM_SIZE: mFullscreen: %d, mSwapChain->GetFullscreenState(): %d.",
                                   mFullscreen ? 1 : 0, state ? 1 : 0);
                 else
-                    fw_Log::Write(0, "WM_SIZE:  mSwapChain->GetFullscreenState() failed with return code 0x%08x",
+                    fw_Log::Write(fw_Log::kPlain,
+                                  "WM_SIZE:  mSwapChain->GetFullscreenState() failed with return code 0x%08x",
                                   static_cast<unsigned>(hr));
             }
         }
         return 0;
     case WM_SETFOCUS:
         if (mVerbose)
-            fw_Log::Write(0, "WM_SETFOCUS: Window found focus.");
+            fw_Log::Write(fw_Log::kPlain, "WM_SETFOCUS: Window found focus.");
         return 0;
     case WM_KILLFOCUS:
         if (mVerbose)
-            fw_Log::Write(0, "WM_KILLFOCUS: Window lost focus.");
+            fw_Log::Write(fw_Log::kPlain, "WM_KILLFOCUS: Window lost focus.");
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -292,7 +293,7 @@ void fw_Framework::_ReenterFullscreenIfRequired()
     if (state)
         return;
     if (mVerbose)
-        fw_Log::Write(0,
+        fw_Log::Write(fw_Log::kPlain,
                       "_ReenterFullscreenIfRequired(): Internal fullscreen state inconsistency.  "
                       "mSwapChain->GetFullscreenState(): %d, fw_Framework::mFullscreen: %d, ",
                       0, 1);
@@ -305,7 +306,9 @@ void fw_Framework::_ReenterFullscreenIfRequired()
         succeeded = SUCCEEDED(mSwapChain->SetFullscreenState(TRUE, nullptr));
     }
     if (mVerbose && succeeded)
-        fw_Log::Write(0, "_ReenterFullscreenIfRequired(): Succeeded setting fullscreen state on swap chain after %d attempt%s.",
+        fw_Log::Write(fw_Log::kPlain,
+                      "_ReenterFullscreenIfRequired(): Succeeded setting fullscreen state on swap chain after %d "
+                      "attempt%s.",
                       attempts, attempts > 1 ? "s" : "");
 }
 
