@@ -162,13 +162,18 @@ bool DecodeJpeg(JpegState& s, const uint8_t* bytes, size_t size) {
 
 bool LoadPNG(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
     // The header chunk comes first: its extent, refused with a clear reason (the library's
-    // own limit below is the backstop).
-    if (size >= 24 && std::memcmp(bytes + 12, "IHDR", 4) == 0) {
+    // own limit below is the backstop), and the least the file can take to hold its rows,
+    // as deflate packs at most 1032 bytes into one.
+    if (size >= 26 && std::memcmp(bytes + 12, "IHDR", 4) == 0) {
         auto be32 = [&](size_t at) {
             return uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 | uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
         };
-        if (be32(16) > kMaxExtent || be32(20) > kMaxExtent)
-            return Fail(error, ExtentTooLarge(be32(16), be32(20)));
+        const uint32_t width = be32(16), height = be32(20), depth = bytes[24], type = bytes[25];
+        if (width > kMaxExtent || height > kMaxExtent)
+            return Fail(error, ExtentTooLarge(width, height));
+        const uint32_t channels = type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1;
+        if (size < uint64_t(height) * ((uint64_t(width) * channels * depth + 7) / 8 + 1) / 1032)
+            return Fail(error, "truncated PNG: the file is shorter than its rows take");
     }
     PngState s;
     s.bytes = bytes;

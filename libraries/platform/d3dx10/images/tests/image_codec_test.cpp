@@ -395,7 +395,7 @@ TEST(FileFormats, PngWithAnEmptyImageDataChunkLoadsTheSame) {
     ExpectSame(img, back);
 }
 
-TEST(FileFormats, BmpOrHdrShorterThanItsTexelsIsRefused) {
+TEST(FileFormats, BmpHdrOrPngShorterThanItsTexelsIsRefused) {
     Image img = MakeImage(kR8G8B8A8_UNORM, 5, 3);
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(EncodeBMP(img, bytes));
@@ -409,6 +409,12 @@ TEST(FileFormats, BmpOrHdrShorterThanItsTexelsIsRefused) {
     EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size(), back, &error));
     EXPECT_NE(error.find("truncated BMP"), std::string::npos) << error;
     EXPECT_TRUE(back.data.empty());
+    // A PNG file naming 8192 x 8192 texels with the data of one.
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodePNG(MakeImage(kR8G8B8A8_UNORM, 1, 1), png));
+    png[18] = png[22] = 0x20, png[19] = png[23] = 0;
+    EXPECT_FALSE(LoadImageMemory(png.data(), png.size(), back, &error));
+    EXPECT_NE(error.find("truncated PNG"), std::string::npos) << error;
     // A Radiance file naming 8192 x 8192 texels and holding none of them.
     const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8192 +X 8192\n";
     EXPECT_FALSE(LoadImageMemory(hdr.data(), hdr.size(), back, &error));
