@@ -109,9 +109,9 @@ std::string TextureReportSampleDescQuality() {
 std::string TextureReportCpuAccessFlags() {
     switch (const uint32_t flags = Field(fw_Texture::cpuAccessFlags)) {
     case 0: return "";
-    case 0x10000: return "W";
-    case 0x20000: return "R";
-    case 0x30000: return "RW";
+    case D3D10_CPU_ACCESS_WRITE: return "W";
+    case D3D10_CPU_ACCESS_READ: return "R";
+    case D3D10_CPU_ACCESS_READ | D3D10_CPU_ACCESS_WRITE: return "RW";
     default: return ToHexString(flags, 8);
     }
 }

@@ -217,8 +217,8 @@ uniform sampler2D gTextures[2];
     effect.GetVariable("gScalarAfter")->AsScalar()->GetFloat(&after);
     EXPECT_EQ(5.0f, after);
 
-    fw_Texture a(0x8, DXGI_FORMAT_R8G8B8A8_UNORM, 2, 2, 1, nullptr);
-    fw_Texture b(0x8, DXGI_FORMAT_R8G8B8A8_UNORM, 2, 2, 1, nullptr);
+    fw_Texture a(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 2, 2, 1, nullptr);
+    fw_Texture b(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 2, 2, 1, nullptr);
     effect.SetTextureArray("gTextures", {&a, &b, &a});
     ID3D10ShaderResourceView* views[2] = {};
     effect.GetVariable("gTextures")->AsShaderResource()->GetResourceArray(views, 0, 2);

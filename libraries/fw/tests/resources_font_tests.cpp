@@ -111,7 +111,7 @@ protected:
         return lit;
     }
     fw_Texture* Target() {
-        auto* t = new fw_Texture(0x28, DXGI_FORMAT_R8G8B8A8_UNORM, 256, 64, 1, nullptr);
+        auto* t = new fw_Texture(kTargetBindFlags, DXGI_FORMAT_R8G8B8A8_UNORM, 256, 64, 1, nullptr);
         t->ClearGrey(0.0f);
         device->OMSetRenderTargets(1, &t->mRenderTargetView, nullptr);
         device->RSSetViewports(1, &t->mViewport);

@@ -20,7 +20,8 @@ void WriteImageWith(const std::string& path, uint32_t w, uint32_t h,
 }
 
 fw_Texture* FloatTarget(uint32_t w, uint32_t h, float r, float g, float b, float a) {
-    fw_Texture* t = new fw_Texture(0x28, kPostFloat4, w, h, 1, nullptr);
+    fw_Texture* t =
+        new fw_Texture(D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET, kPostFloat4, w, h, 1, nullptr);
     t->ClearColor(r, g, b, a);
     return t;
 }
@@ -32,7 +33,7 @@ fw_Texture* FloatImage(uint32_t w, uint32_t h, const std::function<std::vector<f
             const std::vector<float> c = texel(x, y);
             std::copy(c.begin(), c.begin() + 4, texels.begin() + (size_t(y) * w + x) * 4);
         }
-    return new fw_Texture(0x28, kPostFloat4, w, h, 1, texels.data());
+    return new fw_Texture(D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET, kPostFloat4, w, h, 1, texels.data());
 }
 
 void Free(fw_Texture* t) {
@@ -120,7 +121,8 @@ void PostPassTest::SavePicture(fw_Texture* t, const std::string& name) {
     const char* folder = std::getenv("ZENDRA_POST_PNG_DIR");
     if (!folder || !*folder || !t)
         return;
-    fw_Texture rgba8(0x28, DXGI_FORMAT_R8G8B8A8_UNORM, t->GetWidth(), t->GetHeight(), 1, nullptr);
+    fw_Texture rgba8(D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET, DXGI_FORMAT_R8G8B8A8_UNORM, t->GetWidth(),
+                     t->GetHeight(), 1, nullptr);
     post.Copy(t, &rgba8);
     fs::create_directories(folder);
     D3DX10SaveTextureToFileA(rgba8.mTexture2D, D3DX10_IFF_PNG, (fs::path(folder) / (name + ".png")).string().c_str());

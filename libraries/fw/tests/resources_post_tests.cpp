@@ -32,7 +32,7 @@ technique Twice {
 )";
 
 fw_Texture* Target(uint32_t w, uint32_t h, float value) {
-    fw_Texture* t = new fw_Texture(0x28, kFloat4, w, h, 1, nullptr);
+    fw_Texture* t = new fw_Texture(kTargetBindFlags, kFloat4, w, h, 1, nullptr);
     t->ClearGrey(value);
     return t;
 }
@@ -162,8 +162,8 @@ protected:
     }
     // The two chains Bloom reads, at 64 x 64 and below, in a format the tests read back.
     void MakeBloomChains() {
-        CreateDownsampleChain("r16g16b16a16f_1", 0x28, kFloat4, 64, 64);
-        CreateDownsampleChain("r16g16b16a16f_2", 0x28, kFloat4, 64, 64);
+        CreateDownsampleChain("r16g16b16a16f_1", kTargetBindFlags, kFloat4, 64, 64);
+        CreateDownsampleChain("r16g16b16a16f_2", kTargetBindFlags, kFloat4, 64, 64);
     }
     fw_PostEffects post;
     TestSyncDevice sync;
@@ -171,7 +171,7 @@ protected:
 
 TEST_F(PostTest, CopyIntoASmallerTargetAverages) {
     const float texels[16] = {0, 0, 0, 1, 1, 1, 1, 1, 2, 2, 2, 1, 3, 3, 3, 1};
-    fw_Texture source(0x28, kFloat4, 2, 2, 1, texels);
+    fw_Texture source(kTargetBindFlags, kFloat4, 2, 2, 1, texels);
     fw_Texture* small = Target(1, 1, 0.0f);
     const uint64_t draws = post.GetDrawCount();
     post.Copy(&source, small);
@@ -205,7 +205,7 @@ TEST_F(PostTest, APassWithoutATargetUnbindsEveryTargetAndViewportAndDrawsNowhere
 TEST_F(PostTest, Blur5TapsInPlaceSpreadsAnImpulseWithBinomialWeights) {
     std::vector<float> texels(16 * 4, 0.0f);
     texels[8 * 4] = 16.0f;
-    fw_Texture source(0x28, kFloat4, 16, 1, 1, texels.data());
+    fw_Texture source(kTargetBindFlags, kFloat4, 16, 1, 1, texels.data());
     fw_Texture* scratch = Target(16, 1, 0.0f);
     post.Blur5Taps(&source, scratch, &source);
     const Picture result = ReadBack(source.mTexture2D);
@@ -286,7 +286,7 @@ TEST_F(PostTest, BloomAtZeroScaleLeavesTheDestinationAndReadsNoOtherTrack) {
 }
 
 TEST_F(PostTest, BloomWithoutItsTargetsSkipsWithOneLogLine) {
-    CreateDownsampleChain("r16g16b16a16f_1", 0x28, kFloat4, 64, 64);  // no second chain
+    CreateDownsampleChain("r16g16b16a16f_1", kTargetBindFlags, kFloat4, 64, 64);  // no second chain
     fw_Texture* source = Target(64, 64, 3.0f);
     fw_Texture* destination = Target(64, 64, 0.25f);
     const std::string logPath = project->Path("bloom.log");
@@ -343,7 +343,7 @@ TEST_F(PostTest, HighQualityDownScaleWithANegativeBarDrawsPastBothEdges) {
     // The top fifth of the source is 1, the rest 0.25.
     std::vector<float> texels(16 * 40 * 4, 0.25f);
     std::fill(texels.begin(), texels.begin() + 16 * 8 * 4, 1.0f);
-    fw_Texture source(0x28, kFloat4, 16, 40, 1, texels.data());
+    fw_Texture source(kTargetBindFlags, kFloat4, 16, 40, 1, texels.data());
     post.HighQualityDownScale(&source, -2);
     UINT count = 16;
     D3D10_VIEWPORT vp[16] = {};

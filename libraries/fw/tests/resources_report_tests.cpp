@@ -27,7 +27,8 @@ protected:
         }
         ResourceTest::TearDown();
     }
-    fw_Texture* Make(uint32_t w, uint32_t h, uint32_t d, DXGI_FORMAT format, uint32_t bind = 0x8) {
+    fw_Texture* Make(uint32_t w, uint32_t h, uint32_t d, DXGI_FORMAT format,
+                     uint32_t bind = D3D10_BIND_SHADER_RESOURCE) {
         made.push_back(new fw_Texture(bind, format, w, h, d, nullptr));
         return made.back();
     }

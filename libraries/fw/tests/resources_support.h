@@ -21,6 +21,9 @@ namespace restest {
 
 namespace fs = boost::filesystem;
 
+// A render target that is also read as a texture.
+constexpr UINT kTargetBindFlags = D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET;
+
 // The framework's source folder (libraries/fw).
 std::string SourceRoot();
 

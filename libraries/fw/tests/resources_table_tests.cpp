@@ -67,7 +67,7 @@ TEST_F(TableTest, AFailedImageStaysRegisteredAndIsNotTriedAgain) {
 }
 
 TEST_F(TableTest, ANameOfARenderTargetGivesTheTargetAndLoadsNoFile) {
-    CreateDownsampleChain("r16g16b16a16f_1", 0x28, DXGI_FORMAT_R16G16B16A16_FLOAT, 8, 8);
+    CreateDownsampleChain("r16g16b16a16f_1", kTargetBindFlags, DXGI_FORMAT_R16G16B16A16_FLOAT, 8, 8);
     const int warnings = fw_Log::GetWarningCount();
     fw_Texture* t = fw().FindOrLoadTexture("r16g16b16a16f_1");
     EXPECT_EQ(Entry("r16g16b16a16f_1"), t);
@@ -99,7 +99,7 @@ TEST_F(TableTest, TheFactoryRunsOnlyOnAMissAndANullResultIsNotRegistered) {
 }
 
 TEST_F(TableTest, ChainsHalveDownToOneByOne) {
-    CreateDownsampleChain("c", 0x28, DXGI_FORMAT_R32_FLOAT, 1280, 800);
+    CreateDownsampleChain("c", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 1280, 800);
     EXPECT_EQ((std::vector<std::string>{"1280x800", "640x400", "320x200", "160x100", "80x50", "40x25", "20x12",
                                         "10x6", "5x3", "2x1", "1x1"}),
               Levels(fw(), "c"));
@@ -107,27 +107,27 @@ TEST_F(TableTest, ChainsHalveDownToOneByOne) {
     EXPECT_EQ(nullptr, Entry("c_downsample11"));
     EXPECT_EQ(20u, Entry("c_downsample6")->GetWidth());
     EXPECT_EQ(12u, Entry("c_downsample6")->GetHeight());
-    EXPECT_EQ(0x28u, Entry("c_downsample10")->GetDescField(fw_Texture::bindFlags));
+    EXPECT_EQ(kTargetBindFlags, Entry("c_downsample10")->GetDescField(fw_Texture::bindFlags));
 
-    CreateDownsampleChain("half", 0x28, DXGI_FORMAT_R32_FLOAT, 640, 400);
+    CreateDownsampleChain("half", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 640, 400);
     EXPECT_EQ(10u, Levels(fw(), "half").size());
-    CreateDownsampleChain("tall", 0x28, DXGI_FORMAT_R32_FLOAT, 1, 4);
+    CreateDownsampleChain("tall", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 1, 4);
     EXPECT_EQ((std::vector<std::string>{"1x4", "1x2", "1x1"}), Levels(fw(), "tall"));
-    CreateDownsampleChain("wide", 0x28, DXGI_FORMAT_R32_FLOAT, 4, 1);
+    CreateDownsampleChain("wide", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 4, 1);
     EXPECT_EQ((std::vector<std::string>{"4x1", "2x1", "1x1"}), Levels(fw(), "wide"));
-    CreateDownsampleChain("dot", 0x28, DXGI_FORMAT_R32_FLOAT, 1, 1);
+    CreateDownsampleChain("dot", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 1, 1);
     EXPECT_EQ((std::vector<std::string>{"1x1"}), Levels(fw(), "dot"));
     const size_t before = fw().mTextures.size();
-    CreateDownsampleChain("none1", 0x28, DXGI_FORMAT_R32_FLOAT, 0, 8);
-    CreateDownsampleChain("none2", 0x28, DXGI_FORMAT_R32_FLOAT, 8, 0);
-    CreateDownsampleChain("none3", 0x28, DXGI_FORMAT_R32_FLOAT, -4, 8);
+    CreateDownsampleChain("none1", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 0, 8);
+    CreateDownsampleChain("none2", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 8, 0);
+    CreateDownsampleChain("none3", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, -4, 8);
     EXPECT_EQ(before, fw().mTextures.size());
 }
 
 TEST_F(TableTest, ARecreatedChainReplacesEntriesAndTheOldTexturesAreStillReleased) {
-    CreateDownsampleChain("c", 0x28, DXGI_FORMAT_R32_FLOAT, 4, 4);
+    CreateDownsampleChain("c", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 4, 4);
     fw_Texture* old = Entry("c_downsample1");
-    CreateDownsampleChain("c", 0x28, DXGI_FORMAT_R32_FLOAT, 8, 8);
+    CreateDownsampleChain("c", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 8, 8);
     EXPECT_NE(old, Entry("c_downsample1"));
     EXPECT_EQ(4u, Entry("c_downsample1")->GetWidth());
     EXPECT_EQ(4u, fw().mTextures.size());
@@ -186,7 +186,7 @@ TEST_F(SharedResourcesTest, TheNamedTargetsHaveTheirFormatsAndSizes) {
         EXPECT_EQ(uint32_t(row.format), t->GetFormat()) << row.name;
         EXPECT_EQ(row.w, t->GetWidth()) << row.name;
         EXPECT_EQ(row.h, t->GetHeight()) << row.name;
-        EXPECT_EQ(0x28u, t->GetDescField(fw_Texture::bindFlags)) << row.name;
+        EXPECT_EQ(kTargetBindFlags, t->GetDescField(fw_Texture::bindFlags)) << row.name;
         EXPECT_NE(nullptr, t->mRenderTargetView) << row.name;
         EXPECT_NE(nullptr, t->mShaderResourceView) << row.name;
     }
@@ -219,7 +219,7 @@ TEST_F(SharedResourcesTest, TheNamedTargetsHaveTheirFormatsAndSizes) {
     ASSERT_NE(nullptr, noise->mTexture3D);
     EXPECT_EQ(128u, noise->GetDepth());
     EXPECT_EQ(uint32_t(DXGI_FORMAT_R8_UNORM), noise->GetFormat());
-    EXPECT_EQ(0x8u, noise->GetDescField(fw_Texture::bindFlags));
+    EXPECT_EQ(D3D10_BIND_SHADER_RESOURCE, noise->GetDescField(fw_Texture::bindFlags));
     // 5 single targets, 3 x 11 chain levels, 4 more, backbuffer, depth, noise.
     EXPECT_EQ(5u + 33u + 4u + 3u, fw().mTextures.size());
     EXPECT_EQ(fw().mTextures.size(), fw().mOwnedTextures.size());
@@ -291,7 +291,7 @@ TEST_F(SharedResourcesTest, PostEffectsLoadWithTheSharedResourcesAndReleaseFirst
 class FakeSwapChain final : public IDXGISwapChain {
 public:
     FakeSwapChain(ID3D10Device* device, UINT w, UINT h) {
-        const D3D10_TEXTURE2D_DESC desc = TextureDesc(w, h, DXGI_FORMAT_R8G8B8A8_UNORM, 0x28);
+        const D3D10_TEXTURE2D_DESC desc = TextureDesc(w, h, DXGI_FORMAT_R8G8B8A8_UNORM, kTargetBindFlags);
         device->CreateTexture2D(&desc, nullptr, &buffer);
     }
     ~FakeSwapChain() {

@@ -44,14 +44,14 @@ TEST(TextureFormats, UploadPitchesComeFromTheFormat) {
 }
 
 TEST_F(TextureTest, BindFlagsChooseTheViews) {
-    fw_Texture sr(0x8, DXGI_FORMAT_R8G8B8A8_UNORM, 16, 8, 1, nullptr);
+    fw_Texture sr(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 16, 8, 1, nullptr);
     EXPECT_NE(nullptr, sr.mTexture2D);
     EXPECT_EQ(nullptr, sr.mTexture3D);
     EXPECT_NE(nullptr, sr.mShaderResourceView);
     EXPECT_EQ(nullptr, sr.mRenderTargetView);
     EXPECT_EQ(nullptr, sr.mDepthStencilView);
 
-    fw_Texture rt(0x28, DXGI_FORMAT_R16G16B16A16_FLOAT, 40, 25, 1, nullptr);
+    fw_Texture rt(kTargetBindFlags, DXGI_FORMAT_R16G16B16A16_FLOAT, 40, 25, 1, nullptr);
     EXPECT_NE(nullptr, rt.mShaderResourceView);
     ASSERT_NE(nullptr, rt.mRenderTargetView);
     EXPECT_EQ(0, rt.mViewport.TopLeftX);
@@ -61,7 +61,7 @@ TEST_F(TextureTest, BindFlagsChooseTheViews) {
     EXPECT_EQ(0.0f, rt.mViewport.MinDepth);
     EXPECT_EQ(1.0f, rt.mViewport.MaxDepth);
 
-    fw_Texture depth(0x40, DXGI_FORMAT_D32_FLOAT, 32, 32, 1, nullptr);
+    fw_Texture depth(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT, 32, 32, 1, nullptr);
     EXPECT_NE(nullptr, depth.mDepthStencilView);
     EXPECT_EQ(nullptr, depth.mShaderResourceView);
     EXPECT_EQ(nullptr, depth.mRenderTargetView);
@@ -71,7 +71,7 @@ TEST_F(TextureTest, BindFlagsChooseTheViews) {
 }
 
 TEST_F(TextureTest, DepthAboveOneMakesAVolumeWhoseTargetCoversEverySlice) {
-    fw_Texture volume(0x28, DXGI_FORMAT_R8G8B8A8_UNORM, 8, 8, 128, nullptr);
+    fw_Texture volume(kTargetBindFlags, DXGI_FORMAT_R8G8B8A8_UNORM, 8, 8, 128, nullptr);
     EXPECT_EQ(nullptr, volume.mTexture2D);
     ASSERT_NE(nullptr, volume.mTexture3D);
     ASSERT_NE(nullptr, volume.mRenderTargetView);
@@ -85,13 +85,13 @@ TEST_F(TextureTest, DepthAboveOneMakesAVolumeWhoseTargetCoversEverySlice) {
     EXPECT_EQ(1u, volume.GetDescField(fw_Texture::arraySize));
     EXPECT_EQ(1u, volume.GetDescField(fw_Texture::sampleDescCount));
     EXPECT_EQ(0u, volume.GetDescField(fw_Texture::sampleDescQuality));
-    EXPECT_EQ(0x28u, volume.GetDescField(fw_Texture::bindFlags));
+    EXPECT_EQ(kTargetBindFlags, volume.GetDescField(fw_Texture::bindFlags));
     EXPECT_EQ(0u, volume.GetDescField(fw_Texture::_DescFieldName(12)));
     volume.Release();
 }
 
 TEST_F(TextureTest, DescriptionFieldsOfATwoDimensionalTexture) {
-    fw_Texture t(0x28, DXGI_FORMAT_R32G32B32A32_FLOAT, 12, 7, 1, nullptr);
+    fw_Texture t(kTargetBindFlags, DXGI_FORMAT_R32G32B32A32_FLOAT, 12, 7, 1, nullptr);
     EXPECT_EQ(12u, t.GetWidth());
     EXPECT_EQ(7u, t.GetHeight());
     EXPECT_EQ(1u, t.GetDepth());
@@ -109,7 +109,7 @@ TEST_F(TextureTest, InitialDataIsReadRowByRowAtTheFormatsPitch) {
     std::vector<float> texels(size_t(w) * h * 4);
     for (size_t i = 0; i < texels.size(); ++i)
         texels[i] = float(i % 1000);
-    fw_Texture t(0x8, DXGI_FORMAT_R32G32B32A32_FLOAT, w, h, 1, texels.data());
+    fw_Texture t(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R32G32B32A32_FLOAT, w, h, 1, texels.data());
     const Picture p = ReadBack(t.mTexture2D);
     ASSERT_EQ(w, p.width);
     for (uint32_t y = 0; y < h; ++y)
@@ -124,7 +124,7 @@ TEST_F(TextureTest, SixteenBitFormatsAreUploadedAtTwoBytesATexel) {
     std::vector<uint16_t> texels(size_t(w) * h);
     for (size_t i = 0; i < texels.size(); ++i)
         texels[i] = uint16_t(0x1234 + i * 0x0101);
-    fw_Texture t(0x8, DXGI_FORMAT(85), w, h, 1, texels.data());
+    fw_Texture t(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT(85), w, h, 1, texels.data());
     ASSERT_NE(nullptr, t.mTexture2D);
     D3D10_TEXTURE2D_DESC desc = {};
     t.mTexture2D->GetDesc(&desc);
@@ -150,7 +150,7 @@ TEST_F(TextureTest, VolumeDataUsesRowAndSlicePitches) {
     std::vector<uint8_t> bytes(n * n * n);
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = uint8_t((i * 7) ^ (i >> 8));
-    fw_Texture t(0x8, DXGI_FORMAT_R8_UNORM, n, n, n, bytes.data());
+    fw_Texture t(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8_UNORM, n, n, n, bytes.data());
     ASSERT_NE(nullptr, t.mTexture3D);
     for (uint32_t z : {0u, 5u, 15u}) {
         const std::vector<uint8_t> slice = ReadVolumeSlice(t.mTexture3D, z);
@@ -161,7 +161,7 @@ TEST_F(TextureTest, VolumeDataUsesRowAndSlicePitches) {
 }
 
 TEST_F(TextureTest, ClearsWriteTheirColourAndFillMissingChannelsWithZero) {
-    fw_Texture t(0x28, DXGI_FORMAT_R32G32B32A32_FLOAT, 4, 4, 1, nullptr);
+    fw_Texture t(kTargetBindFlags, DXGI_FORMAT_R32G32B32A32_FLOAT, 4, 4, 1, nullptr);
     t.ClearColor3(0.25f, 0.5f, 0.75f);
     Picture p = ReadBack(t.mTexture2D);
     EXPECT_EQ(0.25f, p.At(2, 3)[0]);
@@ -175,7 +175,7 @@ TEST_F(TextureTest, ClearsWriteTheirColourAndFillMissingChannelsWithZero) {
     p = ReadBack(t.mTexture2D);
     EXPECT_EQ(0.5f, p.At(1, 1)[3]);
 
-    fw_Texture depth(0x40, DXGI_FORMAT_D32_FLOAT, 4, 4, 1, nullptr);
+    fw_Texture depth(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT, 4, 4, 1, nullptr);
     depth.ClearDepth(0.375f);
     p = ReadBack(depth.mTexture2D);
     EXPECT_EQ(0.375f, p.At(3, 3)[0]);
@@ -184,8 +184,8 @@ TEST_F(TextureTest, ClearsWriteTheirColourAndFillMissingChannelsWithZero) {
 }
 
 TEST_F(TextureTest, CopiesMoveWholeResources) {
-    fw_Texture a(0x28, DXGI_FORMAT_R32G32B32A32_FLOAT, 4, 4, 1, nullptr);
-    fw_Texture b(0x28, DXGI_FORMAT_R32G32B32A32_FLOAT, 4, 4, 1, nullptr);
+    fw_Texture a(kTargetBindFlags, DXGI_FORMAT_R32G32B32A32_FLOAT, 4, 4, 1, nullptr);
+    fw_Texture b(kTargetBindFlags, DXGI_FORMAT_R32G32B32A32_FLOAT, 4, 4, 1, nullptr);
     a.ClearColor(1, 2, 3, 4);
     b.CopyFrom(a);
     EXPECT_EQ(3.0f, ReadBack(b.mTexture2D).At(3, 0)[2]);
@@ -197,7 +197,7 @@ TEST_F(TextureTest, CopiesMoveWholeResources) {
 }
 
 TEST_F(TextureTest, ReleaseIsSafeTwiceAndOperationsWithoutAResourceDoNothing) {
-    fw_Texture t(0x28, DXGI_FORMAT_R8G8B8A8_UNORM, 4, 4, 1, nullptr);
+    fw_Texture t(kTargetBindFlags, DXGI_FORMAT_R8G8B8A8_UNORM, 4, 4, 1, nullptr);
     t.Release();
     EXPECT_EQ(nullptr, t.mTexture2D);
     EXPECT_EQ(nullptr, t.mShaderResourceView);
@@ -299,7 +299,7 @@ TEST_F(TextureTest, AnUnreadableFileFallsBackToMissingPngThenToTheBuiltInImage) 
 
 TEST_F(TextureTest, SavingChoosesTheFormatFromTheExactExtension) {
     std::vector<uint32_t> texels(16, 0xFF336699u);
-    fw_Texture t(0x8, DXGI_FORMAT_R8G8B8A8_UNORM, 4, 4, 1, texels.data());
+    fw_Texture t(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 4, 4, 1, texels.data());
     EXPECT_TRUE(t.SaveToFile("shot.jpg"));
     EXPECT_TRUE(t.SaveToFile("shot.png"));
     EXPECT_TRUE(fs::exists(project->root / "data" / "shot.jpg"));
@@ -320,7 +320,7 @@ TEST_F(TextureTest, AVolumeIsSavedSliceBySliceOrAsOneDdsFile) {
     std::vector<uint32_t> texels(4 * 4 * 3);
     for (size_t i = 0; i < texels.size(); ++i)
         texels[i] = 0xFF000000u | uint32_t(i / 16) * 0x40;
-    fw_Texture volume(0x8, DXGI_FORMAT_R8G8B8A8_UNORM, 4, 4, 3, texels.data());
+    fw_Texture volume(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 4, 4, 3, texels.data());
     EXPECT_TRUE(volume.SaveToFile("vol.png"));
     for (const char* name : {"vol0000.png", "vol0001.png", "vol0002.png"})
         EXPECT_TRUE(fs::exists(project->root / "data" / name)) << name;
@@ -344,11 +344,11 @@ TEST_F(TextureTest, AVolumeIsSavedSliceBySliceOrAsOneDdsFile) {
 }
 
 TEST_F(TextureTest, WrappingTakesOverTheCallersReference) {
-    const D3D10_TEXTURE2D_DESC desc = TextureDesc(20, 10, DXGI_FORMAT_R8G8B8A8_UNORM, 0x28);
+    const D3D10_TEXTURE2D_DESC desc = TextureDesc(20, 10, DXGI_FORMAT_R8G8B8A8_UNORM, kTargetBindFlags);
     ID3D10Texture2D* raw = nullptr;
     ASSERT_EQ(S_OK, device->CreateTexture2D(&desc, nullptr, &raw));
     raw->AddRef();
-    fw_Texture wrapped(raw, 0x68);  // the depth flag is not looked at
+    fw_Texture wrapped(raw, kTargetBindFlags | D3D10_BIND_DEPTH_STENCIL);  // the depth flag is not looked at
     EXPECT_EQ(raw, wrapped.mTexture2D);
     EXPECT_NE(nullptr, wrapped.mRenderTargetView);
     EXPECT_NE(nullptr, wrapped.mShaderResourceView);
