@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr double kRowsPerSecond = 17.066667556762695;
-
 fw_Curve* FirstCameraCurve()
 {
     fw_Camera* camera = fw_Framework::GetActiveCamera();
@@ -59,7 +57,7 @@ void KeyStep(bool forward)
         if (found < 0)
             return;
         curve->ResetCachedIndex();
-        fw_Framework::Seek(static_cast<float>(double(keys[size_t(found)].time) * kRowsPerSecond), true);
+        fw_Framework::Seek(static_cast<float>(double(keys[size_t(found)].time) * fw_SyncTimer::kRowRate), true);
         return;
     }
     const double row = fw_Framework::mSyncTimer->GetRow();
@@ -83,8 +81,8 @@ fw_Scene* fw_Framework::GetCurrentScene()
     return mCurrentScene < mScenes.size() ? mScenes[mCurrentScene] : nullptr;
 }
 
-float fw_Framework::RowToSeconds(float row) { return static_cast<float>(double(row) / kRowsPerSecond); }
-float fw_Framework::SecondsToRow(float seconds) { return static_cast<float>(double(seconds) * kRowsPerSecond); }
+float fw_Framework::RowToSeconds(float row) { return static_cast<float>(double(row) / fw_SyncTimer::kRowRate); }
+float fw_Framework::SecondsToRow(float seconds) { return static_cast<float>(double(seconds) * fw_SyncTimer::kRowRate); }
 float fw_Framework::GetRealTime() { return mRealTimer ? static_cast<float>(mRealTimer->GetSeconds()) : 0.0f; }
 bool fw_Framework::IsPaused() { return !mDemoTimer || mDemoTimer->IsPaused(); }
 float fw_Framework::GetTime() { return mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f; }
