@@ -31,9 +31,9 @@ inline void CheckLines(const d3dx10fx::Preprocessed& pre) {
 // stop it, sooner. The nesting limits are the compiler's own.
 inline d3dx10fx::PreprocessLimits Limits() {
     d3dx10fx::PreprocessLimits limits;
-    limits.files = 8;
-    limits.outputBytes = 64 << 10;
-    limits.expansions = 4096;
+    limits.files = 4;
+    limits.outputBytes = 32 << 10;
+    limits.expansions = 2048;
     return limits;
 }
 
