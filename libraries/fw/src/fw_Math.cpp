@@ -375,6 +375,12 @@ float RandomRange(float lo, float hi) {
     return F(D(rand()) * (D(hi) - lo) / 32767.0 + lo);
 }
 
+fw_ScopedRandState::fw_ScopedRandState() : mSaved(rand()) {}
+
+fw_ScopedRandState::fw_ScopedRandState(unsigned seed) : fw_ScopedRandState() { srand(seed); }
+
+fw_ScopedRandState::~fw_ScopedRandState() { srand(static_cast<unsigned>(mSaved)); }
+
 uint32_t GreatestCommonDivisor(uint32_t a, uint32_t b) {
     while (b != 0) {
         uint32_t t = a % b;

@@ -156,6 +156,21 @@ float SmoothStep(float x, float lo, float hi);
 float Damp(float a, float b, float exponent, float rate);
 // rand() * (hi - lo) / 32767 + lo with the process-wide 15-bit generator.
 float RandomRange(float lo, float hi);
+
+// Keeps a block that seeds the generator from changing what the code around it draws:
+// draws one value when it begins (and seeds the generator when given a seed), and seeds
+// the generator with that value when it ends.
+class fw_ScopedRandState {
+public:
+    fw_ScopedRandState();
+    explicit fw_ScopedRandState(unsigned seed);
+    ~fw_ScopedRandState();
+    fw_ScopedRandState(const fw_ScopedRandState&) = delete;
+    fw_ScopedRandState& operator=(const fw_ScopedRandState&) = delete;
+
+private:
+    int mSaved;
+};
 uint32_t GreatestCommonDivisor(uint32_t a, uint32_t b);
 uint64_t NextPowerOfTwo(uint64_t v);
 uint64_t PreviousPowerOfTwo(uint64_t v);

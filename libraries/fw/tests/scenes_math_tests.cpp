@@ -288,6 +288,28 @@ TEST(FwRandomRange, DrawsTheProcessSequence) {
     EXPECT_FLOAT_EQ(RandomRange(-1.0f, 1.0f), float(18467.0 * 2.0 / 32767.0 - 1.0));
 }
 
+TEST(FwScopedRandState, SeedsTheBlockAndGoesOnFromTheValueDrawnOnEntry) {
+    srand(394);
+    const int seeded = rand();
+    srand(41);  // the first value from seed 1
+    const int after = rand();
+
+    srand(1);
+    {
+        const fw_ScopedRandState scope(394);
+        EXPECT_EQ(rand(), seeded);
+    }
+    EXPECT_EQ(rand(), after);
+
+    srand(1);
+    {
+        const fw_ScopedRandState scope;
+        srand(7);
+        rand();
+    }
+    EXPECT_EQ(rand(), after);
+}
+
 TEST(FwPackFloat, CompactFormat) {
     auto zero = PackFloat32(-0.0f);
     EXPECT_EQ(zero, (std::array<uint8_t, 4>{0, 0, 0, 0}));
