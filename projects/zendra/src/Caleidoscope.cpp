@@ -23,6 +23,10 @@
 #include "platform/d3d10.h"
 #include "platform/d3dx10.h"
 
+using fw_Math::RotationX;
+using fw_Math::RotationY;
+using fw_Math::RotationZ;
+
 bool gUseFreeCamera = true;
 Caleidoscope::PassHook Caleidoscope::sPassHook = nullptr;
 
@@ -48,6 +52,9 @@ void SetMatrix4(fw_Effect* effect, const char* name, const fw_Matrix4& m)
     if (effect)
         effect->SetMatrix(name, m.m);
 }
+
+// r * k in double precision, stored as float.
+float Scaled(float r, float k) { return static_cast<float>(double(r) * double(k)); }
 
 fw_Matrix34 Scale(float k)
 {
@@ -276,16 +283,25 @@ void Caleidoscope::SelectMeshTechnique(int32_t type, fw_Mesh*& mesh, ID3D10Effec
 
 void Caleidoscope::Update()
 {
-    using fw_Math::RotationX;
-    using fw_Math::RotationY;
-    using fw_Math::RotationZ;
+    PlaceAuxiliaryObjects();
+    SelectObjects();
+    PlaceMainObject();
+    gUseFreeCamera = Track("Camera", 0.0f) < 0.0f;
+    PlaceBackground();
+    SetLight();
+    SetDepthOfField();
+    SetPenrose();
+    if (!gUseFreeCamera)
+        UpdateSyncCamera(this);
+}
 
-    // 1. Seed.
+void Caleidoscope::PlaceAuxiliaryObjects()
+{
+    // The generator is seeded from "rndSeed" for the placement and given back afterwards.
     const float seed = Track("rndSeed", 0.0f);
     const int saved = rand();
     srand(static_cast<unsigned>(fw_FloatToInt(seed)));
 
-    // 2. Auxiliary objects.
     int32_t count = fw_FloatToInt(Track("Obj_NumAux", 0.0f));
     if (count < 0)
         count = 0;
@@ -318,36 +334,40 @@ void Caleidoscope::Update()
                                     Scale(static_cast<float>(double(size) * double(0.4f)));
     }
     srand(static_cast<unsigned>(saved));
+}
 
-    // 3. Object slots.
+void Caleidoscope::SelectObjects()
+{
     mMainType = fw_FloatToInt(Track("Obj_MainType", 0.0f));
     SelectMeshTechnique(mMainType, mMainMesh, mMainTechnique, true);
     mMainCaleido = Track("Obj_MainCaleido", 0.0f) > 0.0f;
     mAuxType = fw_FloatToInt(Track("Obj_AuxType", 0.0f));
     SelectMeshTechnique(mAuxType, mAuxMesh, mAuxTechnique, false);
     mAuxCaleido = Track("Obj_AuxCaleido", 0.0f) > 0.0f;
+}
 
-    // 4. Main object.
+void Caleidoscope::PlaceMainObject()
+{
     const float mainScale = Track("Obj_MainScale", 1.0f);
     const float mainRot = Track("Obj_MainRot", 0.0f);
     const float s = static_cast<float>(double(mainScale) * double(0.4f));
-    const auto scaled = [](float r, float k) { return static_cast<float>(double(r) * double(k)); };
     if (mMainType == 2)
-        mMainTransform = RotationY(scaled(mainRot, 0.2f)) * Scale(s);
+        mMainTransform = RotationY(Scaled(mainRot, 0.2f)) * Scale(s);
     else
-        mMainTransform = RotationZ(scaled(mainRot, 0.25f)) * RotationY(scaled(mainRot, 0.152f)) *
-                         RotationX(scaled(mainRot, 0.2f)) * Scale(s);
+        mMainTransform = RotationZ(Scaled(mainRot, 0.25f)) * RotationY(Scaled(mainRot, 0.152f)) *
+                         RotationX(Scaled(mainRot, 0.2f)) * Scale(s);
+}
 
-    // 5. Free camera: only while "Camera" has keys and a negative value.
-    gUseFreeCamera = Track("Camera", 0.0f) < 0.0f;
-
-    // 6. Background.
+void Caleidoscope::PlaceBackground()
+{
     const float back = Track("Obj_BackRot", 0.0f);
-    mBackgroundTransform = RotationX(scaled(back, 0.104f)) *
+    mBackgroundTransform = RotationX(Scaled(back, 0.104f)) *
                            RotationY(static_cast<float>(2.4 - double(back) * double(0.0514f))) *
                            RotationZ(static_cast<float>(double(back) * double(0.0234f) + 2.4));
+}
 
-    // 7. Light.
+void Caleidoscope::SetLight()
+{
     mLightPosition[0] = 0.0f;
     mLightPosition[1] = static_cast<float>(double(Track("VLightY", 0.0f)) * double(0.1f) + 20.0);
     mLightPosition[2] = 0.0f;
@@ -355,7 +375,7 @@ void Caleidoscope::Update()
     const fw_Matrix4 lightT = light.Transposed();
     const fw_Matrix4 lightInverseT = light.Inverse().value_or(fw_Matrix4::Identity()).Transposed();
 
-    // 8. The kaleidoscope's and the tetrahedra's light.
+    // The kaleidoscope's and the tetrahedra's light, then the light shafts'.
     fw_Effect* pyramids = mFucrr ? mFucrr->GetPyramidEffect() : nullptr;
     SetMatrix4(mEffect, "gLightViewProjection", lightT);
     if (mEffect)
@@ -363,7 +383,6 @@ void Caleidoscope::Update()
     if (pyramids)
         pyramids->SetFloat4("gLightPositionWorldSpace", mLightPosition[0], mLightPosition[1], mLightPosition[2], 0.0f);
 
-    // 9. The light shafts.
     const float intensity = static_cast<float>(double(Track("VLight", 50.0f)) * double(0.0003f));
     if (fw_Effect* shafts = mLightShafts ? mLightShafts->GetEffect() : nullptr) {
         shafts->SetTexture("gDustTexture", gFramework ? gFramework->FindOrLoadTexture("dust.png") : nullptr);
@@ -381,8 +400,11 @@ void Caleidoscope::Update()
         SetMatrix4(shafts, "gLightInverseViewProjection", lightInverseT);
         shafts->SetFloat("gLightIntensity", intensity);
     }
+}
 
-    // 10. Depth of field.
+void Caleidoscope::SetDepthOfField()
+{
+    fw_Effect* pyramids = mFucrr ? mFucrr->GetPyramidEffect() : nullptr;
     const float focus = Track("DOF_Focus", 20.0f);
     const float dofScale = static_cast<float>(double(Track("DOF_Scale", 50.0f)) * double(0.001f));
     const float dofClamp = static_cast<float>(double(Track("DOF_Clamp", 50.0f)) * double(0.01f));
@@ -393,17 +415,15 @@ void Caleidoscope::Update()
     // The bokeh keeps its own values (no pool): its discs follow the same focus.
     if (mBokeh && mBokeh->mEffect)
         mBokeh->mEffect->SetFloat4("gDepthOfFieldParameters", focus, dofScale, dofClamp, 0.0f);
+}
 
-    // 11. Penrose.
+void Caleidoscope::SetPenrose()
+{
     const float p3 = Track("Penrose3", 0.0f);
     const float p2 = Track("Penrose2", 0.0f);
     const float p1 = Track("Penrose1", 0.0f);
     if (mEffect)
-        mEffect->SetFloat4("gPenrose", scaled(p1, 0.1f), scaled(p2, 0.1f), scaled(p3, 0.1f), 0.0f);
-
-    // 12. Camera.
-    if (!gUseFreeCamera)
-        UpdateSyncCamera(this);
+        mEffect->SetFloat4("gPenrose", Scaled(p1, 0.1f), Scaled(p2, 0.1f), Scaled(p3, 0.1f), 0.0f);
 }
 
 void Caleidoscope::DrawMesh(fw_Mesh* mesh, ID3D10EffectTechnique* technique, int first, int last, bool withMaterials)
@@ -422,30 +442,47 @@ void Caleidoscope::Render()
 {
     if (!gFramework || !mEffect)
         return;
-    fw_Framework& fw = *gFramework;
-
-    // 1. The tetra simulation.
     if (mFucrr)
         mFucrr->Update();
     PassDone("tetra step");
-
-    // 2. Shadow map while the light is on.
     // Without keys the defaults give: light on, transition on, no flares.
     const bool lightOn = Track("VLight", 1.0f) > 0.0f;
     if (lightOn)
         RenderVarianceDepth();
     PassDone("shadow");
+    DrawObjects();
+    PassDone("objects");
+    DrawRings();
+    PassDone("rings");
+    DrawBackground();
+    PassDone("background");
+    if (mDust)
+        mDust->Draw();
+    PassDone("dust");
+    DrawLightShafts(lightOn);
+    PassDone("shafts");
+    DrawBokeh();
+    PassDone("bokeh");
+    if (fw_PostEffects* post = fw_Framework::GetPostEffects())
+        post->Bloom(gFramework->FindTexture("r16g16b16a16f_1"), gFramework->FindTexture("r16g16b16a16f_2"));
+    PassDone("bloom");
+    const bool transition = Track("Atoms_Param", 0.0f) < 1.0f;
+    DrawVignette(transition);
+    PassDone("vignette");
+    if (transition)
+        DrawTransition();
+}
 
-    // 3. Scene colour and depth.
-    fw_Texture* depth = fw.FindTexture("d32f_backbuffer");
-    fw_Texture* colour = fw.FindTexture("r16g16b16a16f_1");
+void Caleidoscope::DrawObjects()
+{
+    // Scene colour and depth, cleared; the main object, the tetrahedra, the auxiliary objects.
+    fw_Texture* depth = gFramework->FindTexture("d32f_backbuffer");
+    fw_Texture* colour = gFramework->FindTexture("r16g16b16a16f_1");
     Bind(colour, depth);
     if (colour)
         colour->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     if (depth)
         depth->ClearDepth(1.0f);
-
-    // 4.-7. Main object, tetrahedra, auxiliary objects.
     float rotation = Track("Obj_CaleidoRot", 0.0f);
     if (mMainType >= 0)
         DrawCaleidoscope(mMainType, mMainMesh, mMainCaleido, rotation, mMainTransform, mMainTechnique, false);
@@ -455,9 +492,11 @@ void Caleidoscope::Render()
         DrawCaleidoscope(mAuxType, mAuxMesh, mAuxCaleido, rotation, entry, mAuxTechnique, false);
         rotation = static_cast<float>(double(rotation) + double(1.1f));
     }
-    PassDone("objects");
+}
 
-    // 8. Nine rings of 24 small objects.
+void Caleidoscope::DrawRings()
+{
+    // Nine rings of 24 small objects.
     ID3D10EffectTechnique* small = mEffect->GetTechnique("smallObject");
     const float smallRot = Track("Obj_SmallRot", 0.0f);
     const float smallElevation = Track("Obj_SmallElevation", 0.0f);
@@ -469,101 +508,95 @@ void Caleidoscope::Render()
         const float phase = static_cast<float>((double(radius) * double(0.03f) + double(0.19f)) * double(0.081f) * sr);
         for (int j = 0; j < 24; ++j) {
             const fw_Matrix34 world =
-                fw_Math::RotationY(static_cast<float>(kTwoPi * j / 24.0 + double(phase))) * Translate(radius, y, 0.0f) *
-                fw_Math::RotationX(static_cast<float>(j * double(0.4f) + sr * double(0.23f))) *
-                fw_Math::RotationY(static_cast<float>(j * double(0.1f) + sr * double(0.2f))) *
-                fw_Math::RotationZ(static_cast<float>(j * double(0.34f) + sr * double(0.14f)));
+                RotationY(static_cast<float>(kTwoPi * j / 24.0 + double(phase))) * Translate(radius, y, 0.0f) *
+                RotationX(static_cast<float>(j * double(0.4f) + sr * double(0.23f))) *
+                RotationY(static_cast<float>(j * double(0.1f) + sr * double(0.2f))) *
+                RotationZ(static_cast<float>(j * double(0.34f) + sr * double(0.14f)));
             SetWorldMatrix34(world);
             if (mSmallPyr)
                 DrawMesh(mSmallPyr, small, 0, int(mSmallPyr->mAttributeCount) - 1, false);
         }
     }
-    PassDone("rings");
+}
 
-    // 9. Background.
+void Caleidoscope::DrawBackground()
+{
     const float backFade = Track("Obj_BackFade", 1.0f);
-    if (backFade > 0.0f) {
-        mEffect->SetFloat("gBackgroundMeshFade", backFade);
-        SetWorldMatrix34(mBackgroundTransform);
-        if (mWireframe1)
-            DrawMesh(mWireframe1, mEffect->GetTechnique("wireframe"), 0, int(mWireframe1->mAttributeCount) - 1, false);
-    }
-    PassDone("background");
+    if (backFade <= 0.0f)
+        return;
+    mEffect->SetFloat("gBackgroundMeshFade", backFade);
+    SetWorldMatrix34(mBackgroundTransform);
+    if (mWireframe1)
+        DrawMesh(mWireframe1, mEffect->GetTechnique("wireframe"), 0, int(mWireframe1->mAttributeCount) - 1, false);
+}
 
-    // 10. Dust.
-    if (mDust)
-        mDust->Draw();
-    PassDone("dust");
-
-    // 11.-13. Shafts and bokeh into the second float target.
-    fw_Texture* backbuffer = fw.FindTexture("backbuffer");
-    fw_Texture* glow = fw.FindTexture("r16g16b16a16f_2");
+void Caleidoscope::DrawLightShafts(bool lightOn)
+{
+    // Into the second float target, cleared first, against the scene's depth.
+    fw_Texture* glow = gFramework->FindTexture("r16g16b16a16f_2");
     if (glow)
         glow->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     if (lightOn && mLightShafts) {
-        Bind(glow, depth);
+        Bind(glow, gFramework->FindTexture("d32f_backbuffer"));
         mLightShafts->Draw();
     }
-    PassDone("shafts");
-    Bind(glow, nullptr);
+}
+
+void Caleidoscope::DrawBokeh()
+{
+    Bind(gFramework->FindTexture("r16g16b16a16f_2"), nullptr);
     if (mBokeh)
-        mBokeh->Draw(colour);
-    PassDone("bokeh");
+        mBokeh->Draw(gFramework->FindTexture("r16g16b16a16f_1"));
+}
 
-    // 14. Bloom.
+void Caleidoscope::DrawVignette(bool transition)
+{
+    // Into the backbuffer, or while a transition runs into the first 8-bit target.
     fw_PostEffects* post = fw_Framework::GetPostEffects();
-    if (post)
-        post->Bloom(colour, glow);
-    PassDone("bloom");
-
-    // 15.-16. Vignette, with flares when asked for.
-    const bool transition = Track("Atoms_Param", 0.0f) < 1.0f;
-    fw_Texture* vignetteTarget = transition ? fw.FindTexture("r8g8b8a8_1") : backbuffer;
-    const bool flares = Track("Post_Flares", 0.0f) > 0.0f;
-    if (post) {
-        if (flares) {
-            float x = 0.0f, y = 0.0f;
-            fw_DebugCamera* debugCamera = GetDebugCamera();
-            if (!LightScreenPosition(mLightPosition, debugCamera ? debugCamera->GetActiveCamera() : nullptr, x, y)) {
-                // Off screen: far enough that no flare reaches the picture.
-                x = 1.0e4f;
-                y = 1.0e4f;
-            }
-            Bind(vignetteTarget, nullptr);
-            post->VignetteWithFlare(x, y, glow);
-        } else {
-            post->UpdateVignette(glow, vignetteTarget, 0.0f);
-        }
+    if (!post)
+        return;
+    fw_Texture* glow = gFramework->FindTexture("r16g16b16a16f_2");
+    fw_Texture* target = gFramework->FindTexture(transition ? "r8g8b8a8_1" : "backbuffer");
+    if (Track("Post_Flares", 0.0f) <= 0.0f) {
+        post->UpdateVignette(glow, target, 0.0f);
+        return;
     }
-    PassDone("vignette");
-
-    // 17. The flip-card transition.
-    if (transition) {
-        fw_Texture* atomsTarget = fw.FindTexture("r8g8b8a8_2");
-        const int32_t image = fw_FloatToInt(Track("Atoms_Image", 1.0f));
-        fw_Texture* card = fw.FindOrLoadTexture("flipcard" + std::to_string(image) + ".png");
-        if (atomsTarget)
-            atomsTarget->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        if (depth)
-            depth->ClearDepth(1.0f);
-        Bind(atomsTarget, depth);
-        if (mAtoms)
-            mAtoms->Draw(card, fw.FindTexture("r8g8b8a8_1"));
-        PassDone("atoms");
-        Bind(backbuffer, nullptr);
-        if (post)
-            post->TriFade(Track("Atoms_Param", 0.0f), card, atomsTarget, fw.FindTexture("r8g8b8a8_1"));
-        PassDone("fade");
+    float x = 0.0f, y = 0.0f;
+    fw_DebugCamera* debugCamera = GetDebugCamera();
+    if (!LightScreenPosition(mLightPosition, debugCamera ? debugCamera->GetActiveCamera() : nullptr, x, y)) {
+        // Off screen: far enough that no flare reaches the picture.
+        x = 1.0e4f;
+        y = 1.0e4f;
     }
+    Bind(target, nullptr);
+    post->VignetteWithFlare(x, y, glow);
+}
+
+void Caleidoscope::DrawTransition()
+{
+    // The atoms of the flip card into the second 8-bit target, then the three-way fade.
+    fw_Texture* depth = gFramework->FindTexture("d32f_backbuffer");
+    fw_Texture* atomsTarget = gFramework->FindTexture("r8g8b8a8_2");
+    fw_Texture* vignetted = gFramework->FindTexture("r8g8b8a8_1");
+    const int32_t image = fw_FloatToInt(Track("Atoms_Image", 1.0f));
+    fw_Texture* card = gFramework->FindOrLoadTexture("flipcard" + std::to_string(image) + ".png");
+    if (atomsTarget)
+        atomsTarget->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    if (depth)
+        depth->ClearDepth(1.0f);
+    Bind(atomsTarget, depth);
+    if (mAtoms)
+        mAtoms->Draw(card, vignetted);
+    PassDone("atoms");
+    Bind(gFramework->FindTexture("backbuffer"), nullptr);
+    if (fw_PostEffects* post = fw_Framework::GetPostEffects())
+        post->TriFade(Track("Atoms_Param", 0.0f), card, atomsTarget, vignetted);
+    PassDone("fade");
 }
 
 void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, float rotation,
                                     const fw_Matrix34& transform, ID3D10EffectTechnique* technique, bool depthPass)
 {
-    using fw_Math::RotationX;
-    using fw_Math::RotationY;
-    using fw_Math::RotationZ;
-
     const int saved = rand();
     if (!mEffect || !mesh) {
         srand(static_cast<unsigned>(saved));

@@ -84,6 +84,23 @@ public:
     uint64_t mMeshDraws = 0;
 
 private:
+    // The steps of Update, in their order.
+    void PlaceAuxiliaryObjects();
+    void SelectObjects();
+    void PlaceMainObject();
+    void PlaceBackground();
+    void SetLight();
+    void SetDepthOfField();
+    void SetPenrose();
+    // The steps of Render between the tetra step, the shadow pass and the bloom.
+    void DrawObjects();
+    void DrawRings();
+    void DrawBackground();
+    void DrawLightShafts(bool lightOn);
+    void DrawBokeh();
+    void DrawVignette(bool transition);
+    void DrawTransition();
+
     void DrawMesh(fw_Mesh* mesh, ID3D10EffectTechnique* technique, int first, int last, bool withMaterials);
     void PassDone(const char* pass) const;
     void DeleteOwned();
