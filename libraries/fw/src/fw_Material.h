@@ -19,6 +19,9 @@ struct MaterialConstants {
 
 class fw_Material {
 public:
+    // Every material draws with this specular power, whatever its "Ns".
+    static constexpr float kSpecularPower = 20.0f;
+
     fw_Material() = default;
     // Colours, exponent, alpha, illumination and technique to their defaults.
     void SetDefaults();

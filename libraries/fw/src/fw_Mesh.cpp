@@ -401,8 +401,7 @@ void fw_Mesh::ApplyMaterial(const fw_Material& material) {
     effect->GetVariableByName("Ambient")->AsVector()->SetFloatVector(ambient);
     effect->GetVariableByName("Diffuse")->AsVector()->SetFloatVector(diffuse);
     effect->GetVariableByName("Specular")->AsVector()->SetFloatVector(specular);
-    // Every material draws with the specular power 20, whatever its "Ns".
-    effect->GetVariableByName("SpecularPower")->AsScalar()->SetFloat(20.0f);
+    effect->GetVariableByName("SpecularPower")->AsScalar()->SetFloat(fw_Material::kSpecularPower);
 
     if (material.mTextureViews.empty()) return;
     ID3D10EffectShaderResourceVariable* textures = effect->GetVariableByName("MeshTextures")->AsShaderResource();

@@ -1,5 +1,7 @@
 #include "Caleidoscope.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -15,6 +17,7 @@
 #include "fw_Effect.h"
 #include "fw_Framework.h"
 #include "fw_Log.h"
+#include "fw_Material.h"
 #include "fw_Mesh.h"
 #include "fw_PostEffects.h"
 #include "fw_SyncCamera.h"
@@ -201,9 +204,11 @@ void Caleidoscope::DeleteOwned()
     mAtoms = nullptr;
     delete mFucrr;
     mFucrr = nullptr;
-    // The slots point into what was just deleted.
+    // The slots point into what was just deleted; the shadow targets belong to the
+    // framework's table, which releases them.
     mMainMesh = mAuxMesh = nullptr;
     mMainTechnique = mAuxTechnique = nullptr;
+    mVarianceShadow0 = mVarianceShadow = mVarianceShadowDepth = nullptr;
 }
 
 void Caleidoscope::LoadResources()
@@ -502,6 +507,7 @@ void Caleidoscope::DrawRings()
     const float smallElevation = Track("Obj_SmallElevation", 0.0f);
     static const float kRingRadius[9] = {39, 44, 30, 51, 38, 34, 39, 34, 52};
     const double sr = smallRot;
+    SetOwnMaterials(mSmallPyr);
     for (int k = 0; k < 9; ++k) {
         const float radius = kRingRadius[k];
         const float y = static_cast<float>(double(static_cast<float>((k - 4.5) * 9.0)) + double(smallElevation));
@@ -525,9 +531,40 @@ void Caleidoscope::DrawBackground()
     if (backFade <= 0.0f)
         return;
     mEffect->SetFloat("gBackgroundMeshFade", backFade);
+    SetOwnMaterials(mWireframe1);
     SetWorldMatrix34(mBackgroundTransform);
     if (mWireframe1)
         DrawMesh(mWireframe1, mEffect->GetTechnique("wireframe"), 0, int(mWireframe1->mAttributeCount) - 1, false);
+}
+
+void Caleidoscope::SetOwnMaterials(const fw_Mesh* mesh)
+{
+    // The colours of the first two attribute ranges (ambient, diffuse, specular with the
+    // power in w); the second's from its first vertex on, when its vertices follow the
+    // first's.
+    if (!mesh || mesh->mAttributeCount == 0 || !mesh->mAttributeTable)
+        return;
+    std::vector<fw_Vector4> colours;
+    int32_t secondVertex = INT32_MAX;
+    for (uint32_t k = 0; k < std::min<uint32_t>(mesh->mAttributeCount, 2); ++k) {
+        const D3DX10_ATTRIBUTE_RANGE& range = mesh->mAttributeTable[k];
+        if (range.AttribId >= mesh->mMaterials.size())
+            break;
+        const fw_Material& m = *mesh->mMaterials[range.AttribId];
+        colours.emplace_back(m.mAmbient[0], m.mAmbient[1], m.mAmbient[2], m.mAmbient[3]);
+        colours.emplace_back(m.mDiffuse[0], m.mDiffuse[1], m.mDiffuse[2], m.mDiffuse[3]);
+        colours.emplace_back(m.mSpecular[0], m.mSpecular[1], m.mSpecular[2], fw_Material::kSpecularPower);
+        const D3DX10_ATTRIBUTE_RANGE& first = mesh->mAttributeTable[0];
+        if (k == 1 && range.VertexStart >= uint64_t(first.VertexStart) + first.VertexCount &&
+            range.VertexStart <= uint32_t(INT32_MAX))
+            secondVertex = static_cast<int32_t>(range.VertexStart);
+    }
+    if (colours.empty())
+        return;
+    while (colours.size() < 6)
+        colours.push_back(colours[colours.size() - 3]);
+    mEffect->SetVectorArray("gOwnMaterials", colours);
+    mEffect->SetInt("gOwnSecondVertex", secondVertex);
 }
 
 void Caleidoscope::DrawLightShafts(bool lightOn)
@@ -613,12 +650,15 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
         mEffect->SetFloat4("gPostTranslation", t.x, t.y, t.z, 0.0f);
         fw_Matrix34 n = transform;
         n(0, 3) = n(1, 3) = n(2, 3) = 0.0f;
+        // The mirrors so far: the distortion applies in the first segment's frame.
+        fw_Matrix34 mirror{fw_Matrix3(1.0f)};
         for (int k = 0; k < 6; ++k) {
             fw_Vector3 m1, m2;
             MirrorPlanes(r, k, m1, m2);
             SetWorldMatrix34(n);
             mEffect->SetFloat4("gPlane1", m1.x, m1.y, m1.z, 0.0f);
             mEffect->SetFloat4("gPlane2", m2.x, m2.y, m2.z, 0.0f);
+            SetMatrix4(mEffect, "gMirror", fw_Matrix4(mirror).Transposed());
             DrawMesh(mesh, techniques[k % 2], 0, lastRange, true);
             // Mirror through the plane with normal m2: H = I - 2 m2 m2^T.
             fw_Matrix34 h;
@@ -627,6 +667,7 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
                 for (int j = 0; j < 3; ++j)
                     h(i, j) = static_cast<float>((i == j ? 1.0 : 0.0) - 2.0 * double(v[i]) * double(v[j]));
             n = h * n;
+            mirror = h * mirror;
         }
     } else if (type == 5) {
         mEffect->SetFloat4("gPostTranslation", 0.0f, 0.0f, 0.0f, 0.0f);

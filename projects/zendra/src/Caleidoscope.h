@@ -96,6 +96,9 @@ private:
     void DrawObjects();
     void DrawRings();
     void DrawBackground();
+    // The material variables of the rings' and the lattice's techniques, which draw their
+    // meshes without materials.
+    void SetOwnMaterials(const fw_Mesh* mesh);
     void DrawLightShafts(bool lightOn);
     void DrawBokeh();
     void DrawVignette(bool transition);

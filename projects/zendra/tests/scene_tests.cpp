@@ -108,6 +108,7 @@ TEST_F(SceneTest, LoadingTwiceKeepsOneOfEachAndTheSameShadowTargets)
     EXPECT_EQ(nullptr, scene.mFucrr);
     EXPECT_EQ(nullptr, scene.mMainMesh); // not left pointing at a deleted mesh
     EXPECT_EQ(nullptr, scene.mMainTechnique);
+    EXPECT_EQ(nullptr, scene.mVarianceShadow0); // nor at the table's released targets
     Load();
     EXPECT_EQ(shadow[0], scene.mVarianceShadowDepth);
     EXPECT_EQ(shadow[1], scene.mVarianceShadow0);

@@ -20,6 +20,13 @@ uniform vec4 gPostTranslation;
 // Normals of the two mirror planes that bound a segment's wedge.
 uniform vec4 gPlane1;
 uniform vec4 gPlane2;
+// The reflections that make the segment from the first one (orthogonal).
+uniform mat4 gMirror = mat4(1.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 1.0);
+// Meshes drawn without materials (rings, lattice) take their own: ambient, diffuse and
+// specular (power in w) of the first attribute range, then of the second, which begins
+// at the vertex gOwnSecondVertex.
+uniform vec4 gOwnMaterials[6];
+uniform int gOwnSecondVertex = 2147483647;
 uniform samplerCube gLightProbeTex : ProbeSampler;
 uniform sampler2D gDepthVarianceTexture : LinearClamp;
 
@@ -39,7 +46,7 @@ float LightVisibility(vec3 p)
     if (lp.w <= 0.01)
         return 0.0;
     vec2 ndc = lp.xy / lp.w;
-    float spot = smoothstep(1.05, 0.55, length(ndc));
+    float spot = 1.0 - smoothstep(0.55, 1.05, length(ndc));
     if (spot <= 0.0)
         return 0.0;
     vec2 uv = vec2(ndc.x * 0.5 + 0.5, 0.5 - ndc.y * 0.5);
@@ -192,12 +199,17 @@ vec3 ShadeSmall(MaterialColours m, vec3 p, vec3 n, vec3 v)
     matAmbient = Ambient;                                                                   \
     matDiffuse = Diffuse;                                                                   \
     matSpecular = vec4(Specular.rgb, SpecularPower)
+#define PASS_OWN_MATERIAL                                                                   \
+    int own = gl_VertexID >= gOwnSecondVertex ? 3 : 0;                                      \
+    matAmbient = gOwnMaterials[own];                                                        \
+    matDiffuse = gOwnMaterials[own + 1];                                                    \
+    matSpecular = gOwnMaterials[own + 2]
 #define MATERIAL_IN                                                                         \
     in vec4 matAmbient : TEXCOORD4, in vec4 matDiffuse : TEXCOORD5, in vec4 matSpecular : TEXCOORD6
 #define MATERIAL MaterialColours(matAmbient.rgb, matDiffuse.rgb, matSpecular.rgb, matSpecular.w)
 
-// The kaleidoscope's distortion of a mirrored position: a twist about the vertical axis,
-// a ripple along the radius and a fold with the angle.
+// The kaleidoscope's distortion of a position in the first segment's frame: a twist about
+// the vertical axis, a ripple along the radius and a fold with the angle.
 vec3 Distort(vec3 p)
 {
     float twist = gPenrose.x * p.y * 0.12;
@@ -208,6 +220,14 @@ vec3 Distort(vec3 p)
         p += (p / r) * gPenrose.y * 1.5 * sin(r * 0.9 - Time * 2.0);
     p.y += gPenrose.z * 2.0 * sin(atan(p.z, p.x) * 6.0 + Time);
     return p;
+}
+
+// A segment's position distorted in the first segment's frame and mirrored back: every
+// segment stays the mirror image of its neighbours, so that they meet at their seams.
+vec3 MirroredDistort(vec3 p)
+{
+    mat3 mirror = mat3(gMirror);
+    return mirror * Distort(transpose(mirror) * p);
 }
 
 void ObjectVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
@@ -227,7 +247,7 @@ void MirroredVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXC
                 out vec3 opos : TEXCOORD2, out vec2 planes : TEXCOORD3, MATERIAL_OUT)
 {
     PASS_MATERIAL;
-    vec3 p = Distort((World * vec4(pos, 1.0)).xyz);
+    vec3 p = MirroredDistort((World * vec4(pos, 1.0)).xyz);
     planes = vec2(dot(p, gPlane1.xyz), dot(p, gPlane2.xyz));
     wpos = p + gPostTranslation.xyz;
     wnrm = mat3(World) * nrm;
@@ -245,17 +265,17 @@ void DepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float dept
 void MirroredDepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float depth : TEXCOORD0,
                      out vec2 planes : TEXCOORD3)
 {
-    vec3 p = Distort((World * vec4(pos, 1.0)).xyz);
+    vec3 p = MirroredDistort((World * vec4(pos, 1.0)).xyz);
     planes = vec2(dot(p, gPlane1.xyz), dot(p, gPlane2.xyz));
     hpos = gLightViewProjection * vec4(p + gPostTranslation.xyz, 1.0);
     depth = LightDistance(p + gPostTranslation.xyz);
 }
 
-void LatticeVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
-               out vec4 hpos : SV_Position, out vec3 wpos : TEXCOORD0, out vec3 wnrm : TEXCOORD1,
-               out vec3 opos : TEXCOORD2, MATERIAL_OUT)
+void OwnMaterialVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
+                   out vec4 hpos : SV_Position, out vec3 wpos : TEXCOORD0, out vec3 wnrm : TEXCOORD1,
+                   out vec3 opos : TEXCOORD2, MATERIAL_OUT)
 {
-    PASS_MATERIAL;
+    PASS_OWN_MATERIAL;
     vec4 w = World * vec4(pos, 1.0);
     wpos = w.xyz;
     wnrm = mat3(World) * nrm;
@@ -344,8 +364,8 @@ OBJECT_TECHNIQUE(mainCube, ObjectVS, MainCubePS, CullBack)
 OBJECT_TECHNIQUE(cube, ObjectVS, CubePS, CullBack)
 OBJECT_TECHNIQUE(diamond, ObjectVS, DiamondPS, CullBack)
 OBJECT_TECHNIQUE(sphere, ObjectVS, SpherePS, CullBack)
-OBJECT_TECHNIQUE(smallObject, ObjectVS, SmallPS, CullBack)
-OBJECT_TECHNIQUE(wireframe, LatticeVS, LatticePS, NoCull)
+OBJECT_TECHNIQUE(smallObject, OwnMaterialVS, SmallPS, CullBack)
+OBJECT_TECHNIQUE(wireframe, OwnMaterialVS, LatticePS, NoCull)
 OBJECT_TECHNIQUE(caleidoscope, MirroredVS, MirroredPS, CullBack)
 OBJECT_TECHNIQUE(caleidoscope_cull_back, MirroredVS, MirroredPS, CullBackMirrored)
 OBJECT_TECHNIQUE(varianceDepth, DepthVS, DepthPS, NoCull)
