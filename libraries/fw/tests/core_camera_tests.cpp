@@ -14,6 +14,7 @@
 #include "fw_Effect.h"
 #include "fw_Framework.h"
 #include "fw_Log.h"
+#include "fw_Release.h"
 #include "fw_Texture.h"
 #include "platform/d3d10.h"
 #include "platform/d3dx10.h"
@@ -331,8 +332,7 @@ TEST_F(AbsentDrivers, RegisteringWithCudaNeedsTheRuntime)
     empty.Release();
     EXPECT_FALSE(empty.mCudaRegistered);
     fw_Texture* texture = NewRenderTexture(D3D10_BIND_RENDER_TARGET, DXGI_FORMAT_R8G8B8A8_UNORM, 4, 4);
-    texture->Release();
-    delete texture;
+    ReleaseAndDelete(texture);
     EXPECT_TRUE(gAlerts.empty());
 }
 

@@ -17,6 +17,7 @@
 #include "fw_LibraryLoader.h"
 #include "fw_Log.h"
 #include "fw_Music.h"
+#include "fw_Release.h"
 #include "fw_SyncTimer.h"
 #include "fw_Texture.h"
 #include "fw_Timer.h"
@@ -612,10 +613,7 @@ protected:
         if (fw_Framework::mDevice)
             fw_Framework::mDevice->OMSetRenderTargets(0, nullptr, nullptr);
         for (fw_Texture* texture : {targets[0], targets[1], targets[2], depth})
-            if (texture) {
-                texture->Release();
-                delete texture;
-            }
+            ReleaseAndDelete(texture);
         Hooks::TearDown();
     }
     // The bound views (references given back) and viewports.

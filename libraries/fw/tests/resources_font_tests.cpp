@@ -8,6 +8,7 @@
 
 #include "fw_Font.h"
 #include "fw_Log.h"
+#include "fw_Release.h"
 #include "resources_support.h"
 
 using namespace restest;
@@ -119,8 +120,7 @@ protected:
     }
     static Picture Take(fw_Texture* t) {
         Picture p = ReadBack(t->mTexture2D);
-        t->Release();
-        delete t;
+        ReleaseAndDelete(t);
         return p;
     }
 };

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "fw_Release.h"
 #include "platform/d3dx10tex.h"
 
 namespace restest {
@@ -36,12 +37,7 @@ fw_Texture* FloatImage(uint32_t w, uint32_t h, const std::function<std::vector<f
     return new fw_Texture(D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET, kPostFloat4, w, h, 1, texels.data());
 }
 
-void Free(fw_Texture* t) {
-    if (!t)
-        return;
-    t->Release();
-    delete t;
-}
+void Free(fw_Texture* t) { ReleaseAndDelete(t); }
 
 void PostPassTest::SetUp() {
     ResourceTest::SetUp();

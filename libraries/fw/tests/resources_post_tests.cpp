@@ -9,6 +9,7 @@
 #include "fw_Effect.h"
 #include "fw_Log.h"
 #include "fw_PostEffects.h"
+#include "fw_Release.h"
 #include "fw_ScreenQuad.h"
 #include "platform/d3dx10effect.h"
 #include "resources_support.h"
@@ -38,8 +39,7 @@ fw_Texture* Target(uint32_t w, uint32_t h, float value) {
 }
 
 void Delete(fw_Texture* t) {
-    t->Release();
-    delete t;
+    ReleaseAndDelete(t);
 }
 
 void Bind(ID3D10Device* device, fw_Texture* t, UINT viewports = 1) {

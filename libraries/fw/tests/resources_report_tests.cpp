@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "fw_TextureReport.h"
+#include "fw_Release.h"
 #include "resources_support.h"
 
 using namespace restest;
@@ -21,10 +22,8 @@ protected:
     void TearDown() override {
         fw_Texture::mRegistry.clear();
         fw_Texture::mReleased.clear();
-        for (fw_Texture* t : made) {
-            t->Release();
-            delete t;
-        }
+        for (fw_Texture* t : made)
+            ReleaseAndDelete(t);
         ResourceTest::TearDown();
     }
     fw_Texture* Make(uint32_t w, uint32_t h, uint32_t d, DXGI_FORMAT format,

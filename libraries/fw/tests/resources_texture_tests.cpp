@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "fw_Log.h"
+#include "fw_Release.h"
 #include "fw_Texture.h"
 #include "platform/d3dx10tex.h"
 #include "resources_support.h"
@@ -237,10 +238,8 @@ TEST_F(TextureTest, LoadingResolvesNamesUnderTheProjectData) {
     fw_Texture* absolute = fw_Texture::LoadFromFile(project->Path("data/red.png"));
     EXPECT_EQ(4u, absolute->GetWidth());
     EXPECT_EQ(warnings, fw_Log::GetWarningCount());
-    for (fw_Texture* t : {red, blue, absolute}) {
-        t->Release();
-        delete t;
-    }
+    for (fw_Texture* t : {red, blue, absolute})
+        ReleaseAndDelete(t);
 
     EXPECT_EQ(project->Path() + "/data/vignette.jpg", fw_Framework::ResolveDataPath("vignette.jpg"));
     EXPECT_EQ(project->Path() + "/data/flipCard1.png", fw_Framework::ResolveDataPath("./data/flipCard1.png"));
@@ -264,8 +263,7 @@ TEST_F(TextureTest, ACubeMapImageKeepsItsCubeResourceAsTheTwoDimensionalTexture)
     EXPECT_EQ(nullptr, probe->mTexture3D);
     EXPECT_EQ(6u, probe->GetDescField(fw_Texture::arraySize));
     EXPECT_EQ(1u, probe->GetDepth());
-    probe->Release();
-    delete probe;
+    ReleaseAndDelete(probe);
 }
 
 TEST_F(TextureTest, AnUnreadableFileFallsBackToMissingPngThenToTheBuiltInImage) {
@@ -276,8 +274,7 @@ TEST_F(TextureTest, AnUnreadableFileFallsBackToMissingPngThenToTheBuiltInImage) 
     ASSERT_NE(nullptr, lost->mShaderResourceView);
     ASSERT_NE(nullptr, lost->mTexture2D);
     EXPECT_EQ(8u, lost->GetWidth());
-    lost->Release();
-    delete lost;
+    ReleaseAndDelete(lost);
 
     // With it: one warning, and the fallback picture under the requested name.
     TempTree cwd;
@@ -293,8 +290,7 @@ TEST_F(TextureTest, AnUnreadableFileFallsBackToMissingPngThenToTheBuiltInImage) 
     ASSERT_NE(nullptr, corrupt->mTexture2D);
     EXPECT_EQ(3u, corrupt->GetWidth());
     EXPECT_EQ(5u, corrupt->GetHeight());
-    corrupt->Release();
-    delete corrupt;
+    ReleaseAndDelete(corrupt);
 }
 
 TEST_F(TextureTest, SavingChoosesTheFormatFromTheExactExtension) {
@@ -311,8 +307,7 @@ TEST_F(TextureTest, SavingChoosesTheFormatFromTheExactExtension) {
 
     fw_Texture* back = fw_Texture::LoadFromFile("shot.png");
     EXPECT_NEAR(0x66 / 255.0f, ReadBack(back->mTexture2D).At(2, 2)[1], 1e-6);
-    back->Release();
-    delete back;
+    ReleaseAndDelete(back);
     t.Release();
 }
 
@@ -329,8 +324,7 @@ TEST_F(TextureTest, AVolumeIsSavedSliceBySliceOrAsOneDdsFile) {
 
     fw_Texture* slice2 = fw_Texture::LoadFromFile("vol0002.png");
     EXPECT_NEAR(0x80 / 255.0f, ReadBack(slice2->mTexture2D).At(1, 1)[0], 1e-6);
-    slice2->Release();
-    delete slice2;
+    ReleaseAndDelete(slice2);
 
     EXPECT_TRUE(volume.SaveToFile("vol.dds"));
     EXPECT_TRUE(fs::exists(project->root / "data" / "vol.dds"));
@@ -338,8 +332,7 @@ TEST_F(TextureTest, AVolumeIsSavedSliceBySliceOrAsOneDdsFile) {
     fw_Texture* dds = fw_Texture::LoadFromFile("vol.dds");
     ASSERT_NE(nullptr, dds->mTexture3D);
     EXPECT_EQ(3u, dds->GetDepth());
-    dds->Release();
-    delete dds;
+    ReleaseAndDelete(dds);
     volume.Release();
 }
 
