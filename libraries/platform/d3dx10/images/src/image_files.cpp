@@ -294,7 +294,7 @@ bool TgaHoldsItsPixels(const uint8_t* b, size_t size) {
 
 // Whether a BMP file holds its whole header and the rows the header names (the last one
 // may lack its padding): the decoder reads past the end of the data as zeros, every row
-// too. Only uncompressed and bit-field layouts; the decoder refuses the others.
+// too.
 bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
     auto u16 = [&](size_t at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; };
     auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
@@ -311,8 +311,10 @@ bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
         width = u16(18), height = u16(20), bits = u16(24);
     } else {
         width = int32_t(u32(18)), height = int32_t(u32(22)), bits = u16(28);
-        const uint32_t compression = u32(30);
-        if (compression != 0 && compression != 3)
+        // The decoder refuses the run-length and embedded layouts (1, 2, 4 and up) but reads
+        // a code with the top bit set, negative to it, as uncompressed.
+        const int32_t compression = int32_t(u32(30));
+        if (compression == 1 || compression == 2 || compression >= 4)
             return true;
     }
     if (width <= 0 || height == 0 || bits == 0)

@@ -409,6 +409,9 @@ TEST(FileFormats, BmpHdrOrPngShorterThanItsTexelsIsRefused) {
     EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size(), back, &error));
     EXPECT_NE(error.find("truncated BMP"), std::string::npos) << error;
     EXPECT_TRUE(back.data.empty());
+    bytes[33] = 0x99;  // a compression code the decoder reads as uncompressed
+    EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size(), back, &error));
+    EXPECT_NE(error.find("truncated BMP"), std::string::npos) << error;
     // A PNG file naming 8192 x 8192 texels with the data of one.
     std::vector<uint8_t> png;
     ASSERT_TRUE(EncodePNG(MakeImage(kR8G8B8A8_UNORM, 1, 1), png));
