@@ -266,6 +266,60 @@ void Caleidoscope::LoadResources()
         D3DXMatrixIdentity(&identity);
         gFramework->SetWorldMatrices(&identity, &identity);
     }
+    WarmUp();
+}
+
+void Caleidoscope::WarmUp()
+{
+    // Every technique of the show drawn once into the targets it draws to in the show: a
+    // device that prepares its programs for the states of their first draw does so while
+    // loading, not in the first frame of a section. What is drawn here is cleared or
+    // overwritten by every frame.
+    fw_PostEffects* post = fw_Framework::GetPostEffects();
+    if (!gFramework || !mEffect || !post)
+        return;
+    // The shaken post values draw from the generator: the show's sequence goes on as after
+    // one draw, however many the warm-up makes.
+    const fw_ScopedRandState generator;
+    mAuxTransforms.assign(1, fw_Matrix34(fw_Matrix3(1.0f)));
+    for (int32_t type = 0; type <= 5; ++type) {
+        for (const bool mirrored : {false, true}) {
+            mMainType = mAuxType = type;
+            SelectMeshTechnique(type, mMainMesh, mMainTechnique, true);
+            SelectMeshTechnique(type, mAuxMesh, mAuxTechnique, false);
+            mMainCaleido = mAuxCaleido = mirrored;
+            RenderVarianceDepth();
+            DrawObjects();
+        }
+    }
+    DrawRings();
+    SetOwnMaterials(mWireframe1);
+    if (mWireframe1)
+        DrawMesh(mWireframe1, mEffect->GetTechnique("wireframe"), 0, int(mWireframe1->mAttributeCount) - 1, false);
+    if (mDust)
+        mDust->Draw();
+    DrawLightShafts(true);
+    DrawBokeh();
+    fw_Texture* glow = gFramework->FindTexture("r16g16b16a16f_2");
+    post->Bloom(gFramework->FindTexture("r16g16b16a16f_1"), glow);
+    // The final passes with and without flares and glitch, into both of their targets.
+    for (const char* name : {"r8g8b8a8_1", "backbuffer"}) {
+        fw_Texture* target = gFramework->FindTexture(name);
+        post->UpdateVignette(glow, target, 0.0f);
+        post->RunTechnique("Vignette");
+        Bind(target, nullptr);
+        post->VignetteWithFlare(1.0e4f, 1.0e4f, glow);
+        post->RunTechnique("VignetteWithFlare");
+    }
+    DrawTransition();
+    post->RunTechnique("TriFade");
+
+    // The slots as a new scene has them, until the first update.
+    mAuxTransforms.clear();
+    mMainType = mAuxType = -1;
+    mMainMesh = mAuxMesh = nullptr;
+    mMainTechnique = mAuxTechnique = nullptr;
+    mMainCaleido = mAuxCaleido = false;
 }
 
 void Caleidoscope::ReleaseResources() { DeleteOwned(); }

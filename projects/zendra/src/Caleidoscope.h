@@ -84,6 +84,8 @@ public:
     uint64_t mMeshDraws = 0;
 
 private:
+    // Draws every technique once (at the end of loading).
+    void WarmUp();
     // The steps of Update, in their order.
     void PlaceAuxiliaryObjects();
     void SelectObjects();
