@@ -358,8 +358,7 @@ void Caleidoscope::PlaceAuxiliaryObjects()
 {
     // The generator is seeded from "rndSeed" for the placement and given back afterwards.
     const float seed = Track("rndSeed", 0.0f);
-    const int saved = rand();
-    srand(static_cast<unsigned>(fw_FloatToInt(seed)));
+    const fw_ScopedRandState generator(static_cast<unsigned>(fw_FloatToInt(seed)));
 
     int32_t count = fw_FloatToInt(Track("Obj_NumAux", 0.0f));
     if (count < 0)
@@ -367,7 +366,7 @@ void Caleidoscope::PlaceAuxiliaryObjects()
     if (count > kMaxAuxObjects) {
         static bool logged = false;
         if (!logged) {
-            fw_Log::Write(0, "Obj_NumAux %d capped at %d auxiliary objects.", count, kMaxAuxObjects);
+            fw_Log::Write(fw_Log::kPlain, "Obj_NumAux %d capped at %d auxiliary objects.", count, kMaxAuxObjects);
             logged = true;
         }
         count = kMaxAuxObjects;
@@ -392,7 +391,6 @@ void Caleidoscope::PlaceAuxiliaryObjects()
         mAuxTransforms[size_t(i)] = fw_Math::Translation(p) * RotationZ(az) * RotationY(ay) * RotationX(ax) *
                                     Scale(static_cast<float>(double(size) * double(0.4f)));
     }
-    srand(static_cast<unsigned>(saved));
 }
 
 void Caleidoscope::SelectObjects()
@@ -688,11 +686,9 @@ void Caleidoscope::DrawTransition()
 void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, float rotation,
                                     const fw_Matrix34& transform, ID3D10EffectTechnique* technique, bool depthPass)
 {
-    const int saved = rand();
-    if (!mEffect || !mesh) {
-        srand(static_cast<unsigned>(saved));
+    const fw_ScopedRandState generator;
+    if (!mEffect || !mesh)
         return;
-    }
     const int lastRange = int(mesh->mAttributeCount) - 1;
 
     if (mirrored) {
@@ -763,11 +759,11 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
         SetWorldMatrix34(transform);
         DrawMesh(mesh, technique, 0, lastRange, true);
     }
-    srand(static_cast<unsigned>(saved));
 }
 
 void Caleidoscope::CreateShadowTargets()
 {
+    constexpr uint32_t kColourTarget = D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET;
     if (!gFramework)
         return;
     const auto factory = [](uint32_t bind, DXGI_FORMAT format) {
@@ -780,9 +776,9 @@ void Caleidoscope::CreateShadowTargets()
             return texture;
         };
     };
-    mVarianceShadowDepth = gFramework->FindOrCreateTexture("d32f_VarianceShadow", factory(0x40, DXGI_FORMAT_D32_FLOAT));
-    mVarianceShadow0 = gFramework->FindOrCreateTexture("r32g32f_VarianceShadow0", factory(0x28, DXGI_FORMAT_R32G32_FLOAT));
-    mVarianceShadow = gFramework->FindOrCreateTexture("r32g32f_VarianceShadow", factory(0x28, DXGI_FORMAT_R32G32_FLOAT));
+    mVarianceShadowDepth = gFramework->FindOrCreateTexture("d32f_VarianceShadow", factory(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT));
+    mVarianceShadow0 = gFramework->FindOrCreateTexture("r32g32f_VarianceShadow0", factory(kColourTarget, DXGI_FORMAT_R32G32_FLOAT));
+    mVarianceShadow = gFramework->FindOrCreateTexture("r32g32f_VarianceShadow", factory(kColourTarget, DXGI_FORMAT_R32G32_FLOAT));
 }
 
 void Caleidoscope::RenderVarianceDepth()

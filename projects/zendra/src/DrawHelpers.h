@@ -1,21 +1,12 @@
 #pragma once
-// Steps of a draw that the production's effects share: giving a device object back once,
-// vertex buffers, the input layout of a technique's first pass, drawing every pass of a
+// Steps of a draw that the production's effects share: vertex buffers, the input layout of a technique's first pass, drawing every pass of a
 // technique, and the guard band of the one-primitive-per-pixel passes.
 #include <cstddef>
 #include <cstdint>
 
+#include "fw_Release.h"
 #include "platform/d3d10.h"
 #include "platform/d3dx10.h"
-
-template <typename T>
-void SafeRelease(T*& object)
-{
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
 
 // A buffer with the given contents; null without a device, for zero bytes or when the
 // device refuses it.

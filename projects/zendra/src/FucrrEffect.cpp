@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr float kRowsPerSecond = 17.066668f;
 constexpr uint32_t kMatrixBindFlags = D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET;  // 0x28
 
 // The reference tetrahedron, one corner per row.
@@ -83,7 +82,7 @@ void Fire(FucrrEffect& effect, const std::vector<Fired>& fired) {
             effect.SaveMatrixTextures(f.scenario);
             break;
         case Trigger::Reset:
-            fw_Log::Write(0, "Resetting tetras.");
+            fw_Log::Write(fw_Log::kPlain, "Resetting tetras.");
             effect.ResetTetras();
             break;
         }
@@ -119,13 +118,8 @@ FucrrEffect::~FucrrEffect() {
     ReleaseBuffers();
     mFftTable.clear();
     mFftTable.shrink_to_fit();
-    for (fw_Texture*& texture : mMatrixTextures) {
-        if (texture) {
-            texture->Release();
-            delete texture;
-            texture = nullptr;
-        }
-    }
+    for (fw_Texture*& texture : mMatrixTextures)
+        ReleaseAndDelete(texture);
     delete mPyramidEffect;
     mPyramidEffect = nullptr;
     delete mSimEffect;
@@ -210,8 +204,7 @@ void FucrrEffect::LoadMesh() {
 }
 
 void FucrrEffect::ResetTetras() {
-    const int saved = rand();
-    srand(394);
+    const fw_ScopedRandState generator(394);
     std::vector<float> texels(size_t(3) * kTetraCount * 4);
     for (int n = 0; n < kTetraCount; ++n) {
         const float a = static_cast<float>(rand() * 6.2831855 / 32767.0);
@@ -226,16 +219,12 @@ void FucrrEffect::ResetTetras() {
             t[3] = mBaseMatrix[12 + i] + p[i];
         }
     }
-    srand(static_cast<unsigned>(saved));
     for (int s = 0; s < 3; ++s) {
         for (int i = 0; i < 3; ++i) {
             fw_Texture* texture = new fw_Texture(kMatrixBindFlags, DXGI_FORMAT_R32G32B32A32_FLOAT, kGridSize,
                                                  kGridSize, 1, &texels[size_t(i) * kTetraCount * 4]);
             fw_Texture*& slot = mMatrixTextures[3 * s + i];
-            if (slot) {
-                slot->Release();
-                delete slot;
-            }
+            ReleaseAndDelete(slot);
             slot = texture;
         }
     }
@@ -345,11 +334,11 @@ std::string FucrrEffect::MatrixFileName(int scenario, int i, int j) {
 void FucrrEffect::SaveMatrixTextures(int scenario) {
     for (int i = 0; i < 3; ++i) {
         std::string name = MatrixFileName(scenario, i, 0);
-        fw_Log::Write(0, "Saving to file: %s.", name.c_str());
+        fw_Log::Write(fw_Log::kPlain, "Saving to file: %s.", name.c_str());
         if (fw_Texture* texture = mMatrixTextures[3 * mRing + i])
             texture->SaveToFile(name);
         name = MatrixFileName(scenario, i, 1);
-        fw_Log::Write(0, "Saving to file: %s.", name.c_str());
+        fw_Log::Write(fw_Log::kPlain, "Saving to file: %s.", name.c_str());
         if (fw_Texture* texture = mMatrixTextures[3 * ((mRing + 1) % 3) + i])
             texture->SaveToFile(name);
     }
@@ -359,7 +348,7 @@ void FucrrEffect::LoadScenario(int scenario) {
     if (!mSimEffect || !mQuad || !gFramework)
         return;
     ID3D10EffectTechnique* init = mSimEffect->GetTechnique("init");
-    fw_Log::Write(0, "Loading fucrr data from scenario %d.", scenario);
+    fw_Log::Write(fw_Log::kPlain, "Loading fucrr data from scenario %d.", scenario);
     for (int j = 0; j < 2; ++j) {
         for (int i = 0; i < 3; ++i) {
             fw_Texture* texture = gFramework->FindOrLoadTexture(MatrixFileName(scenario, i, j));
@@ -382,11 +371,11 @@ void FucrrEffect::LoadOrComputeFft() {
     mFftTable.clear();
 
     if (ReadFftCache()) {
-        fw_Log::Write(0, "done.");
+        fw_Log::Write(fw_Log::kPlain, "done.");
         return;
     }
 
-    fw_Log::Write(0, "Precomputing FFT...");
+    fw_Log::Write(fw_Log::kPlain, "Precomputing FFT...");
     // Music counts only when it decodes: a player over an empty or damaged file gives silence.
     const bool haveMusic = fw_Framework::mMusic != nullptr && fw_Framework::mMusic->decodeStream != 0;
     float t = 0.0f;
@@ -405,11 +394,11 @@ void FucrrEffect::LoadOrComputeFft() {
     // Without music the table is silence; no cache is written, so that a later start with
     // sound computes the real one.
     if (haveMusic) {
-        fw_Log::Write(0, "Saving FFT analysis to file \"%s\".", kFftCachePath);
+        fw_Log::Write(fw_Log::kPlain, "Saving FFT analysis to file \"%s\".", kFftCachePath);
         if (!WriteFftCache())
-            fw_Log::Write(1, "Could not write the FFT cache \"%s\"; the spectrum stays in memory.", kFftCachePath);
+            fw_Log::Write(fw_Log::kWarning, "Could not write the FFT cache \"%s\"; the spectrum stays in memory.", kFftCachePath);
     }
-    fw_Log::Write(0, "done.");
+    fw_Log::Write(fw_Log::kPlain, "done.");
 }
 
 bool FucrrEffect::ReadFftCache() {
@@ -417,7 +406,7 @@ bool FucrrEffect::ReadFftCache() {
     struct stat status {};
     if (::stat(kFftCachePath, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
         return false;
-    fw_Log::Write(0, "Reading FFT data from file \"%s\"...", kFftCachePath);
+    fw_Log::Write(fw_Log::kPlain, "Reading FFT data from file \"%s\"...", kFftCachePath);
     // The length decides before anything is read: fewer records than the sampling reads, or
     // more bytes than the table of the music, and the file is not such a table.
     const uint64_t length = static_cast<uint64_t>(status.st_size);
@@ -435,7 +424,7 @@ bool FucrrEffect::ReadFftCache() {
              return std::any_of(std::begin(r.values), std::end(r.values), [](float v) { return v != 0.0f; });
          });
     if (!ok) {
-        fw_Log::Write(1, "The FFT cache \"%s\" (%llu bytes) is not a spectrum table of the music; computing it again.",
+        fw_Log::Write(fw_Log::kWarning, "The FFT cache \"%s\" (%llu bytes) is not a spectrum table of the music; computing it again.",
                       kFftCachePath, static_cast<unsigned long long>(length));
         mFftTable.clear();
     }
