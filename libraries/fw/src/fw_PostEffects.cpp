@@ -167,7 +167,7 @@ void fw_PostEffects::Copy(fw_Texture* source, fw_Texture* target) {
 
 void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Texture* result) {
     if (scratch == source) {
-        fw_Log::Write(0, "Blur5Taps: the scratch texture must differ from the source; nothing is blurred.");
+        fw_Log::Write(fw_Log::kPlain, "Blur5Taps: the scratch texture must differ from the source; nothing is blurred.");
         return;
     }
     SetPixelDimInv(source, 1.0);
@@ -204,7 +204,7 @@ void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {
             firstMissing = "r16g16b16a16f_2_downsample" + std::to_string(level);
     }
     if (!firstMissing.empty()) {
-        fw_Log::Write(0, "Bloom: the render target <%s> does not exist; bloom is skipped.", firstMissing.c_str());
+        fw_Log::Write(fw_Log::kPlain, "Bloom: the render target <%s> does not exist; bloom is skipped.", firstMissing.c_str());
         return;
     }
 
@@ -352,7 +352,7 @@ void fw_PostEffects::ExpBlur(fw_Texture* source, fw_Texture* target) {
 
 void fw_PostEffects::DownsampleAndBlur(fw_Texture* first, fw_Texture* second, fw_Texture* third, fw_Texture* scratch) {
     if (first && (second == first || third == first || scratch == first)) {
-        fw_Log::Write(0, "DownsampleAndBlur: a target is the source texture; nothing is drawn.");
+        fw_Log::Write(fw_Log::kPlain, "DownsampleAndBlur: a target is the source texture; nothing is drawn.");
         return;
     }
     Copy(first, second);
@@ -382,7 +382,7 @@ void fw_PostEffects::DepthOfField(float focusA, float focusB, fw_Texture* auxili
     auto isInput = [&](fw_Texture* t) { return t && (t == colour || t == auxiliary); };
     if (isInput(output) || isInput(temporary) || isInput(lowResScratch) ||
         (horizontalTarget && horizontalTarget == temporary)) {
-        fw_Log::Write(0, "DepthOfField: an output, temporary or scratch texture is an input or the temporary; "
+        fw_Log::Write(fw_Log::kPlain, "DepthOfField: an output, temporary or scratch texture is an input or the temporary; "
                          "nothing is drawn.");
         return;
     }
@@ -442,7 +442,7 @@ fw_Texture* LuminanceLevel(int level) {
 
 void fw_PostEffects::ToneMap(fw_Texture* source, fw_Texture* target) {
     if (!source) {
-        fw_Log::Write(0, "ToneMap: no source texture; nothing is drawn.");
+        fw_Log::Write(fw_Log::kPlain, "ToneMap: no source texture; nothing is drawn.");
         return;
     }
     SetPixelDimInv(source, 1.0);

@@ -43,7 +43,7 @@ struct Setting {
                                 D3D10_SDK_VERSION, &device) == S_OK,
               "no software device");
         fw_Framework::mDevice = device;
-        fw_Log::SetAlertMode(2); // warnings are counted, not shown
+        fw_Log::SetAlertMode(fw_Log::kAlertsDropped); // warnings are counted, not shown
         framework = new fw_Framework(fw_Framework::NoStartup{}, "spectrum_cache_fuzz");
         fw_Framework::mFrameworkRoot = dir.string();
         fw_Framework::mProjectRoot = dir.string();

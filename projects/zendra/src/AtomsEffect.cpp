@@ -48,7 +48,7 @@ void AtomsEffect::CreateStreaks()
     }
     const size_t vertexCount = vertices.size() / 2;
     mStreakCount = static_cast<int32_t>(vertexCount / 2);
-    fw_Log::Write(0, "Atoms: Created %d light streaks for your transitions, Sir.", mStreakCount);
+    fw_Log::Write(fw_Log::kPlain, "Atoms: Created %d light streaks for your transitions, Sir.", mStreakCount);
     // An empty grid has no buffer (one of zero bytes cannot be created).
     mVertexBuffer = CreateFilledBuffer(vertices.data(), vertexCount * kVertexSize);
 }

@@ -7,9 +7,9 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    fw_Log::SetAlertMode(1);
-    fw_Log::SetAssertAlertMode(1);
-    fw_Log::Write(0, "Starting application.");
+    fw_Log::SetAlertMode(fw_Log::kAlertsToMessageBoxes);
+    fw_Log::SetAssertAlertMode(fw_Log::kAlertsToMessageBoxes);
+    fw_Log::Write(fw_Log::kPlain, "Starting application.");
 
     fw_Framework* framework =
         new fw_Framework("./data/demo.mp3", "zendra", instance, showCommand, "quiet zendra", 1.0f, 1.6f);
@@ -26,7 +26,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         framework->FindOrLoadTexture(kPreloads[i]);
 
     framework->Run();
-    fw_Log::Write(0, "Closing application.");
+    fw_Log::Write(fw_Log::kPlain, "Closing application.");
     delete framework;
     return 0;
 }

@@ -28,7 +28,7 @@ struct Environment {
         static int marker;
         D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0,
                           D3D10_SDK_VERSION, &fw_Framework::mDevice);
-        fw_Log::SetAlertMode(0);
+        fw_Log::SetAlertMode(fw_Log::kAlertsToConsole);
         framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "bokeh_atoms_bench");
         fw_Framework::mFrameworkRoot = FW_SOURCE_ROOT;
         fw_Framework::mProjectRoot = ZENDRA_PROJECT_DIR;

@@ -25,7 +25,7 @@ struct Device {
         if (FAILED(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0,
                                      D3D10_SDK_VERSION, &fw_Framework::mDevice)))
             return;
-        fw_Log::SetAlertMode(0);
+        fw_Log::SetAlertMode(fw_Log::kAlertsToConsole);
         framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "shafts_dust_bench");
         fw_Framework::mFrameworkRoot = std::string(ZENDRA_PROJECT_DIR) + "/../../libraries/fw";
         UseProductionRoots();

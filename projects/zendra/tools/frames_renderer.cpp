@@ -221,8 +221,8 @@ bool ShowRenderer::Open(int width, int height, std::string& error) {
         return false;
     }
     // Failures go to the console; the music player opens no sound device.
-    fw_Log::SetAlertMode(0);
-    fw_Log::SetAssertAlertMode(0);
+    fw_Log::SetAlertMode(fw_Log::kAlertsToConsole);
+    fw_Log::SetAssertAlertMode(fw_Log::kAlertsToConsole);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
 
     ID3D10Device* device = nullptr;
