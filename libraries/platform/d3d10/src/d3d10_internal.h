@@ -11,6 +11,7 @@
 
 #include "platform/d3d10.h"
 #include "platform/d3d10_gl.h"
+#include "platform/d3d10_refcounted.h"
 
 struct SDL_Window;
 
@@ -45,24 +46,8 @@ DXGI_FORMAT ResolveTypeless(DXGI_FORMAT format, UINT bindFlags);
 // Formats whose elements have the same size and kind may view each other.
 bool ViewCompatible(DXGI_FORMAT resourceFormat, DXGI_FORMAT viewFormat);
 
-// Reference counting for one or more interfaces of an object. Children of a device keep
-// it alive through its child count (see Device).
-template <class Interface>
-class RefCounted : public Interface {
-public:
-    ULONG AddRef() override { return ++mRefs; }
-    ULONG Release() override {
-        ULONG left = --mRefs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
-protected:
-    virtual ~RefCounted() = default;
-    std::atomic<ULONG> mRefs{1};
-};
-
+// Children of a device keep it alive through its child count (see Device).
 template <class Interface>
 class DeviceChild : public RefCounted<Interface> {
 public:
