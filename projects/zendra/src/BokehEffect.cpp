@@ -17,13 +17,13 @@ constexpr double kMaxRadiusAt800 = 24.0;
 }  // namespace
 
 BokehEffect::BokehEffect(int width, int height)
-    : mEffect(nullptr), mVertexBuffer(nullptr), mInputLayout(nullptr), mWidth(width), mHeight(height)
+    : VertexEffect("bokeh.fx", false, "bokeh",
+                   {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}, kVertexSize),
+      mWidth(width), mHeight(height)
 {
     CreateGrid();
     LoadEffect();
 }
-
-BokehEffect::~BokehEffect() { Release(); }
 
 void BokehEffect::CreateGrid()
 {
@@ -46,17 +46,7 @@ void BokehEffect::CreateGrid()
             }
         }
     }
-    mVertexBuffer = CreateFilledBuffer(vertices.data(), vertexCount * kVertexSize);
-}
-
-void BokehEffect::LoadEffect()
-{
-    delete mEffect;
-    SafeRelease(mInputLayout);
-    mEffect = new fw_Effect("bokeh.fx", nullptr);
-    const D3D10_INPUT_ELEMENT_DESC element = {
-        "POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0};
-    mInputLayout = CreatePassLayout(mEffect->GetTechnique("bokeh"), &element, 1);
+    SetVertices(vertices.data(), vertexCount * kVertexSize);
 }
 
 void BokehEffect::Draw(fw_Texture* source)
@@ -81,14 +71,5 @@ void BokehEffect::Draw(fw_Texture* source)
     // The picture's triangle, then one triangle per 2 x 2 block of the source, within the grid.
     const uint64_t blocks = (uint64_t(source->GetWidth()) + 1) / 2 * ((uint64_t(source->GetHeight()) + 1) / 2);
     const uint64_t gridVertices = 3ull * uint64_t(mWidth) * uint64_t(mHeight);
-    DrawAllPasses(mEffect->GetTechnique("bokeh"), mVertexBuffer, kVertexSize, mInputLayout,
-                  D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(std::min(3 + 3 * blocks, gridVertices)));
-}
-
-void BokehEffect::Release()
-{
-    delete mEffect;
-    mEffect = nullptr;
-    SafeRelease(mInputLayout);
-    SafeRelease(mVertexBuffer);
+    DrawVertices(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(std::min(3 + 3 * blocks, gridVertices)));
 }

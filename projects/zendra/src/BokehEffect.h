@@ -6,37 +6,29 @@
 
 #include <cstdint>
 
+#include "DrawHelpers.h"
 #include "platform/d3d10.h"
 
-class fw_Effect;
 class fw_Texture;
 
-class BokehEffect {
+class BokehEffect : public VertexEffect {
 public:
     // Builds the grid of width x height points, then loads the effect. The grid keeps its
     // size when the render size changes later.
     BokehEffect(int width, int height);
-    ~BokehEffect();
-    BokehEffect(const BokehEffect&) = delete;
-    BokehEffect& operator=(const BokehEffect&) = delete;
 
     // Three equal vertices (x, y) per grid point, row by row from the bottom (y = -1),
     // into an immutable buffer. An empty grid creates no buffer.
     void CreateGrid();
-    // "bokeh.fx" without the shared pool; the input layout from pass 0 of "bokeh".
-    void LoadEffect();
     // Draws the bokeh of source into the bound render target (additively). Nothing when
     // the grid is empty, the effect did not load or source has no view.
     void Draw(fw_Texture* source);
-    // Gives up the effect, the input layout and the buffer; safe before the destructor.
-    void Release();
 
     // The byte size of one grid vertex: two floats.
     static constexpr uint32_t kVertexSize = 8;
 
-    fw_Effect* mEffect;                // owned
-    ID3D10Buffer* mVertexBuffer;       // 3 x mWidth x mHeight vertices; null for an empty grid
-    ID3D10InputLayout* mInputLayout;   // "POSITION" R32G32_FLOAT
+    // The vertex buffer holds 3 x mWidth x mHeight vertices (none for an empty grid); the
+    // effect is "bokeh.fx" without the shared pool.
     int32_t mWidth;
     int32_t mHeight;
 };

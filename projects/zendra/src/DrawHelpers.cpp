@@ -1,5 +1,6 @@
 #include "DrawHelpers.h"
 
+#include "fw_Effect.h"
 #include "fw_Framework.h"
 
 ID3D10Buffer* CreateFilledBuffer(const void* data, size_t bytes, D3D10_USAGE usage, UINT bindFlags)
@@ -75,4 +76,42 @@ GuardBand::~GuardBand()
 {
     if (mActive && fw_Framework::mDevice)
         fw_Framework::mDevice->RSSetViewports(1, &mViewport);
+}
+
+VertexEffect::VertexEffect(const char* file, bool inPool, const char* technique,
+                           const D3D10_INPUT_ELEMENT_DESC& element, UINT stride)
+    : mFile(file), mInPool(inPool), mTechnique(technique), mElement(element), mStride(stride)
+{
+}
+
+VertexEffect::~VertexEffect() { Release(); }
+
+void VertexEffect::LoadEffect()
+{
+    delete mEffect;
+    SafeRelease(mInputLayout);
+    mEffect = new fw_Effect(mFile, mInPool ? fw_Framework::GetEffectPool() : nullptr);
+    mInputLayout = CreatePassLayout(Technique(), &mElement, 1);
+}
+
+void VertexEffect::Release()
+{
+    delete mEffect;
+    mEffect = nullptr;
+    SafeRelease(mInputLayout);
+    SafeRelease(mVertexBuffer);
+}
+
+void VertexEffect::SetVertices(const void* data, size_t bytes)
+{
+    SafeRelease(mVertexBuffer);
+    mVertexBuffer = CreateFilledBuffer(data, bytes);
+}
+
+ID3D10EffectTechnique* VertexEffect::Technique() const { return mEffect ? mEffect->GetTechnique(mTechnique) : nullptr; }
+
+void VertexEffect::DrawVertices(D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount) const
+{
+    if (mEffect)
+        DrawAllPasses(Technique(), mVertexBuffer, mStride, mInputLayout, topology, vertexCount);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Steps of a draw that the production's effects share: vertex buffers, the input layout of a technique's first pass, drawing every pass of a
+// Steps of a draw that the production's effects share: the effects drawn from one vertex
+// buffer, vertex buffers, the input layout of a technique's first pass, drawing every pass of a
 // technique, and the guard band of the one-primitive-per-pixel passes.
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,46 @@ ID3D10InputLayout* CreatePassLayout(ID3D10EffectTechnique* technique, const D3D1
 // every pass of the technique with vertexCount vertices from vertex 0.
 void DrawAllPasses(ID3D10EffectTechnique* technique, ID3D10Buffer* buffer, UINT stride, ID3D10InputLayout* layout,
                    D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount);
+
+class fw_Effect;
+
+// The shape of the effects drawn from one vertex buffer (dust, light shafts, bokeh, atoms):
+// the effect, the input layout of its technique's first pass for one vertex element, and
+// the buffer. The effect joins the framework's pool or keeps its values to itself.
+class VertexEffect {
+public:
+    VertexEffect(const char* file, bool inPool, const char* technique, const D3D10_INPUT_ELEMENT_DESC& element,
+                 UINT stride);
+    virtual ~VertexEffect();
+    VertexEffect(const VertexEffect&) = delete;
+    VertexEffect& operator=(const VertexEffect&) = delete;
+
+    // Compiles the effect anew and makes the layout of the technique's first pass.
+    void LoadEffect();
+    // Gives back the effect, layout and buffer and leaves each null; safe to repeat and
+    // to follow with the destructor.
+    void Release();
+    fw_Effect* GetEffect() { return mEffect; }
+
+    fw_Effect* mEffect = nullptr;  // owned
+    ID3D10Buffer* mVertexBuffer = nullptr;
+    ID3D10InputLayout* mInputLayout = nullptr;
+
+protected:
+    // Replaces the vertex buffer by one holding these bytes (none for zero bytes).
+    void SetVertices(const void* data, size_t bytes);
+    ID3D10EffectTechnique* Technique() const;
+    // Every pass of the technique with vertexCount vertices of the buffer; nothing without
+    // an effect or a buffer.
+    void DrawVertices(D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount) const;
+
+private:
+    const char* mFile;
+    bool mInPool;
+    const char* mTechnique;
+    D3D10_INPUT_ELEMENT_DESC mElement;
+    UINT mStride;
+};
 
 // While it lives, the bound viewport is grown by guard pixels on every side (and given back
 // afterwards), so that sprites and streaks up to that size never leave the clip volume.

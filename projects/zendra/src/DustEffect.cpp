@@ -33,15 +33,13 @@ float TrackValue(const char* name, float defaultValue)
 } // namespace
 
 DustEffect::DustEffect()
-    : mCount(kParticleCount), mEffect(nullptr), mVertexBuffer(nullptr), mInputLayout(nullptr)
+    : VertexEffect("dust.fx", true, "dust",
+                   {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0},
+                   sizeof(Vertex)),
+      mCount(kParticleCount)
 {
     CreateParticles();
     LoadEffect();
-}
-
-DustEffect::~DustEffect()
-{
-    Release();
 }
 
 void DustEffect::CreateParticles()
@@ -57,20 +55,14 @@ void DustEffect::CreateParticles()
         for (int i = 0; i < kVerticesPerParticle; ++i)
             vertices.push_back(Vertex{{a, b, c, d}});
     }
-    SafeRelease(mVertexBuffer);
-    mVertexBuffer = CreateFilledBuffer(vertices.data(), vertices.size() * sizeof(Vertex));
+    SetVertices(vertices.data(), vertices.size() * sizeof(Vertex));
 }
 
 void DustEffect::LoadEffect()
 {
-    delete mEffect;
-    mEffect = new fw_Effect("dust.fx", fw_Framework::GetEffectPool());
+    VertexEffect::LoadEffect();
     if (gFramework)
         mEffect->SetTexture("gTexture", gFramework->FindOrLoadTexture("./data/dustParticle.png"));
-    SafeRelease(mInputLayout);
-    static const D3D10_INPUT_ELEMENT_DESC kLayout[1] = {
-        {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}};
-    mInputLayout = CreatePassLayout(mEffect->GetTechnique("dust"), kLayout, 1);
 }
 
 void DustEffect::Draw()
@@ -84,14 +76,5 @@ void DustEffect::Draw()
                        static_cast<float>(double(clamp) * double(0.01f)), 0.0f);
     mEffect->SetFloat("gColorScale", TrackValue("DUST_ColorScale", 1.0f));
 
-    DrawAllPasses(mEffect->GetTechnique("dust"), mVertexBuffer, sizeof(Vertex), mInputLayout,
-                  D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(mCount * kVerticesPerParticle));
-}
-
-void DustEffect::Release()
-{
-    delete mEffect;
-    mEffect = nullptr;
-    SafeRelease(mInputLayout);
-    SafeRelease(mVertexBuffer);
+    DrawVertices(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(mCount * kVerticesPerParticle));
 }

@@ -5,11 +5,9 @@
 
 #include <cstdint>
 
-class fw_Effect;
-struct ID3D10Buffer;
-struct ID3D10InputLayout;
+#include "DrawHelpers.h"
 
-class DustEffect {
+class DustEffect : public VertexEffect {
 public:
     // 16 bytes; the three vertices of a particle are equal.
     struct Vertex {
@@ -21,21 +19,12 @@ public:
 
     // Builds the particles from the C runtime generator in its current state, then loads the effect.
     DustEffect();
-    ~DustEffect();
-    DustEffect(const DustEffect&) = delete;
-    DustEffect& operator=(const DustEffect&) = delete;
 
     void CreateParticles();
     void LoadEffect();
     // Sets "gDepthOfFieldParameters" and "gColorScale" from the tracks "DOF_Focus",
     // "DOF_Scale", "DOF_Clamp" and "DUST_ColorScale", then draws every pass of "dust".
     void Draw();
-    // Frees the effect, layout and buffer and leaves each null; safe to repeat and to
-    // follow with the destructor.
-    void Release();
 
     int32_t mCount;
-    fw_Effect* mEffect;  // owned
-    ID3D10Buffer* mVertexBuffer;
-    ID3D10InputLayout* mInputLayout;
 };

@@ -19,15 +19,12 @@ double SignedUnit()
 } // namespace
 
 VolumetricLight::VolumetricLight()
-    : mCount(kShaftCount), mEffect(nullptr), mVertexBuffer(nullptr), mInputLayout(nullptr)
+    : VertexEffect("volumetricLight.fx", true, "lightShaft",
+                   {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}, sizeof(Vertex)),
+      mCount(kShaftCount)
 {
     CreateShafts();
     LoadEffect();
-}
-
-VolumetricLight::~VolumetricLight()
-{
-    Release();
 }
 
 void VolumetricLight::CreateShafts()
@@ -41,32 +38,10 @@ void VolumetricLight::CreateShafts()
         for (int i = 0; i < kVerticesPerShaft; ++i)
             vertices.push_back(Vertex{{a, b}});
     }
-    SafeRelease(mVertexBuffer);
-    mVertexBuffer = CreateFilledBuffer(vertices.data(), vertices.size() * sizeof(Vertex));
-}
-
-void VolumetricLight::LoadEffect()
-{
-    delete mEffect;
-    mEffect = new fw_Effect("volumetricLight.fx", fw_Framework::GetEffectPool());
-    SafeRelease(mInputLayout);
-    static const D3D10_INPUT_ELEMENT_DESC kLayout[1] = {
-        {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}};
-    mInputLayout = CreatePassLayout(mEffect->GetTechnique("lightShaft"), kLayout, 1);
+    SetVertices(vertices.data(), vertices.size() * sizeof(Vertex));
 }
 
 void VolumetricLight::Draw()
 {
-    if (!mEffect)
-        return;
-    DrawAllPasses(mEffect->GetTechnique("lightShaft"), mVertexBuffer, sizeof(Vertex), mInputLayout,
-                  D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(mCount * kVerticesPerShaft));
-}
-
-void VolumetricLight::Release()
-{
-    delete mEffect;
-    mEffect = nullptr;
-    SafeRelease(mInputLayout);
-    SafeRelease(mVertexBuffer);
+    DrawVertices(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(mCount * kVerticesPerShaft));
 }

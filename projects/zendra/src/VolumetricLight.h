@@ -5,11 +5,9 @@
 
 #include <cstdint>
 
-class fw_Effect;
-struct ID3D10Buffer;
-struct ID3D10InputLayout;
+#include "DrawHelpers.h"
 
-class VolumetricLight {
+class VolumetricLight : public VertexEffect {
 public:
     // 8 bytes; the six vertices of a shaft are equal.
     struct Vertex {
@@ -21,21 +19,10 @@ public:
 
     // Builds the shafts from the C runtime generator in its current state, then loads the effect.
     VolumetricLight();
-    ~VolumetricLight();
-    VolumetricLight(const VolumetricLight&) = delete;
-    VolumetricLight& operator=(const VolumetricLight&) = delete;
 
     void CreateShafts();
-    void LoadEffect();
     // Binds the buffer and layout and draws every pass of "lightShaft"; sets no variable.
     void Draw();
-    fw_Effect* GetEffect() { return mEffect; }
-    // Frees the effect, layout and buffer and leaves each null; safe to repeat and to
-    // follow with the destructor.
-    void Release();
 
     int32_t mCount;
-    fw_Effect* mEffect;  // owned
-    ID3D10Buffer* mVertexBuffer;
-    ID3D10InputLayout* mInputLayout;
 };
