@@ -1,7 +1,17 @@
+# src/core        the framework object and its state, start-up, dialog, window, run loop, stereo
+# tests/core      its tests and benchmarks, without and with a display
+# tests/core/e2e  a small program on the framework, run end to end
+#
 # The framework's main road: start-up, the start dialog, window, device and presentation,
 # the run loop and frame, camera variables, stereo, CUDA, screenshots and the framework's
 # small operations (fw_core), and `fw`, the one target a production links.
 #
+# The framework's process-wide state: the static members of fw_Framework, and the one
+# track read, which every reader of a sync track goes through. Every area links it.
+add_library(fw_state STATIC src/core/fw_FrameworkState.cpp src/core/fw_SyncValue.cpp)
+target_include_directories(fw_state PUBLIC src/core PRIVATE src/services)
+target_link_libraries(fw_state PUBLIC platform_win32_types sync)
+
 # The targets are made once the whole directory has been read, so that every area's
 # targets exist whatever the order of the area files.
 function(fw_core_define)
@@ -13,19 +23,19 @@ function(fw_core_define)
     endforeach()
 
     add_library(fw_core STATIC
-        src/fw_Framework.cpp
-        src/fw_StartDialog.cpp
-        src/fw_Window.cpp
-        src/fw_RunLoop.cpp
-        src/fw_CameraVariables.cpp
-        src/fw_Stereo.cpp
-        src/fw_Screenshot.cpp
-        src/fw_FrameworkHooks.cpp
+        src/core/fw_Framework.cpp
+        src/core/fw_StartDialog.cpp
+        src/core/fw_Window.cpp
+        src/core/fw_RunLoop.cpp
+        src/core/fw_CameraVariables.cpp
+        src/core/fw_Stereo.cpp
+        src/core/fw_Screenshot.cpp
+        src/core/fw_FrameworkHooks.cpp
     )
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/fw_DebugCameraHooks.cpp)
-        target_sources(fw_core PRIVATE src/fw_DebugCameraHooks.cpp)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/src/core/fw_DebugCameraHooks.cpp)
+        target_sources(fw_core PRIVATE src/core/fw_DebugCameraHooks.cpp)
     endif()
-    target_include_directories(fw_core PUBLIC src)
+    target_include_directories(fw_core PUBLIC src/core)
     target_link_libraries(fw_core PUBLIC
         fw_resources fw_scenes fw_services fw_state sync
         platform_d3d10 platform_d3dx10 platform_win32 platform_stereo platform_cuda
@@ -40,7 +50,7 @@ function(fw_core_define)
     if(NOT ZENDRA_TESTS)
         return()
     endif()
-    set(core_test_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    set(core_test_dir ${CMAKE_CURRENT_SOURCE_DIR}/tests/core)
     # Without a display: roots, data paths, sizes, the frame timeline, camera variables.
     set(core_sources core_startup_tests.cpp core_frame_tests.cpp core_camera_tests.cpp core_hooks_tests.cpp)
     set(display_sources core_dialog_tests.cpp core_window_tests.cpp)

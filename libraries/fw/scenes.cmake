@@ -1,18 +1,22 @@
+# src/scenes    math, curves, transforms, cameras, scene descriptions, meshes and materials
+# tests/scenes  their tests, and the mesh benchmark
+# fuzz          fuzz harnesses of the scene-description and mesh readers, with seed corpora
+#
 # The framework's scene side: its own small math library, and (fw_scenes) curves,
 # transforms, cameras, the debug and sync cameras, scene descriptions and meshes.
-add_library(fw_math STATIC src/fw_Math.cpp)
-target_include_directories(fw_math PUBLIC src)
+add_library(fw_math STATIC src/scenes/fw_Math.cpp)
+target_include_directories(fw_math PUBLIC src/scenes)
 target_link_libraries(fw_math PUBLIC d3dx10_math platform_crt)
 
 zendra_add_gtest(fw_math_tests
-    SOURCES tests/scenes_math_tests.cpp
+    SOURCES tests/scenes/scenes_math_tests.cpp
     LIBS fw_math)
 
-add_library(fw_curves STATIC src/fw_Curve.cpp)
-target_include_directories(fw_curves PUBLIC src)
+add_library(fw_curves STATIC src/scenes/fw_Curve.cpp)
+target_include_directories(fw_curves PUBLIC src/scenes)
 
 zendra_add_gtest(fw_curve_tests
-    SOURCES tests/scenes_curve_tests.cpp
+    SOURCES tests/scenes/scenes_curve_tests.cpp
     LIBS fw_curves)
 
 # Transforms, cameras, the debug and sync cameras and scene descriptions read the clocks,
@@ -23,20 +27,20 @@ if(NOT TARGET fw_services)
 endif()
 
 add_library(fw_scenes STATIC
-    src/fw_SceneServices.cpp
-    src/fw_Transform.cpp
-    src/fw_Camera.cpp
-    src/fw_DebugCamera.cpp
-    src/fw_Scene.cpp
-    src/fw_SyncCamera.cpp
+    src/scenes/fw_SceneServices.cpp
+    src/scenes/fw_Transform.cpp
+    src/scenes/fw_Camera.cpp
+    src/scenes/fw_DebugCamera.cpp
+    src/scenes/fw_Scene.cpp
+    src/scenes/fw_SyncCamera.cpp
 )
-target_include_directories(fw_scenes PUBLIC src)
+target_include_directories(fw_scenes PUBLIC src/scenes)
 target_link_libraries(fw_scenes PUBLIC fw_curves fw_math fw_state fw_services sync d3dx10_math platform_crt
     Boost::headers)
 
 zendra_add_gtest(fw_scene_tests
-    SOURCES tests/scenes_transform_tests.cpp tests/scenes_debug_camera_tests.cpp
-            tests/scenes_loader_tests.cpp tests/scenes_sync_camera_tests.cpp
+    SOURCES tests/scenes/scenes_transform_tests.cpp tests/scenes/scenes_debug_camera_tests.cpp
+            tests/scenes/scenes_loader_tests.cpp tests/scenes/scenes_sync_camera_tests.cpp
     LIBS fw_scenes Boost::filesystem)
 if(TARGET fw_scene_tests)
     # The depth pick that a scene forwards to needs the framework object and its table.
@@ -46,20 +50,21 @@ endif()
 
 # Meshes: .obj/.mtl reading, and the device mesh of the extension library.
 if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
-    add_library(fw_meshes STATIC src/fw_Mesh.cpp)
-    target_include_directories(fw_meshes PUBLIC src)
+    add_library(fw_meshes STATIC src/scenes/fw_Mesh.cpp)
+    # The mesh gives back its device objects through the resource side's release helper.
+    target_include_directories(fw_meshes PUBLIC src/scenes PRIVATE src/resources)
     target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_effects)
 
     zendra_add_gtest(fw_mesh_tests
-        SOURCES tests/scenes_mesh_tests.cpp
+        SOURCES tests/scenes/scenes_mesh_tests.cpp
         LIBS fw_meshes Boost::filesystem)
     if(TARGET platform_d3d10_core)
         zendra_add_gtest(fw_mesh_gpu_tests
-            SOURCES tests/scenes_mesh_gpu_tests.cpp
+            SOURCES tests/scenes/scenes_mesh_gpu_tests.cpp
             LIBS fw_meshes platform_d3d10_core Boost::filesystem)
     endif()
     zendra_add_benchmark(fw_mesh_bench
-        SOURCES tests/scenes_mesh_bench.cpp
+        SOURCES tests/scenes/scenes_mesh_bench.cpp
         LIBS fw_meshes Boost::filesystem)
     if(TARGET fw_mesh_bench AND TARGET platform_d3d10_core)
         target_link_libraries(fw_mesh_bench PRIVATE platform_d3d10_core)

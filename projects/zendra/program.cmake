@@ -29,9 +29,10 @@ function(zendra_add_library name)
 endfunction()
 
 file(GLOB ZENDRA_TEST_SUPPORT CONFIGURE_DEPENDS ${ZENDRA_TESTS_DIR}/support/*.cpp)
-list(APPEND ZENDRA_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources_support.cpp)
+list(APPEND ZENDRA_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources/resources_support.cpp)
 function(zendra_test_setup name)
-    target_include_directories(${name} PRIVATE ${ZENDRA_TESTS_DIR} ${CMAKE_SOURCE_DIR}/libraries/fw/tests)
+    target_include_directories(${name} PRIVATE ${ZENDRA_TESTS_DIR}
+        ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources)
     target_compile_definitions(${name} PRIVATE
         ZENDRA_PROJECT_DIR="${CMAKE_CURRENT_FUNCTION_LIST_DIR}"
         ZENDRA_DATA_DIR="${ZENDRA_DATA_DIR}"
@@ -85,7 +86,7 @@ endif()
 # 1280 x 800, and 640 x 400 with its own copy of the framework's state.
 add_executable(zendra ${ZENDRA_SRC_DIR}/WinMain.cpp)
 target_link_libraries(zendra PRIVATE zendra_scene platform_winmain)
-add_executable(zendra_640 ${ZENDRA_SRC_DIR}/WinMain.cpp ${FW_SRC_DIR}/fw_FrameworkState.cpp)
+add_executable(zendra_640 ${ZENDRA_SRC_DIR}/WinMain.cpp ${FW_SRC_DIR}/core/fw_FrameworkState.cpp)
 target_compile_definitions(zendra_640 PRIVATE FW_DEFAULT_WINDOW_WIDTH=640 FW_DEFAULT_WINDOW_HEIGHT=400)
 target_link_libraries(zendra_640 PRIVATE zendra_scene platform_winmain)
 foreach(program zendra zendra_640)

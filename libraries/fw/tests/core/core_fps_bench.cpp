@@ -65,11 +65,11 @@ constexpr int kRings = 96, kSides = 48;  // 2 * 96 * 48 = 9,216 triangles
 // Quads a frame of the chain below: Copy 1, Bloom 32, Blur5Taps 2, HighQualityDownScale 1.
 constexpr double kPostDrawsPerFrame = 36.0;
 
-// The framework's folder: ZENDRA_FW_SOURCE_ROOT, else the folder above this file's.
+// The framework's folder: ZENDRA_FW_SOURCE_ROOT, else the folder two above this file's.
 std::string SourceRoot()
 {
     const std::string root = core_test::FrameworkSourceRoot();
-    return root.empty() ? fs::path(__FILE__).parent_path().parent_path().string() : root;
+    return root.empty() ? fs::path(__FILE__).parent_path().parent_path().parent_path().string() : root;
 }
 
 void DrainMessages()

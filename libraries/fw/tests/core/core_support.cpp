@@ -114,7 +114,7 @@ std::string FrameworkSourceRoot()
         return root;
     // Run directly, without the test environment: the folder this file was compiled from.
     boost::system::error_code error;
-    const fs::path compiled = fs::path(__FILE__).parent_path().parent_path();
+    const fs::path compiled = fs::path(__FILE__).parent_path().parent_path().parent_path();
     if (compiled.is_absolute() && fs::is_directory(compiled / "src" / "shaders", error))
         return compiled.string();
     ADD_FAILURE() << "the framework's source folder is unknown: set ZENDRA_FW_SOURCE_ROOT to libraries/fw";
