@@ -73,7 +73,8 @@ vec4 First(vec2 p)
 vec4 Second(vec2 p) { return textureLod(gSourceTexture2, vec2(p.x / gViewport.x, 1.0 - p.y / gViewport.y), 0.0); }
 
 // The flight of the pixel p at its time t; wrapped tells whether a cascade pixel has
-// fallen through the bottom (it is then a pixel of the second image).
+// fallen through the bottom (it is then a pixel of the second image). The burst and the
+// vortex share one rotation about the centre (a software device runs every branch).
 vec2 Flight(vec2 p, float t, out bool wrapped)
 {
     vec2 centre = 0.5 * gViewport.xy;
@@ -81,19 +82,16 @@ vec2 Flight(vec2 p, float t, out bool wrapped)
     float h = Hash(p), h2 = Hash(p + 71.3);
     float ease = t * t * (3.0 - 2.0 * t);
     float arc = sin(kPi * t);
-    wrapped = false;
-    if (Type() == 0) {
-        vec2 offset = Rotation((h - 0.5) * 2.4 * arc) * (p - centre);
-        return centre + offset * (1.0 + (0.6 + 1.4 * h2) * arc) + vec2(0.0, 140.0 * scale * (h - 0.35)) * arc * arc;
-    }
-    if (Type() == 1) {
-        float inner = 1.0 - min(length(p - centre) / length(centre), 1.0);
-        float angle = kPi * ease + 2.2 * arc * inner * inner;
-        return centre + Rotation(angle) * (p - centre) * (1.0 + 0.5 * arc * (0.6 + 0.4 * h2));
-    }
+    float inner = 1.0 - min(length(p - centre) / length(centre), 1.0);
+    bool burst = Type() == 0;
+    float angle = burst ? (h - 0.5) * 2.4 * arc : kPi * ease + 2.2 * arc * inner * inner;
+    float grow = burst ? 1.0 + (0.6 + 1.4 * h2) * arc : 1.0 + 0.5 * arc * (0.6 + 0.4 * h2);
+    vec2 turned = centre + Rotation(angle) * (p - centre) * grow;
+    if (burst)
+        turned += vec2(0.0, 140.0 * scale * (h - 0.35)) * arc * arc;
     float y = p.y - gViewport.y * ease;
-    wrapped = y < 0.0;
-    return vec2(p.x + 14.0 * scale * (h - 0.5) * arc, wrapped ? y + gViewport.y : y);
+    wrapped = Type() == 2 && y < 0.0;
+    return Type() == 2 ? vec2(p.x + 14.0 * scale * (h - 0.5) * arc, wrapped ? y + gViewport.y : y) : turned;
 }
 
 // Clips the segment a-b to the box lo-hi; false when nothing of it is inside.
@@ -119,14 +117,12 @@ bool ClipSegment(inout vec2 a, inout vec2 b, vec2 lo, vec2 hi)
     return true;
 }
 
-// colour.a: 1 on a streak (its rgb the light), 0 on a resting row (looked up per pixel);
-// row.x: the pixel column along a resting row, row.y its pixel row.
-void AtomsVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 colour : COLOR0,
-             out vec2 row : TEXCOORD0)
+// colour.a: 1 on a streak (its rgb the light); 0 on a resting row, whose pixels are looked
+// up in the pixel shader: then colour.x is the pixel column along the row, colour.y its row.
+void AtomsVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 colour : COLOR0)
 {
     bool head = (gl_VertexID & 1) == 0;
     vec2 p = floor((position * 0.5 + 0.5) * gViewport.xy + 0.5) + 0.5;
-    row = p;
     colour = vec4(0.0);
     // Collapsed: a zero-length line at the guard band's corner, inside the clip volume.
     hpos = vec4(-1.0, -1.0, 0.0, 1.0);
@@ -134,7 +130,8 @@ void AtomsVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
 #ifndef ATOMS_DRAW_EVERY_PRIMITIVE
     if (floor(p.x) == floor(Hash(vec2(p.y, 3.7)) * gViewport.x)) {
         // This row's carrier: a line over the whole row; its pixel never flies itself.
-        row = vec2(head ? -0.25 : gViewport.x + 0.75, p.y);
+        vec2 row = vec2(head ? -0.25 : gViewport.x + 0.75, p.y);
+        colour = vec4(row, 0.0, 0.0);
         hpos = PixelToClip(row);
         return;
     }
@@ -175,8 +172,9 @@ void AtomsVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
     if (!ClipSegment(a, b, vec2(-1.0), gViewport.xy + 1.0))
         return;
 
-    vec3 light = Type() == 2 ? (wrapped ? Second(p).rgb : First(p).rgb)
-                             : mix(First(p).rgb, Second(Destination(p)).rgb, smoothstep(0.3, 0.7, t));
+    // A cascade pixel lands where it started: its second image is read at p as well.
+    vec3 first = First(p).rgb, second = Second(Destination(p)).rgb;
+    vec3 light = Type() == 2 ? (wrapped ? second : first) : mix(first, second, smoothstep(0.3, 0.7, t));
     // Glowing in flight: brighter and bluish-white at the head, fading along the trail; a
     // streak spreads its pixel's light over its length.
     float luminance = dot(light, vec3(0.2126, 0.7152, 0.0722));
@@ -186,7 +184,7 @@ void AtomsVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
     hpos = PixelToClip(head ? a : b);
 }
 
-void AtomsPS(in vec4 colour : COLOR0, in vec2 row : TEXCOORD0, out vec4 result : SV_Target0)
+void AtomsPS(in vec4 colour : COLOR0, out vec4 result : SV_Target0)
 {
     if (colour.a > 0.0) {
         result = colour;
@@ -194,7 +192,7 @@ void AtomsPS(in vec4 colour : COLOR0, in vec2 row : TEXCOORD0, out vec4 result :
     }
     // A resting row: the first image where its pixel has not left yet, the second where
     // the pixel that lands here has landed.
-    vec2 p = floor(row) + 0.5;
+    vec2 p = floor(colour.xy) + 0.5;
     result = vec4(0.0);
     if (LocalTime(p) <= 0.0)
         result += vec4(First(p).rgb, 1.0);
