@@ -767,7 +767,16 @@ GLenum Device::glTopology() const {
 
 void Device::Draw(UINT vertexCount, UINT startVertex) {
     if (vertexCount == 0 || glTopology() == kNoTopology || !prepareDraw(0)) return;
-    glDrawArrays(glTopology(), GLint(startVertex), GLsizei(vertexCount));
+    // On a CPU rasteriser, as with instances: a long list of points, lines or triangles goes
+    // in chunks of whole primitives with a flush between them. The vertex id counts from the
+    // draw's first vertex, so every chunk sees the ids it would have seen in one draw.
+    const GLenum topology = glTopology();
+    const bool list = topology == GL_POINTS || topology == GL_LINES || topology == GL_TRIANGLES;
+    const UINT chunk = mContext.software && list && vertexCount > 2 * kVerticesPerChunk ? kVerticesPerChunk : vertexCount;
+    for (UINT done = 0; done < vertexCount; done += chunk) {
+        if (done) glFlush();
+        glDrawArrays(topology, GLint(startVertex + done), GLsizei(std::min(chunk, vertexCount - done)));
+    }
 }
 
 void Device::DrawInstanced(UINT vertexCount, UINT instanceCount, UINT startVertex, UINT startInstance) {

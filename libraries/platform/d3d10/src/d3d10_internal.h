@@ -413,6 +413,9 @@ public:
     GLuint program() const { return mProgram; }
     // Instances a draw is split into on a CPU rasteriser.
     static constexpr UINT kInstancesPerChunk = 8192;
+    // Vertices a draw of a point, line or triangle list is split into on a CPU rasteriser
+    // (whole primitives of each).
+    static constexpr UINT kVerticesPerChunk = 6 * 16384;
     SDL_Window* window() const { return mContext.window; }
     bool ownsWindow() const { return mContext.ownsWindow; }
     // Forgets every cached GL object that refers to a texture about to be deleted.
