@@ -17,18 +17,16 @@ constexpr int32_t kGuard = 4;
 }  // namespace
 
 AtomsEffect::AtomsEffect(int width, int height)
-    : mStreakCount(0), mEffect(nullptr), mWidth(width), mHeight(height), mVertexBuffer(nullptr),
-      mInputLayout(nullptr)
+    : VertexEffect("atoms.fx", true, "atoms",
+                   {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}, kVertexSize),
+      mStreakCount(0), mWidth(width), mHeight(height)
 {
     CreateStreaks();
     LoadEffect();
 }
 
-AtomsEffect::~AtomsEffect() { Release(); }
-
 void AtomsEffect::CreateStreaks()
 {
-    SafeRelease(mVertexBuffer);
     std::vector<float> vertices;
     const uint64_t points =
         mWidth > 0 && mHeight > 0 ? static_cast<uint64_t>(mWidth) * static_cast<uint64_t>(mHeight) : 0;
@@ -50,17 +48,7 @@ void AtomsEffect::CreateStreaks()
     mStreakCount = static_cast<int32_t>(vertexCount / 2);
     fw_Log::Write(fw_Log::kPlain, "Atoms: Created %d light streaks for your transitions, Sir.", mStreakCount);
     // An empty grid has no buffer (one of zero bytes cannot be created).
-    mVertexBuffer = CreateFilledBuffer(vertices.data(), vertexCount * kVertexSize);
-}
-
-void AtomsEffect::LoadEffect()
-{
-    delete mEffect;
-    SafeRelease(mInputLayout);
-    mEffect = new fw_Effect("atoms.fx", fw_Framework::GetEffectPool());
-    const D3D10_INPUT_ELEMENT_DESC element = {
-        "POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0};
-    mInputLayout = CreatePassLayout(mEffect->GetTechnique("atoms"), &element, 1);
+    SetVertices(vertices.data(), vertexCount * kVertexSize);
 }
 
 void AtomsEffect::Draw(fw_Texture* first, fw_Texture* second)
@@ -85,14 +73,5 @@ void AtomsEffect::Draw(fw_Texture* first, fw_Texture* second)
         mEffect->SetFloat4("gViewport", static_cast<float>(guard.Viewport().Width),
                            static_cast<float>(guard.Viewport().Height), static_cast<float>(guard.Wide().Width),
                            static_cast<float>(guard.Wide().Height));
-    DrawAllPasses(mEffect->GetTechnique("atoms"), mVertexBuffer, kVertexSize, mInputLayout,
-                  D3D10_PRIMITIVE_TOPOLOGY_LINELIST, static_cast<UINT>(mStreakCount) * 2u);
-}
-
-void AtomsEffect::Release()
-{
-    delete mEffect;
-    mEffect = nullptr;
-    SafeRelease(mInputLayout);
-    SafeRelease(mVertexBuffer);
+    DrawVertices(D3D10_PRIMITIVE_TOPOLOGY_LINELIST, static_cast<UINT>(mStreakCount) * 2u);
 }
