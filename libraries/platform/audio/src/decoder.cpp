@@ -104,8 +104,11 @@ bool DecodeMpeg(const uint8_t* data, size_t size, Pcm& out) {
             if (out.rate == 0) {
                 out.rate = static_cast<int>(rate);
                 out.channels = channels;
-                const off_t expected = mpg123_length(mh.get());  // from the info frame, or estimated
-                if (expected > 0 && expected < (off_t(1) << 31)) {
+                // From the info frame, or estimated: believed only as far as the data can hold
+                // (1152 samples in the smallest frame of 48 bytes).
+                const off_t expected = mpg123_length(mh.get());
+                const uint64_t most = uint64_t(size) * 24;
+                if (expected > 0 && uint64_t(expected) <= most) {
                     out.samples.reserve(static_cast<size_t>(expected + 4608) * static_cast<size_t>(channels));
                 }
             }
