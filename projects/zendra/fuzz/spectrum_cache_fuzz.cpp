@@ -100,8 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Trusted: whole records from kRequiredRecords up to the computed table's length, not all
     // zeros (the silence of a table computed without music).
     const uint64_t records = length / sizeof(FftRecord);
-    const bool silent = std::all_of(file.begin(), file.begin() + std::min<uint64_t>(file.size(), records * 32),
-                                    [](uint8_t b) { return b == 0; });
+    bool silent = true;  // every value 0 (negative zero too)
+    for (uint64_t i = 0; i + sizeof(float) <= std::min<uint64_t>(file.size(), records * 32) && silent; i += sizeof(float)) {
+        float v;
+        std::memcpy(&v, &file[i], sizeof(v));
+        silent = !(v != 0.0f);
+    }
     if (!folder && records >= FucrrEffect::kRequiredRecords &&
         length <= FucrrEffect::kTableRecords * sizeof(FftRecord) && !silent) {
         Check(effect.mFftTable.size() == records, "a cache in range gives one record per 32 bytes");
