@@ -206,8 +206,7 @@ void Caleidoscope::DeleteOwned()
     mFucrr = nullptr;
     // The slots point into what was just deleted; the shadow targets belong to the
     // framework's table, which releases them.
-    mMainMesh = mAuxMesh = nullptr;
-    mMainTechnique = mAuxTechnique = nullptr;
+    ClearObjectSlots();
     mVarianceShadow0 = mVarianceShadow = mVarianceShadowDepth = nullptr;
 }
 
@@ -253,10 +252,6 @@ void Caleidoscope::LoadResources()
         *slot.member = new fw_Mesh("./data/", slot.file, nullptr);
         (*slot.member)->CreateLayoutSlot9(mEffect->GetTechnique(slot.technique));
     }
-    // The slots of the previous load point at deleted meshes until the next update.
-    mMainMesh = mAuxMesh = nullptr;
-    mMainTechnique = mAuxTechnique = nullptr;
-
     if (gFramework) {
         fw_Texture* probe = gFramework->FindOrLoadTexture("350.dds");
         mEffect->SetTexture("gLightProbeTex", probe);
@@ -267,6 +262,17 @@ void Caleidoscope::LoadResources()
         gFramework->SetWorldMatrices(&identity, &identity);
     }
     WarmUp();
+    // The slots of the previous load, and the warm-up's, until the first update.
+    ClearObjectSlots();
+}
+
+void Caleidoscope::ClearObjectSlots()
+{
+    mAuxTransforms.clear();
+    mMainType = mAuxType = -1;
+    mMainMesh = mAuxMesh = nullptr;
+    mMainTechnique = mAuxTechnique = nullptr;
+    mMainCaleido = mAuxCaleido = false;
 }
 
 void Caleidoscope::WarmUp()
@@ -293,9 +299,7 @@ void Caleidoscope::WarmUp()
         }
     }
     DrawRings();
-    SetOwnMaterials(mWireframe1);
-    if (mWireframe1)
-        DrawMesh(mWireframe1, mEffect->GetTechnique("wireframe"), 0, int(mWireframe1->mAttributeCount) - 1, false);
+    DrawLattice();
     if (mDust)
         mDust->Draw();
     DrawLightShafts(true);
@@ -313,13 +317,6 @@ void Caleidoscope::WarmUp()
     }
     DrawTransition();
     post->RunTechnique("TriFade");
-
-    // The slots as a new scene has them, until the first update.
-    mAuxTransforms.clear();
-    mMainType = mAuxType = -1;
-    mMainMesh = mAuxMesh = nullptr;
-    mMainTechnique = mAuxTechnique = nullptr;
-    mMainCaleido = mAuxCaleido = false;
 }
 
 void Caleidoscope::ReleaseResources() { DeleteOwned(); }
@@ -583,8 +580,13 @@ void Caleidoscope::DrawBackground()
     if (backFade <= 0.0f)
         return;
     mEffect->SetFloat("gBackgroundMeshFade", backFade);
-    SetOwnMaterials(mWireframe1);
     SetWorldMatrix34(mBackgroundTransform);
+    DrawLattice();
+}
+
+void Caleidoscope::DrawLattice()
+{
+    SetOwnMaterials(mWireframe1);
     if (mWireframe1)
         DrawMesh(mWireframe1, mEffect->GetTechnique("wireframe"), 0, int(mWireframe1->mAttributeCount) - 1, false);
 }

@@ -84,8 +84,11 @@ public:
     uint64_t mMeshDraws = 0;
 
 private:
-    // Draws every technique once (at the end of loading).
+    // Draws every technique once (at the end of loading); leaves the object slots to
+    // ClearObjectSlots.
     void WarmUp();
+    // The object slots as a new scene has them: no objects until the next update.
+    void ClearObjectSlots();
     // The steps of Update, in their order.
     void PlaceAuxiliaryObjects();
     void SelectObjects();
@@ -98,6 +101,8 @@ private:
     void DrawObjects();
     void DrawRings();
     void DrawBackground();
+    // The lattice mesh in its own materials, with the world matrix and fade as set.
+    void DrawLattice();
     // The material variables of the rings' and the lattice's techniques, which draw their
     // meshes without materials.
     void SetOwnMaterials(const fw_Mesh* mesh);
