@@ -18,6 +18,7 @@
 #include "fw_Mouse.h"
 #include "fw_Music.h"
 #include "fw_PostEffects.h"
+#include "fw_Release.h"
 #include "fw_Scene.h"
 #include "fw_SyncTimer.h"
 #include "fw_Texture.h"
@@ -110,33 +111,35 @@ double LitShare(const Picture& picture, int level) {
     return double(lit) / double(pixels);
 }
 
-double MeanDifference(const Picture& a, const Picture& b) {
+namespace {
+
+// Gives fn the absolute differences of the three colour channels of every pixel and
+// returns the share of the pixels (0 to 1) that fn counts; 1 for pictures of other sizes.
+template <typename Fn>
+double PixelDifferences(const Picture& a, const Picture& b, Fn fn) {
     if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size())
         return 1.0;
     const size_t pixels = size_t(a.width) * a.height;
     if (pixels == 0)
         return 0.0;
-    double sum = 0.0;
-    for (size_t i = 0; i < pixels; ++i)
+    double counted = 0.0;
+    for (size_t i = 0; i < pixels; ++i) {
+        int d[3];
         for (int c = 0; c < 3; ++c)
-            sum += std::abs(int(a.rgba[i * 4 + c]) - int(b.rgba[i * 4 + c]));
-    return sum / (3.0 * 255.0 * double(pixels));
+            d[c] = std::abs(int(a.rgba[i * 4 + c]) - int(b.rgba[i * 4 + c]));
+        counted += fn(d);
+    }
+    return counted / double(pixels);
+}
+
+}  // namespace
+
+double MeanDifference(const Picture& a, const Picture& b) {
+    return PixelDifferences(a, b, [](const int* d) { return (d[0] + d[1] + d[2]) / (3.0 * 255.0); });
 }
 
 double ChangedShare(const Picture& a, const Picture& b, int level) {
-    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size())
-        return 1.0;
-    const size_t pixels = size_t(a.width) * a.height;
-    if (pixels == 0)
-        return 0.0;
-    size_t changed = 0;
-    for (size_t i = 0; i < pixels; ++i) {
-        int largest = 0;
-        for (int c = 0; c < 3; ++c)
-            largest = std::max(largest, std::abs(int(a.rgba[i * 4 + c]) - int(b.rgba[i * 4 + c])));
-        changed += largest > level;
-    }
-    return double(changed) / double(pixels);
+    return PixelDifferences(a, b, [level](const int* d) { return std::max({d[0], d[1], d[2]}) > level ? 1.0 : 0.0; });
 }
 
 bool ReadPng(const std::string& path, Picture& picture) {
@@ -346,10 +349,10 @@ void ShowRenderer::WaitForDevice() const {
         (texture = Target("backbuffer")->mTexture2D)->AddRef();
     if (texture)
         ReadTexture(texture, true, [](const D3D10_TEXTURE2D_DESC&, const uint8_t*, UINT) {});
-    for (IUnknown* object : {static_cast<IUnknown*>(texture), static_cast<IUnknown*>(resource),
-                             static_cast<IUnknown*>(view), static_cast<IUnknown*>(depth)})
-        if (object)
-            object->Release();
+    SafeRelease(texture);
+    SafeRelease(resource);
+    SafeRelease(view);
+    SafeRelease(depth);
 }
 
 static double SecondsOfRow(float row) {
