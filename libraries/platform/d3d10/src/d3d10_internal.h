@@ -46,7 +46,6 @@ DXGI_FORMAT ResolveTypeless(DXGI_FORMAT format, UINT bindFlags);
 // Formats whose elements have the same size and kind may view each other.
 bool ViewCompatible(DXGI_FORMAT resourceFormat, DXGI_FORMAT viewFormat);
 
-
 // Children of a device keep it alive through its child count (see Device).
 template <class Interface>
 class DeviceChild : public RefCounted<Interface> {
