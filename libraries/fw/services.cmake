@@ -30,10 +30,6 @@ else()
 endif()
 
 if(ZENDRA_TESTS)
-    # Message boxes and audio output keep allocations of the system libraries (GTK, SDL)
-    # for the process: the Windows stand-in's leak suppressions cover them.
-    set(SERVICES_TEST_ENV
-        "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/libraries/platform/win32/tests/lsan_suppressions.txt:print_suppressions=0")
     zendra_add_gtest(services_clock_tests
         SOURCES tests/services/services_clock_tests.cpp
                 tests/services/services_sync_timer_tests.cpp
@@ -44,8 +40,7 @@ if(ZENDRA_TESTS)
     zendra_add_gtest(services_log_tests
         SOURCES tests/services/services_log_tests.cpp
                 tests/services/services_countdown_tests.cpp
-        LIBS fw_services
-        ENV ${SERVICES_TEST_ENV})
+        LIBS fw_services)
     if(TARGET platform_dbghelp)
     zendra_add_gtest(services_assert_tests
         SOURCES tests/services/services_assert_tests.cpp
@@ -63,8 +58,7 @@ if(ZENDRA_TESTS)
     pkg_check_modules(SERVICES_LAME REQUIRED IMPORTED_TARGET lame)
     zendra_add_gtest(services_music_tests
         SOURCES tests/services/services_music_tests.cpp tests/services/services_child.cpp
-        LIBS fw_services
-        ENV ${SERVICES_TEST_ENV})
+        LIBS fw_services)
     add_dependencies(services_music_tests services_fake_bass)
     target_compile_definitions(services_music_tests PRIVATE
         FAKE_BASS_PATH="$<TARGET_FILE:services_fake_bass>")
@@ -72,8 +66,7 @@ if(ZENDRA_TESTS)
     zendra_add_gtest(services_playback_tests
         SOURCES tests/services/services_playback_tests.cpp
         LIBS fw_services PkgConfig::SERVICES_LAME
-        LABELS audio
-        ENV ${SERVICES_TEST_ENV})
+        LABELS audio)
     if(TARGET bass)
         add_dependencies(services_playback_tests bass)
     endif()
