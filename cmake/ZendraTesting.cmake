@@ -3,12 +3,21 @@
 # zendra_add_benchmark(<name> SOURCES ... [LIBS ...])
 #   A Google Benchmark executable; CTest runs it once briefly (label "benchmark")
 #   so that it keeps working. Run it by hand for the real numbers.
+# zendra_sanitize_support(<target>)
+#   In the sanitizer build, a program that loads the GL driver keeps it loaded until exit
+#   (tools/sanitize/keep_gl_driver_loaded.cpp); the two functions above call it.
 if(ZENDRA_TESTS)
     enable_testing()
     find_package(GTest REQUIRED)
     find_package(benchmark REQUIRED)
     include(GoogleTest)
 endif()
+
+function(zendra_sanitize_support target)
+    if(ZENDRA_SANITIZE)
+        target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tools/sanitize/keep_gl_driver_loaded.cpp)
+    endif()
+endfunction()
 
 function(zendra_add_gtest name)
     if(NOT ZENDRA_TESTS)
@@ -17,6 +26,7 @@ function(zendra_add_gtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    zendra_sanitize_support(${name})
     set(props)
     if(ARG_LABELS)
         list(APPEND props LABELS "${ARG_LABELS}")
@@ -45,6 +55,7 @@ function(zendra_add_benchmark name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
+    zendra_sanitize_support(${name})
     add_test(NAME ${name} COMMAND ${name} --benchmark_min_time=0.01)
     set_tests_properties(${name} PROPERTIES LABELS benchmark
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})

@@ -90,6 +90,7 @@ add_executable(zendra_640 ${ZENDRA_SRC_DIR}/WinMain.cpp ${FW_SRC_DIR}/core/fw_Fr
 target_compile_definitions(zendra_640 PRIVATE FW_DEFAULT_WINDOW_WIDTH=640 FW_DEFAULT_WINDOW_HEIGHT=400)
 target_link_libraries(zendra_640 PRIVATE zendra_scene platform_winmain)
 foreach(program zendra zendra_640)
+    zendra_sanitize_support(${program})
     add_dependencies(${program} d3d10warp zendra_data zendra_packed_effects)
     if(TARGET bass)
         add_dependencies(${program} bass)

@@ -15,7 +15,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         new fw_Framework("./data/demo.mp3", "zendra", instance, showCommand, "quiet zendra", 1.0f, 1.6f);
 
     // Lives until the process ends.
-    Caleidoscope* scene = new Caleidoscope("caleidoscope.xml");
+    static Caleidoscope* const scene = new Caleidoscope("caleidoscope.xml");
     fw_Framework::AddScene(scene);
 
     static const char* const kPreloads[8] = {

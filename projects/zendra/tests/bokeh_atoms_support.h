@@ -24,10 +24,7 @@ protected:
 };
 
 // A texture that gives its views and resource back when it goes.
-struct ReleaseTexture {
-    void operator()(fw_Texture* texture) const;
-};
-using TexturePtr = std::unique_ptr<fw_Texture, ReleaseTexture>;
+using TexturePtr = std::unique_ptr<fw_Texture, fw_ReleaseAndDelete>;
 
 // A colour target of the size and format; Bind makes it the only target, with its viewport.
 struct Target {

@@ -21,3 +21,12 @@ void ReleaseAndDelete(T*& object)
         object = nullptr;
     }
 }
+
+// The deleter of a std::unique_ptr that owns such an object.
+struct fw_ReleaseAndDelete {
+    template <typename T>
+    void operator()(T* object) const
+    {
+        ReleaseAndDelete(object);
+    }
+};

@@ -14,6 +14,7 @@
 #include "fw_Effect.h"
 #include "fw_PostEffects.h"
 #include "fw_SyncTimer.h"
+#include "fw_Release.h"
 #include "fw_Texture.h"
 #include "platform/d3d10.h"
 #include "platform/d3dx10.h"
@@ -486,10 +487,11 @@ protected:
         fw_Framework::mScreenshotTexture = nullptr;
         core_test::ResetFramework();
     }
-    std::unique_ptr<fw_Texture> BackBuffer(const std::vector<Rgba>& texels)
+    std::unique_ptr<fw_Texture, fw_ReleaseAndDelete> BackBuffer(const std::vector<Rgba>& texels)
     {
-        auto texture = std::make_unique<fw_Texture>(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
-                                                    DXGI_FORMAT_R8G8B8A8_UNORM, kWidth, kHeight, 1, texels.data());
+        std::unique_ptr<fw_Texture, fw_ReleaseAndDelete> texture(new fw_Texture(
+            D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, kWidth, kHeight, 1,
+            texels.data()));
         framework->AddTexture("backbuffer", texture.get());
         return texture;
     }
@@ -580,10 +582,10 @@ protected:
         ASSERT_TRUE(post.IsLoaded());
         fw_Framework::mWindowWidth = 64;
         fw_Framework::mWindowHeight = 40;
-        output = std::make_unique<fw_Texture>(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
-                                              DXGI_FORMAT_R8G8B8A8_UNORM, 64, 40, 1, nullptr);
-        source = std::make_unique<fw_Texture>(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
-                                              DXGI_FORMAT_R8G8B8A8_UNORM, 64, 20, 1, nullptr);
+        output.reset(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
+                                    DXGI_FORMAT_R8G8B8A8_UNORM, 64, 40, 1, nullptr));
+        source.reset(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
+                                    DXGI_FORMAT_R8G8B8A8_UNORM, 64, 20, 1, nullptr));
         fw_Framework::mSwapChainTexture = output.get();
         framework->AddTexture("backbuffer", source.get());
         fw_Framework::mSwapChain = &chain;
@@ -609,7 +611,7 @@ protected:
     }
     fw_PostEffects post;
     CountingSwapChain chain;
-    std::unique_ptr<fw_Texture> output, source;
+    std::unique_ptr<fw_Texture, fw_ReleaseAndDelete> output, source;
 };
 
 TEST_F(DownScale, PresentPutsThePictureBetweenTheBars)
