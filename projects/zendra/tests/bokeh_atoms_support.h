@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fw_Framework.h"
+#include "fw_Release.h"
 #include "fw_Texture.h"
 #include "resources_support.h"
 
