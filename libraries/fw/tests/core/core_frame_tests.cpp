@@ -487,13 +487,12 @@ protected:
         fw_Framework::mScreenshotTexture = nullptr;
         core_test::ResetFramework();
     }
-    std::unique_ptr<fw_Texture, fw_ReleaseAndDelete> BackBuffer(const std::vector<Rgba>& texels)
+    // Owned by the framework.
+    void BackBuffer(const std::vector<Rgba>& texels)
     {
-        std::unique_ptr<fw_Texture, fw_ReleaseAndDelete> texture(new fw_Texture(
-            D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, kWidth, kHeight, 1,
-            texels.data()));
-        framework->AddTexture("backbuffer", texture.get());
-        return texture;
+        auto* texture = new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
+                                       DXGI_FORMAT_R8G8B8A8_UNORM, kWidth, kHeight, 1, texels.data());
+        framework->AddTexture("backbuffer", texture);
     }
     std::vector<std::string> Shots() const
     {
@@ -510,7 +509,7 @@ TEST_F(Screenshots, MonoWritesTheBackBufferAsAPicture)
 {
     const std::vector<Rgba> texels =
         Quadrants(kWidth, kHeight, {230, 20, 20, 255}, {20, 230, 20, 255}, {20, 20, 230, 255}, {230, 230, 230, 255});
-    auto backbuffer = BackBuffer(texels);
+    BackBuffer(texels);
     framework->SaveScreenshot(0);  // not requested: nothing
     EXPECT_TRUE(Shots().empty());
 
@@ -535,13 +534,13 @@ TEST_F(Screenshots, StereoPutsTheEyesSideBySideInOneDoubleWidthPicture)
         Quadrants(kWidth, kHeight, {230, 20, 20, 255}, {20, 230, 20, 255}, {20, 20, 230, 255}, {230, 230, 20, 255});
     const std::vector<Rgba> right =
         Quadrants(kWidth, kHeight, {20, 230, 230, 255}, {230, 20, 230, 255}, {128, 128, 128, 255}, {20, 20, 20, 255});
-    auto leftEye = BackBuffer(left);
+    BackBuffer(left);
     fw_Framework::mScreenshotRequest = true;
     framework->SaveScreenshot(0);
     EXPECT_TRUE(fw_Framework::mScreenshotRequest);  // the picture waits for the second eye
     EXPECT_TRUE(Shots().empty());
 
-    auto rightEye = BackBuffer(right);
+    BackBuffer(right);
     framework->SaveScreenshot(1);
     EXPECT_FALSE(fw_Framework::mScreenshotRequest);
     EXPECT_EQ(nullptr, fw_Framework::mScreenshotTexture);
@@ -584,10 +583,10 @@ protected:
         fw_Framework::mWindowHeight = 40;
         output.reset(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
                                     DXGI_FORMAT_R8G8B8A8_UNORM, 64, 40, 1, nullptr));
-        source.reset(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
-                                    DXGI_FORMAT_R8G8B8A8_UNORM, 64, 20, 1, nullptr));
+        source = new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM,
+                                64, 20, 1, nullptr);
         fw_Framework::mSwapChainTexture = output.get();
-        framework->AddTexture("backbuffer", source.get());
+        framework->AddTexture("backbuffer", source);
         fw_Framework::mSwapChain = &chain;
     }
     void TearDown() override
@@ -611,7 +610,8 @@ protected:
     }
     fw_PostEffects post;
     CountingSwapChain chain;
-    std::unique_ptr<fw_Texture, fw_ReleaseAndDelete> output, source;
+    std::unique_ptr<fw_Texture, fw_ReleaseAndDelete> output;
+    fw_Texture* source = nullptr;  // owned by the framework
 };
 
 TEST_F(DownScale, PresentPutsThePictureBetweenTheBars)
@@ -644,17 +644,17 @@ TEST_F(DownScale, PresentPutsThePictureBetweenTheBars)
 TEST_F(DownScale, NegativeBarsDrawPastTheEdgesAndOversizedOnesLeaveNothingToDraw)
 {
     // Presenting never asks for a negative bar; asked directly, the viewport moves up and grows.
-    post.HighQualityDownScale(source.get(), -7);
+    post.HighQualityDownScale(source, -7);
     D3D10_VIEWPORT viewport = Viewport();
     EXPECT_EQ(-7, viewport.TopLeftY);
     EXPECT_EQ(54u, viewport.Height);
 
-    post.HighQualityDownScale(source.get(), 21);
+    post.HighQualityDownScale(source, 21);
     viewport = Viewport();
     EXPECT_EQ(0u, viewport.Height);
     EXPECT_LE(viewport.TopLeftY, 40);
 
-    post.HighQualityDownScale(source.get(), 5);
+    post.HighQualityDownScale(source, 5);
     viewport = Viewport();
     EXPECT_EQ(5, viewport.TopLeftY);
     EXPECT_EQ(30u, viewport.Height);
