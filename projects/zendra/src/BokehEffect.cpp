@@ -49,12 +49,57 @@ void BokehEffect::CreateGrid()
     SetVertices(vertices.data(), vertexCount * kVertexSize);
 }
 
+BokehEffect::~BokehEffect() { Release(); }
+
+void BokehEffect::Release()
+{
+    ReleaseAndDelete(mBlockLight);
+    ReleaseAndDelete(mBlockChoice);
+    VertexEffect::Release();
+}
+
+bool BokehEffect::PrepareBlockTargets(const fw_Texture& source)
+{
+    const uint32_t width = (source.GetWidth() + 1) / 2, height = (source.GetHeight() + 1) / 2;
+    if (width == 0 || height == 0)
+        return false;
+    if (mBlockLight && mBlockChoice && mBlockLight->GetWidth() == width && mBlockLight->GetHeight() == height)
+        return true;
+    ReleaseAndDelete(mBlockLight);
+    ReleaseAndDelete(mBlockChoice);
+    const uint32_t bind = D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE;
+    mBlockLight = new fw_Texture(bind, DXGI_FORMAT_R32G32B32A32_FLOAT, width, height, 1, nullptr);
+    mBlockChoice = new fw_Texture(bind, DXGI_FORMAT_R32_FLOAT, width, height, 1, nullptr);
+    return mBlockLight->mRenderTargetView && mBlockChoice->mRenderTargetView;
+}
+
 void BokehEffect::Draw(fw_Texture* source)
 {
     ID3D10Device* device = fw_Framework::mDevice;
-    if (!device || !mVertexBuffer || !mEffect || !source)
+    if (!device || !mVertexBuffer || !mEffect || !source || !PrepareBlockTargets(*source))
         return;
     mEffect->SetTexture("gTexture", source);
+
+    {
+        // The block pass, then the target and viewport the caller bound.
+        ID3D10RenderTargetView* target = nullptr;
+        ID3D10DepthStencilView* depth = nullptr;
+        device->OMGetRenderTargets(1, &target, &depth);
+        UINT count = 1;
+        D3D10_VIEWPORT bound = {};
+        device->RSGetViewports(&count, &bound);
+        mEffect->SetTexture("gBlockLight", nullptr);
+        mEffect->SetTexture("gBlockChoice", nullptr);
+        fw_Framework::SetRenderTargets(0, mBlockLight, mBlockChoice, nullptr, nullptr);
+        DrawAllPasses(mEffect->GetTechnique("bokehBlocks"), mVertexBuffer, kVertexSize, mInputLayout,
+                      D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, 3);
+        device->OMSetRenderTargets(1, &target, depth);
+        device->RSSetViewports(count, &bound);
+        SafeRelease(target);
+        SafeRelease(depth);
+        mEffect->SetTexture("gBlockLight", mBlockLight);
+        mEffect->SetTexture("gBlockChoice", mBlockChoice);
+    }
 
     // Guard band: the viewport grows by the largest sprite extent on every side and the
     // shader scales positions back, so that no disc vertex leaves the clip volume.

@@ -5,6 +5,9 @@
 // by its brightness and by its circle of confusion (from the eye distance that the scene
 // keeps in alpha). Every other triangle collapses to a point in the vertex shader and costs
 // no rasterisation. The draw is additive, over whatever the target holds.
+// A pass before it ("bokehBlocks") finds each block's brightest texel and light once, one
+// texel per block, so that each of the block's three vertices reads them instead of
+// searching the block again.
 
 sampler_state BokehPoint { Filter = MIN_MAG_MIP_POINT; AddressU = CLAMP; AddressV = CLAMP; };
 blend_state BokehAdditive { BlendEnable[0] = TRUE; SrcBlend = ONE; DestBlend = ONE; BlendOp = ADD;
@@ -13,6 +16,10 @@ depth_stencil_state BokehNoDepth { DepthEnable = FALSE; DepthWriteMask = ZERO; }
 rasterizer_state BokehNoCull { CullMode = NONE; };
 
 uniform sampler2D gTexture : BokehPoint;
+// One texel per block: (light of the block, eye distance of its brightest texel), and in
+// x which texel of the block spills (0 to 3, x then y), -1 for none.
+uniform sampler2D gBlockLight : BokehPoint;
+uniform sampler2D gBlockChoice : BokehPoint;
 // (viewport width, height, width and height of the viewport with its guard band)
 uniform vec4 gViewport = vec4(1280.0, 800.0, 1380.0, 900.0);
 // Radius in pixels of the largest disc; the guard band is at least twice as wide.
@@ -48,11 +55,15 @@ void BokehVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
         local = vec4(q.x * 0.5 + 0.5, 0.5 - q.y * 0.5, 0.0, -1.0);
         return;
     }
+    // Integer division runs lane by lane on a CPU rasteriser: the quotients come from float
+    // division, exact here (the remainders are at least half a divisor from a step).
     ivec2 size = textureSize(gTexture, 0);
-    int index = gl_VertexID / 3 - 1;
+    int triangle = int((float(gl_VertexID) + 0.5) / 3.0);
+    int corner = gl_VertexID - 3 * triangle;
+    int index = triangle - 1;
     int blocksX = (size.x + 1) / 2;
-    ivec2 block = 2 * ivec2(index % blocksX, index / blocksX);
-    int corner = gl_VertexID % 3;
+    int row = int((float(index) + 0.5) / float(blocksX));
+    ivec2 block = 2 * ivec2(index - row * blocksX, row);
     local = vec4(0.0, 0.0, 1.0, 1.0);
 #ifdef BOKEH_DRAW_EVERY_PRIMITIVE
     // For measurements only: a block that does not spill draws an empty 3-pixel triangle.
@@ -63,8 +74,41 @@ void BokehVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
     hpos = vec4(-1.0, -1.0, 0.0, 1.0);
 #endif
 
-    // The brightest texel of the block above the threshold (the first on ties) spills
-    // with the light of the whole block: flat bright areas draw a quarter of the discs.
+    float choice = texelFetch(gBlockChoice, block / 2, 0).x;
+    if (choice < 0.0)
+        return;
+    int brightest = int(choice);
+    vec4 centre = texelFetch(gBlockLight, block / 2, 0);
+    vec3 light = centre.rgb;
+    ivec2 texel = block + ivec2(brightest & 1, brightest >> 1);
+    // Pixel position, y up, at the texel's centre.
+    vec2 pixel = vec2(float(texel.x) + 0.5, float(size.y - texel.y) - 0.5) * gViewport.xy / vec2(size);
+
+    float excess = dot(light, kLuminance);
+    float blur = clamp(abs(centre.a - gDepthOfFieldParameters.x) * gDepthOfFieldParameters.y, 0.0,
+                       gDepthOfFieldParameters.z);
+    float radius = gMaxRadius * clamp(0.22 + 0.10 * log2(1.0 + excess) + 1.5 * blur, 0.15, 1.0);
+
+    // An equilateral triangle around the disc: corners at twice the radius.
+    float angle = 1.5707964 + 2.0943952 * float(corner);
+    vec2 unit = 2.0 * vec2(cos(angle), sin(angle));
+    hpos = PixelToClip(pixel + unit * radius);
+    local = vec4(unit, 1.5 / radius, 1.0);
+    colour = light * (gBokehGain / (1.0 + 0.035 * radius * radius));
+}
+
+// The block pass: a triangle over the viewport of the block targets.
+void BlocksVS(in vec2 position : POSITION, out vec4 hpos : SV_Position)
+{
+    hpos = vec4(gl_VertexID == 1 ? 3.0 : -1.0, gl_VertexID == 2 ? 3.0 : -1.0, 0.0, 1.0);
+}
+
+// The brightest texel of the block above the threshold (the first on ties) spills with the
+// light of the whole block: flat bright areas draw a quarter of the discs.
+void BlocksPS(in vec4 fragCoord : SV_Position, out vec4 lightAndDepth : SV_Target0, out vec4 choice : SV_Target1)
+{
+    ivec2 size = textureSize(gTexture, 0);
+    ivec2 block = 2 * ivec2(fragCoord.xy);
     vec3 lights[4];
     int brightest = -1;
     float own = 0.0;
@@ -83,27 +127,15 @@ void BokehVS(in vec2 position : POSITION, out vec4 hpos : SV_Position, out vec4 
             centre = value;
         }
     }
-    if (brightest < 0)
-        return;
-    vec3 light = lights[brightest];
-    for (int k = 0; k < 4; ++k)
-        if (k != brightest)
-            light += lights[k];
-    ivec2 texel = block + ivec2(brightest & 1, brightest >> 1);
-    // Pixel position, y up, at the texel's centre.
-    vec2 pixel = vec2(float(texel.x) + 0.5, float(size.y - texel.y) - 0.5) * gViewport.xy / vec2(size);
-
-    float excess = dot(light, kLuminance);
-    float blur = clamp(abs(centre.a - gDepthOfFieldParameters.x) * gDepthOfFieldParameters.y, 0.0,
-                       gDepthOfFieldParameters.z);
-    float radius = gMaxRadius * clamp(0.22 + 0.10 * log2(1.0 + excess) + 1.5 * blur, 0.15, 1.0);
-
-    // An equilateral triangle around the disc: corners at twice the radius.
-    float angle = 1.5707964 + 2.0943952 * float(corner);
-    vec2 unit = 2.0 * vec2(cos(angle), sin(angle));
-    hpos = PixelToClip(pixel + unit * radius);
-    local = vec4(unit, 1.5 / radius, 1.0);
-    colour = light * (gBokehGain / (1.0 + 0.035 * radius * radius));
+    vec3 light = vec3(0.0);
+    if (brightest >= 0) {
+        light = lights[brightest];
+        for (int k = 0; k < 4; ++k)
+            if (k != brightest)
+                light += lights[k];
+    }
+    lightAndDepth = vec4(light, centre.a);
+    choice = vec4(float(brightest), 0.0, 0.0, 0.0);
 }
 
 void BokehPS(in vec4 local : TEXCOORD0, in vec3 colour : TEXCOORD1, out vec4 result : SV_Target0)
@@ -118,6 +150,13 @@ void BokehPS(in vec4 local : TEXCOORD0, in vec3 colour : TEXCOORD1, out vec4 res
     float rim = 0.75 + 0.35 * smoothstep(0.6, 0.97, d);
     vec3 fringe = vec3(1.0 + 0.12 * (d - 0.7), 1.0, 1.0 - 0.12 * (d - 0.7));
     result = vec4(colour * fringe * (disc * rim), 0.0);
+}
+
+blend_state BokehOpaque { BlendEnable[0] = FALSE; BlendEnable[1] = FALSE; };
+
+technique bokehBlocks {
+    pass P0 { VertexShader = BlocksVS; PixelShader = BlocksPS; BlendState = BokehOpaque;
+              DepthStencilState = BokehNoDepth; RasterizerState = BokehNoCull; }
 }
 
 technique bokeh {
