@@ -736,6 +736,16 @@ bool Device::prepareDraw(UINT startInstance) {
     if (mTargetsDirty) applyTargets();
     if (!mHaveTargets) return false;
     glUseProgram(mProgram);
+    const auto clip = mProgramClipDistances.find(mProgram);
+    const UINT clipDistances = clip == mProgramClipDistances.end() ? 0 : clip->second;
+    for (UINT i = std::min(clipDistances, mEnabledClipDistances); i < std::max(clipDistances, mEnabledClipDistances);
+         ++i) {
+        if (i < clipDistances)
+            glEnable(GL_CLIP_DISTANCE0 + i);
+        else
+            glDisable(GL_CLIP_DISTANCE0 + i);
+    }
+    mEnabledClipDistances = clipDistances;
     if (mBlendDirty) applyBlend();
     if (mDepthDirty) applyDepthStencil();
     if (mRasterDirty) applyRasterizer();
@@ -944,6 +954,18 @@ void D3D10GL_SetProgram(ID3D10Device* device, unsigned int glProgram) {
 }
 
 unsigned int D3D10GL_GetProgram(ID3D10Device* device) { return device ? ToDevice(device)->program() : 0; }
+
+void D3D10GL_SetProgramClipDistances(ID3D10Device* device, unsigned int glProgram, unsigned int count) {
+    if (device) ToDevice(device)->setProgramClipDistances(glProgram, count);
+}
+
+void Device::setProgramClipDistances(GLuint program, UINT count) {
+    count = std::min(count, kMaxClipDistances);
+    if (count == 0)
+        mProgramClipDistances.erase(program);
+    else
+        mProgramClipDistances[program] = count;
+}
 
 void D3D10GL_MakeCurrent(ID3D10Device* device) {
     if (device) ToDevice(device)->makeCurrent();

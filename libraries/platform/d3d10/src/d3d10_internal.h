@@ -410,6 +410,8 @@ public:
     void invalidateState();
     void setProgram(GLuint program) { mProgram = program; }
     GLuint program() const { return mProgram; }
+    void setProgramClipDistances(GLuint program, UINT count);
+    static constexpr UINT kMaxClipDistances = 8;
     // Instances a draw is split into on a CPU rasteriser.
     static constexpr UINT kInstancesPerChunk = 8192;
     // Vertices a draw of a point, line or triangle list is split into on a CPU rasteriser
@@ -473,6 +475,8 @@ private:
     // Bound state (one reference held on each bound object).
     GLuint mProgram = 0;
     GLuint mUsedProgram = 0;
+    std::map<GLuint, UINT> mProgramClipDistances;  // programs that write clip distances
+    UINT mEnabledClipDistances = 0;
     std::array<ID3D10ShaderResourceView*, D3D10_COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT> mViews{};
     UINT mViewCount = 0;  // slots below this may be set
     std::array<ID3D10SamplerState*, D3D10_COMMONSHADER_SAMPLER_SLOT_COUNT> mSamplers{};

@@ -242,13 +242,17 @@ void ObjectVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOO
     hpos = ViewProjection * w;
 }
 
+// The wedge's two planes clip a segment's copy (clip), and the pixel stage reads them too
+// (planes): clipped geometry costs no pixel work, where a pixel discarded would.
 void MirroredVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
                 out vec4 hpos : SV_Position, out vec3 wpos : TEXCOORD0, out vec3 wnrm : TEXCOORD1,
-                out vec3 opos : TEXCOORD2, out vec2 planes : TEXCOORD3, MATERIAL_OUT)
+                out vec3 opos : TEXCOORD2, out vec2 planes : TEXCOORD3, out vec2 clip : SV_ClipDistance0,
+                MATERIAL_OUT)
 {
     PASS_MATERIAL;
     vec3 p = MirroredDistort((World * vec4(pos, 1.0)).xyz);
     planes = vec2(dot(p, gPlane1.xyz), dot(p, gPlane2.xyz));
+    clip = planes;
     wpos = p + gPostTranslation.xyz;
     wnrm = mat3(World) * nrm;
     opos = pos;
@@ -263,10 +267,11 @@ void DepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float dept
 }
 
 void MirroredDepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float depth : TEXCOORD0,
-                     out vec2 planes : TEXCOORD3)
+                     out vec2 planes : TEXCOORD3, out vec2 clip : SV_ClipDistance0)
 {
     vec3 p = MirroredDistort((World * vec4(pos, 1.0)).xyz);
     planes = vec2(dot(p, gPlane1.xyz), dot(p, gPlane2.xyz));
+    clip = planes;
     hpos = gLightViewProjection * vec4(p + gPostTranslation.xyz, 1.0);
     depth = LightDistance(p + gPostTranslation.xyz);
 }

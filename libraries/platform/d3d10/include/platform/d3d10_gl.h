@@ -7,6 +7,10 @@
 //   space, row 0 of every texture and render target is the top; viewports count from the top.
 // - A draw uses the program set with D3D10GL_SetProgram; the device binds it (glUseProgram)
 //   right before each draw, since its own internal passes use other programs.
+// - Clip distances: Direct3D clips by the SV_ClipDistance values a vertex shader writes,
+//   with no state; GL clips by gl_ClipDistance[i] only while GL_CLIP_DISTANCEi is enabled.
+//   Name the count a program writes with D3D10GL_SetProgramClipDistances; the device
+//   enables that many for the program's draws.
 // - Vertex inputs: a program's input signature lists its vertex inputs by semantic name and
 //   index with their attribute locations (bind them with glBindAttribLocation before linking).
 //   The blob of D3D10GL_EncodeSignature is what CreateInputLayout takes as shader bytecode;
@@ -93,6 +97,10 @@ void D3D10GL_SetProgram(ID3D10Device* device, unsigned int glProgram);
 
 // The program set last with D3D10GL_SetProgram (0 when none).
 unsigned int D3D10GL_GetProgram(ID3D10Device* device);
+
+// The program's vertex stage writes gl_ClipDistance[0..count-1] (at most 8). Name it once
+// after linking; name 0 before deleting the program, whose name GL may give out again.
+void D3D10GL_SetProgramClipDistances(ID3D10Device* device, unsigned int glProgram, unsigned int count);
 
 // Makes the device's GL context current on the calling thread.
 void D3D10GL_MakeCurrent(ID3D10Device* device);

@@ -194,6 +194,7 @@ struct StageSource {
     std::string vertex, fragment;
     std::vector<SourceLoc> vertexLines, fragmentLines;  // origin of each line
     std::vector<VertexInput> inputs;
+    uint32_t clipDistances = 0;  // gl_ClipDistance[0..n-1] written by the vertex stage
 };
 
 bool GeneratePass(const EffectDesc& desc, const Pass& pass, StageSource& out, std::string& errors);

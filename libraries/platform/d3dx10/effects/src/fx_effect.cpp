@@ -652,8 +652,10 @@ EffectImpl::~EffectImpl() {
         for (auto& p : t->passes)
             if (D3D10GL_GetProgram(device_) == p->program)
                 D3D10GL_SetProgram(device_, 0);
-    for (GLuint p : programs_)
+    for (GLuint p : programs_) {
+        D3D10GL_SetProgramClipDistances(device_, p, 0);
         glDeleteProgram(p);
+    }
     for (auto& [src, s] : shaders_)
         glDeleteShader(s);
     ReleaseAll(samplers_);
@@ -896,6 +898,7 @@ bool EffectImpl::BuildPass(PassImpl& pass, std::string& errors) {
     }
     pass.program = prog;
     pass.signature = D3D10GL_EncodeSignature(sig.data(), UINT(sig.size()));
+    D3D10GL_SetProgramClipDistances(device_, prog, src.clipDistances);
     glUseProgram(prog);
     UINT unit = 0;
     for (size_t i = 0; i < vars_.size(); ++i) {

@@ -104,7 +104,7 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
     v.Gen(kPrologue);
     v.Gen("#define VERTEX_SHADER 1");
     Shared(d, Reachable(d, vs->name), v);
-    std::string args, pre;
+    std::string args, pre, locals, post;
     int location = 0;
     std::map<std::string, std::string> interp;  // varying -> qualifier, shared with the pixel stage
     for (const auto& p : vs->params) {
@@ -113,6 +113,22 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
         if (p.out) {
             if (p.semantic == "SV_POSITION") {
                 args += "gl_Position";
+                continue;
+            }
+            if (p.semantic == "SV_CLIPDISTANCE") {
+                // Direct3D clips by these without any state; the device enables as many.
+                VarType t;
+                ParseVarType(p.type, t);
+                const uint32_t count = uint32_t(t.kind == VarKind::Vector ? t.cols : 1);
+                const std::string name = "zfx_clip" + std::to_string(p.index);
+                locals += "    " + p.type + " " + name + ";\n";
+                for (uint32_t c = 0; c < count; ++c) {
+                    const uint32_t slot = 4 * uint32_t(p.index) + c;
+                    post += "\n    gl_ClipDistance[" + std::to_string(slot) + "] = " + name +
+                            (count > 1 ? "[" + std::to_string(c) + "]" : std::string()) + ";";
+                    out.clipDistances = std::max(out.clipDistances, slot + 1);
+                }
+                args += name;
                 continue;
             }
             std::string name = VaryingName(p.semantic, p.index);
@@ -147,7 +163,7 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
     }
     if (vs->returnSemantic == "SV_POSITION")
         pre = "gl_Position = ";
-    v.Gen("void main() {\n    " + pre + vs->name + "(" + args + ");\n}");
+    v.Gen("void main() {\n" + locals + "    " + pre + vs->name + "(" + args + ");" + post + "\n}");
 
     // Pixel stage.
     Writer f{out.fragment, out.fragmentLines};

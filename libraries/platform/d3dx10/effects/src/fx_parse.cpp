@@ -913,7 +913,8 @@ private:
         auto check = [&](bool out, const std::string& sem) {
             if (!IsSystem(sem))
                 return;
-            bool ok = vertex ? (out ? sem == "SV_POSITION" : (sem == "SV_VERTEXID" || sem == "SV_INSTANCEID"))
+            bool ok = vertex ? (out ? sem == "SV_POSITION" || sem == "SV_CLIPDISTANCE"
+                                    : (sem == "SV_VERTEXID" || sem == "SV_INSTANCEID"))
                              : (out ? (sem == "SV_TARGET" || sem == "SV_DEPTH")
                                     : (sem == "SV_POSITION" || sem == "SV_ISFRONTFACE" || sem == "SV_PRIMITIVEID"));
             if (!ok)
@@ -922,8 +923,16 @@ private:
         };
         if (!f->returnSemantic.empty())
             check(true, f->returnSemantic);
+        if (f->returnSemantic == "SV_CLIPDISTANCE")
+            ErrorAt(p.loc, "entry '" + name + "' returns SV_ClipDistance; write it through an out parameter");
         for (const auto& prm : f->params) {
             check(prm.out, prm.semantic);
+            if (vertex && prm.out && prm.semantic == "SV_CLIPDISTANCE") {
+                VarType t;
+                if (prm.index > 1 || !ParseVarType(prm.type, t) || t.base != BaseType::Float ||
+                    (t.kind != VarKind::Scalar && t.kind != VarKind::Vector))
+                    ErrorAt(p.loc, "SV_ClipDistance of '" + name + "' must be a float or float vector, index 0 or 1");
+            }
             if (prm.out && prm.semantic == "SV_POSITION")
                 position = true;
             if (vertex && !prm.out && !IsSystem(prm.semantic)) {

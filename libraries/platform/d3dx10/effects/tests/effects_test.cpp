@@ -633,6 +633,30 @@ technique Instanced { pass P { VertexShader = TriVS; PixelShader = TriPS; BlendS
     e->Release();
 }
 
+TEST_F(EffectGpu, ClipDistancesClipTheDrawsOfTheProgramThatWritesThem) {
+    std::string path = Write("clip.fx", std::string(kQuadCode) + R"(
+void ClipVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out vec2 clip : SV_ClipDistance0) {
+    hpos = vec4(pos, 1.0);
+    clip = pos.xy;  // kept: right of x = 0 and above y = 0
+}
+void RedPS(out vec4 c : SV_Target0) { c = vec4(1.0, 0.0, 0.0, 1.0); }
+void GreenPS(in vec2 uv : TEXCOORD0, out vec4 c : SV_Target0) { c = vec4(0.0, 1.0, 0.0, 1.0); }
+rasterizer_state NoCull { CullMode = NONE; };
+technique Clipped { pass P { VertexShader = ClipVS; PixelShader = RedPS; RasterizerState = NoCull; } }
+technique Plain { pass P { VertexShader = QuadVS; PixelShader = GreenPS; RasterizerState = NoCull; } }
+)");
+    ID3D10Effect* e = nullptr;
+    ASSERT_EQ(Effect(path, nullptr, nullptr, &e), S_OK);
+    DrawQuad(e->GetTechniqueByName("Clipped"));
+    ExpectNear(Read(0, 3, 0), {255, 0, 0, 255});
+    for (auto [x, y] : {std::pair<UINT, UINT>{0, 0}, {0, 3}, {3, 3}})
+        ExpectNear(Read(0, x, y), {0, 0, 0, 0});
+    Bind(1);
+    DrawQuad(e->GetTechniqueByName("Plain"));  // whole: the clipping went with its program
+    ExpectNear(Read(0, 0, 3), {0, 255, 0, 255});
+    e->Release();
+}
+
 TEST_F(EffectGpu, IncludesAreServedByTheHandlerFromEitherRoot) {
     Write("common.fxi", "uniform vec4 gFromFramework = vec4(1.0, 0.0, 0.0, 1.0);\n", "fw");
     Write("common.fxi", "uniform vec4 gShadowed = vec4(0.0, 1.0, 0.0, 1.0);\n", "project");
