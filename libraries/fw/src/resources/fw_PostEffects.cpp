@@ -170,13 +170,17 @@ void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Textu
         fw_Log::Write(fw_Log::kPlain, "Blur5Taps: the scratch texture must differ from the source; nothing is blurred.");
         return;
     }
+    // Three textures of one size: every tap on a texel centre, read texel by texel.
+    const bool texels = source && scratch && result && source->GetWidth() == scratch->GetWidth() &&
+                        source->GetWidth() == result->GetWidth() && source->GetHeight() == scratch->GetHeight() &&
+                        source->GetHeight() == result->GetHeight();
     SetPixelDimInv(source, 1.0);
     BindTarget(scratch);
     SetTexture("texView1", source);
-    RunTechnique("BlurHorizontal5Taps");
+    RunTechnique(texels ? "BlurHorizontal5Texels" : "BlurHorizontal5Taps");
     BindTarget(result);
     SetTexture("texView1", scratch);
-    RunTechnique("BlurVertical5Taps");
+    RunTechnique(texels ? "BlurVertical5Texels" : "BlurVertical5Taps");
 }
 
 void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {

@@ -74,6 +74,26 @@ void BlurVertical5TapsPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
     color = Blur5(uv, vec2(0.0, gPixelDimInv.y));
 }
 
+// The same blur into a target of the source's size, where every tap falls on a texel centre:
+// texel reads, clamped at the edges as the sampler does (a CPU rasteriser filters each
+// texture() tap at several times the cost of a read).
+vec4 Blur5Texels(ivec2 p, ivec2 step) {
+    ivec2 last = textureSize(texView1, 0) - 1;
+    return (texelFetch(texView1, clamp(p - 2 * step, ivec2(0), last), 0) +
+            texelFetch(texView1, clamp(p + 2 * step, ivec2(0), last), 0)) * 0.0625 +
+           (texelFetch(texView1, clamp(p - step, ivec2(0), last), 0) +
+            texelFetch(texView1, clamp(p + step, ivec2(0), last), 0)) * 0.25 +
+           texelFetch(texView1, p, 0) * 0.375;
+}
+
+void BlurHorizontal5TexelsPS(in vec4 position : SV_Position, out vec4 color : SV_Target0) {
+    color = Blur5Texels(ivec2(position.xy), ivec2(1, 0));
+}
+
+void BlurVertical5TexelsPS(in vec4 position : SV_Position, out vec4 color : SV_Target0) {
+    color = Blur5Texels(ivec2(position.xy), ivec2(0, 1));
+}
+
 // What lies above the cut-off.
 void BrightPassPS(in vec2 uv : TEXCOORD0, out vec4 color : SV_Target0) {
     vec4 c = texture(texView1, uv);
@@ -105,6 +125,12 @@ technique BlurHorizontal5Taps { pass P0 { VertexShader = QuadVS; PixelShader = B
 technique BlurVertical5Taps { pass P0 { VertexShader = QuadVS; PixelShader = BlurVertical5TapsPS;
                                         BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
                                         RasterizerState = fw_NoCull; } }
+technique BlurHorizontal5Texels { pass P0 { VertexShader = QuadVS; PixelShader = BlurHorizontal5TexelsPS;
+                                            BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
+                                            RasterizerState = fw_NoCull; } }
+technique BlurVertical5Texels { pass P0 { VertexShader = QuadVS; PixelShader = BlurVertical5TexelsPS;
+                                          BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
+                                          RasterizerState = fw_NoCull; } }
 technique BrightPass { pass P0 { VertexShader = QuadVS; PixelShader = BrightPassPS; BlendState = fw_Opaque;
                                  DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
 technique BloomBlend { pass P0 { VertexShader = QuadVS; PixelShader = BloomBlendPS; BlendState = fw_Additive;
