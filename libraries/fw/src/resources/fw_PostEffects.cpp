@@ -73,6 +73,7 @@ fw_PostEffects::~fw_PostEffects() { Release(); }
 void fw_PostEffects::Load() {
     Release();
     mEffect = new fw_Effect("fw_PostEffects.fx", fw_Framework::mEffectPool);
+    mPixelDimInv[0] = mPixelDimInv[1] = kDefaultPixelDimInv;
     mQuad = new fw_ScreenQuad(mEffect->GetTechnique("LightByDepth"));
     if (gFramework)
         SetTexture("texVignette", gFramework->FindOrLoadTexture("vignette.jpg"));
@@ -131,8 +132,9 @@ void fw_PostEffects::SetFloat4(const char* name, float x, float y, float z, floa
 void fw_PostEffects::SetPixelDimInv(fw_Texture* texture, double scale) {
     if (!texture)
         return;
-    SetFloat4("gPixelDimInv", static_cast<float>(scale / static_cast<double>(texture->mViewport.Width)),
-              static_cast<float>(scale / static_cast<double>(texture->mViewport.Height)), 0.0f, 0.0f);
+    mPixelDimInv[0] = static_cast<float>(scale / static_cast<double>(texture->mViewport.Width));
+    mPixelDimInv[1] = static_cast<float>(scale / static_cast<double>(texture->mViewport.Height));
+    SetFloat4("gPixelDimInv", mPixelDimInv[0], mPixelDimInv[1], 0.0f, 0.0f);
 }
 
 void fw_PostEffects::SetFade() { SetFloat("gFade", Shaken("Post_Fade", 1.0f, "Post_FadeShake")); }
@@ -223,13 +225,22 @@ void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {
     RunTechnique("BrightPass");
 
     for (int level = 3; level <= 6; ++level) {
-        for (int i = 0; i < 3; ++i) {
+        // Three rounds of the five-tap blur each way, with the step last set (that of the
+        // shadow map's blur); as one round of seven texels where the step is under half a
+        // texel and the two levels have one size (each pass waits for the one before it, which
+        // on these small targets costs more than the taps).
+        const double stepX = mPixelDimInv[0] * chain1[level]->mViewport.Width;
+        const double stepY = mPixelDimInv[1] * chain1[level]->mViewport.Height;
+        const bool oneRound = chain1[level]->GetWidth() == chain2[level]->GetWidth() &&
+                              chain1[level]->GetHeight() == chain2[level]->GetHeight() && stepX >= 0.0 &&
+                              stepX < 0.5 && stepY >= 0.0 && stepY < 0.5;
+        for (int i = 0; i < (oneRound ? 1 : 3); ++i) {
             BindTarget(chain2[level]);
             SetTexture("texView1", chain1[level]);
-            RunTechnique("BlurHorizontal5Taps");
+            RunTechnique(oneRound ? "BlurHorizontal5ThreeRounds" : "BlurHorizontal5Taps");
             BindTarget(chain1[level]);
             SetTexture("texView1", chain2[level]);
-            RunTechnique("BlurVertical5Taps");
+            RunTechnique(oneRound ? "BlurVertical5ThreeRounds" : "BlurVertical5Taps");
         }
         if (level < 6)
             Copy(chain1[level], chain1[level + 1]);

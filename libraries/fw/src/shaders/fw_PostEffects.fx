@@ -86,6 +86,29 @@ vec4 Blur5Texels(ivec2 p, ivec2 step) {
            texelFetch(texView1, p, 0) * 0.375;
 }
 
+// Three rounds of Blur5 along one axis, in one pass, for a step under half a texel (the
+// bloom's): a filtered round weighs a texel's two neighbours by a = 0.375 x the step in
+// texels and the texel by 1 - 2a, so three rounds are that kernel's cube, seven texels wide.
+vec4 Blur5ThreeRounds(ivec2 p, ivec2 axis, float step) {
+    float a = 0.375 * step, b = 1.0 - 2.0 * a;
+    float weights[4] = float[4](b * b * b + 6.0 * a * a * b, 3.0 * a * b * b + 3.0 * a * a * a, 3.0 * a * a * b,
+                                a * a * a);
+    ivec2 last = textureSize(texView1, 0) - 1;
+    vec4 sum = texelFetch(texView1, p, 0) * weights[0];
+    for (int k = 1; k <= 3; ++k)
+        sum += (texelFetch(texView1, clamp(p - k * axis, ivec2(0), last), 0) +
+                texelFetch(texView1, clamp(p + k * axis, ivec2(0), last), 0)) * weights[k];
+    return sum;
+}
+
+void BlurHorizontal5ThreeRoundsPS(in vec4 position : SV_Position, out vec4 color : SV_Target0) {
+    color = Blur5ThreeRounds(ivec2(position.xy), ivec2(1, 0), gPixelDimInv.x * float(textureSize(texView1, 0).x));
+}
+
+void BlurVertical5ThreeRoundsPS(in vec4 position : SV_Position, out vec4 color : SV_Target0) {
+    color = Blur5ThreeRounds(ivec2(position.xy), ivec2(0, 1), gPixelDimInv.y * float(textureSize(texView1, 0).y));
+}
+
 void BlurHorizontal5TexelsPS(in vec4 position : SV_Position, out vec4 color : SV_Target0) {
     color = Blur5Texels(ivec2(position.xy), ivec2(1, 0));
 }
@@ -131,6 +154,12 @@ technique BlurHorizontal5Texels { pass P0 { VertexShader = QuadVS; PixelShader =
 technique BlurVertical5Texels { pass P0 { VertexShader = QuadVS; PixelShader = BlurVertical5TexelsPS;
                                           BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
                                           RasterizerState = fw_NoCull; } }
+technique BlurHorizontal5ThreeRounds { pass P0 { VertexShader = QuadVS; PixelShader = BlurHorizontal5ThreeRoundsPS;
+                                                 BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
+                                                 RasterizerState = fw_NoCull; } }
+technique BlurVertical5ThreeRounds { pass P0 { VertexShader = QuadVS; PixelShader = BlurVertical5ThreeRoundsPS;
+                                               BlendState = fw_Opaque; DepthStencilState = fw_NoDepth;
+                                               RasterizerState = fw_NoCull; } }
 technique BrightPass { pass P0 { VertexShader = QuadVS; PixelShader = BrightPassPS; BlendState = fw_Opaque;
                                  DepthStencilState = fw_NoDepth; RasterizerState = fw_NoCull; } }
 technique BloomBlend { pass P0 { VertexShader = QuadVS; PixelShader = BloomBlendPS; BlendState = fw_Additive;
