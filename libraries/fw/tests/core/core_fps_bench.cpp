@@ -62,8 +62,9 @@ technique Default { pass P0 { VertexShader = SceneVS; PixelShader = ScenePS; Ble
 )";
 
 constexpr int kRings = 96, kSides = 48;  // 2 * 96 * 48 = 9,216 triangles
-// Quads a frame of the chain below: Copy 1, Bloom 32, Blur5Taps 2, HighQualityDownScale 1.
-constexpr double kPostDrawsPerFrame = 36.0;
+// Quads a frame of the chain below: Copy 1, Bloom 16 (one blur round each way and level: the
+// step is the shadow blur's, under half a texel), Blur5Taps 2, HighQualityDownScale 1.
+constexpr double kPostDrawsPerFrame = 20.0;
 
 // The framework's folder: ZENDRA_FW_SOURCE_ROOT, else the folder two above this file's.
 std::string SourceRoot()

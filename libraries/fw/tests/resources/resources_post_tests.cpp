@@ -231,13 +231,23 @@ TEST_F(PostTest, Blur5TapsRefusesAScratchThatIsTheSource) {
     Delete(source);
 }
 
-TEST_F(PostTest, BloomDrawsThirtyTwoTimesAndAddsTheScaledLevels) {
+TEST_F(PostTest, BloomBlursInOneRoundUnderHalfATexelAndAddsTheScaledLevels) {
     MakeBloomChains();
     fw_Texture* source = Target(64, 64, 3.0f);
     fw_Texture* destination = Target(64, 64, 0.5f);
-    const uint64_t draws = post.GetDrawCount();
+    // The step of a 1 x 1 texture is at least a texel of every level: three rounds each.
+    fw_Texture* tiny = Target(1, 1, 0.0f);
+    fw_Texture* scratch = Target(1, 1, 0.0f);
+    post.Blur5Taps(tiny, scratch, tiny);
+    uint64_t draws = post.GetDrawCount();
     post.Bloom(source, destination);
     EXPECT_EQ(draws + 32, post.GetDrawCount());
+    // The effect's own step after loading (1/1024): a round each way and level.
+    post.Load();
+    destination->ClearColor(0.5f, 0.5f, 0.5f, 0.5f);
+    draws = post.GetDrawCount();
+    post.Bloom(source, destination);
+    EXPECT_EQ(draws + 16, post.GetDrawCount());
     // Bright part 2 on every level, four levels, scale 0.01.
     const Picture p = ReadBack(destination->mTexture2D);
     EXPECT_NEAR(0.58f, p.At(10, 50)[0], 1e-3);
@@ -246,6 +256,8 @@ TEST_F(PostTest, BloomDrawsThirtyTwoTimesAndAddsTheScaledLevels) {
     EXPECT_NEAR(2.0f, ReadBack(gFramework->mTextures["r16g16b16a16f_1_downsample6"]->mTexture2D).At(0, 0)[1], 1e-3);
     Delete(source);
     Delete(destination);
+    Delete(tiny);
+    Delete(scratch);
 }
 
 TEST_F(PostTest, BloomReadsItsTracksAndLeavesThePixelSizeAlone) {
