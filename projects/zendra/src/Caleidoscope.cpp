@@ -194,6 +194,9 @@ void Caleidoscope::DeleteOwned()
     }
     delete mEffect;
     mEffect = nullptr;
+    SafeRelease(mCrystalInstances);
+    for (ID3D10InputLayout*& layout : mCrystalLayouts)
+        SafeRelease(layout);
     delete mBokeh;
     mBokeh = nullptr;
     delete mDust;
@@ -728,6 +731,7 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
         const int32_t grown = fw_FloatToInt(Track("CRSTL_Num", 0.0f));
         const int32_t variant = CrystalVariant(Track("CRSTL_GrowType", 0.0f));
         const int ranges = int(mesh->mAttributeCount);
+        std::vector<std::vector<float>> columns(size_t(std::max(ranges, 0)));
         for (int p = 0; p < kCrystalPaths && ranges > 0; ++p) {
             for (int s = 0; s < kCrystalSteps; ++s) {
                 const CrystalSegment& segment = table[size_t(variant) * 480 + size_t(p) * 24 + size_t(s)];
@@ -750,16 +754,52 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
                         Translate(static_cast<float>(c / 10.0 * double(length)), 0.0f, 0.0f) *
                         RotationX(static_cast<float>(j2)) *
                         RotationY(static_cast<float>((double(j1) / 32767.0 - 0.5) * double(0.03f)));
-                    SetWorldMatrix34(world);
-                    DrawMesh(mesh, technique, shape, shape, true);
+                    std::vector<float>& out = columns[size_t(shape)];
+                    for (int column = 0; column < 4; ++column)
+                        for (int row = 0; row < 3; ++row)
+                            out.push_back(world(row, column));
                     shape = (shape + 1) % ranges;
                 }
             }
         }
+        DrawCrystals(mesh, columns, depthPass);
     } else {
         mEffect->SetFloat4("gPostTranslation", 0.0f, 0.0f, 0.0f, 0.0f);
         SetWorldMatrix34(transform);
         DrawMesh(mesh, technique, 0, lastRange, true);
+    }
+}
+
+void Caleidoscope::DrawCrystals(fw_Mesh* mesh, const std::vector<std::vector<float>>& columns, bool depthPass)
+{
+    // Thousands of crystals: a draw each would cost the device more than drawing them.
+    static const D3D10_INPUT_ELEMENT_DESC kInstance[4] = {
+        {"WORLD", 0, DXGI_FORMAT_R32G32B32_FLOAT, 1, 0, D3D10_INPUT_PER_INSTANCE_DATA, 1},
+        {"WORLD", 1, DXGI_FORMAT_R32G32B32_FLOAT, 1, 12, D3D10_INPUT_PER_INSTANCE_DATA, 1},
+        {"WORLD", 2, DXGI_FORMAT_R32G32B32_FLOAT, 1, 24, D3D10_INPUT_PER_INSTANCE_DATA, 1},
+        {"WORLD", 3, DXGI_FORMAT_R32G32B32_FLOAT, 1, 36, D3D10_INPUT_PER_INSTANCE_DATA, 1},
+    };
+    std::vector<float> all;
+    std::vector<UINT> first;
+    for (const std::vector<float>& shape : columns) {
+        first.push_back(UINT(all.size() / kCrystalColumns));
+        all.insert(all.end(), shape.begin(), shape.end());
+    }
+    if (all.empty())
+        return;
+    SafeRelease(mCrystalInstances);
+    mCrystalInstances = CreateFilledBuffer(all.data(), all.size() * sizeof(float));
+    ID3D10EffectTechnique* technique = mEffect->GetTechnique(depthPass ? "varianceDepthInstanced" : "plainInstanced");
+    ID3D10InputLayout*& layout = mCrystalLayouts[depthPass ? 1 : 0];
+    if (!layout)
+        layout = fw_Mesh::CreateInstancedLayout(technique, kInstance, 4);
+    for (size_t s = 0; s < columns.size(); ++s) {
+        const UINT count = UINT(columns[s].size() / kCrystalColumns);
+        if (count == 0)
+            continue;
+        mesh->DrawRangeInstanced(technique, int(s), layout, mCrystalInstances, UINT(kCrystalColumns * sizeof(float)),
+                                 first[s], count);
+        mMeshDraws += count;
     }
 }
 

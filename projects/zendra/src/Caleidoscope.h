@@ -19,7 +19,9 @@ class DustEffect;
 class VolumetricLight;
 class AtomsEffect;
 class FucrrEffect;
+struct ID3D10Buffer;
 struct ID3D10EffectTechnique;
+struct ID3D10InputLayout;
 
 // While set, the mouse-driven free camera is shown instead of the sync camera.
 extern bool gUseFreeCamera;
@@ -112,6 +114,12 @@ private:
     void DrawTransition();
 
     void DrawMesh(fw_Mesh* mesh, ID3D10EffectTechnique* technique, int first, int last, bool withMaterials);
+    // The crystals of the mesh's shapes, one instanced draw per shape: kCrystalColumns floats
+    // a crystal (the columns of its world matrix), in each shape's order of drawing.
+    void DrawCrystals(fw_Mesh* mesh, const std::vector<std::vector<float>>& columns, bool depthPass);
+    static constexpr size_t kCrystalColumns = 12;
+    ID3D10Buffer* mCrystalInstances = nullptr;
+    ID3D10InputLayout* mCrystalLayouts[2] = {};  // screen, shadow
     void PassDone(const char* pass) const;
     void DeleteOwned();
 };

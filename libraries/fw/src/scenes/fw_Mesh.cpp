@@ -445,6 +445,53 @@ void fw_Mesh::DrawRange(ID3D10EffectTechnique* technique, int first, int last, b
     }
 }
 
+void fw_Mesh::DrawRangeInstanced(ID3D10EffectTechnique* technique, int k, ID3D10InputLayout* layout,
+                                 ID3D10Buffer* instances, UINT stride, UINT firstInstance, UINT instanceCount) {
+    ID3D10Device* device = fw_Framework::mDevice;
+    if (!mMesh || !technique || !layout || !instances || !device || k < 0 || k >= int(mAttributeCount) ||
+        instanceCount == 0)
+        return;
+    ID3D10Buffer* vertices = nullptr;
+    ID3D10Buffer* indices = nullptr;
+    if (SUCCEEDED(mMesh->GetDeviceVertexBuffer(0, &vertices)) && SUCCEEDED(mMesh->GetDeviceIndexBuffer(&indices))) {
+        const UINT id = mAttributeTable[k].AttribId;
+        if (id < mMaterials.size()) ApplyMaterial(*mMaterials[id]);
+        ID3D10Buffer* buffers[2] = {vertices, instances};
+        const UINT strides[2] = {UINT(sizeof(fw_MeshVertex)), stride};
+        const UINT offsets[2] = {0, 0};
+        device->IASetInputLayout(layout);
+        device->IASetVertexBuffers(0, 2, buffers, strides, offsets);
+        device->IASetIndexBuffer(indices, (mMesh->GetFlags() & D3DX10_MESH_32_BIT) ? DXGI_FORMAT_R32_UINT
+                                                                                   : DXGI_FORMAT_R16_UINT, 0);
+        device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+        D3D10_TECHNIQUE_DESC desc = {};
+        technique->GetDesc(&desc);
+        // As DrawSubset: every range of the table with the range's attribute.
+        for (UINT p = 0; p < desc.Passes; ++p) {
+            technique->GetPassByIndex(p)->Apply(0);
+            for (uint32_t r = 0; r < mAttributeCount; ++r)
+                if (mAttributeTable[r].AttribId == id && mAttributeTable[r].FaceCount > 0)
+                    device->DrawIndexedInstanced(mAttributeTable[r].FaceCount * 3, instanceCount,
+                                                 mAttributeTable[r].FaceStart * 3, 0, firstInstance);
+        }
+    }
+    SafeRelease(vertices);
+    SafeRelease(indices);
+}
+
+ID3D10InputLayout* fw_Mesh::CreateInstancedLayout(ID3D10EffectTechnique* technique,
+                                                  const D3D10_INPUT_ELEMENT_DESC* elements, UINT count) {
+    if (!technique || !fw_Framework::mDevice) return nullptr;
+    std::vector<D3D10_INPUT_ELEMENT_DESC> all(std::begin(kVertexElements), std::end(kVertexElements));
+    all.insert(all.end(), elements, elements + count);
+    D3D10_PASS_DESC pass = {};
+    if (FAILED(technique->GetPassByIndex(0)->GetDesc(&pass))) return nullptr;
+    ID3D10InputLayout* layout = nullptr;
+    fw_Framework::mDevice->CreateInputLayout(all.data(), UINT(all.size()), pass.pIAInputSignature,
+                                             pass.IAInputSignatureSize, &layout);
+    return layout;
+}
+
 void fw_Mesh::Draw(ID3D10EffectTechnique* technique, bool withMaterials) {
     DrawRange(technique, 0, int(mAttributeCount) - 1, withMaterials);
 }

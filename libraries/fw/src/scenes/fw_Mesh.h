@@ -57,6 +57,15 @@ public:
     void CreateLayoutSlot9(ID3D10EffectTechnique* technique);
     void DrawRange(ID3D10EffectTechnique* technique, int first, int last, bool withMaterials);
     void Draw(ID3D10EffectTechnique* technique, bool withMaterials);
+    // Draws attribute range k with its material once per instance: instanceCount instances
+    // from firstInstance of the buffer in slot 1 (stride bytes each), through a layout of
+    // CreateInstancedLayout. Nothing without a committed mesh, technique, layout or buffer.
+    void DrawRangeInstanced(ID3D10EffectTechnique* technique, int k, ID3D10InputLayout* layout,
+                            ID3D10Buffer* instances, UINT stride, UINT firstInstance, UINT instanceCount);
+    // The layout of kVertexElements in slot 0 and elements (per instance, slot 1) for pass 0
+    // of technique; the caller owns it. Null when the technique or the device is missing.
+    static ID3D10InputLayout* CreateInstancedLayout(ID3D10EffectTechnique* technique,
+                                                    const D3D10_INPUT_ELEMENT_DESC* elements, UINT count);
     void DrawSubsets(int last);
     void DrawAllSubsets();
     void ReadPositions(std::vector<fw_Vector3>& out);

@@ -259,6 +259,36 @@ void MirroredVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXC
     hpos = ViewProjection * vec4(wpos, 1.0);
 }
 
+// The crystals: one draw per shape, each crystal's world matrix from its instance, as the
+// columns of World (the fourth row 0 0 0 1).
+mat4 InstanceWorld(vec3 x, vec3 y, vec3 z, vec3 w)
+{
+    return mat4(vec4(x, 0.0), vec4(y, 0.0), vec4(z, 0.0), vec4(w, 1.0));
+}
+
+void InstancedObjectVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
+                       in vec3 worldX : WORLD0, in vec3 worldY : WORLD1, in vec3 worldZ : WORLD2,
+                       in vec3 worldW : WORLD3, out vec4 hpos : SV_Position, out vec3 wpos : TEXCOORD0,
+                       out vec3 wnrm : TEXCOORD1, out vec3 opos : TEXCOORD2, MATERIAL_OUT)
+{
+    PASS_MATERIAL;
+    mat4 world = InstanceWorld(worldX, worldY, worldZ, worldW);
+    vec4 w = world * vec4(pos, 1.0);
+    wpos = w.xyz;
+    wnrm = mat3(world) * nrm;
+    opos = pos;
+    hpos = ViewProjection * w;
+}
+
+void InstancedDepthVS(in vec3 pos : POSITION, in vec3 worldX : WORLD0, in vec3 worldY : WORLD1,
+                      in vec3 worldZ : WORLD2, in vec3 worldW : WORLD3, out vec4 hpos : SV_Position,
+                      out float depth : TEXCOORD0)
+{
+    vec4 w = InstanceWorld(worldX, worldY, worldZ, worldW) * vec4(pos, 1.0);
+    hpos = gLightViewProjection * w;
+    depth = LightDistance(w.xyz);
+}
+
 void DepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float depth : TEXCOORD0)
 {
     vec4 w = World * vec4(pos, 1.0);
@@ -374,5 +404,7 @@ OBJECT_TECHNIQUE(wireframe, OwnMaterialVS, LatticePS, NoCull)
 OBJECT_TECHNIQUE(caleidoscope, MirroredVS, MirroredPS, CullBack)
 OBJECT_TECHNIQUE(caleidoscope_cull_back, MirroredVS, MirroredPS, CullBackMirrored)
 OBJECT_TECHNIQUE(varianceDepth, DepthVS, DepthPS, NoCull)
+OBJECT_TECHNIQUE(plainInstanced, InstancedObjectVS, PlainPS, CullBack)
+OBJECT_TECHNIQUE(varianceDepthInstanced, InstancedDepthVS, DepthPS, NoCull)
 OBJECT_TECHNIQUE(varianceDepthCaleidoscope, MirroredDepthVS, MirroredDepthPS, NoCull)
 OBJECT_TECHNIQUE(varianceDepthCaleidoscope_cull_back, MirroredDepthVS, MirroredDepthPS, NoCull)
