@@ -197,6 +197,7 @@ void Caleidoscope::DeleteOwned()
     SafeRelease(mCrystalInstances);
     for (ID3D10InputLayout*& layout : mCrystalLayouts)
         SafeRelease(layout);
+    mMeshBoxes.clear();
     delete mBokeh;
     mBokeh = nullptr;
     delete mDust;
@@ -810,7 +811,7 @@ void Caleidoscope::CreateShadowTargets()
         return;
     const auto factory = [](uint32_t bind, DXGI_FORMAT format) {
         return [bind, format]() -> fw_Texture* {
-            fw_Texture* texture = new fw_Texture(bind, format, 1024, 1024, 1, nullptr);
+            fw_Texture* texture = new fw_Texture(bind, format, kShadowMapSize, kShadowMapSize, 1, nullptr);
             if (!texture->GetResource()) {
                 delete texture;
                 return nullptr;
@@ -837,6 +838,107 @@ void Caleidoscope::RenderVarianceDepth()
                          mEffect->GetTechnique("varianceDepth"), true);
     if (mMainType == 3 && mFucrr)
         mFucrr->BindMatrixTextures(true);
-    if (fw_PostEffects* post = fw_Framework::GetPostEffects())
-        post->Blur5Taps(mVarianceShadow0, mVarianceShadow, mVarianceShadow0);
+    if (fw_PostEffects* post = fw_Framework::GetPostEffects()) {
+        const RECT changed = ShadowCasterRect();
+        post->Blur5Taps(mVarianceShadow0, mVarianceShadow, mVarianceShadow0, &changed);
+    }
+}
+
+const std::pair<fw_Vector3, fw_Vector3>& Caleidoscope::MeshBox(fw_Mesh* mesh)
+{
+    const auto known = mMeshBoxes.find(mesh);
+    if (known != mMeshBoxes.end())
+        return known->second;
+    std::vector<fw_Vector3> positions;
+    mesh->ReadPositions(positions);
+    fw_Vector3 lo(0.0f, 0.0f, 0.0f), hi(0.0f, 0.0f, 0.0f);
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const fw_Vector3& p = positions[i];
+        lo = i == 0 ? p : fw_Vector3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+        hi = i == 0 ? p : fw_Vector3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+    }
+    return mMeshBoxes[mesh] = {lo, hi};
+}
+
+RECT Caleidoscope::ShadowCasterRect()
+{
+    const RECT whole{0, 0, kShadowMapSize, kShadowMapSize};
+    if (mMainType < 0 || !mMainMesh)
+        return RECT{0, 0, 0, 0};
+    if (mMainType == 3)
+        return whole;
+    const auto& [lo, hi] = MeshBox(mMainMesh);
+    const auto corner = [](const fw_Vector3& a, const fw_Vector3& b, int k) {
+        return fw_Vector3((k & 1) ? b.x : a.x, (k & 2) ? b.y : a.y, (k & 4) ? b.z : a.z);
+    };
+    // World points whose projections bound every texel the object covers.
+    std::vector<fw_Vector3> points;
+    if (mMainCaleido) {
+        // In the first segment's frame the stretched box bounds the height and the distance
+        // from the vertical axis; the twist turns about that axis, the ripple and the fold
+        // move a point by at most their sizes. The other segments are its reflections.
+        double radius = 0.0, bottom = HUGE_VAL, top = -HUGE_VAL;
+        for (int k = 0; k < 8; ++k) {
+            const fw_Vector3 q = Apply3(mMainTransform, corner(lo, hi, k));
+            radius = std::max(radius, std::hypot(double(q.x), double(q.z)));
+            bottom = std::min(bottom, double(q.y));
+            top = std::max(top, double(q.y));
+        }
+        const double ripple = 1.5 * std::fabs(double(Scaled(Track("Penrose2", 0.0f), 0.1f)));
+        const double fold = 2.0 * std::fabs(double(Scaled(Track("Penrose3", 0.0f), 0.1f)));
+        const float r = float(radius + ripple);
+        const fw_Vector3 low(-r, float(bottom - ripple - fold), -r), high(r, float(top + ripple + fold), r);
+        const float rotation = Track("Obj_CaleidoRot", 0.0f);
+        const fw_Matrix34 turn = RotationZ(rotation) * RotationY(static_cast<float>(double(rotation) * double(1.34f))) *
+                                 RotationX(static_cast<float>(double(rotation) * double(-1.119f)));
+        fw_Matrix34 mirror{fw_Matrix3(1.0f)};
+        for (int segment = 0; segment < 6; ++segment) {
+            for (int k = 0; k < 8; ++k)
+                points.push_back(Apply3(mirror, corner(low, high, k)) + mMainTransform.GetTranslation());
+            fw_Vector3 m1, m2;
+            MirrorPlanes(turn, segment, m1, m2);
+            fw_Matrix34 h{fw_Matrix3(1.0f)};
+            const float v[3] = {m2.x, m2.y, m2.z};
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    h(i, j) = static_cast<float>((i == j ? 1.0 : 0.0) - 2.0 * double(v[i]) * double(v[j]));
+            mirror = h * mirror;
+        }
+    } else if (mMainType == 5) {
+        // The crystals lie along their paths, each within the mesh's reach of a path point.
+        if (mCrystalPathRadius < 0.0f) {
+            const fw_ScopedRandState generator;
+            std::vector<CrystalSegment> table;
+            BuildCrystalTable(table);
+            mCrystalPathRadius = 0.0f;
+            for (const CrystalSegment& segment : table)
+                mCrystalPathRadius = std::max({mCrystalPathRadius, Length(segment.start), Length(segment.end)});
+        }
+        const float r = mCrystalPathRadius + std::max(Length(lo), Length(hi));
+        for (int k = 0; k < 8; ++k)
+            points.push_back(mMainTransform * corner(fw_Vector3(-r, -r, -r), fw_Vector3(r, r, r), k));
+    } else {
+        for (int k = 0; k < 8; ++k)
+            points.push_back(mMainTransform * corner(lo, hi, k));
+    }
+    const fw_Matrix4 light = LightViewProjection(mLightPosition, Track("VLightFOV", 90.0f));
+    double u0 = HUGE_VAL, v0 = HUGE_VAL, u1 = -HUGE_VAL, v1 = -HUGE_VAL;
+    for (const fw_Vector3& p : points) {
+        const double world[4] = {p.x, p.y, p.z, 1.0};
+        double clip[4] = {0.0, 0.0, 0.0, 0.0};
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k)
+                clip[r] += double(light(r, k)) * world[k];
+        if (!(clip[3] > 1e-4) || !std::isfinite(clip[0] / clip[3]) || !std::isfinite(clip[1] / clip[3]))
+            return whole;
+        const double u = (clip[0] / clip[3] * 0.5 + 0.5) * kShadowMapSize;
+        const double v = (0.5 - clip[1] / clip[3] * 0.5) * kShadowMapSize;
+        u0 = std::min(u0, u);
+        u1 = std::max(u1, u);
+        v0 = std::min(v0, v);
+        v1 = std::max(v1, v);
+    }
+    const auto texel = [](double x) { return LONG(std::clamp(x, 0.0, double(kShadowMapSize))); };
+    return RECT{texel(std::floor(u0) - 1.0), texel(std::floor(v0) - 1.0), texel(std::ceil(u1) + 1.0),
+                texel(std::ceil(v1) + 1.0)};
 }

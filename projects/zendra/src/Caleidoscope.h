@@ -4,11 +4,13 @@
 // the flip-card transitions, all driven by sync tracks.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "fw_Math.h"
 #include "fw_Scene.h"
+#include "platform/win32_types.h"
 
 class fw_Effect;
 class fw_Mesh;
@@ -42,6 +44,11 @@ public:
                           ID3D10EffectTechnique* technique, bool depthPass);
     void CreateShadowTargets();
     void RenderVarianceDepth();
+    // The texels of the variance map that the shadow pass can change: the main object's
+    // bounds as the light sees them, widened by a texel. The whole map for the tetrahedra
+    // or bounds not wholly in front of the light; empty without a main object.
+    RECT ShadowCasterRect();
+    static constexpr int32_t kShadowMapSize = 1024;
 
     // Called after each pass of Render with the pass's name, when set (the show's
     // benchmark times the passes with it); null in the program.
@@ -119,6 +126,11 @@ private:
     void DrawCrystals(fw_Mesh* mesh, const std::vector<std::vector<float>>& columns, bool depthPass);
     static constexpr size_t kCrystalColumns = 12;
     ID3D10Buffer* mCrystalInstances = nullptr;
+    // The box of a mesh's vertices (lowest and highest corner), once measured; the farthest
+    // point of the crystal paths from their origin (negative until measured).
+    const std::pair<fw_Vector3, fw_Vector3>& MeshBox(fw_Mesh* mesh);
+    std::map<const fw_Mesh*, std::pair<fw_Vector3, fw_Vector3>> mMeshBoxes;
+    float mCrystalPathRadius = -1.0f;
     ID3D10InputLayout* mCrystalLayouts[2] = {};  // screen, shadow
     void PassDone(const char* pass) const;
     void DeleteOwned();

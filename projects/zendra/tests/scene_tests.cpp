@@ -392,6 +392,39 @@ TEST_F(SceneTest, ShadowMapHoldsTheClearMomentsWithoutAMainObjectAndStaysWhenThe
     scene.mVarianceShadow = kept;
 }
 
+TEST_F(SceneTest, ShadowCasterRectHoldsEveryTexelTheShadowPassChanges)
+{
+    Load();
+    tracks.SetConstant("Obj_MainScale", 1.7f);
+    tracks.SetConstant("Obj_MainRot", 40.0f);
+    tracks.SetConstant("Obj_CaleidoRot", 0.8f);
+    tracks.SetConstant("Penrose1", 9.0f);
+    tracks.SetConstant("Penrose2", 6.0f);
+    tracks.SetConstant("Penrose3", 4.0f);
+    tracks.SetConstant("CRSTL_Num", 300.0f);
+    int smaller = 0;
+    for (const float type : {0.0f, 1.0f, 2.0f, 4.0f, 5.0f})
+        for (const float mirrored : {0.0f, 1.0f}) {
+            tracks.SetConstant("Obj_MainType", type);
+            tracks.SetConstant("Obj_MainCaleido", mirrored);
+            Frame();
+            const RECT rect = scene.ShadowCasterRect();
+            smaller += (rect.right - rect.left) * (rect.bottom - rect.top) < 1024 * 1024;
+            const restest::Picture map = restest::ReadBack(scene.mVarianceShadow0->mTexture2D);
+            int changed = 0, outside = 0;
+            for (uint32_t y = 0; y < 1024; ++y)
+                for (uint32_t x = 0; x < 1024; ++x)
+                    if (map.At(x, y)[0] != 150.0f) {
+                        ++changed;  // the blur reaches two texels out
+                        outside += LONG(x) < rect.left - 2 || LONG(x) >= rect.right + 2 || LONG(y) < rect.top - 2 ||
+                                   LONG(y) >= rect.bottom + 2;
+                    }
+            EXPECT_GT(changed, 0) << "type " << type << " mirrored " << mirrored;
+            EXPECT_EQ(0, outside) << "type " << type << " mirrored " << mirrored;
+        }
+    EXPECT_GT(smaller, 0);
+}
+
 TEST_F(SceneTest, AFrameLightsTheScene)
 {
     Load();

@@ -167,7 +167,7 @@ void fw_PostEffects::Copy(fw_Texture* source, fw_Texture* target) {
     RunTechnique("Copy");
 }
 
-void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Texture* result) {
+void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Texture* result, const RECT* changed) {
     if (scratch == source) {
         fw_Log::Write(fw_Log::kPlain, "Blur5Taps: the scratch texture must differ from the source; nothing is blurred.");
         return;
@@ -177,6 +177,25 @@ void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Textu
                         source->GetWidth() == result->GetWidth() && source->GetHeight() == scratch->GetHeight() &&
                         source->GetHeight() == result->GetHeight();
     SetPixelDimInv(source, 1.0);
+    if (texels && changed && result == source && mEffect && mQuad) {
+        // Outside changed widened by the two-texel reach the blur of the one value is that
+        // value, which the source holds already; the vertical pass reads two rows more of
+        // the horizontal one.
+        const LONG width = LONG(source->GetWidth()), height = LONG(source->GetHeight());
+        if (changed->right <= changed->left || changed->bottom <= changed->top)
+            return;
+        const auto widened = [&](LONG rows) {
+            return RECT{std::max<LONG>(changed->left - 2, 0), std::max<LONG>(changed->top - 2 - rows, 0),
+                        std::min<LONG>(changed->right + 2, width), std::min<LONG>(changed->bottom + 2 + rows, height)};
+        };
+        BindTarget(scratch);
+        SetTexture("texView1", source);
+        mDrawCount += mQuad->DrawInRect(widened(2), mEffect->GetTechnique("BlurHorizontal5Texels"));
+        BindTarget(result);
+        SetTexture("texView1", scratch);
+        mDrawCount += mQuad->DrawInRect(widened(0), mEffect->GetTechnique("BlurVertical5Texels"));
+        return;
+    }
     BindTarget(scratch);
     SetTexture("texView1", source);
     RunTechnique(texels ? "BlurHorizontal5Texels" : "BlurHorizontal5Taps");

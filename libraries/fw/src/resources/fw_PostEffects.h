@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/win32_types.h"
+
 struct ID3D10EffectTechnique;
 class fw_Effect;
 class fw_ScreenQuad;
@@ -28,9 +30,11 @@ public:
 
     void Copy(fw_Texture* source, fw_Texture* target);
     // A separable blur through scratch; result may be source. A scratch that is the
-    // source is refused with a log line.
-    void Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Texture* result);
-    // 32 draws over the chains "r16g16b16a16f_1" and "r16g16b16a16f_2" (levels 1 to 6),
+    // source is refused with a log line. changed, when given, holds every texel of the
+    // source that differs from the one value all the others have (empty: none does); a
+    // blur in place of three textures of one size then draws only the texels it can change.
+    void Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Texture* result, const RECT* changed = nullptr);
+    // 16 or 32 draws over the chains "r16g16b16a16f_1" and "r16g16b16a16f_2" (levels 1 to 6),
     // blended over destination. Skipped when "Post_Bloom" is 0 or less, and (with one log
     // line) when a chain level is missing.
     void Bloom(fw_Texture* source, fw_Texture* destination);

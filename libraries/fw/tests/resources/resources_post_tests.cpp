@@ -222,6 +222,30 @@ TEST_F(PostTest, Blur5TapsInPlaceSpreadsAnImpulseWithBinomialWeights) {
     Delete(scratch);
 }
 
+TEST_F(PostTest, Blur5TapsWithinTheChangedTexelsEqualsTheWholeBlur) {
+    // One value with a block that differs: blurred whole, and only where it can change.
+    std::vector<float> texels(24 * 20 * 4, 150.0f);
+    for (uint32_t y = 9; y < 12; ++y)
+        for (uint32_t x = 5; x < 8; ++x)
+            texels[(y * 24 + x) * 4] = texels[(y * 24 + x) * 4 + 1] = 3.0f * float(x + y);
+    fw_Texture whole(kTargetBindFlags, kFloat4, 24, 20, 1, texels.data());
+    fw_Texture within(kTargetBindFlags, kFloat4, 24, 20, 1, texels.data());
+    fw_Texture* scratch = Target(24, 20, -1.0f);
+    post.Blur5Taps(&whole, scratch, &whole);
+    scratch->ClearGrey(-1.0f);  // what the rectangle's passes leave alone must not be read
+    const RECT changed{5, 9, 8, 12};
+    post.Blur5Taps(&within, scratch, &within, &changed);
+    const Picture expected = ReadBack(whole.mTexture2D), got = ReadBack(within.mTexture2D);
+    EXPECT_NE(150.0f, expected.At(3, 10)[0]);  // the blur reaches two texels out
+    EXPECT_EQ(expected.rgba, got.rgba);
+    const RECT none{4, 4, 4, 9};
+    post.Blur5Taps(&within, scratch, &within, &none);  // nothing differs: nothing to blur
+    EXPECT_EQ(expected.rgba, ReadBack(within.mTexture2D).rgba);
+    whole.Release();
+    within.Release();
+    Delete(scratch);
+}
+
 TEST_F(PostTest, Blur5TapsRefusesAScratchThatIsTheSource) {
     fw_Texture* source = Target(8, 8, 0.75f);
     const uint64_t draws = post.GetDrawCount();
