@@ -14,10 +14,8 @@ if [ "${SANITIZE:-0}" = "1" ]; then
     build_dir="${build_dir}-sanitize"
     cmake_args+=(-DZENDRA_SANITIZE=ON)
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
-    # One list of suppressions for every test. Thread-local storage is no root: the leak
-    # checker's record of a GL module's dynamic TLS can be stale at exit, and reading it
-    # crashed the checker (about one GL test process in 130 under load).
-    export LSAN_OPTIONS="suppressions=$PWD/tools/sanitize/lsan.supp:print_suppressions=0:use_tls=0"
+    # One list of suppressions for every test (tools/sanitize/lsan.supp).
+    export LSAN_OPTIONS="suppressions=$PWD/tools/sanitize/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 fi
 cmake -S . -B "$build_dir" "${cmake_args[@]}"
