@@ -302,6 +302,15 @@ void Caleidoscope::WarmUp()
             DrawObjects();
         }
     }
+    // The crystals' instanced draws, however many crystals the tracks grow now: one crystal
+    // into each pass's targets.
+    if (mSmallCrystals) {
+        const std::vector<std::vector<float>> one(1, {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f});
+        Bind(mVarianceShadow0, mVarianceShadowDepth);
+        DrawCrystals(mSmallCrystals, one, true);
+        Bind(gFramework->FindTexture("r16g16b16a16f_1"), gFramework->FindTexture("d32f_backbuffer"));
+        DrawCrystals(mSmallCrystals, one, false);
+    }
     DrawRings();
     DrawLattice();
     if (mDust)
