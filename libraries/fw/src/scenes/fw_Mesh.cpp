@@ -451,32 +451,17 @@ void fw_Mesh::DrawRangeInstanced(ID3D10EffectTechnique* technique, int k, ID3D10
     if (!mMesh || !technique || !layout || !instances || !device || k < 0 || k >= int(mAttributeCount) ||
         instanceCount == 0)
         return;
-    ID3D10Buffer* vertices = nullptr;
-    ID3D10Buffer* indices = nullptr;
-    if (SUCCEEDED(mMesh->GetDeviceVertexBuffer(0, &vertices)) && SUCCEEDED(mMesh->GetDeviceIndexBuffer(&indices))) {
-        const UINT id = mAttributeTable[k].AttribId;
-        if (id < mMaterials.size()) ApplyMaterial(*mMaterials[id]);
-        ID3D10Buffer* buffers[2] = {vertices, instances};
-        const UINT strides[2] = {UINT(sizeof(fw_MeshVertex)), stride};
-        const UINT offsets[2] = {0, 0};
-        device->IASetInputLayout(layout);
-        device->IASetVertexBuffers(0, 2, buffers, strides, offsets);
-        device->IASetIndexBuffer(indices, (mMesh->GetFlags() & D3DX10_MESH_32_BIT) ? DXGI_FORMAT_R32_UINT
-                                                                                   : DXGI_FORMAT_R16_UINT, 0);
-        device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
-        D3D10_TECHNIQUE_DESC desc = {};
-        technique->GetDesc(&desc);
-        // As DrawSubset: every range of the table with the range's attribute.
-        for (UINT p = 0; p < desc.Passes; ++p) {
-            technique->GetPassByIndex(p)->Apply(0);
-            for (uint32_t r = 0; r < mAttributeCount; ++r)
-                if (mAttributeTable[r].AttribId == id && mAttributeTable[r].FaceCount > 0)
-                    device->DrawIndexedInstanced(mAttributeTable[r].FaceCount * 3, instanceCount,
-                                                 mAttributeTable[r].FaceStart * 3, 0, firstInstance);
-        }
+    const UINT id = mAttributeTable[k].AttribId;
+    if (id < mMaterials.size()) ApplyMaterial(*mMaterials[id]);
+    const UINT offset = 0;
+    device->IASetInputLayout(layout);
+    device->IASetVertexBuffers(1, 1, &instances, &stride, &offset);  // the mesh binds slot 0
+    D3D10_TECHNIQUE_DESC desc = {};
+    technique->GetDesc(&desc);
+    for (UINT p = 0; p < desc.Passes; ++p) {
+        technique->GetPassByIndex(p)->Apply(0);
+        mMesh->DrawSubsetInstanced(id, instanceCount, firstInstance);
     }
-    SafeRelease(vertices);
-    SafeRelease(indices);
 }
 
 ID3D10InputLayout* fw_Mesh::CreateInstancedLayout(ID3D10EffectTechnique* technique,

@@ -143,7 +143,9 @@ public:
         return S_OK;
     }
 
-    HRESULT DrawSubset(UINT attribId) override {
+    HRESULT DrawSubset(UINT attribId) override { return DrawSubsetInstanced(attribId, 1, 0); }
+
+    HRESULT DrawSubsetInstanced(UINT attribId, UINT instanceCount, UINT startInstanceLocation) override {
         if (!deviceIndices_)
             return E_FAIL;
         std::vector<UINT> strides, offsets(deviceVertices_.size(), 0);
@@ -155,7 +157,8 @@ public:
         device_->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
         for (const auto& r : data.Ranges())
             if (r.AttribId == attribId && r.FaceCount > 0)
-                device_->DrawIndexed(r.FaceCount * 3, r.FaceStart * 3, 0);
+                device_->DrawIndexedInstanced(r.FaceCount * 3, instanceCount, r.FaceStart * 3, 0,
+                                              startInstanceLocation);
         return S_OK;
     }
 

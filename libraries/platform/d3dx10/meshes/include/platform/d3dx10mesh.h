@@ -21,6 +21,8 @@
 //   the device buffers, every range of the attribute table with that AttribId (without a
 //   table: the runs of faces whose attribute is id), after binding its vertex and index
 //   buffers and the triangle-list topology. The caller sets input layout and shaders.
+//   DrawSubsetInstanced(id, n, first) draws the same n times, instances from first; the
+//   mesh binds its vertex buffers from slot 0, the caller the instance data after them.
 
 #include "platform/d3d10.h"
 #include "platform/win32_types.h"
@@ -87,6 +89,7 @@ struct ID3DX10Mesh : IUnknown {
 
     virtual HRESULT CommitToDevice() = 0;
     virtual HRESULT DrawSubset(UINT attribId) = 0;
+    virtual HRESULT DrawSubsetInstanced(UINT attribId, UINT instanceCount, UINT startInstanceLocation) = 0;
     virtual HRESULT GetDeviceVertexBuffer(UINT buffer, ID3D10Buffer** vertexBuffer) = 0;
     virtual HRESULT GetDeviceIndexBuffer(ID3D10Buffer** indexBuffer) = 0;
 
