@@ -114,6 +114,49 @@ void BuildCrystalTable(std::vector<CrystalSegment>& table)
     }
 }
 
+// The crystal paths of every variant, drawn once from their own seed; the caller's
+// generator is left as it was.
+const std::vector<CrystalSegment>& CrystalTable()
+{
+    static const std::vector<CrystalSegment> table = [] {
+        const fw_ScopedRandState generator;
+        std::vector<CrystalSegment> built;
+        BuildCrystalTable(built);
+        return built;
+    }();
+    return table;
+}
+
+// The farthest point of the crystal paths from their origin.
+float CrystalPathRadius()
+{
+    static const float radius = [] {
+        float farthest = 0.0f;
+        for (const CrystalSegment& segment : CrystalTable())
+            farthest = std::max({farthest, Length(segment.start), Length(segment.end)});
+        return farthest;
+    }();
+    return radius;
+}
+
+// The turn of the kaleidoscope's mirror planes for its rotation track.
+fw_Matrix34 MirrorTurn(float rotation)
+{
+    return RotationZ(rotation) * RotationY(static_cast<float>(double(rotation) * double(1.34f))) *
+           RotationX(static_cast<float>(double(rotation) * double(-1.119f)));
+}
+
+// The reflection through the plane with the unit normal: I - 2 n n^T.
+fw_Matrix34 Reflection(const fw_Vector3& normal)
+{
+    fw_Matrix34 h;
+    const float v[3] = {normal.x, normal.y, normal.z};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            h(i, j) = static_cast<float>((i == j ? 1.0 : 0.0) - 2.0 * double(v[i]) * double(v[j]));
+    return h;
+}
+
 } // namespace
 
 fw_Matrix4 LightViewProjection(const float lightPosition[3], float fovDegrees)
@@ -707,8 +750,7 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
     const int lastRange = int(mesh->mAttributeCount) - 1;
 
     if (mirrored) {
-        const fw_Matrix34 r = RotationZ(rotation) * RotationY(static_cast<float>(double(rotation) * double(1.34f))) *
-                              RotationX(static_cast<float>(double(rotation) * double(-1.119f)));
+        const fw_Matrix34 r = MirrorTurn(rotation);
         ID3D10EffectTechnique* techniques[2] = {mEffect->GetTechnique(MirrorTechniqueName(0, depthPass)),
                                                 mEffect->GetTechnique(MirrorTechniqueName(1, depthPass))};
         const fw_Vector3 t = transform.GetTranslation();
@@ -725,19 +767,14 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
             mEffect->SetFloat4("gPlane2", m2.x, m2.y, m2.z, 0.0f);
             SetMatrix4(mEffect, "gMirror", fw_Matrix4(mirror).Transposed());
             DrawMesh(mesh, techniques[k % 2], 0, lastRange, true);
-            // Mirror through the plane with normal m2: H = I - 2 m2 m2^T.
-            fw_Matrix34 h;
-            const float v[3] = {m2.x, m2.y, m2.z};
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 3; ++j)
-                    h(i, j) = static_cast<float>((i == j ? 1.0 : 0.0) - 2.0 * double(v[i]) * double(v[j]));
+            // Mirror through the plane with normal m2.
+            const fw_Matrix34 h = Reflection(m2);
             n = h * n;
             mirror = h * mirror;
         }
     } else if (type == 5) {
         mEffect->SetFloat4("gPostTranslation", 0.0f, 0.0f, 0.0f, 0.0f);
-        std::vector<CrystalSegment> table;
-        BuildCrystalTable(table);
+        const std::vector<CrystalSegment>& table = CrystalTable();
         const int32_t grown = fw_FloatToInt(Track("CRSTL_Num", 0.0f));
         const int32_t variant = CrystalVariant(Track("CRSTL_GrowType", 0.0f));
         const int ranges = int(mesh->mAttributeCount);
@@ -897,33 +934,18 @@ RECT Caleidoscope::ShadowCasterRect()
         const double fold = 2.0 * std::fabs(double(Scaled(Track("Penrose3", 0.0f), 0.1f)));
         const float r = float(radius + ripple);
         const fw_Vector3 low(-r, float(bottom - ripple - fold), -r), high(r, float(top + ripple + fold), r);
-        const float rotation = Track("Obj_CaleidoRot", 0.0f);
-        const fw_Matrix34 turn = RotationZ(rotation) * RotationY(static_cast<float>(double(rotation) * double(1.34f))) *
-                                 RotationX(static_cast<float>(double(rotation) * double(-1.119f)));
+        const fw_Matrix34 turn = MirrorTurn(Track("Obj_CaleidoRot", 0.0f));
         fw_Matrix34 mirror{fw_Matrix3(1.0f)};
         for (int segment = 0; segment < 6; ++segment) {
             for (int k = 0; k < 8; ++k)
                 points.push_back(Apply3(mirror, corner(low, high, k)) + mMainTransform.GetTranslation());
             fw_Vector3 m1, m2;
             MirrorPlanes(turn, segment, m1, m2);
-            fw_Matrix34 h{fw_Matrix3(1.0f)};
-            const float v[3] = {m2.x, m2.y, m2.z};
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 3; ++j)
-                    h(i, j) = static_cast<float>((i == j ? 1.0 : 0.0) - 2.0 * double(v[i]) * double(v[j]));
-            mirror = h * mirror;
+            mirror = Reflection(m2) * mirror;
         }
     } else if (mMainType == 5) {
         // The crystals lie along their paths, each within the mesh's reach of a path point.
-        if (mCrystalPathRadius < 0.0f) {
-            const fw_ScopedRandState generator;
-            std::vector<CrystalSegment> table;
-            BuildCrystalTable(table);
-            mCrystalPathRadius = 0.0f;
-            for (const CrystalSegment& segment : table)
-                mCrystalPathRadius = std::max({mCrystalPathRadius, Length(segment.start), Length(segment.end)});
-        }
-        const float r = mCrystalPathRadius + std::max(Length(lo), Length(hi));
+        const float r = CrystalPathRadius() + std::max(Length(lo), Length(hi));
         for (int k = 0; k < 8; ++k)
             points.push_back(mMainTransform * corner(fw_Vector3(-r, -r, -r), fw_Vector3(r, r, r), k));
     } else {

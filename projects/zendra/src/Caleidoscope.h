@@ -126,11 +126,9 @@ private:
     void DrawCrystals(fw_Mesh* mesh, const std::vector<std::vector<float>>& columns, bool depthPass);
     static constexpr size_t kCrystalColumns = 12;
     ID3D10Buffer* mCrystalInstances = nullptr;
-    // The box of a mesh's vertices (lowest and highest corner), once measured; the farthest
-    // point of the crystal paths from their origin (negative until measured).
+    // The box of a mesh's vertices (lowest and highest corner), once measured.
     const std::pair<fw_Vector3, fw_Vector3>& MeshBox(fw_Mesh* mesh);
     std::map<const fw_Mesh*, std::pair<fw_Vector3, fw_Vector3>> mMeshBoxes;
-    float mCrystalPathRadius = -1.0f;
     ID3D10InputLayout* mCrystalLayouts[2] = {};  // screen, shadow
     void PassDone(const char* pass) const;
     void DeleteOwned();
