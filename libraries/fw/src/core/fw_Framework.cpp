@@ -7,10 +7,8 @@
 
 #include "fw_Log.h"
 #include "fw_Music.h"
-#include "fw_Release.h"
 #include "fw_StartDialog.h"
 #include "fw_SyncTimer.h"
-#include "fw_Texture.h"
 #include "platform/win32.h"
 #include "sync/device.h"
 
@@ -94,14 +92,8 @@ fw_Framework::~fw_Framework()
 {
     if (gFramework == this)
         gFramework = nullptr;
-    // What the run's end has not given back (ReleaseTextures) goes with the framework.
-    for (fw_Texture* texture : mOwnedTextures) {
-        if (texture == mSwapChainTexture)
-            mSwapChainTexture = nullptr;
-        ReleaseAndDelete(texture);
-    }
-    mTextures.clear();
-    mOwnedTextures.clear();
+    // What the run's end has not given back goes with the framework.
+    ReleaseTextures();
 }
 
 void fw_Framework::QueryDisplayMode()

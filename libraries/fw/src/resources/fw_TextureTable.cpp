@@ -72,14 +72,13 @@ fw_Texture* fw_Framework::FindOrCreateTexture(const std::string& name,
 }
 
 void fw_Framework::ReleaseTextures() {
-    fw_Framework& fw = *gFramework;
-    for (fw_Texture* texture : fw.mOwnedTextures) {
+    for (fw_Texture* texture : mOwnedTextures) {
         if (texture == mSwapChainTexture)
             mSwapChainTexture = nullptr;
         ReleaseAndDelete(texture);
     }
-    fw.mOwnedTextures.clear();
-    fw.mTextures.clear();
+    mOwnedTextures.clear();
+    mTextures.clear();
 }
 
 void CreateDownsampleChain(const std::string& name, uint32_t bindFlags, DXGI_FORMAT format, int32_t width,
