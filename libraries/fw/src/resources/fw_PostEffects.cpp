@@ -73,7 +73,6 @@ fw_PostEffects::~fw_PostEffects() { Release(); }
 void fw_PostEffects::Load() {
     Release();
     mEffect = new fw_Effect("fw_PostEffects.fx", fw_Framework::mEffectPool);
-    mPixelDimInv[0] = mPixelDimInv[1] = kDefaultPixelDimInv;
     mQuad = new fw_ScreenQuad(mEffect->GetTechnique("LightByDepth"));
     if (gFramework)
         SetTexture("texVignette", gFramework->FindOrLoadTexture("vignette.jpg"));
@@ -132,9 +131,8 @@ void fw_PostEffects::SetFloat4(const char* name, float x, float y, float z, floa
 void fw_PostEffects::SetPixelDimInv(fw_Texture* texture, double scale) {
     if (!texture)
         return;
-    mPixelDimInv[0] = static_cast<float>(scale / static_cast<double>(texture->mViewport.Width));
-    mPixelDimInv[1] = static_cast<float>(scale / static_cast<double>(texture->mViewport.Height));
-    SetFloat4("gPixelDimInv", mPixelDimInv[0], mPixelDimInv[1], 0.0f, 0.0f);
+    SetFloat4("gPixelDimInv", static_cast<float>(scale / static_cast<double>(texture->mViewport.Width)),
+              static_cast<float>(scale / static_cast<double>(texture->mViewport.Height)), 0.0f, 0.0f);
 }
 
 void fw_PostEffects::SetFade() { SetFloat("gFade", Shaken("Post_Fade", 1.0f, "Post_FadeShake")); }
@@ -177,31 +175,33 @@ void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Textu
                         source->GetWidth() == result->GetWidth() && source->GetHeight() == scratch->GetHeight() &&
                         source->GetHeight() == result->GetHeight();
     SetPixelDimInv(source, 1.0);
-    if (texels && changed && result == source && mEffect && mQuad) {
+    // Each pass over its whole target, or only over area.
+    const auto pass = [&](fw_Texture* target, fw_Texture* input, const char* technique, const RECT* area) {
+        BindTarget(target);
+        SetTexture("texView1", input);
+        if (!area)
+            RunTechnique(technique);
+        else if (mEffect && mQuad)
+            mDrawCount += mQuad->DrawInRect(*area, mEffect->GetTechnique(technique));
+    };
+    RECT horizontal = {}, vertical = {};
+    const bool within = texels && changed && result == source;
+    if (within) {
         // Outside changed widened by the two-texel reach the blur of the one value is that
         // value, which the source holds already; the vertical pass reads two rows more of
         // the horizontal one.
-        const LONG width = LONG(source->GetWidth()), height = LONG(source->GetHeight());
         if (changed->right <= changed->left || changed->bottom <= changed->top)
             return;
+        const LONG width = LONG(source->GetWidth()), height = LONG(source->GetHeight());
         const auto widened = [&](LONG rows) {
             return RECT{std::max<LONG>(changed->left - 2, 0), std::max<LONG>(changed->top - 2 - rows, 0),
                         std::min<LONG>(changed->right + 2, width), std::min<LONG>(changed->bottom + 2 + rows, height)};
         };
-        BindTarget(scratch);
-        SetTexture("texView1", source);
-        mDrawCount += mQuad->DrawInRect(widened(2), mEffect->GetTechnique("BlurHorizontal5Texels"));
-        BindTarget(result);
-        SetTexture("texView1", scratch);
-        mDrawCount += mQuad->DrawInRect(widened(0), mEffect->GetTechnique("BlurVertical5Texels"));
-        return;
+        horizontal = widened(2);
+        vertical = widened(0);
     }
-    BindTarget(scratch);
-    SetTexture("texView1", source);
-    RunTechnique(texels ? "BlurHorizontal5Texels" : "BlurHorizontal5Taps");
-    BindTarget(result);
-    SetTexture("texView1", scratch);
-    RunTechnique(texels ? "BlurVertical5Texels" : "BlurVertical5Taps");
+    pass(scratch, source, texels ? "BlurHorizontal5Texels" : "BlurHorizontal5Taps", within ? &horizontal : nullptr);
+    pass(result, scratch, texels ? "BlurVertical5Texels" : "BlurVertical5Taps", within ? &vertical : nullptr);
 }
 
 void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {
@@ -243,14 +243,17 @@ void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {
         mEffect->SetFloat("gBrightnessCutoff", fw_Framework::GetSyncValueNow("bloomCutoff", 1.0f));
     RunTechnique("BrightPass");
 
+    float pixelDimInv[4] = {};
+    const bool knownStep =
+        mEffect && SUCCEEDED(mEffect->GetVariable("gPixelDimInv")->AsVector()->GetFloatVector(pixelDimInv));
     for (int level = 3; level <= 6; ++level) {
         // Three rounds of the five-tap blur each way, with the step last set (that of the
         // shadow map's blur); as one round of seven texels where the step is under half a
         // texel and the two levels have one size (each pass waits for the one before it, which
         // on these small targets costs more than the taps).
-        const double stepX = mPixelDimInv[0] * chain1[level]->mViewport.Width;
-        const double stepY = mPixelDimInv[1] * chain1[level]->mViewport.Height;
-        const bool oneRound = chain1[level]->GetWidth() == chain2[level]->GetWidth() &&
+        const double stepX = double(pixelDimInv[0]) * chain1[level]->mViewport.Width;
+        const double stepY = double(pixelDimInv[1]) * chain1[level]->mViewport.Height;
+        const bool oneRound = knownStep && chain1[level]->GetWidth() == chain2[level]->GetWidth() &&
                               chain1[level]->GetHeight() == chain2[level]->GetHeight() && stepX >= 0.0 &&
                               stepX < 0.5 && stepY >= 0.0 && stepY < 0.5;
         for (int i = 0; i < (oneRound ? 1 : 3); ++i) {

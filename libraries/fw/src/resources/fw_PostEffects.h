@@ -97,7 +97,4 @@ private:
     fw_ScreenQuad* mQuad;   // owned
     uint64_t mDrawCount = 0;
     bool mGlitchOn = false;  // the last value SetGlitch set is above 0
-    // The last "gPixelDimInv" set (x, y); the effect's own value after loading.
-    static constexpr float kDefaultPixelDimInv = 1.0f / 1024.0f;
-    float mPixelDimInv[2] = {kDefaultPixelDimInv, kDefaultPixelDimInv};
 };

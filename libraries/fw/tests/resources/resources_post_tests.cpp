@@ -238,6 +238,7 @@ TEST_F(PostTest, Blur5TapsWithinTheChangedTexelsEqualsTheWholeBlur) {
     const Picture expected = ReadBack(whole.mTexture2D), got = ReadBack(within.mTexture2D);
     EXPECT_NE(150.0f, expected.At(3, 10)[0]);  // the blur reaches two texels out
     EXPECT_EQ(expected.rgba, got.rgba);
+    EXPECT_EQ(-1.0f, ReadBack(scratch->mTexture2D).At(20, 2)[0]);  // drawn only near the block
     const RECT none{4, 4, 4, 9};
     post.Blur5Taps(&within, scratch, &within, &none);  // nothing differs: nothing to blur
     EXPECT_EQ(expected.rgba, ReadBack(within.mTexture2D).rgba);
