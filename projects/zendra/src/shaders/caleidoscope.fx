@@ -230,16 +230,30 @@ vec3 MirroredDistort(vec3 p)
     return mirror * Distort(transpose(mirror) * p);
 }
 
+// An object's stages for its world matrix: World, or a crystal's own.
+void ObjectOutputs(mat4 world, vec3 pos, vec3 nrm, out vec4 hpos, out vec3 wpos, out vec3 wnrm, out vec3 opos)
+{
+    vec4 w = world * vec4(pos, 1.0);
+    wpos = w.xyz;
+    wnrm = mat3(world) * nrm;
+    opos = pos;
+    hpos = ViewProjection * w;
+}
+
+// The shadow pass's stages for a world matrix.
+void DepthOutputs(mat4 world, vec3 pos, out vec4 hpos, out float depth)
+{
+    vec4 w = world * vec4(pos, 1.0);
+    hpos = gLightViewProjection * w;
+    depth = LightDistance(w.xyz);
+}
+
 void ObjectVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : TEXCOORD0,
               out vec4 hpos : SV_Position, out vec3 wpos : TEXCOORD0, out vec3 wnrm : TEXCOORD1,
               out vec3 opos : TEXCOORD2, MATERIAL_OUT)
 {
     PASS_MATERIAL;
-    vec4 w = World * vec4(pos, 1.0);
-    wpos = w.xyz;
-    wnrm = mat3(World) * nrm;
-    opos = pos;
-    hpos = ViewProjection * w;
+    ObjectOutputs(World, pos, nrm, hpos, wpos, wnrm, opos);
 }
 
 // The wedge's two planes clip a segment's copy (clip), and the pixel stage reads them too
@@ -272,28 +286,19 @@ void InstancedObjectVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex
                        out vec3 wnrm : TEXCOORD1, out vec3 opos : TEXCOORD2, MATERIAL_OUT)
 {
     PASS_MATERIAL;
-    mat4 world = InstanceWorld(worldX, worldY, worldZ, worldW);
-    vec4 w = world * vec4(pos, 1.0);
-    wpos = w.xyz;
-    wnrm = mat3(world) * nrm;
-    opos = pos;
-    hpos = ViewProjection * w;
+    ObjectOutputs(InstanceWorld(worldX, worldY, worldZ, worldW), pos, nrm, hpos, wpos, wnrm, opos);
 }
 
 void InstancedDepthVS(in vec3 pos : POSITION, in vec3 worldX : WORLD0, in vec3 worldY : WORLD1,
                       in vec3 worldZ : WORLD2, in vec3 worldW : WORLD3, out vec4 hpos : SV_Position,
                       out float depth : TEXCOORD0)
 {
-    vec4 w = InstanceWorld(worldX, worldY, worldZ, worldW) * vec4(pos, 1.0);
-    hpos = gLightViewProjection * w;
-    depth = LightDistance(w.xyz);
+    DepthOutputs(InstanceWorld(worldX, worldY, worldZ, worldW), pos, hpos, depth);
 }
 
 void DepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float depth : TEXCOORD0)
 {
-    vec4 w = World * vec4(pos, 1.0);
-    hpos = gLightViewProjection * w;
-    depth = LightDistance(w.xyz);
+    DepthOutputs(World, pos, hpos, depth);
 }
 
 void MirroredDepthVS(in vec3 pos : POSITION, out vec4 hpos : SV_Position, out float depth : TEXCOORD0,
@@ -311,11 +316,7 @@ void OwnMaterialVS(in vec3 pos : POSITION, in vec3 nrm : NORMAL, in vec2 tex : T
                    out vec3 opos : TEXCOORD2, MATERIAL_OUT)
 {
     PASS_OWN_MATERIAL;
-    vec4 w = World * vec4(pos, 1.0);
-    wpos = w.xyz;
-    wnrm = mat3(World) * nrm;
-    opos = pos;
-    hpos = ViewProjection * w;
+    ObjectOutputs(World, pos, nrm, hpos, wpos, wnrm, opos);
 }
 
 // --- pixel stages ---------------------------------------------------------------------
