@@ -2,6 +2,9 @@
 // with the time of each pass of the scene's render step, printed as a table per size: the
 // first frame drawn in each section (where effects meet the device for the first time),
 // then medians after a warm-up, their average over the sections and the frames a second.
+// Frames are timed as the show draws them; the passes in frames of their own, between
+// them, which wait for the device after each pass (so that each pass is charged its own
+// work, and which keep the device from overlapping one pass with the next).
 //   zendra_show_bench [--root DIR] [--sizes 640x400,1280x800] [--frames N] [--sections A,B]
 // --root: a folder laid out like the shipped one (default: a private one made from the
 // source tree's effect files and data); --sections: only these sections. Each size runs in
@@ -64,10 +67,12 @@ int RunSize(int width, int height, int frames, size_t sectionLimit, const std::s
         std::vector<double> frame, update;
         std::map<std::string, std::vector<double>> passes;
         for (int i = 0; i < frames; ++i) {
-            const zendra_frames::FrameTimes times = renderer.RenderTimedAt(section.MiddleRow() + float(i * frameRows));
+            const zendra_frames::FrameTimes times = renderer.RenderTimedAt(section.MiddleRow() + float(2 * i * frameRows));
             frame.push_back(times.update + times.render);
             update.push_back(times.update);
-            for (const auto& [name, ms] : times.passes) {
+            const zendra_frames::FrameTimes timed =
+                renderer.RenderTimedAt(section.MiddleRow() + float((2 * i + 1) * frameRows), true);
+            for (const auto& [name, ms] : timed.passes) {
                 if (std::find(passNames.begin(), passNames.end(), name) == passNames.end())
                     passNames.push_back(name);
                 passes[name].push_back(ms);
@@ -79,7 +84,7 @@ int RunSize(int width, int height, int frames, size_t sectionLimit, const std::s
         rows.push_back(cells);
     }
     std::printf("\n%d x %d, llvmpipe, median of %d frames after %d, milliseconds (first: the section's first frame; "
-                "update: framework and scene outside GL)\n",
+                "update: framework and scene outside GL; passes: from frames that wait after each)\n",
                 width, height, frames, kWarmUp);
     std::printf("%-10s %6s %8s %8s %7s", "section", "row", "first", "frame", "update");
     for (const std::string& name : passNames)

@@ -275,13 +275,13 @@ bool ShowRenderer::Open(int width, int height, std::string& error) {
     fw_Framework::mFrameCounter = 3;
     mOpen = true;
     mSeconds = 0.0;
-    Step(0.0, false, nullptr);
+    Step(0.0, false, nullptr, false);
     return true;
 }
 
 float ShowRenderer::Row() const { return static_cast<float>(mSeconds * fw_SyncTimer::kRowRate); }
 
-void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times) {
+void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times, bool passes) {
     // The frame step of the run loop, without input, "GotoRow" and presenting: the clocks,
     // the tracks at the clock's row, "Time", then the scene's part of the frame.
     const Clock::time_point start = Clock::now();
@@ -310,12 +310,14 @@ void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times) {
         WaitForDevice();
         times->update = Milliseconds(start, Clock::now());
         gTiming = {this, times, Clock::now()};
-        Caleidoscope::sPassHook = [](const char* pass) {
-            gTiming.renderer->WaitForDevice();
-            const Clock::time_point now = Clock::now();
-            gTiming.times->passes.emplace_back(pass, Milliseconds(gTiming.mark, now));
-            gTiming.mark = now;
-        };
+        if (passes) {
+            Caleidoscope::sPassHook = [](const char* pass) {
+                gTiming.renderer->WaitForDevice();
+                const Clock::time_point now = Clock::now();
+                gTiming.times->passes.emplace_back(pass, Milliseconds(gTiming.mark, now));
+                gTiming.mark = now;
+            };
+        }
     }
     const Clock::time_point renderStart = Clock::now();
     if (haveCamera)
@@ -365,7 +367,7 @@ static double SecondsOfRow(float row) {
 
 void ShowRenderer::RenderAt(float row) { (void)RenderTimedAt(row); }
 
-FrameTimes ShowRenderer::RenderTimedAt(float row) {
+FrameTimes ShowRenderer::RenderTimedAt(float row, bool passes) {
     FrameTimes times;
     if (!mOpen)
         return times;
@@ -373,9 +375,9 @@ FrameTimes ShowRenderer::RenderTimedAt(float row) {
     // Whole frames from the last one up to the row, as the show would run through them.
     double next = (std::floor(mSeconds / kFrameSeconds + 1e-9) + 1.0) * kFrameSeconds;
     for (; next < target - 1e-9; next += kFrameSeconds)
-        Step(next, false, nullptr);
+        Step(next, false, nullptr, false);
     mSeconds = target;
-    Step(target, true, &times);
+    Step(target, true, &times, passes);
     return times;
 }
 

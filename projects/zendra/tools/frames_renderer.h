@@ -68,8 +68,9 @@ public:
     // kFrameSeconds), then draws the frame at `row`. Rows before the last one restart
     // nothing: the clock jumps back as a seek would.
     void RenderAt(float row);
-    // The same with the times of the drawn frame; waiting for the device after each pass.
-    FrameTimes RenderTimedAt(float row);
+    // The same with the times of the drawn frame. With `passes` the device is waited for
+    // after each pass and the passes are timed; without, the frame runs as in the show.
+    FrameTimes RenderTimedAt(float row, bool passes = false);
     // The finished picture ("backbuffer") of the last frame.
     Picture ReadPicture() const;
     // Pixels with a NaN or infinite channel in the scene's float colour targets.
@@ -77,7 +78,7 @@ public:
     float Row() const;
 
 private:
-    void Step(double seconds, bool draw, FrameTimes* times);
+    void Step(double seconds, bool draw, FrameTimes* times, bool passes);
     void WaitForDevice() const;
 
     std::unique_ptr<Caleidoscope> mScene;
