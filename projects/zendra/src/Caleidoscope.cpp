@@ -334,6 +334,11 @@ void Caleidoscope::WarmUp()
     // The shaken post values draw from the generator: the show's sequence goes on as after
     // one draw, however many the warm-up makes.
     const fw_ScopedRandState generator;
+    // The images the frames look up by name, loaded now rather than in the first frame that
+    // draws them: the flip card of every key, the shafts' dust.
+    for (const float image : fw_Framework::GetSyncKeyValues("Atoms_Image"))
+        gFramework->FindOrLoadTexture(FlipCardName(image));
+    gFramework->FindOrLoadTexture("dust.png");
     mAuxTransforms.assign(1, fw_Matrix34(fw_Matrix3(1.0f)));
     for (int32_t type = 0; type <= 5; ++type) {
         for (const bool mirrored : {false, true}) {
@@ -719,14 +724,18 @@ void Caleidoscope::DrawVignette(bool transition)
     post->VignetteWithFlare(x, y, glow);
 }
 
+std::string Caleidoscope::FlipCardName(float image)
+{
+    return "flipcard" + std::to_string(fw_FloatToInt(image)) + ".png";
+}
+
 void Caleidoscope::DrawTransition()
 {
     // The atoms of the flip card into the second 8-bit target, then the three-way fade.
     fw_Texture* depth = gFramework->FindTexture("d32f_backbuffer");
     fw_Texture* atomsTarget = gFramework->FindTexture("r8g8b8a8_2");
     fw_Texture* vignetted = gFramework->FindTexture("r8g8b8a8_1");
-    const int32_t image = fw_FloatToInt(Track("Atoms_Image", 1.0f));
-    fw_Texture* card = gFramework->FindOrLoadTexture("flipcard" + std::to_string(image) + ".png");
+    fw_Texture* card = gFramework->FindOrLoadTexture(FlipCardName(Track("Atoms_Image", 1.0f)));
     if (atomsTarget)
         atomsTarget->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     if (depth)

@@ -119,6 +119,7 @@ private:
     void DrawBokeh();
     void DrawVignette(bool transition);
     void DrawTransition();
+    static std::string FlipCardName(float image);
 
     void DrawMesh(fw_Mesh* mesh, ID3D10EffectTechnique* technique, int first, int last, bool withMaterials);
     // The crystals of the mesh's shapes, one instanced draw per shape: kCrystalColumns floats

@@ -120,6 +120,16 @@ TEST_F(SceneTest, LoadingTwiceKeepsOneOfEachAndTheSameShadowTargets)
         EXPECT_NE(nullptr, member);
 }
 
+TEST_F(SceneTest, LoadingLoadsTheFlipCardOfEveryKeyAndTheDust)
+{
+    sync::Track* images = tracks.GetTrack("Atoms_Image");
+    images->SetKey(0, {2.0f, sync::Step});
+    images->SetKey(640, {3.0f, sync::Step});
+    Load();
+    for (const char* name : {"flipcard2.png", "flipcard3.png", "dust.png"})
+        EXPECT_TRUE(gFramework->HasTexture(name)) << name;
+}
+
 TEST_F(SceneTest, AuxiliaryObjectsFollowTheSeedAndReseedTheGenerator)
 {
     Load();

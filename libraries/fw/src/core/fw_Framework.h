@@ -206,6 +206,8 @@ public:
     static void ShowCameraDump();
     static float GetSyncValue(const std::string& name, float defaultValue);
     static float GetSyncValueNow(const std::string& name, float defaultValue);
+    // The values of the track's keys in row order; none without the track or keys.
+    static std::vector<float> GetSyncKeyValues(const std::string& name);
     // The music player's 256-entry spectrum at that time; null without a music player.
     static const float* GetMusicFft(float seconds);
     static void SetMusicVolume(float volume);

@@ -1,6 +1,6 @@
 // The one track read: find the track by name on the sync device, take its value at a row
 // when it has keys, else the caller's default. Every reader of the framework and of the
-// production goes through these two operations.
+// production goes through these two operations (and the key values, for loading ahead).
 #include "fw_Framework.h"
 #include "fw_SyncTimer.h"
 #include "sync/device.h"
@@ -27,6 +27,15 @@ float fw_Framework::GetSyncValue(const std::string& name, float defaultValue)
 {
     return TrackAt(name, defaultValue,
                    static_cast<float>(double(SimulationTime) * fw_SyncTimer::kRowRate));
+}
+
+std::vector<float> fw_Framework::GetSyncKeyValues(const std::string& name)
+{
+    std::vector<float> values;
+    if (sync::Track* track = mSyncDevice ? mSyncDevice->GetTrack(name) : nullptr)
+        for (const sync::Track::Entry& entry : track->keys)
+            values.push_back(entry.second.value);
+    return values;
 }
 
 float fw_Framework::GetSyncValueNow(const std::string& name, float defaultValue)
