@@ -58,6 +58,11 @@ float FlareAxisFactor(float coordinate) {
     return static_cast<float>(1.0 - t * t * (3.0 - 2.0 * t));
 }
 
+// Both textures exist and have one width and one height.
+bool SameSize(const fw_Texture* a, const fw_Texture* b) {
+    return a && b && a->GetWidth() == b->GetWidth() && a->GetHeight() == b->GetHeight();
+}
+
 fw_Texture* FindOrLoad(const std::string& name) { return gFramework ? gFramework->FindOrLoadTexture(name) : nullptr; }
 
 const char* const kFlareImages[4] = {"./prism-depot-lens-flares/02_quell.png", "./flare1.png",
@@ -171,9 +176,7 @@ void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Textu
         return;
     }
     // Three textures of one size: every tap on a texel centre, read texel by texel.
-    const bool texels = source && scratch && result && source->GetWidth() == scratch->GetWidth() &&
-                        source->GetWidth() == result->GetWidth() && source->GetHeight() == scratch->GetHeight() &&
-                        source->GetHeight() == result->GetHeight();
+    const bool texels = SameSize(source, scratch) && SameSize(source, result);
     SetPixelDimInv(source, 1.0);
     // Each pass over its whole target, or only over area.
     const auto pass = [&](fw_Texture* target, fw_Texture* input, const char* technique, const RECT* area) {
@@ -253,9 +256,8 @@ void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {
         // on these small targets costs more than the taps).
         const double stepX = double(pixelDimInv[0]) * chain1[level]->mViewport.Width;
         const double stepY = double(pixelDimInv[1]) * chain1[level]->mViewport.Height;
-        const bool oneRound = knownStep && chain1[level]->GetWidth() == chain2[level]->GetWidth() &&
-                              chain1[level]->GetHeight() == chain2[level]->GetHeight() && stepX >= 0.0 &&
-                              stepX < 0.5 && stepY >= 0.0 && stepY < 0.5;
+        const bool oneRound = knownStep && SameSize(chain1[level], chain2[level]) && stepX >= 0.0 && stepX < 0.5 &&
+                              stepY >= 0.0 && stepY < 0.5;
         for (int i = 0; i < (oneRound ? 1 : 3); ++i) {
             BindTarget(chain2[level]);
             SetTexture("texView1", chain1[level]);
