@@ -13,7 +13,13 @@ cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE="$build_type")
 if [ "${SANITIZE:-0}" = "1" ]; then
     build_dir="${build_dir}-sanitize"
     cmake_args+=(-DZENDRA_SANITIZE=ON)
-    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+    # The runtime's record of dynamically loaded modules' thread-local storage is off: it
+    # guesses each block's bounds from a header it expects before blocks that start 16
+    # bytes into a page, which this C library does not write, and the leak checker then
+    # scanned a range read from heap memory and crashed at exit (the GL driver's block
+    # lands there in about one process of a hundred). The blocks are heap allocations
+    # reached from the thread's static storage, so their pointers stay roots.
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:intercept_tls_get_addr=0"
     # One list of suppressions for every test (tools/sanitize/lsan.supp).
     export LSAN_OPTIONS="suppressions=$PWD/tools/sanitize/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
