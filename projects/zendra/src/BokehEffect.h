@@ -26,7 +26,7 @@ public:
     // bound target and viewport are as before.
     void Draw(fw_Texture* source);
     // Gives back the block targets, then what the base gives back.
-    void Release();
+    void Release() override;
     ~BokehEffect() override;
 
     // The byte size of one grid vertex: two floats.

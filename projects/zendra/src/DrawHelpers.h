@@ -39,7 +39,7 @@ public:
     void LoadEffect();
     // Gives back the effect, layout and buffer and leaves each null; safe to repeat and
     // to follow with the destructor.
-    void Release();
+    virtual void Release();
     fw_Effect* GetEffect() { return mEffect; }
 
     fw_Effect* mEffect = nullptr;  // owned

@@ -66,8 +66,9 @@ TEST_F(BokehPixels, ABrightPixelOutOfFocusBecomesARoundDiscAndTheDarkStaysBlack)
         for (uint32_t x = 0; x < kW; ++x) {
             const float d = std::hypot(float(x) - 80.0f, float(y) - 50.0f);
             const float l = Luminance(p.At(x, y));
-            if (d > maxRadius + 1.5f)
+            if (d > maxRadius + 1.5f) {
                 ASSERT_EQ(0.0f, l) << x << "," << y;
+            }
             lit += l > 0.01f;
         }
     EXPECT_GT(lit, 12);
