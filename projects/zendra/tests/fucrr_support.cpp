@@ -89,8 +89,9 @@ void FucrrTest::TearDown() {
     StopMusic();
     fw_Framework::mDemoTimer = nullptr;
     SimulationTime = 0.0f;
-    if (!previousDirectory.empty())
+    if (!previousDirectory.empty()) {
         EXPECT_EQ(0, chdir(previousDirectory.c_str()));
+    }
     ResourceTest::TearDown();
 }
 

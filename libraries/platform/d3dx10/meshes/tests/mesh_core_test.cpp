@@ -314,9 +314,11 @@ TEST(MeshAdjacency, RealisticMeshMatchesTheDefinitionBeforeAndAfterOptimize) {
     EXPECT_EQ(now, indices);
     EXPECT_EQ(m.Attributes(), attributes);
     EXPECT_EQ(m.VertexCount(), used);
-    for (UINT old = 0; old < s.vertices.size(); ++old)
-        if (number[old] != 0xFFFFFFFFu)
+    for (UINT old = 0; old < s.vertices.size(); ++old) {
+        if (number[old] != 0xFFFFFFFFu) {
             EXPECT_EQ(std::memcmp(&VerticesOf(m)[number[old]], &s.vertices[old], sizeof(Vertex)), 0) << old;
+        }
+    }
     ASSERT_EQ(m.Table().size(), 3u);
     UINT start = 0;
     for (UINT k = 0; k < 3; ++k) {
