@@ -80,32 +80,28 @@ void BokehEffect::Draw(fw_Texture* source)
         return;
     mEffect->SetTexture("gTexture", source);
 
-    {
-        // The block pass, then the target and viewport the caller bound.
-        ID3D10RenderTargetView* target = nullptr;
-        ID3D10DepthStencilView* depth = nullptr;
-        device->OMGetRenderTargets(1, &target, &depth);
-        UINT count = 1;
-        D3D10_VIEWPORT bound = {};
-        device->RSGetViewports(&count, &bound);
-        mEffect->SetTexture("gBlockLight", nullptr);
-        mEffect->SetTexture("gBlockChoice", nullptr);
-        fw_Framework::SetRenderTargets(0, mBlockLight, mBlockChoice, nullptr, nullptr);
-        DrawAllPasses(mEffect->GetTechnique("bokehBlocks"), mVertexBuffer, kVertexSize, mInputLayout,
-                      D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, 3);
-        device->OMSetRenderTargets(1, &target, depth);
-        device->RSSetViewports(count, &bound);
-        SafeRelease(target);
-        SafeRelease(depth);
-        mEffect->SetTexture("gBlockLight", mBlockLight);
-        mEffect->SetTexture("gBlockChoice", mBlockChoice);
-    }
-
-    // Guard band: the viewport grows by the largest sprite extent on every side and the
-    // shader scales positions back, so that no disc vertex leaves the clip volume.
+    // The block pass into its two targets, then back to the target and viewport the caller
+    // bound, which the discs draw into.
+    ID3D10RenderTargetView* target = nullptr;
+    ID3D10DepthStencilView* depth = nullptr;
+    device->OMGetRenderTargets(1, &target, &depth);
     UINT viewportCount = 1;
     D3D10_VIEWPORT viewport = {};
     device->RSGetViewports(&viewportCount, &viewport);
+    mEffect->SetTexture("gBlockLight", nullptr);
+    mEffect->SetTexture("gBlockChoice", nullptr);
+    fw_Framework::SetRenderTargets(0, mBlockLight, mBlockChoice, nullptr, nullptr);
+    DrawAllPasses(mEffect->GetTechnique("bokehBlocks"), mVertexBuffer, kVertexSize, mInputLayout,
+                  D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, 3);
+    device->OMSetRenderTargets(1, &target, depth);
+    device->RSSetViewports(viewportCount, &viewport);
+    SafeRelease(target);
+    SafeRelease(depth);
+    mEffect->SetTexture("gBlockLight", mBlockLight);
+    mEffect->SetTexture("gBlockChoice", mBlockChoice);
+
+    // Guard band: the viewport grows by the largest sprite extent on every side and the
+    // shader scales positions back, so that no disc vertex leaves the clip volume.
     const double maxRadius = kMaxRadiusAt800 * viewport.Height / 800.0;
     const GuardBand guard(static_cast<int32_t>(std::ceil(2.0 * maxRadius)) + 2);
     if (guard.Active()) {

@@ -32,7 +32,6 @@ void EffectTest::SetRenderSize(int32_t width, int32_t height)
     fw_Framework::mRenderHeight = height;
 }
 
-
 Target::Target(uint32_t width, uint32_t height, DXGI_FORMAT format)
     : texture(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, format, width, height, 1,
                              nullptr))
