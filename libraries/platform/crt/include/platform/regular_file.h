@@ -1,0 +1,24 @@
+// Bounded reads of whole files named by outside data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class RegularFileRead {
+    Ok,
+    NotFound,    // cannot be opened
+    NotRegular,  // a folder, a device, a pipe or a socket
+    TooLarge,    // more than the caller's limit
+    ReadFailed,
+};
+
+// Reads the whole regular file `path` into `bytes` when it holds at most `maxBytes`. Anything
+// but a regular file is refused without being read (opening never blocks on a pipe), and no
+// more than maxBytes + 1 bytes are ever read, even from a file that grows meanwhile. On
+// failure `bytes` is empty and `error`, when given, says why, naming the file.
+RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes,
+                                std::string* error = nullptr);
+RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
+                                std::string* error = nullptr);
