@@ -12,14 +12,10 @@
 
 #include "Caleidoscope.h"
 #include "FucrrEffect.h"
-#include "fw_DebugCamera.h"
+#include "Show.h"
 #include "fw_Framework.h"
 #include "fw_Log.h"
-#include "fw_Mouse.h"
-#include "fw_Music.h"
-#include "fw_PostEffects.h"
 #include "fw_Release.h"
-#include "fw_Scene.h"
 #include "fw_SyncTimer.h"
 #include "fw_Texture.h"
 #include "fw_Timer.h"
@@ -27,7 +23,6 @@
 #include "platform/d3dx10effect.h"
 #include "platform/d3dx10tex.h"
 #include "platform/image_codec.h"
-#include "sync/device.h"
 
 namespace zendra_frames {
 
@@ -189,20 +184,10 @@ ShowRenderer::~ShowRenderer() {
     if (!mOpen)
         return;
     Caleidoscope::sPassHook = nullptr;
-    // As the run loop ends: every resource, then the device; the clocks and the rest.
-    fw_Framework::ReleaseDevice();
-    fw_Framework::mScenes.clear();
-    mScene.reset();
-    delete fw_Framework::mMusic;
-    fw_Framework::mMusic = nullptr;
-    delete fw_Framework::mPostEffects;
-    fw_Framework::mPostEffects = nullptr;
-    delete fw_Framework::mMouse;
-    fw_Framework::mMouse = nullptr;
-    delete fw_Framework::mDemoTimer;
-    fw_Framework::mDemoTimer = nullptr;
-    delete fw_Framework::mRealTimer;
-    fw_Framework::mRealTimer = nullptr;
+    // As the run ends; then the scene and the framework, which the program leaves to the
+    // end of the process.
+    fw_Framework::EndRun();
+    fw_Framework::DeleteScenes();
     delete gFramework;
 }
 
@@ -237,36 +222,12 @@ bool ShowRenderer::Open(int width, int height, std::string& error) {
         return false;
     }
 
-    // The program's start-up without dialog, window and swap chain.
-    new fw_Framework(fw_Framework::NoStartup{}, "zendra");
-    fw_Framework::mDevice = device;
-    fw_Framework::mScale = 1.0f;
-    fw_Framework::mAspect = 1.6f;
-    fw_Framework::mWindowWidth = fw_Framework::mRenderWidth = width;
-    fw_Framework::mWindowHeight = fw_Framework::mRenderHeight = height;
-    fw_Framework::mLetterbox = false;
-    fw_Framework::mFullscreen = false;
-    fw_Framework::mLoop = false;
-    fw_Framework::mSound = true;
-    fw_Framework::InitSync();
-    fw_Framework::mMusic = new fw_Music(fw_Framework::mProjectRoot + "/" + "./data/demo.mp3");
-
-    // The run loop's objects; the clocks stay paused and are set frame by frame.
-    fw_Framework::mDemoTimer = new fw_Timer();
-    fw_Framework::mRealTimer = new fw_Timer();
-    fw_Framework::mMouse = new fw_Mouse();
-    fw_Framework::mPostEffects = new fw_PostEffects();
-
-    // The entry point's scene and preloads, then everything the run loop loads.
-    mScene = std::make_unique<Caleidoscope>("caleidoscope.xml");
-    fw_Framework::AddScene(mScene.get());
-    static const char* const kPreloads[8] = {
-        "./data/fucrr_2_0_0.dds", "./data/fucrr_2_0_1.dds", "./data/fucrr_2_1_0.dds", "./data/fucrr_2_1_1.dds",
-        "./data/fucrr_2_2_0.dds", "./data/fucrr_2_2_1.dds", "./data/flipCard1.png",   "./data/flipCard2.png",
-    };
-    for (const char* name : kPreloads)
-        gFramework->FindOrLoadTexture(name);
-    gFramework->LoadResources();
+    // The program's start-up and the run's start, without dialog, window and swap chain.
+    const ShowSettings& show = kShowSettings;
+    new fw_Framework(fw_Framework::NoStartup{}, show.applicationName);
+    fw_Framework::InitWithoutWindow(device, width, height, show.scale, show.aspect, show.musicPath);
+    mScene = SetUpShow(*gFramework);
+    gFramework->BeginRun();
     if (!Target("backbuffer")) {
         error = "the framework's render targets could not be made";
         return false;
@@ -282,24 +243,17 @@ bool ShowRenderer::Open(int width, int height, std::string& error) {
 float ShowRenderer::Row() const { return static_cast<float>(mSeconds * fw_SyncTimer::kRowRate); }
 
 void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times, bool passes) {
-    // The frame step of the run loop, without input, "GotoRow" and presenting: the clocks,
-    // the tracks at the clock's row, "Time", then the scene's part of the frame.
+    // The run loop's frame on clocks set to `seconds`, without input, "GotoRow", "Scene" and
+    // presenting.
     const Clock::time_point start = Clock::now();
     fw_Framework::mDemoTimer->seconds = seconds;
     fw_Framework::mRealTimer->seconds = seconds;
-    if (fw_Framework::mSyncTimer && fw_Framework::mSyncDevice)
-        fw_Framework::mSyncDevice->Update(fw_Framework::mSyncTimer->GetRow());
-    if (gFramework->mTimeVar)
-        gFramework->mTimeVar->SetFloat(static_cast<float>(seconds));
-    ++fw_Framework::mFrameCounter;
-    fw_Scene* scene = fw_Framework::GetCurrentScene();
-    if (fw_DebugCamera* debugCamera = scene->GetDebugCamera())
-        debugCamera->Update();
-    scene->UpdateAnimation(fw_Framework::GetSceneTime());
-    const bool haveCamera = fw_Framework::GetActiveCamera() != nullptr;
-    if (haveCamera)
-        gFramework->SetCameraVariables();
-    scene->Update();
+    fw_Framework::UpdateSyncDevice();
+    gFramework->SetTimeVariable();
+    fw_Scene* scene = fw_Framework::CountFrame();
+    if (!scene)
+        return;
+    const bool haveCamera = gFramework->UpdateScene(scene);
     if (!draw) {
         // The simulation steps on every frame of the show, drawn or not.
         if (mScene->mFucrr)
@@ -320,9 +274,7 @@ void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times, bool passe
         }
     }
     const Clock::time_point renderStart = Clock::now();
-    if (haveCamera)
-        gFramework->SetEyeVariables(0);
-    scene->Render();
+    gFramework->RenderScene(scene, haveCamera);
     if (times) {
         WaitForDevice();
         times->render = Milliseconds(renderStart, Clock::now());

@@ -5,7 +5,6 @@
 // folder (src/shaders with the effect files, data). One renderer per process.
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,7 +80,7 @@ private:
     void Step(double seconds, bool draw, FrameTimes* times, bool passes);
     void WaitForDevice() const;
 
-    std::unique_ptr<Caleidoscope> mScene;
+    Caleidoscope* mScene = nullptr;  // in the framework's scene list
     double mSeconds = 0.0;
     bool mOpen = false;
 };

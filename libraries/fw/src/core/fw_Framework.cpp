@@ -134,12 +134,26 @@ HRESULT fw_Framework::Init(HINSTANCE instance, const std::string& musicPath, int
         ReleaseDevice();
         return E_FAIL;
     }
-    if (mSound && !musicPath.empty()) {
-        fw_Music* music = new fw_Music(mProjectRoot + "/" + musicPath);
-        delete mMusic;
-        mMusic = music;
-    }
+    OpenMusic(musicPath);
     return S_OK;
+}
+
+void fw_Framework::InitWithoutWindow(ID3D10Device* device, int32_t width, int32_t height, float scale, float aspect,
+                                     const std::string& musicPath)
+{
+    mDevice = device;
+    mScale = scale;
+    mAspect = aspect;
+    mWindowWidth = width;
+    mWindowHeight = height;
+    mRenderWidth = static_cast<int32_t>(double(scale) * double(width));
+    mRenderHeight = static_cast<int32_t>(double(scale) * double(height));
+    mLetterbox = false;
+    mFullscreen = false;
+    mLoop = false;
+    mSound = true;
+    InitSync();
+    OpenMusic(musicPath);
 }
 
 void fw_Framework::InitSync()
@@ -148,6 +162,15 @@ void fw_Framework::InitSync()
     delete mSyncTimer;
     mSyncTimer = timer;
     mSyncDevice = sync::CreateSyncDevice("data/sync/sync", mSyncTimer);
+}
+
+void fw_Framework::OpenMusic(const std::string& musicPath)
+{
+    if (!mSound || musicPath.empty())
+        return;
+    fw_Music* music = new fw_Music(mProjectRoot + "/" + musicPath);
+    delete mMusic;
+    mMusic = music;
 }
 
 void fw_Framework::FindProjectRoots(const std::string& applicationName)

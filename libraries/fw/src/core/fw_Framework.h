@@ -72,7 +72,14 @@ public:
 
     // --- start-up (fw_Framework.cpp) ------------------------------------------------
     HRESULT Init(HINSTANCE instance, const std::string& musicPath, int showCommand);
+    // Start-up on a device of the caller's, without dialog, window and swap chain (tools
+    // that draw frames): windowed at width x height, the render size scaled from it, no
+    // loop, sound on; then the sync device and the music player, as Init leaves them.
+    static void InitWithoutWindow(ID3D10Device* device, int32_t width, int32_t height, float scale, float aspect,
+                                  const std::string& musicPath);
     static void InitSync();
+    // With sound on and a path: the music player of that file under the project root.
+    static void OpenMusic(const std::string& musicPath);
     static void FindProjectRoots(const std::string& applicationName);
     static std::string ResolveDataPath(const std::string& path);
     // The display mode: "\\.\DISPLAY2", then the default display; when both fail, the
@@ -96,12 +103,30 @@ public:
 
     // --- run loop and frame (fw_RunLoop.cpp) ----------------------------------------
     int Run();
+    // The run's start before its clocks start, and its end after the message loop, which
+    // tools that step frames themselves share: BeginRun makes the run's objects (both clocks
+    // paused at zero, the mouse state, empty post passes, the base-file record) and loads
+    // every resource; EndRun gives the device back (ReleaseDevice) and deletes the run's
+    // objects and the music player.
+    void BeginRun();
+    static void EndRun();
     void LoadResources();
     void LoadSceneResources();
     void ReleaseSceneResources();
     void ReleaseResources();
     void Frame();
+    // Steps of Frame that do not steer the run: the sync device at the sync timer's row;
+    // the pool's "Time" from the demo clock.
+    static void UpdateSyncDevice();
+    void SetTimeVariable();
     void RenderFrame();
+    // The steps of RenderFrame: the frame counted and its scene (null for the first three
+    // frames and without a current scene); the scene's update (debug camera, animation,
+    // camera variables, Update), true when there is an active camera; the scene rendered
+    // for each eye, then the depth pick.
+    static fw_Scene* CountFrame();
+    bool UpdateScene(fw_Scene* scene);
+    void RenderScene(fw_Scene* scene, bool haveCamera);
     static void Seek(float row, bool restart);
     // The "Scene" track's value as a scene index for `count` scenes (0 when count is 0).
     static uint32_t SceneIndexFromValue(float value, size_t count);

@@ -33,16 +33,7 @@ void NewPausedClock(fw_Timer*& clock)
 
 int fw_Framework::Run()
 {
-    NewPausedClock(mDemoTimer);
-    NewPausedClock(mRealTimer);
-    delete mMouse;
-    mMouse = new fw_Mouse();
-    delete mPostEffects;
-    mPostEffects = new fw_PostEffects();
-    delete mBaseFile;
-    mBaseFile = new fw_BaseFile("basefile.dat");
-
-    LoadResources();
+    BeginRun();
 
     if (!mFullscreen)
         fw_ShowLoadIssueNotice(fw_Log::GetWarningCount());
@@ -64,6 +55,26 @@ int fw_Framework::Run()
         }
     }
 
+    EndRun();
+    return static_cast<int>(message.wParam);
+}
+
+void fw_Framework::BeginRun()
+{
+    NewPausedClock(mDemoTimer);
+    NewPausedClock(mRealTimer);
+    delete mMouse;
+    mMouse = new fw_Mouse();
+    delete mPostEffects;
+    mPostEffects = new fw_PostEffects();
+    delete mBaseFile;
+    mBaseFile = new fw_BaseFile("basefile.dat");
+
+    LoadResources();
+}
+
+void fw_Framework::EndRun()
+{
     ReleaseDevice();
 
     delete mBaseFile;
@@ -78,7 +89,6 @@ int fw_Framework::Run()
     mPostEffects = nullptr;
     delete mMusic;
     mMusic = nullptr;
-    return static_cast<int>(message.wParam);
 }
 
 void fw_Framework::LoadResources()
@@ -151,8 +161,7 @@ void fw_Framework::Frame()
     if (mRealTimer)
         mRealTimer->Advance(1.0f);
 
-    if (mSyncTimer && mSyncDevice)
-        mSyncDevice->Update(mSyncTimer->GetRow());
+    UpdateSyncDevice();
 
     UpdateMouseState();
 
@@ -172,30 +181,54 @@ void fw_Framework::Frame()
             mScenes[index]->OnActivate();
     }
 
-    if (gFramework && gFramework->mTimeVar)
-        gFramework->mTimeVar->SetFloat(mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f);
-
-    if (gFramework)
+    if (gFramework) {
+        gFramework->SetTimeVariable();
         gFramework->RenderFrame();
+    }
     Present();
+}
+
+void fw_Framework::UpdateSyncDevice()
+{
+    if (mSyncTimer && mSyncDevice)
+        mSyncDevice->Update(mSyncTimer->GetRow());
+}
+
+void fw_Framework::SetTimeVariable()
+{
+    if (mTimeVar)
+        mTimeVar->SetFloat(mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f);
 }
 
 void fw_Framework::RenderFrame()
 {
-    const uint32_t before = mFrameCounter++;
-    if (before < 3)
-        return;
-    fw_Scene* scene = GetCurrentScene();
+    fw_Scene* scene = CountFrame();
     if (!scene)
         return;
-    fw_DebugCamera* debugCamera = scene->GetDebugCamera();
-    if (debugCamera)
+    const bool haveCamera = UpdateScene(scene);
+    RenderScene(scene, haveCamera);
+}
+
+fw_Scene* fw_Framework::CountFrame()
+{
+    const uint32_t before = mFrameCounter++;
+    return before < 3 ? nullptr : GetCurrentScene();
+}
+
+bool fw_Framework::UpdateScene(fw_Scene* scene)
+{
+    if (fw_DebugCamera* debugCamera = scene->GetDebugCamera())
         debugCamera->Update();
     scene->UpdateAnimation(GetSceneTime());
     const bool haveCamera = GetActiveCamera() != nullptr;
     if (haveCamera)
         SetCameraVariables();
     scene->Update();
+    return haveCamera;
+}
+
+void fw_Framework::RenderScene(fw_Scene* scene, bool haveCamera)
+{
     if (mStereoChosen)
         PollStereo();
     for (uint32_t eye = 0; eye == 0 || (eye == 1 && mStereoActive); ++eye) {
