@@ -5,10 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "image_internal.h"
+#include "platform/regular_file.h"
 #include "platform/image_codec.h"
 
 #pragma GCC diagnostic push
@@ -277,24 +276,36 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
 
 // --- stb ----------------------------------------------------------------------------
 
-// Whether a TGA file holds at least the bytes its header promises: the decoder reads
-// every pixel the header names, past the end of the data too, so a small file naming a
-// huge image would keep it busy for seconds. Run-length packets cover 128 pixels at most.
+// Whether a TGA file holds every byte the decoder reads for its pixels: past the end of
+// the data it reads zeros (and leaves rows short of it unwritten), and a small file naming
+// a huge image would keep it busy for seconds. Run-length packets are walked one by one,
+// as the decoder reads them; each takes a byte of the file.
 bool TgaHoldsItsPixels(const uint8_t* b, size_t size) {
     if (size < 18)
         return true;  // the decoder refuses it
-    const uint32_t type = b[2] & 7, bits = b[16];
-    const bool rle = b[2] >= 9;
-    const uint64_t paletteBytes = b[1] ? uint64_t(b[5] | b[6] << 8) * ((b[7] + 7) / 8) : 0;
-    const uint64_t pixelBytes = type == 1 ? (bits + 7) / 8 : std::max<uint32_t>(1, (bits + 7) / 8);
-    const uint64_t pixels = uint64_t(b[12] | b[13] << 8) * uint64_t(b[14] | b[15] << 8);
-    const uint64_t data = rle ? (pixels + 127) / 128 * (1 + pixelBytes) : pixels * pixelBytes;
-    return size >= 18 + b[0] + paletteBytes + data;
+    const bool indexed = b[1] != 0, rle = b[2] >= 8;
+    const uint32_t bits = b[16];
+    const uint64_t paletteStart = b[3] | b[4] << 8;
+    const uint64_t paletteBytes = uint64_t(b[5] | b[6] << 8) * ((b[7] + 7) / 8);
+    const uint64_t pixelBytes = std::max<uint32_t>(1, (bits + 7) / 8);
+    uint64_t pixels = uint64_t(b[12] | b[13] << 8) * uint64_t(b[14] | b[15] << 8);
+    uint64_t pos = 18 + uint64_t(b[0]) + (indexed ? paletteStart + paletteBytes : 0);
+    if (!rle)
+        return size >= pos + pixels * pixelBytes;
+    while (pixels > 0) {
+        if (pos >= size)
+            return false;
+        const uint8_t packet = b[pos++];
+        const uint64_t count = std::min<uint64_t>(pixels, 1 + (packet & 127));
+        pos += (packet & 128) ? pixelBytes : count * pixelBytes;
+        pixels -= count;
+    }
+    return size >= pos;
 }
 
-// Whether a BMP file holds its whole header and the rows the header names (the last one
-// may lack its padding): the decoder reads past the end of the data as zeros, every row
-// too.
+// Whether a BMP file holds its whole header and, from the offset the header names, the
+// rows it names (the last one may lack its padding): the decoder reads past the end of
+// the data as zeros, every row too.
 bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
     auto u16 = [&](size_t at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; };
     auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
@@ -321,18 +332,70 @@ bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
         return true;
     height = height < 0 ? -height : height;
     const uint64_t row = (uint64_t(width) * bits + 31) / 32 * 4;
-    return size >= row * uint64_t(height - 1) + (uint64_t(width) * bits + 7) / 8;
+    return size >= u32(10) + row * uint64_t(height - 1) + (uint64_t(width) * bits + 7) / 8;
 }
 
-// Whether a Radiance file holds the least its scanlines can take: 4 bytes a texel when
-// flat, else a 4-byte scanline header and per channel 2 bytes a run of at most 127 texels.
-// The decoder reads past the end of the data as zeros, every scanline too.
-bool HdrHoldsItsPixels(size_t size, uint32_t width, uint32_t height) {
-    const uint64_t line = width < 8 ? uint64_t(width) * 4 : 4 + 8 * uint64_t((width + 126) / 127);
-    return size >= line * height;
+// Whether a Radiance file holds every scanline the decoder reads. Past the end of the data
+// the decoder reads zeros: a flat file repeats its last texel to the end, and a run-length
+// scanline of zero counts never ends. The header's lines and the scanlines are walked as the
+// decoder reads them, each step taking a byte of the file at least.
+bool HdrHoldsItsScanlines(const uint8_t* b, size_t size, uint32_t width, uint32_t height) {
+    size_t pos = 0;
+    auto get = [&]() -> uint8_t { return pos < size ? b[pos++] : 0; };
+    // One header line; whether the decoder takes it as empty (its first character nul).
+    auto line = [&]() {
+        uint8_t c = get(), first = 0;
+        size_t length = 0;
+        while (pos < size && c != '\n') {
+            if (length++ == 0)
+                first = c;
+            if (length == 1023) {  // the decoder's buffer: the rest of the line is skipped
+                while (pos < size && get() != '\n') {
+                }
+                break;
+            }
+            c = get();
+        }
+        return length == 0 || first == 0;
+    };
+    line();  // the signature
+    while (!line()) {
+    }
+    line();  // the extent
+    const uint64_t flat = uint64_t(width) * height * 4;
+    if (width < 8 || width >= 32768)
+        return size - pos >= flat;
+    for (uint32_t y = 0; y < height; ++y) {
+        if (size - pos < 4)
+            return false;
+        // A scanline without the run-length mark makes the decoder read the whole image flat
+        // from here.
+        if (b[pos] != 2 || b[pos + 1] != 2 || (b[pos + 2] & 0x80))
+            return size - pos >= flat;
+        if ((uint32_t(b[pos + 2]) << 8 | b[pos + 3]) != width)
+            return true;  // the decoder refuses it
+        pos += 4;
+        for (int channel = 0; channel < 4; ++channel)
+            for (uint32_t x = 0; x < width;) {
+                if (pos >= size)
+                    return false;
+                const uint32_t count = b[pos++];
+                const uint32_t run = count > 128 ? count - 128 : count;
+                if (run > width - x)
+                    return true;  // the decoder refuses it
+                const uint64_t bytes = count > 128 ? 1 : count;
+                if (size - pos < bytes)
+                    return false;
+                pos += bytes;
+                x += run;
+            }
+    }
+    return true;
 }
 
-bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
+// `file`, when given, holds the bytes and is given back once the decoder is done with them,
+// before its texels are copied.
+bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error, std::vector<uint8_t>* file) {
     if (size > size_t(0x7FFFFFFF))
         return Fail(error, "image file too large");
     const int len = static_cast<int>(size);
@@ -341,8 +404,8 @@ bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
     if (known && (uint32_t(w) > kMaxExtent || uint32_t(h) > kMaxExtent))
         return Fail(error, ExtentTooLarge(uint32_t(w), uint32_t(h)));
     const FileType type = DetectFileType(bytes, size);
-    if (type == FileType::HDR && known && !HdrHoldsItsPixels(size, uint32_t(w), uint32_t(h)))
-        return Fail(error, "truncated HDR: the file is shorter than its scanlines");
+    if (type == FileType::HDR && known && !HdrHoldsItsScanlines(bytes, size, uint32_t(w), uint32_t(h)))
+        return Fail(error, "truncated HDR: the file ends before its scanlines");
     if (type == FileType::TGA && !TgaHoldsItsPixels(bytes, size))
         return Fail(error, "truncated TGA: the file is shorter than its pixels");
     if (type == FileType::BMP && !BmpHoldsItsRows(bytes, size))
@@ -353,6 +416,8 @@ bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
                    : static_cast<void*>(stbi_load_from_memory(bytes, len, &w, &h, &comp, 4));
     if (!px)
         return Fail(error, std::string("image decoding failed: ") + stbi_failure_reason());
+    if (file)
+        std::vector<uint8_t>().swap(*file);
     const bool allocated =
         img.Allocate(hdr ? kR32G32B32A32_FLOAT : kR8G8B8A8_UNORM, uint32_t(w), uint32_t(h), 1, 1, 1, false, error);
     if (allocated)
@@ -435,7 +500,9 @@ FileType DetectFileType(const void* data, size_t size) {
     return FileType::Unknown;
 }
 
-bool LoadImageMemory(const void* data, size_t size, Image& out, std::string* error) {
+namespace {
+
+bool LoadImage(const void* data, size_t size, Image& out, std::string* error, std::vector<uint8_t>* file) {
     out = Image{};
     if (!data || size == 0)
         return Fail(error, "empty image file");
@@ -450,20 +517,29 @@ bool LoadImageMemory(const void* data, size_t size, Image& out, std::string* err
     case FileType::Unknown:
         return Fail(error, "unrecognised image file format");
     default:
-        return LoadStb(bytes, size, out, error);
+        return LoadStb(bytes, size, out, error, file);
     }
+}
+
+}  // namespace
+
+bool LoadImageMemory(const void* data, size_t size, Image& out, std::string* error) {
+    return LoadImage(data, size, out, error, nullptr);
+}
+
+bool LoadImageBytes(std::vector<uint8_t>& bytes, Image& out, std::string* error) {
+    const bool ok = LoadImage(bytes.data(), bytes.size(), out, error, &bytes);
+    std::vector<uint8_t>().swap(bytes);
+    return ok;
 }
 
 bool LoadImageFile(const std::string& path, Image& out, std::string* error) {
     out = Image{};
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Fail(error, "cannot open " + path);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return Fail(error, "cannot read " + path);
+    std::vector<uint8_t> bytes;
     std::string why;
-    if (!LoadImageMemory(bytes.data(), bytes.size(), out, &why))
+    if (ReadRegularFile(path, kMaxImageFileBytes, bytes, &why) != RegularFileRead::Ok)
+        return Fail(error, why);
+    if (!LoadImageBytes(bytes, out, &why))
         return Fail(error, path + ": " + why);
     return true;
 }

@@ -25,6 +25,9 @@ bool Fail(std::string* error, const std::string& text) {
 
 // --- PNG ------------------------------------------------------------------------------
 
+// The largest chunk kept in memory: a palette and its transparency take 1 KiB.
+constexpr size_t kMaxPngChunkBytes = 64 * 1024;
+
 struct PngState {
     const uint8_t* bytes = nullptr;
     size_t size = 0;
@@ -57,6 +60,11 @@ bool DecodePng(PngState& s) {
     png_set_read_fn(s.png, &s, PngRead);
     // The library refuses a larger header before allocating anything for it.
     png_set_user_limits(s.png, kMaxExtent, kMaxExtent);
+    // Only the chunks the texels need are read: text, profiles, suggested palettes and the
+    // rest are skipped unread (kept, hundreds of compressed text chunks take gigabytes), and
+    // what is kept is small.
+    png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_chunk_malloc_max(s.png, kMaxPngChunkBytes);
     png_read_info(s.png, s.info);
     const int depth = png_get_bit_depth(s.png, s.info), type = png_get_color_type(s.png, s.info);
     if (type == PNG_COLOR_TYPE_PALETTE)

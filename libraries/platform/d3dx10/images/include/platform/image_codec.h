@@ -110,12 +110,21 @@ struct Image {
                   uint32_t mipLevels = 1, bool cube = false, std::string* error = nullptr);
 };
 
+// The most texel bytes an image may hold, and the largest image file read (the image and
+// its headers); only a regular file is read.
+inline constexpr uint64_t kMaxImageBytes = uint64_t(1) << 31;
+inline constexpr size_t kMaxImageFileBytes = size_t(kMaxImageBytes) + (size_t(1) << 20);
+
 enum class FileType { Unknown, DDS, PNG, JPG, BMP, TGA, HDR };
 
 // By the leading bytes of the file.
 FileType DetectFileType(const void* data, size_t size);
 
 bool LoadImageMemory(const void* data, size_t size, Image& out, std::string* error = nullptr);
+// As LoadImageMemory from a file's bytes, which it empties: where the decoder makes its own
+// copy of the texels, the file is given back before that copy is taken over.
+bool LoadImageBytes(std::vector<uint8_t>& bytes, Image& out, std::string* error = nullptr);
+// A regular file of at most kMaxImageFileBytes; the error names the file.
 bool LoadImageFile(const std::string& path, Image& out, std::string* error = nullptr);
 
 // Encoders into memory. jpgQuality 1..100.
