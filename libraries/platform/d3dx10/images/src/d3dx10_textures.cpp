@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "d3dx10_texture_image.h"
 #include "platform/crt.h"
 #include "platform/d3dx10tex.h"
 #include "platform/image_codec.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -52,27 +54,25 @@ void DescribeImage(const Image& img, image_codec::FileType type, D3DX10_IMAGE_IN
     info->ImageFileFormat = FileFormatOf(type);
 }
 
-// Reads and decodes the file; hr is D3D10_ERROR_FILE_NOT_FOUND or D3DX10_ERR_INVALID_DATA on failure.
-HRESULT ReadImage(LPCSTR srcFile, Image& img, image_codec::FileType& type) {
+// Reads the whole file (a regular file, bounded); D3D10_ERROR_FILE_NOT_FOUND when it cannot
+// be opened, D3DX10_ERR_INVALID_DATA when it is no regular file, too large or unreadable.
+HRESULT ReadImageFile(LPCSTR srcFile, std::vector<uint8_t>& bytes) {
     if (!srcFile || !*srcFile)
         return E_INVALIDARG;
-    const std::string path = PlatformResolveFileName(srcFile);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    switch (ReadRegularFile(PlatformResolveFileName(srcFile), image_codec::kMaxImageFileBytes, bytes)) {
+    case RegularFileRead::Ok:
+        return S_OK;
+    case RegularFileRead::NotFound:
         return D3D10_ERROR_FILE_NOT_FOUND;
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof(chunk), f)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool bad = std::ferror(f) != 0;
-    std::fclose(f);
-    if (bad)
+    default:
         return D3DX10_ERR_INVALID_DATA;
+    }
+}
+
+// Decodes the file's bytes (emptied); D3DX10_ERR_INVALID_DATA when they are no image.
+HRESULT DecodeImage(std::vector<uint8_t>& bytes, Image& img, image_codec::FileType& type) {
     type = image_codec::DetectFileType(bytes.data(), bytes.size());
-    if (!image_codec::LoadImageMemory(bytes.data(), bytes.size(), img))
-        return D3DX10_ERR_INVALID_DATA;
-    return S_OK;
+    return image_codec::LoadImageBytes(bytes, img) ? S_OK : D3DX10_ERR_INVALID_DATA;
 }
 
 // Applies the load information's mip selection; false when it cannot be met.
@@ -212,14 +212,12 @@ HRESULT LoadTexture(ID3D10Device* device, LPCSTR srcFile, D3DX10_IMAGE_LOAD_INFO
     if (!device || !texture)
         return E_INVALIDARG;
     *texture = nullptr;
-    Image img;
-    image_codec::FileType type = image_codec::FileType::Unknown;
-    HRESULT hr = ReadImage(srcFile, img, type);
+    std::vector<uint8_t> bytes;
+    HRESULT hr = ReadImageFile(srcFile, bytes);
     if (FAILED(hr))
         return hr;
-    if (li && li->pSrcInfo)
-        DescribeImage(img, type, li->pSrcInfo);
-    hr = ShapeImage(img, type, li);
+    Image img;
+    hr = d3dx10_images::TextureImage(bytes, li, img);
     if (FAILED(hr))
         return hr;
     hr = CreateTexture(device, img, li, texture);
@@ -322,13 +320,26 @@ std::string ResolveForWriting(const std::string& name) {
 
 }  // namespace
 
+HRESULT d3dx10_images::TextureImage(std::vector<uint8_t>& bytes, const D3DX10_IMAGE_LOAD_INFO* li, Image& img) {
+    image_codec::FileType type = image_codec::FileType::Unknown;
+    const HRESULT hr = DecodeImage(bytes, img, type);
+    if (FAILED(hr))
+        return hr;
+    if (li && li->pSrcInfo)
+        DescribeImage(img, type, li->pSrcInfo);
+    return ShapeImage(img, type, li);
+}
+
 HRESULT D3DX10GetImageInfoFromFileA(LPCSTR srcFile, ID3DX10ThreadPump*, D3DX10_IMAGE_INFO* srcInfo,
                                     HRESULT* hResult) {
     if (!srcInfo)
         return Report(E_INVALIDARG, hResult);
+    std::vector<uint8_t> bytes;
     Image img;
     image_codec::FileType type = image_codec::FileType::Unknown;
-    const HRESULT hr = ReadImage(srcFile, img, type);
+    HRESULT hr = ReadImageFile(srcFile, bytes);
+    if (SUCCEEDED(hr))
+        hr = DecodeImage(bytes, img, type);
     if (SUCCEEDED(hr))
         DescribeImage(img, type, srcInfo);
     return Report(hr, hResult);

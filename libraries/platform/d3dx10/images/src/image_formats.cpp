@@ -470,36 +470,40 @@ bool GenerateMipChain(Image& image, std::string* error) {
     const uint32_t levels = FullMipCount(image.width, image.height);
     if (!out.Allocate(image.dxgiFormat, image.width, image.height, 1, image.arraySize, levels, image.cube, error))
         return false;
-    std::vector<float> cur, next;
-    for (uint32_t s = 0; s < image.arraySize; ++s) {
-        // Level 0 copied as it is; the lower levels from float averages.
+    // Level 0 copied as it is; the source is given back before the lower levels are built.
+    for (uint32_t s = 0; s < image.arraySize; ++s)
         std::memcpy(out.Subresource(out.SubresourceIndex(0, s)), image.Subresource(image.SubresourceIndex(0, s)),
                     size_t(out.SubresourceSize(0)));
-        uint32_t w = image.width, h = image.height;
-        cur.resize(size_t(w) * h * d.channels);
-        const uint8_t* src = image.Subresource(image.SubresourceIndex(0, s));
-        for (size_t i = 0; i < size_t(w) * h; ++i)
-            for (uint32_t c = 0; c < d.channels; ++c)
-                cur[i * d.channels + c] = ChannelValue(d, src + i * d.bytes, c);
+    std::vector<uint8_t>().swap(image.data);
+
+    // Level by level from float averages of the level above: level 1 from level 0's texels,
+    // each lower one from the floats of the last. Only two levels of floats are held, the
+    // largest a quarter of level 0's texels.
+    const uint32_t channels = d.channels;
+    std::vector<float> cur, next;
+    for (uint32_t s = 0; s < out.arraySize; ++s) {
+        const uint8_t* top = out.Subresource(out.SubresourceIndex(0, s));
+        uint32_t w = out.width, h = out.height;
         for (uint32_t m = 1; m < levels; ++m) {
-            const uint32_t nw = MipExtent(image.width, m), nh = MipExtent(image.height, m);
-            next.assign(size_t(nw) * nh * d.channels, 0.0f);
+            const uint32_t nw = MipExtent(out.width, m), nh = MipExtent(out.height, m);
+            next.assign(size_t(nw) * nh * channels, 0.0f);
+            auto value = [&](uint32_t x, uint32_t y, uint32_t c) {
+                return m == 1 ? ChannelValue(d, top + (size_t(y) * w + x) * d.bytes, c)
+                              : cur[(size_t(y) * w + x) * channels + c];
+            };
             for (uint32_t y = 0; y < nh; ++y)
                 for (uint32_t x = 0; x < nw; ++x) {
                     const uint32_t x0 = std::min(2 * x, w - 1), x1 = std::min(2 * x + 1, w - 1);
                     const uint32_t y0 = std::min(2 * y, h - 1), y1 = std::min(2 * y + 1, h - 1);
-                    for (uint32_t c = 0; c < d.channels; ++c) {
-                        const float sum = cur[(size_t(y0) * w + x0) * d.channels + c] +
-                                          cur[(size_t(y0) * w + x1) * d.channels + c] +
-                                          cur[(size_t(y1) * w + x0) * d.channels + c] +
-                                          cur[(size_t(y1) * w + x1) * d.channels + c];
-                        next[(size_t(y) * nw + x) * d.channels + c] = sum * 0.25f;
+                    for (uint32_t c = 0; c < channels; ++c) {
+                        const float sum = value(x0, y0, c) + value(x1, y0, c) + value(x0, y1, c) + value(x1, y1, c);
+                        next[(size_t(y) * nw + x) * channels + c] = sum * 0.25f;
                     }
                 }
             uint8_t* dst = out.Subresource(out.SubresourceIndex(m, s));
             for (size_t i = 0; i < size_t(nw) * nh; ++i)
-                for (uint32_t c = 0; c < d.channels; ++c) {
-                    const float v = next[i * d.channels + c];
+                for (uint32_t c = 0; c < channels; ++c) {
+                    const float v = next[i * channels + c];
                     uint8_t* p = dst + i * d.bytes;
                     switch (d.type) {
                     case Channel::U8:
