@@ -21,9 +21,10 @@ RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, st
             *error = why;
         return status;
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    RegularFileRead status = RegularFileRead::Ok;
+    const int fd = OpenRegularFile(path, status, error);
     if (fd < 0)
-        return fail(RegularFileRead::NotFound, "cannot open " + path + ": " + std::strerror(errno));
+        return fail(status, error ? *error : std::string());
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -31,8 +32,6 @@ RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, st
     struct stat info;
     if (::fstat(fd, &info) != 0)
         return fail(RegularFileRead::ReadFailed, "cannot read " + path + ": " + std::strerror(errno));
-    if (!S_ISREG(info.st_mode))
-        return fail(RegularFileRead::NotRegular, path + " is not a regular file");
     const std::string tooLarge = path + " is larger than " + std::to_string(maxBytes) + " bytes";
     if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > maxBytes)
         return fail(RegularFileRead::TooLarge, tooLarge);
@@ -59,6 +58,31 @@ RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, st
 }
 
 }  // namespace
+
+int OpenRegularFile(const std::string& path, RegularFileRead& status, std::string* error)
+{
+    auto fail = [&](RegularFileRead why, const std::string& text) {
+        status = why;
+        if (error)
+            *error = text;
+        return -1;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return fail(RegularFileRead::NotFound, "cannot open " + path + ": " + std::strerror(errno));
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        const std::string why = std::strerror(errno);
+        ::close(fd);
+        return fail(RegularFileRead::ReadFailed, "cannot read " + path + ": " + why);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(RegularFileRead::NotRegular, path + " is not a regular file");
+    }
+    status = RegularFileRead::Ok;
+    return fd;
+}
 
 RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string* error)
 {

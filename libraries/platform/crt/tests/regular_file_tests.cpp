@@ -32,6 +32,15 @@ TEST(RegularFile, ReadsWithinTheLimitAndRefusesTheRestWithoutReadingIt)
     EXPECT_EQ(RegularFileRead::NotRegular, ReadRegularFile(dir.string(), 1 << 20, text, &error));
     EXPECT_EQ(RegularFileRead::NotFound, ReadRegularFile((dir / "none").string(), 1 << 20, text, &error));
     EXPECT_NE(std::string::npos, error.find("none"));
+
+    RegularFileRead status = RegularFileRead::ReadFailed;
+    const int fd = OpenRegularFile(file, status, &error);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(RegularFileRead::Ok, status);
+    ::close(fd);
+    EXPECT_EQ(-1, OpenRegularFile(fifo, status, &error));
+    EXPECT_EQ(RegularFileRead::NotRegular, status);
+    EXPECT_NE(std::string::npos, error.find("pipe"));
     fs::remove_all(dir);
 }
 
