@@ -37,13 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(sync::LoadTrackFile(track, path), "a readable file must load");
 
     // Complete records only, up to the count; the last record of a row wins.
-    const uint32_t count = size >= 4 ? U32(data) : 0;
-    const uint64_t complete = size >= 4 ? (size - 4) / 9 : 0;
+    using sync::kTrackHeaderBytes;
+    using sync::kTrackRecordBytes;
+    const uint32_t count = size >= kTrackHeaderBytes ? U32(data) : 0;
+    const uint64_t complete = size >= kTrackHeaderBytes ? (size - kTrackHeaderBytes) / kTrackRecordBytes : 0;
     const uint64_t used = count < complete ? count : complete;
     Check(track.KeyCount() <= used, "more keys than complete records");
     sync::Track expected("expected");
     for (uint64_t i = 0; i < used; ++i) {
-        const uint8_t* r = data + 4 + 9 * i;
+        const uint8_t* r = data + kTrackHeaderBytes + kTrackRecordBytes * i;
         sync::TrackKey key;
         const uint32_t bits = U32(r + 4);
         std::memcpy(&key.value, &bits, 4);

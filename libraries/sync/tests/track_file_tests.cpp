@@ -96,3 +96,27 @@ TEST_F(TrackFile, MissingFileOrDirectoryFailsAndLeavesTrackAlone)
     EXPECT_FALSE(sync::LoadTrackFile(track, Path("dir.track")));
     EXPECT_EQ(track.KeyCount(), 1u);
 }
+
+TEST_F(TrackFile, ManyRecordsInAnyOrderKeepTheLastRecordOfEachRow)
+{
+    // More records than one read batch, rows falling and repeating: the last record of a
+    // row wins within a batch and across batches.
+    constexpr uint32_t kCount = 150001;
+    std::vector<Record> records;
+    std::vector<float> last(1000, -1.0f);
+    for (uint32_t i = 0; i < kCount; ++i) {
+        const uint32_t row = 999 - (i * 7919u) % 1000;
+        records.push_back({row, static_cast<float>(i), static_cast<uint8_t>(i % 5)});
+        last[row] = static_cast<float>(i);
+    }
+    WriteFile(Path("many.track"), TrackBytes(kCount, records));
+    sync::Track track("many");
+    ASSERT_TRUE(sync::LoadTrackFile(track, Path("many.track")));
+    ASSERT_EQ(track.KeyCount(), 1000u);
+    for (uint32_t row = 0; row < 1000; ++row) {
+        const sync::TrackKey* key = track.FindKey(row);
+        ASSERT_NE(key, nullptr) << row;
+        ASSERT_EQ(key->value, last[row]) << row;
+        ASSERT_EQ(key->type, static_cast<int32_t>(last[row]) % 5) << row;
+    }
+}

@@ -66,9 +66,14 @@ public:
 // platform's conversion does.
 int32_t FloorRow(float row);
 
+// Track file layout: a little-endian uint32 record count, then records of a uint32 row, a
+// float32 value and a type byte, packed.
+constexpr size_t kTrackHeaderBytes = 4;
+constexpr size_t kTrackRecordBytes = 9;
+
 // Reads a track file into the track. Returns false when the path cannot be opened as
-// a regular file (the track is left as it was). Records are kept up to the first
-// incomplete one.
+// a regular file (the track is left as it was; a pipe or a device is not opened for
+// reading). Records are kept up to the first incomplete one.
 bool LoadTrackFile(Track& track, const std::string& path);
 
 } // namespace sync
