@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <random>
 
+#include <sys/resource.h>
+#include <zlib.h>
+
 #include "image_test_support.h"
 #include "platform/image_codec.h"
 
@@ -422,6 +425,70 @@ TEST(FileFormats, BmpHdrOrPngShorterThanItsTexelsIsRefused) {
     const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8192 +X 8192\n";
     EXPECT_FALSE(LoadImageMemory(hdr.data(), hdr.size(), back, &error));
     EXPECT_NE(error.find("truncated HDR"), std::string::npos) << error;
+}
+
+// Every prefix of a Radiance or run-length TGA file short of its texels is refused: the
+// decoders read zeros past the end (a flat file repeats its last texel, zero run counts never
+// end a scanline).
+TEST(FileFormats, RadianceAndTgaPrefixesAreRefused) {
+    const std::string head = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 2 +X ";
+    std::string rle = head + "8\n", flat = head + "4\n";
+    const size_t rleTexels = rle.size(), flatTexels = flat.size();
+    for (int y = 0; y < 2; ++y) {
+        rle += std::string("\x02\x02\x00\x08", 4);
+        for (int c = 0; c < 4; ++c)
+            rle += c == 1 ? std::string("\x03\x01\x02\x03\x85\x40", 6) : std::string("\x88\x80", 2);
+        flat += std::string(16, '\x81');
+    }
+    std::vector<uint8_t> tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 2, 0, 24, 0};
+    const size_t tgaTexels = tga.size();
+    for (uint8_t b : {0x83, 1, 2, 3, 0x02, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x82, 13, 14, 15})
+        tga.push_back(b);
+    Image img;
+    std::string error;
+    for (const auto& [file, texels] : {std::pair{std::string(rle), rleTexels}, std::pair{flat, flatTexels},
+                                       std::pair{std::string(tga.begin(), tga.end()), tgaTexels}}) {
+        ASSERT_TRUE(LoadImageMemory(file.data(), file.size(), img, &error)) << error;
+        EXPECT_EQ(img.height, 2u);
+        for (size_t size = texels; size < file.size(); ++size) {
+            EXPECT_FALSE(LoadImageMemory(file.data(), size, img, &error)) << size << " of " << file.size();
+            EXPECT_NE(error.find("truncated"), std::string::npos) << error;
+        }
+    }
+}
+
+// Compressed text before the image data is skipped, not kept: 48 chunks of 7 MB text each.
+TEST(FileFormats, PngTextChunksAreNotKept) {
+    auto chunk = [](const char* type, const std::vector<uint8_t>& data) {
+        const uint32_t size = uint32_t(data.size());
+        std::vector<uint8_t> c(size + 12);
+        const uLong crc = crc32(crc32(0, reinterpret_cast<const Bytef*>(type), 4), data.data(), uInt(size));
+        for (int i = 0; i < 4; ++i) {
+            c[i] = uint8_t(size >> (24 - 8 * i));
+            c[4 + i] = uint8_t(type[i]);
+            c[size + 8 + i] = uint8_t(crc >> (24 - 8 * i));
+        }
+        std::copy(data.begin(), data.end(), c.begin() + 8);
+        return c;
+    };
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodePNG(MakeImage(kR8G8B8A8_UNORM, 2, 2), png));
+    const std::vector<uint8_t> text(7 << 20, 'x');
+    std::vector<uint8_t> packed(compressBound(uLong(text.size())));
+    uLongf packedSize = uLongf(packed.size());
+    ASSERT_EQ(Z_OK, compress2(packed.data(), &packedSize, text.data(), uLong(text.size()), 9));
+    packed.resize(packedSize);
+    packed.insert(packed.begin(), {'k', 0, 0});  // keyword, its end, deflate
+    const std::vector<uint8_t> one = chunk("zTXt", packed);
+    for (int i = 0; i < 48; ++i)
+        png.insert(png.begin() + 33, one.begin(), one.end());  // after the header chunk
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    Image img;
+    std::string error;
+    ASSERT_TRUE(LoadImageMemory(png.data(), png.size(), img, &error)) << error;
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB more at the peak";
 }
 
 TEST(FileFormats, FloatImageSavedAsPngIsConverted) {
