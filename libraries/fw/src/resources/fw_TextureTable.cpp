@@ -47,27 +47,25 @@ std::vector<uint8_t> ReadNoise(const char* path) {
 }  // namespace
 
 fw_Texture* fw_Framework::FindOrLoadTexture(const std::string& name) {
-    fw_Framework& fw = *gFramework;
-    auto it = fw.mTextures.find(name);
-    if (it != fw.mTextures.end())
+    auto it = mTextures.find(name);
+    if (it != mTextures.end())
         return it->second;
     fw_Texture* texture = fw_Texture::LoadFromFile(name);
-    Register(fw, name, texture);
+    Register(*this, name, texture);
     return texture;
 }
 
 fw_Texture* fw_Framework::FindOrCreateTexture(const std::string& name,
                                               const std::function<fw_Texture*()>& factory) {
-    fw_Framework& fw = *gFramework;
-    auto it = fw.mTextures.find(name);
-    if (it != fw.mTextures.end())
+    auto it = mTextures.find(name);
+    if (it != mTextures.end())
         return it->second;
     if (!factory) {
         fw_Log::Write(fw_Log::kError, "FindOrCreateTexture: no factory for the texture <%s>.", name.c_str());
         return nullptr;
     }
     fw_Texture* texture = factory();
-    Register(fw, name, texture);
+    Register(*this, name, texture);
     return texture;
 }
 
@@ -102,12 +100,11 @@ void CreateDownsampleChain(const std::string& name, uint32_t bindFlags, DXGI_FOR
 }
 
 void fw_Framework::PickDepth() {
-    fw_Framework& fw = *gFramework;
     if (!mPickRequest)
         return;
     mPickRequest = false;
-    auto it = fw.mTextures.find("d32f_backbuffer");
-    if (it == fw.mTextures.end() || !it->second->mTexture2D || !mDevice)
+    auto it = mTextures.find("d32f_backbuffer");
+    if (it == mTextures.end() || !it->second->mTexture2D || !mDevice)
         return;
     fw_Texture* depth = it->second;
     const uint32_t width = depth->GetWidth(), height = depth->GetHeight();
@@ -138,8 +135,8 @@ void fw_Framework::PickDepth() {
                                                           static_cast<size_t>(mapped.RowPitch) * y);
         const double d = row[x];
         // _43 / (d + _33) of the row-major projection.
-        const float distance = static_cast<float>(static_cast<double>(fw.mProjection.m[14]) /
-                                                  (d + static_cast<double>(fw.mProjection.m[10])));
+        const float distance = static_cast<float>(static_cast<double>(mProjection.m[14]) /
+                                                  (d + static_cast<double>(mProjection.m[10])));
         const float u = static_cast<float>(static_cast<double>(x) / width);
         const float v = static_cast<float>(1.0 - static_cast<double>(y) / height);
         staging->Unmap(0);
@@ -167,7 +164,6 @@ void InstallMeshServices() {
 } // namespace
 
 void fw_Framework::LoadSharedResources() {
-    fw_Framework& fw = *gFramework;
     InstallMeshServices();
 
     // The shared pool and the handles of its variables.
@@ -180,32 +176,32 @@ void fw_Framework::LoadSharedResources() {
     auto matrix = [&](const char* name) { return pool ? variable(name)->AsMatrix() : nullptr; };
     auto vector = [&](const char* name) { return pool ? variable(name)->AsVector() : nullptr; };
     auto scalar = [&](const char* name) { return pool ? variable(name)->AsScalar() : nullptr; };
-    fw.mWorldVar = matrix("World");
-    fw.mViewVar = matrix("View");
-    fw.mViewProjectionVar = matrix("ViewProjection");
-    fw.mWorldBackInTimeVar = matrix("World_BackInTime");
-    fw.mViewBackInTimeVar = matrix("View_BackInTime");
-    fw.mViewProjectionBackInTimeVar = matrix("ViewProjection_BackInTime");
-    fw.mViewInverseVar = matrix("ViewInverse");
-    fw.mEyePositionWorldVar = vector("EyePositionWorld");
-    fw.mEyePositionLocalVar = vector("EyePositionLocal");
-    fw.mStereoConstantsVar = vector("StereoConstants");
-    fw.mNearXYZFarZVar = vector("NearXYZFarZ");
-    fw.mRenderDimVar = vector("RenderDim");
-    fw.mTimeVar = scalar("Time");
-    fw.mLightPositionWorldVar = vector("LightPositionWorld");
-    fw.mLightViewProjectionVar = matrix("LightViewProjection");
-    fw.mAmbientVar = vector("Ambient");
-    fw.mDiffuseVar = vector("Diffuse");
-    fw.mSpecularVar = vector("Specular");
-    fw.mSpecularPowerVar = scalar("SpecularPower");
+    mWorldVar = matrix("World");
+    mViewVar = matrix("View");
+    mViewProjectionVar = matrix("ViewProjection");
+    mWorldBackInTimeVar = matrix("World_BackInTime");
+    mViewBackInTimeVar = matrix("View_BackInTime");
+    mViewProjectionBackInTimeVar = matrix("ViewProjection_BackInTime");
+    mViewInverseVar = matrix("ViewInverse");
+    mEyePositionWorldVar = vector("EyePositionWorld");
+    mEyePositionLocalVar = vector("EyePositionLocal");
+    mStereoConstantsVar = vector("StereoConstants");
+    mNearXYZFarZVar = vector("NearXYZFarZ");
+    mRenderDimVar = vector("RenderDim");
+    mTimeVar = scalar("Time");
+    mLightPositionWorldVar = vector("LightPositionWorld");
+    mLightViewProjectionVar = matrix("LightViewProjection");
+    mAmbientVar = vector("Ambient");
+    mDiffuseVar = vector("Diffuse");
+    mSpecularVar = vector("Specular");
+    mSpecularPowerVar = scalar("SpecularPower");
 
     // The noise volume.
     {
         const std::vector<uint8_t> noise = ReadNoise("data/noise.bin");
         fw_Texture* volume =
             new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8_UNORM, 128, 128, 128, noise.data());
-        Register(fw, "noise.dds", volume);
+        Register(*this, "noise.dds", volume);
         if (pool)
             variable("gNoiseTexture")->AsShaderResource()->SetResource(volume->mShaderResourceView);
     }
@@ -216,7 +212,7 @@ void fw_Framework::LoadSharedResources() {
     const uint32_t w = static_cast<uint32_t>(mRenderWidth > 0 ? mRenderWidth : 1);
     const uint32_t h = static_cast<uint32_t>(mRenderHeight > 0 ? mRenderHeight : 1);
     auto target = [&](const char* name, DXGI_FORMAT format) {
-        Register(fw, name, new fw_Texture(kRenderTarget, format, w, h, 1, nullptr));
+        Register(*this, name, new fw_Texture(kRenderTarget, format, w, h, 1, nullptr));
     };
     target("r16g16b16a16f_3", DXGI_FORMAT_R16G16B16A16_FLOAT);
     target("r16g16b16a16f_4", DXGI_FORMAT_R16G16B16A16_FLOAT);
@@ -243,16 +239,16 @@ void fw_Framework::LoadSharedResources() {
         if (mSwapChainTexture->GetWidth() != w || mSwapChainTexture->GetHeight() != h) {
             fw_Log::Write(fw_Log::kPlain, "LoadResources: Creating extra backbuffer of dimensions (%d, %d).",
                           mRenderWidth, mRenderHeight);
-            Register(fw, "realBackbuffer", mSwapChainTexture);
+            Register(*this, "realBackbuffer", mSwapChainTexture);
             target("backbuffer", DXGI_FORMAT_R8G8B8A8_UNORM);
         } else {
-            Register(fw, "backbuffer", mSwapChainTexture);
+            Register(*this, "backbuffer", mSwapChainTexture);
         }
     } else {
         target("backbuffer", DXGI_FORMAT_R8G8B8A8_UNORM);
     }
 
-    Register(fw, "d32f_backbuffer",
+    Register(*this, "d32f_backbuffer",
              new fw_Texture(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT, w, h, 1, nullptr));
 }
 
@@ -262,16 +258,15 @@ void fw_Framework::ReleasePostEffects() {
 }
 
 void fw_Framework::ReleaseSharedResources() {
-    fw_Framework& fw = *gFramework;
     ReleasePostEffects();
-    fw.ReleaseTextures();
-    fw.mWorldVar = fw.mViewVar = fw.mViewProjectionVar = nullptr;
-    fw.mWorldBackInTimeVar = fw.mViewBackInTimeVar = fw.mViewProjectionBackInTimeVar = nullptr;
-    fw.mViewInverseVar = fw.mLightViewProjectionVar = nullptr;
-    fw.mEyePositionWorldVar = fw.mEyePositionLocalVar = fw.mStereoConstantsVar = nullptr;
-    fw.mNearXYZFarZVar = fw.mRenderDimVar = fw.mLightPositionWorldVar = nullptr;
-    fw.mAmbientVar = fw.mDiffuseVar = fw.mSpecularVar = nullptr;
-    fw.mTimeVar = fw.mSpecularPowerVar = nullptr;
+    ReleaseTextures();
+    mWorldVar = mViewVar = mViewProjectionVar = nullptr;
+    mWorldBackInTimeVar = mViewBackInTimeVar = mViewProjectionBackInTimeVar = nullptr;
+    mViewInverseVar = mLightViewProjectionVar = nullptr;
+    mEyePositionWorldVar = mEyePositionLocalVar = mStereoConstantsVar = nullptr;
+    mNearXYZFarZVar = mRenderDimVar = mLightPositionWorldVar = nullptr;
+    mAmbientVar = mDiffuseVar = mSpecularVar = nullptr;
+    mTimeVar = mSpecularPowerVar = nullptr;
     ReleaseFonts();
     SafeRelease(mEffectPool);
 }

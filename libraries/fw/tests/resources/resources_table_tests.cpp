@@ -55,6 +55,22 @@ TEST_F(TableTest, AnImageIsLoadedOnceUnderTheNameAsGiven) {
     EXPECT_EQ(3u, fw().mOwnedTextures.size());
 }
 
+TEST_F(TableTest, AFrameworkThatIsNotTheGlobalOneFillsItsOwnTable) {
+    fw_Framework& global = fw();
+    fw_Framework other(fw_Framework::NoStartup{}, "resources_tests");
+    gFramework = &global;
+    fw_Texture* made = other.FindOrCreateTexture("own", [] {
+        return new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, 1, nullptr);
+    });
+    fw_Texture* loaded = other.FindOrLoadTexture("lost.png");
+    EXPECT_EQ(made, other.mTextures["own"]);
+    EXPECT_EQ(loaded, other.mTextures["lost.png"]);
+    EXPECT_EQ(made, other.FindOrCreateTexture("own", nullptr));
+    EXPECT_EQ(2u, other.mOwnedTextures.size());
+    EXPECT_TRUE(global.mTextures.empty());
+    other.ReleaseTextures();
+}
+
 TEST_F(TableTest, AFailedImageStaysRegisteredAndIsNotTriedAgain) {
     const int warnings = fw_Log::GetWarningCount();
     fw_Texture* lost = fw().FindOrLoadTexture("lost.png");
