@@ -1,5 +1,4 @@
-#include "fw_Stereo.h"
-
+#include "fw_Cuda.h"
 #include "fw_Framework.h"
 #include "fw_Log.h"
 #include "platform/d3d10.h"

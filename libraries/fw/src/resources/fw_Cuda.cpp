@@ -1,6 +1,7 @@
 // The CUDA runtime's entry points and the textures' registration with it.
+#include "fw_Cuda.h"
+
 #include "fw_LibraryLoader.h"
-#include "fw_Stereo.h"
 #include "fw_Texture.h"
 
 // fw_CudaX(): the runtime's entry point cudaX, looked up once.
