@@ -51,8 +51,7 @@ endif()
 # Meshes: .obj/.mtl reading, and the device mesh of the extension library.
 if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
     add_library(fw_meshes STATIC src/scenes/fw_Mesh.cpp)
-    # The mesh gives back its device objects through the resource side's release helper.
-    target_include_directories(fw_meshes PUBLIC src/scenes PRIVATE src/resources)
+    target_include_directories(fw_meshes PUBLIC src/scenes)
     target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_effects)
 
     zendra_add_gtest(fw_mesh_tests
