@@ -93,7 +93,7 @@ void fw_Log::PrintAssertDetail(int indent, const char* text)
         std::fflush(stdout);
     }
     if (gDetailToLog)
-        Write(0, "%s%s", blanks, text);
+        Write(kPlain, "%s%s", blanks, text);
 }
 
 void fw_Log::PrintLastWindowsError()
@@ -145,7 +145,7 @@ void fw_Log::AssertFailed(const char* expression, const char* file, int line, co
 
     gDetailToLog = !GetLogFilePath().empty();
     if (gDetailToLog)
-        Write(2, "%s", text);
+        Write(kError, "%s", text);
 
     PrintLastWindowsError();
 

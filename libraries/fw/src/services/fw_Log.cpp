@@ -36,7 +36,7 @@ fw_CriticalSection& LogLock()
     return lock;
 }
 
-const char* LevelPrefix(int level)
+const char* LevelPrefix(fw_Log::Level level)
 {
     switch (level) {
     case fw_Log::kWarning:
@@ -131,7 +131,7 @@ std::tm ToLocalTime(int64_t time)
     return local;
 }
 
-void fw_Log::Write(int level, const char* format, ...)
+void fw_Log::Write(Level level, const char* format, ...)
 {
     if (level == kWarning)
         ++gWarningCount;

@@ -33,7 +33,7 @@ public:
         kAlertsDropped = 2,
     };
 
-    static void Write(int level, const char* format, ...) FW_PRINTF(2, 3);
+    static void Write(Level level, const char* format, ...) FW_PRINTF(2, 3);
     static int32_t GetWarningCount();
     static int32_t GetErrorCount();
     // Returns the previous value.

@@ -355,7 +355,7 @@ protected:
 TEST_F(RunLoop, LoadsReportsLoadingIssuesWhenWindowedReleasesAndReturnsTheQuitCode)
 {
     fw_Log::SetAlertMode(5);
-    fw_Log::Write(1, "an issue while loading");
+    fw_Log::Write(fw_Log::kWarning, "an issue while loading");
     fw_Log::SetAlertMode(0);
     int result = -1;
     const std::string out = RunUntilQuit(7, &result);
@@ -382,7 +382,7 @@ TEST_F(RunLoop, LoadsReportsLoadingIssuesWhenWindowedReleasesAndReturnsTheQuitCo
 TEST_F(RunLoop, FullscreenShowsNoLoadingNotice)
 {
     fw_Log::SetAlertMode(5);
-    fw_Log::Write(1, "an issue while loading");
+    fw_Log::Write(fw_Log::kWarning, "an issue while loading");
     fw_Log::SetAlertMode(0);
     fw_Framework::mFullscreen = true;
     int result = -1;

@@ -84,7 +84,7 @@ const char* const kStampPattern =
 // --- routing: level x echo x file x alert mode ------------------------------------------
 
 struct Route {
-    int level;
+    fw_Log::Level level;
     bool echo;
     bool file;
     int alertMode;
@@ -143,7 +143,7 @@ TEST_P(LogRouting, LineGoesWhereTheSettingsSay)
 static std::vector<Route> AllRoutes()
 {
     std::vector<Route> routes;
-    for (int level = 0; level <= 2; ++level)
+    for (fw_Log::Level level : {fw_Log::kPlain, fw_Log::kWarning, fw_Log::kError})
         for (int echo = 0; echo <= 1; ++echo)
             for (int file = 0; file <= 1; ++file)
                 for (int mode = 0; mode <= 2; ++mode)
@@ -187,7 +187,7 @@ TEST_F(LogTest, LineIsStampColonTwoBlanksPrefixMessage)
     fw_Log::SetEcho(true);
     const std::time_t before = std::time(nullptr);
     ::testing::internal::CaptureStdout();
-    fw_Log::Write(2, "disk %s at %d%%", "full", 99);
+    fw_Log::Write(fw_Log::kError, "disk %s at %d%%", "full", 99);
     const std::string out = ::testing::internal::GetCapturedStdout();
     const std::time_t after = std::time(nullptr);
 
@@ -210,7 +210,7 @@ TEST_F(LogTest, LongLinesAreCutAtTheLimit)
     const fs::path logPath = folder / "long.log";
     fw_Log::OpenLogFile(logPath.string());
     const std::string huge(40000, 'x');
-    fw_Log::Write(0, "%s", huge.c_str());
+    fw_Log::Write(fw_Log::kPlain, "%s", huge.c_str());
     fw_Log::OpenLogFile("");
     const std::string content = ReadFile(logPath);
     ASSERT_GE(content.size(), 2u);
@@ -221,7 +221,7 @@ TEST_F(LogTest, LongLinesAreCutAtTheLimit)
 TEST_F(LogTest, PercentSignsReachTheAlertUnchanged)
 {
     fw_Log::SetAlertMode(1);
-    fw_Log::Write(1, "%s", "100% sure, %d %s");
+    fw_Log::Write(fw_Log::kWarning, "%s", "100% sure, %d %s");
     ASSERT_EQ(gBoxes.size(), 1u);
     EXPECT_THAT(gBoxes[0].text, ::testing::EndsWith("WARNING: 100% sure, %d %s"));
     fw_Log::Alert("50% off %n");
@@ -237,7 +237,7 @@ TEST_F(LogTest, LinesFromManyThreadsNeverInterleave)
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t] {
             for (int i = 0; i < 200; ++i)
-                fw_Log::Write(0, "thread %d line %d %s", t, i, std::string(300, 'a' + t).c_str());
+                fw_Log::Write(fw_Log::kPlain, "thread %d line %d %s", t, i, std::string(300, 'a' + t).c_str());
         });
     for (auto& thread : threads)
         thread.join();
@@ -262,9 +262,9 @@ TEST_F(LogTest, TheLockIsRecursiveForWritesFromInsideAnAlert)
     // same thread, as a nested message loop would) must not deadlock.
     gInsideBox = [] {
         gInsideBox = nullptr;
-        fw_Log::Write(1, "nested");
+        fw_Log::Write(fw_Log::kWarning, "nested");
     };
-    auto done = std::async(std::launch::async, [] { fw_Log::Write(2, "outer"); });
+    auto done = std::async(std::launch::async, [] { fw_Log::Write(fw_Log::kError, "outer"); });
     ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     ASSERT_EQ(gBoxes.size(), 2u);
     EXPECT_THAT(gBoxes[0].text, ::testing::EndsWith("ERROR: outer"));
@@ -281,13 +281,13 @@ TEST_F(LogTest, LogFileIsAbsoluteAndEachRunStartsAfterABlankLine)
     fs::current_path(saved);
     EXPECT_EQ(fs::path(fw_Log::GetLogFilePath()), fs::canonical(folder) / "run.log");
     EXPECT_TRUE(fw_Log::IsLogFileRegular());
-    fw_Log::Write(0, "first run");
+    fw_Log::Write(fw_Log::kPlain, "first run");
     fw_Log::OpenLogFile("");
     EXPECT_EQ(fw_Log::GetLogFilePath(), "");
     EXPECT_FALSE(fw_Log::IsLogFileRegular());
 
     fw_Log::OpenLogFile((folder / "run.log").string());
-    fw_Log::Write(0, "second run");
+    fw_Log::Write(fw_Log::kPlain, "second run");
     fw_Log::OpenLogFile("");
     const std::string content = std::regex_replace(ReadFile(folder / "run.log"), std::regex(kStampPattern), "S");
     EXPECT_EQ(content, "S:  first run\r\n\r\nS:  second run\r\n");
@@ -305,7 +305,7 @@ TEST_F(LogTest, AFileThatCannotBeOpenedAlertsAndKeepsNoPath)
     EXPECT_FALSE(fw_Log::IsLogFileRegular());
     // Lines go on without a file: a warning becomes an alert again.
     ::testing::internal::CaptureStdout();
-    fw_Log::Write(1, "after");
+    fw_Log::Write(fw_Log::kWarning, "after");
     EXPECT_THAT(::testing::internal::GetCapturedStdout(), ::testing::EndsWith("WARNING: after\n"));
 }
 
