@@ -10,6 +10,7 @@
 #include "BokehEffect.h"
 #include "DustEffect.h"
 #include "FucrrEffect.h"
+#include "ObjectTypes.h"
 #include "VolumetricLight.h"
 #include "fw_Camera.h"
 #include "fw_Convert.h"
@@ -87,6 +88,9 @@ struct CrystalSegment {
 };
 constexpr int kCrystalVariants = 4, kCrystalPaths = 20, kCrystalSteps = 24;
 
+// The entry of variant v, path p, step s.
+size_t CrystalIndex(int v, int p, int s) { return (size_t(v) * kCrystalPaths + size_t(p)) * kCrystalSteps + size_t(s); }
+
 void BuildCrystalTable(std::vector<CrystalSegment>& table)
 {
     table.resize(size_t(kCrystalVariants) * kCrystalPaths * kCrystalSteps);
@@ -106,7 +110,7 @@ void BuildCrystalTable(std::vector<CrystalSegment>& table)
                 if (length != 0.0f)
                     q /= length;
                 const fw_Vector3 end = q * static_cast<float>(double(Length(previous)) + 5.0);
-                table[size_t(v) * 480 + size_t(p) * 24 + size_t(s)] = {previous, end, birth};
+                table[CrystalIndex(v, p, s)] = {previous, end, birth};
                 birth += 10;
                 previous = end;
             }
@@ -340,7 +344,7 @@ void Caleidoscope::WarmUp()
         gFramework->FindOrLoadTexture(FlipCardName(image));
     gFramework->FindOrLoadTexture("dust.png");
     mAuxTransforms.assign(1, fw_Matrix34(fw_Matrix3(1.0f)));
-    for (int32_t type = 0; type <= 5; ++type) {
+    for (int32_t type = kObjectStation; type <= kObjectSmallCrystals; ++type) {
         for (const bool mirrored : {false, true}) {
             mMainType = mAuxType = type;
             SelectMeshTechnique(type, mMainMesh, mMainTechnique, true);
@@ -388,11 +392,11 @@ void Caleidoscope::SelectMeshTechnique(int32_t type, fw_Mesh*& mesh, ID3D10Effec
 {
     const char* name = "sphere";
     switch (type) {
-    case 0: mesh = mRomstasjon; name = "plain"; break;
-    case 1: mesh = mKuben; name = isMain ? "mainCube" : "cube"; break;
-    case 2: mesh = mDiamond; name = "diamond"; break;
-    case 4: mesh = mCrystal6; name = "plain"; break;
-    case 5: mesh = mSmallCrystals; name = "plain"; break;
+    case kObjectStation: mesh = mRomstasjon; name = "plain"; break;
+    case kObjectCube: mesh = mKuben; name = isMain ? "mainCube" : "cube"; break;
+    case kObjectDiamond: mesh = mDiamond; name = "diamond"; break;
+    case kObjectCrystal: mesh = mCrystal6; name = "plain"; break;
+    case kObjectSmallCrystals: mesh = mSmallCrystals; name = "plain"; break;
     default: mesh = mSphere; name = "sphere"; break;
     }
     technique = mEffect ? mEffect->GetTechnique(name) : nullptr;
@@ -466,7 +470,7 @@ void Caleidoscope::PlaceMainObject()
     const float mainScale = Track("Obj_MainScale", 1.0f);
     const float mainRot = Track("Obj_MainRot", 0.0f);
     const float s = static_cast<float>(double(mainScale) * double(0.4f));
-    if (mMainType == 2)
+    if (mMainType == kObjectDiamond)
         mMainTransform = RotationY(Scaled(mainRot, 0.2f)) * Scale(s);
     else
         mMainTransform = RotationZ(Scaled(mainRot, 0.25f)) * RotationY(Scaled(mainRot, 0.152f)) *
@@ -601,7 +605,7 @@ void Caleidoscope::DrawObjects()
     float rotation = Track("Obj_CaleidoRot", 0.0f);
     if (mMainType >= 0)
         DrawCaleidoscope(mMainType, mMainMesh, mMainCaleido, rotation, mMainTransform, mMainTechnique, false);
-    if (mMainType == 3 && mFucrr)
+    if (mMainType == kObjectTetrahedra && mFucrr)
         mFucrr->BindMatrixTextures(false);
     for (const fw_Matrix34& entry : mAuxTransforms) {
         DrawCaleidoscope(mAuxType, mAuxMesh, mAuxCaleido, rotation, entry, mAuxTechnique, false);
@@ -781,7 +785,7 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
             n = h * n;
             mirror = h * mirror;
         }
-    } else if (type == 5) {
+    } else if (type == kObjectSmallCrystals) {
         mEffect->SetFloat4("gPostTranslation", 0.0f, 0.0f, 0.0f, 0.0f);
         const std::vector<CrystalSegment>& table = CrystalTable();
         const int32_t grown = fw_FloatToInt(Track("CRSTL_Num", 0.0f));
@@ -790,7 +794,7 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
         std::vector<std::vector<float>> columns(size_t(std::max(ranges, 0)));
         for (int p = 0; p < kCrystalPaths && ranges > 0; ++p) {
             for (int s = 0; s < kCrystalSteps; ++s) {
-                const CrystalSegment& segment = table[size_t(variant) * 480 + size_t(p) * 24 + size_t(s)];
+                const CrystalSegment& segment = table[CrystalIndex(variant, p, s)];
                 const fw_Vector3 delta = segment.end - segment.start;
                 const float length = Length(delta);
                 fw_Vector3 dir = delta;
@@ -891,7 +895,7 @@ void Caleidoscope::RenderVarianceDepth()
     if (mMainType >= 0)
         DrawCaleidoscope(mMainType, mMainMesh, mMainCaleido, rotation, mMainTransform,
                          mEffect->GetTechnique("varianceDepth"), true);
-    if (mMainType == 3 && mFucrr)
+    if (mMainType == kObjectTetrahedra && mFucrr)
         mFucrr->BindMatrixTextures(true);
     if (fw_PostEffects* post = fw_Framework::GetPostEffects()) {
         const RECT changed = ShadowCasterRect();
@@ -920,7 +924,7 @@ RECT Caleidoscope::ShadowCasterRect()
     const RECT whole{0, 0, kShadowMapSize, kShadowMapSize};
     if (mMainType < 0 || !mMainMesh)
         return RECT{0, 0, 0, 0};
-    if (mMainType == 3)
+    if (mMainType == kObjectTetrahedra)
         return whole;
     const auto& [lo, hi] = MeshBox(mMainMesh);
     const auto corner = [](const fw_Vector3& a, const fw_Vector3& b, int k) {
@@ -952,7 +956,7 @@ RECT Caleidoscope::ShadowCasterRect()
             MirrorPlanes(turn, segment, m1, m2);
             mirror = Reflection(m2) * mirror;
         }
-    } else if (mMainType == 5) {
+    } else if (mMainType == kObjectSmallCrystals) {
         // The crystals lie along their paths, each within the mesh's reach of a path point.
         const float r = CrystalPathRadius() + std::max(Length(lo), Length(hi));
         for (int k = 0; k < 8; ++k)

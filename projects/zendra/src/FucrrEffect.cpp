@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "DrawHelpers.h"
+#include "ObjectTypes.h"
 #include "fw_Convert.h"
 #include "fw_Effect.h"
 #include "fw_Framework.h"
@@ -19,6 +19,7 @@
 #include "fw_Timer.h"
 #include "platform/crt.h"
 #include "platform/d3dx10math.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -242,7 +243,7 @@ void FucrrEffect::Update() {
     // the order they fired, before the first simulated step.
     std::vector<Fired> skipped;
     while (double(clock) - double(SimulationTime) > double(kStepSeconds) * kMaxCatchUpSteps) {
-        if (mSimEffect && fw_FloatToInt(fw_Framework::GetSyncValue("Obj_MainType", 0.0f)) == 3) {
+        if (mSimEffect && fw_FloatToInt(fw_Framework::GetSyncValue("Obj_MainType", 0.0f)) == kObjectTetrahedra) {
             for (const Fired& f : ReadTriggers()) {
                 skipped.erase(std::remove_if(skipped.begin(), skipped.end(),
                                              [&](const Fired& s) { return s.action == f.action; }),
@@ -258,7 +259,7 @@ void FucrrEffect::Update() {
     while (double(clock) - double(SimulationTime) > double(kStepSeconds)) {
         // Every track of a step is read at the simulation time's row.
         const int type = fw_FloatToInt(fw_Framework::GetSyncValue("Obj_MainType", 0.0f));
-        if (type == 3 && mSimEffect) {
+        if (type == kObjectTetrahedra && mSimEffect) {
             Fire(*this, ReadTriggers());
 
             const float lookAhead = fw_Framework::GetSyncValue("FFT_LookAhead", 0.0f);
@@ -402,30 +403,30 @@ void FucrrEffect::LoadOrComputeFft() {
 }
 
 bool FucrrEffect::ReadFftCache() {
-    // Only a regular file: a folder opens, and its length reads as the largest offset.
-    struct stat status {};
-    if (::stat(kFftCachePath, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
+    // Only a regular file, and never more bytes than the table of the music: a longer file
+    // is refused before it is read.
+    constexpr size_t kMostBytes = kTableRecords * sizeof(FftRecord);
+    std::vector<uint8_t> bytes;
+    std::string error;
+    const RegularFileRead read = ReadRegularFile(kFftCachePath, kMostBytes, bytes, &error);
+    if (read == RegularFileRead::NotFound || read == RegularFileRead::NotRegular || (read == RegularFileRead::Ok && bytes.empty()))
         return false;
     fw_Log::Write(fw_Log::kPlain, "Reading FFT data from file \"%s\"...", kFftCachePath);
-    // The length decides before anything is read: fewer records than the sampling reads, or
-    // more bytes than the table of the music, and the file is not such a table.
-    const uint64_t length = static_cast<uint64_t>(status.st_size);
-    const uint64_t count = length / sizeof(FftRecord);
-    bool ok = count >= kRequiredRecords && length <= kTableRecords * sizeof(FftRecord);
+    // Fewer records than the sampling reads, and the file is not such a table either.
+    const size_t count = bytes.size() / sizeof(FftRecord);
+    bool ok = read == RegularFileRead::Ok && count >= kRequiredRecords;
     if (ok) {
-        std::FILE* file = std::fopen(kFftCachePath, "rb");
         mFftTable.resize(count);
-        ok = file && std::fread(mFftTable.data(), sizeof(FftRecord), count, file) == count;
-        if (file)
-            std::fclose(file);
+        std::memcpy(mFftTable.data(), bytes.data(), count * sizeof(FftRecord));
     }
     // All zeros is the silence of a table computed without music.
     ok = ok && std::any_of(mFftTable.begin(), mFftTable.end(), [](const FftRecord& r) {
              return std::any_of(std::begin(r.values), std::end(r.values), [](float v) { return v != 0.0f; });
          });
     if (!ok) {
-        fw_Log::Write(fw_Log::kWarning, "The FFT cache \"%s\" (%llu bytes) is not a spectrum table of the music; computing it again.",
-                      kFftCachePath, static_cast<unsigned long long>(length));
+        const std::string what = read == RegularFileRead::Ok ? std::to_string(bytes.size()) + " bytes" : error;
+        fw_Log::Write(fw_Log::kWarning, "The FFT cache \"%s\" (%s) is not a spectrum table of the music; computing it again.",
+                      kFftCachePath, what.c_str());
         mFftTable.clear();
     }
     return ok;
