@@ -2,6 +2,12 @@
 
 #include "fw_Effect.h"
 #include "fw_Framework.h"
+#include "platform/crt.h"
+
+double SignedUnit()
+{
+    return double(static_cast<float>(rand())) * 2.0 / 32767.0 - 1.0;
+}
 
 ID3D10Buffer* CreateFilledBuffer(const void* data, size_t bytes, D3D10_USAGE usage, UINT bindFlags)
 {

@@ -1,7 +1,8 @@
 #pragma once
 // Steps of a draw that the production's effects share: the effects drawn from one vertex
 // buffer, vertex buffers, the input layout of a technique's first pass, drawing every pass of a
-// technique, and the guard band of the one-primitive-per-pixel passes.
+// technique, the guard band of the one-primitive-per-pixel passes, and the random numbers
+// their vertices are strewn with.
 #include <cstddef>
 #include <cstdint>
 
@@ -21,6 +22,9 @@ ID3D10InputLayout* CreatePassLayout(ID3D10EffectTechnique* technique, const D3D1
 // every pass of the technique with vertexCount vertices from vertex 0.
 void DrawAllPasses(ID3D10EffectTechnique* technique, ID3D10Buffer* buffer, UINT stride, ID3D10InputLayout* layout,
                    D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount);
+
+// rand() x 2 / 32767 - 1, in double from the float of rand: -1 to 1.
+double SignedUnit();
 
 class fw_Effect;
 

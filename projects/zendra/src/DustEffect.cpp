@@ -17,11 +17,6 @@ double UnitRand()
     return double(static_cast<float>(rand())) / 32767.0;
 }
 
-double SignedUnit()
-{
-    return double(static_cast<float>(rand())) * 2.0 / 32767.0 - 1.0;
-}
-
 // A track value; a NaN or infinite one gives the default, so that no non-finite value
 // reaches the picture.
 float TrackValue(const char* name, float defaultValue)

@@ -5,18 +5,7 @@
 #include "DrawHelpers.h"
 #include "fw_Effect.h"
 #include "fw_Framework.h"
-#include "platform/crt.h"
 #include "platform/d3d10.h"
-
-namespace {
-
-// rand() x 2 / 32767 - 1, in double from the float of rand.
-double SignedUnit()
-{
-    return double(static_cast<float>(rand())) * 2.0 / 32767.0 - 1.0;
-}
-
-} // namespace
 
 VolumetricLight::VolumetricLight()
     : VertexEffect("volumetricLight.fx", true, "lightShaft",
