@@ -36,7 +36,7 @@ add_library(fw_scenes STATIC
 )
 target_include_directories(fw_scenes PUBLIC src/scenes)
 target_link_libraries(fw_scenes PUBLIC fw_curves fw_math fw_state fw_services sync d3dx10_math platform_crt
-    Boost::headers)
+    Boost::headers PRIVATE platform_regular_file)
 
 zendra_add_gtest(fw_scene_tests
     SOURCES tests/scenes/scenes_transform_tests.cpp tests/scenes/scenes_debug_camera_tests.cpp

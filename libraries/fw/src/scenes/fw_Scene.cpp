@@ -1,10 +1,11 @@
 #include "fw_Scene.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <ios>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include <boost/property_tree/ptree.hpp>
@@ -13,15 +14,17 @@
 #include "fw_Camera.h"
 #include "fw_Curve.h"
 #include "fw_DebugCamera.h"
+#include "fw_ReadReport.h"
 #include "fw_SceneServices.h"
 #include "fw_Transform.h"
+#include "platform/regular_file.h"
 
 namespace pt = boost::property_tree;
 
 namespace {
 
 // A whole token as a finite decimal number, in the "C" locale whatever the process's.
-std::optional<float> ParseNumber(const std::string& token) {
+std::optional<float> ParseNumber(std::string_view token) {
     const char* first = token.data();
     const char* last = first + token.size();
     if (first != last && *first == '+') {
@@ -34,34 +37,142 @@ std::optional<float> ParseNumber(const std::string& token) {
     return value;
 }
 
-std::vector<std::string> Tokens(const std::string& text) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    const char* space = " \t\r\n\f\v";
-    while (true) {
-        i = text.find_first_not_of(space, i);
-        if (i == std::string::npos) break;
-        size_t j = text.find_first_of(space, i);
-        out.push_back(text.substr(i, j == std::string::npos ? std::string::npos : j - i));
-        if (j == std::string::npos) break;
-        i = j;
-    }
-    return out;
+bool IsCurveSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+// The XML parser's whitespace, element-name and attribute-name characters.
+bool IsXmlSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsXmlName(unsigned char c) { return c && !IsXmlSpace(c) && c != '/' && c != '>' && c != '?'; }
+bool IsXmlAttributeName(unsigned char c) {
+    return c && !IsXmlSpace(c) && c != '!' && c != '/' && (c < '<' || c > '?');
 }
 
 } // namespace
 
+fw_XmlShape MeasureXml(std::string_view text, int maxDepth, size_t maxNodes) {
+    text = text.substr(0, text.find('\0')); // the parser ends at the first NUL
+    const size_t n = text.size();
+    auto at = [&](size_t k) -> unsigned char { return k < n ? static_cast<unsigned char>(text[k]) : 0; };
+    fw_XmlShape shape;
+    int depth = 0;
+    size_t i = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    // Moves i past the first `end` from `from`; false when there is none.
+    auto skipPast = [&](size_t from, std::string_view end) {
+        const size_t k = text.find(end, from);
+        if (k == std::string_view::npos) return false;
+        i = k + end.size();
+        return true;
+    };
+    auto skipSpace = [&] {
+        while (IsXmlSpace(at(i))) ++i;
+    };
+    while (shape.depth <= maxDepth && shape.nodes <= maxNodes) {
+        if (depth == 0) {
+            skipSpace();
+            if (at(i) != '<') break; // the end, or an error
+        } else if (at(i) == 0) {
+            break;
+        } else if (at(i) != '<') { // a text run
+            ++shape.nodes;
+            while (at(i) && at(i) != '<') ++i;
+            continue;
+        } else if (at(i + 1) == '/') { // a closing tag
+            i += 2;
+            while (IsXmlName(at(i))) ++i;
+            skipSpace();
+            if (at(i) != '>') break;
+            ++i;
+            --depth;
+            continue;
+        }
+        ++i; // past '<'
+        if (at(i) == '?') { // declaration or processing instruction
+            if (!skipPast(i + 1, "?>")) break;
+            continue;
+        }
+        if (at(i) == '!') {
+            bool found = false;
+            if (at(i + 1) == '-' && at(i + 2) == '-') {
+                ++shape.nodes;
+                found = skipPast(i + 3, "-->");
+            } else if (text.substr(i + 1, 7) == "[CDATA[") {
+                ++shape.nodes;
+                found = skipPast(i + 8, "]]>");
+            } else if (text.substr(i + 1, 7) == "DOCTYPE" && IsXmlSpace(at(i + 8))) {
+                // To '>', skipping bracketed parts by bracket depth alone.
+                for (i += 9; at(i) && at(i) != '>';) {
+                    if (at(i++) != '[') continue;
+                    for (int brackets = 1; brackets > 0 && at(i); ++i)
+                        brackets += at(i) == '[' ? 1 : at(i) == ']' ? -1 : 0;
+                }
+                found = at(i) == '>';
+                ++i;
+            } else {
+                found = skipPast(i + 1, ">");
+            }
+            if (!found) break;
+            continue;
+        }
+        // An element: name, attributes, then '>' (its contents follow) or "/>".
+        const size_t name = i;
+        while (IsXmlName(at(i))) ++i;
+        if (i == name) break;
+        ++shape.nodes;
+        skipSpace();
+        bool wellFormed = true;
+        while (IsXmlAttributeName(at(i))) {
+            while (IsXmlAttributeName(at(i))) ++i;
+            ++shape.nodes;
+            skipSpace();
+            wellFormed = at(i) == '=';
+            if (!wellFormed) break;
+            ++i;
+            skipSpace();
+            const char quote = static_cast<char>(at(i));
+            wellFormed = (quote == '"' || quote == '\'') && skipPast(i + 1, std::string_view(&quote, 1));
+            if (!wellFormed) break;
+            skipSpace();
+        }
+        if (!wellFormed) break;
+        if (at(i) == '>') {
+            ++i;
+            shape.depth = std::max(shape.depth, ++depth);
+        } else if (at(i) == '/' && at(i + 1) == '>') {
+            i += 2;
+        } else {
+            break;
+        }
+    }
+    return shape;
+}
+
 void ReadCurveKeys(const std::string& text, fw_Curve& curve) {
+    std::vector<fw_CurveKey> groups;
     float group[4];
     int filled = 0;
-    for (const std::string& token : Tokens(text)) {
-        std::optional<float> v = ParseNumber(token);
+    for (size_t i = 0; i < text.size();) {
+        while (i < text.size() && IsCurveSpace(text[i])) ++i;
+        const size_t start = i;
+        while (i < text.size() && !IsCurveSpace(text[i])) ++i;
+        if (start == i) break;
+        std::optional<float> v = ParseNumber(std::string_view(text).substr(start, i - start));
         if (!v) break;
         group[filled++] = *v;
         if (filled == 4) {
-            curve.InsertKey(group[0], group[1], group[2], group[3]);
+            groups.push_back(fw_CurveKey{group[0], group[1], group[2], group[3]});
             filled = 0;
         }
+    }
+    // Sorted by time, equal times in text order: each run of equal times is one key with the
+    // first group's time and the last group's values; inserted in ascending order, each key
+    // is appended in constant time.
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const fw_CurveKey& a, const fw_CurveKey& b) { return a.time < b.time; });
+    for (size_t i = 0; i < groups.size();) {
+        size_t j = i + 1;
+        while (j < groups.size() && groups[j].time == groups[i].time) ++j;
+        const fw_CurveKey& last = groups[j - 1];
+        curve.InsertKey(groups[i].time, last.value, last.inTangent, last.outTangent);
+        i = j;
     }
 }
 
@@ -106,39 +217,56 @@ void fw_Scene::LoadXml() {
     mTransforms = std::make_unique<TransformMap>();
 
     const std::string path = "./data/" + mName;
+    const std::string what = "Scene description " + path;
+    const std::string nothing = "; the scene has no transforms and cameras";
+    fw_ReadReport report(what);
+    std::string text, error;
+    const RegularFileRead read = ReadRegularFile(path, kMaxDescriptionBytes, text, &error);
+    if (read != RegularFileRead::Ok && read != RegularFileRead::NotFound) {
+        report.Warn(what + " not read: " + error + nothing);
+        return;
+    }
+    const fw_XmlShape shape = MeasureXml(text, kMaxDescriptionDepth, kMaxDescriptionNodes);
+    if (shape.depth > kMaxDescriptionDepth || shape.nodes > kMaxDescriptionNodes) {
+        report.Warn(what + (shape.depth > kMaxDescriptionDepth
+                                ? " nests elements deeper than " + std::to_string(kMaxDescriptionDepth) + " levels"
+                                : " holds more than " + std::to_string(kMaxDescriptionNodes) + " nodes") +
+                    nothing);
+        return;
+    }
     pt::ptree tree;
     try {
-        pt::read_xml(path, tree, 0);
+        std::istringstream in(std::move(text));
+        pt::read_xml(in, tree, 0);
     } catch (const pt::xml_parser_error&) {
-        tree.clear();
-    } catch (const std::ios_base::failure&) { // a read error, e.g. the name is a folder
         tree.clear();
     }
     auto scene = tree.get_child_optional("scene");
     if (!scene) {
-        fw_SceneServices::Warning("Scene description " + path + " has no scene element; the scene has no transforms and cameras");
+        report.Warn(what + " has no scene element" + nothing);
         return;
     }
-    if (auto transforms = scene->get_child_optional("transforms")) LoadTransforms(*transforms, path);
-    if (auto cameras = scene->get_child_optional("cameras")) LoadCameras(*cameras, path);
+    if (auto transforms = scene->get_child_optional("transforms")) LoadTransforms(*transforms, what, report);
+    if (auto cameras = scene->get_child_optional("cameras")) LoadCameras(*cameras, what, report);
 }
 
-template <class Tree> void fw_Scene::LoadTransforms(const Tree& transforms, const std::string& path) {
+template <class Tree>
+void fw_Scene::LoadTransforms(const Tree& transforms, const std::string& what, fw_ReadReport& report) {
     for (const auto& child : transforms) {
         if (child.first != "trans") continue;
         auto attributes = child.second.get_child_optional("<xmlattr>");
         if (!attributes) continue;
         auto name = attributes->template get_optional<std::string>("name");
         if (!name) {
-            fw_SceneServices::Warning("Scene description " + path + ": a trans element without a name is skipped");
+            report.Warn(what + ": a trans element without a name is skipped");
             continue;
         }
         const char* missing = nullptr;
         for (int c = 0; c < fw_Transform::kChannelCount && !missing; ++c)
             if (!attributes->get_child_optional(fw_Transform::ChannelName(c))) missing = fw_Transform::ChannelName(c);
         if (missing) {
-            fw_SceneServices::Warning("Scene description " + path + ": trans \"" + *name + "\" has no " + missing +
-                                      " channel and is skipped");
+            report.Warn(what + ": trans " + fw_ReadReport::Quote(*name) + " has no " + missing +
+                        " channel and is skipped");
             continue;
         }
 
@@ -160,7 +288,8 @@ template <class Tree> void fw_Scene::LoadTransforms(const Tree& transforms, cons
     }
 }
 
-template <class Tree> void fw_Scene::LoadCameras(const Tree& cameras, const std::string& path) {
+template <class Tree>
+void fw_Scene::LoadCameras(const Tree& cameras, const std::string& what, fw_ReadReport& report) {
     for (const auto& child : cameras) {
         if (!child.first.empty() && child.first[0] == '<') continue; // attributes, comments
         auto attributes = child.second.get_child_optional("<xmlattr>");
@@ -184,8 +313,7 @@ template <class Tree> void fw_Scene::LoadCameras(const Tree& cameras, const std:
         }
         auto found = mTransforms->find(name);
         if (found == mTransforms->end()) {
-            fw_SceneServices::Warning("Scene description " + path + ": camera \"" + name +
-                                      "\" names no transform and is skipped");
+            report.Warn(what + ": camera " + fw_ReadReport::Quote(name) + " names no transform and is skipped");
             continue;
         }
         auto* camera = new fw_Camera(found->second);

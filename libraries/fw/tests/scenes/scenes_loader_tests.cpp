@@ -1,10 +1,13 @@
+#include <cstring>
 #include <fstream>
+#include <string>
 
 #include <boost/filesystem.hpp>
 
 #include "fw_Camera.h"
 #include "fw_DebugCamera.h"
 #include "fw_Log.h"
+#include "fw_ReadReport.h"
 #include "fw_Scene.h"
 #include "fw_Transform.h"
 #include "scenes_test_support.h"
@@ -263,4 +266,45 @@ TEST(CurveKeyText, ReadsTheCLocaleWhateverTheProcessLocale) {
     fw_Curve comma;
     ReadCurveKeys("0 1,5 0 0", comma);
     EXPECT_EQ(comma.GetKeyCount(), 0);
+}
+
+TEST(CurveKeyText, GroupsInAnyOrderGiveWhatInsertingEachInTurnGives) {
+    const float groups[][4] = {{3, 1, 0, 0}, {-0.0f, 2, 1, 1}, {1, 3, 0, 0}, {0, 4, 2, 2}, {3, 5, 0, 0}, {2, 6, 0, 0}};
+    fw_Curve expected;
+    std::string text;
+    for (const auto& g : groups) {
+        expected.InsertKey(g[0], g[1], g[2], g[3]);
+        for (float v : g) text += std::to_string(v) + " ";
+    }
+    fw_Curve read;
+    ReadCurveKeys(text, read);
+    ASSERT_EQ(read.GetKeyCount(), expected.GetKeyCount());
+    for (int k = 0; k < read.GetKeyCount(); ++k)
+        EXPECT_EQ(std::memcmp(&read.GetKeys()[k], &expected.GetKeys()[k], sizeof(fw_CurveKey)), 0) << k;
+}
+
+TEST_F(LoaderTest, DeepOrCrowdedDescriptionsAreRefusedAndWarningsBounded) {
+    auto nested = [](int depth) {
+        std::string open, close;
+        for (int d = 2; d < depth; ++d) open += "<x>", close = "</x>" + close;
+        return "<scene><transforms><trans name=\"t\"" + Channels() + "/></transforms><cameras>" + open + close +
+               "</cameras></scene>";
+    };
+    EXPECT_EQ(Load(nested(fw_Scene::kMaxDescriptionDepth))->GetTransforms()->size(), 1u);
+    int before = fw_Log::GetWarningCount();
+    EXPECT_TRUE(Load(nested(fw_Scene::kMaxDescriptionDepth + 1))->GetTransforms()->empty());
+    EXPECT_TRUE(Load(nested(40000))->GetTransforms()->empty()); // overflowed the parser's stack
+    EXPECT_EQ(fw_Log::GetWarningCount(), before + 2);
+
+    std::string crowded = "<scene>";
+    for (size_t n = 0; n < fw_Scene::kMaxDescriptionNodes / 2; ++n) crowded += "<a b=\"\"/>";
+    before = fw_Log::GetWarningCount();
+    EXPECT_TRUE(Load(crowded + "</scene>")->GetTransforms()->empty());
+    EXPECT_EQ(fw_Log::GetWarningCount(), before + 1);
+
+    std::string nameless = "<scene><transforms>";
+    for (int n = 0; n < 150; ++n) nameless += "<trans" + Channels() + "/>";
+    before = fw_Log::GetWarningCount();
+    Load(nameless + "</transforms></scene>");
+    EXPECT_EQ(fw_Log::GetWarningCount(), before + fw_ReadReport::kMaxWarnings + 1); // and "50 more"
 }

@@ -1,0 +1,47 @@
+#pragma once
+// The warnings of one reading of a scene description or a mesh: the first kMaxWarnings are
+// logged, the rest only counted and summed up in one line when the report ends. What a
+// warning quotes from the file is cut to kMaxQuote characters.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "fw_Log.h"
+
+class fw_ReadReport {
+public:
+    static constexpr int kMaxWarnings = 100;
+    static constexpr size_t kMaxQuote = 64;
+
+    // what: the file as the summary line names it ("Scene description ./data/x.xml").
+    explicit fw_ReadReport(std::string what) : mWhat(std::move(what)) {}
+    ~fw_ReadReport() {
+        if (mDropped > 0)
+            fw_Log::Write(fw_Log::kWarning, "%s: %d more warnings not shown", mWhat.c_str(), mDropped);
+    }
+    fw_ReadReport(const fw_ReadReport&) = delete;
+    fw_ReadReport& operator=(const fw_ReadReport&) = delete;
+
+    // Logs the warning, or only counts it once kMaxWarnings are logged.
+    void Warn(const std::string& text) {
+        if (mWritten >= kMaxWarnings) {
+            ++mDropped;
+            return;
+        }
+        ++mWritten;
+        fw_Log::Write(fw_Log::kWarning, "%s", text.c_str());
+    }
+    // A name from the file in quotation marks, cut to kMaxQuote characters ("..." after it).
+    static std::string Quote(std::string_view name) {
+        std::string out = "\"";
+        out.append(name.substr(0, kMaxQuote));
+        out += name.size() > kMaxQuote ? "...\"" : "\"";
+        return out;
+    }
+
+private:
+    std::string mWhat;
+    int mWritten = 0;
+    int mDropped = 0;
+};
