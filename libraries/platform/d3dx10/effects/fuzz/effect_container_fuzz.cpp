@@ -8,15 +8,6 @@
 
 namespace {
 
-uint64_t Fnv1a64(const uint8_t* p, size_t n) {
-    uint64_t h = 14695981039346656037ull;
-    for (size_t i = 0; i < n; ++i) {
-        h ^= p[i];
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
 void Read(const uint8_t* data, size_t size) {
     d3dx10fx::Preprocessed pre;
     std::string error;
@@ -33,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Read(data, size);
     if (size < 16) return 0;
     std::vector<uint8_t> fixed(data, data + size);
-    const uint64_t sum = Fnv1a64(fixed.data(), size - 8);
+    const uint64_t sum = d3dx10fx::ContainerChecksum(fixed.data(), size - 8);
     for (int i = 0; i < 8; ++i) fixed[size - 8 + i] = uint8_t(sum >> (8 * i));
     Read(fixed.data(), fixed.size());
     return 0;

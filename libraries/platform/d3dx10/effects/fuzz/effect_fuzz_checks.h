@@ -1,9 +1,12 @@
 #pragma once
 // What the effect harnesses check: line origins and error lines of preprocessing; and with
 // preprocessed text, read the declarations and, when they are sound, generate the GLSL of
-// every pass and map a compiler log through the line origins.
+// every pass and map a compiler log through the line origins. They run at the compiler's own
+// limits (PreprocessLimits, kMaxGeneratedBytes).
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -25,16 +28,6 @@ inline void CheckLines(const d3dx10fx::Preprocessed& pre) {
     Check(lines == pre.lines.size(), "one line origin per output line");
     for (const d3dx10fx::SourceLoc& loc : pre.lines)
         Check(loc.file >= 0 && size_t(loc.file) < pre.files.size(), "a line origin names no file");
-}
-
-// Smaller bounds than a compilation's, so that each input takes little time: the same checks
-// stop it, sooner. The nesting limits are the compiler's own.
-inline d3dx10fx::PreprocessLimits Limits() {
-    d3dx10fx::PreprocessLimits limits;
-    limits.files = 4;
-    limits.outputBytes = 32 << 10;
-    limits.expansions = 2048;
-    return limits;
 }
 
 // A compilation that failed says why; every error is a line "file(line): error: text" that
@@ -67,19 +60,22 @@ inline void Compile(const d3dx10fx::Preprocessed& pre) {
         CheckErrors(pre, false, errors);
         return;
     }
-    for (const Technique& technique : desc.techniques)
-        for (const Pass& pass : technique.passes) {
-            StageSource stages;
-            std::string passErrors;
-            if (!GeneratePass(desc, pass, stages, passErrors)) {
-                Check(!passErrors.empty(), "a refused pass must say why");
-                continue;
-            }
-            const std::string log = "0:1(2): error: x\n0:" + std::to_string(stages.fragmentLines.size() + 5) +
-                                    "(1): warning: y\n0:0(0): z\n";
-            (void)MapCompilerLog(log, desc.files, stages.fragmentLines);
-            (void)MapCompilerLog(log, desc.files, stages.vertexLines);
-        }
+    // The programs of the passes, as an effect builds them.
+    std::vector<std::shared_ptr<const StageSource>> programs;
+    std::string passErrors;
+    if (!GenerateAllPasses(desc, programs, passErrors)) {
+        Check(!passErrors.empty(), "a refused pass must say why");
+        return;
+    }
+    std::set<const StageSource*> mapped;
+    for (const auto& stages : programs) {
+        if (!mapped.insert(stages.get()).second)
+            continue;
+        const std::string log = "0:1(2): error: x\n0:" + std::to_string(stages->fragmentLines.size() + 5) +
+                                "(1): warning: y\n0:0(0): z\n";
+        (void)MapCompilerLog(log, desc.files, stages->fragmentLines);
+        (void)MapCompilerLog(log, desc.files, stages->vertexLines);
+    }
 }
 
 }  // namespace effect_fuzz

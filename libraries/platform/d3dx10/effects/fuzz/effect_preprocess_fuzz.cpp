@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     d3dx10fx::Preprocessed pre;
     std::string errors;
     const d3dx10fx::Defines defines = {{"FUZZ", "1"}, {"VALUE", "2.5"}};
-    const bool ok = d3dx10fx::Preprocess("main.fx", std::string(text, mainSize), defines, open, pre, errors,
-                                            effect_fuzz::Limits());
+    const bool ok = d3dx10fx::Preprocess("main.fx", std::string(text, mainSize), defines, open, pre, errors);
     if (ok) effect_fuzz::CheckLines(pre);
     effect_fuzz::CheckErrors(pre, ok, errors);
     return 0;

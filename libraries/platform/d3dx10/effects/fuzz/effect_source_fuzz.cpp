@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     d3dx10fx::Preprocessed pre;
     std::string errors;
     const d3dx10fx::Defines defines = {{"FUZZ", "1"}, {"VALUE", "2.5"}};
-    if (!d3dx10fx::Preprocess("main.fx", main, defines, open, pre, errors, effect_fuzz::Limits())) {
+    if (!d3dx10fx::Preprocess("main.fx", main, defines, open, pre, errors)) {
         effect_fuzz::CheckErrors(pre, false, errors);
         return 0;
     }

@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -29,16 +32,44 @@ using IncludeOpener = std::function<bool(bool system, const std::string& name, c
 
 using Defines = std::vector<std::pair<std::string, std::string>>;
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadFile(const std::string& path, std::string& out);
-
 // Bounds on the work of one compilation, so that a file that includes itself more than once,
 // or macros that double at each level, fail instead of growing without end.
 struct PreprocessLimits {
     size_t files = 256;                    // files read, the main file among them
     size_t outputBytes = size_t(4) << 20;  // the text, and the macro expansions under way
     size_t expansions = size_t(1) << 17;   // macros expanded
+    size_t inputBytes = size_t(64) << 20;  // the files read together, comments included
 };
+
+// The longest file name an #include or a compiled effect may hold.
+constexpr size_t kMaxFileName = 4096;
+
+// Reads a whole regular file of at most PreprocessLimits::inputBytes (a source or a compiled
+// effect); false, with `error` naming the file, when it is absent, not a regular file, larger
+// or unreadable.
+bool ReadFile(const std::string& path, std::string& out, std::string* error = nullptr);
+
+// The errors of one step of a compilation, appended to `text` one a line
+// "file(line): error: message": the first kMaxErrors lines of the text and the error that
+// stopped the step, then one line at the first error left out that counts them all.
+class ErrorList {
+public:
+    static constexpr size_t kMaxErrors = 100;
+    explicit ErrorList(std::string& text);
+    void Add(const std::string& file, int line, std::string_view message, bool stops = false);
+    // Appends the count of the errors left out, if any.
+    void Finish();
+
+private:
+    std::string& text_;
+    size_t lines_ = 0;
+    size_t dropped_ = 0;
+    std::string droppedAt_;
+};
+
+// A name or text as an error quotes it: its first kMaxQuote bytes, "..." when it is longer.
+constexpr size_t kMaxQuote = 64;
+std::string Quote(std::string_view text);
 
 // Expands includes, macros and conditionals. Errors are appended to `errors`, one a line,
 // "file(line): error: text".
@@ -171,6 +202,8 @@ struct EffectDesc {
     std::vector<Function> functions;
     std::vector<Item> items;
     std::vector<std::string> files;
+    // The first variable and the first function of each name.
+    std::unordered_map<std::string, size_t> variableIndex, functionIndex;
 
     const Variable* FindVariable(const std::string& name) const;
     const Function* FindFunction(const std::string& name) const;
@@ -199,6 +232,13 @@ struct StageSource {
 
 bool GeneratePass(const EffectDesc& desc, const Pass& pass, StageSource& out, std::string& errors);
 
+// The GLSL of every pass of the effect, in the order of its techniques and passes: passes with
+// the same entries share their StageSource. Refused when the distinct programs together would
+// exceed kMaxGeneratedBytes (every program holds the effect's shared code).
+constexpr size_t kMaxGeneratedBytes = size_t(64) << 20;
+bool GenerateAllPasses(const EffectDesc& desc, std::vector<std::shared_ptr<const StageSource>>& passes,
+                       std::string& errors);
+
 // Turns "0:L(C): message" lines of the GL compiler into "file(line,col): message" through
 // the line origins of the stage.
 std::string MapCompilerLog(const std::string& log, const std::vector<std::string>& files,
@@ -210,6 +250,8 @@ std::string MapCompilerLog(const std::string& log, const std::vector<std::string
 std::vector<uint8_t> WriteContainer(const Preprocessed& source);
 bool ReadContainer(const void* data, size_t size, Preprocessed& out, std::string& error);
 bool IsContainer(const void* data, size_t size);
+// The checksum that ends a container, over the bytes before it.
+uint64_t ContainerChecksum(const void* data, size_t size);
 
 // Compiles a source file without a device as far as the declarations go.
 bool CompileToPreprocessed(const std::string& fileName, const std::string& source, const Defines& defines,

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <type_traits>
 
 #include "fx_core.h"
@@ -583,7 +584,7 @@ private:
     std::map<std::string, ID3D10RasterizerState*> rasters_;
 
     GLuint Shader(GLenum stage, const std::string& source, const std::vector<SourceLoc>& lines, std::string& errors);
-    bool BuildPass(PassImpl& pass, std::string& errors);
+    bool BuildPass(PassImpl& pass, const StageSource& src, std::string& errors);
     bool CreateStates(std::string& errors);
 };
 
@@ -787,22 +788,28 @@ bool EffectImpl::Build(const Preprocessed& src, EffectImpl* parent, std::string&
         parent_ = parent;
         parent_->AddRef();
     }
-    // Variables: a child shares the store of the pool's variable of the same name.
+    // Variables: a child shares the store of the pool's variable of the same name (a pool's
+    // names are unique: it was built).
+    std::map<std::string_view, const VarEntry*> pooledVars, pooledBuffers;
+    if (parent_) {
+        for (const auto& pv : parent_->vars_)
+            pooledVars.emplace(pv.name, &pv);
+        for (const auto& pb : parent_->buffers_)
+            pooledBuffers.emplace(pb.name, &pb);
+    }
     for (const auto& v : desc_.variables) {
         std::shared_ptr<Store> store;
         bool pooled = false;
-        if (parent_)
-            for (const auto& pv : parent_->vars_)
-                if (pv.name == v.name) {
-                    if (!(pv.store->type == v.type) || pv.store->array != (v.elements != 0) ||
-                        pv.store->count != v.Count()) {
-                        errors += desc_.files[size_t(v.loc.file)] + "(" + std::to_string(v.loc.line) +
-                                  "): error: '" + v.name + "' is declared differently in the effect pool\n";
-                        return false;
-                    }
-                    store = pv.store;
-                    pooled = true;
-                }
+        if (const auto found = pooledVars.find(v.name); found != pooledVars.end()) {
+            const VarEntry& pv = *found->second;
+            if (!(pv.store->type == v.type) || pv.store->array != (v.elements != 0) || pv.store->count != v.Count()) {
+                errors += desc_.files[size_t(v.loc.file)] + "(" + std::to_string(v.loc.line) + "): error: '" +
+                          Quote(v.name) + "' is declared differently in the effect pool\n";
+                return false;
+            }
+            store = pv.store;
+            pooled = true;
+        }
         if (!store) {
             store = std::make_shared<Store>();
             store->type = v.type;
@@ -821,12 +828,10 @@ bool EffectImpl::Build(const Preprocessed& src, EffectImpl* parent, std::string&
     for (const auto& c : desc_.constantBuffers) {
         std::shared_ptr<Store> store;
         bool pooled = false;
-        if (parent_)
-            for (const auto& pb : parent_->buffers_)
-                if (pb.name == c.name) {
-                    store = pb.store;
-                    pooled = true;
-                }
+        if (const auto found = pooledBuffers.find(c.name); found != pooledBuffers.end()) {
+            store = found->second->store;
+            pooled = true;
+        }
         if (!store)
             store = std::make_shared<Store>();
         VarEntry e;
@@ -839,14 +844,18 @@ bool EffectImpl::Build(const Preprocessed& src, EffectImpl* parent, std::string&
     D3D10GL_MakeCurrent(device_);
     if (!CreateStates(errors))
         return false;
+    std::vector<std::shared_ptr<const StageSource>> programs;
+    if (!GenerateAllPasses(desc_, programs, errors))
+        return false;
+    size_t next = 0;
     for (const auto& t : desc_.techniques) {
         auto tech = std::make_unique<TechniqueImpl>();
         tech->desc = &t;
         for (const auto& p : t.passes) {
             auto pass = std::make_unique<PassImpl>();
             pass->desc = &p;
-            if (!BuildPass(*pass, errors)) {
-                errors += "in pass '" + p.name + "' of technique '" + t.name + "'\n";
+            if (!BuildPass(*pass, *programs[next++], errors)) {
+                errors += "in pass '" + Quote(p.name) + "' of technique '" + Quote(t.name) + "'\n";
                 return false;
             }
             pass->effect = this;
@@ -857,11 +866,8 @@ bool EffectImpl::Build(const Preprocessed& src, EffectImpl* parent, std::string&
     return true;
 }
 
-bool EffectImpl::BuildPass(PassImpl& pass, std::string& errors) {
+bool EffectImpl::BuildPass(PassImpl& pass, const StageSource& src, std::string& errors) {
     const Pass& p = *pass.desc;
-    StageSource src;
-    if (!GeneratePass(desc_, p, src, errors))
-        return false;
     GLuint vs = Shader(GL_VERTEX_SHADER, src.vertex, src.vertexLines, errors);
     GLuint fs = Shader(GL_FRAGMENT_SHADER, src.fragment, src.fragmentLines, errors);
     if (!vs || !fs)
@@ -1067,9 +1073,9 @@ HRESULT Load(LPCSTR fileName, const D3D10_SHADER_MACRO* defines, ID3D10Include* 
         errors = "asynchronous compilation is not supported\n";
         return E_NOTIMPL;
     }
-    std::string data;
-    if (!ReadFile(fileName, data)) {
-        errors = std::string(fileName) + ": error: cannot open the file\n";
+    std::string data, why;
+    if (!ReadFile(fileName, data, &why)) {
+        errors = std::string(fileName) + ": error: " + why + "\n";
         return D3D10_ERROR_FILE_NOT_FOUND;
     }
     if (IsContainer(data.data(), data.size())) {

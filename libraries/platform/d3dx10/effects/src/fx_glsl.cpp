@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "fx_core.h"
 
@@ -22,21 +24,21 @@ bool IsIntegerType(const std::string& type) {
 
 // Functions reachable from the entry (overloads of a name count together).
 std::set<std::string> Reachable(const EffectDesc& d, const std::string& entry) {
-    std::set<std::string> names;
-    for (const auto& f : d.functions)
-        names.insert(f.name);
+    std::unordered_map<std::string_view, std::vector<const Item*>> bodies;  // of each function name
+    for (const auto& it : d.items)
+        if (it.kind == Item::Func)
+            bodies[d.functions[size_t(it.index)].name].push_back(&it);
     std::set<std::string> seen{entry};
-    std::vector<std::string> todo{entry};
+    std::vector<std::string_view> todo{entry};
     while (!todo.empty()) {
-        std::string n = todo.back();
+        const auto found = bodies.find(todo.back());
         todo.pop_back();
-        for (const auto& it : d.items) {
-            if (it.kind != Item::Func || d.functions[size_t(it.index)].name != n)
-                continue;
-            for (const auto& id : it.idents)
-                if (names.count(id) && seen.insert(id).second)
+        if (found == bodies.end())
+            continue;
+        for (const Item* it : found->second)
+            for (const auto& id : it->idents)
+                if (bodies.count(id) && seen.insert(id).second)
                     todo.push_back(id);
-        }
     }
     return seen;
 }
@@ -96,7 +98,7 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
     const Function* vs = d.FindFunction(pass.vertexShader);
     const Function* ps = d.FindFunction(pass.pixelShader);
     if (!vs || !ps) {
-        errors += "pass '" + pass.name + "' names a missing entry\n";
+        errors += "pass '" + Quote(pass.name) + "' names a missing entry\n";
         return false;
     }
     // Vertex stage.
@@ -214,6 +216,31 @@ bool GeneratePass(const EffectDesc& d, const Pass& pass, StageSource& out, std::
     return true;
 }
 
+bool GenerateAllPasses(const EffectDesc& d, std::vector<std::shared_ptr<const StageSource>>& passes,
+                       std::string& errors) {
+    passes.clear();
+    std::map<std::pair<std::string, std::string>, std::shared_ptr<const StageSource>> programs;  // by entries
+    size_t bytes = 0;
+    for (const auto& t : d.techniques)
+        for (const auto& p : t.passes) {
+            auto& program = programs[{p.vertexShader, p.pixelShader}];
+            if (!program) {
+                auto stages = std::make_shared<StageSource>();
+                if (!GeneratePass(d, p, *stages, errors))
+                    return false;
+                bytes += stages->vertex.size() + stages->fragment.size();
+                if (bytes > kMaxGeneratedBytes) {
+                    errors += "the programs of the passes are larger than " + std::to_string(kMaxGeneratedBytes >> 20) +
+                              " MiB together (at pass '" + Quote(p.name) + "' of technique '" + Quote(t.name) + "')\n";
+                    return false;
+                }
+                program = std::move(stages);
+            }
+            passes.push_back(program);
+        }
+    return true;
+}
+
 std::string MapCompilerLog(const std::string& log, const std::vector<std::string>& files,
                            const std::vector<SourceLoc>& lines) {
     // Lines look like "0:14(7): error: ..." (source string 0, line 14, column 7).
@@ -251,6 +278,7 @@ constexpr uint32_t kMagic = 0x4F58465Au;  // "ZFXO"
 constexpr uint32_t kVersion = 1;
 
 uint64_t Fnv(const uint8_t* p, size_t n) {
+    // The offset basis compiled effects were written with (not FNV's own): kept for them.
     uint64_t h = 1469598103934665603ull;
     for (size_t i = 0; i < n; ++i) {
         h ^= p[i];
@@ -279,9 +307,10 @@ struct Reader {
         at += 4;
         return v;
     }
-    std::string Str() {
+    // A string of at most `max` bytes.
+    std::string Str(size_t max) {
         uint32_t len = U32();
-        if (!ok || n - at < len) {
+        if (!ok || len > max || n - at < len) {
             ok = false;
             return {};
         }
@@ -311,6 +340,8 @@ std::vector<uint8_t> WriteContainer(const Preprocessed& src) {
     return b;
 }
 
+uint64_t ContainerChecksum(const void* data, size_t size) { return Fnv(static_cast<const uint8_t*>(data), size); }
+
 bool IsContainer(const void* data, size_t size) {
     if (size < 4)
         return false;
@@ -338,21 +369,26 @@ bool ReadContainer(const void* data, size_t size, Preprocessed& out, std::string
         error = "compiled effect has an unknown version";
         return false;
     }
+    // What preprocessing within its limits can give: as many files, a text as long, lines
+    // numbered from 1 up to the output's length (each output line takes a byte of it).
+    const PreprocessLimits limits;
     uint32_t nf = r.U32();
-    for (uint32_t i = 0; i < nf && r.ok; ++i)
-        out.files.push_back(r.Str());
-    uint32_t nl = r.U32();
-    if (r.ok && (r.n - r.at) / 8 < nl)
+    if (nf > limits.files)
         r.ok = false;
+    for (uint32_t i = 0; i < nf && r.ok; ++i)
+        out.files.push_back(r.Str(kMaxFileName));
+    uint32_t nl = r.U32();
+    if (r.ok && ((r.n - r.at) / 8 < nl || nl >= limits.outputBytes))
+        r.ok = false;
+    if (r.ok)
+        out.lines.reserve(nl);
     for (uint32_t i = 0; i < nl && r.ok; ++i) {
-        SourceLoc l;
-        l.file = int(r.U32());
-        l.line = int(r.U32());
-        if (l.file < 0 || size_t(l.file) >= out.files.size())
+        const uint32_t file = r.U32(), line = r.U32();
+        if (file >= out.files.size() || line < 1 || line >= limits.outputBytes)
             r.ok = false;
-        out.lines.push_back(l);
+        out.lines.push_back({int(file), int(line)});
     }
-    out.text = r.Str();
+    out.text = r.Str(limits.outputBytes - 1);
     if (!r.ok || r.at != r.n || out.files.empty()) {
         error = "compiled effect is truncated or malformed";
         return false;

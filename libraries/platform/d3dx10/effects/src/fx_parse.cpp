@@ -9,23 +9,20 @@
 #include <cstring>
 #include <limits>
 #include <set>
+#include <unordered_set>
 
 #include "fx_core.h"
 
 namespace d3dx10fx {
 
 const Variable* EffectDesc::FindVariable(const std::string& name) const {
-    for (const auto& v : variables)
-        if (v.name == name)
-            return &v;
-    return nullptr;
+    const auto it = variableIndex.find(name);
+    return it == variableIndex.end() ? nullptr : &variables[it->second];
 }
 
 const Function* EffectDesc::FindFunction(const std::string& name) const {
-    for (const auto& f : functions)
-        if (f.name == name)
-            return &f;
-    return nullptr;
+    const auto it = functionIndex.find(name);
+    return it == functionIndex.end() ? nullptr : &functions[it->second];
 }
 
 uint32_t ValueStride(const VarType& type) {
@@ -232,14 +229,16 @@ public:
             TopLevel();
         if (!failed_)
             Check();
+        errors_.Finish();
         return !failed_;
     }
 
 private:
     const Preprocessed& src_;
     EffectDesc& desc_;
-    std::string& errors_;
+    ErrorList errors_;
     std::vector<Token> toks_;
+    std::unordered_set<std::string> techniqueNames_, blockNames_;
     size_t pos_ = 0;
     bool failed_ = false;
     bool fatal_ = false;
@@ -256,13 +255,9 @@ private:
     }
     bool Is(const char* text, size_t ahead = 0) const { return Peek(ahead).text == text && Peek(ahead).kind != Token::End; }
 
-    void ErrorAt(int outLine, const std::string& msg) {
-        SourceLoc l = src_.Origin(outLine);
-        errors_ += src_.files[size_t(l.file)] + "(" + std::to_string(l.line) + "): error: " + msg + "\n";
-        failed_ = true;
-    }
+    void ErrorAt(int outLine, const std::string& msg) { ErrorAt(src_.Origin(outLine), msg); }
     void ErrorAt(const SourceLoc& l, const std::string& msg) {
-        errors_ += src_.files[size_t(l.file)] + "(" + std::to_string(l.line) + "): error: " + msg + "\n";
+        errors_.Add(src_.files[size_t(l.file)], l.line, msg);
         failed_ = true;
     }
     bool Expect(const char* text) {
@@ -270,14 +265,14 @@ private:
             Next();
             return true;
         }
-        ErrorAt(Peek().line, std::string("expected '") + text + "' before '" + Peek().text + "'");
+        ErrorAt(Peek().line, std::string("expected '") + text + "' before '" + Quote(Peek().text) + "'");
         fatal_ = true;
         return false;
     }
     std::string ExpectIdent(const char* what) {
         if (Peek().kind == Token::Ident)
             return Next().text;
-        ErrorAt(Peek().line, std::string("expected ") + what + " before '" + Peek().text + "'");
+        ErrorAt(Peek().line, std::string("expected ") + what + " before '" + Quote(Peek().text) + "'");
         fatal_ = true;
         return {};
     }
@@ -362,7 +357,7 @@ private:
             errno = 0;
             const unsigned long long v = std::strtoull(a.value[0].text.c_str(), nullptr, 0);
             if (errno == ERANGE || v > 0xFFFFFFFFull) {
-                ErrorAt(a.line, "value of " + a.key + " out of range");
+                ErrorAt(a.line, "value of " + Quote(a.key) + " out of range");
                 return false;
             }
             out = uint32_t(v);
@@ -377,7 +372,7 @@ private:
                 out = table[i].value;
                 return true;
             }
-        ErrorAt(a.line, "bad value for " + a.key);
+        ErrorAt(a.line, "bad value for " + Quote(a.key));
         return false;
     }
     template <size_t N>
@@ -421,7 +416,7 @@ private:
         if (!Numbers(a.value, n, a.line))
             return false;
         if (n.size() != 1) {
-            ErrorAt(a.line, "expected one number for " + a.key);
+            ErrorAt(a.line, "expected one number for " + Quote(a.key));
             return false;
         }
         v = n[0];
@@ -434,7 +429,7 @@ private:
         if (!Number(a, v))
             return false;
         if (!(v > double(std::numeric_limits<T>::min()) - 1 && v < double(std::numeric_limits<T>::max()) + 1)) {
-            ErrorAt(a.line, "value of " + a.key + " out of range");
+            ErrorAt(a.line, "value of " + Quote(a.key) + " out of range");
             return false;
         }
         out = T(v);
@@ -445,7 +440,7 @@ private:
         if (!Numbers(a.value, n, a.line))
             return false;
         if (n.size() != 4) {
-            ErrorAt(a.line, "expected four numbers for " + a.key);
+            ErrorAt(a.line, "expected four numbers for " + Quote(a.key));
             return false;
         }
         for (int i = 0; i < 4; ++i)
@@ -469,7 +464,7 @@ private:
         bool dup = desc_.samplers.count(name) || desc_.blendStates.count(name) || desc_.depthStates.count(name) ||
                    desc_.rasterizerStates.count(name);
         if (dup)
-            ErrorAt(line, "redefinition of state '" + name + "'");
+            ErrorAt(line, "redefinition of state '" + Quote(name) + "'");
         if (name == "NULL")
             ErrorAt(line, "'NULL' is no state name");
         if (kind == "sampler_state") {
@@ -486,7 +481,7 @@ private:
                 else if (a.key == "BORDERCOLOR") Float4(a, s.BorderColor);
                 else if (a.key == "MINLOD") { if (Number(a, d)) s.MinLOD = float(d); }
                 else if (a.key == "MAXLOD") { if (Number(a, d)) s.MaxLOD = float(d); }
-                else ErrorAt(a.line, "unknown sampler state '" + a.key + "'");
+                else ErrorAt(a.line, "unknown sampler state '" + Quote(a.key) + "'");
             }
             desc_.samplers[name] = s;
         } else if (kind == "blend_state") {
@@ -513,7 +508,7 @@ private:
                 else if (a.key == "SRCBLENDALPHA") Enum(a, kBlend, "BLEND_", s.SrcBlendAlpha);
                 else if (a.key == "DESTBLENDALPHA") Enum(a, kBlend, "BLEND_", s.DestBlendAlpha);
                 else if (a.key == "BLENDOPALPHA") Enum(a, kBlendOp, "BLEND_OP_", s.BlendOpAlpha);
-                else ErrorAt(a.line, "unknown blend state '" + a.key + "'");
+                else ErrorAt(a.line, "unknown blend state '" + Quote(a.key) + "'");
             }
             desc_.blendStates[name] = s;
         } else if (kind == "depth_stencil_state") {
@@ -533,7 +528,7 @@ private:
                 else if (a.key == "BACKFACESTENCILDEPTHFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilDepthFailOp);
                 else if (a.key == "BACKFACESTENCILPASS") Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilPassOp);
                 else if (a.key == "BACKFACESTENCILFUNC") Enum(a, kCompare, "COMPARISON_", s.BackFace.StencilFunc);
-                else ErrorAt(a.line, "unknown depth-stencil state '" + a.key + "'");
+                else ErrorAt(a.line, "unknown depth-stencil state '" + Quote(a.key) + "'");
             }
             desc_.depthStates[name] = s;
         } else {
@@ -550,7 +545,7 @@ private:
                 else if (a.key == "SCISSORENABLE") Bool(a, s.ScissorEnable);
                 else if (a.key == "MULTISAMPLEENABLE") Bool(a, s.MultisampleEnable);
                 else if (a.key == "ANTIALIASEDLINEENABLE") Bool(a, s.AntialiasedLineEnable);
-                else ErrorAt(a.line, "unknown rasterizer state '" + a.key + "'");
+                else ErrorAt(a.line, "unknown rasterizer state '" + Quote(a.key) + "'");
             }
             desc_.rasterizerStates[name] = s;
         }
@@ -563,6 +558,7 @@ private:
         t.name = ExpectIdent("a technique name");
         if (!Expect("{"))
             return;
+        std::unordered_set<std::string> passNames;
         while (Is("pass") && !fatal_) {
             Next();
             Pass p;
@@ -574,7 +570,7 @@ private:
                 std::string v = a.value.size() == 1 && a.value[0].kind == Token::Ident ? a.value[0].text : "";
                 auto need = [&](std::string& dst) {
                     if (v.empty())
-                        ErrorAt(a.line, "expected a name for " + a.key);
+                        ErrorAt(a.line, "expected a name for " + Quote(a.key));
                     dst = v;
                 };
                 if (a.key == "VERTEXSHADER") need(p.vertexShader);
@@ -585,22 +581,20 @@ private:
                 else if (a.key == "BLENDFACTOR") Float4(a, p.blendFactor);
                 else if (a.key == "SAMPLEMASK") Integer(a, p.sampleMask);
                 else if (a.key == "STENCILREF") Integer(a, p.stencilRef);
-                else ErrorAt(a.line, "unknown pass setting '" + a.key + "'");
+                else ErrorAt(a.line, "unknown pass setting '" + Quote(a.key) + "'");
             }
             Expect("}");
             if (Is(";"))
                 Next();
-            for (const auto& q : t.passes)
-                if (q.name == p.name)
-                    ErrorAt(p.loc, "pass '" + p.name + "' defined twice");
+            if (!passNames.insert(p.name).second)
+                ErrorAt(p.loc, "pass '" + Quote(p.name) + "' defined twice");
             t.passes.push_back(p);
         }
         Expect("}");
         if (Is(";"))
             Next();
-        for (const auto& q : desc_.techniques)
-            if (q.name == t.name)
-                ErrorAt(t.loc, "redefinition of technique '" + t.name + "'");
+        if (!techniqueNames_.insert(t.name).second)
+            ErrorAt(t.loc, "redefinition of technique '" + Quote(t.name) + "'");
         desc_.techniques.push_back(t);
     }
 
@@ -620,9 +614,8 @@ private:
             pos_ = close + 1;
             if (Is(";"))
                 Next();
-            for (const auto& c : desc_.constantBuffers)
-                if (c.name == cb.name)
-                    ErrorAt(cb.loc, "redefinition of block '" + cb.name + "'");
+            if (!blockNames_.insert(cb.name).second)
+                ErrorAt(cb.loc, "redefinition of block '" + Quote(cb.name) + "'");
             Item it;
             it.kind = Item::CBuffer;
             it.index = int(desc_.constantBuffers.size());
@@ -639,7 +632,7 @@ private:
         if (fatal_)
             return;
         if (!ParseVarType(type, v.type)) {
-            ErrorAt(line, "'" + type + "' is no variable type of an effect");
+            ErrorAt(line, "'" + Quote(type) + "' is no variable type of an effect");
         }
         v.name = ExpectIdent("a variable name");
         if (Is("[")) {
@@ -675,12 +668,13 @@ private:
         if (!init.empty())
             Initialise(v, init, line);
         if (const Variable* old = desc_.FindVariable(v.name))
-            ErrorAt(line, "redefinition of variable '" + v.name + "' (first at " + desc_.files[size_t(old->loc.file)] +
+            ErrorAt(line, "redefinition of variable '" + Quote(v.name) + "' (first at " + desc_.files[size_t(old->loc.file)] +
                               "(" + std::to_string(old->loc.line) + "))");
         Item it;
         it.kind = Item::Uniform;
         it.index = int(desc_.variables.size());
         it.loc = v.loc;
+        desc_.variableIndex.emplace(v.name, desc_.variables.size());
         desc_.variables.push_back(v);
         desc_.items.push_back(it);
     }
@@ -714,7 +708,7 @@ private:
             return;
         }
         if (n.size() != size_t(comps) * count) {
-            ErrorAt(line, "initial value of '" + v.name + "' needs " + std::to_string(comps * count) + " numbers, has " +
+            ErrorAt(line, "initial value of '" + Quote(v.name) + "' needs " + std::to_string(comps * count) + " numbers, has " +
                               std::to_string(n.size()));
             return;
         }
@@ -834,7 +828,7 @@ private:
                     if (i + 1 <= b && toks_[i + 1].kind == Token::Ident && i + 1 == b)
                         SplitSemantic(toks_[i + 1].text, p.semantic, p.index);
                     else
-                        ErrorAt(line, "bad semantic in parameter " + std::to_string(k + 1) + " of " + f.name);
+                        ErrorAt(line, "bad semantic in parameter " + std::to_string(k + 1) + " of " + Quote(f.name));
                     break;
                 }
             if (k)
@@ -855,7 +849,7 @@ private:
                 if (w == "out")
                     p.out = true;
                 else if (w == "inout")
-                    ErrorAt(line, "entry parameters are in or out, not inout (" + f.name + ")");
+                    ErrorAt(line, "entry parameters are in or out, not inout (" + Quote(f.name) + ")");
                 else if (qualifier)
                     p.interpolation = w;
                 if (!qualifier)
@@ -863,13 +857,13 @@ private:
             }
             glslParams += paramText;
             if (words.size() < 2 || words.back() == "]") {
-                ErrorAt(line, "entry parameters are 'type name : SEMANTIC' (" + f.name + ")");
+                ErrorAt(line, "entry parameters are 'type name : SEMANTIC' (" + Quote(f.name) + ")");
                 continue;
             }
             p.name = words[words.size() - 1];
             p.type = words[words.size() - 2];
             if (p.semantic.empty())
-                ErrorAt(line, "parameter '" + p.name + "' of entry " + f.name + " has no semantic");
+                ErrorAt(line, "parameter '" + Quote(p.name) + "' of entry " + Quote(f.name) + " has no semantic");
             f.params.push_back(p);
         }
         f.hasSemantics = anySem;
@@ -891,7 +885,8 @@ private:
         // Overloads share their name; entries must be unique.
         if (const Function* old = desc_.FindFunction(f.name))
             if (old->hasSemantics || f.hasSemantics)
-                ErrorAt(line, "entry function '" + f.name + "' is overloaded");
+                ErrorAt(line, "entry function '" + Quote(f.name) + "' is overloaded");
+        desc_.functionIndex.emplace(f.name, desc_.functions.size());
         desc_.functions.push_back(f);
         desc_.items.push_back(it);
     }
@@ -902,13 +897,13 @@ private:
         const Function* f = desc_.FindFunction(name);
         const char* stage = vertex ? "vertex" : "pixel";
         if (!f) {
-            ErrorAt(p.loc, std::string(stage) + " shader '" + name + "' of pass '" + p.name + "' does not exist");
+            ErrorAt(p.loc, std::string(stage) + " shader '" + Quote(name) + "' of pass '" + Quote(p.name) + "' does not exist");
             return;
         }
         if (!f->hasSemantics && !f->params.empty())
-            ErrorAt(p.loc, "entry '" + name + "' needs semantics on its parameters");
+            ErrorAt(p.loc, "entry '" + Quote(name) + "' needs semantics on its parameters");
         if (!f->returnSemantic.empty() == (f->returnType == "void"))
-            ErrorAt(p.loc, "entry '" + name + "' returns a value exactly when it has a return semantic");
+            ErrorAt(p.loc, "entry '" + Quote(name) + "' returns a value exactly when it has a return semantic");
         bool position = f->returnSemantic == "SV_POSITION";
         auto check = [&](bool out, const std::string& sem) {
             if (!IsSystem(sem))
@@ -918,20 +913,20 @@ private:
                              : (out ? (sem == "SV_TARGET" || sem == "SV_DEPTH")
                                     : (sem == "SV_POSITION" || sem == "SV_ISFRONTFACE" || sem == "SV_PRIMITIVEID"));
             if (!ok)
-                ErrorAt(p.loc, "semantic " + sem + (out ? " (out)" : " (in)") + " is not available in the " + stage +
-                                   " shader '" + name + "'");
+                ErrorAt(p.loc, "semantic " + Quote(sem) + (out ? " (out)" : " (in)") + " is not available in the " + stage +
+                                   " shader '" + Quote(name) + "'");
         };
         if (!f->returnSemantic.empty())
             check(true, f->returnSemantic);
         if (f->returnSemantic == "SV_CLIPDISTANCE")
-            ErrorAt(p.loc, "entry '" + name + "' returns SV_ClipDistance; write it through an out parameter");
+            ErrorAt(p.loc, "entry '" + Quote(name) + "' returns SV_ClipDistance; write it through an out parameter");
         for (const auto& prm : f->params) {
             check(prm.out, prm.semantic);
             if (vertex && prm.out && prm.semantic == "SV_CLIPDISTANCE") {
                 VarType t;
                 if (prm.index > 1 || !ParseVarType(prm.type, t) || t.base != BaseType::Float ||
                     (t.kind != VarKind::Scalar && t.kind != VarKind::Vector))
-                    ErrorAt(p.loc, "SV_ClipDistance of '" + name + "' must be a float or float vector, index 0 or 1");
+                    ErrorAt(p.loc, "SV_ClipDistance of '" + Quote(name) + "' must be a float or float vector, index 0 or 1");
             }
             if (prm.out && prm.semantic == "SV_POSITION")
                 position = true;
@@ -939,49 +934,58 @@ private:
                 VarType t;
                 if (!ParseVarType(prm.type, t) || t.kind == VarKind::Texture || t.kind == VarKind::Matrix ||
                     t.base == BaseType::Bool)
-                    ErrorAt(p.loc, "vertex input '" + prm.name + "' must be a float, int or uint scalar or vector");
+                    ErrorAt(p.loc, "vertex input '" + Quote(prm.name) + "' must be a float, int or uint scalar or vector");
             }
         }
         if (vertex && !position)
-            ErrorAt(p.loc, "vertex shader '" + name + "' writes no SV_Position");
+            ErrorAt(p.loc, "vertex shader '" + Quote(name) + "' writes no SV_Position");
     }
 
     void Check() {
+        std::set<std::pair<std::string, bool>> entriesChecked;
+        std::set<std::pair<const Function*, const Function*>> pairsChecked;
+        std::map<const Function*, std::map<std::pair<std::string, uint32_t>, const Param*>> outputs;
         for (const auto& v : desc_.variables)
             if (!v.sampler.empty() && !desc_.samplers.count(v.sampler))
-                ErrorAt(v.loc, "sampler state '" + v.sampler + "' of '" + v.name + "' does not exist");
+                ErrorAt(v.loc, "sampler state '" + Quote(v.sampler) + "' of '" + Quote(v.name) + "' does not exist");
         for (const auto& t : desc_.techniques)
             for (const auto& p : t.passes) {
                 if (p.vertexShader.empty() || p.pixelShader.empty()) {
-                    ErrorAt(p.loc, "pass '" + p.name + "' of technique '" + t.name + "' needs a VertexShader and a PixelShader");
+                    ErrorAt(p.loc, "pass '" + Quote(p.name) + "' of technique '" + Quote(t.name) + "' needs a VertexShader and a PixelShader");
                     continue;
                 }
-                CheckEntry(p, p.vertexShader, true);
-                CheckEntry(p, p.pixelShader, false);
+                // Each entry, and each pair of entries, is checked once, at the first pass naming it.
+                if (entriesChecked.insert({p.vertexShader, true}).second)
+                    CheckEntry(p, p.vertexShader, true);
+                if (entriesChecked.insert({p.pixelShader, false}).second)
+                    CheckEntry(p, p.pixelShader, false);
                 auto state = [&](const std::string& n, bool exists, const char* what) {
                     if (!n.empty() && n != "NULL" && !exists)
-                        ErrorAt(p.loc, std::string(what) + " '" + n + "' does not exist");
+                        ErrorAt(p.loc, std::string(what) + " '" + Quote(n) + "' does not exist");
                 };
                 state(p.blendState, desc_.blendStates.count(p.blendState) != 0, "blend state");
                 state(p.depthStencilState, desc_.depthStates.count(p.depthStencilState) != 0, "depth-stencil state");
                 state(p.rasterizerState, desc_.rasterizerStates.count(p.rasterizerState) != 0, "rasterizer state");
                 const Function* vs = desc_.FindFunction(p.vertexShader);
                 const Function* ps = desc_.FindFunction(p.pixelShader);
-                if (!vs || !ps)
+                if (!vs || !ps || !pairsChecked.insert({vs, ps}).second)
                     continue;
+                auto [written, fresh] = outputs.try_emplace(vs);
+                if (fresh)
+                    for (const auto& o : vs->params)
+                        if (o.out)
+                            written->second[{o.semantic, o.index}] = &o;  // the last one counts
                 for (const auto& in : ps->params) {
                     if (in.out || IsSystem(in.semantic))
                         continue;
-                    const Param* src = nullptr;
-                    for (const auto& o : vs->params)
-                        if (o.out && o.semantic == in.semantic && o.index == in.index)
-                            src = &o;
+                    const auto found = written->second.find({in.semantic, in.index});
+                    const Param* src = found == written->second.end() ? nullptr : found->second;
                     if (!src)
-                        ErrorAt(p.loc, "pixel shader input " + in.semantic + std::to_string(in.index) +
-                                           " is not written by vertex shader '" + vs->name + "'");
+                        ErrorAt(p.loc, "pixel shader input " + Quote(in.semantic) + std::to_string(in.index) +
+                                           " is not written by vertex shader '" + Quote(vs->name) + "'");
                     else if (src->type != in.type)
-                        ErrorAt(p.loc, "pixel shader input " + in.semantic + std::to_string(in.index) + " is " + in.type +
-                                           " but the vertex shader writes " + src->type);
+                        ErrorAt(p.loc, "pixel shader input " + Quote(in.semantic) + std::to_string(in.index) + " is " + Quote(in.type) +
+                                           " but the vertex shader writes " + Quote(src->type));
                 }
             }
     }

@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string_view>
+#include <unordered_map>
 
 #include "fx_core.h"
+#include "platform/regular_file.h"
 
 namespace d3dx10fx {
 
@@ -30,6 +30,12 @@ struct Macro {
     bool function = false;
     std::vector<std::string> params;
     std::string body;
+    // Function-like: the body as text between parameters, split once where it is defined.
+    struct Piece {
+        size_t begin, size;  // text of the body before the parameter
+        int param;           // -1: none (the last piece)
+    };
+    std::vector<Piece> pieces;
     bool expanding = false;  // being expanded: its name stays as it is
 };
 
@@ -38,78 +44,87 @@ struct Line {
     int line;  // 1-based line in its file
 };
 
-// Joins continued lines and blanks out comments, keeping the line count.
-bool SplitLines(const std::string& src, std::vector<Line>& out, std::string& err) {
-    std::string cur;
-    int lineNo = 1, startLine = 1;
-    bool inBlock = false;
-    size_t i = 0;
-    int pad = 0;  // continued lines joined into the current one
-    auto flush = [&]() {
-        out.push_back({cur, startLine});
-        for (int k = 1; k <= pad; ++k)
-            out.push_back({"", startLine + k});
-        pad = 0;
-        cur.clear();
-    };
-    // At a line break: the logical line ends and the next starts on the next line.
-    auto newLine = [&]() {
-        flush();
-        ++lineNo;
-        startLine = lineNo;
-    };
-    while (i < src.size()) {
-        char c = src[i];
-        if (inBlock) {
-            if (c == '*' && i + 1 < src.size() && src[i + 1] == '/') {
-                inBlock = false;
-                i += 2;
-                cur += ' ';
+// Splits a file into logical lines, one at a time: joins continued lines and blanks out
+// comments, keeping the line count (a continued line leaves blank lines after it).
+class LineSplitter {
+public:
+    explicit LineSplitter(const std::string& src) : src_(src) {}
+    bool unterminatedComment() const { return unterminated_; }
+
+    // The next line; false after the last.
+    bool Next(Line& out) {
+        out.text.clear();
+        if (pad_ > 0) {
+            --pad_;
+            out.line = padLine_++;
+            return true;
+        }
+        if (done_)
+            return false;
+        const std::string& src = src_;
+        std::string& cur = out.text;
+        out.line = lineNo_;
+        int pad = 0;  // continued lines joined into the current one
+        auto end = [&]() {
+            pad_ = pad;
+            padLine_ = out.line + 1;
+            return true;
+        };
+        while (i_ < src.size()) {
+            char c = src[i_];
+            if (inBlock_) {
+                if (c == '*' && i_ + 1 < src.size() && src[i_ + 1] == '/') {
+                    inBlock_ = false;
+                    i_ += 2;
+                    cur += ' ';
+                    continue;
+                }
+                ++i_;
+                if (c == '\n') {
+                    // A block comment ends the logical line; later text keeps its own line number.
+                    ++lineNo_;
+                    return end();
+                }
                 continue;
             }
-            if (c == '\n') {
-                // A block comment ends the logical line; later text keeps its own line number.
-                newLine();
+            if (c == '/' && i_ + 1 < src.size() && src[i_ + 1] == '*') {
+                inBlock_ = true;
+                i_ += 2;
+                continue;
             }
-            ++i;
-            continue;
+            if (c == '/' && i_ + 1 < src.size() && src[i_ + 1] == '/') {
+                while (i_ < src.size() && src[i_] != '\n')
+                    ++i_;
+                continue;
+            }
+            if (c == '\\' && i_ + 1 < src.size() &&
+                (src[i_ + 1] == '\n' || (src[i_ + 1] == '\r' && i_ + 2 < src.size() && src[i_ + 2] == '\n'))) {
+                i_ += src[i_ + 1] == '\r' ? 3 : 2;
+                ++lineNo_;
+                ++pad;
+                continue;
+            }
+            ++i_;
+            if (c == '\r')
+                continue;
+            if (c == '\n') {
+                ++lineNo_;
+                return end();
+            }
+            cur += c;
         }
-        if (c == '/' && i + 1 < src.size() && src[i + 1] == '*') {
-            inBlock = true;
-            i += 2;
-            continue;
-        }
-        if (c == '/' && i + 1 < src.size() && src[i + 1] == '/') {
-            while (i < src.size() && src[i] != '\n')
-                ++i;
-            continue;
-        }
-        if (c == '\\' && i + 1 < src.size() &&
-            (src[i + 1] == '\n' || (src[i + 1] == '\r' && i + 2 < src.size() && src[i + 2] == '\n'))) {
-            i += src[i + 1] == '\r' ? 3 : 2;
-            ++lineNo;
-            ++pad;
-            continue;
-        }
-        if (c == '\r') {
-            ++i;
-            continue;
-        }
-        if (c == '\n') {
-            newLine();
-            ++i;
-            continue;
-        }
-        cur += c;
-        ++i;
+        done_ = true;
+        unterminated_ = inBlock_;
+        return end();
     }
-    if (inBlock) {
-        err = "unterminated comment";
-        return false;
-    }
-    flush();
-    return true;
-}
+
+private:
+    const std::string& src_;
+    size_t i_ = 0;
+    int lineNo_ = 1;  // within PreprocessLimits::inputBytes: no overflow
+    bool inBlock_ = false, done_ = false, unterminated_ = false;
+    int pad_ = 0, padLine_ = 0;  // blank lines still due after a continued line
+};
 
 std::string_view Trim(std::string_view s) {
     size_t a = 0, b = s.size();
@@ -121,6 +136,17 @@ std::string_view Trim(std::string_view s) {
 }
 
 std::string Trim(const std::string& s) { return std::string(Trim(std::string_view(s))); }
+
+std::string_view FirstIdent(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    size_t b = i;
+    if (i < s.size() && IsIdentStart(s[i]))
+        while (i < s.size() && IsIdentChar(s[i]))
+            ++i;
+    return s.substr(b, i - b);
+}
 
 std::string Bytes(size_t n) {
     if (n % (size_t(1) << 20) == 0)
@@ -136,14 +162,17 @@ public:
     std::map<std::string, Macro, std::less<>> macros;
 
     bool Run(const std::string& name, const std::string& text) {
-        ProcessFile(name, text, 0);
+        out_.files.push_back(name);
+        if (Read(text.size()))
+            ProcessFile(text, 0);
+        errors_.Finish();
         return !failed_;
     }
 
 private:
     const IncludeOpener& open_;
     Preprocessed& out_;
-    std::string& errors_;
+    ErrorList errors_;
     bool failed_ = false;
     bool stopped_ = false;  // a limit was reached: nothing more is read
     std::set<std::string> once_;
@@ -155,18 +184,30 @@ private:
     static constexpr int kMaxExprDepth = 256;
     size_t expansions_ = 0;
     size_t held_ = 0;
+    size_t read_ = 0;  // bytes of the files read
     bool includePending_ = false, includeSystem_ = false;
 
     void Stop(const std::string& msg) {
-        Error(msg);
+        errors_.Add(out_.files[size_t(file_)], line_, msg, true);
+        failed_ = true;
         stopped_ = true;
     }
     int file_ = 0;
     int line_ = 0;
 
     void Error(const std::string& msg) {
-        errors_ += out_.files[size_t(file_)] + "(" + std::to_string(line_) + "): error: " + msg + "\n";
+        errors_.Add(out_.files[size_t(file_)], line_, msg);
         failed_ = true;
+    }
+
+    // Counts a file of `size` bytes against the bound on what is read; false past it.
+    bool Read(size_t size) {
+        if (size > limits_.inputBytes - read_) {
+            Stop("files read larger than " + Bytes(limits_.inputBytes) + " together");
+            return false;
+        }
+        read_ += size;
+        return true;
     }
 
     struct Cond {
@@ -178,39 +219,31 @@ private:
 
     // Includes recurse through here: the work of each line is done in functions of their own,
     // so that a level of nesting takes little stack.
-    void ProcessFile(const std::string& name, const std::string& text, int depth) {
-        int fileIndex = int(out_.files.size());
-        out_.files.push_back(name);
+    // The file last added to out_.files, of which `text` is the content.
+    void ProcessFile(const std::string& text, int depth) {
         int savedFile = file_, savedLine = line_;
-        file_ = fileIndex;
-        std::vector<Line> lines;
-        Split(text, lines);
+        file_ = int(out_.files.size()) - 1;
+        const std::string name = out_.files.back();
+        LineSplitter lines(text);
+        Line l;
         std::vector<Cond> conds;
         std::string included, content;
-        for (const Line& l : lines) {
-            if (stopped_)
-                break;
+        while (!stopped_ && lines.Next(l)) {
             line_ = l.line;
             if (Directive(l.text, name, conds, included)) {
                 // The included lines are emitted in place; the directive's own line stays blank.
                 if (includePending_ && Open(included, text, depth, content))
-                    ProcessFile(included, content, depth + 1);
+                    ProcessFile(content, depth + 1);
                 Emit({}, l.line);
             } else
                 TextLine(l, conds.empty() || conds.back().active);
         }
+        if (lines.unterminatedComment())
+            Error("unterminated comment");
         if (!conds.empty() && !stopped_)
             Error("unterminated #if");
         file_ = savedFile;
         line_ = savedLine;
-    }
-
-    [[gnu::noinline]] void Split(const std::string& text, std::vector<Line>& lines) {
-        std::string err;
-        if (!SplitLines(text, lines, err)) {
-            line_ = lines.empty() ? 1 : lines.back().line;
-            Error(err);
-        }
     }
 
     [[gnu::noinline]] void TextLine(const Line& l, bool active) {
@@ -239,7 +272,7 @@ private:
                 if (dir == "if")
                     v = Evaluate(arg);
                 else {
-                    std::string id = FirstIdent(arg);
+                    std::string id(FirstIdent(arg));
                     if (id.empty())
                         Error("#" + dir + " needs a macro name");
                     v = macros.count(id) != 0;
@@ -278,18 +311,18 @@ private:
         } else if (dir == "define") {
             Define(arg);
         } else if (dir == "undef") {
-            macros.erase(FirstIdent(arg));
+            macros.erase(std::string(FirstIdent(arg)));
         } else if (dir == "include") {
             IncludeName(arg, included);
         } else if (dir == "pragma") {
             if (Trim(arg) == "once")
                 once_.insert(name);
         } else if (dir == "error") {
-            Error("#error " + arg);
+            Error("#error " + Quote(arg));
         } else if (dir == "line" || dir.empty()) {
             // ignored
         } else {
-            Error("unknown directive #" + dir);
+            Error("unknown directive #" + Quote(dir));
         }
         return true;
     }
@@ -302,17 +335,6 @@ private:
         out_.text += text;
         out_.text += '\n';
         out_.lines.push_back({file_, line});
-    }
-
-    static std::string FirstIdent(const std::string& s) {
-        size_t i = 0;
-        while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
-            ++i;
-        size_t b = i;
-        if (i < s.size() && IsIdentStart(s[i]))
-            while (i < s.size() && IsIdentChar(s[i]))
-                ++i;
-        return s.substr(b, i - b);
     }
 
     void Define(const std::string& arg) {
@@ -346,13 +368,44 @@ private:
             i = close + 1;
         }
         m.body = Trim(arg.substr(i));
-        macros[name] = m;
+        if (m.function)
+            SplitBody(m);
+        macros[name] = std::move(m);
+    }
+
+    // Splits the body of a function-like macro at its parameters (the first of a name counts).
+    static void SplitBody(Macro& m) {
+        std::unordered_map<std::string_view, int> params;
+        for (size_t k = 0; k < m.params.size(); ++k)
+            params.emplace(m.params[k], int(k));
+        const std::string_view body = m.body;
+        size_t text = 0;
+        for (size_t p = 0; p < body.size();) {
+            if (!IsIdentStart(body[p])) {
+                ++p;
+                continue;
+            }
+            size_t q = p;
+            while (q < body.size() && IsIdentChar(body[q]))
+                ++q;
+            const auto it = params.find(body.substr(p, q - p));
+            if (it != params.end()) {
+                m.pieces.push_back({text, p - text, it->second});
+                text = q;
+            }
+            p = q;
+        }
+        m.pieces.push_back({text, body.size() - text, -1});
     }
 
     void IncludeName(const std::string& arg, std::string& name) {
         std::string a = Trim(arg);
         if (a.size() < 2 || !((a.front() == '"' && a.back() == '"') || (a.front() == '<' && a.back() == '>'))) {
             Error("#include expects \"file\" or <file>");
+            return;
+        }
+        if (a.size() - 2 > kMaxFileName) {
+            Error("#include names a file longer than " + std::to_string(kMaxFileName) + " bytes");
             return;
         }
         name = a.substr(1, a.size() - 2);
@@ -364,7 +417,7 @@ private:
     [[gnu::noinline]] bool Open(const std::string& name, const std::string& parentText, int depth,
                                 std::string& content) {
         if (depth >= 32) {
-            Error("includes nested too deeply at \"" + name + "\"");
+            Error("includes nested too deeply at \"" + Quote(name) + "\"");
             return false;
         }
         if (out_.files.size() >= limits_.files) {
@@ -372,9 +425,12 @@ private:
             return false;
         }
         if (!open_ || !open_(includeSystem_, name, parentText, content)) {
-            Error("cannot open include file \"" + name + "\"");
+            Error("cannot open include file \"" + Quote(name) + "\"");
             return false;
         }
+        if (!Read(content.size()))
+            return false;
+        out_.files.push_back(name);
         return true;
     }
 
@@ -476,7 +532,7 @@ private:
             ++j;
         if (j >= s.size() || s[j] != '(')
             return i;
-        const std::string name(s.substr(b, i - b));
+        const std::string_view name = s.substr(b, i - b);
         int parens = 0;
         size_t k = j + 1, start = k;
         for (; k < s.size(); ++k) {
@@ -491,14 +547,14 @@ private:
             }
         }
         if (k >= s.size()) {
-            Error("unterminated arguments of macro " + name);
+            Error("unterminated arguments of macro " + Quote(name));
             return s.size() + 1;
         }
         std::string_view last = Trim(s.substr(start, k - start));
         if (!last.empty() || !args.empty())
             args.push_back(last);
         if (args.size() != m.params.size()) {
-            Error("macro " + name + " takes " + std::to_string(m.params.size()) + " arguments");
+            Error("macro " + Quote(name) + " takes " + std::to_string(m.params.size()) + " arguments");
             return s.size() + 1;
         }
         return k + 1;
@@ -506,22 +562,15 @@ private:
 
     // The body of a function-like macro with its parameters replaced by `args`.
     [[gnu::noinline]] void Substitute(const Macro& m, const std::vector<std::string>& args, std::string& body) {
-        for (size_t p = 0; p < m.body.size() && !stopped_;) {
-            if (held_ + body.size() >= limits_.outputBytes)
+        for (const Macro::Piece& piece : m.pieces) {
+            if (stopped_)
+                return;
+            const size_t arg = piece.param < 0 ? 0 : args[size_t(piece.param)].size();
+            if (held_ + body.size() + piece.size + arg >= limits_.outputBytes)
                 return StopTooLarge();
-            if (!IsIdentStart(m.body[p])) {
-                body += m.body[p++];
-                continue;
-            }
-            size_t q = p;
-            while (q < m.body.size() && IsIdentChar(m.body[q]))
-                ++q;
-            const std::string_view w = std::string_view(m.body).substr(p, q - p);
-            size_t idx = 0;
-            while (idx < m.params.size() && m.params[idx] != w)
-                ++idx;
-            body += idx < m.params.size() ? std::string_view(args[idx]) : w;
-            p = q;
+            body.append(m.body, piece.begin, piece.size);
+            if (piece.param >= 0)
+                body += args[size_t(piece.param)];
         }
     }
 
@@ -552,7 +601,7 @@ private:
                     bool paren = i < expr.size() && expr[i] == '(';
                     if (paren)
                         ++i;
-                    std::string name = FirstIdent(expr.substr(i));
+                    const std::string name(FirstIdent(std::string_view(expr).substr(i)));
                     i = expr.find(name, i) + name.size();
                     if (paren) {
                         while (i < expr.size() && expr[i] != ')')
@@ -584,7 +633,7 @@ private:
             return false;
         }
         if (exprPos_ != exprText_.size() || exprError_) {
-            Error("bad #if expression \"" + expr + "\"");
+            Error("bad #if expression \"" + Quote(expr) + "\"");
             return false;
         }
         if (!exprFault_.empty()) {
@@ -800,16 +849,36 @@ bool Preprocess(const std::string& fileName, const std::string& source, const De
     return pp.Run(fileName, source);
 }
 
-bool ReadFile(const std::string& path, std::string& out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
-        return false;
-    std::ostringstream s;
-    s << f.rdbuf();
-    if (f.bad())
-        return false;
-    out = s.str();
-    return true;
+bool ReadFile(const std::string& path, std::string& out, std::string* error) {
+    return ReadRegularFile(path, PreprocessLimits{}.inputBytes, out, error) == RegularFileRead::Ok;
+}
+
+ErrorList::ErrorList(std::string& text) : text_(text) {
+    for (char c : text)
+        lines_ += c == '\n';
+}
+
+void ErrorList::Add(const std::string& file, int line, std::string_view message, bool stops) {
+    std::string at = file + "(" + std::to_string(line) + "): error: ";
+    if (lines_ >= kMaxErrors && !stops) {
+        if (dropped_++ == 0)
+            droppedAt_ = std::move(at);
+        return;
+    }
+    text_ += at;
+    text_ += message;
+    text_ += '\n';
+    ++lines_;
+}
+
+void ErrorList::Finish() {
+    if (dropped_)
+        text_ += droppedAt_ + std::to_string(dropped_) + " more errors not shown\n";
+    dropped_ = 0;
+}
+
+std::string Quote(std::string_view text) {
+    return text.size() <= kMaxQuote ? std::string(text) : std::string(text.substr(0, kMaxQuote)) + "...";
 }
 
 }  // namespace d3dx10fx

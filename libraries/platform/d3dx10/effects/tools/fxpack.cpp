@@ -56,9 +56,9 @@ int main(int argc, char** argv) {
     }
     if (input.empty() || output.empty())
         return Usage();
-    std::string source;
-    if (!d3dx10fx::ReadFile(input, source)) {
-        std::fprintf(stderr, "%s: error: cannot open the file\n", input.c_str());
+    std::string source, why;
+    if (!d3dx10fx::ReadFile(input, source, &why)) {
+        std::fprintf(stderr, "%s: error: %s\n", input.c_str(), why.c_str());
         return 1;
     }
     size_t slash = input.find_last_of('/');
