@@ -484,3 +484,44 @@ TEST(EffectContainer, RoundTripsAndRefusesDamage) {
         EXPECT_FALSE(ReadContainer(bytes.data(), n, back, err)) << n;
     EXPECT_FALSE(IsContainer("uniform", 7));
 }
+
+TEST(EffectContainer, RefusesLineOriginsPreprocessingCannotGive) {
+    Preprocessed pre;
+    pre.files = {"a.fx"};
+    pre.text = "x\ny\n";
+    pre.lines = {{0, 1}, {0, 2}};
+    Preprocessed back;
+    std::string err;
+    for (int line : {1, 0, int(PreprocessLimits{}.outputBytes), 0x7FFFFFFF}) {
+        pre.lines[1].line = line;
+        const std::vector<uint8_t> bytes = WriteContainer(pre);
+        EXPECT_EQ(ReadContainer(bytes.data(), bytes.size(), back, err), line == 1) << line;
+    }
+}
+
+TEST(EffectErrors, TheFirstHundredAreKeptAndTheRestCounted) {
+    Preprocessed pre;
+    std::string errors;
+    std::string text;
+    for (int i = 0; i < 250; ++i)
+        text += "#bogus_" + std::string(200, 'x') + "\n";
+    EXPECT_FALSE(Preprocess("m.fx", text, {}, nullptr, pre, errors));
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 101);
+    EXPECT_NE(errors.find("m.fx(100): error: unknown directive #bogus_" + std::string(58, 'x') + "...\n"),
+              std::string::npos);
+    EXPECT_NE(errors.find("m.fx(101): error: 150 more errors not shown\n"), std::string::npos) << errors.substr(0, 200);
+
+    // A limit that stops the compilation is reported past the hundred.
+    Files f;
+    f.files["twice.fxi"] = "#include \"twice.fxi\"\n#include \"twice.fxi\"\n";
+    errors.clear();
+    EXPECT_FALSE(Preprocess("m.fx", "#include \"twice.fxi\"\n", {}, f.Opener(), pre, errors));
+    EXPECT_NE(errors.find("more than 256 files included"), std::string::npos);
+}
+
+TEST(EffectFiles, OnlyRegularFilesAreRead) {
+    std::string content, why;
+    EXPECT_FALSE(ReadFile("/dev/zero", content, &why));
+    EXPECT_NE(why.find("/dev/zero"), std::string::npos) << why;
+    EXPECT_FALSE(ReadFile("/", content, &why));
+}
