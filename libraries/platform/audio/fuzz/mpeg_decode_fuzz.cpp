@@ -19,10 +19,13 @@ void Check(bool ok, const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace platform::audio;
     Pcm pcm;
-    if (!DecodeMpeg(data, size, pcm)) {
-        Check(pcm.Frames() == 0 || pcm.rate == 0, "a failed decode must not claim sound");
+    // At the product's limit on the length of a stream.
+    const Decoded result = DecodeMpeg(data, size, pcm, kMaxStreamFrames);
+    if (result != Decoded::Sound) {
+        Check(pcm.rate == 0 && pcm.channels == 0 && pcm.samples.empty(), "a failed decode must not claim sound");
         return 0;
     }
+    Check(pcm.Frames() <= kMaxStreamFrames, "no more frames than the limit");
     Check(pcm.rate > 0 && (pcm.channels == 1 || pcm.channels == 2), "a decoded stream needs a rate and 1 or 2 channels");
     Check(pcm.samples.size() % size_t(pcm.channels) == 0, "whole frames only");
 

@@ -7,7 +7,14 @@
 
 #include <SDL.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/regular_file.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -290,6 +297,42 @@ BOOL OpenDevice(Engine& e, int device, DWORD freq) {
     return TRUE;
 }
 
+// The bytes [offset, offset + length) of a regular file (length 0: up to its end), at most
+// kMaxStreamBytes of them; BASS_OK or the error to report.
+int ReadFilePart(const char* path, QWORD offset, QWORD length, std::vector<uint8_t>& bytes) {
+    RegularFileRead status;
+    const int fd = OpenRegularFile(path, status);
+    if (fd < 0) {
+        return BASS_ERROR_FILEOPEN;
+    }
+    struct stat info {};
+    const bool sized = ::fstat(fd, &info) == 0 && info.st_size >= 0;
+    const QWORD size = sized ? static_cast<QWORD>(info.st_size) : 0;
+    QWORD n = offset <= size ? size - offset : 0;
+    if (length != 0 && length < n) {
+        n = length;
+    }
+    int result = !sized || offset > size ? BASS_ERROR_FILEFORM : n > kMaxStreamBytes ? BASS_ERROR_MEM : BASS_OK;
+    if (result == BASS_OK) {
+        bytes.resize(static_cast<size_t>(n));
+        size_t filled = 0;
+        while (filled < bytes.size()) {
+            const ssize_t got = ::pread(fd, bytes.data() + filled, bytes.size() - filled,
+                                        static_cast<off_t>(offset + filled));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                break;
+            }
+            filled += static_cast<size_t>(got);
+        }
+        bytes.resize(filled);  // a file that shrank meanwhile: what is there
+    }
+    ::close(fd);
+    return result;
+}
+
 } // namespace
 } // namespace platform::audio
 
@@ -419,38 +462,25 @@ HSTREAM WINAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, Q
     auto channel = std::make_unique<Channel>();
     channel->decode = (flags & BASS_STREAM_DECODE) != 0;
     channel->floatSamples = (flags & BASS_SAMPLE_FLOAT) != 0;
-    bool decoded = false;
+    Decoded decoded = Decoded::NoSound;
     if (mem) {
-        if (length == 0 || length > std::numeric_limits<size_t>::max()) {
+        if (length == 0) {
             return Fail<HSTREAM>(BASS_ERROR_FILEFORM, 0);
+        }
+        if (length > kMaxStreamBytes) {
+            return Fail<HSTREAM>(BASS_ERROR_MEM, 0);
         }
         decoded = DecodeMpeg(static_cast<const uint8_t*>(file) + offset, static_cast<size_t>(length), channel->pcm);
     } else {
-        std::FILE* f = std::fopen(static_cast<const char*>(file), "rb");
-        if (f == nullptr) {
-            return Fail<HSTREAM>(BASS_ERROR_FILEOPEN, 0);
-        }
         std::vector<uint8_t> bytes;
-        long size = -1;
-        if (std::fseek(f, 0, SEEK_END) == 0) {
-            size = std::ftell(f);
+        const int error = ReadFilePart(static_cast<const char*>(file), offset, length, bytes);
+        if (error != BASS_OK) {
+            return Fail<HSTREAM>(error, 0);
         }
-        if (size >= 0 && offset <= static_cast<QWORD>(size)) {
-            QWORD n = static_cast<QWORD>(size) - offset;
-            if (length != 0 && length < n) {
-                n = length;
-            }
-            bytes.resize(static_cast<size_t>(n));
-            if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0 ||
-                std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
-                bytes.clear();
-            }
-        }
-        std::fclose(f);
         decoded = DecodeMpeg(bytes.data(), bytes.size(), channel->pcm);
     }
-    if (!decoded) {
-        return Fail<HSTREAM>(BASS_ERROR_FILEFORM, 0);
+    if (decoded != Decoded::Sound) {
+        return Fail<HSTREAM>(decoded == Decoded::TooLong ? BASS_ERROR_MEM : BASS_ERROR_FILEFORM, 0);
     }
     std::lock_guard lock(e.mutex);
     if (!e.initialized) {

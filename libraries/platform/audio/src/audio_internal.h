@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <platform/audio.h>
+
 namespace platform::audio {
 
 // Decoded sound: interleaved signed 16-bit samples.
@@ -16,9 +18,15 @@ struct Pcm {
     size_t Frames() const { return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0; }
 };
 
+enum class Decoded {
+    Sound,
+    NoSound,   // not a single frame decodes
+    TooLong,   // more than maxFrames sample frames, or more memory than there is
+};
+
 // Decodes MPEG audio held in memory. Corrupt or truncated data gives what decodes before
-// the fault; returns false when not a single frame decodes.
-bool DecodeMpeg(const uint8_t* data, size_t size, Pcm& out);
+// the fault. Unless the result is Sound, `out` is left empty.
+Decoded DecodeMpeg(const uint8_t* data, size_t size, Pcm& out, uint64_t maxFrames = kMaxStreamFrames);
 
 // Spectrum of 256 samples: Hann window, real FFT, 128 magnitudes. A full-scale sine
 // centred on a bin gives 1.0 in that bin; values are clamped to 0..1.

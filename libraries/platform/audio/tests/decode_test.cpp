@@ -12,6 +12,10 @@
 #include <numbers>
 #include <random>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 using namespace audio_test;
 
 namespace {
@@ -304,6 +308,64 @@ TEST_F(DecodeTest, StreamFromAFileAndFromAnOffset) {
     ASSERT_NE(fromMemory, 0u);
     EXPECT_EQ(ReadAll(fromFile), ReadAll(fromMemory));
     std::remove(path.c_str());
+}
+
+// MPEG-2 layer III frames of silence at 8 kbit/s and 24 kHz, stereo: 24 bytes give 576
+// sample frames, the most sound per byte.
+std::vector<uint8_t> TinyFrames(size_t count) {
+    std::vector<uint8_t> frames;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t frame[24] = {0xFF, 0xF3, 0x14, 0x00};
+        frames.insert(frames.end(), frame, frame + sizeof frame);
+    }
+    return frames;
+}
+
+TEST_F(DecodeTest, StreamsLongerThanTheLimitAreRefusedWhole) {
+    using platform::audio::Decoded;
+    const std::vector<uint8_t> tiny = TinyFrames(400);
+    platform::audio::Pcm pcm;
+    ASSERT_EQ(platform::audio::DecodeMpeg(tiny.data(), tiny.size(), pcm), Decoded::Sound);
+    const uint64_t frames = pcm.Frames();
+    EXPECT_GT(frames, 300u * 576u);
+    EXPECT_EQ(platform::audio::DecodeMpeg(tiny.data(), tiny.size(), pcm, frames), Decoded::Sound);
+    EXPECT_EQ(pcm.Frames(), frames);
+    EXPECT_EQ(platform::audio::DecodeMpeg(tiny.data(), tiny.size(), pcm, frames - 1), Decoded::TooLong);
+    EXPECT_TRUE(pcm.samples.empty());
+    EXPECT_EQ(pcm.rate, 0);
+
+    // More bytes than a stream decodes: refused before a byte is read (the pages stay unmapped).
+    const size_t big = platform::audio::kMaxStreamBytes + 1;
+    void* unread = mmap(nullptr, big, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(unread, MAP_FAILED);
+    EXPECT_EQ(BASS_StreamCreateFile(TRUE, unread, 0, big, kDecode), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_MEM);
+    munmap(unread, big);
+}
+
+TEST_F(DecodeTest, FilesAreReadOnlyWhenRegularAndOnlyThePartAsked) {
+    const std::vector<uint8_t> mp3 = EncodeMp3(Sine(440.0, 0.5, 0.5));
+    const std::string path = TempPath("audio-sparse") + ".mp3";
+    // A file larger than a stream decodes, with the sound at its end.
+    const off_t offset = static_cast<off_t>(platform::audio::kMaxStreamBytes);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(pwrite(fd, mp3.data(), mp3.size(), offset), static_cast<ssize_t>(mp3.size()));
+    close(fd);
+    EXPECT_EQ(BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, kDecode), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_MEM);
+    const HSTREAM part = BASS_StreamCreateFile(FALSE, path.c_str(), static_cast<QWORD>(offset), 0, kDecode);
+    EXPECT_NE(part, 0u);
+    const HSTREAM whole = Open(mp3);
+    EXPECT_EQ(ReadAll(part), ReadAll(whole));
+    EXPECT_EQ(BASS_StreamCreateFile(FALSE, path.c_str(), static_cast<QWORD>(offset) + mp3.size() + 1, 0, kDecode), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+    std::remove(path.c_str());
+    // Folders and devices are not read at all.
+    for (const char* notFile : {"/tmp", "/dev/zero"}) {
+        EXPECT_EQ(BASS_StreamCreateFile(FALSE, notFile, 0, 0, kDecode), 0u) << notFile;
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN) << notFile;
+    }
 }
 
 TEST_F(DecodeTest, HandleZeroAndFreedHandlesFailHarmlessly) {

@@ -58,7 +58,7 @@ TEST(Module, PlaysThroughLookedUpFunctions) {
     for (const std::string& name : kExports) {
         EXPECT_NE(dlsym(module, name.c_str()), nullptr) << name;
     }
-    EXPECT_EQ(dlsym(module, "_ZN8platform5audio10DecodeMpegEPKhmRNS0_3PcmE"), nullptr);
+    EXPECT_EQ(dlsym(module, "_ZN8platform5audio10DecodeMpegEPKhmRNS0_3PcmEm"), nullptr);
 
     auto init = Lookup<PFN_BASS_Init>(module, "BASS_Init");
     auto create = Lookup<PFN_BASS_StreamCreateFile>(module, "BASS_StreamCreateFile");

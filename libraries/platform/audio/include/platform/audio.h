@@ -8,6 +8,14 @@
 #include <cstdint>
 
 typedef uint64_t QWORD;
+
+// Limits of this implementation, not of the original library: a stream decodes at most
+// kMaxStreamBytes of MPEG data (from a file or from memory) into at most kMaxStreamFrames
+// sample frames (30 minutes at 48 kHz); a larger one is refused with BASS_ERROR_MEM.
+namespace platform::audio {
+constexpr uint64_t kMaxStreamBytes = uint64_t{256} << 20;
+constexpr uint64_t kMaxStreamFrames = uint64_t{48000} * 60 * 30;
+} // namespace platform::audio
 typedef DWORD HMUSIC;   // tracker-module music
 typedef DWORD HSAMPLE;  // sample
 typedef DWORD HCHANNEL; // playing sample
