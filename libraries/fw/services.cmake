@@ -20,7 +20,8 @@ add_library(fw_services STATIC
 )
 target_include_directories(fw_services PUBLIC src/services)
 target_link_libraries(fw_services
-    PUBLIC fw_state sync platform_win32 platform_audio Boost::filesystem Boost::system)
+    PUBLIC fw_state sync platform_win32 platform_audio Boost::filesystem Boost::system
+    PRIVATE platform_regular_file)
 # The call-stack report walks the stack through the debug-help stand-in.
 if(TARGET platform_dbghelp)
     target_sources(fw_services PRIVATE src/services/fw_CallStack.cpp)

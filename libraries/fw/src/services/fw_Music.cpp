@@ -1,12 +1,11 @@
 #include "fw_Music.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <cstring>
 
 #include "fw_Framework.h"
 #include "fw_LibraryLoader.h"
+#include "fw_Log.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -42,30 +41,6 @@ auto CallBass(Proc& cache, const char* name, Args... args) -> decltype(cache(arg
 
 #define BASS(name, ...) CallBass(g_##name, #name __VA_OPT__(, ) __VA_ARGS__)
 
-// The whole file, read through one open handle; false (and nothing kept) when it is not
-// a readable regular file.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& data, uint64_t& length)
-{
-    data.reset();
-    length = 0;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    struct stat status;
-    bool ok = fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
-    if (ok) {
-        const uint64_t size = static_cast<uint64_t>(status.st_size);
-        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-        ok = buffer && std::fread(buffer.get(), 1, size, file) == size;
-        if (ok) {
-            data = std::move(buffer);
-            length = size;
-        }
-    }
-    std::fclose(file);
-    return ok;
-}
-
 } // namespace
 
 fw_Music::fw_Music(const std::string& path)
@@ -81,8 +56,14 @@ fw_Music::fw_Music(const std::string& path)
     if (!BASS(BASS_Init, -1, DWORD{44100}, DWORD{BASS_DEVICE_LATENCY}, window, noGuid))
         BASS(BASS_Init, 0, DWORD{44100}, DWORD{BASS_DEVICE_LATENCY}, window, noGuid);
 
-    if (ReadWholeFile(path, fileData, fileLength)) {
-        const void* bytes = fileData.get();
+    // The whole file, when it is a regular file no larger than a stream the library decodes.
+    std::string error;
+    const RegularFileRead read = ReadRegularFile(path, platform::audio::kMaxStreamBytes, fileData, &error);
+    if (read != RegularFileRead::Ok && read != RegularFileRead::NotFound)
+        fw_Log::Write(fw_Log::kWarning, "The music is not played: %s.", error.c_str());
+    fileLength = fileData.size();
+    if (fileLength > 0) {
+        const void* bytes = fileData.data();
         stream = BASS(BASS_StreamCreateFile, BOOL{TRUE}, bytes, QWORD{0}, QWORD{fileLength},
                       DWORD{BASS_STREAM_PRESCAN});
         decodeStream = BASS(BASS_StreamCreateFile, BOOL{TRUE}, bytes, QWORD{0}, QWORD{fileLength},

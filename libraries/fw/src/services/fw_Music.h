@@ -11,8 +11,9 @@
 class fw_Music {
 public:
     // Loads the file into memory and creates a play stream and a decode-only stream
-    // over it. A missing, unreadable or non-regular file gives no data and stream 0:
-    // the later calls then act on channel 0 and the show goes on without sound.
+    // over it. A missing, unreadable, empty or non-regular file, or one larger than
+    // platform::audio::kMaxStreamBytes, gives no data and stream 0 (with a warning unless it
+    // is missing): the later calls then act on channel 0 and the show goes on without sound.
     explicit fw_Music(const std::string& path);
     ~fw_Music();
     fw_Music(const fw_Music&) = delete;
@@ -29,7 +30,7 @@ public:
     int GetLatency() const { return static_cast<int>(info.latency); }
 
     std::vector<float> fft;
-    std::unique_ptr<uint8_t[]> fileData;
+    std::vector<uint8_t> fileData;
     uint64_t fileLength = 0;
     HSTREAM stream = 0;
     HSTREAM decodeStream = 0;

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 #include "fw_Framework.h"
 #include "fw_LibraryLoader.h"
 #include "fw_Log.h"
@@ -89,6 +91,17 @@ TEST(MusicChild, Scenario)
     } else if (scenario == "folder-as-file") {
         fw_Music music(ChildFolder());
         Print("stream", std::to_string(music.stream));
+    } else if (scenario == "too-large") {
+        // Sparse: one byte more than a stream decodes, nothing of it on disk.
+        const std::string path = ChildFolder() + "/large.mp3";
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        const bool sized = file && ftruncate(fileno(file), platform::audio::kMaxStreamBytes + 1) == 0;
+        if (file)
+            std::fclose(file);
+        Print("sized", sized ? "yes" : "no");
+        fw_Music music(path);
+        Print("stream", std::to_string(music.stream));
+        Print("data", std::to_string(music.fileData.size()));
     } else if (scenario == "sync") {
         fw_Timer clock;
         fw_Framework::mDemoTimer = &clock;
@@ -191,6 +204,18 @@ TEST(MusicPlayer, AFolderIsNotReadAsMusic)
     const ChildRun run = RunChildScenario("folder-as-file", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("RESULT stream=0\n"));
+    for (const std::string& call : run.calls)
+        EXPECT_THAT(call, ::testing::Not(HasSubstr("StreamCreateFile")));
+}
+
+TEST(MusicPlayer, AFileLargerThanAStreamIsRefusedUnreadWithAWarning)
+{
+    const ChildRun run = RunChildScenario("too-large", FAKE_BASS_PATH);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("RESULT sized=yes\n"));
+    EXPECT_THAT(run.output, HasSubstr("WARNING: The music is not played: "));
+    EXPECT_THAT(run.output, HasSubstr("large.mp3 is larger than 268435456 bytes"));
+    EXPECT_THAT(run.output, HasSubstr("RESULT stream=0\nRESULT data=0\n"));
     for (const std::string& call : run.calls)
         EXPECT_THAT(call, ::testing::Not(HasSubstr("StreamCreateFile")));
 }
