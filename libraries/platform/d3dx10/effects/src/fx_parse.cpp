@@ -106,10 +106,9 @@ bool ParseVarType(const std::string& g, VarType& t) {
 namespace {
 
 struct Token {
-    enum Kind { Ident, Number, Punct, End } kind = End;
-    std::string text;
-    size_t begin = 0, end = 0;  // offsets in the source text
-    int line = 1;               // output line
+    std::string_view text;  // in the source text
+    int line = 1;           // output line
+    enum Kind : uint8_t { Ident, Number, Punct, End } kind = End;
 };
 
 std::vector<Token> Lex(const std::string& s) {
@@ -128,7 +127,7 @@ std::vector<Token> Lex(const std::string& s) {
             continue;
         }
         Token t;
-        t.begin = i;
+        const size_t begin = i;
         t.line = line;
         if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
             while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_'))
@@ -141,7 +140,7 @@ std::vector<Token> Lex(const std::string& s) {
                 if (std::isalnum(static_cast<unsigned char>(d)) || d == '.' || d == '_')
                     ++i;
                 else if ((d == '+' || d == '-') && (s[i - 1] == 'e' || s[i - 1] == 'E') &&
-                         !(s.compare(t.begin, 2, "0x") == 0 || s.compare(t.begin, 2, "0X") == 0))
+                         !(s.compare(begin, 2, "0x") == 0 || s.compare(begin, 2, "0X") == 0))
                     ++i;
                 else
                     break;
@@ -151,13 +150,12 @@ std::vector<Token> Lex(const std::string& s) {
             ++i;
             t.kind = Token::Punct;
         }
-        t.end = i;
-        t.text = s.substr(t.begin, t.end - t.begin);
+        t.text = std::string_view(s).substr(begin, i - begin);
         out.push_back(t);
     }
     Token end;
     end.kind = Token::End;
-    end.begin = end.end = s.size();
+    end.text = std::string_view(s).substr(s.size());
     end.line = line;
     out.push_back(end);
     return out;
@@ -271,7 +269,7 @@ private:
     }
     std::string ExpectIdent(const char* what) {
         if (Peek().kind == Token::Ident)
-            return Next().text;
+            return std::string(Next().text);
         ErrorAt(Peek().line, std::string("expected ") + what + " before '" + Quote(Peek().text) + "'");
         fatal_ = true;
         return {};
@@ -279,7 +277,7 @@ private:
 
     // Index of the token that closes the bracket at `open`.
     size_t Matching(size_t open) {
-        const std::string o = toks_[open].text;
+        const std::string o(toks_[open].text);
         const std::string c = o == "(" ? ")" : o == "[" ? "]" : "}";
         int depth = 0;
         for (size_t i = open; i < toks_.size() - 1; ++i) {
@@ -296,7 +294,8 @@ private:
     }
 
     std::string Text(size_t first, size_t last) const {  // tokens first..last inclusive
-        return src_.text.substr(toks_[first].begin, toks_[last].end - toks_[first].begin);
+        const size_t begin = size_t(toks_[first].text.data() - src_.text.data());
+        return src_.text.substr(begin, size_t(toks_[last].text.data() + toks_[last].text.size() - toks_[first].text.data()));
     }
 
     void AddText(size_t first, size_t last) {
@@ -314,7 +313,7 @@ private:
             return;
         }
         if (t.kind == Token::Ident) {
-            const std::string& w = t.text;
+            const std::string_view w = t.text;
             if (w == "sampler_state" || w == "blend_state" || w == "depth_stencil_state" || w == "rasterizer_state")
                 return StateBlockDecl();
             if (w == "technique" || w == "technique10")
@@ -339,7 +338,7 @@ private:
                     break;
                 }
                 // Past any real index: an index too large for an int stays out of range.
-                a.index = int(std::min(std::strtoull(Next().text.c_str(), nullptr, 0), 1ull << 30));
+                a.index = int(std::min(std::strtoull(std::string(Next().text).c_str(), nullptr, 0), 1ull << 30));
                 Expect("]");
             }
             if (!Expect("="))
@@ -355,7 +354,7 @@ private:
     bool Enum(const Assignment& a, const Enumerant* table, size_t n, const char* prefix, uint32_t& out) {
         if (a.value.size() == 1 && a.value[0].kind == Token::Number) {
             errno = 0;
-            const unsigned long long v = std::strtoull(a.value[0].text.c_str(), nullptr, 0);
+            const unsigned long long v = std::strtoull(std::string(a.value[0].text).c_str(), nullptr, 0);
             if (errno == ERANGE || v > 0xFFFFFFFFull) {
                 ErrorAt(a.line, "value of " + Quote(a.key) + " out of range");
                 return false;
@@ -363,7 +362,7 @@ private:
             out = uint32_t(v);
             return true;
         }
-        std::string v = a.value.size() == 1 ? Upper(a.value[0].text) : std::string();
+        std::string v = a.value.size() == 1 ? Upper(std::string(a.value[0].text)) : std::string();
         std::string p = std::string("D3D10_") + prefix;
         if (v.compare(0, p.size(), p) == 0)
             v = v.substr(p.size());
@@ -385,7 +384,7 @@ private:
         double sign = 1;
         for (const Token& t : toks) {
             if (t.kind == Token::Number) {
-                std::string s = t.text;
+                const std::string s(t.text);
                 double v;
                 if (s.size() > 2 && (s[1] == 'x' || s[1] == 'X'))
                     v = double(std::strtoull(s.c_str(), nullptr, 16));
@@ -405,7 +404,7 @@ private:
             else if (t.kind == Token::Ident)
                 continue;  // constructor names
             else {
-                ErrorAt(line, "expected a number, found '" + t.text + "'");
+                ErrorAt(line, "expected a number, found '" + Quote(t.text) + "'");
                 return false;
             }
         }
@@ -450,7 +449,7 @@ private:
     bool Bool(const Assignment& a, uint32_t& out) { return Enum(a, kBool, "", out); }
 
     void StateBlockDecl() {
-        std::string kind = Next().text;
+        const std::string kind(Next().text);
         int line = Peek().line;
         std::string name = ExpectIdent("a state name");
         if (!Expect("{"))
@@ -567,7 +566,7 @@ private:
             if (!Expect("{"))
                 return;
             for (const auto& a : Assignments()) {
-                std::string v = a.value.size() == 1 && a.value[0].kind == Token::Ident ? a.value[0].text : "";
+                std::string v = a.value.size() == 1 && a.value[0].kind == Token::Ident ? std::string(a.value[0].text) : std::string();
                 auto need = [&](std::string& dst) {
                     if (v.empty())
                         ErrorAt(a.line, "expected a name for " + Quote(a.key));
@@ -642,7 +641,7 @@ private:
                 fatal_ = true;
                 return;
             }
-            long n = std::strtol(Next().text.c_str(), nullptr, 0);
+            long n = std::strtol(std::string(Next().text).c_str(), nullptr, 0);
             if (n <= 0 || n > 4096) {
                 ErrorAt(line, "bad array size");
                 n = 1;  // parsing goes on for further errors
@@ -766,7 +765,7 @@ private:
         int depth = 0;
         size_t i = pos_;
         for (; i < toks_.size() - 1; ++i) {
-            const std::string& x = toks_[i].text;
+            const std::string_view x = toks_[i].text;
             if (toks_[i].kind != Token::Punct)
                 continue;
             if (x == "(" || x == "[" || x == "{")
@@ -801,7 +800,7 @@ private:
         std::vector<std::pair<size_t, size_t>> params;
         int depth = 0;
         for (size_t i = open + 1; i <= close; ++i) {
-            const std::string& x = toks_[i].text;
+            const std::string_view x = toks_[i].text;
             if (i == close || (x == "," && depth == 0)) {
                 if (i > start)
                     params.push_back({start, i - 1});
@@ -826,7 +825,7 @@ private:
                 if (toks_[i].text == ":") {
                     textEnd = i - 1;
                     if (i + 1 <= b && toks_[i + 1].kind == Token::Ident && i + 1 == b)
-                        SplitSemantic(toks_[i + 1].text, p.semantic, p.index);
+                        SplitSemantic(std::string(toks_[i + 1].text), p.semantic, p.index);
                     else
                         ErrorAt(line, "bad semantic in parameter " + std::to_string(k + 1) + " of " + Quote(f.name));
                     break;
@@ -843,7 +842,7 @@ private:
             std::vector<std::string> words;
             std::string paramText;
             for (size_t i = a; i <= textEnd; ++i)
-                words.push_back(toks_[i].text);
+                words.emplace_back(toks_[i].text);
             for (const auto& w : words) {
                 const bool qualifier = w == "flat" || w == "noperspective" || w == "smooth" || w == "centroid";
                 if (w == "out")
@@ -879,7 +878,7 @@ private:
         it.text = head + Text(bodyOpen, bodyClose);
         for (size_t i = bodyOpen; i <= bodyClose; ++i)
             if (toks_[i].kind == Token::Ident)
-                it.idents.push_back(toks_[i].text);
+                it.idents.emplace_back(toks_[i].text);
         std::sort(it.idents.begin(), it.idents.end());
         it.idents.erase(std::unique(it.idents.begin(), it.idents.end()), it.idents.end());
         // Overloads share their name; entries must be unique.
