@@ -52,11 +52,12 @@ endif()
 if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
     add_library(fw_meshes STATIC src/scenes/fw_Mesh.cpp)
     target_include_directories(fw_meshes PUBLIC src/scenes)
-    target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_effects)
+    target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_effects
+        PRIVATE fw_services platform_regular_file)
 
     zendra_add_gtest(fw_mesh_tests
         SOURCES tests/scenes/scenes_mesh_tests.cpp
-        LIBS fw_meshes Boost::filesystem)
+        LIBS fw_meshes fw_services Boost::filesystem)
     if(TARGET platform_d3d10_core)
         zendra_add_gtest(fw_mesh_gpu_tests
             SOURCES tests/scenes/scenes_mesh_gpu_tests.cpp
@@ -80,6 +81,6 @@ zendra_add_fuzzer(fw_scene_xml_fuzz
 if(TARGET fw_meshes)
     zendra_add_fuzzer(fw_mesh_obj_mtl_fuzz
         SOURCES fuzz/mesh_obj_mtl_fuzz.cpp
-        LIBS fw_meshes
+        LIBS fw_meshes fw_services Boost::filesystem
         CORPUS fuzz/corpus_mesh)
 endif()

@@ -5,13 +5,15 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <iterator>
-#include <sstream>
+#include <map>
+#include <random>
 #include <string_view>
 
 #include "fw_Framework.h"
+#include "fw_ReadReport.h"
 #include "fw_Release.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -115,13 +117,40 @@ bool CornerInRange(const Corner& c, size_t positions, size_t texcoords, size_t n
     return true;
 }
 
-bool ReadFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    text = buffer.str();
-    return true;
+// The whole named .obj or .mtl. Nothing for a missing file; a warning naming the file for
+// one that is not a regular file, is too large or cannot be read.
+bool ReadMeshFile(const std::string& path, std::string& text, bool& refused) {
+    std::string error;
+    const RegularFileRead read = ReadRegularFile(path, fw_Mesh::kMaxFileBytes, text, &error);
+    refused = read != RegularFileRead::Ok && read != RegularFileRead::NotFound;
+    if (refused) fw_ReadReport(path).Warn("Mesh file not read: " + error);
+    return read == RegularFileRead::Ok;
+}
+
+// Materials by name, the first of each name; the names stay with the materials.
+using MaterialIndex = std::map<std::string_view, uint32_t>;
+MaterialIndex IndexMaterials(const std::vector<fw_Material*>& materials) {
+    MaterialIndex index;
+    for (uint32_t i = 0; i < materials.size(); ++i) index.emplace(materials[i]->mName, i);
+    return index;
+}
+
+// A vertex under its position index, hashed with a seed of the process so that no file can
+// choose vertices that share a slot.
+uint64_t HashVertex(uint32_t p, const fw_MeshVertex& vertex) {
+    static const uint64_t seed = (uint64_t(std::random_device{}()) << 32 | std::random_device{}()) | 1;
+    auto mix = [](uint64_t x) {
+        x ^= x >> 30;
+        x *= 0xbf58476d1ce4e5b9ull;
+        x ^= x >> 27;
+        x *= 0x94d049bb133111ebull;
+        return x ^ (x >> 31);
+    };
+    uint32_t words[8];
+    std::memcpy(words, &vertex, sizeof words);
+    uint64_t h = mix(seed ^ p);
+    for (uint32_t w : words) h = mix(h ^ w);
+    return h;
 }
 
 } // namespace
@@ -175,11 +204,16 @@ void fw_Mesh::InitLayouts() {
     for (int k = 0; k < 10; ++k) mLayouts[k] = nullptr;
 }
 
-void fw_Mesh::Load(const std::string& directory, const std::string& fileName) {
-    ReleaseAll();
-    LoadObj(directory + "/" + fileName);
+bool fw_Mesh::Read(const std::string& directory, const std::string& fileName) {
+    const bool wellFormed = LoadObj(directory + "/" + fileName);
     ClearVertexHash();
     if (!mMaterialLibraries.empty()) LoadMtl(directory + "/" + mMaterialLibraries.front());
+    return wellFormed;
+}
+
+void fw_Mesh::Load(const std::string& directory, const std::string& fileName) {
+    ReleaseAll();
+    Read(directory, fileName);
 
     if (auto find = GetMeshServices().findOrLoadTexture) {
         for (fw_Material* material : mMaterials)
@@ -201,20 +235,16 @@ void fw_Mesh::Load(const std::string& directory, const std::string& fileName) {
 
 bool fw_Mesh::LoadObj(const std::string& path) {
     std::string text;
-    if (!ReadFile(path, text)) return true; // a file that cannot be opened reads as empty
+    bool refused = false;
+    if (!ReadMeshFile(path, text, refused)) return !refused; // a missing file reads as empty
     return LoadObjText(text);
-}
-
-fw_Material* fw_Mesh::FindMaterial(const std::string& name) const {
-    for (fw_Material* m : mMaterials)
-        if (m->mName == name) return m;
-    return nullptr;
 }
 
 bool fw_Mesh::LoadObjText(const std::string& text) {
     std::vector<std::array<float, 3>> positions, normals;
     std::vector<std::array<float, 2>> texcoords;
     uint32_t currentMaterial = 0;
+    MaterialIndex materialIndex = IndexMaterials(mMaterials);
     bool wellFormed = true;
     WordReader in(text);
     std::string_view word;
@@ -251,19 +281,17 @@ bool fw_Mesh::LoadObjText(const std::string& text) {
             std::string_view name;
             if (!in.Next(name)) { wellFormed = false; break; } // the name is missing
             if (library) {
-                mMaterialLibraries.emplace_back(name);
+                if (mMaterialLibraries.empty()) mMaterialLibraries.emplace_back(name);
             } else {
-                const std::string n(name);
-                auto it = std::find_if(mMaterials.begin(), mMaterials.end(),
-                                       [&](const fw_Material* m) { return m->mName == n; });
-                if (it == mMaterials.end()) {
+                auto it = materialIndex.find(name);
+                if (it == materialIndex.end()) {
                     auto* material = new fw_Material();
                     material->SetDefaults();
-                    material->mName = n;
+                    material->mName = name;
                     mMaterials.push_back(material);
-                    it = mMaterials.end() - 1;
+                    it = materialIndex.emplace(material->mName, uint32_t(mMaterials.size() - 1)).first;
                 }
-                currentMaterial = uint32_t(it - mMaterials.begin());
+                currentMaterial = it->second;
             }
         }
         in.SkipLine();
@@ -280,10 +308,12 @@ bool fw_Mesh::LoadObjText(const std::string& text) {
 
 void fw_Mesh::LoadMtl(const std::string& path) {
     std::string text;
-    if (ReadFile(path, text)) LoadMtlText(text);
+    bool refused = false;
+    if (ReadMeshFile(path, text, refused)) LoadMtlText(text);
 }
 
 void fw_Mesh::LoadMtlText(const std::string& text) {
+    const MaterialIndex materialIndex = IndexMaterials(mMaterials);
     fw_Material* current = nullptr;
     WordReader in(text);
     std::string_view word;
@@ -291,7 +321,8 @@ void fw_Mesh::LoadMtlText(const std::string& text) {
         if (word == "newmtl") {
             std::string_view name;
             if (!in.Next(name)) return;
-            current = FindMaterial(std::string(name));
+            auto it = materialIndex.find(name);
+            current = it == materialIndex.end() ? nullptr : mMaterials[it->second];
             if (current && mEffect && GetMeshServices().getTechnique)
                 current->mTechnique = GetMeshServices().getTechnique(mEffect, current->mName);
             if (current) in.SkipLine();
@@ -317,28 +348,44 @@ void fw_Mesh::LoadMtlText(const std::string& text) {
         } else if (word == "map_Kd") {
             std::string_view name;
             if (!in.Next(name)) return;
-            current->mTextureNames.emplace_back(name);
+            if (current->mTextureNames.size() < kMaxMaterialTextures) current->mTextureNames.emplace_back(name);
         }
         in.SkipLine();
     }
 }
 
 uint32_t fw_Mesh::AddUniqueVertex(uint32_t p, const fw_MeshVertex& vertex) {
-    if (p < mVertexBuckets.size()) {
-        for (uint32_t index : mVertexBuckets[p])
-            if (std::memcmp(&mVertices[index], &vertex, sizeof vertex) == 0) return index;
-    } else {
-        mVertexBuckets.resize(size_t(p) + 1);
+    // At most half full (every vertex may be in it): doubled, the entries moved over.
+    if ((mVertices.size() + 1) * 2 > mVertexHash.size()) {
+        size_t size = std::max<size_t>(64, mVertexHash.size() * 2);
+        while (size < (mVertices.size() + 1) * 2) size *= 2;
+        std::vector<uint64_t> old(size, kNoVertex);
+        old.swap(mVertexHash);
+        const size_t mask = mVertexHash.size() - 1;
+        for (uint64_t entry : old) {
+            if (entry == kNoVertex) continue;
+            size_t slot = HashVertex(uint32_t(entry >> 32), mVertices[uint32_t(entry)]) & mask;
+            while (mVertexHash[slot] != kNoVertex) slot = (slot + 1) & mask;
+            mVertexHash[slot] = entry;
+        }
     }
-    const uint32_t index = uint32_t(mVertices.size());
-    mVertices.push_back(vertex);
-    mVertexBuckets[p].push_back(index);
-    return index;
+    const size_t mask = mVertexHash.size() - 1;
+    for (size_t slot = HashVertex(p, vertex) & mask;; slot = (slot + 1) & mask) {
+        const uint64_t entry = mVertexHash[slot];
+        if (entry == kNoVertex) {
+            const uint32_t index = uint32_t(mVertices.size());
+            mVertices.push_back(vertex);
+            mVertexHash[slot] = uint64_t(p) << 32 | index;
+            return index;
+        }
+        if (uint32_t(entry >> 32) == p && std::memcmp(&mVertices[uint32_t(entry)], &vertex, sizeof vertex) == 0)
+            return uint32_t(entry);
+    }
 }
 
 void fw_Mesh::ClearVertexHash() {
-    mVertexBuckets.clear();
-    mVertexBuckets.shrink_to_fit();
+    mVertexHash.clear();
+    mVertexHash.shrink_to_fit();
 }
 
 // --- the device mesh ----------------------------------------------------------------

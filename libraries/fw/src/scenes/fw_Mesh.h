@@ -2,6 +2,7 @@
 // Triangle meshes from a subset of the .obj / .mtl text formats, turned into an
 // extension-library mesh on the device with one attribute range per material.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -33,6 +34,12 @@ fw_MeshServices& GetMeshServices();
 
 class fw_Mesh {
 public:
+    // The largest .obj or .mtl file read; a larger one, or one that is not a regular file,
+    // is refused with a warning naming it.
+    static constexpr size_t kMaxFileBytes = size_t(16) << 20;
+    // Texture names kept per material: as many as a shader stage can bind.
+    static constexpr size_t kMaxMaterialTextures = 128;
+
     // Reads directory + "/" + fileName and its first material library.
     fw_Mesh(const std::string& directory, const std::string& fileName, fw_Effect* effect);
     // One "Default" material; every triangle belongs to it.
@@ -43,12 +50,17 @@ public:
     fw_Mesh& operator=(const fw_Mesh&) = delete;
 
     void Load(const std::string& directory, const std::string& fileName);
+    // The reading part of Load: the .obj into the build arrays and materials, then its
+    // first material library. False when the .obj is malformed.
+    bool Read(const std::string& directory, const std::string& fileName);
     // Parses the .obj into the build arrays and materials. False when the text is
     // malformed (what was read before the fault is kept).
     bool LoadObj(const std::string& path);
     bool LoadObjText(const std::string& text);
     void LoadMtl(const std::string& path);
     void LoadMtlText(const std::string& text);
+    // The index of the vertex made earlier from the same position index with the same 32
+    // bytes, or of the vertex appended now.
     uint32_t AddUniqueVertex(uint32_t positionIndex, const fw_MeshVertex& vertex);
     void ClearVertexHash();
     // Builds the device mesh; an empty one (no vertex or no triangle) creates nothing.
@@ -82,18 +94,20 @@ public:
     ID3D10InputLayout* mInputLayout = nullptr;
     std::map<int, ID3D10InputLayout*> mLayouts;
     ID3DX10Mesh* mMesh = nullptr;
-    std::vector<std::vector<uint32_t>> mVertexBuckets; // by position index: vertex indices
+    // Build-time hash of the unique vertices, open addressing: position index << 32 | vertex
+    // index, or kNoVertex.
+    std::vector<uint64_t> mVertexHash;
+    static constexpr uint64_t kNoVertex = ~uint64_t(0);
     std::vector<fw_MeshVertex> mVertices;
     std::vector<uint32_t> mIndices;
     std::vector<uint32_t> mAttributes;
     std::vector<fw_Material*> mMaterials; // owned
     uint32_t mAttributeCount = 0;
     D3DX10_ATTRIBUTE_RANGE* mAttributeTable = nullptr; // owned
-    std::vector<std::string> mMaterialLibraries;
+    std::vector<std::string> mMaterialLibraries; // the first "mtllib" name, the one loaded
 
 private:
     void InitLayouts();
-    fw_Material* FindMaterial(const std::string& name) const;
     void ApplyMaterial(const fw_Material& material);
     void ReadVertexBuffer(const std::function<void(const fw_MeshVertex&)>& sink);
 };

@@ -9,6 +9,7 @@
 #include <boost/filesystem.hpp>
 
 #include "fw_Framework.h"
+#include "fw_Log.h"
 
 namespace fs = boost::filesystem;
 
@@ -209,7 +210,7 @@ TEST_F(MeshTest, LoadReadsObjAndItsLibraryFromTheDirectory) {
     EXPECT_EQ(mesh.mMesh, nullptr);
     EXPECT_TRUE(mesh.mVertices.empty());
     EXPECT_TRUE(mesh.mIndices.empty());
-    EXPECT_TRUE(mesh.mVertexBuckets.empty());
+    EXPECT_TRUE(mesh.mVertexHash.empty());
     EXPECT_EQ(mesh.GetVertexCount(), 0u);
     mesh.DrawAllSubsets(); // draws nothing, does not crash
     mesh.Draw(nullptr, true);
@@ -218,6 +219,26 @@ TEST_F(MeshTest, LoadReadsObjAndItsLibraryFromTheDirectory) {
     EXPECT_TRUE(indices.empty());
     mesh.Load(dir.string(), "cube.obj"); // a second load starts over
     EXPECT_EQ(mesh.mMaterials.size(), 2u);
+}
+
+TEST_F(MeshTest, OnlyRegularFilesAreRead) {
+    fw_Log::SetAlertMode(fw_Log::kAlertsDropped);
+    fs::create_directories(dir / "folder.obj");
+    int before = fw_Log::GetWarningCount();
+    fw_Mesh folder(dir.string(), "folder.obj", nullptr);
+    EXPECT_TRUE(folder.mMaterials.empty());
+    EXPECT_EQ(fw_Log::GetWarningCount(), before + 1);
+    // A device named as the library was read until memory ran out.
+    std::string up;
+    for (auto p = dir; p.has_relative_path(); p = p.parent_path()) up += "../";
+    Write("device.obj", "mtllib " + up + "dev/zero\nmtllib cube.mtl\nusemtl m\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    Write("cube.mtl", "newmtl m\nKd 1 0 0\n");
+    before = fw_Log::GetWarningCount();
+    fw_Mesh device(dir.string(), "device.obj", nullptr);
+    ASSERT_EQ(device.mMaterials.size(), 1u);
+    EXPECT_FLOAT_EQ(device.mMaterials[0]->mDiffuse[0], 0.8f);
+    EXPECT_EQ(device.mMaterialLibraries.size(), 1u); // the one loaded
+    EXPECT_EQ(fw_Log::GetWarningCount(), before + 1);
 }
 
 TEST_F(MeshTest, MissingFilesReadAsEmpty) {
@@ -247,9 +268,26 @@ TEST_F(MeshTest, UniqueVerticesCompareAllBytes) {
     EXPECT_EQ(mesh->AddUniqueVertex(3, a), 0u);
     EXPECT_EQ(mesh->AddUniqueVertex(3, b), 1u); // -0.0 differs from 0.0
     EXPECT_EQ(mesh->AddUniqueVertex(0, a), 2u); // another position never shares
-    EXPECT_EQ(mesh->mVertexBuckets.size(), 4u);
+    EXPECT_FALSE(mesh->mVertexHash.empty());
     mesh->ClearVertexHash();
-    EXPECT_TRUE(mesh->mVertexBuckets.empty());
+    EXPECT_TRUE(mesh->mVertexHash.empty());
+}
+
+TEST_F(MeshTest, UniqueVerticesSurviveTheHashGrowing) {
+    auto mesh = Parsed("");
+    const fw_MeshVertex v = {};
+    for (int pass = 0; pass < 2; ++pass)
+        for (uint32_t p = 0; p < 5000; ++p) ASSERT_EQ(mesh->AddUniqueVertex(p, v), p); // equal bytes, other positions
+    EXPECT_EQ(mesh->mVertices.size(), 5000u);
+}
+
+TEST_F(MeshTest, TextureNamesAsManyAsCanBeBound) {
+    auto mesh = Parsed("usemtl m\n");
+    std::string mtl = "newmtl m\n";
+    for (size_t i = 0; i <= fw_Mesh::kMaxMaterialTextures; ++i) mtl += "map_Kd t" + std::to_string(i) + ".png\n";
+    mesh->LoadMtlText(mtl);
+    ASSERT_EQ(mesh->mMaterials[0]->mTextureNames.size(), fw_Mesh::kMaxMaterialTextures);
+    EXPECT_EQ(mesh->mMaterials[0]->mTextureNames.back(), "t127.png");
 }
 
 TEST_F(MeshTest, MaterialLibraryWordByWordUntilAKnownMaterialThenStopsAtABadNumber) {
