@@ -64,9 +64,9 @@ bool LoadTrackFile(Track& track, const std::string& path)
 
     // A count larger than the file holds stops at the first incomplete record. Records are
     // merged a batch at a time; a batch holds as many records as there are keys (at least
-    // kMinBatch), so that each merge's walk over the keys costs no more than the batch, and
-    // what is held besides the keys stays below their own size whatever the count says.
-    constexpr size_t kMinBatch = size_t{1} << 16;
+    // kTrackReadBatch), so that each merge's walk over the keys costs no more than the batch,
+    // and what is held besides the keys stays below their own size whatever the count says.
+    constexpr size_t kMinBatch = kTrackReadBatch;
     std::vector<unsigned char> bytes(kMinBatch * kTrackRecordBytes);
     std::vector<Record> batch;
     bool atEnd = false;

@@ -70,6 +70,9 @@ int32_t FloorRow(float row);
 // float32 value and a type byte, packed.
 constexpr size_t kTrackHeaderBytes = 4;
 constexpr size_t kTrackRecordBytes = 9;
+// Records LoadTrackFile reads and merges into the keys at a time, at least (as many as the
+// track has keys when it has more).
+constexpr size_t kTrackReadBatch = size_t{1} << 16;
 
 // Reads a track file into the track. Returns false when the path cannot be opened as
 // a regular file (the track is left as it was; a pipe or a device is not opened for
