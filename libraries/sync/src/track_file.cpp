@@ -67,11 +67,12 @@ bool LoadTrackFile(Track& track, const std::string& path)
     // kTrackReadBatch), so that each merge's walk over the keys costs no more than the batch,
     // and what is held besides the keys stays below their own size whatever the count says.
     constexpr size_t kMinBatch = kTrackReadBatch;
-    std::vector<unsigned char> bytes(kMinBatch * kTrackRecordBytes);
+    std::vector<unsigned char> bytes;
     std::vector<Record> batch;
     bool atEnd = false;
     while (remaining > 0 && !atEnd) {
         const size_t want = std::min<size_t>(remaining, kMinBatch);
+        bytes.resize(want * kTrackRecordBytes);
         const size_t got = std::fread(bytes.data(), kTrackRecordBytes, want, file.get());
         for (size_t i = 0; i < got; ++i) {
             const unsigned char* record = bytes.data() + i * kTrackRecordBytes;
