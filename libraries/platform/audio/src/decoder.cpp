@@ -67,7 +67,8 @@ Handle Open(MemoryReader& reader) {
     if (!mh) {
         return nullptr;
     }
-    mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // Tags are skipped unparsed: their text would be held, as large as the file allows.
+    mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_SKIP_ID3V2, 0.0);
     mpg123_format_none(mh.get());
     const long* rates = nullptr;
     size_t rateCount = 0;
