@@ -241,11 +241,17 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
                 if (!data.pSysMem || (rows > 1 && data.SysMemPitch < rowBytes) ||
                     (slices > 1 && data.SysMemSlicePitch < rowBytes * rows))
                     return E_INVALIDARG;
-                tight.resize(t.subresourceBytes(level));
-                Repack(static_cast<const BYTE*>(data.pSysMem), rows > 1 ? data.SysMemPitch : rowBytes,
-                       slices > 1 ? data.SysMemSlicePitch : rowBytes * rows, rowBytes, rows, slices, tight.data());
+                const UINT pitch = rows > 1 ? data.SysMemPitch : rowBytes;
+                const UINT slicePitch = slices > 1 ? data.SysMemSlicePitch : rowBytes * rows;
+                // Tightly packed levels go to the device as they are, without a copy of each.
+                const BYTE* source = static_cast<const BYTE*>(data.pSysMem);
+                if (pitch != rowBytes || slicePitch != rowBytes * rows) {
+                    tight.resize(t.subresourceBytes(level));
+                    Repack(source, pitch, slicePitch, rowBytes, rows, slices, tight.data());
+                    source = tight.data();
+                }
                 device->writeTextureRegion(&t, sub, 0, 0, 0, t.levelWidth(level), t.levelHeight(level), slices,
-                                           tight.data());
+                                           source);
             }
     }
     return S_OK;
