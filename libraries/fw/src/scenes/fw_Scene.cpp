@@ -274,7 +274,7 @@ void fw_Scene::LoadTransforms(const Tree& transforms, const std::string& what, f
         for (int c = 0; c < fw_Transform::kChannelCount; ++c) {
             const std::string channel = fw_Transform::ChannelName(c);
             auto* curve = new fw_Curve();
-            ReadCurveKeys(attributes->template get<std::string>(channel), *curve);
+            ReadCurveKeys(attributes->get_child(channel).data(), *curve);
             curve->Evaluate(0.0f);
             transform->SetChannelCurve(c, curve);
             fw_Curve*& slot = (*mCurves)[*name + channel];

@@ -47,7 +47,7 @@ public:
     // before the XML parser (which recurses once per nesting level) reads it.
     static constexpr size_t kMaxDescriptionBytes = size_t(16) << 20;
     static constexpr int kMaxDescriptionDepth = 256;       // element nesting
-    static constexpr size_t kMaxDescriptionNodes = 1 << 18; // elements, attributes, comments, text runs
+    static constexpr size_t kMaxDescriptionNodes = 1 << 16; // elements, attributes, comments, text runs
 
     // Reads "./data/" + name; replaces everything an earlier load made.
     void LoadXml();
