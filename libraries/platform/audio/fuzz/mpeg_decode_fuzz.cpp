@@ -26,6 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     Check(pcm.Frames() <= kMaxStreamFrames, "no more frames than the limit");
+    // The limit's refusal, which fuzz inputs cannot reach at its real size: with one frame
+    // fewer allowed, the stream is refused whole.
+    Pcm shorter;
+    Check(DecodeMpeg(data, size, shorter, pcm.Frames() - 1) == Decoded::TooLong && shorter.samples.empty(),
+          "a stream longer than the limit must be refused whole");
     Check(pcm.rate > 0 && (pcm.channels == 1 || pcm.channels == 2), "a decoded stream needs a rate and 1 or 2 channels");
     Check(pcm.samples.size() % size_t(pcm.channels) == 0, "whole frames only");
 
