@@ -107,32 +107,62 @@ namespace {
 
 struct Token {
     std::string_view text;  // in the source text
-    int line = 1;           // output line
     enum Kind : uint8_t { Ident, Number, Punct, End } kind = End;
 };
 
-std::vector<Token> Lex(const std::string& s) {
-    std::vector<Token> out;
-    int line = 1;
+// The tokens of a text, 8 bytes each (a token of `;` takes no more): the offset, and the length
+// with the kind; lines are looked up from the offsets where they start.
+class TokenList {
+public:
+    // Texts this large cannot be held: offsets take 32 bits, lengths 30.
+    static constexpr size_t kMaxText = (size_t(1) << 30) - 1;
+
+    explicit TokenList(const std::string& s);
+    size_t size() const { return packed_.size(); }
+    Token operator[](size_t i) const {
+        const Packed& p = packed_[i];
+        return {std::string_view(text_.data() + p.offset, p.lengthKind >> 2), Token::Kind(p.lengthKind & 3)};
+    }
+    // The 1-based line of a token.
+    int Line(const Token& t) const {
+        const auto offset = uint32_t(t.text.data() - text_.data());
+        return int(std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset) - lineStarts_.begin());
+    }
+
+private:
+    struct Packed {
+        uint32_t offset;
+        uint32_t lengthKind;  // length << 2 | kind
+    };
+    const std::string& text_;
+    std::vector<Packed> packed_;  // ends with an End token at the end of the text
+    std::vector<uint32_t> lineStarts_;
+};
+
+TokenList::TokenList(const std::string& s) : text_(s) {
+    if (s.size() > kMaxText)
+        return;
+    auto add = [&](size_t begin, size_t end, Token::Kind kind) {
+        packed_.push_back({uint32_t(begin), uint32_t((end - begin) << 2) | kind});
+    };
+    lineStarts_.push_back(0);
     size_t i = 0;
     while (i < s.size()) {
         char c = s[i];
         if (c == '\n') {
-            ++line;
-            ++i;
+            lineStarts_.push_back(uint32_t(++i));
             continue;
         }
         if (std::isspace(static_cast<unsigned char>(c))) {
             ++i;
             continue;
         }
-        Token t;
         const size_t begin = i;
-        t.line = line;
+        Token::Kind kind;
         if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
             while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_'))
                 ++i;
-            t.kind = Token::Ident;
+            kind = Token::Ident;
         } else if (std::isdigit(static_cast<unsigned char>(c)) ||
                    (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
             while (i < s.size()) {
@@ -145,20 +175,14 @@ std::vector<Token> Lex(const std::string& s) {
                 else
                     break;
             }
-            t.kind = Token::Number;
+            kind = Token::Number;
         } else {
             ++i;
-            t.kind = Token::Punct;
+            kind = Token::Punct;
         }
-        t.text = std::string_view(s).substr(begin, i - begin);
-        out.push_back(t);
+        add(begin, i, kind);
     }
-    Token end;
-    end.kind = Token::End;
-    end.text = std::string_view(s).substr(s.size());
-    end.line = line;
-    out.push_back(end);
-    return out;
+    add(s.size(), s.size(), Token::End);
 }
 
 std::string Upper(std::string s) {
@@ -212,17 +236,22 @@ const Enumerant kBool[] = {{"FALSE", 0}, {"TRUE", 1}};
 struct Assignment {
     std::string key;  // upper case
     int index = -1;   // [n] after the key
-    std::vector<Token> value;
+    size_t first = 0, count = 0;  // the tokens of the value
     int line = 1;
 };
 
 class Parser {
 public:
     Parser(const Preprocessed& src, EffectDesc& desc, std::string& errors)
-        : src_(src), desc_(desc), errors_(errors), toks_(Lex(src.text)) {}
+        : src_(src), desc_(desc), errors_(errors), toks_(src.text) {}
 
     bool Run() {
         desc_.files = src_.files;
+        if (src_.text.size() > TokenList::kMaxText) {
+            ErrorAt(1, "effect text larger than " + std::to_string(TokenList::kMaxText >> 20) + " MiB");
+            errors_.Finish();
+            return false;
+        }
         while (Peek().kind != Token::End && !fatal_)
             TopLevel();
         if (!failed_)
@@ -235,23 +264,27 @@ private:
     const Preprocessed& src_;
     EffectDesc& desc_;
     ErrorList errors_;
-    std::vector<Token> toks_;
+    TokenList toks_;
     std::unordered_set<std::string> techniqueNames_, blockNames_;
     size_t pos_ = 0;
     bool failed_ = false;
     bool fatal_ = false;
 
-    const Token& Peek(size_t ahead = 0) const {
+    Token Peek(size_t ahead = 0) const {
         size_t i = std::min(pos_ + ahead, toks_.size() - 1);
         return toks_[i];
     }
-    const Token& Next() {
-        const Token& t = toks_[std::min(pos_, toks_.size() - 1)];
+    int Line(const Token& t) const { return toks_.Line(t); }
+    Token Next() {
+        const Token t = toks_[std::min(pos_, toks_.size() - 1)];
         if (pos_ < toks_.size() - 1)
             ++pos_;
         return t;
     }
-    bool Is(const char* text, size_t ahead = 0) const { return Peek(ahead).text == text && Peek(ahead).kind != Token::End; }
+    bool Is(const char* text, size_t ahead = 0) const {
+        const Token t = Peek(ahead);
+        return t.text == text && t.kind != Token::End;
+    }
 
     void ErrorAt(int outLine, const std::string& msg) { ErrorAt(src_.Origin(outLine), msg); }
     void ErrorAt(const SourceLoc& l, const std::string& msg) {
@@ -263,14 +296,14 @@ private:
             Next();
             return true;
         }
-        ErrorAt(Peek().line, std::string("expected '") + text + "' before '" + Quote(Peek().text) + "'");
+        ErrorAt(Line(Peek()), std::string("expected '") + text + "' before '" + Quote(Peek().text) + "'");
         fatal_ = true;
         return false;
     }
     std::string ExpectIdent(const char* what) {
         if (Peek().kind == Token::Ident)
             return std::string(Next().text);
-        ErrorAt(Peek().line, std::string("expected ") + what + " before '" + Quote(Peek().text) + "'");
+        ErrorAt(Line(Peek()), std::string("expected ") + what + " before '" + Quote(Peek().text) + "'");
         fatal_ = true;
         return {};
     }
@@ -288,7 +321,7 @@ private:
             else if (toks_[i].text == c && --depth == 0)
                 return i;
         }
-        ErrorAt(toks_[open].line, "unbalanced '" + o + "'");
+        ErrorAt(Line(toks_[open]), "unbalanced '" + o + "'");
         fatal_ = true;
         return toks_.size() - 1;
     }
@@ -302,7 +335,7 @@ private:
         Item it;
         it.kind = Item::Text;
         it.text = Text(first, last);
-        it.loc = src_.Origin(toks_[first].line);
+        it.loc = src_.Origin(Line(toks_[first]));
         desc_.items.push_back(it);
     }
 
@@ -328,12 +361,12 @@ private:
         std::vector<Assignment> out;
         while (!Is("}") && Peek().kind != Token::End && !fatal_) {
             Assignment a;
-            a.line = Peek().line;
+            a.line = Line(Peek());
             a.key = Upper(ExpectIdent("a state name"));
             if (Is("[")) {
                 Next();
                 if (Peek().kind != Token::Number) {
-                    ErrorAt(Peek().line, "expected an index");
+                    ErrorAt(Line(Peek()), "expected an index");
                     fatal_ = true;
                     break;
                 }
@@ -343,8 +376,10 @@ private:
             }
             if (!Expect("="))
                 break;
+            a.first = pos_;
             while (!Is(";") && !Is("}") && Peek().kind != Token::End)
-                a.value.push_back(Next());
+                Next();
+            a.count = pos_ - a.first;
             Expect(";");
             out.push_back(a);
         }
@@ -352,9 +387,10 @@ private:
     }
 
     bool Enum(const Assignment& a, const Enumerant* table, size_t n, const char* prefix, uint32_t& out) {
-        if (a.value.size() == 1 && a.value[0].kind == Token::Number) {
+        const Token v0 = toks_[a.first];
+        if (a.count == 1 && v0.kind == Token::Number) {
             errno = 0;
-            const unsigned long long v = std::strtoull(std::string(a.value[0].text).c_str(), nullptr, 0);
+            const unsigned long long v = std::strtoull(std::string(v0.text).c_str(), nullptr, 0);
             if (errno == ERANGE || v > 0xFFFFFFFFull) {
                 ErrorAt(a.line, "value of " + Quote(a.key) + " out of range");
                 return false;
@@ -362,7 +398,7 @@ private:
             out = uint32_t(v);
             return true;
         }
-        std::string v = a.value.size() == 1 ? Upper(std::string(a.value[0].text)) : std::string();
+        std::string v = a.count == 1 ? Upper(std::string(v0.text)) : std::string();
         std::string p = std::string("D3D10_") + prefix;
         if (v.compare(0, p.size(), p) == 0)
             v = v.substr(p.size());
@@ -379,10 +415,12 @@ private:
         return Enum(a, table, N, prefix, out);
     }
 
-    bool Numbers(const std::vector<Token>& toks, std::vector<double>& out, int line) {
+    // The numbers of `count` tokens from `first`.
+    bool Numbers(size_t first, size_t count, std::vector<double>& out, int line) {
         out.clear();
         double sign = 1;
-        for (const Token& t : toks) {
+        for (size_t i = first; i < first + count; ++i) {
+            const Token t = toks_[i];
             if (t.kind == Token::Number) {
                 const std::string s(t.text);
                 double v;
@@ -412,7 +450,7 @@ private:
     }
     bool Number(const Assignment& a, double& v) {
         std::vector<double> n;
-        if (!Numbers(a.value, n, a.line))
+        if (!Numbers(a.first, a.count, n, a.line))
             return false;
         if (n.size() != 1) {
             ErrorAt(a.line, "expected one number for " + Quote(a.key));
@@ -436,7 +474,7 @@ private:
     }
     bool Float4(const Assignment& a, float* out) {
         std::vector<double> n;
-        if (!Numbers(a.value, n, a.line))
+        if (!Numbers(a.first, a.count, n, a.line))
             return false;
         if (n.size() != 4) {
             ErrorAt(a.line, "expected four numbers for " + Quote(a.key));
@@ -450,7 +488,7 @@ private:
 
     void StateBlockDecl() {
         const std::string kind(Next().text);
-        int line = Peek().line;
+        int line = Line(Peek());
         std::string name = ExpectIdent("a state name");
         if (!Expect("{"))
             return;
@@ -553,7 +591,7 @@ private:
     void TechniqueDecl() {
         Next();
         Technique t;
-        t.loc = src_.Origin(Peek().line);
+        t.loc = src_.Origin(Line(Peek()));
         t.name = ExpectIdent("a technique name");
         if (!Expect("{"))
             return;
@@ -561,12 +599,13 @@ private:
         while (Is("pass") && !fatal_) {
             Next();
             Pass p;
-            p.loc = src_.Origin(Peek().line);
+            p.loc = src_.Origin(Line(Peek()));
             p.name = ExpectIdent("a pass name");
             if (!Expect("{"))
                 return;
             for (const auto& a : Assignments()) {
-                std::string v = a.value.size() == 1 && a.value[0].kind == Token::Ident ? std::string(a.value[0].text) : std::string();
+                const Token v0 = toks_[a.first];
+                std::string v = a.count == 1 && v0.kind == Token::Ident ? std::string(v0.text) : std::string();
                 auto need = [&](std::string& dst) {
                     if (v.empty())
                         ErrorAt(a.line, "expected a name for " + Quote(a.key));
@@ -602,7 +641,7 @@ private:
         bool isCbuffer = Next().text == "cbuffer";
         if (isCbuffer || (Peek().kind == Token::Ident && Is("{", 1))) {
             ConstantBuffer cb;
-            cb.loc = src_.Origin(Peek().line);
+            cb.loc = src_.Origin(Line(Peek()));
             cb.name = ExpectIdent("a block name");
             if (!Is("{")) {
                 Expect("{");
@@ -625,8 +664,8 @@ private:
         }
         (void)first;
         Variable v;
-        v.loc = src_.Origin(Peek().line);
-        int line = Peek().line;
+        v.loc = src_.Origin(Line(Peek()));
+        int line = Line(Peek());
         std::string type = ExpectIdent("a type");
         if (fatal_)
             return;
@@ -637,7 +676,7 @@ private:
         if (Is("[")) {
             Next();
             if (Peek().kind != Token::Number) {
-                ErrorAt(Peek().line, "array size must be a number");
+                ErrorAt(Line(Peek()), "array size must be a number");
                 fatal_ = true;
                 return;
             }
@@ -649,11 +688,13 @@ private:
             v.elements = uint32_t(n);
             Expect("]");
         }
-        std::vector<Token> init;
+        size_t initFirst = 0, initCount = 0;
         if (Is("=")) {
             Next();
+            initFirst = pos_;
             while (!Is(";") && !Is(":") && Peek().kind != Token::End)
-                init.push_back(Next());
+                Next();
+            initCount = pos_ - initFirst;
         }
         if (Is(":")) {
             Next();
@@ -664,8 +705,8 @@ private:
         Expect(";");
         if (fatal_)
             return;
-        if (!init.empty())
-            Initialise(v, init, line);
+        if (initCount)
+            Initialise(v, initFirst, initCount, line);
         if (const Variable* old = desc_.FindVariable(v.name))
             ErrorAt(line, "redefinition of variable '" + Quote(v.name) + "' (first at " + desc_.files[size_t(old->loc.file)] +
                               "(" + std::to_string(old->loc.line) + "))");
@@ -678,13 +719,13 @@ private:
         desc_.items.push_back(it);
     }
 
-    void Initialise(Variable& v, const std::vector<Token>& init, int line) {
+    void Initialise(Variable& v, size_t initFirst, size_t initCount, int line) {
         if (v.type.kind == VarKind::Texture) {
             ErrorAt(line, "textures take no initial value");
             return;
         }
         std::vector<double> n;
-        if (!Numbers(init, n, line))
+        if (!Numbers(initFirst, initCount, n, line))
             return;
         uint32_t stride = ValueStride(v.type);
         uint32_t comps = v.type.kind == VarKind::Scalar ? 1 : v.type.kind == VarKind::Vector ? uint32_t(v.type.cols)
@@ -720,7 +761,7 @@ private:
         size_t first = pos_;
         // Look for "... name ( ... ) [: SEM] {" before a ';' at depth 0.
         for (size_t i = pos_; i < toks_.size() - 1; ++i) {
-            const Token& t = toks_[i];
+            const Token t = toks_[i];
             if (t.kind == Token::Punct && (t.text == ";" || t.text == "=" || t.text == "{")) {
                 if (t.text == "{") {
                     // struct or block: take it with the declarators up to ';'
@@ -729,7 +770,7 @@ private:
                     while (j < toks_.size() - 1 && toks_[j].text != ";")
                         ++j;
                     if (j >= toks_.size() - 1) {
-                        ErrorAt(t.line, "expected ';' after block");
+                        ErrorAt(Line(t), "expected ';' after block");
                         fatal_ = true;
                         return;
                     }
@@ -776,7 +817,7 @@ private:
                 break;
         }
         if (i >= toks_.size() - 1) {
-            ErrorAt(toks_[first].line, "expected ';' at the end of the file");
+            ErrorAt(Line(toks_[first]), "expected ';' at the end of the file");
             fatal_ = true;
             return;
         }
@@ -789,7 +830,7 @@ private:
         Function f;
         f.name = toks_[open - 1].text;
         f.returnType = open >= first + 2 ? toks_[open - 2].text : "void";
-        int line = toks_[open].line;
+        int line = Line(toks_[open]);
         if (!retSem.empty()) {
             SplitSemantic(retSem, f.returnSemantic, f.returnIndex);
             f.hasSemantics = true;
@@ -869,7 +910,7 @@ private:
         Item it;
         it.kind = Item::Func;
         it.index = int(desc_.functions.size());
-        it.loc = src_.Origin(toks_[first].line);
+        it.loc = src_.Origin(Line(toks_[first]));
         // The body keeps its lines: the head gets as many line breaks as it had.
         std::string head = Text(first, open) + glslParams + ")";
         auto breaks = [](const std::string& t) { return std::count(t.begin(), t.end(), '\n'); };
