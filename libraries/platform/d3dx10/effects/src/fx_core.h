@@ -57,6 +57,8 @@ public:
     static constexpr size_t kMaxErrors = 100;
     explicit ErrorList(std::string& text);
     void Add(const std::string& file, int line, std::string_view message, bool stops = false);
+    // Whether errors that do not stop are only counted from now on: their text may be left empty.
+    bool Full() const { return lines_ >= kMaxErrors; }
     // Appends the count of the errors left out, if any.
     void Finish();
 
@@ -211,6 +213,9 @@ struct EffectDesc {
 
 // Reads the effect declarations of preprocessed text and checks them (entries exist and carry
 // semantics, every state named exists, fragment inputs are written by the vertex entry).
+// A pixel entry reads at most kMaxPixelInputs interpolated inputs (a fragment stage takes no
+// more components), so that checking the pairs of entries the passes name stays linear.
+constexpr size_t kMaxPixelInputs = 128;
 bool ParseEffect(const Preprocessed& source, EffectDesc& out, std::string& errors);
 
 // ---- GLSL ----

@@ -933,6 +933,9 @@ private:
 
     static bool IsSystem(const std::string& s) { return s.compare(0, 3, "SV_") == 0; }
 
+    // Pixel entries with more inputs than kMaxPixelInputs: their pairs are not checked.
+    std::unordered_set<const Function*> tooManyInputs_;
+
     void CheckEntry(const Pass& p, const std::string& name, bool vertex) {
         const Function* f = desc_.FindFunction(name);
         const char* stage = vertex ? "vertex" : "pixel";
@@ -979,6 +982,15 @@ private:
         }
         if (vertex && !position)
             ErrorAt(p.loc, "vertex shader '" + Quote(name) + "' writes no SV_Position");
+        if (!vertex) {
+            const size_t inputs = size_t(std::count_if(f->params.begin(), f->params.end(),
+                                                       [](const Param& i) { return !i.out && !IsSystem(i.semantic); }));
+            if (inputs > kMaxPixelInputs) {
+                ErrorAt(p.loc, "pixel shader '" + Quote(name) + "' reads " + std::to_string(inputs) + " inputs, more than " +
+                                   std::to_string(kMaxPixelInputs));
+                tooManyInputs_.insert(f);
+            }
+        }
     }
 
     void Check() {
@@ -1008,7 +1020,7 @@ private:
                 state(p.rasterizerState, desc_.rasterizerStates.count(p.rasterizerState) != 0, "rasterizer state");
                 const Function* vs = desc_.FindFunction(p.vertexShader);
                 const Function* ps = desc_.FindFunction(p.pixelShader);
-                if (!vs || !ps || !pairsChecked.insert({vs, ps}).second)
+                if (!vs || !ps || tooManyInputs_.count(ps) || !pairsChecked.insert({vs, ps}).second)
                     continue;
                 auto [written, fresh] = outputs.try_emplace(vs);
                 if (fresh)
@@ -1020,7 +1032,9 @@ private:
                         continue;
                     const auto found = written->second.find({in.semantic, in.index});
                     const Param* src = found == written->second.end() ? nullptr : found->second;
-                    if (!src)
+                    if ((!src || src->type != in.type) && errors_.Full())
+                        ErrorAt(p.loc, {});  // counted only
+                    else if (!src)
                         ErrorAt(p.loc, "pixel shader input " + Quote(in.semantic) + std::to_string(in.index) +
                                            " is not written by vertex shader '" + Quote(vs->name) + "'");
                     else if (src->type != in.type)

@@ -859,13 +859,13 @@ ErrorList::ErrorList(std::string& text) : text_(text) {
 }
 
 void ErrorList::Add(const std::string& file, int line, std::string_view message, bool stops) {
-    std::string at = file + "(" + std::to_string(line) + "): error: ";
-    if (lines_ >= kMaxErrors && !stops) {
+    auto at = [&] { return file + "(" + std::to_string(line) + "): error: "; };
+    if (Full() && !stops) {
         if (dropped_++ == 0)
-            droppedAt_ = std::move(at);
+            droppedAt_ = at();
         return;
     }
-    text_ += at;
+    text_ += at();
     text_ += message;
     text_ += '\n';
     ++lines_;

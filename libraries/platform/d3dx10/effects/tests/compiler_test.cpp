@@ -519,6 +519,30 @@ TEST(EffectErrors, TheFirstHundredAreKeptAndTheRestCounted) {
     EXPECT_NE(errors.find("more than 256 files included"), std::string::npos);
 }
 
+TEST(EffectErrors, EntryPairsAreCheckedUpToThePixelInputBound) {
+    auto effect = [](size_t inputs) {
+        std::string ps = "vec4 PS(float v0 : T0";
+        for (size_t i = 1; i < inputs; ++i)
+            ps += ", float v" + std::to_string(i) + " : T" + std::to_string(i);
+        return ps + ") : SV_Target { return vec4(1.0); }\n"
+                    "vec4 V1(vec4 p : POSITION) : SV_Position { return p; }\n"
+                    "vec4 V2(vec4 p : POSITION) : SV_Position { return p; }\n"
+                    "technique T { pass A { VertexShader = V1; PixelShader = PS; }\n"
+                    "pass B { VertexShader = V2; PixelShader = PS; } }\n";
+    };
+    // Every input of each pair is an error; those past the hundred are counted, both pairs' among them.
+    EffectDesc d;
+    std::string errors;
+    EXPECT_FALSE(Compile(effect(kMaxPixelInputs), d, errors));
+    EXPECT_NE(errors.find("main.fx(4): error: " + std::to_string(2 * kMaxPixelInputs - 100) + " more errors not shown"),
+              std::string::npos) << errors.substr(errors.size() - 200);
+    // One input more: refused once, and its pairs are left unchecked.
+    errors.clear();
+    EXPECT_FALSE(Compile(effect(kMaxPixelInputs + 1), d, errors));
+    EXPECT_EQ(errors, "main.fx(4): error: pixel shader 'PS' reads " + std::to_string(kMaxPixelInputs + 1) +
+                          " inputs, more than " + std::to_string(kMaxPixelInputs) + "\n");
+}
+
 TEST(EffectFiles, OnlyRegularFilesAreRead) {
     std::string content, why;
     EXPECT_FALSE(ReadFile("/dev/zero", content, &why));
