@@ -1,7 +1,6 @@
-// Fuzzes the track-file reader (LoadTrackFile) and the evaluation of what it read. An input
-// whose count has its top bit set is also read spread over more than two of the reader's
-// batches: its records repeated, each batch's with other values, and compared with the
-// records stored one by one in file order.
+// Fuzzes the track-file reader (LoadTrackFile, and the same merging a few records at a time)
+// and the evaluation of what it read.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -28,32 +27,6 @@ void Check(bool ok, const char* what) {
 }
 
 } // namespace
-
-// Loads `bytes` and compares the track with the records of `bytes` stored one by one.
-void LoadAndCompare(const std::string& path, const std::string& bytes, uint64_t records) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    Check(f != nullptr, "cannot write the track file");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    sync::Track track("spread");
-    Check(sync::LoadTrackFile(track, path), "a readable file must load");
-    sync::Track expected("expected");
-    for (uint64_t i = 0; i < records; ++i) {
-        const uint8_t* r = reinterpret_cast<const uint8_t*>(bytes.data()) + sync::kTrackHeaderBytes +
-                           sync::kTrackRecordBytes * i;
-        sync::TrackKey key;
-        const uint32_t bits = U32(r + 4);
-        std::memcpy(&key.value, &bits, 4);
-        key.type = r[8];
-        expected.SetKey(U32(r), key);
-    }
-    Check(track.KeyCount() == expected.KeyCount(), "key count differs from the records spread over batches");
-    for (const auto& [row, key] : expected.keys) {
-        const sync::TrackKey* got = track.FindKey(row);
-        Check(got && std::memcmp(&got->value, &key.value, 4) == 0 && got->type == key.type,
-              "a key differs from the last record of its row, spread over batches");
-    }
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = TempPath();
@@ -88,16 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "a key differs from the last record of its row");
     }
 
-    if ((count & 0x80000000u) && used > 0) {
-        const uint64_t records = 2 * sync::kTrackReadBatch + used;
-        std::string bytes(sync::kTrackHeaderBytes + sync::kTrackRecordBytes * records, '\0');
-        for (size_t i = 0; i < 4; ++i) bytes[i] = static_cast<char>(records >> (8 * i));
-        for (uint64_t i = 0; i < records; ++i) {
-            char* r = &bytes[sync::kTrackHeaderBytes + sync::kTrackRecordBytes * i];
-            std::memcpy(r, data + kTrackHeaderBytes + kTrackRecordBytes * (i % used), kTrackRecordBytes);
-            r[4] = static_cast<char>(r[4] ^ (i / sync::kTrackReadBatch)); // another value a batch
-        }
-        LoadAndCompare(path, bytes, records);
+    // The same file merged a few records at a time, over many of the reader's batches.
+    sync::Track batched("batched");
+    Check(sync::LoadTrackFileInBatches(batched, path, 1 + size % 8), "a readable file must load in batches");
+    Check(batched.KeyCount() == expected.KeyCount(), "key count differs when read in batches");
+    for (const auto& [row, key] : expected.keys) {
+        const sync::TrackKey* got = batched.FindKey(row);
+        Check(got && std::memcmp(&got->value, &key.value, 4) == 0 && got->type == key.type,
+              "a key read in batches differs from the last record of its row");
     }
 
     // Evaluation between, on and around the keys, and at rows no file names.

@@ -45,7 +45,7 @@ void MergeBatch(Track::KeyMap& keys, std::vector<Record>& batch)
 
 } // namespace
 
-bool LoadTrackFile(Track& track, const std::string& path)
+bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBatch)
 {
     RegularFileRead status;
     const int fd = OpenRegularFile(path, status);
@@ -64,14 +64,14 @@ bool LoadTrackFile(Track& track, const std::string& path)
 
     // A count larger than the file holds stops at the first incomplete record. Records are
     // merged a batch at a time; a batch holds as many records as there are keys (at least
-    // kTrackReadBatch), so that each merge's walk over the keys costs no more than the batch,
-    // and what is held besides the keys stays below their own size whatever the count says.
-    constexpr size_t kMinBatch = kTrackReadBatch;
+    // minBatch), so that each merge's walk over the keys costs no more than the batch, and
+    // what is held besides the keys stays below their own size whatever the count says.
+    const size_t minRecords = std::max<size_t>(minBatch, 1);
     std::vector<unsigned char> bytes;
     std::vector<Record> batch;
     bool atEnd = false;
     while (remaining > 0 && !atEnd) {
-        const size_t want = std::min<size_t>(remaining, kMinBatch);
+        const size_t want = std::min<size_t>(remaining, minRecords);
         bytes.resize(want * kTrackRecordBytes);
         const size_t got = std::fread(bytes.data(), kTrackRecordBytes, want, file.get());
         for (size_t i = 0; i < got; ++i) {
@@ -85,11 +85,16 @@ bool LoadTrackFile(Track& track, const std::string& path)
         }
         remaining -= static_cast<uint32_t>(got);
         atEnd = got < want;
-        if (batch.size() >= std::max(kMinBatch, track.keys.size()))
+        if (batch.size() >= std::max(minRecords, track.keys.size()))
             MergeBatch(track.keys, batch);
     }
     MergeBatch(track.keys, batch);
     return true;
+}
+
+bool LoadTrackFile(Track& track, const std::string& path)
+{
+    return LoadTrackFileInBatches(track, path, kTrackReadBatch);
 }
 
 } // namespace sync

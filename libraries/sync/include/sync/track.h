@@ -78,5 +78,7 @@ constexpr size_t kTrackReadBatch = size_t{1} << 16;
 // a regular file (the track is left as it was; a pipe or a device is not opened for
 // reading). Records are kept up to the first incomplete one.
 bool LoadTrackFile(Track& track, const std::string& path);
+// LoadTrackFile with the records merged `minBatch` at a time at least, for the tests.
+bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBatch);
 
 } // namespace sync
