@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <vector>
 
 namespace d3dx10_mesh {
 
@@ -17,6 +18,152 @@ bool SameName(const char* a, const char* b) {
             return false;
     return *a == *b;
 }
+
+// Lowers each vertex's representative to the lowest close vertex of a neighbouring cell.
+// Vertices of one cell differ by at most epsilon on every axis where their keys agree, and on
+// an axis where the cells' keys differ the nearer ones are close to a vertex and the farther
+// ones not: ordered nearest first, the close ones are a prefix. So the close vertices of the
+// neighbour are those within a prefix of each such order, a dominance query.
+class NeighbourSearch {
+public:
+    NeighbourSearch(const std::vector<float>& positions, float epsilon, std::vector<UINT>& best)
+        : positions_(positions), epsilon_(epsilon), best_(best) {}
+
+    // Cell a (ascending vertices) lies at offset from cell b.
+    void Lower(const UINT* a, UINT na, const UINT* b, UINT nb, const int offset[3]) {
+        if (std::min(na, nb) <= kScan) {
+            for (UINT i = 0; i < nb; ++i) {
+                const UINT v = b[i];
+                for (UINT j = 0; j < na && a[j] < best_[v]; ++j)
+                    if (Close(a[j], v)) {
+                        best_[v] = a[j];
+                        break;
+                    }
+            }
+            return;
+        }
+        a_ = a;
+        int m = 0;
+        for (int axis = 0; axis < 3; ++axis) {
+            if (offset[axis] == 0)
+                continue;
+            byCoordinate_.resize(na);
+            for (UINT j = 0; j < na; ++j)
+                byCoordinate_[j] = {At(a[j])[axis], j};
+            if (offset[axis] < 0)
+                std::sort(byCoordinate_.begin(), byCoordinate_.end(),
+                          [](const auto& x, const auto& y) { return x.first > y.first; });
+            else
+                std::sort(byCoordinate_.begin(), byCoordinate_.end(),
+                          [](const auto& x, const auto& y) { return x.first < y.first; });
+            order_[m].resize(na);
+            coordinate_[m].resize(na);
+            rank_[m].resize(na);
+            for (UINT r = 0; r < na; ++r) {
+                coordinate_[m][r] = byCoordinate_[r].first;
+                order_[m][r] = byCoordinate_[r].second;
+                rank_[m][byCoordinate_[r].second] = r;
+            }
+            axis_[m++] = axis;
+        }
+        queries_.clear();
+        for (UINT i = 0; i < nb; ++i) {
+            const UINT v = b[i];
+            if (best_[v] <= a[0])
+                continue;  // nothing in a is lower
+            Query q{v, {1, 1, 1}};
+            for (int k = 0; k < m; ++k) {
+                const float p = At(v)[axis_[k]];
+                q.bound[k] = UINT(std::partition_point(coordinate_[k].begin(), coordinate_[k].end(),
+                                                       [&](float c) { return std::fabs(p - c) <= epsilon_; }) -
+                                  coordinate_[k].begin());
+            }
+            queries_.push_back(q);
+        }
+        tree_.assign(size_t(na) + 1, kNone);
+        if (m < 3) {
+            points_ = order_[0];
+            Sweep(points_, queries_, m > 0 ? &rank_[0] : nullptr, m > 1 ? &rank_[1] : nullptr, 0, 1);
+            return;
+        }
+        // The prefix of the first order splits into at most log2(na) aligned blocks; each
+        // block answers its queries over the other two orders.
+        blocks_.clear();
+        for (UINT qi = 0; qi < queries_.size(); ++qi) {
+            UINT start = 0;
+            for (UINT len = 1u << 31; len; len >>= 1)
+                if (queries_[qi].bound[0] & len) {
+                    blocks_.push_back(Block{len, start, qi});
+                    start += len;
+                }
+        }
+        std::sort(blocks_.begin(), blocks_.end(), [](const Block& x, const Block& y) {
+            return x.len != y.len ? x.len < y.len : x.start < y.start;
+        });
+        for (size_t i = 0; i < blocks_.size();) {
+            size_t j = i;
+            blockQueries_.clear();
+            for (; j < blocks_.size() && blocks_[j].len == blocks_[i].len && blocks_[j].start == blocks_[i].start; ++j)
+                blockQueries_.push_back(queries_[blocks_[j].query]);
+            points_.assign(order_[0].begin() + blocks_[i].start, order_[0].begin() + blocks_[i].start + blocks_[i].len);
+            std::sort(points_.begin(), points_.end(), [&](UINT p, UINT q) { return rank_[1][p] < rank_[1][q]; });
+            Sweep(points_, blockQueries_, &rank_[1], &rank_[2], 1, 2);
+            i = j;
+        }
+    }
+
+private:
+    static constexpr UINT kScan = 32;  // neighbours this small are scanned vertex by vertex
+    struct Query {
+        UINT vertex;
+        UINT bound[3];  // ranks below these on each order
+    };
+    struct Block {
+        UINT len, start, query;
+    };
+
+    const float* At(UINT v) const { return &positions_[size_t(v) * 3]; }
+    bool Close(UINT u, UINT v) const {
+        const float *p = At(v), *q = At(u);
+        return std::fabs(p[0] - q[0]) <= epsilon_ && std::fabs(p[1] - q[1]) <= epsilon_ &&
+               std::fabs(p[2] - q[2]) <= epsilon_;
+    }
+
+    // Lowers each query's vertex to the lowest point below both of its bounds (on ranks x and
+    // y; a missing rank is 0): the points, in order of x, into a prefix minimum over y.
+    void Sweep(const std::vector<UINT>& points, std::vector<Query>& queries, const std::vector<UINT>* x,
+               const std::vector<UINT>* y, int bx, int by) {
+        auto rx = [&](UINT j) { return x ? (*x)[j] : 0u; };
+        auto ry = [&](UINT j) { return y ? (*y)[j] : 0u; };
+        std::sort(queries.begin(), queries.end(),
+                  [&](const Query& p, const Query& q) { return p.bound[bx] < q.bound[bx]; });
+        const size_t n = tree_.size() - 1;
+        size_t next = 0;
+        for (const Query& q : queries) {
+            for (; next < points.size() && rx(points[next]) < q.bound[bx]; ++next)
+                for (size_t i = ry(points[next]) + 1; i <= n; i += i & (~i + 1))
+                    tree_[i] = std::min(tree_[i], a_[points[next]]);
+            UINT low = kNone;
+            for (size_t i = std::min<size_t>(q.bound[by], n); i > 0; i -= i & (~i + 1))
+                low = std::min(low, tree_[i]);
+            best_[q.vertex] = std::min(best_[q.vertex], low);
+        }
+        for (size_t k = 0; k < next; ++k)
+            for (size_t i = ry(points[k]) + 1; i <= n; i += i & (~i + 1))
+                tree_[i] = kNone;
+    }
+
+    const std::vector<float>& positions_;
+    const float epsilon_;
+    std::vector<UINT>& best_;
+    const UINT* a_ = nullptr;
+    int axis_[3] = {0, 0, 0};
+    std::vector<std::pair<float, UINT>> byCoordinate_;
+    std::vector<float> coordinate_[3];  // of each order's vertices
+    std::vector<UINT> order_[3], rank_[3], tree_, points_;
+    std::vector<Query> queries_, blockQueries_;
+    std::vector<Block> blocks_;
+};
 
 }  // namespace
 
@@ -212,43 +359,38 @@ HRESULT MeshData::GenerateAdjacencyAndPointReps(float epsilon) {
         std::vector<UINT> cellEnd(sorted.size());  // one past the last entry of each entry's cell
         for (size_t i = sorted.size(); i-- > 0;)
             cellEnd[i] = i + 1 < sorted.size() && sorted[i + 1].key == sorted[i].key ? cellEnd[i + 1] : UINT(i + 1);
+        // Within a cell every pair is close: equal keys on an axis bound the difference there
+        // by epsilon. So each vertex starts from its cell's first (lowest) vertex and lowers
+        // that by the lowest close vertex of each of the 26 cells around.
+        std::vector<UINT> cellVertices(sorted.size());
+        for (size_t b = 0; b < sorted.size(); b = cellEnd[b])
+            for (size_t i = b; i < cellEnd[b]; ++i) {
+                cellVertices[i] = sorted[i].vertex;
+                pointReps_[sorted[i].vertex] = sorted[b].vertex;
+            }
         // The cells (x + dx, y + dy, z - reach .. z + reach) lie side by side in the sorted list,
-        // and their first entry only moves forward while the entries are visited in order.
+        // and their first entry only moves forward while the cells are visited in order.
         const int reach = cell == 0.0 ? 0 : 1;
         std::vector<size_t> cursor(size_t(2 * reach + 1) * (2 * reach + 1), 0);
-        for (const Entry& entry : sorted) {
-            const UINT v = entry.vertex;
-            const float* p = &positions[size_t(v) * 3];
-            const Key& k = entry.key;
-            UINT best = v;  // only earlier vertices count
+        NeighbourSearch search(positions, epsilon, pointReps_);
+        for (size_t b = 0; b < sorted.size(); b = cellEnd[b]) {
+            const Key& k = sorted[b].key;
             size_t column = 0;
             for (int dx = -reach; dx <= reach; ++dx)
                 for (int dy = -reach; dy <= reach; ++dy, ++column) {
                     const Key first{k.x + dx, k.y + dy, k.z - reach};
                     size_t& i0 = cursor[column];
                     while (i0 < sorted.size() && sorted[i0].key < first)
-                        ++i0;
-                    for (size_t i = i0; i < sorted.size();) {
-                        const Key& at = sorted[i].key;
+                        i0 = cellEnd[i0];
+                    for (size_t a = i0; a < sorted.size(); a = cellEnd[a]) {
+                        const Key& at = sorted[a].key;
                         if (at.x != first.x || at.y != first.y || at.z > k.z + reach)
                             break;
-                        // Within a cell the vertices ascend: the first close one is the cell's answer.
-                        const size_t end = cellEnd[i];
-                        for (size_t j = i; j < end; ++j) {
-                            const UINT other = sorted[j].vertex;
-                            if (other >= best)
-                                break;
-                            const float* q = &positions[size_t(other) * 3];
-                            if (std::fabs(p[0] - q[0]) <= epsilon && std::fabs(p[1] - q[1]) <= epsilon &&
-                                std::fabs(p[2] - q[2]) <= epsilon) {
-                                best = other;
-                                break;
-                            }
-                        }
-                        i = end;
+                        const int offset[3] = {dx, dy, int(at.z - k.z)};
+                        if (a != b)
+                            search.Lower(&cellVertices[a], cellEnd[a] - a, &cellVertices[b], cellEnd[b] - b, offset);
                     }
                 }
-            pointReps_[v] = best;
         }
         // Representatives in vertex order: an earlier vertex's is final when a later one takes it.
         for (UINT v = 0; v < vertexCount_; ++v)

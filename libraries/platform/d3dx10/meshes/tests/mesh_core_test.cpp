@@ -337,3 +337,22 @@ TEST(MeshAdjacency, RealisticMeshMatchesTheDefinitionBeforeAndAfterOptimize) {
     EXPECT_EQ(start, m.FaceCount());
     ExpectAdjacencyOf(m, 1e-6f);  // regenerated on the optimised mesh
 }
+
+TEST(MeshAdjacency, CrowdedNeighbouringCellsMatchTheDefinition) {
+    // 1200 vertices on a grid of 1/64 in [0, 0.75)^3: 27 cells of epsilon 0.25 with dozens of
+    // vertices each, close across faces, edges and corners of the cells (exactly, at 0.25).
+    uint32_t state = 7;
+    auto next = [&](uint32_t n) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) % n;
+    };
+    std::vector<Vertex> v;
+    for (int i = 0; i < 1200; ++i)
+        v.push_back(V(next(48) / 64.0f, next(48) / 64.0f, next(48) / 64.0f));
+    std::vector<UINT> indices;
+    for (int f = 0; f < 600; ++f)
+        indices.insert(indices.end(), {next(1200), next(1200), next(1200)});
+    MeshData m = Build(v, indices, {});
+    ASSERT_EQ(m.GenerateAdjacencyAndPointReps(0.25f), S_OK);
+    ExpectAdjacencyOf(m, 0.25f);
+}
