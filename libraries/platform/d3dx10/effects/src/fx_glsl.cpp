@@ -375,8 +375,11 @@ bool ReadContainer(const void* data, size_t size, Preprocessed& out, std::string
     uint32_t nf = r.U32();
     if (nf > limits.files)
         r.ok = false;
-    for (uint32_t i = 0; i < nf && r.ok; ++i)
+    for (uint32_t i = 0; i < nf && r.ok; ++i) {
         out.files.push_back(r.Str(kMaxFileName));
+        if (out.files.back().find('\n') != std::string::npos)  // no #include names one; errors quote it in a line
+            r.ok = false;
+    }
     uint32_t nl = r.U32();
     if (r.ok && ((r.n - r.at) / 8 < nl || nl >= limits.outputBytes))
         r.ok = false;

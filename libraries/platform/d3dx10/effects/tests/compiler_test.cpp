@@ -497,6 +497,11 @@ TEST(EffectContainer, RefusesLineOriginsPreprocessingCannotGive) {
         const std::vector<uint8_t> bytes = WriteContainer(pre);
         EXPECT_EQ(ReadContainer(bytes.data(), bytes.size(), back, err), line == 1) << line;
     }
+    // Nor a file name no #include can give: an error naming it would take two lines.
+    pre.files = {"a\n.fx"};
+    pre.lines[1].line = 2;
+    const std::vector<uint8_t> bytes = WriteContainer(pre);
+    EXPECT_FALSE(ReadContainer(bytes.data(), bytes.size(), back, err));
 }
 
 TEST(EffectErrors, TheFirstHundredAreKeptAndTheRestCounted) {
