@@ -25,7 +25,7 @@ public:
         return E_NOINTERFACE;
     }
     HRESULT Map(void** data, SIZE_T* size) override;
-    HRESULT Unmap() override { return S_OK; }
+    HRESULT Unmap() override;
     SIZE_T GetSize() override;
 
 private:
@@ -95,7 +95,7 @@ public:
     HRESULT SetAttributeTable(const D3DX10_ATTRIBUTE_RANGE* table, UINT size) override {
         if (!table && size)
             return E_INVALIDARG;
-        data.Table().assign(table, table + size);
+        data.SetTable(table, size);
         return S_OK;
     }
     HRESULT GetAttributeTable(D3DX10_ATTRIBUTE_RANGE* table, UINT* size) override {
@@ -155,10 +155,9 @@ public:
                                     offsets.data());
         device_->IASetIndexBuffer(deviceIndices_, data.Wide() ? DXGI_FORMAT_R32_UINT : DXGI_FORMAT_R16_UINT, 0);
         device_->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
-        for (const auto& r : data.Ranges())
-            if (r.AttribId == attribId && r.FaceCount > 0)
-                device_->DrawIndexedInstanced(r.FaceCount * 3, instanceCount, r.FaceStart * 3, 0,
-                                              startInstanceLocation);
+        const auto ranges = data.RangesOf(attribId);
+        for (const D3DX10_ATTRIBUTE_RANGE* r = ranges.first; r != ranges.second; ++r)
+            device_->DrawIndexedInstanced(r->FaceCount * 3, instanceCount, r->FaceStart * 3, 0, startInstanceLocation);
         return S_OK;
     }
 
@@ -232,6 +231,7 @@ void* MeshBuffer::Bytes(SIZE_T* size) {
         *size = d.Indices().size();
         return d.Indices().data();
     case Kind::Attribute:
+        d.AttributesChanged();  // the caller may write through the mapping, until Unmap
         *size = d.Attributes().size() * sizeof(UINT);
         return d.Attributes().data();
     case Kind::Adjacency:
@@ -252,6 +252,12 @@ HRESULT MeshBuffer::Map(void** data, SIZE_T* size) {
         *data = p;
     if (size)
         *size = n;
+    return S_OK;
+}
+
+HRESULT MeshBuffer::Unmap() {
+    if (kind_ == Kind::Attribute)
+        mesh_->data.AttributesChanged();
     return S_OK;
 }
 

@@ -238,6 +238,7 @@ HRESULT MeshData::Init(const D3D10_INPUT_ELEMENT_DESC* declaration, UINT declCou
     adjacency_.clear();
     pointReps_.clear();
     table_.clear();
+    byAttribute_.reset();
     haveAdjacency_ = false;
     return S_OK;
 }
@@ -262,7 +263,13 @@ HRESULT MeshData::SetAttributeData(const UINT* data) {
     if (!data)
         return E_INVALIDARG;
     std::memcpy(attributes_.data(), data, attributes_.size() * sizeof(UINT));
+    byAttribute_.reset();
     return S_OK;
+}
+
+void MeshData::SetTable(const D3DX10_ATTRIBUTE_RANGE* table, UINT size) {
+    table_.assign(table, table + size);
+    byAttribute_.reset();
 }
 
 UINT MeshData::Index(UINT i) const {
@@ -480,6 +487,7 @@ HRESULT MeshData::Optimize(UINT flags, UINT* faceRemap) {
     }
 
     table_.clear();
+    byAttribute_.reset();
     if (sort) {
         for (UINT f = 0; f < faceCount_; ++f) {
             if (table_.empty() || table_.back().AttribId != attributes_[f])
@@ -510,6 +518,29 @@ std::vector<D3DX10_ATTRIBUTE_RANGE> MeshData::Ranges() const {
     for (auto& r : runs)
         RangeVertices(r);
     return runs;
+}
+
+std::pair<const D3DX10_ATTRIBUTE_RANGE*, const D3DX10_ATTRIBUTE_RANGE*> MeshData::RangesOf(UINT attribId) {
+    if (!byAttribute_) {
+        std::vector<D3DX10_ATTRIBUTE_RANGE> ranges = Ranges();
+        ranges.erase(std::remove_if(ranges.begin(), ranges.end(),
+                                    [&](const D3DX10_ATTRIBUTE_RANGE& r) {
+                                        return r.FaceCount == 0 || r.FaceStart > faceCount_ ||
+                                               r.FaceCount > faceCount_ - r.FaceStart;
+                                    }),
+                     ranges.end());
+        std::stable_sort(ranges.begin(), ranges.end(),
+                         [](const D3DX10_ATTRIBUTE_RANGE& a, const D3DX10_ATTRIBUTE_RANGE& b) {
+                             return a.AttribId < b.AttribId;
+                         });
+        byAttribute_ = std::make_unique<std::vector<D3DX10_ATTRIBUTE_RANGE>>(std::move(ranges));
+    }
+    const auto& all = *byAttribute_;
+    const auto first = std::lower_bound(all.begin(), all.end(), attribId,
+                                        [](const D3DX10_ATTRIBUTE_RANGE& r, UINT id) { return r.AttribId < id; });
+    const auto last = std::upper_bound(first, all.end(), attribId,
+                                       [](UINT id, const D3DX10_ATTRIBUTE_RANGE& r) { return id < r.AttribId; });
+    return {all.data() + (first - all.begin()), all.data() + (last - all.begin())};
 }
 
 }  // namespace d3dx10_mesh

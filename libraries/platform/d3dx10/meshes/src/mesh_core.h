@@ -1,6 +1,8 @@
 #pragma once
 // The CPU side of the mesh: declaration, data, adjacency, optimisation, attribute ranges.
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/d3dx10mesh.h"
@@ -28,7 +30,8 @@ public:
     std::vector<UINT>& Attributes() { return attributes_; }
     std::vector<UINT>& Adjacency() { return adjacency_; }
     std::vector<UINT>& PointReps() { return pointReps_; }
-    std::vector<D3DX10_ATTRIBUTE_RANGE>& Table() { return table_; }
+    const std::vector<D3DX10_ATTRIBUTE_RANGE>& Table() const { return table_; }
+    void SetTable(const D3DX10_ATTRIBUTE_RANGE* table, UINT size);
 
     HRESULT SetVertexData(UINT buffer, const void* data);
     HRESULT SetIndexData(const void* data, UINT indexCount);
@@ -44,6 +47,11 @@ public:
 
     // The attribute table, or when there is none the runs of equal attributes in face order.
     std::vector<D3DX10_ATTRIBUTE_RANGE> Ranges() const;
+    // The ranges of Ranges() with this attribute id, in their order, that lie within the faces:
+    // a lookup in a copy sorted by id, made again after AttributesChanged.
+    std::pair<const D3DX10_ATTRIBUTE_RANGE*, const D3DX10_ATTRIBUTE_RANGE*> RangesOf(UINT attribId);
+    // The attributes may have been written through a mapped buffer.
+    void AttributesChanged() { byAttribute_.reset(); }
 
 private:
     struct Element {
@@ -64,6 +72,7 @@ private:
     std::vector<UINT> adjacency_;
     std::vector<UINT> pointReps_;
     std::vector<D3DX10_ATTRIBUTE_RANGE> table_;
+    std::unique_ptr<std::vector<D3DX10_ATTRIBUTE_RANGE>> byAttribute_;  // Ranges() by id, stably
     bool haveAdjacency_ = false;
     float epsilon_ = 0.0f;
 };

@@ -356,3 +356,25 @@ TEST(MeshAdjacency, CrowdedNeighbouringCellsMatchTheDefinition) {
     ASSERT_EQ(m.GenerateAdjacencyAndPointReps(0.25f), S_OK);
     ExpectAdjacencyOf(m, 0.25f);
 }
+
+TEST(MeshRanges, RangesOfAnIdInTheirOrderWithinTheFaces) {
+    std::vector<Vertex> v = {V(0, 0, 0), V(1, 0, 0), V(0, 1, 0)};
+    MeshData m = Build(v, {0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2}, {2, 1, 2, 1});
+    auto starts = [&](UINT id) {
+        std::vector<UINT> out;
+        for (auto r = m.RangesOf(id); r.first != r.second; ++r.first)
+            out.push_back(r.first->FaceStart);
+        return out;
+    };
+    EXPECT_EQ(starts(2), (std::vector<UINT>{0, 2}));
+    const UINT same[4] = {5, 5, 5, 5};
+    ASSERT_EQ(m.SetAttributeData(same), S_OK);
+    EXPECT_EQ(starts(5), (std::vector<UINT>{0}));
+    EXPECT_TRUE(starts(2).empty());
+    // A table's ranges in table order; those past the faces are never drawn.
+    const D3DX10_ATTRIBUTE_RANGE table[] = {
+        {3, 2, 1, 0, 0}, {1, 0, 2, 0, 0}, {3, 0, 1, 0, 0}, {3, 3, 2, 0, 0}, {3, 0xFFFFFFFFu, 2, 0, 0}};
+    m.SetTable(table, 5);
+    EXPECT_EQ(starts(3), (std::vector<UINT>{2, 0}));
+    EXPECT_EQ(starts(1), (std::vector<UINT>{0}));
+}
