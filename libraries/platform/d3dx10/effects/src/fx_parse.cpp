@@ -145,6 +145,15 @@ TokenList::TokenList(const std::string& s) : text_(s) {
     auto add = [&](size_t begin, size_t end, Token::Kind kind) {
         packed_.push_back({uint32_t(begin), uint32_t((end - begin) << 2) | kind});
     };
+    // At most a token a byte other than a blank or a line break: reserved, the tokens are not
+    // copied as they grow.
+    size_t blanks = 0, breaks = 0;
+    for (const char c : s) {
+        blanks += c == ' ';
+        breaks += c == '\n';
+    }
+    packed_.reserve(s.size() - blanks - breaks + 1);
+    lineStarts_.reserve(breaks + 1);
     lineStarts_.push_back(0);
     size_t i = 0;
     while (i < s.size()) {
