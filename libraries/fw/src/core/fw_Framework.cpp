@@ -66,8 +66,8 @@ fw_Framework::fw_Framework(const std::string& musicPath, const std::string& appl
     mTitle = title;
 
     mScale = scale;
-    mRenderWidth = static_cast<int32_t>(double(scale) * double(mWindowWidth));
-    mRenderHeight = static_cast<int32_t>(double(scale) * double(mWindowHeight));
+    mRenderWidth = ScaledLength(mWindowWidth);
+    mRenderHeight = ScaledLength(mWindowHeight);
     mAspect = aspect;
 
     mCudaUsed = false;
@@ -146,8 +146,8 @@ void fw_Framework::InitWithoutWindow(ID3D10Device* device, int32_t width, int32_
     mAspect = aspect;
     mWindowWidth = width;
     mWindowHeight = height;
-    mRenderWidth = static_cast<int32_t>(double(scale) * double(width));
-    mRenderHeight = static_cast<int32_t>(double(scale) * double(height));
+    mRenderWidth = ScaledLength(width);
+    mRenderHeight = ScaledLength(height);
     mLetterbox = false;
     mFullscreen = false;
     mLoop = false;

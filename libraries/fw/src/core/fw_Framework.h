@@ -91,6 +91,8 @@ public:
     static HRESULT CreateDeviceAndSwapChain();
     // Render size and letterbox from the window or display size, the scale and the aspect.
     static void ComputeRenderSize(bool finalMarker);
+    // A window length at the render scale.
+    static int32_t ScaledLength(int32_t length);
     static LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static HRESULT Present();
     static void _ReenterFullscreenIfRequired();

@@ -70,11 +70,16 @@ HRESULT fw_Framework::CreateAppWindow(HINSTANCE instance, int showCommand)
     return S_OK;
 }
 
+int32_t fw_Framework::ScaledLength(int32_t length)
+{
+    return static_cast<int32_t>(double(length) * double(mScale));
+}
+
 void fw_Framework::ComputeRenderSize(bool finalMarker)
 {
     if (!mFullscreen || finalMarker) {
-        mRenderWidth = static_cast<int32_t>(double(mWindowWidth) * double(mScale));
-        mRenderHeight = static_cast<int32_t>(double(mWindowHeight) * double(mScale));
+        mRenderWidth = ScaledLength(mWindowWidth);
+        mRenderHeight = ScaledLength(mWindowHeight);
     } else {
         mRenderWidth = mDisplayWidth;
         mRenderHeight = mDisplayHeight;
