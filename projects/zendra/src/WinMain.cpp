@@ -18,6 +18,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 
     framework->Run();
     fw_Log::Write(fw_Log::kPlain, "Closing application.");
+    fw_Framework::DeleteScenes();
     delete framework;
     return 0;
 }

@@ -184,8 +184,7 @@ ShowRenderer::~ShowRenderer() {
     if (!mOpen)
         return;
     Caleidoscope::sPassHook = nullptr;
-    // As the run ends; then the scene and the framework, which the program leaves to the
-    // end of the process.
+    // As the program ends: the run, the scenes, the framework.
     fw_Framework::EndRun();
     fw_Framework::DeleteScenes();
     delete gFramework;
