@@ -17,5 +17,5 @@ inline constexpr ShowSettings kShowSettings = {"./data/demo.mp3", "zendra", "qui
 
 // On the started framework: the show's scene ("caleidoscope.xml") made and appended to the
 // scene list, then the images loaded ahead, each registered under its name. The scene is
-// the list's; it lives until the process ends or the list's scenes are deleted.
+// the list's: fw_Framework::DeleteScenes deletes it.
 Caleidoscope* SetUpShow(fw_Framework& framework);
