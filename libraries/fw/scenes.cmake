@@ -53,7 +53,7 @@ if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
     add_library(fw_meshes STATIC src/scenes/fw_Mesh.cpp)
     target_include_directories(fw_meshes PUBLIC src/scenes)
     target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_effects
-        PRIVATE fw_services platform_regular_file)
+        PRIVATE fw_scenes platform_regular_file)
 
     zendra_add_gtest(fw_mesh_tests
         SOURCES tests/scenes/scenes_mesh_tests.cpp

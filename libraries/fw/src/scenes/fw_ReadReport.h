@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "fw_Log.h"
+#include "fw_SceneServices.h"
 
 class fw_ReadReport {
 public:
@@ -18,7 +18,7 @@ public:
     explicit fw_ReadReport(std::string what) : mWhat(std::move(what)) {}
     ~fw_ReadReport() {
         if (mDropped > 0)
-            fw_Log::Write(fw_Log::kWarning, "%s: %d more warnings not shown", mWhat.c_str(), mDropped);
+            fw_SceneServices::Warning(mWhat + ": " + std::to_string(mDropped) + " more warnings not shown");
     }
     fw_ReadReport(const fw_ReadReport&) = delete;
     fw_ReadReport& operator=(const fw_ReadReport&) = delete;
@@ -30,7 +30,7 @@ public:
             return;
         }
         ++mWritten;
-        fw_Log::Write(fw_Log::kWarning, "%s", text.c_str());
+        fw_SceneServices::Warning(text);
     }
     // A name from the file in quotation marks, cut to kMaxQuote characters ("..." after it).
     static std::string Quote(std::string_view name) {
