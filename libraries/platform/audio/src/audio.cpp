@@ -7,8 +7,6 @@
 
 #include <SDL.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/regular_file.h"
@@ -301,18 +299,16 @@ BOOL OpenDevice(Engine& e, int device, DWORD freq) {
 // kMaxStreamBytes of them; BASS_OK or the error to report.
 int ReadFilePart(const char* path, QWORD offset, QWORD length, std::vector<uint8_t>& bytes) {
     RegularFileRead status;
-    const int fd = OpenRegularFile(path, status);
+    uint64_t size = 0;
+    const int fd = OpenRegularFile(path, status, nullptr, &size);
     if (fd < 0) {
         return BASS_ERROR_FILEOPEN;
     }
-    struct stat info {};
-    const bool sized = ::fstat(fd, &info) == 0 && info.st_size >= 0;
-    const QWORD size = sized ? static_cast<QWORD>(info.st_size) : 0;
     QWORD n = offset <= size ? size - offset : 0;
     if (length != 0 && length < n) {
         n = length;
     }
-    int result = !sized || offset > size ? BASS_ERROR_FILEFORM : n > kMaxStreamBytes ? BASS_ERROR_MEM : BASS_OK;
+    int result = offset > size ? BASS_ERROR_FILEFORM : n > kMaxStreamBytes ? BASS_ERROR_MEM : BASS_OK;
     if (result == BASS_OK) {
         bytes.resize(static_cast<size_t>(n));
         size_t filled = 0;

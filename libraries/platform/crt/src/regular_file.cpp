@@ -22,23 +22,21 @@ RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, st
         return status;
     };
     RegularFileRead status = RegularFileRead::Ok;
-    const int fd = OpenRegularFile(path, status, error);
+    uint64_t size = 0;
+    const int fd = OpenRegularFile(path, status, error, &size);
     if (fd < 0)
         return fail(status, error ? *error : std::string());
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return fail(RegularFileRead::ReadFailed, "cannot read " + path + ": " + std::strerror(errno));
     const std::string tooLarge = path + " is larger than " + std::to_string(maxBytes) + " bytes";
-    if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > maxBytes)
+    if (size > maxBytes)
         return fail(RegularFileRead::TooLarge, tooLarge);
     // The size read may be stale: read until the end, but never more than one byte beyond the
     // limit, which tells a file that grew past it.
     size_t filled = 0;
-    bytes.resize(static_cast<size_t>(info.st_size) + 1);
+    bytes.resize(static_cast<size_t>(size) + 1);
     for (;;) {
         const ssize_t n = ::read(fd, &bytes[filled], bytes.size() - filled);
         if (n < 0 && errno == EINTR)
@@ -59,7 +57,7 @@ RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, st
 
 }  // namespace
 
-int OpenRegularFile(const std::string& path, RegularFileRead& status, std::string* error)
+int OpenRegularFile(const std::string& path, RegularFileRead& status, std::string* error, uint64_t* size)
 {
     auto fail = [&](RegularFileRead why, const std::string& text) {
         status = why;
@@ -76,10 +74,12 @@ int OpenRegularFile(const std::string& path, RegularFileRead& status, std::strin
         ::close(fd);
         return fail(RegularFileRead::ReadFailed, "cannot read " + path + ": " + why);
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (!S_ISREG(info.st_mode) || info.st_size < 0) {
         ::close(fd);
         return fail(RegularFileRead::NotRegular, path + " is not a regular file");
     }
+    if (size)
+        *size = static_cast<uint64_t>(info.st_size);
     status = RegularFileRead::Ok;
     return fd;
 }

@@ -17,7 +17,9 @@ enum class RegularFileRead {
 // Opens the regular file `path` for reading and returns its descriptor (the caller closes
 // it), for readers that stream a file instead of holding it whole. Anything but a regular
 // file is refused without blocking: -1, with `status` and `error` as ReadRegularFile sets them.
-int OpenRegularFile(const std::string& path, RegularFileRead& status, std::string* error = nullptr);
+// `size`, when given, receives the file's size as it was opened.
+int OpenRegularFile(const std::string& path, RegularFileRead& status, std::string* error = nullptr,
+                    uint64_t* size = nullptr);
 
 // Reads the whole regular file `path` into `bytes` when it holds at most `maxBytes`. Anything
 // but a regular file is refused without being read (opening never blocks on a pipe), and no
