@@ -240,7 +240,7 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
         return Fail(error, "DDS cube map faces are not square");
 
     const uint64_t needed = img.TotalSize();
-    if (needed > kMaxBytes)
+    if (needed > kMaxImageBytes)
         return Fail(error, "DDS image too large");
     const size_t remaining = size - r.pos;
     if (!masked) {

@@ -299,7 +299,7 @@ bool Image::Validate(std::string* error) const {
         return SetError(error, "more mip levels than the extent allows"), false;
     if (cube && (arraySize % 6 != 0 || depth != 1 || width != height))
         return SetError(error, "a cube map needs square faces in multiples of six slices"), false;
-    if (TotalSize() > kMaxBytes)
+    if (TotalSize() > kMaxImageBytes)
         return SetError(error, "image too large"), false;
     if (data.size() != TotalSize())
         return SetError(error, "image data size does not match its layout"), false;
@@ -321,7 +321,7 @@ bool Image::Allocate(uint32_t format, uint32_t w, uint32_t h, uint32_t d, uint32
     const uint64_t size = (IsSupportedFormat(format) && w && h && d && a && mips && ExtentFits(w, h, d, a) && mips <= 32)
                               ? probe.TotalSize()
                               : 0;
-    if (size == 0 || size > kMaxBytes) {
+    if (size == 0 || size > kMaxImageBytes) {
         probe.data.clear();
         probe.Validate(error);
         if (error && error->empty())

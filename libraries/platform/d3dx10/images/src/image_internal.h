@@ -13,7 +13,6 @@ namespace image_codec {
 inline constexpr uint32_t kMaxExtent = 8192;
 inline constexpr uint32_t kMaxVolumeExtent = 2048;
 inline constexpr uint32_t kMaxArraySize = 512;
-inline constexpr uint64_t kMaxBytes = kMaxImageBytes;
 
 // Whether the extents fit the limits above (a volume when depth > 1).
 bool ExtentFits(uint32_t width, uint32_t height, uint32_t depth, uint32_t arraySize);
