@@ -18,10 +18,13 @@ namespace fs = std::filesystem;
 
 // Under the address sanitizer an allocation above 2 GiB fails the replay, as it stops the
 // fuzzer (its memory limit): an input that makes a reader ask for that much is a finding.
-extern "C" const char* __asan_default_options() { return "max_allocation_size_mb=2048"; }
+extern "C" const char* __asan_default_options() {
+    return "max_allocation_size_mb=2048";
+}
 
 int main(int argc, char** argv) {
-    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
+    if (LLVMFuzzerInitialize)
+        LLVMFuzzerInitialize(&argc, &argv);
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
         // Absolute: a harness may change the working directory.
@@ -32,7 +35,8 @@ int main(int argc, char** argv) {
         }
         const size_t before = files.size();
         for (const auto& entry : fs::recursive_directory_iterator(arg))
-            if (entry.is_regular_file()) files.push_back(entry.path());
+            if (entry.is_regular_file())
+                files.push_back(entry.path());
         if (files.size() == before) {
             std::fprintf(stderr, "no input under %s\n", arg.c_str());
             return 1;

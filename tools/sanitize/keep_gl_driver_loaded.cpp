@@ -8,8 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 
-extern "C" int dlclose(void* handle)
-{
+extern "C" int dlclose(void* handle) {
     using Close = int (*)(void*);
     static const Close next = reinterpret_cast<Close>(dlsym(RTLD_NEXT, "dlclose"));
     link_map* map = nullptr;

@@ -28,8 +28,8 @@ struct Setting {
     Setting() {
         dir = fs::temp_directory_path() / fs::unique_path("zendra-mesh-fuzz-%%%%%%");
         fs::create_directories(dir);
-        fw_Log::SetAlertMode(fw_Log::kAlertsDropped); // warnings are counted, not shown
-        fw_Framework::mDevice = nullptr;             // the build arrays stay to be inspected
+        fw_Log::SetAlertMode(fw_Log::kAlertsDropped);  // warnings are counted, not shown
+        fw_Framework::mDevice = nullptr;               // the build arrays stay to be inspected
     }
     ~Setting() {
         boost::system::error_code ignored;
@@ -40,12 +40,13 @@ struct Setting {
 
 bool Write(const fs::path& path, const std::string& text) {
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+    if (!f)
+        return false;
     const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     return std::fclose(f) == 0 && ok;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Setting setting;
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string obj(text, objSize);
     const std::string mtl = nul ? std::string(text + objSize + 1, size - objSize - 1) : std::string();
 
-    if (!Write(setting.dir / "mesh.obj", obj)) std::abort();
+    if (!Write(setting.dir / "mesh.obj", obj))
+        std::abort();
     fs::path library;
     {
         fw_Mesh names(nullptr, 0, nullptr, 0, nullptr);
@@ -64,20 +66,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!name.empty() && name.size() < 200 && name.find('/') == std::string::npos && name != "." && name != ".." &&
             name != "mesh.obj") {
             library = setting.dir / name;
-            if (!Write(library, mtl)) library.clear();
+            if (!Write(library, mtl))
+                library.clear();
         }
     }
 
     fw_Mesh mesh(nullptr, 0, nullptr, 0, nullptr);
     mesh.ReleaseAll();
     (void)mesh.Read(setting.dir.string(), "mesh.obj");
-    if (!library.empty()) fs::remove(library);
+    if (!library.empty())
+        fs::remove(library);
 
     // Whole triangles whose corners name built vertices, one material entry a triangle.
     Check(mesh.mIndices.size() % 3 == 0, "indices must form whole triangles");
     Check(mesh.mAttributes.size() == mesh.mIndices.size() / 3, "one attribute per triangle");
-    for (uint32_t index : mesh.mIndices) Check(index < mesh.mVertices.size(), "an index names no vertex");
-    for (uint32_t material : mesh.mAttributes) Check(material < mesh.mMaterials.size(), "a triangle names no material");
+    for (uint32_t index : mesh.mIndices)
+        Check(index < mesh.mVertices.size(), "an index names no vertex");
+    for (uint32_t material : mesh.mAttributes)
+        Check(material < mesh.mMaterials.size(), "a triangle names no material");
     Check(mesh.mVertexHash.empty(), "the vertex hash is given back after reading");
     Check(mesh.mMaterialLibraries.size() <= 1, "only the library that is loaded is kept");
     for (const fw_Material* m : mesh.mMaterials)

@@ -29,7 +29,7 @@ struct Setting {
         dir = fs::temp_directory_path() / fs::unique_path("zendra-scene-fuzz-%%%%%%");
         fs::create_directories(dir / "data");
         fs::current_path(dir);
-        fw_Log::SetAlertMode(fw_Log::kAlertsDropped); // warnings are counted, not shown
+        fw_Log::SetAlertMode(fw_Log::kAlertsDropped);  // warnings are counted, not shown
         fw_Framework::mRenderWidth = 1280;
         fw_Framework::mRenderHeight = 800;
         fw_Framework::mWindowHeight = 800;
@@ -65,7 +65,8 @@ int TreeDepth(const boost::property_tree::ptree& root) {
         auto [tree, depth] = open.back();
         open.pop_back();
         deepest = std::max(deepest, depth);
-        for (const auto& child : *tree) open.emplace_back(&child.second, depth + 1);
+        for (const auto& child : *tree)
+            open.emplace_back(&child.second, depth + 1);
     }
     return deepest;
 }
@@ -73,9 +74,9 @@ int TreeDepth(const boost::property_tree::ptree& root) {
 // An element one level below the deepest open one, its attribute list and an attribute
 // are three levels more than the scan's element depth.
 void CheckScan(const std::string& text) {
-    const fw_XmlShape shape =
-        MeasureXml(text, fw_Scene::kMaxDescriptionDepth, fw_Scene::kMaxDescriptionNodes);
-    if (shape.depth > fw_Scene::kMaxDescriptionDepth || shape.nodes > fw_Scene::kMaxDescriptionNodes) return;
+    const fw_XmlShape shape = MeasureXml(text, fw_Scene::kMaxDescriptionDepth, fw_Scene::kMaxDescriptionNodes);
+    if (shape.depth > fw_Scene::kMaxDescriptionDepth || shape.nodes > fw_Scene::kMaxDescriptionNodes)
+        return;
     boost::property_tree::ptree tree;
     try {
         std::istringstream in(text);
@@ -86,12 +87,13 @@ void CheckScan(const std::string& text) {
     Check(TreeDepth(tree) <= shape.depth + 3, "the depth scan counted fewer levels than the parser made");
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Setting setting;
     FILE* f = std::fopen("data/scene.xml", "wb");
-    if (!f) std::abort();
+    if (!f)
+        std::abort();
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 

@@ -9,8 +9,7 @@
 namespace {
 
 struct Fixture {
-    Fixture() : device("bench/none", nullptr)
-    {
+    Fixture() : device("bench/none", nullptr) {
         for (int t = 0; t < 64; ++t) {
             names.push_back("track_" + std::to_string(t));
             sync::Track* track = device.GetTrack(names.back());
@@ -22,14 +21,12 @@ struct Fixture {
     std::vector<std::string> names;
 };
 
-Fixture& Shared()
-{
+Fixture& Shared() {
     static Fixture fixture;
     return fixture;
 }
 
-void BM_GetTrackThenGetValue(benchmark::State& state)
-{
+void BM_GetTrackThenGetValue(benchmark::State& state) {
     Fixture& f = Shared();
     size_t i = 0;
     float row = 0.0f;
@@ -46,8 +43,7 @@ void BM_GetTrackThenGetValue(benchmark::State& state)
 BENCHMARK(BM_GetTrackThenGetValue);
 
 // Callers build the name as a std::string on every read.
-void BM_BuildNameThenRead(benchmark::State& state)
-{
+void BM_BuildNameThenRead(benchmark::State& state) {
     Fixture& f = Shared();
     static const char* const literals[] = {"track_3", "track_17", "track_42", "track_63"};
     size_t i = 0;
@@ -59,4 +55,4 @@ void BM_BuildNameThenRead(benchmark::State& state)
 }
 BENCHMARK(BM_BuildNameThenRead);
 
-} // namespace
+}  // namespace

@@ -17,7 +17,9 @@ std::string TempPath() {
     return "/tmp/zendra-track-fuzz-" + std::to_string(::getpid()) + ".track";
 }
 
-uint32_t U32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
 
 void Check(bool ok, const char* what) {
     if (!ok) {
@@ -26,12 +28,13 @@ void Check(bool ok, const char* what) {
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = TempPath();
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
+    if (!f)
+        return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 
@@ -73,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Evaluation between, on and around the keys, and at rows no file names.
     const float rows[] = {-1.0f, 0.0f, 0.5f, 1.0f, 3.25f, 1e9f, -1e30f, INFINITY, NAN};
-    for (float row : rows) (void)track.GetValue(row);
+    for (float row : rows)
+        (void)track.GetValue(row);
     for (const auto& [row, key] : track.keys) {
         (void)track.GetValue(static_cast<float>(row));
         (void)track.GetValue(static_cast<float>(row) + 0.5f);

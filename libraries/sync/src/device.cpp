@@ -2,40 +2,32 @@
 
 namespace sync {
 
-TrackList::~TrackList()
-{
+TrackList::~TrackList() {
     for (Track* track : mTracks)
         delete track;
 }
 
-int TrackList::FindTrack(const std::string& name) const
-{
+int TrackList::FindTrack(const std::string& name) const {
     const auto it = mFirstIndex.find(name);
     return it == mFirstIndex.end() ? -1 : it->second;
 }
 
-int TrackList::AddTrack(const std::string& name)
-{
+int TrackList::AddTrack(const std::string& name) {
     mTracks.push_back(new Track(name));
     const int index = static_cast<int>(mTracks.size()) - 1;
-    mFirstIndex.emplace(name, index); // keeps an earlier track of the same name
+    mFirstIndex.emplace(name, index);  // keeps an earlier track of the same name
     return index;
 }
 
-PlayerDevice::PlayerDevice(const std::string& base, Timer* deviceTimer)
-    : Device(base), tracks(), timer(deviceTimer)
-{
-}
+PlayerDevice::PlayerDevice(const std::string& base, Timer* deviceTimer) : Device(base), tracks(), timer(deviceTimer) {}
 
 PlayerDevice::~PlayerDevice() = default;
 
-std::string PlayerDevice::TrackFileName(const std::string& trackName) const
-{
+std::string PlayerDevice::TrackFileName(const std::string& trackName) const {
     return name + "_" + trackName + ".track";
 }
 
-Track* PlayerDevice::GetTrack(const std::string& trackName)
-{
+Track* PlayerDevice::GetTrack(const std::string& trackName) {
     const int index = tracks.FindTrack(trackName);
     if (index >= 0)
         return tracks[index];
@@ -44,19 +36,16 @@ Track* PlayerDevice::GetTrack(const std::string& trackName)
     return track;
 }
 
-bool PlayerDevice::Update(float)
-{
+bool PlayerDevice::Update(float) {
     return true;
 }
 
-PlayerDevice* CreatePlayerDevice(const std::string& base, Timer* timer)
-{
+PlayerDevice* CreatePlayerDevice(const std::string& base, Timer* timer) {
     return new PlayerDevice(base, timer);
 }
 
-Device* CreateSyncDevice(const std::string& base, Timer* timer)
-{
+Device* CreateSyncDevice(const std::string& base, Timer* timer) {
     return CreatePlayerDevice(base, timer);
 }
 
-} // namespace sync
+}  // namespace sync

@@ -12,10 +12,9 @@ namespace sync {
 
 namespace {
 
-uint32_t LoadU32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+uint32_t LoadU32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
 }
 
 struct FileCloser {
@@ -30,10 +29,8 @@ struct Record {
 // Merges a batch of records, in file order, into the keys: sorted by row (stably, so that
 // the later of two records of a row is stored last and wins), then walked in step with the
 // keys and inserted at the place found, each in constant time.
-void MergeBatch(Track::KeyMap& keys, std::vector<Record>& batch)
-{
-    std::stable_sort(batch.begin(), batch.end(),
-                     [](const Record& a, const Record& b) { return a.row < b.row; });
+void MergeBatch(Track::KeyMap& keys, std::vector<Record>& batch) {
+    std::stable_sort(batch.begin(), batch.end(), [](const Record& a, const Record& b) { return a.row < b.row; });
     auto at = keys.begin();
     for (const Record& r : batch) {
         while (at != keys.end() && at->first < r.row)
@@ -43,10 +40,9 @@ void MergeBatch(Track::KeyMap& keys, std::vector<Record>& batch)
     batch.clear();
 }
 
-} // namespace
+}  // namespace
 
-bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBatch)
-{
+bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBatch) {
     RegularFileRead status;
     const int fd = OpenRegularFile(path, status);
     if (fd < 0)
@@ -59,7 +55,7 @@ bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBat
 
     unsigned char header[kTrackHeaderBytes];
     if (std::fread(header, sizeof header, 1, file.get()) != 1)
-        return true; // opened, but not even a count: no keys
+        return true;  // opened, but not even a count: no keys
     uint32_t remaining = LoadU32(header);
 
     // A count larger than the file holds stops at the first incomplete record. Records are
@@ -92,9 +88,8 @@ bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBat
     return true;
 }
 
-bool LoadTrackFile(Track& track, const std::string& path)
-{
+bool LoadTrackFile(Track& track, const std::string& path) {
     return LoadTrackFileInBatches(track, path, kTrackReadBatch);
 }
 
-} // namespace sync
+}  // namespace sync

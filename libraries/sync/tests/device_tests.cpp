@@ -21,22 +21,18 @@ public:
     bool playing = false;
 };
 
-} // namespace
+}  // namespace
 
 class PlayerDeviceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = fs::temp_directory_path() / fs::unique_path("sync-device-%%%%-%%%%");
         fs::create_directories(dir / "sync");
         base = (dir / "sync" / "sync").string();
         device.reset(sync::CreatePlayerDevice(base, &timer));
     }
     void TearDown() override { fs::remove_all(dir); }
-    void Write(const std::string& track, const std::string& bytes)
-    {
-        WriteFile(base + "_" + track + ".track", bytes);
-    }
+    void Write(const std::string& track, const std::string& bytes) { WriteFile(base + "_" + track + ".track", bytes); }
 
     fs::path dir;
     std::string base;
@@ -44,14 +40,12 @@ protected:
     std::unique_ptr<sync::PlayerDevice> device;
 };
 
-TEST_F(PlayerDeviceTest, TrackFileNameFollowsBaseName)
-{
+TEST_F(PlayerDeviceTest, TrackFileNameFollowsBaseName) {
     EXPECT_EQ(device->name, base);
     EXPECT_EQ(device->TrackFileName("cam_Rot X"), base + "_cam_Rot X.track");
 }
 
-TEST_F(PlayerDeviceTest, SameNameSamePointerAndFileReadOnce)
-{
+TEST_F(PlayerDeviceTest, SameNameSamePointerAndFileReadOnce) {
     Write("GotoRow", TrackBytes(1, {{0, -1.0f, 0}}));
     sync::Track* first = device->GetTrack("GotoRow");
     ASSERT_NE(first, nullptr);
@@ -64,8 +58,7 @@ TEST_F(PlayerDeviceTest, SameNameSamePointerAndFileReadOnce)
     EXPECT_EQ(device->tracks.size(), 1u);
 }
 
-TEST_F(PlayerDeviceTest, MissingFileGivesEmptyTrackThatIsNotRetried)
-{
+TEST_F(PlayerDeviceTest, MissingFileGivesEmptyTrackThatIsNotRetried) {
     sync::Track* track = device->GetTrack("Scene");
     ASSERT_NE(track, nullptr);
     EXPECT_FALSE(track->HasKeys());
@@ -74,8 +67,7 @@ TEST_F(PlayerDeviceTest, MissingFileGivesEmptyTrackThatIsNotRetried)
     EXPECT_FALSE(track->HasKeys());
 }
 
-TEST_F(PlayerDeviceTest, NamesAreCaseSensitive)
-{
+TEST_F(PlayerDeviceTest, NamesAreCaseSensitive) {
     Write("fade", TrackBytes(1, {{0, 1.0f, 0}}));
     Write("Fade", TrackBytes(1, {{0, 2.0f, 0}}));
     sync::Track* lower = device->GetTrack("fade");
@@ -86,8 +78,7 @@ TEST_F(PlayerDeviceTest, NamesAreCaseSensitive)
     EXPECT_EQ(upper->GetName(), "Fade");
 }
 
-TEST_F(PlayerDeviceTest, DefaultHooksDoNothing)
-{
+TEST_F(PlayerDeviceTest, DefaultHooksDoNothing) {
     EXPECT_TRUE(device->Update(0.0f));
     EXPECT_TRUE(device->Update(-5.0f));
     EXPECT_EQ(device->GetJumpTime(0), -1.0f);
@@ -99,8 +90,7 @@ TEST_F(PlayerDeviceTest, DefaultHooksDoNothing)
     EXPECT_NE(generic->GetTrack("x"), nullptr);
 }
 
-TEST(TrackList, FindTrackReturnsFirstOfDuplicateNames)
-{
+TEST(TrackList, FindTrackReturnsFirstOfDuplicateNames) {
     sync::TrackList list;
     EXPECT_EQ(list.FindTrack("a"), -1);
     EXPECT_EQ(list.AddTrack("a"), 0);

@@ -10,33 +10,29 @@ using sync::TrackKey;
 
 namespace {
 
-Track MakeTrack(std::initializer_list<std::tuple<uint32_t, float, int>> keys)
-{
+Track MakeTrack(std::initializer_list<std::tuple<uint32_t, float, int>> keys) {
     Track track("t");
     for (auto [row, value, type] : keys)
         track.SetKey(row, TrackKey{value, type});
     return track;
 }
 
-} // namespace
+}  // namespace
 
-TEST(TrackEvaluation, NoKeysGivesZero)
-{
+TEST(TrackEvaluation, NoKeysGivesZero) {
     Track track("empty");
     EXPECT_FALSE(track.HasKeys());
     EXPECT_EQ(track.GetValue(0.0f), 0.0f);
     EXPECT_EQ(track.GetValue(-3.0f), 0.0f);
 }
 
-TEST(TrackEvaluation, OneKeyHoldsEverywhere)
-{
+TEST(TrackEvaluation, OneKeyHoldsEverywhere) {
     Track track = MakeTrack({{7, 2.5f, sync::Linear}});
     for (float row : {-100.0f, -0.5f, 0.0f, 6.99f, 7.0f, 7.5f, 1e6f})
         EXPECT_EQ(track.GetValue(row), 2.5f) << row;
 }
 
-TEST(TrackEvaluation, LinearStretchAndOutsideRows)
-{
+TEST(TrackEvaluation, LinearStretchAndOutsideRows) {
     Track track = MakeTrack({{0, 0.0f, sync::Linear}, {10, 1.0f, sync::Step}});
     EXPECT_FLOAT_EQ(track.GetValue(5.0f), 0.5f);
     EXPECT_NEAR(track.GetValue(9.99f), 0.999f, 1e-5);
@@ -47,8 +43,7 @@ TEST(TrackEvaluation, LinearStretchAndOutsideRows)
     EXPECT_EQ(track.GetValue(-1e9f), 1.0f);
 }
 
-TEST(TrackEvaluation, RowsBeforeFirstKeyGiveFirstValue)
-{
+TEST(TrackEvaluation, RowsBeforeFirstKeyGiveFirstValue) {
     Track track = MakeTrack({{4, 3.0f, sync::Linear}, {8, 5.0f, sync::Linear}});
     EXPECT_EQ(track.GetValue(0.0f), 3.0f);
     EXPECT_EQ(track.GetValue(3.999f), 3.0f);
@@ -56,19 +51,20 @@ TEST(TrackEvaluation, RowsBeforeFirstKeyGiveFirstValue)
     EXPECT_FLOAT_EQ(track.GetValue(6.0f), 4.0f);
 }
 
-TEST(TrackEvaluation, ShapesAtMidpoint)
-{
-    struct Case { int type; float expected; };
+TEST(TrackEvaluation, ShapesAtMidpoint) {
+    struct Case {
+        int type;
+        float expected;
+    };
     // Keys at 4 (value 2) and 8 (value 6); row 6 is t = 0.5.
-    for (Case c : {Case{sync::Step, 2.0f}, Case{sync::Linear, 4.0f}, Case{sync::Smooth, 4.0f},
-                   Case{sync::Ramp, 3.0f}, Case{7, 2.0f}, Case{5, 2.0f}, Case{-1, 2.0f}}) {
+    for (Case c : {Case{sync::Step, 2.0f}, Case{sync::Linear, 4.0f}, Case{sync::Smooth, 4.0f}, Case{sync::Ramp, 3.0f},
+                   Case{7, 2.0f}, Case{5, 2.0f}, Case{-1, 2.0f}}) {
         Track track = MakeTrack({{4, 2.0f, c.type}, {8, 6.0f, sync::Step}});
         EXPECT_FLOAT_EQ(track.GetValue(6.0f), c.expected) << "type " << c.type;
     }
 }
 
-TEST(TrackEvaluation, ShapesOffMidpoint)
-{
+TEST(TrackEvaluation, ShapesOffMidpoint) {
     // Keys 0 -> 0 and 4 -> 1 at row 1: t = 0.25.
     Track smooth = MakeTrack({{0, 0.0f, sync::Smooth}, {4, 1.0f, sync::Step}});
     EXPECT_FLOAT_EQ(smooth.GetValue(1.0f), 0.25f * 0.25f * (3.0f - 0.5f));
@@ -79,8 +75,7 @@ TEST(TrackEvaluation, ShapesOffMidpoint)
     EXPECT_FLOAT_EQ(linear.GetValue(1.5f), 0.375f);
 }
 
-TEST(TrackEvaluation, KeyRowsGiveKeyValuesForEveryShape)
-{
+TEST(TrackEvaluation, KeyRowsGiveKeyValuesForEveryShape) {
     for (int type = 0; type <= 5; ++type) {
         Track track = MakeTrack({{0, 1.0f, type}, {3, -2.0f, type}, {9, 4.0f, type}, {12, 8.0f, type}});
         EXPECT_EQ(track.GetValue(0.0f), 1.0f) << type;
@@ -90,15 +85,16 @@ TEST(TrackEvaluation, KeyRowsGiveKeyValuesForEveryShape)
     }
 }
 
-TEST(TrackEvaluation, CatmullRomUsesNeighboursAndRepeatsEnds)
-{
+TEST(TrackEvaluation, CatmullRomUsesNeighboursAndRepeatsEnds) {
     // values 0, 1, 4, 9 at rows 0, 10, 20, 30
-    Track track = MakeTrack({{0, 0.0f, sync::CatmullRom}, {10, 1.0f, sync::CatmullRom},
-                             {20, 4.0f, sync::CatmullRom}, {30, 9.0f, sync::CatmullRom}});
+    Track track = MakeTrack({{0, 0.0f, sync::CatmullRom},
+                             {10, 1.0f, sync::CatmullRom},
+                             {20, 4.0f, sync::CatmullRom},
+                             {30, 9.0f, sync::CatmullRom}});
     auto cr = [](double p0, double p1, double p2, double p3, double t) {
         const double t2 = t * t, t3 = t2 * t;
-        return 0.5 * ((3 * t3 - 5 * t2 + 2) * p1 + (2 * t2 - t3 - t) * p0 +
-                      (4 * t2 - 3 * t3 + t) * p2 + (t3 - t2) * p3);
+        return 0.5 *
+               ((3 * t3 - 5 * t2 + 2) * p1 + (2 * t2 - t3 - t) * p0 + (4 * t2 - 3 * t3 + t) * p2 + (t3 - t2) * p3);
     };
     // Inner stretch: all four distinct neighbours.
     EXPECT_FLOAT_EQ(track.GetValue(15.0f), static_cast<float>(cr(0, 1, 4, 9, 0.5)));
@@ -109,8 +105,7 @@ TEST(TrackEvaluation, CatmullRomUsesNeighboursAndRepeatsEnds)
     EXPECT_FLOAT_EQ(track.GetValue(27.5f), static_cast<float>(cr(1, 4, 9, 9, 0.75)));
 }
 
-TEST(TrackEvaluation, UndefinedFloorsAreDefined)
-{
+TEST(TrackEvaluation, UndefinedFloorsAreDefined) {
     EXPECT_EQ(sync::FloorRow(3.0f), 3);
     EXPECT_EQ(sync::FloorRow(3.99f), 3);
     EXPECT_EQ(sync::FloorRow(-0.5f), -1);
@@ -126,16 +121,14 @@ TEST(TrackEvaluation, UndefinedFloorsAreDefined)
     EXPECT_EQ(track.GetValue(5e9f), 2.0f);
 }
 
-TEST(TrackEvaluation, RowsAboveTwoToThe31AreUnsigned)
-{
+TEST(TrackEvaluation, RowsAboveTwoToThe31AreUnsigned) {
     // A key beyond 0x80000000 is still ordered after the low keys.
     Track track = MakeTrack({{0, 1.0f, sync::Step}, {0x90000000u, 7.0f, sync::Step}});
     EXPECT_EQ(track.GetValue(100.0f), 1.0f);
     EXPECT_EQ(track.GetValue(-1.0f), 7.0f);
 }
 
-TEST(TrackEditing, FindSetDeleteClear)
-{
+TEST(TrackEditing, FindSetDeleteClear) {
     Track track("edit");
     EXPECT_EQ(track.FindKey(3), nullptr);
     EXPECT_FALSE(track.IsKeyFrame(3));

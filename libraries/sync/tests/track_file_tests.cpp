@@ -10,8 +10,7 @@ namespace fs = boost::filesystem;
 
 class TrackFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = fs::temp_directory_path() / fs::unique_path("track-file-%%%%-%%%%");
         fs::create_directories(dir);
     }
@@ -21,8 +20,7 @@ protected:
     fs::path dir;
 };
 
-TEST_F(TrackFile, ReadsRecordsSortedWithLastDuplicateWinning)
-{
+TEST_F(TrackFile, ReadsRecordsSortedWithLastDuplicateWinning) {
     WriteFile(Path("a.track"), TrackBytes(4, {{20, 2.0f, 1}, {5, 0.5f, 2}, {20, 3.0f, 3}, {0, -1.0f, 0}}));
     sync::Track track("a");
     ASSERT_TRUE(sync::LoadTrackFile(track, Path("a.track")));
@@ -39,8 +37,7 @@ TEST_F(TrackFile, ReadsRecordsSortedWithLastDuplicateWinning)
     EXPECT_EQ(it->second.type, 3);
 }
 
-TEST_F(TrackFile, TypeByteIsStoredUnchangedAndEvaluatesAsStep)
-{
+TEST_F(TrackFile, TypeByteIsStoredUnchangedAndEvaluatesAsStep) {
     WriteFile(Path("t.track"), TrackBytes(2, {{0, 1.0f, 200}, {10, 2.0f, 1}}));
     sync::Track track("t");
     ASSERT_TRUE(sync::LoadTrackFile(track, Path("t.track")));
@@ -48,8 +45,7 @@ TEST_F(TrackFile, TypeByteIsStoredUnchangedAndEvaluatesAsStep)
     EXPECT_EQ(track.GetValue(5.0f), 1.0f);
 }
 
-TEST_F(TrackFile, CountZeroAndEmptyFilesGiveNoKeys)
-{
+TEST_F(TrackFile, CountZeroAndEmptyFilesGiveNoKeys) {
     WriteFile(Path("zero.track"), TrackBytes(0, {}));
     WriteFile(Path("empty.track"), "");
     WriteFile(Path("short.track"), std::string("\x01\x00", 2));
@@ -60,10 +56,9 @@ TEST_F(TrackFile, CountZeroAndEmptyFilesGiveNoKeys)
     }
 }
 
-TEST_F(TrackFile, TruncatedFileKeepsCompleteRecords)
-{
+TEST_F(TrackFile, TruncatedFileKeepsCompleteRecords) {
     std::string bytes = TrackBytes(3, {{1, 1.0f, 0}, {2, 2.0f, 0}, {3, 3.0f, 0}});
-    bytes.resize(bytes.size() - 1); // the third record lacks its type byte
+    bytes.resize(bytes.size() - 1);  // the third record lacks its type byte
     WriteFile(Path("cut.track"), bytes);
     sync::Track track("cut");
     EXPECT_TRUE(sync::LoadTrackFile(track, Path("cut.track")));
@@ -71,24 +66,21 @@ TEST_F(TrackFile, TruncatedFileKeepsCompleteRecords)
     EXPECT_FALSE(track.IsKeyFrame(3));
 }
 
-TEST_F(TrackFile, AbsurdCountStopsAtEndOfData)
-{
+TEST_F(TrackFile, AbsurdCountStopsAtEndOfData) {
     WriteFile(Path("huge.track"), TrackBytes(0xFFFFFFFFu, {{1, 1.0f, 0}, {9, 9.0f, 1}}));
     sync::Track track("huge");
     EXPECT_TRUE(sync::LoadTrackFile(track, Path("huge.track")));
     EXPECT_EQ(track.KeyCount(), 2u);
 }
 
-TEST_F(TrackFile, BytesAfterTheLastRecordAreIgnored)
-{
+TEST_F(TrackFile, BytesAfterTheLastRecordAreIgnored) {
     WriteFile(Path("tail.track"), TrackBytes(1, {{4, 4.0f, 0}, {5, 5.0f, 0}}));
     sync::Track track("tail");
     EXPECT_TRUE(sync::LoadTrackFile(track, Path("tail.track")));
     EXPECT_EQ(track.KeyCount(), 1u);
 }
 
-TEST_F(TrackFile, MissingFileOrDirectoryFailsAndLeavesTrackAlone)
-{
+TEST_F(TrackFile, MissingFileOrDirectoryFailsAndLeavesTrackAlone) {
     sync::Track track("keep");
     track.SetKey(1, sync::TrackKey{1.0f, 0});
     EXPECT_FALSE(sync::LoadTrackFile(track, Path("absent.track")));
@@ -97,8 +89,7 @@ TEST_F(TrackFile, MissingFileOrDirectoryFailsAndLeavesTrackAlone)
     EXPECT_EQ(track.KeyCount(), 1u);
 }
 
-TEST_F(TrackFile, ManyRecordsInAnyOrderKeepTheLastRecordOfEachRow)
-{
+TEST_F(TrackFile, ManyRecordsInAnyOrderKeepTheLastRecordOfEachRow) {
     // More records than one read batch, rows falling and repeating: the last record of a
     // row wins within a batch and across batches.
     constexpr uint32_t kCount = 150001;

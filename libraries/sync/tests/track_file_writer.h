@@ -15,14 +15,12 @@ struct Record {
     uint8_t type;
 };
 
-inline void PutU32(std::string& out, uint32_t v)
-{
+inline void PutU32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
-inline std::string TrackBytes(uint32_t count, const std::vector<Record>& records)
-{
+inline std::string TrackBytes(uint32_t count, const std::vector<Record>& records) {
     std::string out;
     PutU32(out, count);
     for (const Record& r : records) {
@@ -35,9 +33,8 @@ inline std::string TrackBytes(uint32_t count, const std::vector<Record>& records
     return out;
 }
 
-inline void WriteFile(const std::string& path, const std::string& bytes)
-{
+inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-} // namespace sync_test
+}  // namespace sync_test

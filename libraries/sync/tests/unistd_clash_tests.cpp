@@ -11,8 +11,7 @@
 
 #include "sync/sync.h"
 
-TEST(UnistdClash, SyncNamespaceAndSystemHeadersCompileTogether)
-{
+TEST(UnistdClash, SyncNamespaceAndSystemHeadersCompileTogether) {
     sync::Track track("clash");
     track.SetKey(0, sync::TrackKey{4.0f, sync::Step});
     EXPECT_EQ(track.GetValue(1.0f), 4.0f);

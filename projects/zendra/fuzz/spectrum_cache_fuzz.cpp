@@ -43,7 +43,7 @@ struct Setting {
                                 D3D10_SDK_VERSION, &device) == S_OK,
               "no software device");
         fw_Framework::mDevice = device;
-        fw_Log::SetAlertMode(fw_Log::kAlertsDropped); // warnings are counted, not shown
+        fw_Log::SetAlertMode(fw_Log::kAlertsDropped);  // warnings are counted, not shown
         framework = new fw_Framework(fw_Framework::NoStartup{}, "spectrum_cache_fuzz");
         fw_Framework::mFrameworkRoot = dir.string();
         fw_Framework::mProjectRoot = dir.string();
@@ -60,7 +60,7 @@ struct Setting {
     FucrrEffect* effect = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Setting setting;
@@ -71,13 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     boost::system::error_code ignored;
     fs::remove_all(FucrrEffect::kFftCachePath, ignored);
     if (sparse) {
-        for (size_t i = std::min<size_t>(size, 6); --i > 0;) length = length << 8 | data[i];
+        for (size_t i = std::min<size_t>(size, 6); --i > 0;)
+            length = length << 8 | data[i];
         length &= (uint64_t(1) << 36) - 1;
     } else if (size > 0 && !folder) {
         if (data[0] & 1) {
             file.resize(FucrrEffect::kRequiredRecords * sizeof(FftRecord) + (data[0] >> 1), 0);
             if (size > 1)
-                for (size_t i = 0; i < file.size(); ++i) file[i] = data[1 + i % (size - 1)];
+                for (size_t i = 0; i < file.size(); ++i)
+                    file[i] = data[1 + i % (size - 1)];
         } else {
             file.assign(data + 1, data + size);
         }
@@ -88,8 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         FILE* f = std::fopen(FucrrEffect::kFftCachePath, "wb");
         Check(f != nullptr, "cannot write the cache");
-        if (!file.empty()) std::fwrite(file.data(), 1, file.size(), f);
-        if (sparse) Check(ftruncate(fileno(f), static_cast<off_t>(length)) == 0, "cannot size the cache");
+        if (!file.empty())
+            std::fwrite(file.data(), 1, file.size(), f);
+        if (sparse)
+            Check(ftruncate(fileno(f), static_cast<off_t>(length)) == 0, "cannot size the cache");
         std::fclose(f);
     }
 
@@ -101,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // zeros (the silence of a table computed without music).
     const uint64_t records = length / sizeof(FftRecord);
     bool silent = true;  // every value 0 (negative zero too)
-    for (uint64_t i = 0; i + sizeof(float) <= std::min<uint64_t>(file.size(), records * 32) && silent; i += sizeof(float)) {
+    for (uint64_t i = 0; i + sizeof(float) <= std::min<uint64_t>(file.size(), records * 32) && silent;
+         i += sizeof(float)) {
         float v;
         std::memcpy(&v, &file[i], sizeof(v));
         silent = !(v != 0.0f);
@@ -120,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(fw_Log::GetWarningCount() == warnings + (!folder && length > 0), "a refused file is reported once");
     }
     const float times[] = {0.0f, -5.0f, NAN, 0.008f, 1.0f, 120.5f, 239.98334f, 1e30f, INFINITY};
-    for (float t : times) (void)effect.SampleFft(t);
+    for (float t : times)
+        (void)effect.SampleFft(t);
     return 0;
 }

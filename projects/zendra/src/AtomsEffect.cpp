@@ -19,14 +19,14 @@ constexpr int32_t kGuard = 4;
 AtomsEffect::AtomsEffect(int width, int height)
     : VertexEffect("atoms.fx", true, "atoms",
                    {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}, kVertexSize),
-      mStreakCount(0), mWidth(width), mHeight(height)
-{
+      mStreakCount(0),
+      mWidth(width),
+      mHeight(height) {
     CreateStreaks();
     LoadEffect();
 }
 
-void AtomsEffect::CreateStreaks()
-{
+void AtomsEffect::CreateStreaks() {
     std::vector<float> vertices;
     const uint64_t points =
         mWidth > 0 && mHeight > 0 ? static_cast<uint64_t>(mWidth) * static_cast<uint64_t>(mHeight) : 0;
@@ -51,8 +51,7 @@ void AtomsEffect::CreateStreaks()
     SetVertices(vertices.data(), vertexCount * kVertexSize);
 }
 
-void AtomsEffect::Draw(fw_Texture* first, fw_Texture* second)
-{
+void AtomsEffect::Draw(fw_Texture* first, fw_Texture* second) {
     ID3D10Device* device = fw_Framework::mDevice;
     if (!mEffect)
         return;

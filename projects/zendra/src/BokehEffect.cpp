@@ -19,14 +19,13 @@ constexpr double kMaxRadiusAt800 = 24.0;
 BokehEffect::BokehEffect(int width, int height)
     : VertexEffect("bokeh.fx", false, "bokeh",
                    {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}, kVertexSize),
-      mWidth(width), mHeight(height)
-{
+      mWidth(width),
+      mHeight(height) {
     CreateGrid();
     LoadEffect();
 }
 
-void BokehEffect::CreateGrid()
-{
+void BokehEffect::CreateGrid() {
     SafeRelease(mVertexBuffer);
     if (mWidth <= 0 || mHeight <= 0)
         return;  // a buffer of zero bytes cannot be created: an empty grid has none
@@ -49,17 +48,17 @@ void BokehEffect::CreateGrid()
     SetVertices(vertices.data(), vertexCount * kVertexSize);
 }
 
-BokehEffect::~BokehEffect() { Release(); }
+BokehEffect::~BokehEffect() {
+    Release();
+}
 
-void BokehEffect::Release()
-{
+void BokehEffect::Release() {
     ReleaseAndDelete(mBlockLight);
     ReleaseAndDelete(mBlockChoice);
     VertexEffect::Release();
 }
 
-bool BokehEffect::PrepareBlockTargets(const fw_Texture& source)
-{
+bool BokehEffect::PrepareBlockTargets(const fw_Texture& source) {
     const uint32_t width = (source.GetWidth() + 1) / 2, height = (source.GetHeight() + 1) / 2;
     if (width == 0 || height == 0)
         return false;
@@ -73,8 +72,7 @@ bool BokehEffect::PrepareBlockTargets(const fw_Texture& source)
     return mBlockLight->mRenderTargetView && mBlockChoice->mRenderTargetView;
 }
 
-void BokehEffect::Draw(fw_Texture* source)
-{
+void BokehEffect::Draw(fw_Texture* source) {
     ID3D10Device* device = fw_Framework::mDevice;
     if (!device || !mVertexBuffer || !mEffect || !source || !PrepareBlockTargets(*source))
         return;

@@ -39,10 +39,11 @@ namespace {
 constexpr double kTwoPi = 6.2831855f;
 constexpr double kPi = 3.14159265358979323846;
 
-float Track(const char* name, float defaultValue) { return fw_Framework::GetSyncValueNow(name, defaultValue); }
+float Track(const char* name, float defaultValue) {
+    return fw_Framework::GetSyncValueNow(name, defaultValue);
+}
 
-void Bind(fw_Texture* target, fw_Texture* depth)
-{
+void Bind(fw_Texture* target, fw_Texture* depth) {
     ID3D10Device* device = fw_Framework::mDevice;
     if (!device || !target)
         return;
@@ -51,17 +52,17 @@ void Bind(fw_Texture* target, fw_Texture* depth)
     device->RSSetViewports(1, &target->mViewport);
 }
 
-void SetMatrix4(fw_Effect* effect, const char* name, const fw_Matrix4& m)
-{
+void SetMatrix4(fw_Effect* effect, const char* name, const fw_Matrix4& m) {
     if (effect)
         effect->SetMatrix(name, m.m);
 }
 
 // r * k in double precision, stored as float.
-float Scaled(float r, float k) { return static_cast<float>(double(r) * double(k)); }
+float Scaled(float r, float k) {
+    return static_cast<float>(double(r) * double(k));
+}
 
-fw_Matrix34 Scale(float k)
-{
+fw_Matrix34 Scale(float k) {
     fw_Matrix34 s;
     s(0, 0) = k;
     s(1, 1) = k;
@@ -69,16 +70,19 @@ fw_Matrix34 Scale(float k)
     return s;
 }
 
-fw_Matrix34 Translate(float x, float y, float z) { return fw_Math::Translation(fw_Vector3(x, y, z)); }
+fw_Matrix34 Translate(float x, float y, float z) {
+    return fw_Math::Translation(fw_Vector3(x, y, z));
+}
 
-fw_Vector3 Apply3(const fw_Matrix34& m, const fw_Vector3& v)
-{
+fw_Vector3 Apply3(const fw_Matrix34& m, const fw_Vector3& v) {
     return fw_Vector3(static_cast<float>(double(m(0, 0)) * v.x + double(m(0, 1)) * v.y + double(m(0, 2)) * v.z),
                       static_cast<float>(double(m(1, 0)) * v.x + double(m(1, 1)) * v.y + double(m(1, 2)) * v.z),
                       static_cast<float>(double(m(2, 0)) * v.x + double(m(2, 1)) * v.y + double(m(2, 2)) * v.z));
 }
 
-float Length(const fw_Vector3& v) { return static_cast<float>(std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z)); }
+float Length(const fw_Vector3& v) {
+    return static_cast<float>(std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z));
+}
 
 // One segment of a crystal path.
 struct CrystalSegment {
@@ -89,10 +93,11 @@ struct CrystalSegment {
 constexpr int kCrystalVariants = 4, kCrystalPaths = 20, kCrystalSteps = 24;
 
 // The entry of variant v, path p, step s.
-size_t CrystalIndex(int v, int p, int s) { return (size_t(v) * kCrystalPaths + size_t(p)) * kCrystalSteps + size_t(s); }
+size_t CrystalIndex(int v, int p, int s) {
+    return (size_t(v) * kCrystalPaths + size_t(p)) * kCrystalSteps + size_t(s);
+}
 
-void BuildCrystalTable(std::vector<CrystalSegment>& table)
-{
+void BuildCrystalTable(std::vector<CrystalSegment>& table) {
     table.resize(size_t(kCrystalVariants) * kCrystalPaths * kCrystalSteps);
     srand(882);
     for (int v = 0; v < kCrystalVariants; ++v) {
@@ -120,8 +125,7 @@ void BuildCrystalTable(std::vector<CrystalSegment>& table)
 
 // The crystal paths of every variant, drawn once from their own seed; the caller's
 // generator is left as it was.
-const std::vector<CrystalSegment>& CrystalTable()
-{
+const std::vector<CrystalSegment>& CrystalTable() {
     static const std::vector<CrystalSegment> table = [] {
         const fw_ScopedRandState generator;
         std::vector<CrystalSegment> built;
@@ -132,8 +136,7 @@ const std::vector<CrystalSegment>& CrystalTable()
 }
 
 // The farthest point of the crystal paths from their origin.
-float CrystalPathRadius()
-{
+float CrystalPathRadius() {
     static const float radius = [] {
         float farthest = 0.0f;
         for (const CrystalSegment& segment : CrystalTable())
@@ -144,15 +147,13 @@ float CrystalPathRadius()
 }
 
 // The turn of the kaleidoscope's mirror planes for its rotation track.
-fw_Matrix34 MirrorTurn(float rotation)
-{
+fw_Matrix34 MirrorTurn(float rotation) {
     return RotationZ(rotation) * RotationY(static_cast<float>(double(rotation) * double(1.34f))) *
            RotationX(static_cast<float>(double(rotation) * double(-1.119f)));
 }
 
 // The reflection through the plane with the unit normal: I - 2 n n^T.
-fw_Matrix34 Reflection(const fw_Vector3& normal)
-{
+fw_Matrix34 Reflection(const fw_Vector3& normal) {
     fw_Matrix34 h;
     const float v[3] = {normal.x, normal.y, normal.z};
     for (int i = 0; i < 3; ++i)
@@ -161,10 +162,9 @@ fw_Matrix34 Reflection(const fw_Vector3& normal)
     return h;
 }
 
-} // namespace
+}  // namespace
 
-fw_Matrix4 LightViewProjection(const float lightPosition[3], float fovDegrees)
-{
+fw_Matrix4 LightViewProjection(const float lightPosition[3], float fovDegrees) {
     if (std::isnan(fovDegrees))
         fovDegrees = 90.0f;
     fovDegrees = std::fmin(std::fmax(fovDegrees, 1.0f), 179.0f);
@@ -175,8 +175,7 @@ fw_Matrix4 LightViewProjection(const float lightPosition[3], float fovDegrees)
     return projection * fw_Matrix4(view);
 }
 
-void SetWorldMatrix34(const fw_Matrix34& world)
-{
+void SetWorldMatrix34(const fw_Matrix34& world) {
     if (!gFramework)
         return;
     const fw_Matrix4 m = fw_Matrix4(world).Transposed();
@@ -185,23 +184,20 @@ void SetWorldMatrix34(const fw_Matrix34& world)
     gFramework->SetWorldMatrices(&d, &d);
 }
 
-void MirrorPlanes(const fw_Matrix34& r, int k, fw_Vector3& plane1, fw_Vector3& plane2)
-{
+void MirrorPlanes(const fw_Matrix34& r, int k, fw_Vector3& plane1, fw_Vector3& plane2) {
     const double a1 = k * kTwoPi / 6.0;
     const double a2 = (k + 1) * kTwoPi / 6.0;
     plane1 = Apply3(r, fw_Vector3(static_cast<float>(std::cos(a1)), 0.0f, static_cast<float>(std::sin(a1))));
     plane2 = Apply3(r, fw_Vector3(static_cast<float>(-std::cos(a2)), 0.0f, static_cast<float>(-std::sin(a2))));
 }
 
-const char* MirrorTechniqueName(int k, bool depthPass)
-{
+const char* MirrorTechniqueName(int k, bool depthPass) {
     if (depthPass)
         return k % 2 == 0 ? "varianceDepthCaleidoscope" : "varianceDepthCaleidoscope_cull_back";
     return k % 2 == 0 ? "caleidoscope" : "caleidoscope_cull_back";
 }
 
-fw_Vector3 AuxPosition(const fw_Vector3& direction, float radius)
-{
+fw_Vector3 AuxPosition(const fw_Vector3& direction, float radius) {
     fw_Vector3 p = direction;
     const float length = Length(p);
     if (length != 0.0f)
@@ -209,10 +205,11 @@ fw_Vector3 AuxPosition(const fw_Vector3& direction, float radius)
     return p * radius;
 }
 
-int32_t CrystalVariant(float growType) { return ((fw_FloatToInt(growType) % 4) + 4) % 4; }
+int32_t CrystalVariant(float growType) {
+    return ((fw_FloatToInt(growType) % 4) + 4) % 4;
+}
 
-bool LightScreenPosition(const float lightPosition[3], const fw_Camera* camera, float& x, float& y)
-{
+bool LightScreenPosition(const float lightPosition[3], const fw_Camera* camera, float& x, float& y) {
     if (!camera)
         return false;
     D3DXMATRIX m;
@@ -230,12 +227,13 @@ bool LightScreenPosition(const float lightPosition[3], const fw_Camera* camera, 
 
 Caleidoscope::Caleidoscope(const std::string& sceneName) : fw_Scene(sceneName) {}
 
-Caleidoscope::~Caleidoscope() { DeleteOwned(); }
+Caleidoscope::~Caleidoscope() {
+    DeleteOwned();
+}
 
-void Caleidoscope::DeleteOwned()
-{
-    for (fw_Mesh** mesh : {&mWireframe1, &mRomstasjon, &mKuben, &mDiamond, &mSphere, &mCrystal6, &mSmallCrystals,
-                           &mSmallPyr}) {
+void Caleidoscope::DeleteOwned() {
+    for (fw_Mesh** mesh :
+         {&mWireframe1, &mRomstasjon, &mKuben, &mDiamond, &mSphere, &mCrystal6, &mSmallCrystals, &mSmallPyr}) {
         delete *mesh;
         *mesh = nullptr;
     }
@@ -261,8 +259,7 @@ void Caleidoscope::DeleteOwned()
     mVarianceShadow0 = mVarianceShadow = mVarianceShadowDepth = nullptr;
 }
 
-void Caleidoscope::LoadResources()
-{
+void Caleidoscope::LoadResources() {
     const int width = fw_Framework::GetWidth();
     const int height = fw_Framework::GetHeight();
 
@@ -293,9 +290,9 @@ void Caleidoscope::LoadResources()
         const char* technique;
     };
     const MeshSlot meshes[] = {
-        {"diamond.obj", &mDiamond, "plain"},       {"kuben.obj", &mKuben, "plain"},
-        {"romstasjon.obj", &mRomstasjon, "plain"}, {"sphere.obj", &mSphere, "sphere"},
-        {"crystal6.obj", &mCrystal6, "plain"},     {"smallCrystals.obj", &mSmallCrystals, "plain"},
+        {"diamond.obj", &mDiamond, "plain"},         {"kuben.obj", &mKuben, "plain"},
+        {"romstasjon.obj", &mRomstasjon, "plain"},   {"sphere.obj", &mSphere, "sphere"},
+        {"crystal6.obj", &mCrystal6, "plain"},       {"smallCrystals.obj", &mSmallCrystals, "plain"},
         {"smallPyr.obj", &mSmallPyr, "smallObject"}, {"wireframe1.obj", &mWireframe1, "wireframe"},
     };
     for (const MeshSlot& slot : meshes) {
@@ -317,8 +314,7 @@ void Caleidoscope::LoadResources()
     ClearObjectSlots();
 }
 
-void Caleidoscope::ClearObjectSlots()
-{
+void Caleidoscope::ClearObjectSlots() {
     mAuxTransforms.clear();
     mMainType = mAuxType = -1;
     mMainMesh = mAuxMesh = nullptr;
@@ -326,8 +322,7 @@ void Caleidoscope::ClearObjectSlots()
     mMainCaleido = mAuxCaleido = false;
 }
 
-void Caleidoscope::WarmUp()
-{
+void Caleidoscope::WarmUp() {
     // Every technique of the show drawn once into the targets it draws to in the show: a
     // device that prepares its programs for the states of their first draw does so while
     // loading, not in the first frame of a section. What is drawn here is cleared or
@@ -357,7 +352,8 @@ void Caleidoscope::WarmUp()
     // The crystals' instanced draws, however many crystals the tracks grow now: one crystal
     // into each pass's targets.
     if (mSmallCrystals) {
-        const std::vector<std::vector<float>> one(1, {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f});
+        const std::vector<std::vector<float>> one(
+            1, {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f});
         Bind(mVarianceShadow0, mVarianceShadowDepth);
         DrawCrystals(mSmallCrystals, one, true);
         Bind(gFramework->FindTexture("r16g16b16a16f_1"), gFramework->FindTexture("d32f_backbuffer"));
@@ -384,26 +380,44 @@ void Caleidoscope::WarmUp()
     post->RunTechnique("TriFade");
 }
 
-void Caleidoscope::ReleaseResources() { DeleteOwned(); }
+void Caleidoscope::ReleaseResources() {
+    DeleteOwned();
+}
 
 void Caleidoscope::OnKeyDown(uint32_t, bool, bool) {}
 
-void Caleidoscope::SelectMeshTechnique(int32_t type, fw_Mesh*& mesh, ID3D10EffectTechnique*& technique, bool isMain)
-{
+void Caleidoscope::SelectMeshTechnique(int32_t type, fw_Mesh*& mesh, ID3D10EffectTechnique*& technique, bool isMain) {
     const char* name = "sphere";
     switch (type) {
-    case kObjectStation: mesh = mRomstasjon; name = "plain"; break;
-    case kObjectCube: mesh = mKuben; name = isMain ? "mainCube" : "cube"; break;
-    case kObjectDiamond: mesh = mDiamond; name = "diamond"; break;
-    case kObjectCrystal: mesh = mCrystal6; name = "plain"; break;
-    case kObjectSmallCrystals: mesh = mSmallCrystals; name = "plain"; break;
-    default: mesh = mSphere; name = "sphere"; break;
+        case kObjectStation:
+            mesh = mRomstasjon;
+            name = "plain";
+            break;
+        case kObjectCube:
+            mesh = mKuben;
+            name = isMain ? "mainCube" : "cube";
+            break;
+        case kObjectDiamond:
+            mesh = mDiamond;
+            name = "diamond";
+            break;
+        case kObjectCrystal:
+            mesh = mCrystal6;
+            name = "plain";
+            break;
+        case kObjectSmallCrystals:
+            mesh = mSmallCrystals;
+            name = "plain";
+            break;
+        default:
+            mesh = mSphere;
+            name = "sphere";
+            break;
     }
     technique = mEffect ? mEffect->GetTechnique(name) : nullptr;
 }
 
-void Caleidoscope::Update()
-{
+void Caleidoscope::Update() {
     PlaceAuxiliaryObjects();
     SelectObjects();
     PlaceMainObject();
@@ -416,8 +430,7 @@ void Caleidoscope::Update()
         UpdateSyncCamera(this);
 }
 
-void Caleidoscope::PlaceAuxiliaryObjects()
-{
+void Caleidoscope::PlaceAuxiliaryObjects() {
     // The generator is seeded from "rndSeed" for the placement and given back afterwards.
     const float seed = Track("rndSeed", 0.0f);
     const fw_ScopedRandState generator(static_cast<unsigned>(fw_FloatToInt(seed)));
@@ -447,16 +460,15 @@ void Caleidoscope::PlaceAuxiliaryObjects()
         p.y = static_cast<float>(double(p.y) +
                                  ((double(rand()) * 0.5 / 32767.0 + 0.5) * (double(auxElevation) * 2.0) - 1.0) * 30.0);
         const float ax = static_cast<float>(double(i) * double(0.932f) + double(auxRot) * double(0.2f));
-        const float ay = static_cast<float>((std::fmod(double(i) * double(0.33f), 1.0) + double(auxRot)) * double(0.152f) +
-                                            double(i) * double(1.3f));
+        const float ay = static_cast<float>(
+            (std::fmod(double(i) * double(0.33f), 1.0) + double(auxRot)) * double(0.152f) + double(i) * double(1.3f));
         const float az = static_cast<float>(double(i) + double(auxRot) * double(0.25f));
         mAuxTransforms[size_t(i)] = fw_Math::Translation(p) * RotationZ(az) * RotationY(ay) * RotationX(ax) *
                                     Scale(static_cast<float>(double(size) * double(0.4f)));
     }
 }
 
-void Caleidoscope::SelectObjects()
-{
+void Caleidoscope::SelectObjects() {
     mMainType = fw_FloatToInt(Track("Obj_MainType", 0.0f));
     SelectMeshTechnique(mMainType, mMainMesh, mMainTechnique, true);
     mMainCaleido = Track("Obj_MainCaleido", 0.0f) > 0.0f;
@@ -465,8 +477,7 @@ void Caleidoscope::SelectObjects()
     mAuxCaleido = Track("Obj_AuxCaleido", 0.0f) > 0.0f;
 }
 
-void Caleidoscope::PlaceMainObject()
-{
+void Caleidoscope::PlaceMainObject() {
     const float mainScale = Track("Obj_MainScale", 1.0f);
     const float mainRot = Track("Obj_MainRot", 0.0f);
     const float s = static_cast<float>(double(mainScale) * double(0.4f));
@@ -477,16 +488,14 @@ void Caleidoscope::PlaceMainObject()
                          RotationX(Scaled(mainRot, 0.2f)) * Scale(s);
 }
 
-void Caleidoscope::PlaceBackground()
-{
+void Caleidoscope::PlaceBackground() {
     const float back = Track("Obj_BackRot", 0.0f);
     mBackgroundTransform = RotationX(Scaled(back, 0.104f)) *
                            RotationY(static_cast<float>(2.4 - double(back) * double(0.0514f))) *
                            RotationZ(static_cast<float>(double(back) * double(0.0234f) + 2.4));
 }
 
-void Caleidoscope::SetLight()
-{
+void Caleidoscope::SetLight() {
     mLightPosition[0] = 0.0f;
     mLightPosition[1] = static_cast<float>(double(Track("VLightY", 0.0f)) * double(0.1f) + 20.0);
     mLightPosition[2] = 0.0f;
@@ -521,8 +530,7 @@ void Caleidoscope::SetLight()
     }
 }
 
-void Caleidoscope::SetDepthOfField()
-{
+void Caleidoscope::SetDepthOfField() {
     fw_Effect* pyramids = mFucrr ? mFucrr->GetPyramidEffect() : nullptr;
     const float focus = Track("DOF_Focus", 20.0f);
     const float dofScale = static_cast<float>(double(Track("DOF_Scale", 50.0f)) * double(0.001f));
@@ -536,8 +544,7 @@ void Caleidoscope::SetDepthOfField()
         mBokeh->mEffect->SetFloat4("gDepthOfFieldParameters", focus, dofScale, dofClamp, 0.0f);
 }
 
-void Caleidoscope::SetPenrose()
-{
+void Caleidoscope::SetPenrose() {
     const float p3 = Track("Penrose3", 0.0f);
     const float p2 = Track("Penrose2", 0.0f);
     const float p1 = Track("Penrose1", 0.0f);
@@ -545,20 +552,17 @@ void Caleidoscope::SetPenrose()
         mEffect->SetFloat4("gPenrose", Scaled(p1, 0.1f), Scaled(p2, 0.1f), Scaled(p3, 0.1f), 0.0f);
 }
 
-void Caleidoscope::DrawMesh(fw_Mesh* mesh, ID3D10EffectTechnique* technique, int first, int last, bool withMaterials)
-{
+void Caleidoscope::DrawMesh(fw_Mesh* mesh, ID3D10EffectTechnique* technique, int first, int last, bool withMaterials) {
     mesh->DrawRange(technique, first, last, withMaterials);
     ++mMeshDraws;
 }
 
-void Caleidoscope::PassDone(const char* pass) const
-{
+void Caleidoscope::PassDone(const char* pass) const {
     if (sPassHook)
         sPassHook(pass);
 }
 
-void Caleidoscope::Render()
-{
+void Caleidoscope::Render() {
     if (!gFramework || !mEffect)
         return;
     if (mFucrr)
@@ -592,8 +596,7 @@ void Caleidoscope::Render()
         DrawTransition();
 }
 
-void Caleidoscope::DrawObjects()
-{
+void Caleidoscope::DrawObjects() {
     // Scene colour and depth, cleared; the main object, the tetrahedra, the auxiliary objects.
     fw_Texture* depth = gFramework->FindTexture("d32f_backbuffer");
     fw_Texture* colour = gFramework->FindTexture("r16g16b16a16f_1");
@@ -613,8 +616,7 @@ void Caleidoscope::DrawObjects()
     }
 }
 
-void Caleidoscope::DrawRings()
-{
+void Caleidoscope::DrawRings() {
     // Nine rings of 24 small objects.
     ID3D10EffectTechnique* small = mEffect->GetTechnique("smallObject");
     const float smallRot = Track("Obj_SmallRot", 0.0f);
@@ -627,11 +629,11 @@ void Caleidoscope::DrawRings()
         const float y = static_cast<float>(double(static_cast<float>((k - 4.5) * 9.0)) + double(smallElevation));
         const float phase = static_cast<float>((double(radius) * double(0.03f) + double(0.19f)) * double(0.081f) * sr);
         for (int j = 0; j < 24; ++j) {
-            const fw_Matrix34 world =
-                RotationY(static_cast<float>(kTwoPi * j / 24.0 + double(phase))) * Translate(radius, y, 0.0f) *
-                RotationX(static_cast<float>(j * double(0.4f) + sr * double(0.23f))) *
-                RotationY(static_cast<float>(j * double(0.1f) + sr * double(0.2f))) *
-                RotationZ(static_cast<float>(j * double(0.34f) + sr * double(0.14f)));
+            const fw_Matrix34 world = RotationY(static_cast<float>(kTwoPi * j / 24.0 + double(phase))) *
+                                      Translate(radius, y, 0.0f) *
+                                      RotationX(static_cast<float>(j * double(0.4f) + sr * double(0.23f))) *
+                                      RotationY(static_cast<float>(j * double(0.1f) + sr * double(0.2f))) *
+                                      RotationZ(static_cast<float>(j * double(0.34f) + sr * double(0.14f)));
             SetWorldMatrix34(world);
             if (mSmallPyr)
                 DrawMesh(mSmallPyr, small, 0, int(mSmallPyr->mAttributeCount) - 1, false);
@@ -639,8 +641,7 @@ void Caleidoscope::DrawRings()
     }
 }
 
-void Caleidoscope::DrawBackground()
-{
+void Caleidoscope::DrawBackground() {
     const float backFade = Track("Obj_BackFade", 1.0f);
     if (backFade <= 0.0f)
         return;
@@ -649,15 +650,13 @@ void Caleidoscope::DrawBackground()
     DrawLattice();
 }
 
-void Caleidoscope::DrawLattice()
-{
+void Caleidoscope::DrawLattice() {
     SetOwnMaterials(mWireframe1);
     if (mWireframe1)
         DrawMesh(mWireframe1, mEffect->GetTechnique("wireframe"), 0, int(mWireframe1->mAttributeCount) - 1, false);
 }
 
-void Caleidoscope::SetOwnMaterials(const fw_Mesh* mesh)
-{
+void Caleidoscope::SetOwnMaterials(const fw_Mesh* mesh) {
     // The colours of the first two attribute ranges (ambient, diffuse, specular with the
     // power in w); the second's from its first vertex on, when its vertices follow the
     // first's.
@@ -686,8 +685,7 @@ void Caleidoscope::SetOwnMaterials(const fw_Mesh* mesh)
     mEffect->SetInt("gOwnSecondVertex", secondVertex);
 }
 
-void Caleidoscope::DrawLightShafts(bool lightOn)
-{
+void Caleidoscope::DrawLightShafts(bool lightOn) {
     // Into the second float target, cleared first, against the scene's depth.
     fw_Texture* glow = gFramework->FindTexture("r16g16b16a16f_2");
     if (glow)
@@ -698,15 +696,13 @@ void Caleidoscope::DrawLightShafts(bool lightOn)
     }
 }
 
-void Caleidoscope::DrawBokeh()
-{
+void Caleidoscope::DrawBokeh() {
     Bind(gFramework->FindTexture("r16g16b16a16f_2"), nullptr);
     if (mBokeh)
         mBokeh->Draw(gFramework->FindTexture("r16g16b16a16f_1"));
 }
 
-void Caleidoscope::DrawVignette(bool transition)
-{
+void Caleidoscope::DrawVignette(bool transition) {
     // Into the backbuffer, or while a transition runs into the first 8-bit target.
     fw_PostEffects* post = fw_Framework::GetPostEffects();
     if (!post)
@@ -728,13 +724,11 @@ void Caleidoscope::DrawVignette(bool transition)
     post->VignetteWithFlare(x, y, glow);
 }
 
-std::string Caleidoscope::FlipCardName(float image)
-{
+std::string Caleidoscope::FlipCardName(float image) {
     return "flipcard" + std::to_string(fw_FloatToInt(image)) + ".png";
 }
 
-void Caleidoscope::DrawTransition()
-{
+void Caleidoscope::DrawTransition() {
     // The atoms of the flip card into the second 8-bit target, then the three-way fade.
     fw_Texture* depth = gFramework->FindTexture("d32f_backbuffer");
     fw_Texture* atomsTarget = gFramework->FindTexture("r8g8b8a8_2");
@@ -755,8 +749,7 @@ void Caleidoscope::DrawTransition()
 }
 
 void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, float rotation,
-                                    const fw_Matrix34& transform, ID3D10EffectTechnique* technique, bool depthPass)
-{
+                                    const fw_Matrix34& transform, ID3D10EffectTechnique* technique, bool depthPass) {
     const fw_ScopedRandState generator;
     if (!mEffect || !mesh)
         return;
@@ -830,8 +823,7 @@ void Caleidoscope::DrawCaleidoscope(int32_t type, fw_Mesh* mesh, bool mirrored, 
     }
 }
 
-void Caleidoscope::DrawCrystals(fw_Mesh* mesh, const std::vector<std::vector<float>>& columns, bool depthPass)
-{
+void Caleidoscope::DrawCrystals(fw_Mesh* mesh, const std::vector<std::vector<float>>& columns, bool depthPass) {
     // Thousands of crystals: a draw each would cost the device more than drawing them.
     static const D3D10_INPUT_ELEMENT_DESC kInstance[4] = {
         {"WORLD", 0, DXGI_FORMAT_R32G32B32_FLOAT, 1, 0, D3D10_INPUT_PER_INSTANCE_DATA, 1},
@@ -863,8 +855,7 @@ void Caleidoscope::DrawCrystals(fw_Mesh* mesh, const std::vector<std::vector<flo
     }
 }
 
-void Caleidoscope::CreateShadowTargets()
-{
+void Caleidoscope::CreateShadowTargets() {
     constexpr uint32_t kColourTarget = D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET;
     if (!gFramework)
         return;
@@ -878,13 +869,15 @@ void Caleidoscope::CreateShadowTargets()
             return texture;
         };
     };
-    mVarianceShadowDepth = gFramework->FindOrCreateTexture("d32f_VarianceShadow", factory(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT));
-    mVarianceShadow0 = gFramework->FindOrCreateTexture("r32g32f_VarianceShadow0", factory(kColourTarget, DXGI_FORMAT_R32G32_FLOAT));
-    mVarianceShadow = gFramework->FindOrCreateTexture("r32g32f_VarianceShadow", factory(kColourTarget, DXGI_FORMAT_R32G32_FLOAT));
+    mVarianceShadowDepth = gFramework->FindOrCreateTexture("d32f_VarianceShadow",
+                                                           factory(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT));
+    mVarianceShadow0 =
+        gFramework->FindOrCreateTexture("r32g32f_VarianceShadow0", factory(kColourTarget, DXGI_FORMAT_R32G32_FLOAT));
+    mVarianceShadow =
+        gFramework->FindOrCreateTexture("r32g32f_VarianceShadow", factory(kColourTarget, DXGI_FORMAT_R32G32_FLOAT));
 }
 
-void Caleidoscope::RenderVarianceDepth()
-{
+void Caleidoscope::RenderVarianceDepth() {
     // A target that could not be made: no shadow pass.
     if (!mVarianceShadow0 || !mVarianceShadow || !mVarianceShadowDepth || !mEffect)
         return;
@@ -903,8 +896,7 @@ void Caleidoscope::RenderVarianceDepth()
     }
 }
 
-const std::pair<fw_Vector3, fw_Vector3>& Caleidoscope::MeshBox(fw_Mesh* mesh)
-{
+const std::pair<fw_Vector3, fw_Vector3>& Caleidoscope::MeshBox(fw_Mesh* mesh) {
     const auto known = mMeshBoxes.find(mesh);
     if (known != mMeshBoxes.end())
         return known->second;
@@ -919,8 +911,7 @@ const std::pair<fw_Vector3, fw_Vector3>& Caleidoscope::MeshBox(fw_Mesh* mesh)
     return mMeshBoxes[mesh] = {lo, hi};
 }
 
-RECT Caleidoscope::ShadowCasterRect()
-{
+RECT Caleidoscope::ShadowCasterRect() {
     const RECT whole{0, 0, kShadowMapSize, kShadowMapSize};
     if (mMainType < 0 || !mMainMesh)
         return RECT{0, 0, 0, 0};

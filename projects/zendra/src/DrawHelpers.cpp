@@ -4,13 +4,11 @@
 #include "fw_Framework.h"
 #include "platform/crt.h"
 
-double SignedUnit()
-{
+double SignedUnit() {
     return double(static_cast<float>(rand())) * 2.0 / 32767.0 - 1.0;
 }
 
-ID3D10Buffer* CreateFilledBuffer(const void* data, size_t bytes, D3D10_USAGE usage, UINT bindFlags)
-{
+ID3D10Buffer* CreateFilledBuffer(const void* data, size_t bytes, D3D10_USAGE usage, UINT bindFlags) {
     ID3D10Device* device = fw_Framework::mDevice;
     if (!device || bytes == 0 || bytes > UINT32_MAX)
         return nullptr;
@@ -26,8 +24,7 @@ ID3D10Buffer* CreateFilledBuffer(const void* data, size_t bytes, D3D10_USAGE usa
 }
 
 ID3D10InputLayout* CreatePassLayout(ID3D10EffectTechnique* technique, const D3D10_INPUT_ELEMENT_DESC* elements,
-                                    UINT count)
-{
+                                    UINT count) {
     ID3D10Device* device = fw_Framework::mDevice;
     if (!device || !technique || !technique->IsValid())
         return nullptr;
@@ -35,15 +32,13 @@ ID3D10InputLayout* CreatePassLayout(ID3D10EffectTechnique* technique, const D3D1
     if (FAILED(technique->GetPassByIndex(0)->GetDesc(&pass)) || !pass.pIAInputSignature)
         return nullptr;
     ID3D10InputLayout* layout = nullptr;
-    if (FAILED(device->CreateInputLayout(elements, count, pass.pIAInputSignature, pass.IAInputSignatureSize,
-                                         &layout)))
+    if (FAILED(device->CreateInputLayout(elements, count, pass.pIAInputSignature, pass.IAInputSignatureSize, &layout)))
         return nullptr;
     return layout;
 }
 
 void DrawAllPasses(ID3D10EffectTechnique* technique, ID3D10Buffer* buffer, UINT stride, ID3D10InputLayout* layout,
-                   D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount)
-{
+                   D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount) {
     ID3D10Device* device = fw_Framework::mDevice;
     if (!device || !technique || !buffer)
         return;
@@ -60,8 +55,7 @@ void DrawAllPasses(ID3D10EffectTechnique* technique, ID3D10Buffer* buffer, UINT 
     }
 }
 
-GuardBand::GuardBand(int32_t guard)
-{
+GuardBand::GuardBand(int32_t guard) {
     ID3D10Device* device = fw_Framework::mDevice;
     if (!device)
         return;
@@ -78,46 +72,43 @@ GuardBand::GuardBand(int32_t guard)
     mActive = true;
 }
 
-GuardBand::~GuardBand()
-{
+GuardBand::~GuardBand() {
     if (mActive && fw_Framework::mDevice)
         fw_Framework::mDevice->RSSetViewports(1, &mViewport);
 }
 
 VertexEffect::VertexEffect(const char* file, bool inPool, const char* technique,
                            const D3D10_INPUT_ELEMENT_DESC& element, UINT stride)
-    : mFile(file), mInPool(inPool), mTechnique(technique), mElement(element), mStride(stride)
-{
+    : mFile(file), mInPool(inPool), mTechnique(technique), mElement(element), mStride(stride) {}
+
+VertexEffect::~VertexEffect() {
+    Release();
 }
 
-VertexEffect::~VertexEffect() { Release(); }
-
-void VertexEffect::LoadEffect()
-{
+void VertexEffect::LoadEffect() {
     delete mEffect;
     SafeRelease(mInputLayout);
     mEffect = new fw_Effect(mFile, mInPool ? fw_Framework::GetEffectPool() : nullptr);
     mInputLayout = CreatePassLayout(Technique(), &mElement, 1);
 }
 
-void VertexEffect::Release()
-{
+void VertexEffect::Release() {
     delete mEffect;
     mEffect = nullptr;
     SafeRelease(mInputLayout);
     SafeRelease(mVertexBuffer);
 }
 
-void VertexEffect::SetVertices(const void* data, size_t bytes)
-{
+void VertexEffect::SetVertices(const void* data, size_t bytes) {
     SafeRelease(mVertexBuffer);
     mVertexBuffer = CreateFilledBuffer(data, bytes);
 }
 
-ID3D10EffectTechnique* VertexEffect::Technique() const { return mEffect ? mEffect->GetTechnique(mTechnique) : nullptr; }
+ID3D10EffectTechnique* VertexEffect::Technique() const {
+    return mEffect ? mEffect->GetTechnique(mTechnique) : nullptr;
+}
 
-void VertexEffect::DrawVertices(D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount) const
-{
+void VertexEffect::DrawVertices(D3D10_PRIMITIVE_TOPOLOGY topology, UINT vertexCount) const {
     if (mEffect)
         DrawAllPasses(Technique(), mVertexBuffer, mStride, mInputLayout, topology, vertexCount);
 }

@@ -12,33 +12,29 @@
 
 namespace {
 
-double UnitRand()
-{
+double UnitRand() {
     return double(static_cast<float>(rand())) / 32767.0;
 }
 
 // A track value; a NaN or infinite one gives the default, so that no non-finite value
 // reaches the picture.
-float TrackValue(const char* name, float defaultValue)
-{
+float TrackValue(const char* name, float defaultValue) {
     const float value = fw_Framework::GetSyncValueNow(name, defaultValue);
     return std::isfinite(value) ? value : defaultValue;
 }
 
-} // namespace
+}  // namespace
 
 DustEffect::DustEffect()
     : VertexEffect("dust.fx", true, "dust",
                    {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0},
                    sizeof(Vertex)),
-      mCount(kParticleCount)
-{
+      mCount(kParticleCount) {
     CreateParticles();
     LoadEffect();
 }
 
-void DustEffect::CreateParticles()
-{
+void DustEffect::CreateParticles() {
     const int32_t count = mCount > 0 ? mCount : 0;
     std::vector<Vertex> vertices;
     vertices.reserve(size_t(count) * kVerticesPerParticle);
@@ -53,15 +49,13 @@ void DustEffect::CreateParticles()
     SetVertices(vertices.data(), vertices.size() * sizeof(Vertex));
 }
 
-void DustEffect::LoadEffect()
-{
+void DustEffect::LoadEffect() {
     VertexEffect::LoadEffect();
     if (gFramework)
         mEffect->SetTexture("gTexture", gFramework->FindOrLoadTexture("./data/dustParticle.png"));
 }
 
-void DustEffect::Draw()
-{
+void DustEffect::Draw() {
     if (!mEffect)
         return;
     const float focus = TrackValue("DOF_Focus", 20.0f);

@@ -76,16 +76,16 @@ std::vector<Fired> ReadTriggers() {
 void Fire(FucrrEffect& effect, const std::vector<Fired>& fired) {
     for (const Fired& f : fired) {
         switch (f.action) {
-        case Trigger::Load:
-            effect.LoadScenario(f.scenario);
-            break;
-        case Trigger::Save:
-            effect.SaveMatrixTextures(f.scenario);
-            break;
-        case Trigger::Reset:
-            fw_Log::Write(fw_Log::kPlain, "Resetting tetras.");
-            effect.ResetTetras();
-            break;
+            case Trigger::Load:
+                effect.LoadScenario(f.scenario);
+                break;
+            case Trigger::Save:
+                effect.SaveMatrixTextures(f.scenario);
+                break;
+            case Trigger::Reset:
+                fw_Log::Write(fw_Log::kPlain, "Resetting tetras.");
+                effect.ResetTetras();
+                break;
         }
     }
 }
@@ -190,8 +190,8 @@ void FucrrEffect::LoadMesh() {
         TransformRow(p, mInverseBaseMatrix, &vertices[v * 8]);
         TransformRow(n, mInverseBaseMatrix, &vertices[v * 8 + 4]);
     }
-    mVertexBuffer = CreateBuffer(static_cast<uint32_t>(vertices.size() * sizeof(float)), D3D10_BIND_VERTEX_BUFFER,
-                                 vertices.data());
+    mVertexBuffer =
+        CreateBuffer(static_cast<uint32_t>(vertices.size() * sizeof(float)), D3D10_BIND_VERTEX_BUFFER, vertices.data());
     mTrianglesPerInstance = static_cast<int32_t>(indices.size() / 3);
     mIndexBuffer = CreateBuffer(static_cast<uint32_t>(indices.size() * 4), D3D10_BIND_INDEX_BUFFER, indices.data());
 
@@ -222,8 +222,8 @@ void FucrrEffect::ResetTetras() {
     }
     for (int s = 0; s < 3; ++s) {
         for (int i = 0; i < 3; ++i) {
-            fw_Texture* texture = new fw_Texture(kMatrixBindFlags, DXGI_FORMAT_R32G32B32A32_FLOAT, kGridSize,
-                                                 kGridSize, 1, &texels[size_t(i) * kTetraCount * 4]);
+            fw_Texture* texture = new fw_Texture(kMatrixBindFlags, DXGI_FORMAT_R32G32B32A32_FLOAT, kGridSize, kGridSize,
+                                                 1, &texels[size_t(i) * kTetraCount * 4]);
             fw_Texture*& slot = mMatrixTextures[3 * s + i];
             ReleaseAndDelete(slot);
             slot = texture;
@@ -397,7 +397,8 @@ void FucrrEffect::LoadOrComputeFft() {
     if (haveMusic) {
         fw_Log::Write(fw_Log::kPlain, "Saving FFT analysis to file \"%s\".", kFftCachePath);
         if (!WriteFftCache())
-            fw_Log::Write(fw_Log::kWarning, "Could not write the FFT cache \"%s\"; the spectrum stays in memory.", kFftCachePath);
+            fw_Log::Write(fw_Log::kWarning, "Could not write the FFT cache \"%s\"; the spectrum stays in memory.",
+                          kFftCachePath);
     }
     fw_Log::Write(fw_Log::kPlain, "done.");
 }
@@ -409,7 +410,8 @@ bool FucrrEffect::ReadFftCache() {
     std::vector<uint8_t> bytes;
     std::string error;
     const RegularFileRead read = ReadRegularFile(kFftCachePath, kMostBytes, bytes, &error);
-    if (read == RegularFileRead::NotFound || read == RegularFileRead::NotRegular || (read == RegularFileRead::Ok && bytes.empty()))
+    if (read == RegularFileRead::NotFound || read == RegularFileRead::NotRegular ||
+        (read == RegularFileRead::Ok && bytes.empty()))
         return false;
     fw_Log::Write(fw_Log::kPlain, "Reading FFT data from file \"%s\"...", kFftCachePath);
     // Fewer records than the sampling reads, and the file is not such a table either.
@@ -425,7 +427,8 @@ bool FucrrEffect::ReadFftCache() {
          });
     if (!ok) {
         const std::string what = read == RegularFileRead::Ok ? std::to_string(bytes.size()) + " bytes" : error;
-        fw_Log::Write(fw_Log::kWarning, "The FFT cache \"%s\" (%s) is not a spectrum table of the music; computing it again.",
+        fw_Log::Write(fw_Log::kWarning,
+                      "The FFT cache \"%s\" (%s) is not a spectrum table of the music; computing it again.",
                       kFftCachePath, what.c_str());
         mFftTable.clear();
     }

@@ -92,4 +92,3 @@ private:
     bool WriteFftCache() const;
     void ReleaseBuffers();
 };
-

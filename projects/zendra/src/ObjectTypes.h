@@ -6,8 +6,8 @@
 enum ObjectType : int32_t {
     kObjectStation = 0,
     kObjectCube = 1,
-    kObjectDiamond = 2,        // the main object also turns the simpler way
-    kObjectTetrahedra = 3,     // the sphere, and the tetra simulation steps and draws
+    kObjectDiamond = 2,     // the main object also turns the simpler way
+    kObjectTetrahedra = 3,  // the sphere, and the tetra simulation steps and draws
     kObjectCrystal = 4,
     kObjectSmallCrystals = 5,  // grown along the crystal paths unless mirrored
 };

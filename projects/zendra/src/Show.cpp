@@ -3,8 +3,7 @@
 #include "Caleidoscope.h"
 #include "fw_Framework.h"
 
-Caleidoscope* SetUpShow(fw_Framework& framework)
-{
+Caleidoscope* SetUpShow(fw_Framework& framework) {
     Caleidoscope* scene = new Caleidoscope("caleidoscope.xml");
     fw_Framework::AddScene(scene);
 

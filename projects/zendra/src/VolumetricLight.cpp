@@ -10,14 +10,12 @@
 VolumetricLight::VolumetricLight()
     : VertexEffect("volumetricLight.fx", true, "lightShaft",
                    {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0}, sizeof(Vertex)),
-      mCount(kShaftCount)
-{
+      mCount(kShaftCount) {
     CreateShafts();
     LoadEffect();
 }
 
-void VolumetricLight::CreateShafts()
-{
+void VolumetricLight::CreateShafts() {
     const int32_t count = mCount > 0 ? mCount : 0;
     std::vector<Vertex> vertices;
     vertices.reserve(size_t(count) * kVerticesPerShaft);
@@ -30,7 +28,6 @@ void VolumetricLight::CreateShafts()
     SetVertices(vertices.data(), vertices.size() * sizeof(Vertex));
 }
 
-void VolumetricLight::Draw()
-{
+void VolumetricLight::Draw() {
     DrawVertices(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST, static_cast<UINT>(mCount * kVerticesPerShaft));
 }

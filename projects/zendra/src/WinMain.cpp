@@ -5,8 +5,7 @@
 #include "fw_Log.h"
 #include "platform/win32.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
-{
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     fw_Log::SetAlertMode(fw_Log::kAlertsToMessageBoxes);
     fw_Log::SetAssertAlertMode(fw_Log::kAlertsToMessageBoxes);
     fw_Log::Write(fw_Log::kPlain, "Starting application.");

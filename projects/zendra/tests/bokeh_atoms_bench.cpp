@@ -23,11 +23,10 @@ namespace {
 namespace fs = boost::filesystem;
 
 struct Environment {
-    Environment()
-    {
+    Environment() {
         static int marker;
-        D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0,
-                          D3D10_SDK_VERSION, &fw_Framework::mDevice);
+        D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0, D3D10_SDK_VERSION,
+                          &fw_Framework::mDevice);
         fw_Log::SetAlertMode(fw_Log::kAlertsToConsole);
         framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "bokeh_atoms_bench");
         fw_Framework::mFrameworkRoot = FW_SOURCE_ROOT;
@@ -41,7 +40,8 @@ struct Environment {
             std::stringstream text;
             text << std::ifstream(std::string(ZENDRA_PROJECT_DIR) + "/src/shaders/" + name).rdbuf();
             std::ofstream((variants / "src" / "shaders" / name).string())
-                << "#define BOKEH_DRAW_EVERY_PRIMITIVE 1\n#define ATOMS_DRAW_EVERY_PRIMITIVE 1\n" << text.str();
+                << "#define BOKEH_DRAW_EVERY_PRIMITIVE 1\n#define ATOMS_DRAW_EVERY_PRIMITIVE 1\n"
+                << text.str();
         }
     }
     ~Environment() { fs::remove_all(variants); }
@@ -50,21 +50,18 @@ struct Environment {
     fs::path variants;
 };
 
-Environment& Env()
-{
+Environment& Env() {
     static Environment environment;
     return environment;
 }
 
-void UseVariants(bool everyPrimitive)
-{
+void UseVariants(bool everyPrimitive) {
     fw_Framework::mProjectRoot = everyPrimitive ? Env().variants.string() : std::string(ZENDRA_PROJECT_DIR);
 }
 
 // A dark scene with a share of bright pixels scattered over it (eye distances from near to
 // far over the width).
-std::vector<float> Scene(uint32_t w, uint32_t h, double brightShare)
-{
+std::vector<float> Scene(uint32_t w, uint32_t h, double brightShare) {
     std::vector<float> rgba(size_t(w) * h * 4);
     uint32_t state = 5;
     for (uint32_t y = 0; y < h; ++y)
@@ -78,8 +75,7 @@ std::vector<float> Scene(uint32_t w, uint32_t h, double brightShare)
 }
 
 // Arguments: width, height, bright pixels in tenths of a percent, every primitive drawn.
-void Bokeh(benchmark::State& state)
-{
+void Bokeh(benchmark::State& state) {
     Env();
     const uint32_t w = uint32_t(state.range(0)), h = uint32_t(state.range(1));
     UseVariants(state.range(3) != 0);
@@ -102,8 +98,7 @@ void Bokeh(benchmark::State& state)
 }
 
 // Arguments: width, height, parameter in percent, every primitive drawn.
-void Atoms(benchmark::State& state)
-{
+void Atoms(benchmark::State& state) {
     Environment& env = Env();
     const uint32_t w = uint32_t(state.range(0)), h = uint32_t(state.range(1));
     UseVariants(state.range(3) != 0);
@@ -130,8 +125,7 @@ void Atoms(benchmark::State& state)
     fw_Framework::mDevice->ClearState();
 }
 
-void Sizes(benchmark::internal::Benchmark* b, std::vector<int64_t> values)
-{
+void Sizes(benchmark::internal::Benchmark* b, std::vector<int64_t> values) {
     for (auto [w, h] : {std::pair{640, 400}, {1280, 800}})
         for (int64_t v : values)
             for (int every : {0, 1})

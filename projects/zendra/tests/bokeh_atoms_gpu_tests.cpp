@@ -16,11 +16,12 @@ namespace {
 
 constexpr uint32_t kW = 160, kH = 100;
 
-float Luminance(const float* c) { return 0.2126f * c[0] + 0.7152f * c[1] + 0.0722f * c[2]; }
+float Luminance(const float* c) {
+    return 0.2126f * c[0] + 0.7152f * c[1] + 0.0722f * c[2];
+}
 
 // Pixels of the picture whose light exceeds the level.
-int LitCount(const restest::Picture& p, float level)
-{
+int LitCount(const restest::Picture& p, float level) {
     int n = 0;
     for (uint32_t y = 0; y < p.height; ++y)
         for (uint32_t x = 0; x < p.width; ++x)
@@ -32,18 +33,15 @@ int LitCount(const restest::Picture& p, float level)
 
 class BokehPixels : public EffectTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         EffectTest::SetUp();
         source.assign(kW * kH * 4, 0.0f);
     }
-    void Set(uint32_t x, uint32_t y, float r, float g, float b, float distance)
-    {
+    void Set(uint32_t x, uint32_t y, float r, float g, float b, float distance) {
         float* t = &source[(y * kW + x) * 4];
         t[0] = r, t[1] = g, t[2] = b, t[3] = distance;
     }
-    restest::Picture Draw(float fill = 0.0f)
-    {
+    restest::Picture Draw(float fill = 0.0f) {
         BokehEffect bokeh(kW, kH);
         auto texture = FloatSource(kW, kH, source);
         Target target(kW, kH, DXGI_FORMAT_R32G32B32A32_FLOAT);
@@ -55,8 +53,7 @@ protected:
     std::vector<float> source;
 };
 
-TEST_F(BokehPixels, ABrightPixelOutOfFocusBecomesARoundDiscAndTheDarkStaysBlack)
-{
+TEST_F(BokehPixels, ABrightPixelOutOfFocusBecomesARoundDiscAndTheDarkStaysBlack) {
     Set(80, 50, 6.0f, 5.0f, 4.0f, 60.0f);
     const restest::Picture p = Draw();
     // The largest disc at 100 rows is 3 pixels; out of focus it is near that size.
@@ -77,8 +74,7 @@ TEST_F(BokehPixels, ABrightPixelOutOfFocusBecomesARoundDiscAndTheDarkStaysBlack)
         EXPECT_GT(Luminance(p.At(80 + dx, 50 + dy)), 0.05f) << dx << "," << dy;
 }
 
-TEST_F(BokehPixels, OutOfFocusDiscsAreLargerThanInFocusOnes)
-{
+TEST_F(BokehPixels, OutOfFocusDiscsAreLargerThanInFocusOnes) {
     // A taller grid so that the discs are many pixels wide.
     Set(40, 50, 6.0f, 6.0f, 6.0f, 20.0f);   // at the focus distance
     Set(120, 50, 6.0f, 6.0f, 6.0f, 80.0f);  // far behind it
@@ -100,8 +96,7 @@ TEST_F(BokehPixels, OutOfFocusDiscsAreLargerThanInFocusOnes)
     EXPECT_GT(blurred, 3 * sharp);
 }
 
-TEST_F(BokehPixels, DimPixelsPassThroughSharpWithoutDiscs)
-{
+TEST_F(BokehPixels, DimPixelsPassThroughSharpWithoutDiscs) {
     Set(30, 30, 0.5f, 0.25f, 0.125f, 60.0f);
     Set(31, 30, 0.2f, 0.6f, 0.1f, 60.0f);
     const restest::Picture p = Draw();
@@ -111,8 +106,7 @@ TEST_F(BokehPixels, DimPixelsPassThroughSharpWithoutDiscs)
                 ASSERT_EQ(source[(y * kW + x) * 4 + c], p.At(x, y)[c]) << x << "," << y;
 }
 
-TEST_F(BokehPixels, AddsToWhatTheTargetHoldsAndRestoresTheViewport)
-{
+TEST_F(BokehPixels, AddsToWhatTheTargetHoldsAndRestoresTheViewport) {
     Set(10, 10, 0.5f, 0.5f, 0.5f, 20.0f);
     BokehEffect bokeh(kW, kH);
     auto texture = FloatSource(kW, kH, source);
@@ -131,8 +125,7 @@ TEST_F(BokehPixels, AddsToWhatTheTargetHoldsAndRestoresTheViewport)
     EXPECT_EQ(kH, viewport.Height);
 }
 
-TEST_F(BokehPixels, AFlatBrightAreaGlowsEvenlyWithoutHoles)
-{
+TEST_F(BokehPixels, AFlatBrightAreaGlowsEvenlyWithoutHoles) {
     for (uint32_t y = 40; y < 60; ++y)
         for (uint32_t x = 60; x < 100; ++x)
             Set(x, y, 3.0f, 3.0f, 3.0f, 60.0f);
@@ -145,8 +138,7 @@ TEST_F(BokehPixels, AFlatBrightAreaGlowsEvenlyWithoutHoles)
     EXPECT_GT(Luminance(p.At(80, 38)), 0.0f);
 }
 
-TEST_F(BokehPixels, PictureOfASceneWithBrightSpots)
-{
+TEST_F(BokehPixels, PictureOfASceneWithBrightSpots) {
     const uint32_t w = 640, h = 400;
     std::vector<float> scene(w * h * 4);
     uint32_t state = 7;
@@ -178,8 +170,7 @@ TEST_F(BokehPixels, PictureOfASceneWithBrightSpots)
 
 class AtomsPixels : public EffectTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         EffectTest::SetUp();
         std::vector<uint32_t> a(kW * kH), b(kW * kH);
         uint32_t state = 11;
@@ -192,8 +183,7 @@ protected:
         second = ByteSource(kW, kH, b);
         SetRenderSize(kW * 8, kH * 8);
     }
-    restest::Picture Draw(float parameter, int type)
-    {
+    restest::Picture Draw(float parameter, int type) {
         sync.SetConstant("Atoms_Param", parameter);
         sync.SetConstant("Atoms_TransType", float(type));
         AtomsEffect atoms(kW, kH);
@@ -203,8 +193,7 @@ protected:
         return target.Read();
     }
     // Largest difference of a colour channel between the picture and an image.
-    static float Difference(const restest::Picture& p, const restest::Picture& image)
-    {
+    static float Difference(const restest::Picture& p, const restest::Picture& image) {
         float worst = 0.0f;
         for (size_t i = 0; i < p.rgba.size(); ++i)
             if (i % 4 != 3)
@@ -214,28 +203,24 @@ protected:
     TexturePtr first, second;
 };
 
-TEST_F(AtomsPixels, AtZeroEveryTypeShowsTheFirstImage)
-{
+TEST_F(AtomsPixels, AtZeroEveryTypeShowsTheFirstImage) {
     const restest::Picture image = restest::ReadBack(first->mTexture2D);
     for (int type = 0; type < 3; ++type)
         EXPECT_EQ(0.0f, Difference(Draw(0.0f, type), image)) << "type " << type;
 }
 
-TEST_F(AtomsPixels, AtOneEveryTypeShowsTheSecondImage)
-{
+TEST_F(AtomsPixels, AtOneEveryTypeShowsTheSecondImage) {
     const restest::Picture image = restest::ReadBack(second->mTexture2D);
     for (int type = 0; type < 3; ++type)
         EXPECT_EQ(0.0f, Difference(Draw(1.0f, type), image)) << "type " << type;
 }
 
-TEST_F(AtomsPixels, ParametersBeyondTheEndsHoldTheImages)
-{
+TEST_F(AtomsPixels, ParametersBeyondTheEndsHoldTheImages) {
     EXPECT_EQ(0.0f, Difference(Draw(-0.5f, 1), restest::ReadBack(first->mTexture2D)));
     EXPECT_EQ(0.0f, Difference(Draw(3.0f, 2), restest::ReadBack(second->mTexture2D)));
 }
 
-TEST_F(AtomsPixels, InBetweenThePixelsFlyAsStreaksDifferentForEachType)
-{
+TEST_F(AtomsPixels, InBetweenThePixelsFlyAsStreaksDifferentForEachType) {
     const restest::Picture a = restest::ReadBack(first->mTexture2D), b = restest::ReadBack(second->mTexture2D);
     std::vector<restest::Picture> middle;
     for (int type = 0; type < 3; ++type) {
@@ -248,8 +233,7 @@ TEST_F(AtomsPixels, InBetweenThePixelsFlyAsStreaksDifferentForEachType)
     EXPECT_GT(Difference(middle[1], middle[2]), 0.5f);
 }
 
-TEST_F(AtomsPixels, TheFirstImageIsCroppedToTheAspectOfTheShow)
-{
+TEST_F(AtomsPixels, TheFirstImageIsCroppedToTheAspectOfTheShow) {
     // A first image with a bright band in its top and bottom eighth only.
     std::vector<uint32_t> banded(kW * kH);
     for (uint32_t y = 0; y < kH; ++y)
@@ -263,8 +247,7 @@ TEST_F(AtomsPixels, TheFirstImageIsCroppedToTheAspectOfTheShow)
     EXPECT_EQ(int(kW * (kH / 8) * 2), LitCount(Draw(0.0f, 0), 0.5f));
 }
 
-TEST_F(AtomsPixels, PicturesBetweenTwoFlipCards)
-{
+TEST_F(AtomsPixels, PicturesBetweenTwoFlipCards) {
     const uint32_t w = 640, h = 400;
     SetRenderSize(w, h);
     fw_Texture* cardA = framework->FindOrLoadTexture("flipcard1.png");

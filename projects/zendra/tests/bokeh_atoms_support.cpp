@@ -11,8 +11,7 @@
 
 namespace bokehatoms {
 
-void EffectTest::SetUp()
-{
+void EffectTest::SetUp() {
     restest::ResourceTest::SetUp();
     fw_Framework::mProjectRoot = ZENDRA_PROJECT_DIR;
     fw_Framework::mEffectPool = CreateSharedEffectPool();
@@ -20,49 +19,44 @@ void EffectTest::SetUp()
     SetRenderSize(1280, 800);
 }
 
-void EffectTest::TearDown()
-{
+void EffectTest::TearDown() {
     fw_Framework::mSyncDevice = nullptr;
     restest::ResourceTest::TearDown();
 }
 
-void EffectTest::SetRenderSize(int32_t width, int32_t height)
-{
+void EffectTest::SetRenderSize(int32_t width, int32_t height) {
     fw_Framework::mRenderWidth = width;
     fw_Framework::mRenderHeight = height;
 }
 
 Target::Target(uint32_t width, uint32_t height, DXGI_FORMAT format)
-    : texture(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, format, width, height, 1,
-                             nullptr))
-{
+    : texture(
+          new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, format, width, height, 1, nullptr)) {
     texture->ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
-void Target::Bind() const
-{
+void Target::Bind() const {
     ID3D10Device* device = fw_Framework::mDevice;
     ID3D10RenderTargetView* view = texture->mRenderTargetView;
     device->OMSetRenderTargets(1, &view, nullptr);
     device->RSSetViewports(1, &texture->mViewport);
 }
 
-restest::Picture Target::Read() const { return restest::ReadBack(texture->mTexture2D); }
+restest::Picture Target::Read() const {
+    return restest::ReadBack(texture->mTexture2D);
+}
 
-TexturePtr FloatSource(uint32_t width, uint32_t height, const std::vector<float>& rgba)
-{
+TexturePtr FloatSource(uint32_t width, uint32_t height, const std::vector<float>& rgba) {
     return TexturePtr(
         new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R32G32B32A32_FLOAT, width, height, 1, rgba.data()));
 }
 
-TexturePtr ByteSource(uint32_t width, uint32_t height, const std::vector<uint32_t>& rgba)
-{
+TexturePtr ByteSource(uint32_t width, uint32_t height, const std::vector<uint32_t>& rgba) {
     return TexturePtr(
         new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, width, height, 1, rgba.data()));
 }
 
-std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer)
-{
+std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer) {
     std::vector<uint8_t> bytes;
     if (!buffer)
         return bytes;
@@ -84,10 +78,11 @@ std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer)
     return bytes;
 }
 
-ULONG CountAfterRelease(IUnknown* object) { return object->Release(); }
+ULONG CountAfterRelease(IUnknown* object) {
+    return object->Release();
+}
 
-std::string SavePng(const std::string& name, const restest::Picture& picture)
-{
+std::string SavePng(const std::string& name, const restest::Picture& picture) {
     boost::system::error_code ec;
     boost::filesystem::create_directories(BOKEH_ATOMS_OUTPUT_DIR, ec);
     const std::string path = std::string(BOKEH_ATOMS_OUTPUT_DIR) + "/" + name;

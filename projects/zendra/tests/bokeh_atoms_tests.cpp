@@ -15,15 +15,13 @@
 namespace bokehatoms {
 namespace {
 
-std::vector<float> Floats(const std::vector<uint8_t>& bytes)
-{
+std::vector<float> Floats(const std::vector<uint8_t>& bytes) {
     std::vector<float> values(bytes.size() / 4);
     std::memcpy(values.data(), bytes.data(), values.size() * 4);
     return values;
 }
 
-UINT ByteWidth(ID3D10Buffer* buffer)
-{
+UINT ByteWidth(ID3D10Buffer* buffer) {
     D3D10_BUFFER_DESC desc = {};
     buffer->GetDesc(&desc);
     return desc.ByteWidth;
@@ -33,8 +31,7 @@ UINT ByteWidth(ID3D10Buffer* buffer)
 
 using BokehGrid = EffectTest;
 
-TEST_F(BokehGrid, FourByTwoHoldsThreeCopiesOfEachPointRowByRowFromTheBottom)
-{
+TEST_F(BokehGrid, FourByTwoHoldsThreeCopiesOfEachPointRowByRowFromTheBottom) {
     BokehEffect bokeh(4, 2);
     ASSERT_NE(nullptr, bokeh.mVertexBuffer);
     const std::vector<float> v = Floats(ReadBuffer(bokeh.mVertexBuffer));
@@ -51,8 +48,7 @@ TEST_F(BokehGrid, FourByTwoHoldsThreeCopiesOfEachPointRowByRowFromTheBottom)
         EXPECT_FALSE(v[n] == 1.0f && v[n + 1] == 1.0f);
 }
 
-TEST_F(BokehGrid, BufferHoldsThreeVerticesOfEightBytesPerPixelAndEffectLoads)
-{
+TEST_F(BokehGrid, BufferHoldsThreeVerticesOfEightBytesPerPixelAndEffectLoads) {
     BokehEffect bokeh(1280, 800);
     ASSERT_NE(nullptr, bokeh.mVertexBuffer);
     EXPECT_EQ(24576000u, ByteWidth(bokeh.mVertexBuffer));
@@ -61,8 +57,7 @@ TEST_F(BokehGrid, BufferHoldsThreeVerticesOfEightBytesPerPixelAndEffectLoads)
     EXPECT_NE(nullptr, bokeh.mInputLayout);
 }
 
-TEST_F(BokehGrid, ComputesCoordinatesFromTheFloatsOfOddSizes)
-{
+TEST_F(BokehGrid, ComputesCoordinatesFromTheFloatsOfOddSizes) {
     BokehEffect bokeh(3, 7);
     const std::vector<float> v = Floats(ReadBuffer(bokeh.mVertexBuffer));
     ASSERT_EQ(3u * 7u * 6u, v.size());
@@ -74,8 +69,7 @@ TEST_F(BokehGrid, ComputesCoordinatesFromTheFloatsOfOddSizes)
 
 using AtomsStreaks = EffectTest;
 
-TEST_F(AtomsStreaks, LogsTheCountAndSizesTheBufferAtTheFullRenderSize)
-{
+TEST_F(AtomsStreaks, LogsTheCountAndSizesTheBufferAtTheFullRenderSize) {
     const std::string log = project->Path("atoms.log");
     fw_Log::OpenLogFile(log);
     AtomsEffect atoms(1280, 800);
@@ -91,8 +85,7 @@ TEST_F(AtomsStreaks, LogsTheCountAndSizesTheBufferAtTheFullRenderSize)
     EXPECT_NE(nullptr, atoms.mInputLayout);
 }
 
-TEST_F(AtomsStreaks, HoldsTwoCopiesOfEachPixelRowByRow)
-{
+TEST_F(AtomsStreaks, HoldsTwoCopiesOfEachPixelRowByRow) {
     AtomsEffect atoms(2, 3);
     EXPECT_EQ(6, atoms.mStreakCount);
     const std::vector<float> v = Floats(ReadBuffer(atoms.mVertexBuffer));
@@ -110,41 +103,35 @@ TEST_F(AtomsStreaks, HoldsTwoCopiesOfEachPixelRowByRow)
 
 class AtomsVariables : public EffectTest {
 protected:
-    void Draw(AtomsEffect& atoms)
-    {
+    void Draw(AtomsEffect& atoms) {
         Target target(8, 8, DXGI_FORMAT_R8G8B8A8_UNORM);
         target.Bind();
         atoms.Draw(target.texture.get(), target.texture.get());
     }
-    float Float(AtomsEffect& atoms, const char* name)
-    {
+    float Float(AtomsEffect& atoms, const char* name) {
         float value = -99.0f;
         atoms.mEffect->GetVariable(name)->AsScalar()->GetFloat(&value);
         return value;
     }
-    int Int(AtomsEffect& atoms, const char* name)
-    {
+    int Int(AtomsEffect& atoms, const char* name) {
         int value = -99;
         atoms.mEffect->GetVariable(name)->AsScalar()->GetInt(&value);
         return value;
     }
-    std::vector<float> Vector(AtomsEffect& atoms, const char* name)
-    {
+    std::vector<float> Vector(AtomsEffect& atoms, const char* name) {
         std::vector<float> value(4, -99.0f);
         atoms.mEffect->GetVariable(name)->AsVector()->GetFloatVector(value.data());
         return value;
     }
 };
 
-TEST_F(AtomsVariables, OverlayScaleIsOneAtTheAspectOfTheShow)
-{
+TEST_F(AtomsVariables, OverlayScaleIsOneAtTheAspectOfTheShow) {
     AtomsEffect atoms(16, 10);
     Draw(atoms);
     EXPECT_EQ((std::vector<float>{1.0f, 1.0f, 0.0f, 0.0f}), Vector(atoms, "gOverlayUVscale"));
 }
 
-TEST_F(AtomsVariables, OverlayScaleFollowsTheRenderSizeNotTheGrid)
-{
+TEST_F(AtomsVariables, OverlayScaleFollowsTheRenderSizeNotTheGrid) {
     AtomsEffect atoms(16, 10);
     SetRenderSize(1280, 720);
     Draw(atoms);
@@ -153,8 +140,7 @@ TEST_F(AtomsVariables, OverlayScaleFollowsTheRenderSizeNotTheGrid)
     EXPECT_NEAR(0.9f, Vector(atoms, "gOverlayUVscale")[1], 1e-6f);
 }
 
-TEST_F(AtomsVariables, WithoutKeysTheParameterIsZeroAndTheTypeZero)
-{
+TEST_F(AtomsVariables, WithoutKeysTheParameterIsZeroAndTheTypeZero) {
     AtomsEffect atoms(16, 10);
     atoms.mEffect->SetFloat("gTransitionParameter", 0.7f);
     atoms.mEffect->SetInt("gTransitionType", 2);
@@ -165,8 +151,7 @@ TEST_F(AtomsVariables, WithoutKeysTheParameterIsZeroAndTheTypeZero)
     EXPECT_NE(sync.asked.end(), std::find(sync.asked.begin(), sync.asked.end(), "Atoms_TransType"));
 }
 
-TEST_F(AtomsVariables, TheTypeTruncatesTowardZero)
-{
+TEST_F(AtomsVariables, TheTypeTruncatesTowardZero) {
     AtomsEffect atoms(16, 10);
     sync.SetConstant("Atoms_Param", 0.25f);
     sync.SetConstant("Atoms_TransType", 2.7f);
@@ -178,8 +163,7 @@ TEST_F(AtomsVariables, TheTypeTruncatesTowardZero)
     EXPECT_EQ(0, Int(atoms, "gTransitionType"));
 }
 
-TEST_F(AtomsVariables, BindsTheFirstAndSecondImages)
-{
+TEST_F(AtomsVariables, BindsTheFirstAndSecondImages) {
     AtomsEffect atoms(16, 10);
     Target first(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM), second(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM);
     Target target(16, 10, DXGI_FORMAT_R8G8B8A8_UNORM);
@@ -200,8 +184,7 @@ TEST_F(AtomsVariables, BindsTheFirstAndSecondImages)
 
 using EmptyAndRelease = EffectTest;
 
-TEST_F(EmptyAndRelease, AnEmptyBokehGridHasNoBufferAndDrawsNothing)
-{
+TEST_F(EmptyAndRelease, AnEmptyBokehGridHasNoBufferAndDrawsNothing) {
     for (const auto& size : {std::pair<int, int>{0, 5}, {5, 0}, {0, 0}, {-3, 4}}) {
         BokehEffect bokeh(size.first, size.second);
         EXPECT_EQ(nullptr, bokeh.mVertexBuffer);
@@ -216,8 +199,7 @@ TEST_F(EmptyAndRelease, AnEmptyBokehGridHasNoBufferAndDrawsNothing)
     }
 }
 
-TEST_F(EmptyAndRelease, AnEmptyAtomsGridHasNoBufferLogsZeroAndDrawsNothing)
-{
+TEST_F(EmptyAndRelease, AnEmptyAtomsGridHasNoBufferLogsZeroAndDrawsNothing) {
     const std::string log = project->Path("atoms.log");
     fw_Log::OpenLogFile(log);
     AtomsEffect atoms(0, 800);
@@ -236,8 +218,7 @@ TEST_F(EmptyAndRelease, AnEmptyAtomsGridHasNoBufferLogsZeroAndDrawsNothing)
         ASSERT_EQ(0.0f, c);
 }
 
-TEST_F(EmptyAndRelease, BokehReleaseThenDestructorGivesEachObjectBackOnce)
-{
+TEST_F(EmptyAndRelease, BokehReleaseThenDestructorGivesEachObjectBackOnce) {
     auto bokeh = std::make_unique<BokehEffect>(8, 4);
     ID3D10Buffer* buffer = bokeh->mVertexBuffer;
     ID3D10InputLayout* layout = bokeh->mInputLayout;
@@ -255,8 +236,7 @@ TEST_F(EmptyAndRelease, BokehReleaseThenDestructorGivesEachObjectBackOnce)
     EXPECT_EQ(0u, CountAfterRelease(layout));
 }
 
-TEST_F(EmptyAndRelease, AtomsReleaseThenDestructorGivesEachObjectBackOnce)
-{
+TEST_F(EmptyAndRelease, AtomsReleaseThenDestructorGivesEachObjectBackOnce) {
     auto atoms = std::make_unique<AtomsEffect>(8, 4);
     ID3D10Buffer* buffer = atoms->mVertexBuffer;
     ID3D10InputLayout* layout = atoms->mInputLayout;
@@ -273,8 +253,7 @@ TEST_F(EmptyAndRelease, AtomsReleaseThenDestructorGivesEachObjectBackOnce)
     EXPECT_EQ(0u, CountAfterRelease(layout));
 }
 
-TEST_F(EmptyAndRelease, TheDestructorAloneGivesEachObjectBack)
-{
+TEST_F(EmptyAndRelease, TheDestructorAloneGivesEachObjectBack) {
     auto bokeh = std::make_unique<BokehEffect>(8, 4);
     auto atoms = std::make_unique<AtomsEffect>(8, 4);
     IUnknown* objects[4] = {bokeh->mVertexBuffer, bokeh->mInputLayout, atoms->mVertexBuffer, atoms->mInputLayout};

@@ -42,8 +42,8 @@ TEST(FramesPictures, BrightnessCountsEveryChannelOfEveryPixel) {
 
 TEST(FramesPictures, LitShareTakesTheBrightestChannelAboveTheLevel) {
     Picture p = Filled(4, 1, 0, 0, 0);
-    p.rgba[2] = 17;   // blue above 16
-    p.rgba[5] = 16;   // green at the level: not lit
+    p.rgba[2] = 17;  // blue above 16
+    p.rgba[5] = 16;  // green at the level: not lit
     p.rgba[12] = 200;
     EXPECT_DOUBLE_EQ(zendra_frames::LitShare(p, 16), 0.5);
 }

@@ -56,8 +56,8 @@ void BM_TetraDraw(benchmark::State& state) {
     bench.Begin();
     {
         FucrrEffect effect;
-        fw_Texture colour(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R16G16B16A16_FLOAT, w,
-                          h, 1, nullptr);
+        fw_Texture colour(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R16G16B16A16_FLOAT, w, h,
+                          1, nullptr);
         fw_Texture depth(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT, w, h, 1, nullptr);
         const D3DXVECTOR3 eye(0.0f, 15.0f, -70.0f), at(0.0f, 0.0f, 0.0f), up(0.0f, 1.0f, 0.0f);
         D3DXMATRIX view, projection, viewProjection;

@@ -230,8 +230,8 @@ TEST_F(WithoutMesh, NothingIsDrawnAndNothingCrashes) {
     FucrrEffect effect;
     EXPECT_EQ(nullptr, effect.mVertexBuffer);
     EXPECT_EQ(0, effect.mTrianglesPerInstance);
-    fw_Texture colour(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R16G16B16A16_FLOAT, 64,
-                      64, 1, nullptr);
+    fw_Texture colour(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R16G16B16A16_FLOAT, 64, 64, 1,
+                      nullptr);
     colour.ClearColor(0.25f, 0.0f, 0.0f, 1.0f);
     device->OMSetRenderTargets(1, &colour.mRenderTargetView, nullptr);
     device->RSSetViewports(1, &colour.mViewport);

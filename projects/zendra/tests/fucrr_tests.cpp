@@ -280,10 +280,14 @@ TEST_F(FixedStep, TenSecondJumpStepsEveryInterval) {
 
 TEST_F(FixedStep, FarSeekSimulatesTheLastStepsAndFiresTheSkippedTriggers) {
     // Rows, 17.07 a second: reset at 400, load 2 at 600, save 4 from 1000 on.
-    for (auto [track, row, value] :
-         {std::tuple{"FFT_Reset", 0u, 0.0f}, {"FFT_Reset", 400u, 1.0f}, {"FFT_Reset", 410u, 0.0f},
-          {"FFT_Load", 0u, 0.0f}, {"FFT_Load", 600u, 2.0f}, {"FFT_Load", 610u, 0.0f},
-          {"FFT_Save", 0u, 0.0f}, {"FFT_Save", 1000u, 4.0f}})
+    for (auto [track, row, value] : {std::tuple{"FFT_Reset", 0u, 0.0f},
+                                     {"FFT_Reset", 400u, 1.0f},
+                                     {"FFT_Reset", 410u, 0.0f},
+                                     {"FFT_Load", 0u, 0.0f},
+                                     {"FFT_Load", 600u, 2.0f},
+                                     {"FFT_Load", 610u, 0.0f},
+                                     {"FFT_Save", 0u, 0.0f},
+                                     {"FFT_Save", 1000u, 4.0f}})
         SetKey(track, row, value);
     UpdateAt(*effect, 100.0f);
     EXPECT_NEAR(FucrrEffect::kMaxCatchUpSteps, Asked("FFT_LookAhead"), 1);

@@ -19,8 +19,7 @@ namespace {
 
 class SceneTest : public restest::ResourceTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ResourceTest::SetUp();
         char buffer[4096];
         ASSERT_NE(nullptr, getcwd(buffer, sizeof(buffer)));
@@ -37,8 +36,7 @@ protected:
         // The sync camera stays out of the way unless a test wants it.
         tracks.SetConstant("Camera", -1.0f);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         scene.ReleaseResources();
         fw_Framework::mScenes.clear();
         delete fw_Framework::mPostEffects;
@@ -46,13 +44,11 @@ protected:
         ResourceTest::TearDown();
         ASSERT_EQ(0, chdir(previousDirectory.c_str()));
     }
-    void Load()
-    {
+    void Load() {
         scene.LoadXml();
         scene.LoadResources();
     }
-    void Frame()
-    {
+    void Frame() {
         scene.Update();
         scene.Render();
     }
@@ -63,16 +59,14 @@ protected:
     std::string previousDirectory;
 };
 
-bool SameMatrix(const fw_Matrix34& a, const fw_Matrix34& b)
-{
+bool SameMatrix(const fw_Matrix34& a, const fw_Matrix34& b) {
     for (int i = 0; i < 12; ++i)
         if (a.m[i] != b.m[i])
             return false;
     return true;
 }
 
-TEST_F(SceneTest, ObjectTypesSelectTheirMeshAndTechnique)
-{
+TEST_F(SceneTest, ObjectTypesSelectTheirMeshAndTechnique) {
     Load();
     fw_Mesh* mesh = nullptr;
     ID3D10EffectTechnique* technique = nullptr;
@@ -92,8 +86,7 @@ TEST_F(SceneTest, ObjectTypesSelectTheirMeshAndTechnique)
     EXPECT_EQ(scene.mSmallCrystals, mesh);
 }
 
-TEST_F(SceneTest, LoadingTwiceKeepsOneOfEachAndTheSameShadowTargets)
-{
+TEST_F(SceneTest, LoadingTwiceKeepsOneOfEachAndTheSameShadowTargets) {
     Load();
     fw_Texture* shadow[3] = {scene.mVarianceShadowDepth, scene.mVarianceShadow0, scene.mVarianceShadow};
     for (fw_Texture* target : shadow)
@@ -106,22 +99,22 @@ TEST_F(SceneTest, LoadingTwiceKeepsOneOfEachAndTheSameShadowTargets)
     scene.ReleaseResources();
     EXPECT_EQ(nullptr, scene.mEffect);
     EXPECT_EQ(nullptr, scene.mFucrr);
-    EXPECT_EQ(nullptr, scene.mMainMesh); // not left pointing at a deleted mesh
+    EXPECT_EQ(nullptr, scene.mMainMesh);  // not left pointing at a deleted mesh
     EXPECT_EQ(nullptr, scene.mMainTechnique);
-    EXPECT_EQ(nullptr, scene.mVarianceShadow0); // nor at the table's released targets
+    EXPECT_EQ(nullptr, scene.mVarianceShadow0);  // nor at the table's released targets
     Load();
     EXPECT_EQ(shadow[0], scene.mVarianceShadowDepth);
     EXPECT_EQ(shadow[1], scene.mVarianceShadow0);
     EXPECT_EQ(shadow[2], scene.mVarianceShadow);
     // A load over a load replaces everything (the sanitizer build sees a leak otherwise).
     Load();
-    for (void* member : {(void*)scene.mEffect, (void*)scene.mFucrr, (void*)scene.mBokeh, (void*)scene.mDust,
-                         (void*)scene.mLightShafts, (void*)scene.mAtoms, (void*)scene.mSphere, (void*)scene.mWireframe1})
+    for (void* member :
+         {(void*)scene.mEffect, (void*)scene.mFucrr, (void*)scene.mBokeh, (void*)scene.mDust, (void*)scene.mLightShafts,
+          (void*)scene.mAtoms, (void*)scene.mSphere, (void*)scene.mWireframe1})
         EXPECT_NE(nullptr, member);
 }
 
-TEST_F(SceneTest, LoadingLoadsTheFlipCardOfEveryKeyAndTheDust)
-{
+TEST_F(SceneTest, LoadingLoadsTheFlipCardOfEveryKeyAndTheDust) {
     sync::Track* images = tracks.GetTrack("Atoms_Image");
     images->SetKey(0, {2.0f, sync::Step});
     images->SetKey(640, {3.0f, sync::Step});
@@ -130,8 +123,7 @@ TEST_F(SceneTest, LoadingLoadsTheFlipCardOfEveryKeyAndTheDust)
         EXPECT_TRUE(gFramework->HasTexture(name)) << name;
 }
 
-TEST_F(SceneTest, AuxiliaryObjectsFollowTheSeedAndReseedTheGenerator)
-{
+TEST_F(SceneTest, AuxiliaryObjectsFollowTheSeedAndReseedTheGenerator) {
     Load();
     tracks.SetConstant("rndSeed", 7.0f);
     tracks.SetConstant("Obj_NumAux", 5.0f);
@@ -146,7 +138,8 @@ TEST_F(SceneTest, AuxiliaryObjectsFollowTheSeedAndReseedTheGenerator)
         EXPECT_TRUE(SameMatrix(first[i], scene.mAuxTransforms[i])) << i;
     // Objects lie 14 to 34 from the centre before the height offset; sizes scale with a.
     for (const fw_Matrix34& m : first) {
-        const double scale = std::sqrt(double(m(0, 0)) * m(0, 0) + double(m(1, 0)) * m(1, 0) + double(m(2, 0)) * m(2, 0));
+        const double scale =
+            std::sqrt(double(m(0, 0)) * m(0, 0) + double(m(1, 0)) * m(1, 0) + double(m(2, 0)) * m(2, 0));
         EXPECT_GE(scale, 0.5 * 3.0 * 0.4 - 1e-5);
         EXPECT_LE(scale, 1.0 * 3.0 * 0.4 + 1e-5);
     }
@@ -172,8 +165,7 @@ TEST_F(SceneTest, AuxiliaryObjectsFollowTheSeedAndReseedTheGenerator)
     EXPECT_FLOAT_EQ(8.0f, p.z);
 }
 
-TEST_F(SceneTest, TrackValuesBeyondIntegersAndTooManyObjectsAreBounded)
-{
+TEST_F(SceneTest, TrackValuesBeyondIntegersAndTooManyObjectsAreBounded) {
     Load();
     tracks.SetConstant("Obj_NumAux", 1e12f);
     scene.Update();
@@ -190,8 +182,7 @@ TEST_F(SceneTest, TrackValuesBeyondIntegersAndTooManyObjectsAreBounded)
     EXPECT_EQ(scene.mSphere, scene.mMainMesh);
 }
 
-TEST_F(SceneTest, TypeTwoTurnsAboutOneAxisOnly)
-{
+TEST_F(SceneTest, TypeTwoTurnsAboutOneAxisOnly) {
     Load();
     tracks.SetConstant("Obj_MainRot", 3.0f);
     tracks.SetConstant("Obj_MainScale", 2.0f);
@@ -209,11 +200,10 @@ TEST_F(SceneTest, TypeTwoTurnsAboutOneAxisOnly)
     }
 }
 
-TEST_F(SceneTest, LightMatricesStayFiniteForAnyFieldOfView)
-{
+TEST_F(SceneTest, LightMatricesStayFiniteForAnyFieldOfView) {
     const float light[3] = {0.0f, 20.0f, 0.0f};
     const fw_Matrix4 straight = LightViewProjection(light, 90.0f);
-    EXPECT_NEAR(1.0f, straight(0, 0), 1e-6f); // c = 1 / tan(45 degrees)
+    EXPECT_NEAR(1.0f, straight(0, 0), 1e-6f);  // c = 1 / tan(45 degrees)
     for (float fov : {0.0f, 180.0f, 360.0f, -5.0f, NAN, INFINITY}) {
         const fw_Matrix4 m = LightViewProjection(light, fov);
         const auto inverse = m.Inverse();
@@ -235,12 +225,11 @@ TEST_F(SceneTest, LightMatricesStayFiniteForAnyFieldOfView)
     EXPECT_NEAR(20.0f, out[3], 1e-4f);
 }
 
-TEST_F(SceneTest, FlaresOfALightInOrBehindTheCameraPlaneAreOffScreen)
-{
+TEST_F(SceneTest, FlaresOfALightInOrBehindTheCameraPlaneAreOffScreen) {
     fw_Camera camera(nullptr);
     D3DXMatrixIdentity(&camera.mView);
     D3DXMatrixIdentity(&camera.mProjection);
-    camera.mProjection._34 = 1.0f; // w = z
+    camera.mProjection._34 = 1.0f;  // w = z
     camera.mProjection._44 = 0.0f;
     float x = 0.0f, y = 0.0f;
     const float behind[3] = {1.0f, 1.0f, -5.0f};
@@ -254,8 +243,7 @@ TEST_F(SceneTest, FlaresOfALightInOrBehindTheCameraPlaneAreOffScreen)
     EXPECT_FALSE(LightScreenPosition(ahead, nullptr, x, y));
 }
 
-TEST_F(SceneTest, MirrorSegmentsAlternateTheirCullingAndStartFromTheAxes)
-{
+TEST_F(SceneTest, MirrorSegmentsAlternateTheirCullingAndStartFromTheAxes) {
     EXPECT_STREQ("caleidoscope", MirrorTechniqueName(0, false));
     EXPECT_STREQ("caleidoscope_cull_back", MirrorTechniqueName(1, false));
     EXPECT_STREQ("caleidoscope", MirrorTechniqueName(4, false));
@@ -278,8 +266,7 @@ TEST_F(SceneTest, MirrorSegmentsAlternateTheirCullingAndStartFromTheAxes)
     }
 }
 
-TEST_F(SceneTest, CrystalsGrowWithTheCounter)
-{
+TEST_F(SceneTest, CrystalsGrowWithTheCounter) {
     Load();
     tracks.SetConstant("Obj_MainType", 5.0f);
     scene.Update();
@@ -293,7 +280,7 @@ TEST_F(SceneTest, CrystalsGrowWithTheCounter)
         return scene.GetMeshDrawCount() - before;
     };
     EXPECT_EQ(0u, drawsFor(0.0f, 0.0f));
-    EXPECT_EQ(10u + 8u + 6u + 4u + 2u, drawsFor(10.0f, 0.0f)); // paths 0 to 4, first step only
+    EXPECT_EQ(10u + 8u + 6u + 4u + 2u, drawsFor(10.0f, 0.0f));  // paths 0 to 4, first step only
     EXPECT_EQ(4800u, drawsFor(300.0f, 0.0f));
     EXPECT_EQ(4800u, drawsFor(300.0f, 5.0f));
     // Mirrored crystals are six copies of the mesh, no crystals.
@@ -306,7 +293,7 @@ TEST_F(SceneTest, CrystalsGrowWithTheCounter)
     EXPECT_EQ(3, CrystalVariant(-1.0f));
     EXPECT_EQ(2, CrystalVariant(-6.0f));
     EXPECT_EQ(0, CrystalVariant(NAN));
-    EXPECT_EQ(3, CrystalVariant(1e30f)); // INT32_MAX mod 4
+    EXPECT_EQ(3, CrystalVariant(1e30f));  // INT32_MAX mod 4
 
     // The generator comes back to the number drawn before the call.
     srand(5);
@@ -325,8 +312,7 @@ TEST_F(SceneTest, CrystalsGrowWithTheCounter)
     EXPECT_EQ(none, scene.GetMeshDrawCount());
 }
 
-TEST_F(SceneTest, RenderBranchesFollowTheirTracks)
-{
+TEST_F(SceneTest, RenderBranchesFollowTheirTracks) {
     Load();
     // Without keys: light on, transition on with card 1, fade 0.
     Frame();
@@ -366,8 +352,7 @@ TEST_F(SceneTest, RenderBranchesFollowTheirTracks)
     EXPECT_EQ(0.5f, fade);
 }
 
-TEST_F(SceneTest, ShadowMapHoldsTheClearMomentsWithoutAMainObjectAndStaysWhenTheLightIsOff)
-{
+TEST_F(SceneTest, ShadowMapHoldsTheClearMomentsWithoutAMainObjectAndStaysWhenTheLightIsOff) {
     Load();
     tracks.SetConstant("Obj_MainType", -1.0f);
     Frame();
@@ -402,8 +387,7 @@ TEST_F(SceneTest, ShadowMapHoldsTheClearMomentsWithoutAMainObjectAndStaysWhenThe
     scene.mVarianceShadow = kept;
 }
 
-TEST_F(SceneTest, ShadowCasterRectHoldsEveryTexelTheShadowPassChanges)
-{
+TEST_F(SceneTest, ShadowCasterRectHoldsEveryTexelTheShadowPassChanges) {
     Load();
     tracks.SetConstant("Obj_MainScale", 1.7f);
     tracks.SetConstant("Obj_MainRot", 40.0f);
@@ -435,8 +419,7 @@ TEST_F(SceneTest, ShadowCasterRectHoldsEveryTexelTheShadowPassChanges)
     EXPECT_GT(smaller, 0);
 }
 
-TEST_F(SceneTest, AFrameLightsTheScene)
-{
+TEST_F(SceneTest, AFrameLightsTheScene) {
     Load();
     tracks.SetConstant("Camera", 0.0f);
     tracks.SetConstant("Atoms_Param", 1.0f);
@@ -459,4 +442,4 @@ TEST_F(SceneTest, AFrameLightsTheScene)
     EXPECT_GT(centre[0] + centre[1] + centre[2], 0.1f);
 }
 
-} // namespace
+}  // namespace

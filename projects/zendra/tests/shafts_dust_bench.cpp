@@ -19,8 +19,7 @@ namespace {
 using namespace shaftsdust;
 
 struct Device {
-    Device()
-    {
+    Device() {
         static int marker;
         if (FAILED(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, reinterpret_cast<HMODULE>(&marker), 0,
                                      D3D10_SDK_VERSION, &fw_Framework::mDevice)))
@@ -30,8 +29,7 @@ struct Device {
         fw_Framework::mFrameworkRoot = std::string(ZENDRA_PROJECT_DIR) + "/../../libraries/fw";
         UseProductionRoots();
     }
-    ~Device()
-    {
+    ~Device() {
         if (gFramework)
             gFramework->ReleaseSharedResources();
         framework.reset();
@@ -43,14 +41,12 @@ struct Device {
     std::unique_ptr<fw_Framework> framework;
 };
 
-Device& Shared()
-{
+Device& Shared() {
     static Device device;
     return device;
 }
 
-void BM_LightShafts(benchmark::State& state)
-{
+void BM_LightShafts(benchmark::State& state) {
     if (!Shared().Ready()) {
         state.SkipWithError("no software device or effect pool");
         return;
@@ -76,8 +72,7 @@ void BM_LightShafts(benchmark::State& state)
 }
 BENCHMARK(BM_LightShafts)->Args({640, 400})->Args({1280, 800})->Unit(benchmark::kMillisecond);
 
-void BM_Dust(benchmark::State& state)
-{
+void BM_Dust(benchmark::State& state) {
     if (!Shared().Ready()) {
         state.SkipWithError("no software device or effect pool");
         return;
@@ -97,8 +92,7 @@ void BM_Dust(benchmark::State& state)
 BENCHMARK(BM_Dust)->Args({640, 400})->Args({1280, 800})->Unit(benchmark::kMillisecond);
 
 // The clear and the wait alone, to subtract.
-void BM_ClearOnly(benchmark::State& state)
-{
+void BM_ClearOnly(benchmark::State& state) {
     if (!Shared().Ready()) {
         state.SkipWithError("no software device or effect pool");
         return;

@@ -9,41 +9,35 @@ namespace shaftsdust {
 
 namespace {
 
-ID3D10EffectVariable* PoolVariable(const char* name)
-{
+ID3D10EffectVariable* PoolVariable(const char* name) {
     return fw_Framework::mEffectPool->AsEffect()->GetVariableByName(name);
 }
 
-void PoolMatrix(const char* name, const D3DXMATRIX& m)
-{
+void PoolMatrix(const char* name, const D3DXMATRIX& m) {
     PoolVariable(name)->AsMatrix()->SetMatrix(const_cast<float*>(&m._11));
 }
 
-void PoolVector(const char* name, float x, float y, float z, float w)
-{
+void PoolVector(const char* name, float x, float y, float z, float w) {
     float v[4] = {x, y, z, w};
     PoolVariable(name)->AsVector()->SetFloatVector(v);
 }
 
-} // namespace
+}  // namespace
 
-void UseProductionRoots()
-{
+void UseProductionRoots() {
     fw_Framework::mProjectRoot = ZENDRA_PROJECT_DIR;
     if (fw_Framework::mEffectPool)
         fw_Framework::mEffectPool->Release();
     fw_Framework::mEffectPool = CreateSharedEffectPool();
 }
 
-D3DXVECTOR2 Camera::Pixel(const D3DXVECTOR3& p, uint32_t w, uint32_t h) const
-{
+D3DXVECTOR2 Camera::Pixel(const D3DXVECTOR3& p, uint32_t w, uint32_t h) const {
     D3DXVECTOR4 in(p.x, p.y, p.z, 1.0f), out;
     D3DXVec4Transform(&out, &in, &viewProjection);
     return D3DXVECTOR2((out.x / out.w * 0.5f + 0.5f) * w, (0.5f - out.y / out.w * 0.5f) * h);
 }
 
-Camera SetCamera(const D3DXVECTOR3& eye, const D3DXVECTOR3& target, uint32_t width, uint32_t height, float time)
-{
+Camera SetCamera(const D3DXVECTOR3& eye, const D3DXVECTOR3& target, uint32_t width, uint32_t height, float time) {
     Camera c;
     c.eye = eye;
     const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
@@ -61,8 +55,7 @@ Camera SetCamera(const D3DXVECTOR3& eye, const D3DXVECTOR3& target, uint32_t wid
     return c;
 }
 
-void SetLight(fw_Effect& effect, float y, float fovDegrees, float intensity, const fw_Texture* varianceMap)
-{
+void SetLight(fw_Effect& effect, float y, float fovDegrees, float intensity, const fw_Texture* varianceMap) {
     // L = P * V with column vectors: V = RX(-pi/2) * T(-light), P a perspective from 1 to 200.
     const double c = 1.0 / std::tan(double(fovDegrees) / 180.0 * 3.14159265358979 * 0.5);
     const double a = 1.0050251;
@@ -79,16 +72,14 @@ void SetLight(fw_Effect& effect, float y, float fovDegrees, float intensity, con
     effect.SetFloat("gLightIntensity", intensity);
 }
 
-void SetShaftCameraVariables(fw_Effect& effect, const Camera& camera)
-{
+void SetShaftCameraVariables(fw_Effect& effect, const Camera& camera) {
     effect.SetTexture("gDustTexture", gFramework->FindOrLoadTexture("dust.png"));
     D3DXMATRIX inverse;
     D3DXMatrixInverse(&inverse, nullptr, &camera.view);
     effect.SetFloat4("gRightDirection", inverse._11, inverse._12, inverse._13, 0.0f);
 }
 
-std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer)
-{
+std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer) {
     std::vector<uint8_t> bytes;
     D3D10_BUFFER_DESC desc = {};
     buffer->GetDesc(&desc);
@@ -106,8 +97,7 @@ std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer)
     return bytes;
 }
 
-void ReplaceBuffer(ID3D10Buffer*& buffer, const void* bytes, size_t size)
-{
+void ReplaceBuffer(ID3D10Buffer*& buffer, const void* bytes, size_t size) {
     buffer->Release();
     buffer = nullptr;
     D3D10_BUFFER_DESC desc = {UINT(size), D3D10_USAGE_IMMUTABLE, D3D10_BIND_VERTEX_BUFFER, 0, 0};
@@ -115,8 +105,7 @@ void ReplaceBuffer(ID3D10Buffer*& buffer, const void* bytes, size_t size)
     fw_Framework::mDevice->CreateBuffer(&desc, &data, &buffer);
 }
 
-fw_Texture* MakeVarianceMap(uint32_t size, float lightY, float sphereRadius, float uniformDistance, bool leftHalf)
-{
+fw_Texture* MakeVarianceMap(uint32_t size, float lightY, float sphereRadius, float uniformDistance, bool leftHalf) {
     std::vector<float> moments(size_t(size) * size * 2);
     for (uint32_t y = 0; y < size; ++y)
         for (uint32_t x = 0; x < size; ++x) {
@@ -141,31 +130,27 @@ fw_Texture* MakeVarianceMap(uint32_t size, float lightY, float sphereRadius, flo
 
 Target::Target(uint32_t w, uint32_t h, DXGI_FORMAT format)
     : colour(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, format, w, h, 1, nullptr),
-      depth(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT, w, h, 1, nullptr), width(w), height(h)
-{
-}
+      depth(D3D10_BIND_DEPTH_STENCIL, DXGI_FORMAT_D32_FLOAT, w, h, 1, nullptr),
+      width(w),
+      height(h) {}
 
-Target::~Target()
-{
+Target::~Target() {
     colour.Release();
     depth.Release();
 }
 
-void Target::Bind(bool withDepth)
-{
+void Target::Bind(bool withDepth) {
     fw_Framework::mDevice->OMSetRenderTargets(1, &colour.mRenderTargetView,
                                               withDepth ? depth.mDepthStencilView : nullptr);
     fw_Framework::mDevice->RSSetViewports(1, &colour.mViewport);
 }
 
-void Target::Clear(float r, float g, float b, float a, float d)
-{
+void Target::Clear(float r, float g, float b, float a, float d) {
     colour.ClearColor(r, g, b, a);
     depth.ClearDepth(d);
 }
 
-bool SavePng(const std::string& path, const std::vector<float>& rgba, uint32_t width, uint32_t height)
-{
+bool SavePng(const std::string& path, const std::vector<float>& rgba, uint32_t width, uint32_t height) {
     std::vector<uint32_t> texels(size_t(width) * height);
     for (size_t i = 0; i < texels.size(); ++i) {
         uint32_t texel = 0xFF000000u;

@@ -27,8 +27,7 @@ struct Camera {
     // Pixel of a world point in a w x h target (x to the right, y down).
     D3DXVECTOR2 Pixel(const D3DXVECTOR3& p, uint32_t w, uint32_t h) const;
 };
-Camera SetCamera(const D3DXVECTOR3& eye, const D3DXVECTOR3& target, uint32_t width, uint32_t height,
-                 float time);
+Camera SetCamera(const D3DXVECTOR3& eye, const D3DXVECTOR3& target, uint32_t width, uint32_t height, float time);
 
 // The scene's light matrices for a light at (0, y, 0) looking down with a field of view
 // in degrees, set on the shafts' effect as the scene's update sets them.
@@ -48,16 +47,14 @@ void SetShaftCameraVariables(fw_Effect& effect, const Camera& camera);
 std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer);
 void ReplaceBuffer(ID3D10Buffer*& buffer, const void* data, size_t bytes);
 template <typename Vertex>
-std::vector<Vertex> ReadVertices(ID3D10Buffer* buffer)
-{
+std::vector<Vertex> ReadVertices(ID3D10Buffer* buffer) {
     const std::vector<uint8_t> bytes = ReadBuffer(buffer);
     std::vector<Vertex> vertices(bytes.size() / sizeof(Vertex));
     std::memcpy(vertices.data(), bytes.data(), vertices.size() * sizeof(Vertex));
     return vertices;
 }
 template <typename Vertex>
-void ReplaceVertices(ID3D10Buffer*& buffer, const std::vector<Vertex>& vertices)
-{
+void ReplaceVertices(ID3D10Buffer*& buffer, const std::vector<Vertex>& vertices) {
     ReplaceBuffer(buffer, vertices.data(), vertices.size() * sizeof(Vertex));
 }
 

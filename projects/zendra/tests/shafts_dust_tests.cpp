@@ -34,8 +34,7 @@ struct Stats {
     bool finite = true;
 };
 
-Stats Region(const Picture& p, int x0, int y0, int x1, int y1)
-{
+Stats Region(const Picture& p, int x0, int y0, int x1, int y1) {
     Stats s;
     for (int y = std::max(y0, 0); y < std::min<int>(y1, p.height); ++y)
         for (int x = std::max(x0, 0); x < std::min<int>(x1, p.width); ++x) {
@@ -48,17 +47,17 @@ Stats Region(const Picture& p, int x0, int y0, int x1, int y1)
         }
     return s;
 }
-Stats Whole(const Picture& p) { return Region(p, 0, 0, int(p.width), int(p.height)); }
+Stats Whole(const Picture& p) {
+    return Region(p, 0, 0, int(p.width), int(p.height));
+}
 
 // Mean luminance around the pixel of a world point.
-double Around(const Picture& p, const Camera& camera, D3DXVECTOR3 world, int r = 3)
-{
+double Around(const Picture& p, const Camera& camera, D3DXVECTOR3 world, int r = 3) {
     const D3DXVECTOR2 c = camera.Pixel(world, p.width, p.height);
     return Region(p, int(c.x) - r, int(c.y) - r, int(c.x) + r + 1, int(c.y) + r + 1).sum / ((2 * r + 1) * (2 * r + 1));
 }
 
-bool AlphaIs(const Picture& p, float alpha)
-{
+bool AlphaIs(const Picture& p, float alpha) {
     for (size_t i = 3; i < p.rgba.size(); i += 4)
         if (p.rgba[i] != alpha)
             return false;
@@ -67,16 +66,14 @@ bool AlphaIs(const Picture& p, float alpha)
 
 class ShaftsDustTest : public restest::ResourceTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ResourceTest::SetUp();
         fw_Log::SetEcho(std::getenv("SHAFTS_DUST_LOG") != nullptr);
         UseProductionRoots();
         ASSERT_NE(nullptr, fw_Framework::mEffectPool);
         fw_Framework::mSyncDevice = &sync;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fw_Framework::mDevice->ClearState();
         ResourceTest::TearDown();
     }
@@ -87,8 +84,7 @@ protected:
 
 using ShaftsDustData = ShaftsDustTest;
 
-TEST_F(ShaftsDustData, ShaftsAreSixThousandVerticesFromTheGeneratorInItsState)
-{
+TEST_F(ShaftsDustData, ShaftsAreSixThousandVerticesFromTheGeneratorInItsState) {
     srand(77);
     Generator expected{77};
     VolumetricLight shafts;
@@ -113,8 +109,7 @@ TEST_F(ShaftsDustData, ShaftsAreSixThousandVerticesFromTheGeneratorInItsState)
     EXPECT_EQ(int(expected.Next()), rand());
 }
 
-TEST_F(ShaftsDustData, DustIsThirtyNineHundredVerticesInRangeFromTheGeneratorInItsState)
-{
+TEST_F(ShaftsDustData, DustIsThirtyNineHundredVerticesInRangeFromTheGeneratorInItsState) {
     srand(5);
     Generator expected{5};
     DustEffect dust;
@@ -145,8 +140,7 @@ TEST_F(ShaftsDustData, DustIsThirtyNineHundredVerticesInRangeFromTheGeneratorInI
 }
 
 template <typename Effect>
-void ReleaseThenDestroy(restest::TestSyncDevice& sync)
-{
+void ReleaseThenDestroy(restest::TestSyncDevice& sync) {
     auto effect = std::make_unique<Effect>();
     ID3D10Buffer* buffer = effect->mVertexBuffer;
     ID3D10InputLayout* layout = effect->mInputLayout;
@@ -165,16 +159,14 @@ void ReleaseThenDestroy(restest::TestSyncDevice& sync)
     effect.reset();  // frees nothing twice (the sanitizer build checks it)
 }
 
-TEST_F(ShaftsDustData, ReleaseFreesEachObjectOnceAndTheDestructorNothingMore)
-{
+TEST_F(ShaftsDustData, ReleaseFreesEachObjectOnceAndTheDestructorNothingMore) {
     ReleaseThenDestroy<VolumetricLight>(sync);
     ReleaseThenDestroy<DustEffect>(sync);
 }
 
 // ---- the dust's variables ----------------------------------------------------------------
 
-TEST_F(ShaftsDustData, DustVariablesFromTheFourTracks)
-{
+TEST_F(ShaftsDustData, DustVariablesFromTheFourTracks) {
     DustEffect dust;
     auto check = [&](D3DXVECTOR4 dof, float colour) {
         dust.Draw();
@@ -183,7 +175,10 @@ TEST_F(ShaftsDustData, DustVariablesFromTheFourTracks)
         dust.mEffect->GetVariable("gDepthOfFieldParameters")->AsVector()->GetFloatVector(&v.x);
         dust.mEffect->GetVariable("gColorScale")->AsScalar()->GetFloat(&f);
         // The pool's value: the scene's effects see the same vector.
-        fw_Framework::mEffectPool->AsEffect()->GetVariableByName("gDepthOfFieldParameters")->AsVector()->GetFloatVector(&pool.x);
+        fw_Framework::mEffectPool->AsEffect()
+            ->GetVariableByName("gDepthOfFieldParameters")
+            ->AsVector()
+            ->GetFloatVector(&pool.x);
         EXPECT_EQ(dof, v);
         EXPECT_EQ(v, pool);
         EXPECT_EQ(colour, f);
@@ -208,8 +203,7 @@ TEST_F(ShaftsDustData, DustVariablesFromTheFourTracks)
 class LightShaftPicture : public ShaftsDustTest {
 protected:
     static constexpr uint32_t W = 200, H = 125;
-    void SetUp() override
-    {
+    void SetUp() override {
         ShaftsDustTest::SetUp();
         srand(1);
         shafts = std::make_unique<VolumetricLight>();
@@ -219,27 +213,23 @@ protected:
         Light(0.015f);
         target = std::make_unique<Target>(W, H);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         shafts.reset();
         target.reset();
         map->Release();
         ShaftsDustTest::TearDown();
     }
-    void UseMap(fw_Texture* next)
-    {
+    void UseMap(fw_Texture* next) {
         if (map)
             map->Release();
         map.reset(next);
         shafts->mEffect->SetTexture("gDepthVarianceTexture", map.get());
     }
-    void Light(float intensity)
-    {
+    void Light(float intensity) {
         SetLight(*shafts->mEffect, 20.0f, 90.0f, intensity, map.get());
         SetShaftCameraVariables(*shafts->mEffect, camera);
     }
-    Picture Render(float clear = 0.0f, float depth = 1.0f)
-    {
+    Picture Render(float clear = 0.0f, float depth = 1.0f) {
         target->Clear(clear, clear, clear, 0.5f, depth);
         target->Bind();
         shafts->Draw();
@@ -251,8 +241,7 @@ protected:
     Camera camera;
 };
 
-TEST_F(LightShaftPicture, LightFallsBelowTheLightWithinTheConeAndNowhereElse)
-{
+TEST_F(LightShaftPicture, LightFallsBelowTheLightWithinTheConeAndNowhereElse) {
     const Picture picture = Render();
     EXPECT_TRUE(Whole(picture).finite);
     EXPECT_TRUE(AlphaIs(picture, 0.5f));
@@ -271,8 +260,7 @@ TEST_F(LightShaftPicture, LightFallsBelowTheLightWithinTheConeAndNowhereElse)
     EXPECT_EQ(0u, Whole(Render(0.0f, 0.0f)).lit);
 }
 
-TEST_F(LightShaftPicture, AdditiveAndLinearInTheIntensity)
-{
+TEST_F(LightShaftPicture, AdditiveAndLinearInTheIntensity) {
     target = std::make_unique<Target>(W, H, DXGI_FORMAT_R32G32B32A32_FLOAT);  // exact sums
     const Picture once = Render(), onGrey = Render(0.25f);
     Light(0.03f);
@@ -284,8 +272,7 @@ TEST_F(LightShaftPicture, AdditiveAndLinearInTheIntensity)
     }
 }
 
-TEST_F(LightShaftPicture, TheShadowCasterEndsTheShaftsBehindIt)
-{
+TEST_F(LightShaftPicture, TheShadowCasterEndsTheShaftsBehindIt) {
     const int below = int(camera.Pixel(D3DXVECTOR3(0.0f, 13.0f, 0.0f), W, H).y);
     EXPECT_GT(Region(Render(), 0, below, int(W), int(H)).lit, 300u);
     // A caster 4 below the light across the cone: lit above it, dark beyond.
@@ -300,8 +287,7 @@ TEST_F(LightShaftPicture, TheShadowCasterEndsTheShaftsBehindIt)
     EXPECT_LT(Around(picture, camera, D3DXVECTOR3(-5.0f, 6.0f, 0.0f), 2), 1e-4);
 }
 
-TEST_F(LightShaftPicture, DarkOrUndefinedLightDrawsNothing)
-{
+TEST_F(LightShaftPicture, DarkOrUndefinedLightDrawsNothing) {
     for (float intensity : {0.0f, -0.5f, kNaN, kInf}) {
         shafts->mEffect->SetFloat("gLightIntensity", intensity);
         const Stats s = Whole(Render());
@@ -316,8 +302,7 @@ TEST_F(LightShaftPicture, DarkOrUndefinedLightDrawsNothing)
     EXPECT_TRUE(s.finite && s.lit == 0u);
 }
 
-TEST_F(LightShaftPicture, OneDrawCoversEveryShaftOfTheBuffer)
-{
+TEST_F(LightShaftPicture, OneDrawCoversEveryShaftOfTheBuffer) {
     // One shaft inside the cone, first and last in the buffer in turn.
     for (int inside : {0, 999}) {
         std::vector<VolumetricLight::Vertex> vertices(6000, VolumetricLight::Vertex{{10.0f, 10.0f}});
@@ -333,22 +318,19 @@ TEST_F(LightShaftPicture, OneDrawCoversEveryShaftOfTheBuffer)
 class DustPicture : public ShaftsDustTest {
 protected:
     static constexpr uint32_t W = 240, H = 150;
-    void SetUp() override
-    {
+    void SetUp() override {
         ShaftsDustTest::SetUp();
         srand(3);
         dust = std::make_unique<DustEffect>();
         target = std::make_unique<Target>(W, H);
         camera = SetCamera(D3DXVECTOR3(0.0f, 8.0f, 30.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f), W, H, 4.0f);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         dust.reset();
         target.reset();
         ShaftsDustTest::TearDown();
     }
-    Picture Render(float depth = 1.0f)
-    {
+    Picture Render(float depth = 1.0f) {
         target->Clear(0.0f, 0.0f, 0.0f, 0.25f, depth);
         target->Bind();
         dust->Draw();
@@ -359,21 +341,20 @@ protected:
     Camera camera;
 };
 
-TEST_F(DustPicture, MotesAllOverThePictureWhereverTheCameraIs)
-{
+TEST_F(DustPicture, MotesAllOverThePictureWhereverTheCameraIs) {
     const Picture picture = Render();
     const Stats s = Whole(picture);
     EXPECT_TRUE(s.finite && AlphaIs(picture, 0.25f));
     EXPECT_TRUE(s.lit > W * H / 100 && s.lit < W * H / 2) << s.lit;
     for (int q = 0; q < 4; ++q)
-        EXPECT_GT(Region(picture, q % 2 * W / 2, q / 2 * H / 2, (q % 2 + 1) * W / 2, (q / 2 + 1) * H / 2).lit, 10u) << q;
+        EXPECT_GT(Region(picture, q % 2 * W / 2, q / 2 * H / 2, (q % 2 + 1) * W / 2, (q / 2 + 1) * H / 2).lit, 10u)
+            << q;
     EXPECT_EQ(0u, Whole(Render(0.0f)).lit);  // hidden behind nearer depth
     camera = SetCamera(D3DXVECTOR3(900.0f, 300.0f, -700.0f), D3DXVECTOR3(890.0f, 300.0f, -710.0f), W, H, 4.0f);
     EXPECT_GT(Whole(Render()).lit, s.lit / 3);
 }
 
-TEST_F(DustPicture, ColourScaleScalesTheLightAndNoneOrNegativeDrawsNothing)
-{
+TEST_F(DustPicture, ColourScaleScalesTheLightAndNoneOrNegativeDrawsNothing) {
     const Picture one = Render();
     sync.SetConstant("DUST_ColorScale", 2.0f);
     const Picture two = Render();
@@ -390,8 +371,7 @@ TEST_F(DustPicture, ColourScaleScalesTheLightAndNoneOrNegativeDrawsNothing)
     EXPECT_EQ(one.rgba, Render().rgba);
 }
 
-TEST_F(DustPicture, DefocusSpreadsMotesIntoLargerDimmerDiscs)
-{
+TEST_F(DustPicture, DefocusSpreadsMotesIntoLargerDimmerDiscs) {
     sync.SetConstant("DOF_Scale", 0.0f);
     const Stats sharp = Whole(Render());
     sync.SetConstant("DOF_Scale", 200.0f);
@@ -403,8 +383,7 @@ TEST_F(DustPicture, DefocusSpreadsMotesIntoLargerDimmerDiscs)
     EXPECT_EQ(sharp.lit, Whole(Render()).lit);
 }
 
-TEST_F(DustPicture, OneDrawCoversEveryParticleOfTheBuffer)
-{
+TEST_F(DustPicture, OneDrawCoversEveryParticleOfTheBuffer) {
     // Looking down -z from the origin: one particle in front, the rest behind the eye.
     camera = SetCamera(D3DXVECTOR3(0.0f, 0.0f, 0.0f), D3DXVECTOR3(0.0f, 0.0f, -1.0f), W, H, 0.0f);
     for (int inside : {0, 1299}) {
@@ -423,8 +402,7 @@ TEST_F(DustPicture, OneDrawCoversEveryParticleOfTheBuffer)
 // each frame is saved there.
 class ShowFrame : public ShaftsDustTest, public testing::WithParamInterface<std::tuple<float, float, float>> {};
 
-TEST_P(ShowFrame, ShaftsUnderTheLightShadowedBelowTheSphereAndDustAround)
-{
+TEST_P(ShowFrame, ShaftsUnderTheLightShadowedBelowTheSphereAndDustAround) {
     const auto [angle, distance, height] = GetParam();
     constexpr uint32_t W = 640, H = 400;
     srand(1);

@@ -67,7 +67,8 @@ int RunSize(int width, int height, int frames, size_t sectionLimit, const std::s
         std::vector<double> frame, update;
         std::map<std::string, std::vector<double>> passes;
         for (int i = 0; i < frames; ++i) {
-            const zendra_frames::FrameTimes times = renderer.RenderTimedAt(section.MiddleRow() + float(2 * i * frameRows));
+            const zendra_frames::FrameTimes times =
+                renderer.RenderTimedAt(section.MiddleRow() + float(2 * i * frameRows));
             frame.push_back(times.update + times.render);
             update.push_back(times.update);
             const zendra_frames::FrameTimes timed =
@@ -83,9 +84,10 @@ int RunSize(int width, int height, int frames, size_t sectionLimit, const std::s
             cells.push_back(passes.count(name) ? Median(passes[name]) : 0.0);
         rows.push_back(cells);
     }
-    std::printf("\n%d x %d, llvmpipe, median of %d frames after %d, milliseconds (first: the section's first frame; "
-                "update: framework and scene outside GL; passes: from frames that wait after each)\n",
-                width, height, frames, kWarmUp);
+    std::printf(
+        "\n%d x %d, llvmpipe, median of %d frames after %d, milliseconds (first: the section's first frame; "
+        "update: framework and scene outside GL; passes: from frames that wait after each)\n",
+        width, height, frames, kWarmUp);
     std::printf("%-10s %6s %8s %8s %7s", "section", "row", "first", "frame", "update");
     for (const std::string& name : passNames)
         std::printf(" %*s", std::max<int>(7, int(name.size())), name.c_str());
@@ -95,7 +97,8 @@ int RunSize(int width, int height, int frames, size_t sectionLimit, const std::s
         std::printf("%-10s %6.0f %8.2f %8.2f %7.2f", sections[s].name.c_str(), sections[s].MiddleRow(), rows[s][0],
                     rows[s][1], rows[s][2]);
         for (size_t p = 0; p < passNames.size(); ++p)
-            std::printf(" %*.2f", std::max<int>(7, int(passNames[p].size())), p + 3 < rows[s].size() ? rows[s][p + 3] : 0.0);
+            std::printf(" %*.2f", std::max<int>(7, int(passNames[p].size())),
+                        p + 3 < rows[s].size() ? rows[s][p + 3] : 0.0);
         std::printf("\n");
         sum += rows[s][1];
         slowest = std::max(slowest, rows[s][1]);

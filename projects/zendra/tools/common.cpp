@@ -8,13 +8,11 @@
 
 namespace datagen {
 
-void Fail(const std::string& file, int line, const std::string& message)
-{
+void Fail(const std::string& file, int line, const std::string& message) {
     throw Error(file + ":" + std::to_string(line) + ": " + message);
 }
 
-std::string ReadTextFile(const std::filesystem::path& path)
-{
+std::string ReadTextFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw Error("cannot read " + path.string());
@@ -23,8 +21,7 @@ std::string ReadTextFile(const std::filesystem::path& path)
     return text.str();
 }
 
-bool SameContent(const std::filesystem::path& path, const void* data, size_t size)
-{
+bool SameContent(const std::filesystem::path& path, const void* data, size_t size) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) != size)
         return false;
@@ -34,8 +31,7 @@ bool SameContent(const std::filesystem::path& path, const void* data, size_t siz
     return in && std::equal(bytes.begin(), bytes.end(), static_cast<const char*>(data));
 }
 
-bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
-{
+bool WriteFile(const std::filesystem::path& path, const void* data, size_t size) {
     if (SameContent(path, data, size))
         return false;
     if (path.has_parent_path())
@@ -55,13 +51,12 @@ bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
     return true;
 }
 
-std::vector<std::string> Tokenize(std::string_view line)
-{
+std::vector<std::string> Tokenize(std::string_view line) {
     std::vector<std::string> tokens;
     size_t i = 0;
     while (i < line.size()) {
         char c = line[i];
-        if (c == '#') // a comment starts a word; inside one (F#5) it is a sharp
+        if (c == '#')  // a comment starts a word; inside one (F#5) it is a sharp
             break;
         if (c == ' ' || c == '\t' || c == '\r') {
             ++i;
@@ -75,8 +70,7 @@ std::vector<std::string> Tokenize(std::string_view line)
     return tokens;
 }
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
+std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string current;
     for (char c : text) {
@@ -92,8 +86,7 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
-double ParseNumber(const std::string& token, const std::string& file, int line)
-{
+double ParseNumber(const std::string& token, const std::string& file, int line) {
     char* end = nullptr;
     double value = std::strtod(token.c_str(), &end);
     if (token.empty() || end != token.c_str() + token.size())
@@ -101,4 +94,4 @@ double ParseNumber(const std::string& token, const std::string& file, int line)
     return value;
 }
 
-} // namespace datagen
+}  // namespace datagen

@@ -22,8 +22,7 @@ std::string ReadTextFile(const std::filesystem::path& path);
 // Writes the whole file or nothing (beside the target, then renamed). A file that already
 // holds these bytes is left alone; returns whether the file was written.
 bool WriteFile(const std::filesystem::path& path, const void* data, size_t size);
-inline bool WriteFile(const std::filesystem::path& path, const std::string& bytes)
-{
+inline bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     return WriteFile(path, bytes.data(), bytes.size());
 }
 
@@ -37,14 +36,12 @@ double ParseNumber(const std::string& token, const std::string& file, int line);
 // Small deterministic generator (PCG32), the same numbers on every platform.
 class Rng {
 public:
-    explicit Rng(uint64_t seed) : mState(0), mInc((seed << 1u) | 1u)
-    {
+    explicit Rng(uint64_t seed) : mState(0), mInc((seed << 1u) | 1u) {
         Next();
         mState += 0x853c49e6748fea9bULL + seed;
         Next();
     }
-    uint32_t Next()
-    {
+    uint32_t Next() {
         uint64_t old = mState;
         mState = old * 6364136223846793005ULL + mInc;
         uint32_t xorshifted = static_cast<uint32_t>(((old >> 18u) ^ old) >> 27u);
@@ -61,4 +58,4 @@ private:
     uint64_t mInc;
 };
 
-} // namespace datagen
+}  // namespace datagen

@@ -70,7 +70,9 @@ bool ReadTexture(ID3D10Texture2D* texture, bool oneTexel, Fn fn) {
     return ok;
 }
 
-fw_Texture* Target(const char* name) { return gFramework ? gFramework->FindTexture(name) : nullptr; }
+fw_Texture* Target(const char* name) {
+    return gFramework ? gFramework->FindTexture(name) : nullptr;
+}
 
 // The pass hook's state: the renderer that times, its frame and the last mark.
 struct PassTiming {
@@ -82,7 +84,9 @@ PassTiming gTiming;
 
 }  // namespace
 
-double RowRate() { return fw_SyncTimer::kRowRate; }
+double RowRate() {
+    return fw_SyncTimer::kRowRate;
+}
 
 double MeanBrightness(const Picture& picture) {
     const size_t pixels = size_t(picture.width) * picture.height;
@@ -159,7 +163,8 @@ bool WritePng(const Picture& picture, const std::string& path) {
     }
     fw_Texture image(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, picture.width, picture.height, 1,
                      texels.data());
-    const bool ok = image.mTexture2D && D3DX10SaveTextureToFileA(image.mTexture2D, D3DX10_IFF_PNG, path.c_str()) == S_OK;
+    const bool ok =
+        image.mTexture2D && D3DX10SaveTextureToFileA(image.mTexture2D, D3DX10_IFF_PNG, path.c_str()) == S_OK;
     image.Release();
     return ok;
 }
@@ -239,7 +244,9 @@ bool ShowRenderer::Open(int width, int height, std::string& error) {
     return true;
 }
 
-float ShowRenderer::Row() const { return static_cast<float>(mSeconds * fw_SyncTimer::kRowRate); }
+float ShowRenderer::Row() const {
+    return static_cast<float>(mSeconds * fw_SyncTimer::kRowRate);
+}
 
 void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times, bool passes) {
     // The run loop's frame on clocks set to `seconds`, without input, "GotoRow", "Scene" and
@@ -316,7 +323,9 @@ static double SecondsOfRow(float row) {
     return t;
 }
 
-void ShowRenderer::RenderAt(float row) { (void)RenderTimedAt(row); }
+void ShowRenderer::RenderAt(float row) {
+    (void)RenderTimedAt(row);
+}
 
 FrameTimes ShowRenderer::RenderTimedAt(float row, bool passes) {
     FrameTimes times;

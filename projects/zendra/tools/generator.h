@@ -15,4 +15,4 @@ void WriteMeshes(const std::filesystem::path& recipes, const std::filesystem::pa
 // Reads content/images.txt and writes every image it describes.
 void WriteImages(const std::filesystem::path& recipes, const std::filesystem::path& dataDir);
 
-} // namespace datagen
+}  // namespace datagen

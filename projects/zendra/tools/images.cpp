@@ -25,9 +25,10 @@ constexpr double kPi = std::numbers::pi;
 struct Rgba {
     double r = 0, g = 0, b = 0, a = 1;
 };
-Rgba Mix(Rgba x, Rgba y, double t) { return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t, x.a + (y.a - x.a) * t}; }
-double Smoothstep(double a, double b, double x)
-{
+Rgba Mix(Rgba x, Rgba y, double t) {
+    return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t, x.a + (y.a - x.a) * t};
+}
+double Smoothstep(double a, double b, double x) {
     double t = std::clamp((x - a) / (b - a), 0.0, 1.0);
     return t * t * (3 - 2 * t);
 }
@@ -39,8 +40,7 @@ struct Canvas {
     Canvas(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * h) {}
     Rgba& At(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
     template <class F>
-    void Each(F f)
-    {
+    void Each(F f) {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 f(x, y, At(x, y));
@@ -50,14 +50,12 @@ struct Canvas {
 // Periodic value noise in [0, 1], tileable over `period` lattice cells.
 class Noise2 {
 public:
-    Noise2(uint32_t seed, int period) : mPeriod(period), mValues(static_cast<size_t>(period) * period)
-    {
+    Noise2(uint32_t seed, int period) : mPeriod(period), mValues(static_cast<size_t>(period) * period) {
         Rng rng(seed);
         for (double& v : mValues)
             v = rng.Uniform();
     }
-    double At(double x, double y) const
-    {
+    double At(double x, double y) const {
         int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
         double fx = x - ix, fy = y - iy;
         fx = fx * fx * (3 - 2 * fx);
@@ -67,11 +65,11 @@ public:
             b = ((b % mPeriod) + mPeriod) % mPeriod;
             return mValues[static_cast<size_t>(b) * mPeriod + a];
         };
-        return (v(ix, iy) * (1 - fx) + v(ix + 1, iy) * fx) * (1 - fy) + (v(ix, iy + 1) * (1 - fx) + v(ix + 1, iy + 1) * fx) * fy;
+        return (v(ix, iy) * (1 - fx) + v(ix + 1, iy) * fx) * (1 - fy) +
+               (v(ix, iy + 1) * (1 - fx) + v(ix + 1, iy + 1) * fx) * fy;
     }
     // Octaves doubling the frequency; tileable over [0, period) in x and y.
-    double Fbm(double x, double y, int octaves) const
-    {
+    double Fbm(double x, double y, int octaves) const {
         double sum = 0, amp = 0.5, norm = 0;
         for (int o = 0; o < octaves; ++o) {
             double f = 1 << o;
@@ -89,18 +87,15 @@ private:
 
 using Params = std::map<std::string, std::string>;
 
-double Num(const Params& p, const std::string& key, double fallback)
-{
+double Num(const Params& p, const std::string& key, double fallback) {
     auto it = p.find(key);
     return it == p.end() ? fallback : std::stod(it->second);
 }
-std::string Text(const Params& p, const std::string& key, const std::string& fallback = "")
-{
+std::string Text(const Params& p, const std::string& key, const std::string& fallback = "") {
     auto it = p.find(key);
     return it == p.end() ? fallback : it->second;
 }
-Rgba Colour(const Params& p, const std::string& key, Rgba fallback)
-{
+Rgba Colour(const Params& p, const std::string& key, Rgba fallback) {
     auto it = p.find(key);
     if (it == p.end())
         return fallback;
@@ -109,8 +104,7 @@ Rgba Colour(const Params& p, const std::string& key, Rgba fallback)
 }
 
 // The code points of UTF-8 text (malformed bytes are taken as they are).
-std::vector<unsigned long> CodePoints(const std::string& text)
-{
+std::vector<unsigned long> CodePoints(const std::string& text) {
     std::vector<unsigned long> out;
     for (size_t i = 0; i < text.size();) {
         unsigned char c = static_cast<unsigned char>(text[i]);
@@ -136,16 +130,14 @@ std::vector<unsigned long> CodePoints(const std::string& text)
 // Text through FreeType, blended over the canvas in a colour.
 class Font {
 public:
-    Font(const std::string& path, int pixels)
-    {
+    Font(const std::string& path, int pixels) {
         if (FT_Init_FreeType(&mLibrary) != 0)
             throw Error("FreeType does not start");
         if (FT_New_Face(mLibrary, path.c_str(), 0, &mFace) != 0)
             throw Error("cannot open the font " + path);
         FT_Set_Pixel_Sizes(mFace, 0, static_cast<FT_UInt>(pixels));
     }
-    ~Font()
-    {
+    ~Font() {
         if (mFace)
             FT_Done_Face(mFace);
         FT_Done_FreeType(mLibrary);
@@ -153,8 +145,7 @@ public:
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;
 
-    int Width(const std::string& text, int tracking)
-    {
+    int Width(const std::string& text, int tracking) {
         int w = 0;
         for (unsigned long c : CodePoints(text)) {
             if (FT_Load_Char(mFace, c, FT_LOAD_DEFAULT) == 0)
@@ -164,8 +155,7 @@ public:
     }
 
     // Baseline at y; x is the left edge.
-    void Draw(Canvas& canvas, const std::string& text, int x, int y, Rgba colour, int tracking)
-    {
+    void Draw(Canvas& canvas, const std::string& text, int x, int y, Rgba colour, int tracking) {
         for (unsigned long c : CodePoints(text)) {
             if (FT_Load_Char(mFace, c, FT_LOAD_RENDER) != 0)
                 continue;
@@ -191,8 +181,8 @@ private:
 const char* const kFontRegular = "/usr/share/fonts/truetype/dejavu/DejaVuSans-ExtraLight.ttf";
 const char* const kFontBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
-void CenteredText(Canvas& c, const std::string& text, const char* font, int size, double yFraction, Rgba colour, int tracking)
-{
+void CenteredText(Canvas& c, const std::string& text, const char* font, int size, double yFraction, Rgba colour,
+                  int tracking) {
     if (text.empty())
         return;
     Font f(font, size);
@@ -201,8 +191,7 @@ void CenteredText(Canvas& c, const std::string& text, const char* font, int size
 }
 
 // A flip card: night gradient, mist, a kaleidoscopic star of thin lines, and lettering.
-Canvas Card(const Params& p)
-{
+Canvas Card(const Params& p) {
     Canvas c(static_cast<int>(Num(p, "width", 1280)), static_cast<int>(Num(p, "height", 800)));
     Rgba top = Colour(p, "top", {0.02, 0.03, 0.08}), bottom = Colour(p, "bottom", {0.10, 0.05, 0.14});
     Rgba accent = Colour(p, "accent", {0.55, 0.80, 1.0});
@@ -238,8 +227,7 @@ Canvas Card(const Params& p)
     return c;
 }
 
-Canvas Vignette(const Params& p)
-{
+Canvas Vignette(const Params& p) {
     Canvas c(static_cast<int>(Num(p, "width", 1024)), static_cast<int>(Num(p, "height", 640)));
     Noise2 noise(7, 8);
     double aspect = static_cast<double>(c.width) / c.height;
@@ -253,8 +241,7 @@ Canvas Vignette(const Params& p)
     return c;
 }
 
-Canvas Dust(const Params& p)
-{
+Canvas Dust(const Params& p) {
     int size = static_cast<int>(Num(p, "size", 256));
     Canvas c(size, size);
     Noise2 big(11, 8), fine(12, 32);
@@ -268,7 +255,8 @@ Canvas Dust(const Params& p)
     });
     // Specks, wrapped around the edges so the texture tiles.
     for (int i = 0; i < 240; ++i) {
-        double sx = rng.Uniform() * size, sy = rng.Uniform() * size, rad = 0.6 + rng.Uniform() * 1.8, b = 0.4 + rng.Uniform() * 0.6;
+        double sx = rng.Uniform() * size, sy = rng.Uniform() * size, rad = 0.6 + rng.Uniform() * 1.8,
+               b = 0.4 + rng.Uniform() * 0.6;
         for (int dy = -4; dy <= 4; ++dy)
             for (int dx = -4; dx <= 4; ++dx) {
                 int x = (static_cast<int>(sx) + dx + size) % size, y = (static_cast<int>(sy) + dy + size) % size;
@@ -284,8 +272,7 @@ Canvas Dust(const Params& p)
 }
 
 // Soft round sprite with a faint rim: dust particles and bokeh-like specks.
-Canvas Particle(const Params& p)
-{
+Canvas Particle(const Params& p) {
     int size = static_cast<int>(Num(p, "size", 64));
     Canvas c(size, size);
     c.Each([&](int x, int y, Rgba& px) {
@@ -299,8 +286,7 @@ Canvas Particle(const Params& p)
 }
 
 // Lens flare elements: a glow with streaks, a halo ring, a hexagonal ghost, a soft disc.
-Canvas Flare(const Params& p)
-{
+Canvas Flare(const Params& p) {
     int size = static_cast<int>(Num(p, "size", 256));
     std::string kind = Text(p, "kind", "glow");
     Rgba tint = Colour(p, "tint", {1.0, 0.9, 0.75});
@@ -334,8 +320,7 @@ Canvas Flare(const Params& p)
 }
 
 // The replacement for unreadable images: an unmistakable magenta checker with a frame.
-Canvas Missing(const Params& p)
-{
+Canvas Missing(const Params& p) {
     int size = static_cast<int>(Num(p, "size", 256));
     Canvas c(size, size);
     int cell = size / 8;
@@ -349,8 +334,7 @@ Canvas Missing(const Params& p)
     return c;
 }
 
-image_codec::Image ToRgba8(const Canvas& c)
-{
+image_codec::Image ToRgba8(const Canvas& c) {
     image_codec::Image img;
     img.Allocate(image_codec::kR8G8B8A8_UNORM, static_cast<uint32_t>(c.width), static_cast<uint32_t>(c.height));
     for (size_t i = 0; i < c.pixels.size(); ++i) {
@@ -364,8 +348,7 @@ image_codec::Image ToRgba8(const Canvas& c)
 
 // The light probe: a cube map of a night sky over a dark floor, a warm sun and two cool
 // soft boxes, in half floats with a full mip chain.
-image_codec::Image LightProbe(const Params& p)
-{
+image_codec::Image LightProbe(const Params& p) {
     const uint32_t size = static_cast<uint32_t>(Num(p, "size", 128));
     image_codec::Image img;
     std::string error;
@@ -375,12 +358,18 @@ image_codec::Image LightProbe(const Params& p)
     auto direction = [&](int face, double u, double v) {
         // u, v in [-1, 1], v downwards; the Direct3D cube face orientation.
         switch (face) {
-        case 0: return std::array<double, 3>{1, -v, -u};
-        case 1: return std::array<double, 3>{-1, -v, u};
-        case 2: return std::array<double, 3>{u, 1, v};
-        case 3: return std::array<double, 3>{u, -1, -v};
-        case 4: return std::array<double, 3>{u, -v, 1};
-        default: return std::array<double, 3>{-u, -v, -1};
+            case 0:
+                return std::array<double, 3>{1, -v, -u};
+            case 1:
+                return std::array<double, 3>{-1, -v, u};
+            case 2:
+                return std::array<double, 3>{u, 1, v};
+            case 3:
+                return std::array<double, 3>{u, -1, -v};
+            case 4:
+                return std::array<double, 3>{u, -v, 1};
+            default:
+                return std::array<double, 3>{-u, -v, -1};
         }
     };
     auto light = [&](std::array<double, 3> d) {
@@ -435,11 +424,12 @@ image_codec::Image LightProbe(const Params& p)
 // state, texel (c_i.xyz, c3[i]) for texture i. Scenario 2 puts them on a twisted torus,
 // shrunk and turned each its own way; the newer state is the older one turned a little
 // about the vertical axis, so the simulation starts with a swirl.
-void Scenario(const Params& p, const std::filesystem::path& dataDir, int scenario)
-{
+void Scenario(const Params& p, const std::filesystem::path& dataDir, int scenario) {
     const int n = 180;
-    const double base[4][3] = {{-5.479541, -3.894634, -9.490854}, {-5.479542, -3.894634, 9.490853},
-                               {10.959098, -3.894634, 0}, {0.000005, 11.603864, 0}};
+    const double base[4][3] = {{-5.479541, -3.894634, -9.490854},
+                               {-5.479542, -3.894634, 9.490853},
+                               {10.959098, -3.894634, 0},
+                               {0.000005, 11.603864, 0}};
     const double major = Num(p, "major", 16), minor = Num(p, "minor", 5), shrink = Num(p, "shrink", 0.18);
     const double swirl = Num(p, "swirl", 0.01);
     Rng rng(static_cast<uint64_t>(scenario) * 977);
@@ -475,7 +465,8 @@ void Scenario(const Params& p, const std::filesystem::path& dataDir, int scenari
                 t[k * 4 + 2] = static_cast<float>(ci[2]);
                 t[k * 4 + 3] = static_cast<float>(c3[i]);
             }
-            std::string name = "fucrr_" + std::to_string(scenario) + "_" + std::to_string(i) + "_" + std::to_string(j) + ".dds";
+            std::string name =
+                "fucrr_" + std::to_string(scenario) + "_" + std::to_string(i) + "_" + std::to_string(j) + ".dds";
             std::vector<uint8_t> bytes;
             std::string error;
             if (!image_codec::EncodeDDS(img, bytes, &error))
@@ -486,8 +477,7 @@ void Scenario(const Params& p, const std::filesystem::path& dataDir, int scenari
 }
 
 // Splits a recipe line into words; "quoted text" is one word without its quotes.
-std::vector<std::string> Words(const std::string& line)
-{
+std::vector<std::string> Words(const std::string& line) {
     std::vector<std::string> words;
     std::string current;
     bool quoted = false, any = false;
@@ -512,8 +502,7 @@ std::vector<std::string> Words(const std::string& line)
     return words;
 }
 
-void Save(const std::filesystem::path& path, const image_codec::Image& img, int quality)
-{
+void Save(const std::filesystem::path& path, const image_codec::Image& img, int quality) {
     std::vector<uint8_t> bytes;
     std::string error, ext = path.extension().string();
     bool ok = ext == ".png"   ? image_codec::EncodePNG(img, bytes, &error)
@@ -525,14 +514,14 @@ void Save(const std::filesystem::path& path, const image_codec::Image& img, int 
     WriteFile(path, bytes.data(), bytes.size());
 }
 
-} // namespace
+}  // namespace
 
-void WriteImages(const std::filesystem::path& recipes, const std::filesystem::path& dataDir)
-{
+void WriteImages(const std::filesystem::path& recipes, const std::filesystem::path& dataDir) {
     const std::string file = recipes.string();
     std::vector<std::string> lines = SplitLines(ReadTextFile(recipes));
     const std::map<std::string, std::function<Canvas(const Params&)>> pictures = {
-        {"card", Card}, {"vignette", Vignette}, {"dust", Dust}, {"particle", Particle}, {"flare", Flare}, {"missing", Missing},
+        {"card", Card},         {"vignette", Vignette}, {"dust", Dust},
+        {"particle", Particle}, {"flare", Flare},       {"missing", Missing},
     };
     int images = 0;
     for (size_t n = 0; n < lines.size(); ++n) {
@@ -587,4 +576,4 @@ void WriteImages(const std::filesystem::path& recipes, const std::filesystem::pa
         Fail(file, static_cast<int>(lines.size()), "no images");
 }
 
-} // namespace datagen
+}  // namespace datagen

@@ -25,22 +25,20 @@ struct Options {
     fs::path content;
     fs::path out;
     std::string timeline = "demo.timeline";
-    double musicSeconds = 0.0; // 0: the whole score
+    double musicSeconds = 0.0;  // 0: the whole score
     std::set<std::string> only;
 };
 
-int Usage()
-{
+int Usage() {
     std::fprintf(stderr,
                  "usage: zendra_datagen --content <dir> --out <dir> [--timeline <file>] [--music-seconds <s>]\n"
                  "                      [--only tracks,music,scene,meshes,images,noise]\n");
     return 2;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -84,9 +82,8 @@ int main(int argc, char** argv)
                 fs::remove(o.out / "fft.dat");
         });
     if (wanted("scene"))
-        stages.emplace_back("scene", [&] {
-            WriteFile(o.out / "caleidoscope.xml", ReadTextFile(o.content / "caleidoscope.xml"));
-        });
+        stages.emplace_back(
+            "scene", [&] { WriteFile(o.out / "caleidoscope.xml", ReadTextFile(o.content / "caleidoscope.xml")); });
     if (wanted("meshes"))
         stages.emplace_back("meshes", [&] { WriteMeshes(o.content / "meshes.txt", o.out); });
     if (wanted("images"))

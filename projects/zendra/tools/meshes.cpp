@@ -18,13 +18,22 @@ namespace {
 struct V3 {
     double x = 0, y = 0, z = 0;
 };
-V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-V3 operator*(V3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-V3 Cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double Dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-V3 Normalize(V3 a)
-{
+V3 operator+(V3 a, V3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+V3 operator-(V3 a, V3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+V3 operator*(V3 a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+V3 Cross(V3 a, V3 b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(V3 a, V3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+V3 Normalize(V3 a) {
     double l = std::sqrt(Dot(a, a));
     return l > 0 ? a * (1.0 / l) : V3{0, 1, 0};
 }
@@ -34,8 +43,7 @@ constexpr double kPi = std::numbers::pi;
 // A triangle soup with per-corner normals and a material per triangle.
 class MeshBuilder {
 public:
-    int Material(const std::string& name)
-    {
+    int Material(const std::string& name) {
         for (size_t i = 0; i < mMaterials.size(); ++i)
             if (mMaterials[i] == name)
                 return static_cast<int>(i);
@@ -44,14 +52,12 @@ public:
     }
 
     // A flat triangle, wound counter-clockwise seen from outside (normal = (b-a)x(c-a)).
-    void Flat(V3 a, V3 b, V3 c, int material)
-    {
+    void Flat(V3 a, V3 b, V3 c, int material) {
         V3 n = Normalize(Cross(b - a, c - a));
         Smooth(a, b, c, n, n, n, material);
     }
 
-    void Smooth(V3 a, V3 b, V3 c, V3 na, V3 nb, V3 nc, int material)
-    {
+    void Smooth(V3 a, V3 b, V3 c, V3 na, V3 nb, V3 nc, int material) {
         Triangle t;
         t.corners = {Corner{a, na}, Corner{b, nb}, Corner{c, nc}};
         t.material = material;
@@ -59,22 +65,19 @@ public:
     }
 
     // A flat quad a b c d (counter-clockwise).
-    void Quad(V3 a, V3 b, V3 c, V3 d, int material)
-    {
+    void Quad(V3 a, V3 b, V3 c, V3 d, int material) {
         Flat(a, b, c, material);
         Flat(a, c, d, material);
     }
 
     // Closed convex polyhedron through its faces; faces oriented away from `centre`.
-    void OrientedFlat(V3 a, V3 b, V3 c, V3 centre, int material)
-    {
+    void OrientedFlat(V3 a, V3 b, V3 c, V3 centre, int material) {
         if (Dot(Cross(b - a, c - a), a - centre) < 0)
             std::swap(b, c);
         Flat(a, b, c, material);
     }
 
-    std::string Obj(const std::string& mtlName, const std::string& comment) const
-    {
+    std::string Obj(const std::string& mtlName, const std::string& comment) const {
         // Positions and normals are shared where equal, so the file stays compact.
         std::ostringstream out;
         out.setf(std::ios::fixed);
@@ -84,7 +87,8 @@ public:
         std::map<std::array<long long, 3>, int> positions, normals;
         std::vector<V3> plist, nlist;
         auto key = [](V3 v, double scale) {
-            return std::array<long long, 3>{std::llround(v.x * scale), std::llround(v.y * scale), std::llround(v.z * scale)};
+            return std::array<long long, 3>{std::llround(v.x * scale), std::llround(v.y * scale),
+                                            std::llround(v.z * scale)};
         };
         auto index = [&](std::map<std::array<long long, 3>, int>& map, std::vector<V3>& list, V3 v, double scale) {
             auto [it, inserted] = map.emplace(key(v, scale), static_cast<int>(list.size()) + 1);
@@ -112,7 +116,8 @@ public:
                 if (mTriangles[i].material != static_cast<int>(m))
                     continue;
                 const auto& f = faces[i];
-                out << "f " << f[0] << "//" << f[1] << " " << f[2] << "//" << f[3] << " " << f[4] << "//" << f[5] << "\n";
+                out << "f " << f[0] << "//" << f[1] << " " << f[2] << "//" << f[3] << " " << f[4] << "//" << f[5]
+                    << "\n";
             }
         }
         return out.str();
@@ -135,15 +140,13 @@ private:
 
 using Params = std::map<std::string, double>;
 
-double Get(const Params& p, const std::string& key, double fallback)
-{
+double Get(const Params& p, const std::string& key, double fallback) {
     auto it = p.find(key);
     return it == p.end() ? fallback : it->second;
 }
 
 // Box from its centre and half sizes, flat faces.
-void Box(MeshBuilder& m, V3 c, V3 h, int material)
-{
+void Box(MeshBuilder& m, V3 c, V3 h, int material) {
     V3 p[8];
     for (int i = 0; i < 8; ++i)
         p[i] = {c.x + ((i & 1) ? h.x : -h.x), c.y + ((i & 2) ? h.y : -h.y), c.z + ((i & 4) ? h.z : -h.z)};
@@ -159,8 +162,8 @@ void Box(MeshBuilder& m, V3 c, V3 h, int material)
 }
 
 // A prism with `sides` faces around an axis from a to b, optional pointed ends.
-void Prism(MeshBuilder& m, V3 a, V3 b, double radius, int sides, double tipA, double tipB, int material, double twist = 0)
-{
+void Prism(MeshBuilder& m, V3 a, V3 b, double radius, int sides, double tipA, double tipB, int material,
+           double twist = 0) {
     V3 axis = Normalize(b - a);
     V3 helper = std::fabs(axis.y) < 0.9 ? V3{0, 1, 0} : V3{1, 0, 0};
     V3 u = Normalize(Cross(axis, helper)), w = Cross(axis, u);
@@ -180,16 +183,15 @@ void Prism(MeshBuilder& m, V3 a, V3 b, double radius, int sides, double tipA, do
 }
 
 // Icosphere vertices and faces.
-void Icosphere(int subdivisions, std::vector<V3>& verts, std::vector<std::array<int, 3>>& faces)
-{
+void Icosphere(int subdivisions, std::vector<V3>& verts, std::vector<std::array<int, 3>>& faces) {
     const double t = (1.0 + std::sqrt(5.0)) / 2.0;
-    verts = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
-             {0, -1, -t}, {0, 1, -t}, {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
+    verts = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
+             {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
     for (V3& v : verts)
         v = Normalize(v);
-    faces = {{0, 11, 5}, {0, 5, 1}, {0, 1, 7}, {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
-             {11, 10, 2}, {10, 7, 6}, {7, 1, 8}, {3, 9, 4}, {3, 4, 2}, {3, 2, 6}, {3, 6, 8},
-             {3, 8, 9}, {4, 9, 5}, {2, 4, 11}, {6, 2, 10}, {8, 6, 7}, {9, 8, 1}};
+    faces = {{0, 11, 5},  {0, 5, 1},  {0, 1, 7},  {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
+             {11, 10, 2}, {10, 7, 6}, {7, 1, 8},  {3, 9, 4},  {3, 4, 2},   {3, 2, 6}, {3, 6, 8},
+             {3, 8, 9},   {4, 9, 5},  {2, 4, 11}, {6, 2, 10}, {8, 6, 7},   {9, 8, 1}};
     for (int s = 0; s < subdivisions; ++s) {
         std::map<std::pair<int, int>, int> mid;
         auto middle = [&](int a, int b) {
@@ -212,8 +214,7 @@ void Icosphere(int subdivisions, std::vector<V3>& verts, std::vector<std::array<
     }
 }
 
-void Diamond(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
+void Diamond(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
     const double r = Get(p, "radius", 10);
     const int n = static_cast<int>(Get(p, "facets", 16));
     const double tableR = r * 0.55, tableY = r * 0.36, culetY = -r * 0.95, starR = r * 0.8, starY = r * 0.2;
@@ -227,20 +228,19 @@ void Diamond(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
         V3 t0 = at(tableR, tableY, i), t1 = at(tableR, tableY, i + 1);
         V3 s = at(starR, starY, i + 0.5);
         V3 g0 = at(r, 0, i), g1 = at(r, 0, i + 1);
-        m.OrientedFlat(top, t0, t1, centre, mats[0]);          // table
-        m.OrientedFlat(t0, t1, s, centre, mats[1 % mats.size()]); // star facets
+        m.OrientedFlat(top, t0, t1, centre, mats[0]);              // table
+        m.OrientedFlat(t0, t1, s, centre, mats[1 % mats.size()]);  // star facets
         m.OrientedFlat(t0, s, g0, centre, mats[1 % mats.size()]);
         m.OrientedFlat(t1, g1, s, centre, mats[1 % mats.size()]);
         m.OrientedFlat(s, g0, g1, centre, mats[1 % mats.size()]);
-        V3 pm = at(r * 0.45, culetY * 0.55, i + 0.5);           // pavilion
+        V3 pm = at(r * 0.45, culetY * 0.55, i + 0.5);  // pavilion
         m.OrientedFlat(g0, g1, pm, centre, mats[0]);
         m.OrientedFlat(g0, pm, bottom, centre, mats[0]);
         m.OrientedFlat(g1, bottom, pm, centre, mats[0]);
     }
 }
 
-void Kuben(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
+void Kuben(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
     const double half = Get(p, "half", 7);
     const double gap = Get(p, "gap", 0.35);
     const double cell = 2 * half / 3;
@@ -256,8 +256,7 @@ void Kuben(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
     Box(m, {0, 0, 0}, {cell * 0.5, cell * 0.5, cell * 0.5}, mats.back());
 }
 
-void Station(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
+void Station(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
     const double ringR = Get(p, "ring", 9), tube = Get(p, "tube", 1.2);
     const int hull = mats[0], panel = mats[1 % mats.size()], lights = mats[2 % mats.size()];
     const int segments = 36, around = 10;
@@ -292,8 +291,7 @@ void Station(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
     Box(m, {0, 0, 0}, {2.3, 0.4, 2.3}, lights);
 }
 
-void Sphere(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
+void Sphere(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
     std::vector<V3> verts;
     std::vector<std::array<int, 3>> faces;
     Icosphere(static_cast<int>(Get(p, "subdivisions", 3)), verts, faces);
@@ -307,8 +305,7 @@ void Sphere(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
 }
 
 // Hexagonal crystals radiating from the centre.
-void CrystalCluster(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
+void CrystalCluster(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
     const int count = static_cast<int>(Get(p, "count", 6));
     const double length = Get(p, "length", 11), radius = Get(p, "radius", 1.8);
     Rng rng(static_cast<uint64_t>(Get(p, "seed", 6)));
@@ -330,36 +327,38 @@ void CrystalCluster(MeshBuilder& m, const Params& p, const std::vector<int>& mat
 
 // One crystal shape per material, long along +X from the origin (the crystals are set
 // along growth paths with their X axis on the path).
-void SmallCrystals(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
+void SmallCrystals(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
     const double length = Get(p, "length", 2.4), radius = Get(p, "radius", 0.28);
     for (size_t k = 0; k < mats.size(); ++k) {
         int mat = mats[k];
         switch (k % 4) {
-        case 0: // single point
-            Prism(m, {0, 0, 0}, {length * 0.7, 0, 0}, radius, 6, 0, length * 0.3, mat);
-            break;
-        case 1: // double point, thinner
-            Prism(m, {length * 0.2, 0, 0}, {length * 0.75, 0, 0}, radius * 0.8, 6, length * 0.2, length * 0.25, mat);
-            break;
-        case 2: // shard: a stretched three-sided point
-            Prism(m, {0, 0, 0}, {length * 0.3, 0, 0}, radius * 1.2, 3, 0, length * 0.7, mat);
-            break;
-        default: // small cluster of three
-            for (int j = 0; j < 3; ++j) {
-                double a = 2 * kPi * j / 3;
-                V3 dir = Normalize({1.0, 0.45 * std::cos(a), 0.45 * std::sin(a)});
-                Prism(m, {0, 0, 0}, dir * (length * 0.5), radius * 0.6, 6, 0, length * 0.2, mat);
-            }
+            case 0:  // single point
+                Prism(m, {0, 0, 0}, {length * 0.7, 0, 0}, radius, 6, 0, length * 0.3, mat);
+                break;
+            case 1:  // double point, thinner
+                Prism(m, {length * 0.2, 0, 0}, {length * 0.75, 0, 0}, radius * 0.8, 6, length * 0.2, length * 0.25,
+                      mat);
+                break;
+            case 2:  // shard: a stretched three-sided point
+                Prism(m, {0, 0, 0}, {length * 0.3, 0, 0}, radius * 1.2, 3, 0, length * 0.7, mat);
+                break;
+            default:  // small cluster of three
+                for (int j = 0; j < 3; ++j) {
+                    double a = 2 * kPi * j / 3;
+                    V3 dir = Normalize({1.0, 0.45 * std::cos(a), 0.45 * std::sin(a)});
+                    Prism(m, {0, 0, 0}, dir * (length * 0.5), radius * 0.6, 6, 0, length * 0.2, mat);
+                }
         }
     }
 }
 
-void Pyramid(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
+void Pyramid(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
     const double half = Get(p, "half", 1.2), height = Get(p, "height", 2.6);
     V3 apex{0, height * 0.75, 0};
-    V3 b[4] = {{-half, -height * 0.25, -half}, {half, -height * 0.25, -half}, {half, -height * 0.25, half}, {-half, -height * 0.25, half}};
+    V3 b[4] = {{-half, -height * 0.25, -half},
+               {half, -height * 0.25, -half},
+               {half, -height * 0.25, half},
+               {-half, -height * 0.25, half}};
     V3 centre{0, 0, 0};
     for (int i = 0; i < 4; ++i)
         m.OrientedFlat(b[i], b[(i + 1) % 4], apex, centre, mats[0]);
@@ -368,8 +367,7 @@ void Pyramid(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
 }
 
 // A geodesic lattice of thin struts and small nodes: the background.
-void Lattice(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
+void Lattice(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
     std::vector<V3> verts;
     std::vector<std::array<int, 3>> faces;
     Icosphere(static_cast<int>(Get(p, "subdivisions", 2)), verts, faces);
@@ -387,10 +385,11 @@ void Lattice(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
 // The reference tetrahedron of the simulation, one corner per row as the program keeps it,
 // shrunk about its centre by "scale": the simulation moves the reference frame, the drawn
 // shard sits inside it.
-void Tetra(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
-{
-    V3 c[4] = {{-5.479541, -3.894634, -9.490854}, {-5.479542, -3.894634, 9.490853},
-               {10.959098, -3.894634, 0}, {0.000005, 11.603864, 0}};
+void Tetra(MeshBuilder& m, const Params& p, const std::vector<int>& mats) {
+    V3 c[4] = {{-5.479541, -3.894634, -9.490854},
+               {-5.479542, -3.894634, 9.490853},
+               {10.959098, -3.894634, 0},
+               {0.000005, 11.603864, 0}};
     V3 centre = (c[0] + c[1] + c[2] + c[3]) * 0.25;
     const double scale = Get(p, "scale", 1.0);
     for (V3& corner : c)
@@ -402,21 +401,26 @@ void Tetra(MeshBuilder& m, const Params& p, const std::vector<int>& mats)
 }
 
 struct MaterialDef {
-    std::string text; // the .mtl lines after "newmtl"
+    std::string text;  // the .mtl lines after "newmtl"
 };
 
-} // namespace
+}  // namespace
 
-void WriteMeshes(const std::filesystem::path& recipes, const std::filesystem::path& dataDir)
-{
+void WriteMeshes(const std::filesystem::path& recipes, const std::filesystem::path& dataDir) {
     const std::string file = recipes.string();
     std::vector<std::string> lines = SplitLines(ReadTextFile(recipes));
     std::map<std::string, MaterialDef> materials;
     using Shape = std::function<void(MeshBuilder&, const Params&, const std::vector<int>&)>;
     const std::map<std::string, Shape> shapes = {
-        {"diamond", Diamond}, {"kuben", Kuben},     {"station", Station},         {"sphere", Sphere},
-        {"crystals", CrystalCluster}, {"smallcrystals", SmallCrystals}, {"pyramid", Pyramid},
-        {"lattice", Lattice}, {"tetra", Tetra},
+        {"diamond", Diamond},
+        {"kuben", Kuben},
+        {"station", Station},
+        {"sphere", Sphere},
+        {"crystals", CrystalCluster},
+        {"smallcrystals", SmallCrystals},
+        {"pyramid", Pyramid},
+        {"lattice", Lattice},
+        {"tetra", Tetra},
     };
     int meshes = 0;
     for (size_t n = 0; n < lines.size(); ++n) {
@@ -431,7 +435,9 @@ void WriteMeshes(const std::filesystem::path& recipes, const std::filesystem::pa
             std::ostringstream mtl;
             for (size_t i = 2; i < t.size();) {
                 const std::string& k = t[i];
-                size_t values = (k == "Ka" || k == "Kd" || k == "Ks") ? 3 : (k == "Ns" || k == "d" || k == "illum") ? 1 : 0;
+                size_t values = (k == "Ka" || k == "Kd" || k == "Ks")     ? 3
+                                : (k == "Ns" || k == "d" || k == "illum") ? 1
+                                                                          : 0;
                 if (values == 0 || i + values >= t.size())
                     Fail(file, line, "unknown or incomplete material property '" + k + "'");
                 mtl << k;
@@ -478,7 +484,8 @@ void WriteMeshes(const std::filesystem::path& recipes, const std::filesystem::pa
             shape->second(builder, params, mats);
             std::string obj = t[1];
             std::string mtlName = obj.substr(0, obj.rfind('.')) + ".mtl";
-            WriteFile(dataDir / obj, builder.Obj(mtlName, obj + ": " + t[2] + ", " + std::to_string(builder.TriangleCount()) + " triangles"));
+            WriteFile(dataDir / obj, builder.Obj(mtlName, obj + ": " + t[2] + ", " +
+                                                              std::to_string(builder.TriangleCount()) + " triangles"));
             std::ostringstream mtl;
             mtl << "# materials of " << obj << "\n";
             for (const std::string& name : builder.Materials())
@@ -493,4 +500,4 @@ void WriteMeshes(const std::filesystem::path& recipes, const std::filesystem::pa
         Fail(file, static_cast<int>(lines.size()), "no meshes");
 }
 
-} // namespace datagen
+}  // namespace datagen

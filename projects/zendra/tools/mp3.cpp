@@ -9,8 +9,7 @@
 
 namespace datagen {
 
-std::string EncodeMp3(const StereoBuffer& audio)
-{
+std::string EncodeMp3(const StereoBuffer& audio) {
     std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> lame(lame_init(), lame_close);
     if (!lame)
         throw Error("lame_init failed");
@@ -50,4 +49,4 @@ std::string EncodeMp3(const StereoBuffer& audio)
     return out;
 }
 
-} // namespace datagen
+}  // namespace datagen

@@ -18,9 +18,9 @@ struct Chord {
 
 struct ScoreLayer {
     std::string instrument;
-    std::string pattern;         // drum, bass, melody or arp pattern; empty where none is needed
+    std::string pattern;  // drum, bass, melody or arp pattern; empty where none is needed
     float gainFrom = 1.0f, gainTo = 1.0f;
-    float cutoffFrom = 0.0f, cutoffTo = 0.0f; // low-pass sweep over the section in Hz; 0: none
+    float cutoffFrom = 0.0f, cutoffTo = 0.0f;  // low-pass sweep over the section in Hz; 0: none
 };
 
 struct ScoreSection {
@@ -32,17 +32,17 @@ struct ScoreSection {
 };
 
 struct MelodyNote {
-    int note = -1; // MIDI note; -1 rest
-    int steps = 1; // sixteenths
+    int note = -1;  // MIDI note; -1 rest
+    int steps = 1;  // sixteenths
 };
 
 struct Score {
     double bpm = 128.0;
     std::map<std::string, std::vector<Chord>> progressions;
-    std::map<std::string, std::string> drums;   // step strings, a multiple of 16 steps
+    std::map<std::string, std::string> drums;  // step strings, a multiple of 16 steps
     std::map<std::string, std::string> basses;
     std::map<std::string, std::vector<MelodyNote>> melodies;
-    std::map<std::string, std::vector<int>> arps; // chord-tone index per step, -1 rest
+    std::map<std::string, std::vector<int>> arps;  // chord-tone index per step, -1 rest
     std::vector<ScoreSection> sections;
 
     int Bars() const { return sections.empty() ? 0 : sections.back().firstBar + sections.back().bars; }
@@ -64,4 +64,4 @@ StereoBuffer RenderScore(const Score& score, double seconds);
 // samples alone), with the encoder-delay header that lets decoders trim the padding.
 std::string EncodeMp3(const StereoBuffer& audio);
 
-} // namespace datagen
+}  // namespace datagen

@@ -8,8 +8,7 @@
 
 namespace datagen {
 
-std::vector<uint8_t> MakeNoiseVolume(int size, uint32_t seed)
-{
+std::vector<uint8_t> MakeNoiseVolume(int size, uint32_t seed) {
     // Octaves of periodic value noise on lattices that divide the volume, so the sum tiles.
     const int lattices[] = {4, 8, 16, 32, 64};
     const double weights[] = {0.5, 0.25, 0.125, 0.0625, 0.0625};
@@ -52,4 +51,4 @@ std::vector<uint8_t> MakeNoiseVolume(int size, uint32_t seed)
     return bytes;
 }
 
-} // namespace datagen
+}  // namespace datagen

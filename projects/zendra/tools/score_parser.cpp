@@ -10,17 +10,15 @@ namespace datagen {
 
 namespace {
 
-const char* const kInstruments[] = {"kick", "clap", "snare", "hat", "ohat", "bass", "pad",
-                                    "lead", "arp", "riser", "impact"};
+const char* const kInstruments[] = {"kick", "clap", "snare", "hat",   "ohat",  "bass",
+                                    "pad",  "lead", "arp",   "riser", "impact"};
 
-int PitchClass(char letter)
-{
-    static const int classes[] = {9, 11, 0, 2, 4, 5, 7}; // A B C D E F G
+int PitchClass(char letter) {
+    static const int classes[] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
     return classes[letter - 'A'];
 }
 
-bool ParseChord(const std::string& symbol, Chord& chord)
-{
+bool ParseChord(const std::string& symbol, Chord& chord) {
     if (symbol.empty() || symbol[0] < 'A' || symbol[0] > 'G')
         return false;
     int root = PitchClass(symbol[0]);
@@ -31,9 +29,9 @@ bool ParseChord(const std::string& symbol, Chord& chord)
     }
     std::string quality = symbol.substr(i);
     static const std::map<std::string, std::vector<int>> qualities = {
-        {"", {0, 4, 7}},          {"m", {0, 3, 7}},         {"7", {0, 4, 7, 10}},
-        {"m7", {0, 3, 7, 10}},    {"maj7", {0, 4, 7, 11}},  {"sus2", {0, 2, 7}},
-        {"sus4", {0, 5, 7}},      {"add9", {0, 4, 7, 14}},  {"madd9", {0, 3, 7, 14}},
+        {"", {0, 4, 7}},       {"m", {0, 3, 7}},        {"7", {0, 4, 7, 10}},
+        {"m7", {0, 3, 7, 10}}, {"maj7", {0, 4, 7, 11}}, {"sus2", {0, 2, 7}},
+        {"sus4", {0, 5, 7}},   {"add9", {0, 4, 7, 14}}, {"madd9", {0, 3, 7, 14}},
     };
     auto it = qualities.find(quality);
     if (it == qualities.end())
@@ -45,8 +43,7 @@ bool ParseChord(const std::string& symbol, Chord& chord)
 }
 
 // "A4", "C#5", "Eb3" -> MIDI note (C4 = 60).
-bool ParseNote(const std::string& text, int& note)
-{
+bool ParseNote(const std::string& text, int& note) {
     if (text.size() < 2 || text[0] < 'A' || text[0] > 'G')
         return false;
     int pc = PitchClass(text[0]);
@@ -65,8 +62,7 @@ class ScoreParser {
 public:
     explicit ScoreParser(std::string file) : mFile(std::move(file)) {}
 
-    Score Parse(const std::string& text)
-    {
+    Score Parse(const std::string& text) {
         std::vector<std::string> lines = SplitLines(text);
         for (size_t n = 0; n < lines.size(); ++n) {
             mLine = static_cast<int>(n) + 1;
@@ -126,21 +122,18 @@ public:
     }
 
 private:
-    void Expect(bool ok, const std::string& message)
-    {
+    void Expect(bool ok, const std::string& message) {
         if (!ok)
             Fail(mFile, mLine, message);
     }
 
     template <class T>
-    T& New(std::map<std::string, T>& map, const std::string& name)
-    {
+    T& New(std::map<std::string, T>& map, const std::string& name) {
         Expect(!map.count(name), "'" + name + "' is defined twice");
         return map[name];
     }
 
-    std::string Steps(const std::string& text, const std::string& allowed)
-    {
+    std::string Steps(const std::string& text, const std::string& allowed) {
         std::string steps;
         for (char c : text) {
             if (c == '|')
@@ -152,8 +145,7 @@ private:
         return steps;
     }
 
-    void ParseSection(const std::vector<std::string>& t)
-    {
+    void ParseSection(const std::vector<std::string>& t) {
         // section <name> <first bar> <bars> <progression> : <layer>...
         Expect(t.size() >= 6 && t[5] == ":", "section <name> <first bar> <bars> <progression> : <layer>...");
         ScoreSection s;
@@ -171,8 +163,7 @@ private:
     }
 
     // <instrument>[=pattern][@gain[>gain]][~hz>hz]
-    ScoreLayer ParseLayer(const std::string& text)
-    {
+    ScoreLayer ParseLayer(const std::string& text) {
         ScoreLayer layer;
         std::string rest = text;
         size_t tilde = rest.find('~');
@@ -220,11 +211,10 @@ private:
     Score mScore;
 };
 
-} // namespace
+}  // namespace
 
-Score ParseScore(const std::string& text, const std::string& fileName)
-{
+Score ParseScore(const std::string& text, const std::string& fileName) {
     return ScoreParser(fileName).Parse(text);
 }
 
-} // namespace datagen
+}  // namespace datagen

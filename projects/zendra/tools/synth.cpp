@@ -16,23 +16,24 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kSr = kSampleRate;
 
-uint32_t Fnv1a(const std::string& text)
-{
+uint32_t Fnv1a(const std::string& text) {
     uint32_t h = 2166136261u;
     for (unsigned char c : text)
         h = (h ^ c) * 16777619u;
     return h;
 }
 
-double MidiToHz(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
+double MidiToHz(double note) {
+    return 440.0 * std::pow(2.0, (note - 69.0) / 12.0);
+}
 
 struct Event {
-    double start = 0;          // seconds
-    double duration = 0;       // seconds the note is held
-    std::vector<int> notes;    // MIDI notes (drums: none)
+    double start = 0;        // seconds
+    double duration = 0;     // seconds the note is held
+    std::vector<int> notes;  // MIDI notes (drums: none)
     float velocity = 1.0f;
     uint32_t seed = 0;
-    int index = 0;             // running number within its bus
+    int index = 0;  // running number within its bus
 };
 
 struct Sweep {
@@ -48,8 +49,7 @@ struct Bus {
 };
 
 // Band-limited sawtooth step correction.
-inline double PolyBlep(double t, double dt)
-{
+inline double PolyBlep(double t, double dt) {
     if (t < dt) {
         t /= dt;
         return t + t - t * t - 1.0;
@@ -63,8 +63,7 @@ inline double PolyBlep(double t, double dt)
 
 struct Saw {
     double phase = 0;
-    double Next(double hz)
-    {
+    double Next(double hz) {
         double dt = hz / kSr;
         double v = 2.0 * phase - 1.0 - PolyBlep(phase, dt);
         phase += dt;
@@ -76,8 +75,7 @@ struct Saw {
 
 struct Square {
     double phase = 0;
-    double Next(double hz)
-    {
+    double Next(double hz) {
         double dt = hz / kSr;
         double v = phase < 0.5 ? 1.0 : -1.0;
         v += PolyBlep(phase, dt);
@@ -94,8 +92,7 @@ struct Square {
 struct Svf {
     double ic1 = 0, ic2 = 0, a1 = 0, a2 = 0, a3 = 0, k = 1;
     double low = 0, band = 0, high = 0;
-    void Set(double hz, double resonance)
-    {
+    void Set(double hz, double resonance) {
         hz = std::clamp(hz, 10.0, kSr * 0.45);
         double g = std::tan(kPi * hz / kSr);
         k = 1.0 / resonance;
@@ -103,8 +100,7 @@ struct Svf {
         a2 = g * a1;
         a3 = g * a2;
     }
-    void Run(double v0)
-    {
+    void Run(double v0) {
         double v3 = v0 - ic2;
         double v1 = a1 * ic1 + a2 * v3;
         double v2 = ic2 + a2 * ic1 + a3 * v3;
@@ -117,8 +113,7 @@ struct Svf {
 };
 
 // Attack, exponential decay to sustain, exponential release after the hold time.
-double Adsr(double t, double hold, double attack, double decay, double sustain, double release)
-{
+double Adsr(double t, double hold, double attack, double decay, double sustain, double release) {
     auto held = [&](double x) {
         if (x < attack)
             return x / attack;
@@ -132,14 +127,12 @@ double Adsr(double t, double hold, double attack, double decay, double sustain, 
 // Equal-power pan position, -1 left to 1 right; unity in the centre.
 struct PanGain {
     double l, r;
-    explicit PanGain(double pan)
-    {
+    explicit PanGain(double pan) {
         double a = (pan + 1.0) * 0.25 * kPi;
         l = std::cos(a) * std::numbers::sqrt2;
         r = std::sin(a) * std::numbers::sqrt2;
     }
-    void Add(double v, float& left, float& right) const
-    {
+    void Add(double v, float& left, float& right) const {
         left += static_cast<float>(v * l);
         right += static_cast<float>(v * r);
     }
@@ -148,8 +141,7 @@ struct PanGain {
 // Renders one event into the bus; `length` is the seconds the voice sounds in all. The
 // last 8 ms fade out, so that cutting a voice off never clicks.
 template <class Voice>
-void RenderVoice(Bus& bus, const Event& e, double length, Voice voice)
-{
+void RenderVoice(Bus& bus, const Event& e, double length, Voice voice) {
     size_t frames = bus.audio.Frames();
     size_t first = static_cast<size_t>(std::llround(e.start * kSr));
     size_t count = static_cast<size_t>(length * kSr);
@@ -164,8 +156,7 @@ void RenderVoice(Bus& bus, const Event& e, double length, Voice voice)
     }
 }
 
-void RenderKick(Bus& bus, const Event& e)
-{
+void RenderKick(Bus& bus, const Event& e) {
     double phase = 0;
     Rng rng(e.seed);
     RenderVoice(bus, e, 0.55, [&](double t, float& l, float& r) {
@@ -180,8 +171,7 @@ void RenderKick(Bus& bus, const Event& e)
     });
 }
 
-void RenderClap(Bus& bus, const Event& e)
-{
+void RenderClap(Bus& bus, const Event& e) {
     Rng rng(e.seed);
     Svf bp;
     bp.Set(1250, 1.4);
@@ -199,8 +189,7 @@ void RenderClap(Bus& bus, const Event& e)
     });
 }
 
-void RenderSnare(Bus& bus, const Event& e)
-{
+void RenderSnare(Bus& bus, const Event& e) {
     Rng rng(e.seed);
     Svf bp;
     bp.Set(2600, 0.8);
@@ -215,12 +204,11 @@ void RenderSnare(Bus& bus, const Event& e)
     });
 }
 
-void RenderHat(Bus& bus, const Event& e, bool open)
-{
+void RenderHat(Bus& bus, const Event& e, bool open) {
     Rng rng(e.seed);
     Svf hp, bp;
     hp.Set(7200, 0.7);
-    bp.Set(4650, 2.5); // the spectrum band the simulation's treble record listens to
+    bp.Set(4650, 2.5);  // the spectrum band the simulation's treble record listens to
     double decay = open ? 0.2 : 0.032;
     const PanGain pan(open ? -0.25 : 0.2);
     RenderVoice(bus, e, open ? 0.7 : 0.16, [&](double t, float& l, float& r) {
@@ -232,8 +220,7 @@ void RenderHat(Bus& bus, const Event& e, bool open)
     });
 }
 
-void RenderBass(Bus& bus, const Event& e)
-{
+void RenderBass(Bus& bus, const Event& e) {
     Saw a, b;
     a.phase = 0.1;
     b.phase = 0.6;
@@ -254,8 +241,7 @@ void RenderBass(Bus& bus, const Event& e)
     });
 }
 
-void RenderPad(Bus& bus, const Event& e)
-{
+void RenderPad(Bus& bus, const Event& e) {
     struct Osc {
         Saw saw;
         double detune;
@@ -292,8 +278,7 @@ void RenderPad(Bus& bus, const Event& e)
     });
 }
 
-void RenderLead(Bus& bus, const Event& e)
-{
+void RenderLead(Bus& bus, const Event& e) {
     Saw a, b;
     b.phase = 0.37;
     Square sq;
@@ -312,8 +297,7 @@ void RenderLead(Bus& bus, const Event& e)
     });
 }
 
-void RenderArp(Bus& bus, const Event& e)
-{
+void RenderArp(Bus& bus, const Event& e) {
     Saw a;
     Square b;
     Svf lp;
@@ -328,8 +312,7 @@ void RenderArp(Bus& bus, const Event& e)
     });
 }
 
-void RenderRiser(Bus& bus, const Event& e)
-{
+void RenderRiser(Bus& bus, const Event& e) {
     Rng rng(e.seed);
     Svf bpL, bpR;
     Saw saw;
@@ -349,8 +332,7 @@ void RenderRiser(Bus& bus, const Event& e)
     });
 }
 
-void RenderImpact(Bus& bus, const Event& e)
-{
+void RenderImpact(Bus& bus, const Event& e) {
     Rng rng(e.seed);
     Svf hpL, hpR;
     hpL.Set(2500, 0.7);
@@ -368,8 +350,7 @@ void RenderImpact(Bus& bus, const Event& e)
 }
 
 // Low-pass sweeps of a bus: outside every sweep the bus passes unfiltered.
-void ApplySweeps(Bus& bus)
-{
+void ApplySweeps(Bus& bus) {
     if (bus.sweeps.empty())
         return;
     Svf l, r;
@@ -391,28 +372,37 @@ void ApplySweeps(Bus& bus)
     }
 }
 
-void RenderEvents(Bus& bus)
-{
+void RenderEvents(Bus& bus) {
     for (const Event& e : bus.events) {
         const std::string& in = bus.instrument;
-        if (in == "kick") RenderKick(bus, e);
-        else if (in == "clap") RenderClap(bus, e);
-        else if (in == "snare") RenderSnare(bus, e);
-        else if (in == "hat") RenderHat(bus, e, false);
-        else if (in == "ohat") RenderHat(bus, e, true);
-        else if (in == "bass") RenderBass(bus, e);
-        else if (in == "pad") RenderPad(bus, e);
-        else if (in == "lead") RenderLead(bus, e);
-        else if (in == "arp") RenderArp(bus, e);
-        else if (in == "riser") RenderRiser(bus, e);
-        else if (in == "impact") RenderImpact(bus, e);
+        if (in == "kick")
+            RenderKick(bus, e);
+        else if (in == "clap")
+            RenderClap(bus, e);
+        else if (in == "snare")
+            RenderSnare(bus, e);
+        else if (in == "hat")
+            RenderHat(bus, e, false);
+        else if (in == "ohat")
+            RenderHat(bus, e, true);
+        else if (in == "bass")
+            RenderBass(bus, e);
+        else if (in == "pad")
+            RenderPad(bus, e);
+        else if (in == "lead")
+            RenderLead(bus, e);
+        else if (in == "arp")
+            RenderArp(bus, e);
+        else if (in == "riser")
+            RenderRiser(bus, e);
+        else if (in == "impact")
+            RenderImpact(bus, e);
     }
 }
 
 // Renders a bus; the pads, the heaviest voices, in three lanes of interleaved events on
 // threads of their own, summed in lane order (so the result does not depend on timing).
-void RenderBus(Bus& bus)
-{
+void RenderBus(Bus& bus) {
     const int lanes = bus.instrument == "pad" ? 3 : 1;
     if (lanes == 1) {
         RenderEvents(bus);
@@ -442,8 +432,7 @@ void RenderBus(Bus& bus)
 // Freeverb-style stereo reverb.
 class Reverb {
 public:
-    Reverb()
-    {
+    Reverb() {
         const int combs[] = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
         const int allpasses[] = {556, 441, 341, 225};
         for (int c = 0; c < 2; ++c) {
@@ -454,8 +443,7 @@ public:
                 mAllpass[c].push_back({std::vector<float>(n + spread), 0, 0.0f});
         }
     }
-    void Process(float inL, float inR, float& outL, float& outR)
-    {
+    void Process(float inL, float inR, float& outL, float& outR) {
         float input = (inL + inR) * 0.015f;
         float out[2] = {0, 0};
         for (int c = 0; c < 2; ++c) {
@@ -495,23 +483,31 @@ struct SendLevels {
     float reverb, delay, duck, gain;
 };
 
-SendLevels Levels(const std::string& in)
-{
-    if (in == "kick") return {0.02f, 0.0f, 0.0f, 1.0f};
-    if (in == "clap") return {0.3f, 0.05f, 0.0f, 0.5f};
-    if (in == "snare") return {0.25f, 0.0f, 0.0f, 0.42f};
-    if (in == "hat") return {0.08f, 0.0f, 0.2f, 0.3f};
-    if (in == "ohat") return {0.12f, 0.0f, 0.3f, 0.22f};
-    if (in == "bass") return {0.0f, 0.0f, 0.92f, 0.42f};
-    if (in == "pad") return {0.35f, 0.0f, 0.8f, 1.4f};
-    if (in == "lead") return {0.3f, 0.3f, 0.35f, 0.55f};
-    if (in == "arp") return {0.3f, 0.35f, 0.6f, 0.55f};
-    if (in == "riser") return {0.4f, 0.0f, 0.0f, 0.28f};
-    return {0.45f, 0.0f, 0.0f, 0.6f}; // impact
+SendLevels Levels(const std::string& in) {
+    if (in == "kick")
+        return {0.02f, 0.0f, 0.0f, 1.0f};
+    if (in == "clap")
+        return {0.3f, 0.05f, 0.0f, 0.5f};
+    if (in == "snare")
+        return {0.25f, 0.0f, 0.0f, 0.42f};
+    if (in == "hat")
+        return {0.08f, 0.0f, 0.2f, 0.3f};
+    if (in == "ohat")
+        return {0.12f, 0.0f, 0.3f, 0.22f};
+    if (in == "bass")
+        return {0.0f, 0.0f, 0.92f, 0.42f};
+    if (in == "pad")
+        return {0.35f, 0.0f, 0.8f, 1.4f};
+    if (in == "lead")
+        return {0.3f, 0.3f, 0.35f, 0.55f};
+    if (in == "arp")
+        return {0.3f, 0.35f, 0.6f, 0.55f};
+    if (in == "riser")
+        return {0.4f, 0.0f, 0.0f, 0.28f};
+    return {0.45f, 0.0f, 0.0f, 0.6f};  // impact
 }
 
-void Schedule(const Score& score, std::map<std::string, Bus>& buses)
-{
+void Schedule(const Score& score, std::map<std::string, Bus>& buses) {
     const double stepSeconds = 60.0 / score.bpm / 4.0;
     for (const ScoreSection& section : score.sections) {
         const std::vector<Chord>& progression = score.progressions.at(section.progression);
@@ -532,8 +528,7 @@ void Schedule(const Score& score, std::map<std::string, Bus>& buses)
                 e.notes = std::move(notes);
                 e.velocity = velocity * gainAt(start);
                 e.index = static_cast<int>(bus.events.size());
-                e.seed = Fnv1a(layer.instrument) * 2654435761u +
-                         static_cast<uint32_t>(std::llround(start * 1000.0));
+                e.seed = Fnv1a(layer.instrument) * 2654435761u + static_cast<uint32_t>(std::llround(start * 1000.0));
                 if (e.velocity > 0.0f)
                     bus.events.push_back(std::move(e));
             };
@@ -557,7 +552,7 @@ void Schedule(const Score& score, std::map<std::string, Bus>& buses)
                     int hold = 1;
                     while (s + hold < steps && p[(s + hold) % p.size()] == '-')
                         ++hold;
-                    int root = 28 + (chordAt(s).root - 4 + 12) % 12; // E1 .. D#2
+                    int root = 28 + (chordAt(s).root - 4 + 12) % 12;  // E1 .. D#2
                     int note = root + (c == 'f' ? 7 : c == 'o' ? 12 : 0);
                     add(sectionStart + s * stepSeconds, hold * stepSeconds * 0.85, {note}, 1.0f);
                 }
@@ -565,7 +560,7 @@ void Schedule(const Score& score, std::map<std::string, Bus>& buses)
                 for (int bar = 0; bar < section.bars; ++bar) {
                     const Chord& chord = chordAt(bar * 16);
                     std::vector<int> notes;
-                    int root = 48 + chord.root; // octave 3; the bass holds the low end
+                    int root = 48 + chord.root;  // octave 3; the bass holds the low end
                     notes.push_back(root);
                     for (int interval : chord.intervals) {
                         int n = root + interval;
@@ -581,7 +576,8 @@ void Schedule(const Score& score, std::map<std::string, Bus>& buses)
                 int s = 0;
                 for (size_t i = 0; s < steps; i = (i + 1) % melody.size()) {
                     if (melody[i].note >= 0)
-                        add(sectionStart + s * stepSeconds, melody[i].steps * stepSeconds * 0.92, {melody[i].note}, 1.0f);
+                        add(sectionStart + s * stepSeconds, melody[i].steps * stepSeconds * 0.92, {melody[i].note},
+                            1.0f);
                     s += melody[i].steps;
                 }
             } else if (in == "arp") {
@@ -609,10 +605,9 @@ void Schedule(const Score& score, std::map<std::string, Bus>& buses)
                          [](const Event& a, const Event& b) { return a.start < b.start; });
 }
 
-} // namespace
+}  // namespace
 
-StereoBuffer RenderScore(const Score& score, double seconds)
-{
+StereoBuffer RenderScore(const Score& score, double seconds) {
     const double tail = 3.0;
     double length = score.Bars() * score.SecondsPerBar() + tail;
     bool truncated = seconds > 0 && seconds < length;
@@ -643,7 +638,8 @@ StereoBuffer RenderScore(const Score& score, double seconds)
             size_t a = static_cast<size_t>(e.start * kSr);
             for (size_t i = 0; i < static_cast<size_t>(0.4 * kSr) && a + i < frames; ++i) {
                 double t = i / kSr;
-                double d = std::min(1.0, t / 0.003) * std::exp(-t / 0.09) * std::min(1.0, static_cast<double>(e.velocity));
+                double d =
+                    std::min(1.0, t / 0.003) * std::exp(-t / 0.09) * std::min(1.0, static_cast<double>(e.velocity));
                 duck[a + i] = std::max(duck[a + i], static_cast<float>(d));
             }
         }
@@ -727,4 +723,4 @@ StereoBuffer RenderScore(const Score& score, double seconds)
     return mix;
 }
 
-} // namespace datagen
+}  // namespace datagen

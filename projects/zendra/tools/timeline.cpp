@@ -11,8 +11,7 @@ namespace datagen {
 
 namespace {
 
-int KeyTypeFromToken(const std::string& token, const std::string& file, int line)
-{
+int KeyTypeFromToken(const std::string& token, const std::string& file, int line) {
     static const char* const names[] = {"step", "linear", "smooth", "ramp", "catmull"};
     for (int i = 0; i < 5; ++i)
         if (token == names[i] || token == std::to_string(i))
@@ -24,10 +23,9 @@ class Parser {
 public:
     Parser(const std::string& file) : mFile(file) {}
 
-    Timeline Parse(const std::string& text)
-    {
+    Timeline Parse(const std::string& text) {
         std::vector<std::string> lines = SplitLines(text);
-        std::string current; // track whose keys follow
+        std::string current;  // track whose keys follow
         for (size_t i = 0; i < lines.size(); ++i) {
             mLine = static_cast<int>(i) + 1;
             std::vector<std::string> t = Tokenize(lines[i]);
@@ -38,7 +36,7 @@ public:
                 Expect(t.size() == 4, "section <name> <first bar> <bars>");
                 AddSection(t[1], Int(t[2]), Int(t[3]));
                 current.clear();
-            } else if (word == "end" && current.empty()) { // inside a track, "end" is a position
+            } else if (word == "end" && current.empty()) {  // inside a track, "end" is a position
                 Expect(t.size() == 2, "end <bar>");
                 mTimeline.endBar = Bar(t[1]);
                 current.clear();
@@ -91,14 +89,12 @@ public:
     }
 
 private:
-    void Expect(bool ok, const std::string& message)
-    {
+    void Expect(bool ok, const std::string& message) {
         if (!ok)
             Fail(mFile, mLine, message);
     }
 
-    static std::string Comment(const std::string& line)
-    {
+    static std::string Comment(const std::string& line) {
         size_t hash = line.find('#');
         if (hash == std::string::npos)
             return {};
@@ -108,8 +104,7 @@ private:
         return b == std::string::npos ? std::string() : text.substr(b, e - b + 1);
     }
 
-    int Int(const std::string& token)
-    {
+    int Int(const std::string& token) {
         double v = ParseNumber(token, mFile, mLine);
         Expect(v == std::floor(v) && std::fabs(v) < 1e7, "not a whole number: '" + token + "'");
         return static_cast<int>(v);
@@ -117,17 +112,14 @@ private:
 
     float Float(const std::string& token) { return static_cast<float>(ParseNumber(token, mFile, mLine)); }
 
-    void CheckName(const std::string& name)
-    {
+    void CheckName(const std::string& name) {
         if (!FindKnownTrack(name))
             Fail(mFile, mLine, "no part of the program reads a track named '" + name + "'");
     }
 
-    void AddSection(const std::string& name, int firstBar, int bars)
-    {
-        int expected = mTimeline.sections.empty()
-                           ? 0
-                           : mTimeline.sections.back().firstBar + mTimeline.sections.back().bars;
+    void AddSection(const std::string& name, int firstBar, int bars) {
+        int expected =
+            mTimeline.sections.empty() ? 0 : mTimeline.sections.back().firstBar + mTimeline.sections.back().bars;
         Expect(firstBar == expected, "section '" + name + "' must start at bar " + std::to_string(expected));
         Expect(bars > 0, "a section lasts at least one bar");
         for (const TimelineSection& s : mTimeline.sections)
@@ -136,8 +128,7 @@ private:
     }
 
     // <bar>[+n|-n] where <bar> is a number or a section name (its first bar), or "end".
-    int Bar(const std::string& token)
-    {
+    int Bar(const std::string& token) {
         size_t sign = token.find_first_of("+-", 1);
         std::string base = token.substr(0, sign);
         int bar = 0;
@@ -161,8 +152,7 @@ private:
     }
 
     // <bar>[:beat[:row]]
-    uint32_t Position(const std::string& token)
-    {
+    uint32_t Position(const std::string& token) {
         std::vector<std::string> parts;
         size_t start = 0;
         while (true) {
@@ -187,8 +177,7 @@ private:
         return static_cast<uint32_t>(row);
     }
 
-    void AddKey(const std::string& track, const TimelineKey& key)
-    {
+    void AddKey(const std::string& track, const TimelineKey& key) {
         std::vector<TimelineKey>& keys = mTimeline.tracks[track];
         for (const TimelineKey& k : keys)
             Expect(k.row != key.row, "two keys on row " + std::to_string(key.row) + " of '" + track + "'");
@@ -196,12 +185,12 @@ private:
         std::sort(keys.begin(), keys.end(), [](const TimelineKey& a, const TimelineKey& b) { return a.row < b.row; });
     }
 
-    void Check()
-    {
+    void Check() {
         Expect(!mTimeline.sections.empty(), "the timeline has no sections");
         const TimelineSection& last = mTimeline.sections.back();
-        Expect(mTimeline.endBar == last.firstBar + last.bars,
-               "the end mark must be at bar " + std::to_string(last.firstBar + last.bars) + ", the end of the last section");
+        Expect(mTimeline.endBar == last.firstBar + last.bars, "the end mark must be at bar " +
+                                                                  std::to_string(last.firstBar + last.bars) +
+                                                                  ", the end of the last section");
         for (const KnownTrack& known : kKnownTracks) {
             std::string name(known.name);
             bool keyed = mTimeline.tracks.count(name) != 0;
@@ -221,8 +210,9 @@ private:
         bool ok = g.size() == 2 && g[0].row == 0 && g[0].value == -1.0f && g[0].type == 0 &&
                   g[1].row == mTimeline.EndRow() && g[1].value == 0.0f;
         if (!ok)
-            Fail(mFile, mTrackLine["GotoRow"], "'GotoRow' must hold -1 (step) from row 0 and 0 at the end mark, row " +
-                                                   std::to_string(mTimeline.EndRow()));
+            Fail(mFile, mTrackLine["GotoRow"],
+                 "'GotoRow' must hold -1 (step) from row 0 and 0 at the end mark, row " +
+                     std::to_string(mTimeline.EndRow()));
     }
 
     std::string mFile;
@@ -231,21 +221,18 @@ private:
     std::map<std::string, int> mTrackLine;
 };
 
-void PutU32(std::string& out, uint32_t v)
-{
+void PutU32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
-} // namespace
+}  // namespace
 
-Timeline ParseTimeline(const std::string& text, const std::string& fileName)
-{
+Timeline ParseTimeline(const std::string& text, const std::string& fileName) {
     return Parser(fileName).Parse(text);
 }
 
-std::string TrackFileBytes(const std::vector<TimelineKey>& keys)
-{
+std::string TrackFileBytes(const std::vector<TimelineKey>& keys) {
     std::string out;
     PutU32(out, static_cast<uint32_t>(keys.size()));
     for (const TimelineKey& key : keys) {
@@ -258,8 +245,7 @@ std::string TrackFileBytes(const std::vector<TimelineKey>& keys)
     return out;
 }
 
-void WriteTrackFiles(const Timeline& timeline, const std::filesystem::path& dataDir)
-{
+void WriteTrackFiles(const Timeline& timeline, const std::filesystem::path& dataDir) {
     std::filesystem::create_directories(dataDir / "sync");
     static const std::vector<TimelineKey> none;
     for (const KnownTrack& known : kKnownTracks) {
@@ -270,4 +256,4 @@ void WriteTrackFiles(const Timeline& timeline, const std::filesystem::path& data
     }
 }
 
-} // namespace datagen
+}  // namespace datagen

@@ -17,7 +17,7 @@ inline constexpr int kRowsPerBar = kRowsPerBeat * kBeatsPerBar;
 struct TimelineKey {
     uint32_t row = 0;
     float value = 0.0f;
-    uint8_t type = 0; // 0 step, 1 linear, 2 smooth, 3 ramp, 4 CatmullRom
+    uint8_t type = 0;  // 0 step, 1 linear, 2 smooth, 3 ramp, 4 CatmullRom
 };
 
 struct TimelineSection {
@@ -27,10 +27,10 @@ struct TimelineSection {
 };
 
 struct Timeline {
-    std::vector<TimelineSection> sections; // in order, back to back from bar 0
-    int endBar = 0;                        // the end mark, at the end of the last section
-    std::map<std::string, std::vector<TimelineKey>> tracks; // keys sorted by row
-    std::map<std::string, std::string> defaults;            // track -> reason it is left unkeyed
+    std::vector<TimelineSection> sections;                   // in order, back to back from bar 0
+    int endBar = 0;                                          // the end mark, at the end of the last section
+    std::map<std::string, std::vector<TimelineKey>> tracks;  // keys sorted by row
+    std::map<std::string, std::string> defaults;             // track -> reason it is left unkeyed
 
     uint32_t EndRow() const { return static_cast<uint32_t>(endBar * kRowsPerBar); }
 };
@@ -47,4 +47,4 @@ std::string TrackFileBytes(const std::vector<TimelineKey>& keys);
 // file without keys, so that every track the program asks for has its file).
 void WriteTrackFiles(const Timeline& timeline, const std::filesystem::path& dataDir);
 
-} // namespace datagen
+}  // namespace datagen

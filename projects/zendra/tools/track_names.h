@@ -92,12 +92,11 @@ inline constexpr std::array kKnownTracks = {
     KnownTrack{"DUST_ColorScale", 1.0f, "dust colour"},
 };
 
-inline const KnownTrack* FindKnownTrack(std::string_view name)
-{
+inline const KnownTrack* FindKnownTrack(std::string_view name) {
     for (const KnownTrack& track : kKnownTracks)
         if (track.name == name)
             return &track;
     return nullptr;
 }
 
-} // namespace datagen
+}  // namespace datagen

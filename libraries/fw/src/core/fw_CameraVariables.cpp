@@ -12,42 +12,36 @@
 
 namespace {
 
-D3DXMATRIX ToD3DX(const fw_FrameMatrix& m)
-{
+D3DXMATRIX ToD3DX(const fw_FrameMatrix& m) {
     D3DXMATRIX out;
     std::memcpy(&out, m.m, sizeof(float) * 16);
     return out;
 }
 
-fw_FrameMatrix FromD3DX(const D3DXMATRIX& m)
-{
+fw_FrameMatrix FromD3DX(const D3DXMATRIX& m) {
     fw_FrameMatrix out;
     std::memcpy(out.m, &m, sizeof(float) * 16);
     return out;
 }
 
-D3DXMATRIX Multiply(const D3DXMATRIX& a, const D3DXMATRIX& b)
-{
+D3DXMATRIX Multiply(const D3DXMATRIX& a, const D3DXMATRIX& b) {
     D3DXMATRIX out;
     D3DXMatrixMultiply(&out, &a, &b);
     return out;
 }
 
-D3DXMATRIX Inverse(const D3DXMATRIX& m)
-{
+D3DXMATRIX Inverse(const D3DXMATRIX& m) {
     D3DXMATRIX out;
     D3DXMatrixInverse(&out, nullptr, &m);
     return out;
 }
 
-void SetMatrix(ID3D10EffectMatrixVariable* variable, const D3DXMATRIX& m)
-{
+void SetMatrix(ID3D10EffectMatrixVariable* variable, const D3DXMATRIX& m) {
     if (variable)
         variable->SetMatrix(const_cast<float*>(&m._11));
 }
 
-void SetVector(ID3D10EffectVectorVariable* variable, float x, float y, float z, float w)
-{
+void SetVector(ID3D10EffectVectorVariable* variable, float x, float y, float z, float w) {
     if (variable) {
         float v[4] = {x, y, z, w};
         variable->SetFloatVector(v);
@@ -55,8 +49,7 @@ void SetVector(ID3D10EffectVectorVariable* variable, float x, float y, float z, 
 }
 
 template <class Handle>
-Handle* Lookup(ID3D10EffectPool* pool, const char* name, Handle* (ID3D10EffectVariable::*as)())
-{
+Handle* Lookup(ID3D10EffectPool* pool, const char* name, Handle* (ID3D10EffectVariable::*as)()) {
     ID3D10Effect* effect = pool ? pool->AsEffect() : nullptr;
     if (!effect)
         return nullptr;
@@ -64,17 +57,15 @@ Handle* Lookup(ID3D10EffectPool* pool, const char* name, Handle* (ID3D10EffectVa
     return variable ? (variable->*as)() : nullptr;
 }
 
-} // namespace
+}  // namespace
 
-fw_Camera* fw_Framework::GetActiveCamera()
-{
+fw_Camera* fw_Framework::GetActiveCamera() {
     fw_Scene* scene = GetCurrentScene();
     fw_DebugCamera* debugCamera = scene ? scene->GetDebugCamera() : nullptr;
     return debugCamera ? debugCamera->GetActiveCamera() : nullptr;
 }
 
-void fw_Framework::LookUpPoolVariables()
-{
+void fw_Framework::LookUpPoolVariables() {
     ID3D10EffectPool* pool = mEffectPool;
     auto matrix = &ID3D10EffectVariable::AsMatrix;
     auto vector = &ID3D10EffectVariable::AsVector;
@@ -100,8 +91,7 @@ void fw_Framework::LookUpPoolVariables()
     mSpecularPowerVar = Lookup(pool, "SpecularPower", scalar);
 }
 
-void fw_Framework::SetCameraVariables()
-{
+void fw_Framework::SetCameraVariables() {
     fw_Camera* camera = GetActiveCamera();
     if (!camera)
         return;
@@ -113,24 +103,22 @@ void fw_Framework::SetCameraVariables()
     SetMatrix(mViewBackInTimeVar, previous);
     SetMatrix(mViewProjectionBackInTimeVar, Multiply(previous, projection));
     SetMatrix(mViewInverseVar, Inverse(view));
-    const float e = static_cast<float>(double(static_cast<float>(std::tan(double(camera->mFov) * 0.5))) *
-                                       double(camera->mNear));
-    SetVector(mNearXYZFarZVar, static_cast<float>(double(camera->mAspect) * double(e)), e, camera->mNear,
-              camera->mFar);
+    const float e =
+        static_cast<float>(double(static_cast<float>(std::tan(double(camera->mFov) * 0.5))) * double(camera->mNear));
+    SetVector(mNearXYZFarZVar, static_cast<float>(double(camera->mAspect) * double(e)), e, camera->mNear, camera->mFar);
     SetVector(mRenderDimVar, static_cast<float>(mRenderWidth), static_cast<float>(mRenderHeight),
               static_cast<float>(1.0 / double(static_cast<float>(mRenderWidth))),
               static_cast<float>(1.0 / double(static_cast<float>(mRenderHeight))));
 }
 
-fw_FrameMatrix fw_Framework::StereoEyeMatrix(uint32_t eye)
-{
+fw_FrameMatrix fw_Framework::StereoEyeMatrix(uint32_t eye) {
     D3DXMATRIX e;
     D3DXMatrixIdentity(&e);
     fw_Camera* camera = GetActiveCamera();
     if (mStereoActive && camera) {
         const float separationTrack = GetSyncValueNow("Separation", 6.0f);
-        const float s = static_cast<float>(double(mEyeSeparation) * double(separationTrack) *
-                                           double(mStereoSeparation));
+        const float s =
+            static_cast<float>(double(mEyeSeparation) * double(separationTrack) * double(mStereoSeparation));
         const double sign = eye == 0 ? 1.0 : -1.0;
         const double p11 = camera->mProjection._11;
         e._31 = static_cast<float>(sign * s / p11);
@@ -139,8 +127,7 @@ fw_FrameMatrix fw_Framework::StereoEyeMatrix(uint32_t eye)
     return FromD3DX(e);
 }
 
-void fw_Framework::SetEyeVariables(uint32_t eye)
-{
+void fw_Framework::SetEyeVariables(uint32_t eye) {
     fw_Camera* camera = GetActiveCamera();
     if (!camera)
         return;
@@ -183,8 +170,7 @@ void fw_Framework::SetEyeVariables(uint32_t eye)
     SetVector(mStereoConstantsVar, -e._41, y, scale, k);
 }
 
-void fw_Framework::SetWorldMatrices(const D3DXMATRIX* world, const D3DXMATRIX* worldBackInTime)
-{
+void fw_Framework::SetWorldMatrices(const D3DXMATRIX* world, const D3DXMATRIX* worldBackInTime) {
     if (!world || !worldBackInTime)
         return;
     SetMatrix(mWorldVar, *world);
@@ -196,4 +182,6 @@ void fw_Framework::SetWorldMatrices(const D3DXMATRIX* world, const D3DXMATRIX* w
     SetVector(mEyePositionLocalVar, local.x, local.y, local.z, local.w);
 }
 
-void fw_Framework::SetWorldMatrix(const D3DXMATRIX* world) { SetWorldMatrices(world, world); }
+void fw_Framework::SetWorldMatrix(const D3DXMATRIX* world) {
+    SetWorldMatrices(world, world);
+}

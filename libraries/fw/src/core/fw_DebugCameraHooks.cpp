@@ -16,23 +16,20 @@ namespace {
 
 // The current scene's debug camera, or null when there is no current scene or it has
 // not been loaded.
-fw_DebugCamera* CurrentDebugCamera()
-{
+fw_DebugCamera* CurrentDebugCamera() {
     fw_Scene* scene = fw_Framework::GetCurrentScene();
     return scene ? scene->GetDebugCamera() : nullptr;
 }
 
 // The transform of the current scene's active camera, or null.
-fw_Transform* ActiveCameraTransform(fw_DebugCamera* debugCamera)
-{
+fw_Transform* ActiveCameraTransform(fw_DebugCamera* debugCamera) {
     fw_Camera* camera = debugCamera ? debugCamera->GetActiveCamera() : nullptr;
     return camera ? camera->mTransform : nullptr;
 }
 
-} // namespace
+}  // namespace
 
-void fw_Framework::ToggleDebugCamera()
-{
+void fw_Framework::ToggleDebugCamera() {
     fw_DebugCamera* debugCamera = CurrentDebugCamera();
     fw_Transform* transform = ActiveCameraTransform(debugCamera);
     if (!transform)
@@ -49,8 +46,7 @@ void fw_Framework::ToggleDebugCamera()
     debugCamera->SetEnabled(!debugCamera->IsEnabled());
 }
 
-void fw_Framework::StoreCameraKeys()
-{
+void fw_Framework::StoreCameraKeys() {
     fw_DebugCamera* debugCamera = CurrentDebugCamera();
     fw_Transform* transform = ActiveCameraTransform(debugCamera);
     if (!transform)
@@ -66,8 +62,7 @@ void fw_Framework::StoreCameraKeys()
             curve->SetKey(t, values[channel]);
 }
 
-void fw_Framework::ShowCameraDump()
-{
+void fw_Framework::ShowCameraDump() {
     fw_Scene* scene = GetCurrentScene();
     fw_DebugCamera* debugCamera = scene ? scene->GetDebugCamera() : nullptr;
     if (!debugCamera)

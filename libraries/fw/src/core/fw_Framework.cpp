@@ -14,14 +14,12 @@
 
 namespace {
 
-bool PathExists(const std::string& path)
-{
+bool PathExists(const std::string& path) {
     boost::system::error_code error;
     return boost::filesystem::exists(path, error);
 }
 
-std::string WorkingDirectory()
-{
+std::string WorkingDirectory() {
     char buffer[MAX_PATH + 1] = {};
     DWORD length = GetCurrentDirectoryA(sizeof(buffer), buffer);
     if (length == 0 || length >= sizeof(buffer))
@@ -32,23 +30,20 @@ std::string WorkingDirectory()
     return directory;
 }
 
-} // namespace
+}  // namespace
 
 fw_BaseFile* fw_BaseFile::sCurrent = nullptr;
 
-fw_BaseFile::fw_BaseFile(const std::string& fileName) : counter(0), name(fileName), mPrevious(sCurrent)
-{
+fw_BaseFile::fw_BaseFile(const std::string& fileName) : counter(0), name(fileName), mPrevious(sCurrent) {
     sCurrent = this;
 }
 
-fw_BaseFile::~fw_BaseFile()
-{
+fw_BaseFile::~fw_BaseFile() {
     if (sCurrent == this)
         sCurrent = mPrevious;
 }
 
-fw_Framework::fw_Framework(NoStartup, const std::string& applicationName)
-{
+fw_Framework::fw_Framework(NoStartup, const std::string& applicationName) {
     std::memset(&mView, 0, sizeof(fw_FrameMatrix) * 5);
     FindProjectRoots(applicationName);
     gFramework = this;
@@ -56,8 +51,7 @@ fw_Framework::fw_Framework(NoStartup, const std::string& applicationName)
 }
 
 fw_Framework::fw_Framework(const std::string& musicPath, const std::string& applicationName, HINSTANCE instance,
-                           int showCommand, const std::string& title, float scale, float aspect)
-{
+                           int showCommand, const std::string& title, float scale, float aspect) {
     std::memset(&mView, 0, sizeof(fw_FrameMatrix) * 5);
     fw_Log::SetAlertCaption(title);
     FindProjectRoots(applicationName);
@@ -88,16 +82,14 @@ fw_Framework::fw_Framework(const std::string& musicPath, const std::string& appl
         ExitProcess(20);
 }
 
-fw_Framework::~fw_Framework()
-{
+fw_Framework::~fw_Framework() {
     if (gFramework == this)
         gFramework = nullptr;
     // What the run's end has not given back goes with the framework.
     ReleaseTextures();
 }
 
-void fw_Framework::QueryDisplayMode()
-{
+void fw_Framework::QueryDisplayMode() {
     DEVMODEA mode;
     std::memset(&mode, 0, sizeof(mode));
     mode.dmSize = sizeof(mode);
@@ -118,8 +110,7 @@ void fw_Framework::QueryDisplayMode()
     }
 }
 
-HRESULT fw_Framework::Init(HINSTANCE instance, const std::string& musicPath, int showCommand)
-{
+HRESULT fw_Framework::Init(HINSTANCE instance, const std::string& musicPath, int showCommand) {
     InitSync();
     if (mStereoPreInit && InitStereo() < 0)
         return E_FAIL;
@@ -139,8 +130,7 @@ HRESULT fw_Framework::Init(HINSTANCE instance, const std::string& musicPath, int
 }
 
 void fw_Framework::InitWithoutWindow(ID3D10Device* device, int32_t width, int32_t height, float scale, float aspect,
-                                     const std::string& musicPath)
-{
+                                     const std::string& musicPath) {
     mDevice = device;
     mScale = scale;
     mAspect = aspect;
@@ -156,16 +146,14 @@ void fw_Framework::InitWithoutWindow(ID3D10Device* device, int32_t width, int32_
     OpenMusic(musicPath);
 }
 
-void fw_Framework::InitSync()
-{
+void fw_Framework::InitSync() {
     fw_SyncTimer* timer = new fw_SyncTimer();
     delete mSyncTimer;
     mSyncTimer = timer;
     mSyncDevice = sync::CreateSyncDevice("data/sync/sync", mSyncTimer);
 }
 
-void fw_Framework::OpenMusic(const std::string& musicPath)
-{
+void fw_Framework::OpenMusic(const std::string& musicPath) {
     if (!mSound || musicPath.empty())
         return;
     fw_Music* music = new fw_Music(mProjectRoot + "/" + musicPath);
@@ -173,8 +161,7 @@ void fw_Framework::OpenMusic(const std::string& musicPath)
     mMusic = music;
 }
 
-void fw_Framework::FindProjectRoots(const std::string& applicationName)
-{
+void fw_Framework::FindProjectRoots(const std::string& applicationName) {
     const std::string workingDirectory = WorkingDirectory();
     const std::string prefix = workingDirectory == "/" ? "" : workingDirectory;
     if (!PathExists(prefix + "/" + applicationName + ".scons") && PathExists(prefix + "/src") &&

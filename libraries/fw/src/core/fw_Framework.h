@@ -61,8 +61,8 @@ class fw_Framework {
 public:
     // Full start-up: roots, sizes, folders, sync, dialog, window, device, music. Ends the
     // process when start-up cannot complete.
-    fw_Framework(const std::string& musicPath, const std::string& applicationName, HINSTANCE instance,
-                 int showCommand, const std::string& title, float scale, float aspect);
+    fw_Framework(const std::string& musicPath, const std::string& applicationName, HINSTANCE instance, int showCommand,
+                 const std::string& title, float scale, float aspect);
     // Only the object and its roots (steps before the display query), for tools and tests.
     struct NoStartup {};
     fw_Framework(NoStartup, const std::string& applicationName);
@@ -157,8 +157,8 @@ public:
     void SaveScreenshot(uint32_t eye);
     // "/screenshots/YYYY-MM-DD_hhmmss" + extension, with "_2", "_3", ... when that name
     // was already handed out.
-    static std::string MakeScreenshotName(unsigned year, unsigned month, unsigned day, unsigned hour,
-                                          unsigned minute, unsigned second, bool stereo);
+    static std::string MakeScreenshotName(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
+                                          unsigned second, bool stereo);
 
     // --- accessors, lookup, hooks (fw_FrameworkHooks.cpp) ----------------------------
     D3DXMATRIX* GetMatrix(D3DXMATRIX* out) const;
@@ -338,8 +338,8 @@ public:
     static ID3D10EffectPool* mEffectPool;
     static fw_BaseFile* mBaseFile;
     static uint32_t mFrameCounter;
-    static uint32_t mCurrentScene;     // index into mScenes
-    static float mSceneStartTime;      // demo seconds at which the current scene became current
+    static uint32_t mCurrentScene;  // index into mScenes
+    static float mSceneStartTime;   // demo seconds at which the current scene became current
 };
 
 // Creates and registers in gFramework's table the render targets "name",

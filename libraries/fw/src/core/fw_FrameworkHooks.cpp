@@ -20,8 +20,7 @@
 
 namespace {
 
-fw_Curve* FirstCameraCurve()
-{
+fw_Curve* FirstCameraCurve() {
     fw_Camera* camera = fw_Framework::GetActiveCamera();
     if (!camera || !camera->mTransform)
         return nullptr;
@@ -30,8 +29,7 @@ fw_Curve* FirstCameraCurve()
 
 // One step of the paused keyboard timeline: to the next (or previous) key of the active
 // camera with Control, else one whole row on.
-void KeyStep(bool forward)
-{
+void KeyStep(bool forward) {
     if (!fw_Framework::mSyncTimer || fw_Framework::mSyncTimer->IsPlaying())
         return;
     if (fw_Framework::IsControlDown()) {
@@ -64,59 +62,74 @@ void KeyStep(bool forward)
     fw_Framework::Seek(static_cast<float>(std::floor(row + (forward ? 1.0 : -1.0))), true);
 }
 
-} // namespace
+}  // namespace
 
-D3DXMATRIX* fw_Framework::GetMatrix(D3DXMATRIX* out) const
-{
+D3DXMATRIX* fw_Framework::GetMatrix(D3DXMATRIX* out) const {
     if (out)
         std::memcpy(out, mView.m, sizeof(mView.m));
     return out;
 }
 
-bool fw_Framework::IsShiftDown() { return GetKeyState(VK_SHIFT) < 0; }
-bool fw_Framework::IsControlDown() { return GetKeyState(VK_CONTROL) < 0; }
+bool fw_Framework::IsShiftDown() {
+    return GetKeyState(VK_SHIFT) < 0;
+}
+bool fw_Framework::IsControlDown() {
+    return GetKeyState(VK_CONTROL) < 0;
+}
 
-fw_Scene* fw_Framework::GetCurrentScene()
-{
+fw_Scene* fw_Framework::GetCurrentScene() {
     return mCurrentScene < mScenes.size() ? mScenes[mCurrentScene] : nullptr;
 }
 
-float fw_Framework::RowToSeconds(float row) { return static_cast<float>(double(row) / fw_SyncTimer::kRowRate); }
-float fw_Framework::SecondsToRow(float seconds) { return static_cast<float>(double(seconds) * fw_SyncTimer::kRowRate); }
-float fw_Framework::GetRealTime() { return mRealTimer ? static_cast<float>(mRealTimer->GetSeconds()) : 0.0f; }
-bool fw_Framework::IsPaused() { return !mDemoTimer || mDemoTimer->IsPaused(); }
-float fw_Framework::GetTime() { return mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f; }
+float fw_Framework::RowToSeconds(float row) {
+    return static_cast<float>(double(row) / fw_SyncTimer::kRowRate);
+}
+float fw_Framework::SecondsToRow(float seconds) {
+    return static_cast<float>(double(seconds) * fw_SyncTimer::kRowRate);
+}
+float fw_Framework::GetRealTime() {
+    return mRealTimer ? static_cast<float>(mRealTimer->GetSeconds()) : 0.0f;
+}
+bool fw_Framework::IsPaused() {
+    return !mDemoTimer || mDemoTimer->IsPaused();
+}
+float fw_Framework::GetTime() {
+    return mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f;
+}
 
-float fw_Framework::GetSceneTime()
-{
+float fw_Framework::GetSceneTime() {
     return static_cast<float>(double(GetTime()) - double(mSceneStartTime));
 }
 
-float fw_Framework::GetRenderAspect()
-{
+float fw_Framework::GetRenderAspect() {
     return static_cast<float>(double(static_cast<float>(mRenderWidth)) / double(static_cast<float>(mRenderHeight)));
 }
 
-int fw_Framework::GetOutputWidth() { return mFullscreen ? mDisplayWidth : mWindowWidth; }
-int fw_Framework::GetOutputHeight() { return mFullscreen ? mDisplayHeight : mWindowHeight; }
+int fw_Framework::GetOutputWidth() {
+    return mFullscreen ? mDisplayWidth : mWindowWidth;
+}
+int fw_Framework::GetOutputHeight() {
+    return mFullscreen ? mDisplayHeight : mWindowHeight;
+}
 
-float fw_Framework::GetOutputAspect()
-{
+float fw_Framework::GetOutputAspect() {
     return static_cast<float>(double(static_cast<float>(GetOutputWidth())) /
                               double(static_cast<float>(GetOutputHeight())));
 }
 
-bool fw_Framework::RenderSizeDiffers()
-{
+bool fw_Framework::RenderSizeDiffers() {
     return GetOutputWidth() != mRenderWidth || GetOutputHeight() != mRenderHeight;
 }
 
-void fw_Framework::Quit() { ExitProcess(0); }
+void fw_Framework::Quit() {
+    ExitProcess(0);
+}
 
-void fw_Framework::AddScene(fw_Scene* scene) { mScenes.push_back(scene); }
+void fw_Framework::AddScene(fw_Scene* scene) {
+    mScenes.push_back(scene);
+}
 
-fw_Scene* fw_Framework::FindScene(const std::string& name)
-{
+fw_Scene* fw_Framework::FindScene(const std::string& name) {
     const std::string fileName = name + ".xml";
     for (fw_Scene* scene : mScenes)
         if (scene && scene->GetName() == fileName)
@@ -124,37 +137,34 @@ fw_Scene* fw_Framework::FindScene(const std::string& name)
     return nullptr;
 }
 
-void fw_Framework::DeleteScenes()
-{
+void fw_Framework::DeleteScenes() {
     for (fw_Scene* scene : mScenes)
         delete scene;
     mScenes.clear();
     mCurrentScene = 0;
 }
 
-fw_Texture* fw_Framework::FindTexture(const std::string& name) const
-{
+fw_Texture* fw_Framework::FindTexture(const std::string& name) const {
     auto entry = mTextures.find(name);
     return entry == mTextures.end() ? nullptr : entry->second;
 }
 
-bool fw_Framework::HasTexture(const std::string& name) const { return mTextures.count(name) != 0; }
+bool fw_Framework::HasTexture(const std::string& name) const {
+    return mTextures.count(name) != 0;
+}
 
-void fw_Framework::AddTexture(const std::string& name, fw_Texture* texture)
-{
+void fw_Framework::AddTexture(const std::string& name, fw_Texture* texture) {
     mTextures[name] = texture;
     if (texture)
         mOwnedTextures.insert(texture);
 }
 
-bool fw_Framework::OwnsTexture(const fw_Texture* texture) const
-{
+bool fw_Framework::OwnsTexture(const fw_Texture* texture) const {
     return mOwnedTextures.count(const_cast<fw_Texture*>(texture)) != 0;
 }
 
 void fw_Framework::SetRenderTargets(int offset, fw_Texture* first, fw_Texture* second, fw_Texture* third,
-                                    fw_Texture* depth)
-{
+                                    fw_Texture* depth) {
     if (!mDevice)
         return;
     ID3D10RenderTargetView* views[3] = {};
@@ -171,14 +181,12 @@ void fw_Framework::SetRenderTargets(int offset, fw_Texture* first, fw_Texture* s
     mDevice->RSSetViewports(count, viewports);
 }
 
-void fw_Framework::ReloadResources()
-{
+void fw_Framework::ReloadResources() {
     ReleaseResources();
     LoadResources();
 }
 
-bool fw_Framework::ReloadCurrentScene()
-{
+bool fw_Framework::ReloadCurrentScene() {
     fw_Scene* scene = GetCurrentScene();
     if (!scene)
         return false;
@@ -187,19 +195,21 @@ bool fw_Framework::ReloadCurrentScene()
     return true;
 }
 
-void fw_Framework::KeyNext() { KeyStep(true); }
-void fw_Framework::KeyPrevious() { KeyStep(false); }
+void fw_Framework::KeyNext() {
+    KeyStep(true);
+}
+void fw_Framework::KeyPrevious() {
+    KeyStep(false);
+}
 
-void fw_Framework::TogglePause()
-{
+void fw_Framework::TogglePause() {
     if (mDemoTimer)
         mDemoTimer->paused = !mDemoTimer->paused;
     if (mSyncDevice)
         mSyncDevice->OnPauseToggled();
 }
 
-void fw_Framework::HandleSyncJump(int code)
-{
+void fw_Framework::HandleSyncJump(int code) {
     if (!mSyncDevice)
         return;
     const float answer = mSyncDevice->GetJumpTime(code);
@@ -207,14 +217,12 @@ void fw_Framework::HandleSyncJump(int code)
         Seek(answer, true);
 }
 
-void fw_Framework::NotifySyncRow(int value)
-{
+void fw_Framework::NotifySyncRow(int value) {
     if (mSyncDevice)
         mSyncDevice->NotifyRow(value, mSyncTimer ? mSyncTimer->GetRow() : 0.0f);
 }
 
-void fw_Framework::DeleteCameraKeys()
-{
+void fw_Framework::DeleteCameraKeys() {
     fw_Camera* camera = GetActiveCamera();
     if (!camera || !camera->mTransform)
         return;
@@ -226,22 +234,19 @@ void fw_Framework::DeleteCameraKeys()
             curve->RemoveKeys(below, above);
 }
 
-const float* fw_Framework::GetMusicFft(float seconds)
-{
+const float* fw_Framework::GetMusicFft(float seconds) {
     if (!mMusic)
         return nullptr;
     mMusic->GetFFT(seconds);
     return mMusic->fft.data();
 }
 
-void fw_Framework::SetMusicVolume(float volume)
-{
+void fw_Framework::SetMusicVolume(float volume) {
     if (mMusic)
         mMusic->SetVolume(volume);
 }
 
-uint64_t fw_Framework::GetFileLength(const std::string& path)
-{
+uint64_t fw_Framework::GetFileLength(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         return 0;
@@ -251,8 +256,7 @@ uint64_t fw_Framework::GetFileLength(const std::string& path)
     return length < 0 ? 0 : static_cast<uint64_t>(length);
 }
 
-uint64_t fw_Framework::ReadWholeFile(const std::string& path, void* buffer)
-{
+uint64_t fw_Framework::ReadWholeFile(const std::string& path, void* buffer) {
     const uint64_t length = GetFileLength(path);
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)

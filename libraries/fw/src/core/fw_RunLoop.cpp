@@ -20,8 +20,7 @@
 
 namespace {
 
-void NewPausedClock(fw_Timer*& clock)
-{
+void NewPausedClock(fw_Timer*& clock) {
     delete clock;
     clock = new fw_Timer();
     clock->seconds = 0.0;
@@ -29,10 +28,9 @@ void NewPausedClock(fw_Timer*& clock)
     clock->lastCounter = fw_ReadPerformanceCounter();
 }
 
-} // namespace
+}  // namespace
 
-int fw_Framework::Run()
-{
+int fw_Framework::Run() {
     BeginRun();
 
     if (!mFullscreen)
@@ -59,8 +57,7 @@ int fw_Framework::Run()
     return static_cast<int>(message.wParam);
 }
 
-void fw_Framework::BeginRun()
-{
+void fw_Framework::BeginRun() {
     NewPausedClock(mDemoTimer);
     NewPausedClock(mRealTimer);
     delete mMouse;
@@ -73,8 +70,7 @@ void fw_Framework::BeginRun()
     LoadResources();
 }
 
-void fw_Framework::EndRun()
-{
+void fw_Framework::EndRun() {
     ReleaseDevice();
 
     delete mBaseFile;
@@ -91,8 +87,7 @@ void fw_Framework::EndRun()
     mMusic = nullptr;
 }
 
-void fw_Framework::LoadResources()
-{
+void fw_Framework::LoadResources() {
     fw_Log::Write(fw_Log::kPlain, "Start loading resources.");
     fw_BaseFile loading("dummyname");
     LoadSharedResources();
@@ -100,8 +95,7 @@ void fw_Framework::LoadResources()
     fw_Log::Write(fw_Log::kPlain, "Finished loading resources.");
 }
 
-void fw_Framework::LoadSceneResources()
-{
+void fw_Framework::LoadSceneResources() {
     for (fw_Scene* scene : mScenes) {
         if (!scene)
             continue;
@@ -110,22 +104,19 @@ void fw_Framework::LoadSceneResources()
     }
 }
 
-void fw_Framework::ReleaseSceneResources()
-{
+void fw_Framework::ReleaseSceneResources() {
     for (fw_Scene* scene : mScenes)
         if (scene)
             scene->ReleaseResources();
 }
 
-void fw_Framework::ReleaseResources()
-{
+void fw_Framework::ReleaseResources() {
     ReleasePostEffects();
     ReleaseSceneResources();
     ReleaseSharedResources();
 }
 
-uint32_t fw_Framework::SceneIndexFromValue(float value, size_t count)
-{
+uint32_t fw_Framework::SceneIndexFromValue(float value, size_t count) {
     if (count == 0)
         return 0;
     int64_t whole = 0;
@@ -141,8 +132,7 @@ uint32_t fw_Framework::SceneIndexFromValue(float value, size_t count)
     return static_cast<uint32_t>(low % count);
 }
 
-void fw_Framework::ExitImmediately(int code)
-{
+void fw_Framework::ExitImmediately(int code) {
     // Leave fullscreen and close the audio device so that neither outlives the process.
     if (mSwapChain) {
         BOOL state = FALSE;
@@ -154,8 +144,7 @@ void fw_Framework::ExitImmediately(int code)
     ExitProcess(static_cast<UINT>(code));
 }
 
-void fw_Framework::Frame()
-{
+void fw_Framework::Frame() {
     if (mDemoTimer)
         mDemoTimer->Advance(mSpeed);
     if (mRealTimer)
@@ -188,20 +177,17 @@ void fw_Framework::Frame()
     Present();
 }
 
-void fw_Framework::UpdateSyncDevice()
-{
+void fw_Framework::UpdateSyncDevice() {
     if (mSyncTimer && mSyncDevice)
         mSyncDevice->Update(mSyncTimer->GetRow());
 }
 
-void fw_Framework::SetTimeVariable()
-{
+void fw_Framework::SetTimeVariable() {
     if (mTimeVar)
         mTimeVar->SetFloat(mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f);
 }
 
-void fw_Framework::RenderFrame()
-{
+void fw_Framework::RenderFrame() {
     fw_Scene* scene = CountFrame();
     if (!scene)
         return;
@@ -209,14 +195,12 @@ void fw_Framework::RenderFrame()
     RenderScene(scene, haveCamera);
 }
 
-fw_Scene* fw_Framework::CountFrame()
-{
+fw_Scene* fw_Framework::CountFrame() {
     const uint32_t before = mFrameCounter++;
     return before < 3 ? nullptr : GetCurrentScene();
 }
 
-bool fw_Framework::UpdateScene(fw_Scene* scene)
-{
+bool fw_Framework::UpdateScene(fw_Scene* scene) {
     if (fw_DebugCamera* debugCamera = scene->GetDebugCamera())
         debugCamera->Update();
     scene->UpdateAnimation(GetSceneTime());
@@ -227,8 +211,7 @@ bool fw_Framework::UpdateScene(fw_Scene* scene)
     return haveCamera;
 }
 
-void fw_Framework::RenderScene(fw_Scene* scene, bool haveCamera)
-{
+void fw_Framework::RenderScene(fw_Scene* scene, bool haveCamera) {
     if (mStereoChosen)
         PollStereo();
     for (uint32_t eye = 0; eye == 0 || (eye == 1 && mStereoActive); ++eye) {
@@ -242,8 +225,7 @@ void fw_Framework::RenderScene(fw_Scene* scene, bool haveCamera)
     PickDepth();
 }
 
-void fw_Framework::Seek(float row, bool restart)
-{
+void fw_Framework::Seek(float row, bool restart) {
     if (!mSyncTimer)
         return;
     const bool playing = mSyncTimer->IsPlaying();

@@ -9,12 +9,11 @@
 #include "platform/win32.h"
 
 std::string fw_Framework::MakeScreenshotName(unsigned year, unsigned month, unsigned day, unsigned hour,
-                                             unsigned minute, unsigned second, bool stereo)
-{
+                                             unsigned minute, unsigned second, bool stereo) {
     static std::set<std::string> handedOut;
     char stamp[96];
-    std::snprintf(stamp, sizeof stamp, "/screenshots/%4.4u-%2.2u-%2.2u_%2.2u%2.2u%2.2u", year, month, day, hour,
-                  minute, second);
+    std::snprintf(stamp, sizeof stamp, "/screenshots/%4.4u-%2.2u-%2.2u_%2.2u%2.2u%2.2u", year, month, day, hour, minute,
+                  second);
     const std::string extension = stereo ? ".jps" : ".jpg";
     std::string name = stamp + extension;
     // A second shot within the same second gets a number instead of overwriting the first.
@@ -23,8 +22,7 @@ std::string fw_Framework::MakeScreenshotName(unsigned year, unsigned month, unsi
     return name;
 }
 
-void fw_Framework::SaveScreenshot(uint32_t eye)
-{
+void fw_Framework::SaveScreenshot(uint32_t eye) {
     if (!mScreenshotRequest)
         return;
     fw_Texture* backbuffer = FindTexture("backbuffer");
@@ -36,8 +34,8 @@ void fw_Framework::SaveScreenshot(uint32_t eye)
     if (!mStereoActive || eye == 0) {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        stereoName = MakeScreenshotName(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                                        mStereoActive);
+        stereoName =
+            MakeScreenshotName(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, mStereoActive);
     }
     if (!mStereoActive) {
         backbuffer->SaveToFile(stereoName);

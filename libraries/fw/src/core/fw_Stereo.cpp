@@ -6,20 +6,19 @@
 
 namespace {
 
-std::string ErrorText(NvAPI_Status status)
-{
+std::string ErrorText(NvAPI_Status status) {
     NvAPI_ShortString text = {};
     NvAPI_GetErrorMessage(status, text);
     text[NVAPI_SHORT_STRING_MAX - 1] = '\0';
     return text;
 }
 
-} // namespace
+}  // namespace
 
-HRESULT fw_Framework::InitStereo()
-{
+HRESULT fw_Framework::InitStereo() {
     if (NvAPI_Initialize() != NVAPI_OK) {
-        fw_Log::Alertf("This software is designed for NVIDIA GF100-based cards,\nand requires an NVIDIA based GPU to run.");
+        fw_Log::Alertf(
+            "This software is designed for NVIDIA GF100-based cards,\nand requires an NVIDIA based GPU to run.");
         return E_FAIL;
     }
     if (NvAPI_Stereo_SetDriverMode(NVAPI_STEREO_DRIVER_MODE_DIRECT) != NVAPI_OK)
@@ -30,8 +29,7 @@ HRESULT fw_Framework::InitStereo()
     return S_OK;
 }
 
-void fw_Framework::InitStereoHandle()
-{
+void fw_Framework::InitStereoHandle() {
     StereoHandle handle = nullptr;
     NvAPI_Status status = NvAPI_Stereo_CreateHandleFromIUnknown(mDevice, &handle);
     if (status != NVAPI_OK)
@@ -40,8 +38,8 @@ void fw_Framework::InitStereoHandle()
     status = NvAPI_Stereo_GetEyeSeparation(handle, &mEyeSeparation);
     if (status != NVAPI_OK)
         fw_Log::Alertf("NvAPI_Stereo_GetEyeSeparation failed: %s", ErrorText(status).c_str());
-    status = NvAPI_Stereo_SetNotificationMessage(handle, static_cast<NvU64>(reinterpret_cast<uintptr_t>(mWindow)),
-                                                 3000);
+    status =
+        NvAPI_Stereo_SetNotificationMessage(handle, static_cast<NvU64>(reinterpret_cast<uintptr_t>(mWindow)), 3000);
     if (status != NVAPI_OK)
         fw_Log::Alertf("NvAPI_Stereo_SetNotificationMessage failed: %s", ErrorText(status).c_str());
     NvU8 enabled = 0;
@@ -49,8 +47,7 @@ void fw_Framework::InitStereoHandle()
         NvAPI_Stereo_Enable();
 }
 
-void fw_Framework::PollStereo()
-{
+void fw_Framework::PollStereo() {
     NvU8 activated = 0;
     NvAPI_Stereo_IsActivated(mStereoHandle, &activated);
     mStereoActive = activated != 0;
@@ -64,32 +61,30 @@ void fw_Framework::PollStereo()
     mStereoConvergence = convergence;
 }
 
-void fw_Framework::DisableStereoDriver() { NvAPI_Stereo_Disable(); }
+void fw_Framework::DisableStereoDriver() {
+    NvAPI_Stereo_Disable();
+}
 
-void fw_Framework::SetActiveEye(uint32_t eye)
-{
+void fw_Framework::SetActiveEye(uint32_t eye) {
     // 1 makes the left eye active, 2 the right one.
     NvAPI_Stereo_SetActiveEye(mStereoHandle, static_cast<NV_STEREO_ACTIVE_EYE>(eye == 0 ? 1 : 2));
 }
 
-void fw_Framework::DestroyStereoHandle()
-{
+void fw_Framework::DestroyStereoHandle() {
     if (!mStereoHandle)
         return;
     NvAPI_Stereo_DestroyHandle(mStereoHandle);
     mStereoHandle = nullptr;
 }
 
-void fw_Framework::CudaShutdown()
-{
+void fw_Framework::CudaShutdown() {
     if (PFN_cudaThreadExit threadExit = fw_CudaThreadExit())
         threadExit();
     if (PFN_cudaDeviceReset deviceReset = fw_CudaDeviceReset())
         deviceReset();
 }
 
-const char* fw_Framework::CudaGetErrorString(int error)
-{
+const char* fw_Framework::CudaGetErrorString(int error) {
     PFN_cudaGetErrorString text = fw_CudaGetErrorString();
     return text ? text(static_cast<cudaError_t>(error)) : "";
 }

@@ -11,8 +11,7 @@ float SimulationTime = 0.0f;
 
 namespace {
 
-float TrackAt(const std::string& name, float defaultValue, float row)
-{
+float TrackAt(const std::string& name, float defaultValue, float row) {
     if (!fw_Framework::mSyncDevice)
         return defaultValue;
     sync::Track* track = fw_Framework::mSyncDevice->GetTrack(name);
@@ -21,16 +20,13 @@ float TrackAt(const std::string& name, float defaultValue, float row)
     return track->GetValue(row);
 }
 
-} // namespace
+}  // namespace
 
-float fw_Framework::GetSyncValue(const std::string& name, float defaultValue)
-{
-    return TrackAt(name, defaultValue,
-                   static_cast<float>(double(SimulationTime) * fw_SyncTimer::kRowRate));
+float fw_Framework::GetSyncValue(const std::string& name, float defaultValue) {
+    return TrackAt(name, defaultValue, static_cast<float>(double(SimulationTime) * fw_SyncTimer::kRowRate));
 }
 
-std::vector<float> fw_Framework::GetSyncKeyValues(const std::string& name)
-{
+std::vector<float> fw_Framework::GetSyncKeyValues(const std::string& name) {
     std::vector<float> values;
     if (sync::Track* track = mSyncDevice ? mSyncDevice->GetTrack(name) : nullptr)
         for (const sync::Track::Entry& entry : track->keys)
@@ -38,8 +34,7 @@ std::vector<float> fw_Framework::GetSyncKeyValues(const std::string& name)
     return values;
 }
 
-float fw_Framework::GetSyncValueNow(const std::string& name, float defaultValue)
-{
+float fw_Framework::GetSyncValueNow(const std::string& name, float defaultValue) {
     // Through the interface: this library does not hold the timer's implementation.
     sync::Timer* timer = mSyncTimer;
     return TrackAt(name, defaultValue, timer ? timer->GetRow() : 0.0f);

@@ -22,26 +22,27 @@ namespace {
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU;
 constexpr UINT kStereoNotification = 3000;
 
-HMODULE LoadThroughLibraryLoader(const char* name) { return fw_LibraryCache::Load(name); }
+HMODULE LoadThroughLibraryLoader(const char* name) {
+    return fw_LibraryCache::Load(name);
+}
 
-bool FinalMarkerExists()
-{
+bool FinalMarkerExists() {
     boost::system::error_code error;
     return boost::filesystem::exists(fw_Framework::MakeFinalMarkerPath(), error);
 }
 
-} // namespace
+}  // namespace
 
-fw_DevicePlatform fw_DefaultDevicePlatform() { return {D3D10CreateDeviceAndSwapChain, LoadThroughLibraryLoader}; }
+fw_DevicePlatform fw_DefaultDevicePlatform() {
+    return {D3D10CreateDeviceAndSwapChain, LoadThroughLibraryLoader};
+}
 
-fw_DevicePlatform& fw_GetDevicePlatform()
-{
+fw_DevicePlatform& fw_GetDevicePlatform() {
     static fw_DevicePlatform platform = fw_DefaultDevicePlatform();
     return platform;
 }
 
-HRESULT fw_Framework::CreateAppWindow(HINSTANCE instance, int showCommand)
-{
+HRESULT fw_Framework::CreateAppWindow(HINSTANCE instance, int showCommand) {
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -70,13 +71,11 @@ HRESULT fw_Framework::CreateAppWindow(HINSTANCE instance, int showCommand)
     return S_OK;
 }
 
-int32_t fw_Framework::ScaledLength(int32_t length)
-{
+int32_t fw_Framework::ScaledLength(int32_t length) {
     return static_cast<int32_t>(double(length) * double(mScale));
 }
 
-void fw_Framework::ComputeRenderSize(bool finalMarker)
-{
+void fw_Framework::ComputeRenderSize(bool finalMarker) {
     if (!mFullscreen || finalMarker) {
         mRenderWidth = ScaledLength(mWindowWidth);
         mRenderHeight = ScaledLength(mWindowHeight);
@@ -102,8 +101,7 @@ void fw_Framework::ComputeRenderSize(bool finalMarker)
     }
 }
 
-DXGI_SWAP_CHAIN_DESC fw_MakeSwapChainDesc()
-{
+DXGI_SWAP_CHAIN_DESC fw_MakeSwapChainDesc() {
     DXGI_SWAP_CHAIN_DESC desc = {};
     desc.BufferDesc.Width = static_cast<UINT>(fw_Framework::GetOutputWidth());
     desc.BufferDesc.Height = static_cast<UINT>(fw_Framework::GetOutputHeight());
@@ -121,8 +119,7 @@ DXGI_SWAP_CHAIN_DESC fw_MakeSwapChainDesc()
     return desc;
 }
 
-HRESULT fw_Framework::CreateDeviceAndSwapChain()
-{
+HRESULT fw_Framework::CreateDeviceAndSwapChain() {
     ComputeRenderSize(FinalMarkerExists());
     if (mStereoAvailable && !mStereoChosen)
         DisableStereoDriver();
@@ -173,99 +170,97 @@ HRESULT fw_Framework::CreateDeviceAndSwapChain()
     return S_OK;
 }
 
-LRESULT CALLBACK fw_Framework::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK fw_Framework::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     fw_Scene* scene = GetCurrentScene();
     switch (message) {
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    case WM_SIZE:
-        if (mSwapChain) {
-            BOOL state = FALSE;
-            HRESULT hr = mSwapChain->GetFullscreenState(&state, nullptr);
-            if (mVerbose) {
-                if (SUCCEEDED(hr))
-                    fw_Log::Write(fw_Log::kPlain, "WM_SIZE: mFullscreen: %d, mSwapChain->GetFullscreenState(): %d.",
-                                  mFullscreen ? 1 : 0, state ? 1 : 0);
-                else
-                    fw_Log::Write(fw_Log::kPlain,
-                                  "WM_SIZE:  mSwapChain->GetFullscreenState() failed with return code 0x%08x",
-                                  static_cast<unsigned>(hr));
-            }
-        }
-        return 0;
-    case WM_SETFOCUS:
-        if (mVerbose)
-            fw_Log::Write(fw_Log::kPlain, "WM_SETFOCUS: Window found focus.");
-        return 0;
-    case WM_KILLFOCUS:
-        if (mVerbose)
-            fw_Log::Write(fw_Log::kPlain, "WM_KILLFOCUS: Window lost focus.");
-        return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(window, &paint);
-        EndPaint(window, &paint);
-        return 0;
-    }
-    case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE)
+        case WM_DESTROY:
             PostQuitMessage(0);
-        if (scene)
-            scene->OnKeyDown(static_cast<uint32_t>(wParam), GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0);
-        return 0;
-    case WM_MOUSEMOVE:
-        if (mMouse) {
-            SetMouseButtons((wParam & MK_LBUTTON) != 0, (wParam & MK_MBUTTON) != 0, (wParam & MK_RBUTTON) != 0);
-            const int x = GET_X_LPARAM(lParam);
-            const int y = GET_Y_LPARAM(lParam);
-            SetMousePosition(x, y);
+            return 0;
+        case WM_SIZE:
+            if (mSwapChain) {
+                BOOL state = FALSE;
+                HRESULT hr = mSwapChain->GetFullscreenState(&state, nullptr);
+                if (mVerbose) {
+                    if (SUCCEEDED(hr))
+                        fw_Log::Write(fw_Log::kPlain, "WM_SIZE: mFullscreen: %d, mSwapChain->GetFullscreenState(): %d.",
+                                      mFullscreen ? 1 : 0, state ? 1 : 0);
+                    else
+                        fw_Log::Write(fw_Log::kPlain,
+                                      "WM_SIZE:  mSwapChain->GetFullscreenState() failed with return code 0x%08x",
+                                      static_cast<unsigned>(hr));
+                }
+            }
+            return 0;
+        case WM_SETFOCUS:
+            if (mVerbose)
+                fw_Log::Write(fw_Log::kPlain, "WM_SETFOCUS: Window found focus.");
+            return 0;
+        case WM_KILLFOCUS:
+            if (mVerbose)
+                fw_Log::Write(fw_Log::kPlain, "WM_KILLFOCUS: Window lost focus.");
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(window, &paint);
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_KEYDOWN:
+            if (wParam == VK_ESCAPE)
+                PostQuitMessage(0);
             if (scene)
-                scene->OnMouseMove(x, y);
-        }
-        return 0;
-    case WM_LBUTTONDOWN:
-        SetCapture(window);
-        if (scene)
-            scene->OnLeftButtonDown();
-        return 0;
-    case WM_LBUTTONUP:
-        ReleaseCapture();
-        if (scene)
-            scene->OnLeftButtonUp();
-        return 0;
-    case WM_LBUTTONDBLCLK:
-        if (scene && mPickEnabled && scene->GetDebugCamera() && scene->GetDebugCamera()->IsEnabled()) {
-            mPickRequest = true;
-            mPickX = LOWORD(lParam);
-            mPickY = HIWORD(lParam);
-        }
-        return 0;
-    case WM_RBUTTONUP:
-        if (mMouse)
-            SetMouseButtons((wParam & MK_LBUTTON) != 0, (wParam & MK_MBUTTON) != 0, (wParam & MK_RBUTTON) != 0);
-        return 0;
-    case WM_ENTERSIZEMOVE:
-        if (mDemoTimer) {
-            mClockRanBeforeMove = !mDemoTimer->IsPaused();
-            if (mClockRanBeforeMove)
-                mDemoTimer->Pause();
-        }
-        return 0;
-    case WM_EXITSIZEMOVE:
-        if (mDemoTimer && mClockRanBeforeMove)
-            mDemoTimer->Resume();
-        return 0;
-    case kStereoNotification:
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
+                scene->OnKeyDown(static_cast<uint32_t>(wParam), GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (mMouse) {
+                SetMouseButtons((wParam & MK_LBUTTON) != 0, (wParam & MK_MBUTTON) != 0, (wParam & MK_RBUTTON) != 0);
+                const int x = GET_X_LPARAM(lParam);
+                const int y = GET_Y_LPARAM(lParam);
+                SetMousePosition(x, y);
+                if (scene)
+                    scene->OnMouseMove(x, y);
+            }
+            return 0;
+        case WM_LBUTTONDOWN:
+            SetCapture(window);
+            if (scene)
+                scene->OnLeftButtonDown();
+            return 0;
+        case WM_LBUTTONUP:
+            ReleaseCapture();
+            if (scene)
+                scene->OnLeftButtonUp();
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            if (scene && mPickEnabled && scene->GetDebugCamera() && scene->GetDebugCamera()->IsEnabled()) {
+                mPickRequest = true;
+                mPickX = LOWORD(lParam);
+                mPickY = HIWORD(lParam);
+            }
+            return 0;
+        case WM_RBUTTONUP:
+            if (mMouse)
+                SetMouseButtons((wParam & MK_LBUTTON) != 0, (wParam & MK_MBUTTON) != 0, (wParam & MK_RBUTTON) != 0);
+            return 0;
+        case WM_ENTERSIZEMOVE:
+            if (mDemoTimer) {
+                mClockRanBeforeMove = !mDemoTimer->IsPaused();
+                if (mClockRanBeforeMove)
+                    mDemoTimer->Pause();
+            }
+            return 0;
+        case WM_EXITSIZEMOVE:
+            if (mDemoTimer && mClockRanBeforeMove)
+                mDemoTimer->Resume();
+            return 0;
+        case kStereoNotification:
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
-int fw_Framework::LetterboxBarHeight()
-{
+int fw_Framework::LetterboxBarHeight() {
     if (!mLetterbox || mRenderWidth <= 0)
         return 0;
     const int64_t outputWidth = GetOutputWidth();
@@ -278,8 +273,7 @@ int fw_Framework::LetterboxBarHeight()
     return static_cast<int>(bar);
 }
 
-HRESULT fw_Framework::Present()
-{
+HRESULT fw_Framework::Present() {
     if (GetOutputWidth() != mRenderWidth || GetOutputHeight() != mRenderHeight) {
         fw_Texture* source = gFramework ? gFramework->FindTexture("backbuffer") : nullptr;
         if (mPostEffects && source && mSwapChainTexture && source != mSwapChainTexture)
@@ -289,8 +283,7 @@ HRESULT fw_Framework::Present()
     return mSwapChain ? mSwapChain->Present(1, 0) : E_FAIL;
 }
 
-void fw_Framework::_ReenterFullscreenIfRequired()
-{
+void fw_Framework::_ReenterFullscreenIfRequired() {
     if (!mSwapChain || !mFullscreen)
         return;
     BOOL state = FALSE;
@@ -317,8 +310,7 @@ void fw_Framework::_ReenterFullscreenIfRequired()
                       attempts, attempts > 1 ? "s" : "");
 }
 
-void fw_Framework::ReleaseDevice()
-{
+void fw_Framework::ReleaseDevice() {
     if (mSwapChain) {
         BOOL state = FALSE;
         if (SUCCEEDED(mSwapChain->GetFullscreenState(&state, nullptr)) && state)
@@ -335,8 +327,7 @@ void fw_Framework::ReleaseDevice()
     DestroyStereoHandle();
 }
 
-void fw_Framework::ToggleFullscreen()
-{
+void fw_Framework::ToggleFullscreen() {
     mFullscreen = !mFullscreen;
     ReleaseDevice();
     if (SUCCEEDED(CreateDeviceAndSwapChain()))

@@ -8,9 +8,12 @@
 #include "platform/dxgi.h"
 
 struct fw_DevicePlatform {
+    // The formatter does not settle on one layout of this member.
+    // clang-format off
     HRESULT (*createDeviceAndSwapChain)(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE driverType, HMODULE software,
                                         UINT flags, UINT sdkVersion, DXGI_SWAP_CHAIN_DESC* desc,
                                         IDXGISwapChain** swapChain, ID3D10Device** device);
+    // clang-format on
     // The software rasteriser's module through the library loader (ends the process when
     // it cannot be loaded).
     HMODULE (*loadSoftwareModule)(const char* name);

@@ -4,8 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-inline int32_t fw_FloatToInt(double value)
-{
+inline int32_t fw_FloatToInt(double value) {
     if (std::isnan(value))
         return 0;
     if (value >= 2147483647.0)

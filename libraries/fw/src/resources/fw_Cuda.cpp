@@ -5,11 +5,10 @@
 #include "fw_Texture.h"
 
 // fw_CudaX(): the runtime's entry point cudaX, looked up once.
-#define FW_CUDA_ENTRY(X)                                                                      \
-    PFN_cuda##X fw_Cuda##X()                                                                  \
-    {                                                                                         \
-        static PFN_cuda##X cache = nullptr;                                                   \
-        return GetLibraryProc(PLATFORM_CUDA_RUNTIME_LIBRARY, cache, "cuda" #X);               \
+#define FW_CUDA_ENTRY(X)                                                        \
+    PFN_cuda##X fw_Cuda##X() {                                                  \
+        static PFN_cuda##X cache = nullptr;                                     \
+        return GetLibraryProc(PLATFORM_CUDA_RUNTIME_LIBRARY, cache, "cuda" #X); \
     }
 FW_CUDA_ENTRY(D3D10RegisterResource)
 FW_CUDA_ENTRY(D3D10ResourceSetMapFlags)
@@ -19,8 +18,7 @@ FW_CUDA_ENTRY(ThreadExit)
 FW_CUDA_ENTRY(DeviceReset)
 #undef FW_CUDA_ENTRY
 
-void fw_Texture::RegisterWithCuda(unsigned int registerFlags, unsigned int mapFlags)
-{
+void fw_Texture::RegisterWithCuda(unsigned int registerFlags, unsigned int mapFlags) {
     ID3D10Resource* resource = GetResource();
     if (PFN_cudaD3D10RegisterResource registerResource = fw_CudaD3D10RegisterResource())
         registerResource(resource, registerFlags);
@@ -29,8 +27,7 @@ void fw_Texture::RegisterWithCuda(unsigned int registerFlags, unsigned int mapFl
     mCudaRegistered = true;
 }
 
-void fw_Texture::UnregisterFromCuda()
-{
+void fw_Texture::UnregisterFromCuda() {
     ID3D10Resource* resource = GetResource();
     if (mCudaRegistered && resource)
         if (PFN_cudaD3D10UnregisterResource unregisterResource = fw_CudaD3D10UnregisterResource())

@@ -70,61 +70,141 @@ struct NullVariable final : ID3D10EffectScalarVariable,
                             ID3D10EffectShaderResourceVariable,
                             ID3D10EffectConstantBuffer {
     // ID3D10EffectVariable, shared by all bases.
-#define FW_NULL_VARIABLE_BASE                                                                           \
-    BOOL IsValid() override { return FALSE; }                                                           \
-    HRESULT GetDesc(D3D10_EFFECT_VARIABLE_DESC* desc) override {                                        \
-        if (desc)                                                                                       \
-            *desc = {};                                                                                 \
-        return E_FAIL;                                                                                  \
-    }                                                                                                   \
-    ID3D10EffectVariable* GetElement(UINT) override { return Self(); }                                  \
-    ID3D10EffectConstantBuffer* GetParentConstantBuffer() override { return Owner(); }                  \
-    ID3D10EffectScalarVariable* AsScalar() override { return Owner(); }                                 \
-    ID3D10EffectVectorVariable* AsVector() override { return Owner(); }                                 \
-    ID3D10EffectMatrixVariable* AsMatrix() override { return Owner(); }                                 \
-    ID3D10EffectShaderResourceVariable* AsShaderResource() override { return Owner(); }                 \
-    ID3D10EffectConstantBuffer* AsConstantBuffer() override { return Owner(); }                         \
-    HRESULT SetRawValue(void*, UINT, UINT) override { return E_FAIL; }                                  \
-    HRESULT GetRawValue(void*, UINT, UINT) override { return E_FAIL; }
+#define FW_NULL_VARIABLE_BASE                                         \
+    BOOL IsValid() override {                                         \
+        return FALSE;                                                 \
+    }                                                                 \
+    HRESULT GetDesc(D3D10_EFFECT_VARIABLE_DESC* desc) override {      \
+        if (desc)                                                     \
+            *desc = {};                                               \
+        return E_FAIL;                                                \
+    }                                                                 \
+    ID3D10EffectVariable* GetElement(UINT) override {                 \
+        return Self();                                                \
+    }                                                                 \
+    ID3D10EffectConstantBuffer* GetParentConstantBuffer() override {  \
+        return Owner();                                               \
+    }                                                                 \
+    ID3D10EffectScalarVariable* AsScalar() override {                 \
+        return Owner();                                               \
+    }                                                                 \
+    ID3D10EffectVectorVariable* AsVector() override {                 \
+        return Owner();                                               \
+    }                                                                 \
+    ID3D10EffectMatrixVariable* AsMatrix() override {                 \
+        return Owner();                                               \
+    }                                                                 \
+    ID3D10EffectShaderResourceVariable* AsShaderResource() override { \
+        return Owner();                                               \
+    }                                                                 \
+    ID3D10EffectConstantBuffer* AsConstantBuffer() override {         \
+        return Owner();                                               \
+    }                                                                 \
+    HRESULT SetRawValue(void*, UINT, UINT) override {                 \
+        return E_FAIL;                                                \
+    }                                                                 \
+    HRESULT GetRawValue(void*, UINT, UINT) override {                 \
+        return E_FAIL;                                                \
+    }
     FW_NULL_VARIABLE_BASE
 #undef FW_NULL_VARIABLE_BASE
 
-    NullVariable* Owner() { return this; }
-    ID3D10EffectVariable* Self() { return static_cast<ID3D10EffectScalarVariable*>(this); }
+    NullVariable* Owner() {
+        return this;
+    }
+    ID3D10EffectVariable* Self() {
+        return static_cast<ID3D10EffectScalarVariable*>(this);
+    }
 
-    HRESULT SetFloat(float) override { return E_FAIL; }
-    HRESULT GetFloat(float*) override { return E_FAIL; }
-    HRESULT SetFloatArray(float*, UINT, UINT) override { return E_FAIL; }
-    HRESULT GetFloatArray(float*, UINT, UINT) override { return E_FAIL; }
-    HRESULT SetInt(int) override { return E_FAIL; }
-    HRESULT GetInt(int*) override { return E_FAIL; }
-    HRESULT SetIntArray(int*, UINT, UINT) override { return E_FAIL; }
-    HRESULT GetIntArray(int*, UINT, UINT) override { return E_FAIL; }
-    HRESULT SetBool(BOOL) override { return E_FAIL; }
-    HRESULT GetBool(BOOL*) override { return E_FAIL; }
-    HRESULT SetFloatVector(float*) override { return E_FAIL; }
-    HRESULT GetFloatVector(float*) override { return E_FAIL; }
-    HRESULT SetIntVector(int*) override { return E_FAIL; }
-    HRESULT GetIntVector(int*) override { return E_FAIL; }
-    HRESULT SetFloatVectorArray(float*, UINT, UINT) override { return E_FAIL; }
-    HRESULT GetFloatVectorArray(float*, UINT, UINT) override { return E_FAIL; }
-    HRESULT SetIntVectorArray(int*, UINT, UINT) override { return E_FAIL; }
-    HRESULT GetIntVectorArray(int*, UINT, UINT) override { return E_FAIL; }
-    HRESULT SetMatrix(float*) override { return E_FAIL; }
-    HRESULT GetMatrix(float*) override { return E_FAIL; }
-    HRESULT SetMatrixArray(float*, UINT, UINT) override { return E_FAIL; }
-    HRESULT GetMatrixArray(float*, UINT, UINT) override { return E_FAIL; }
-    HRESULT SetMatrixTranspose(float*) override { return E_FAIL; }
-    HRESULT GetMatrixTranspose(float*) override { return E_FAIL; }
-    HRESULT SetResource(ID3D10ShaderResourceView*) override { return E_FAIL; }
+    HRESULT SetFloat(float) override {
+        return E_FAIL;
+    }
+    HRESULT GetFloat(float*) override {
+        return E_FAIL;
+    }
+    HRESULT SetFloatArray(float*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT GetFloatArray(float*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT SetInt(int) override {
+        return E_FAIL;
+    }
+    HRESULT GetInt(int*) override {
+        return E_FAIL;
+    }
+    HRESULT SetIntArray(int*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT GetIntArray(int*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT SetBool(BOOL) override {
+        return E_FAIL;
+    }
+    HRESULT GetBool(BOOL*) override {
+        return E_FAIL;
+    }
+    HRESULT SetFloatVector(float*) override {
+        return E_FAIL;
+    }
+    HRESULT GetFloatVector(float*) override {
+        return E_FAIL;
+    }
+    HRESULT SetIntVector(int*) override {
+        return E_FAIL;
+    }
+    HRESULT GetIntVector(int*) override {
+        return E_FAIL;
+    }
+    HRESULT SetFloatVectorArray(float*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT GetFloatVectorArray(float*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT SetIntVectorArray(int*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT GetIntVectorArray(int*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT SetMatrix(float*) override {
+        return E_FAIL;
+    }
+    HRESULT GetMatrix(float*) override {
+        return E_FAIL;
+    }
+    HRESULT SetMatrixArray(float*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT GetMatrixArray(float*, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT SetMatrixTranspose(float*) override {
+        return E_FAIL;
+    }
+    HRESULT GetMatrixTranspose(float*) override {
+        return E_FAIL;
+    }
+    HRESULT SetResource(ID3D10ShaderResourceView*) override {
+        return E_FAIL;
+    }
     HRESULT GetResource(ID3D10ShaderResourceView** view) override {
         if (view)
             *view = nullptr;
         return E_FAIL;
     }
-    HRESULT SetResourceArray(ID3D10ShaderResourceView**, UINT, UINT) override { return E_FAIL; }
-    HRESULT GetResourceArray(ID3D10ShaderResourceView**, UINT, UINT) override { return E_FAIL; }
-    HRESULT SetConstantBuffer(ID3D10Buffer*) override { return E_FAIL; }
+    HRESULT SetResourceArray(ID3D10ShaderResourceView**, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT GetResourceArray(ID3D10ShaderResourceView**, UINT, UINT) override {
+        return E_FAIL;
+    }
+    HRESULT SetConstantBuffer(ID3D10Buffer*) override {
+        return E_FAIL;
+    }
     HRESULT GetConstantBuffer(ID3D10Buffer** buffer) override {
         if (buffer)
             *buffer = nullptr;
@@ -136,7 +216,9 @@ NullTechnique gNullTechnique;
 NullVariable gNullVariable;
 
 // The effect system writes only the elements that fit into the declared array.
-UINT Count(size_t requested) { return requested > 0xFFFFu ? 0xFFFFu : static_cast<UINT>(requested); }
+UINT Count(size_t requested) {
+    return requested > 0xFFFFu ? 0xFFFFu : static_cast<UINT>(requested);
+}
 
 // Sets a vector array from values widened to four floats each (at most Count() of them).
 template <class T, class Widen>
@@ -168,9 +250,10 @@ fw_Effect::fw_Effect(const std::string& name, ID3D10EffectPool* pool) : mEffect(
     }
     Effect_IncludeHandler includes(fw_Framework::mFrameworkRoot, fw_Framework::mProjectRoot);
     ID3D10Blob* errors = nullptr;
-    const HRESULT hr = D3DX10CreateEffectFromFileA(
-        resolved.c_str(), nullptr, &includes, "fx_4_0", D3D10_SHADER_ENABLE_STRICTNESS,
-        pool ? D3D10_EFFECT_COMPILE_CHILD_EFFECT : 0u, fw_Framework::mDevice, pool, nullptr, &mEffect, &errors, nullptr);
+    const HRESULT hr =
+        D3DX10CreateEffectFromFileA(resolved.c_str(), nullptr, &includes, "fx_4_0", D3D10_SHADER_ENABLE_STRICTNESS,
+                                    pool ? D3D10_EFFECT_COMPILE_CHILD_EFFECT : 0u, fw_Framework::mDevice, pool, nullptr,
+                                    &mEffect, &errors, nullptr);
     if (FAILED(hr) || !mEffect) {
         SafeRelease(mEffect);
         LogCompilerMessages(mPath, errors);
@@ -178,7 +261,9 @@ fw_Effect::fw_Effect(const std::string& name, ID3D10EffectPool* pool) : mEffect(
     SafeRelease(errors);
 }
 
-fw_Effect::~fw_Effect() { SafeRelease(mEffect); }
+fw_Effect::~fw_Effect() {
+    SafeRelease(mEffect);
+}
 
 ID3D10EffectTechnique* fw_Effect::GetTechnique(const std::string& name) {
     if (!mEffect)
@@ -194,13 +279,21 @@ ID3D10EffectVariable* fw_Effect::GetVariable(const std::string& name) {
     return variable ? variable : static_cast<ID3D10EffectScalarVariable*>(&gNullVariable);
 }
 
-void fw_Effect::SetFloat(const std::string& name, float value) { GetVariable(name)->AsScalar()->SetFloat(value); }
+void fw_Effect::SetFloat(const std::string& name, float value) {
+    GetVariable(name)->AsScalar()->SetFloat(value);
+}
 
-void fw_Effect::SetInt(const std::string& name, int32_t value) { GetVariable(name)->AsScalar()->SetInt(value); }
+void fw_Effect::SetInt(const std::string& name, int32_t value) {
+    GetVariable(name)->AsScalar()->SetInt(value);
+}
 
-void fw_Effect::SetFloat2(const std::string& name, float x, float y) { SetFloat4(name, x, y, 0.0f, 0.0f); }
+void fw_Effect::SetFloat2(const std::string& name, float x, float y) {
+    SetFloat4(name, x, y, 0.0f, 0.0f);
+}
 
-void fw_Effect::SetFloat3(const std::string& name, float x, float y, float z) { SetFloat4(name, x, y, z, 0.0f); }
+void fw_Effect::SetFloat3(const std::string& name, float x, float y, float z) {
+    SetFloat4(name, x, y, z, 0.0f);
+}
 
 void fw_Effect::SetFloat4(const std::string& name, float x, float y, float z, float w) {
     float v[4] = {x, y, z, w};
@@ -236,18 +329,21 @@ void fw_Effect::SetFloatArray(const std::string& name, const std::vector<float>&
 }
 
 void fw_Effect::SetVectorArray(const std::string& name, const std::vector<fw_Vector4>& values) {
-    SetFloat4Array(GetVariable(name)->AsVector(), values,
-                   [](const fw_Vector4& v) { return std::array<float, 4>{v.x, v.y, v.z, v.w}; });
+    SetFloat4Array(GetVariable(name)->AsVector(), values, [](const fw_Vector4& v) {
+        return std::array<float, 4>{v.x, v.y, v.z, v.w};
+    });
 }
 
 void fw_Effect::SetVector3Array(const std::string& name, const std::vector<fw_Vector3>& values) {
-    SetFloat4Array(GetVariable(name)->AsVector(), values,
-                   [](const fw_Vector3& v) { return std::array<float, 4>{v.x, v.y, v.z, 0.0f}; });
+    SetFloat4Array(GetVariable(name)->AsVector(), values, [](const fw_Vector3& v) {
+        return std::array<float, 4>{v.x, v.y, v.z, 0.0f};
+    });
 }
 
 void fw_Effect::SetVector2Array(const std::string& name, const std::vector<fw_Vector2>& values) {
-    SetFloat4Array(GetVariable(name)->AsVector(), values,
-                   [](const fw_Vector2& v) { return std::array<float, 4>{v.x, v.y, 0.0f, 0.0f}; });
+    SetFloat4Array(GetVariable(name)->AsVector(), values, [](const fw_Vector2& v) {
+        return std::array<float, 4>{v.x, v.y, 0.0f, 0.0f};
+    });
 }
 
 void fw_Effect::SetMatrixArray(const std::string& name, const std::vector<fw_Matrix4>& values) {
@@ -363,9 +459,9 @@ ID3D10EffectPool* CreateSharedEffectPool() {
     }
     ID3D10EffectPool* pool = nullptr;
     ID3D10Blob* errors = nullptr;
-    const HRESULT hr = D3DX10CreateEffectPoolFromFileA(resolved.c_str(), nullptr, nullptr, "fx_4_0",
-                                                       D3D10_SHADER_ENABLE_STRICTNESS, 0, fw_Framework::mDevice,
-                                                       nullptr, &pool, &errors, nullptr);
+    const HRESULT hr =
+        D3DX10CreateEffectPoolFromFileA(resolved.c_str(), nullptr, nullptr, "fx_4_0", D3D10_SHADER_ENABLE_STRICTNESS, 0,
+                                        fw_Framework::mDevice, nullptr, &pool, &errors, nullptr);
     if (FAILED(hr) || !pool) {
         SafeRelease(pool);
         LogCompilerMessages(path, errors);

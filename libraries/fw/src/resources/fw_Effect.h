@@ -73,7 +73,6 @@ public:
     int mOpen = 0;  // includes open at the moment
 };
 
-
 // The shared pool's effect file "<framework root>/src/shaders/fw_Globals.fxi" (its compiled
 // form when the source is absent). Null, with the compiler's messages in the log, on failure.
 ID3D10EffectPool* CreateSharedEffectPool();

@@ -41,7 +41,7 @@ bool FirstFailureOf(const std::string& name) {
     return reported.insert(name).second;
 }
 
-} // namespace
+}  // namespace
 
 int32_t MakeKerningKey(int32_t style, char first, char second) {
     return (style & 0xFF) << 16 | (static_cast<unsigned char>(first) & 0xFF) << 8 |

@@ -16,10 +16,14 @@
 
 namespace {
 
-ID3D10Device* Device() { return fw_Framework::mDevice; }
+ID3D10Device* Device() {
+    return fw_Framework::mDevice;
+}
 
 // The single-precision constant 0.01 times value, in double precision, rounded to float.
-float TimesHundredth(float value) { return static_cast<float>(static_cast<double>(value) * static_cast<double>(0.01f)); }
+float TimesHundredth(float value) {
+    return static_cast<float>(static_cast<double>(value) * static_cast<double>(0.01f));
+}
 
 // The shake factor: one draw of the C runtime's generator, (r / 32767) to the power 10.
 float ShakeFactor() {
@@ -51,7 +55,8 @@ float AspectScale(float s) {
 float FlareAxisFactor(float coordinate) {
     const double a = std::fabs(static_cast<double>(coordinate));
     if (a < 1.0) {
-        const double t = std::clamp(static_cast<float>((a - static_cast<double>(0.89f)) / 0.11000001430511475), 0.0f, 1.0f);
+        const double t =
+            std::clamp(static_cast<float>((a - static_cast<double>(0.89f)) / 0.11000001430511475), 0.0f, 1.0f);
         return static_cast<float>(t * t * (3.0 - 2.0 * t));
     }
     const double t = std::clamp(static_cast<float>((a - 1.0) / 0.2200000286102295), 0.0f, 1.0f);
@@ -63,7 +68,9 @@ bool SameSize(const fw_Texture* a, const fw_Texture* b) {
     return a && b && a->GetWidth() == b->GetWidth() && a->GetHeight() == b->GetHeight();
 }
 
-fw_Texture* FindOrLoad(const std::string& name) { return gFramework ? gFramework->FindOrLoadTexture(name) : nullptr; }
+fw_Texture* FindOrLoad(const std::string& name) {
+    return gFramework ? gFramework->FindOrLoadTexture(name) : nullptr;
+}
 
 const char* const kFlareImages[4] = {"./prism-depot-lens-flares/02_quell.png", "./flare1.png",
                                      "./prism-depot-lens-flares/48_quell.png",
@@ -73,7 +80,9 @@ const char* const kFlareImages[4] = {"./prism-depot-lens-flares/02_quell.png", "
 
 fw_PostEffects::fw_PostEffects() : mEffect(nullptr), mQuad(nullptr) {}
 
-fw_PostEffects::~fw_PostEffects() { Release(); }
+fw_PostEffects::~fw_PostEffects() {
+    Release();
+}
 
 void fw_PostEffects::Load() {
     Release();
@@ -140,7 +149,9 @@ void fw_PostEffects::SetPixelDimInv(fw_Texture* texture, double scale) {
               static_cast<float>(scale / static_cast<double>(texture->mViewport.Height)), 0.0f, 0.0f);
 }
 
-void fw_PostEffects::SetFade() { SetFloat("gFade", Shaken("Post_Fade", 1.0f, "Post_FadeShake")); }
+void fw_PostEffects::SetFade() {
+    SetFloat("gFade", Shaken("Post_Fade", 1.0f, "Post_FadeShake"));
+}
 
 void fw_PostEffects::SetColorExponents() {
     const float scale = fw_Framework::GetSyncValueNow("Post_Scale", 1.0f);
@@ -172,7 +183,8 @@ void fw_PostEffects::Copy(fw_Texture* source, fw_Texture* target) {
 
 void fw_PostEffects::Blur5Taps(fw_Texture* source, fw_Texture* scratch, fw_Texture* result, const RECT* changed) {
     if (scratch == source) {
-        fw_Log::Write(fw_Log::kPlain, "Blur5Taps: the scratch texture must differ from the source; nothing is blurred.");
+        fw_Log::Write(fw_Log::kPlain,
+                      "Blur5Taps: the scratch texture must differ from the source; nothing is blurred.");
         return;
     }
     // Three textures of one size: every tap on a texel centre, read texel by texel.
@@ -232,7 +244,8 @@ void fw_PostEffects::Bloom(fw_Texture* source, fw_Texture* destination) {
             firstMissing = "r16g16b16a16f_2_downsample" + std::to_string(level);
     }
     if (!firstMissing.empty()) {
-        fw_Log::Write(fw_Log::kPlain, "Bloom: the render target <%s> does not exist; bloom is skipped.", firstMissing.c_str());
+        fw_Log::Write(fw_Log::kPlain, "Bloom: the render target <%s> does not exist; bloom is skipped.",
+                      firstMissing.c_str());
         return;
     }
 
@@ -328,8 +341,10 @@ void fw_PostEffects::VignetteWithFlare(float lightX, float lightY, fw_Texture* s
     const float data[4][4] = {
         {static_cast<float>(x), static_cast<float>(-y), static_cast<float>(2.0 * (edge + 1.0)), 1.0f},
         {static_cast<float>(x), static_cast<float>(-y), static_cast<float>(static_cast<double>(0.1f) * edge), 0.45f},
-        {static_cast<float>(-x), static_cast<float>(y), static_cast<float>(static_cast<double>(0.7f) * (edge + 1.0)), 1.0f},
-        {static_cast<float>(-x), static_cast<float>(y), static_cast<float>(static_cast<double>(0.35f) * (edge + 1.0)), 1.0f},
+        {static_cast<float>(-x), static_cast<float>(y), static_cast<float>(static_cast<double>(0.7f) * (edge + 1.0)),
+         1.0f},
+        {static_cast<float>(-x), static_cast<float>(y), static_cast<float>(static_cast<double>(0.35f) * (edge + 1.0)),
+         1.0f},
     };
     for (int i = 0; i < 4; ++i) {
         const std::string number = std::to_string(i + 1);
@@ -421,8 +436,9 @@ void fw_PostEffects::DepthOfField(float focusA, float focusB, fw_Texture* auxili
     auto isInput = [&](fw_Texture* t) { return t && (t == colour || t == auxiliary); };
     if (isInput(output) || isInput(temporary) || isInput(lowResScratch) ||
         (horizontalTarget && horizontalTarget == temporary)) {
-        fw_Log::Write(fw_Log::kPlain, "DepthOfField: an output, temporary or scratch texture is an input or the temporary; "
-                         "nothing is drawn.");
+        fw_Log::Write(fw_Log::kPlain,
+                      "DepthOfField: an output, temporary or scratch texture is an input or the temporary; "
+                      "nothing is drawn.");
         return;
     }
     int iterations = 5;

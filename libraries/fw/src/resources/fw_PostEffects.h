@@ -93,8 +93,8 @@ private:
     // A final technique, or its variant without the glitch code while "gGlitch" is 0 or less.
     void RunFinalTechnique(const std::string& name);
 
-    fw_Effect* mEffect;     // owned
-    fw_ScreenQuad* mQuad;   // owned
+    fw_Effect* mEffect;    // owned
+    fw_ScreenQuad* mQuad;  // owned
     uint64_t mDrawCount = 0;
     bool mGlitchOn = false;  // the last value SetGlitch set is above 0
 };

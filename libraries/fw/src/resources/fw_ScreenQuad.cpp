@@ -19,14 +19,16 @@ fw_ScreenQuad::fw_ScreenQuad(ID3D10EffectTechnique* technique)
     device->CreateInputLayout(&element, 1, desc.pIAInputSignature, desc.IAInputSignatureSize, &mInputLayout);
 }
 
-fw_ScreenQuad::~fw_ScreenQuad() { Release(); }
+fw_ScreenQuad::~fw_ScreenQuad() {
+    Release();
+}
 
 void fw_ScreenQuad::CreateBuffers() {
     ID3D10Device* device = fw_Framework::mDevice;
     if (!device)
         return;
-    static const fw_Vector3 kVertices[4] = {{-1.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f}, {1.0f, -1.0f, 0.0f},
-                                             {-1.0f, -1.0f, 0.0f}};
+    static const fw_Vector3 kVertices[4] = {
+        {-1.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f}, {1.0f, -1.0f, 0.0f}, {-1.0f, -1.0f, 0.0f}};
     static const uint32_t kIndices[6] = {0, 1, 2, 0, 2, 3};
     static_assert(sizeof kVertices == 48 && sizeof kIndices == 24, "quad layout");
 
@@ -81,8 +83,12 @@ uint32_t fw_ScreenQuad::DrawInRect(const RECT& rectangle, ID3D10EffectTechnique*
     const int64_t h = static_cast<int64_t>(rectangle.bottom) - rectangle.top;
     D3D10_VIEWPORT rect[D3D10_VIEWPORT_AND_SCISSORRECT_OBJECT_COUNT_PER_PIPELINE];
     for (UINT i = 0; i < count; ++i)
-        rect[i] = {static_cast<INT>(rectangle.left), static_cast<INT>(rectangle.top),
-                   static_cast<UINT>(w > 0 ? w : 0), static_cast<UINT>(h > 0 ? h : 0), 0.0f, 1.0f};
+        rect[i] = {static_cast<INT>(rectangle.left),
+                   static_cast<INT>(rectangle.top),
+                   static_cast<UINT>(w > 0 ? w : 0),
+                   static_cast<UINT>(h > 0 ? h : 0),
+                   0.0f,
+                   1.0f};
     device->RSSetViewports(count, rect);
     const uint32_t draws = Draw(technique);
     device->RSSetViewports(count, saved);

@@ -4,8 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-std::string ToHexString(int64_t value, int32_t digits)
-{
+std::string ToHexString(int64_t value, int32_t digits) {
     digits = std::clamp(digits, 0, 16);
     char buffer[32];
     if (digits == 0) {
@@ -22,13 +21,11 @@ std::string ToHexString(int64_t value, int32_t digits)
     return buffer;
 }
 
-std::string ToHexString32(int32_t value)
-{
+std::string ToHexString32(int32_t value) {
     return ToHexString(static_cast<int64_t>(value), 8);
 }
 
-std::string ToDecimalString(int64_t value, char separator)
-{
+std::string ToDecimalString(int64_t value, char separator) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value));
     std::string digits = buffer;
@@ -56,18 +53,16 @@ const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz01
 
 struct ReverseTable {
     unsigned char value[256];
-    ReverseTable()
-    {
+    ReverseTable() {
         std::fill(std::begin(value), std::end(value), 64);
         for (int i = 0; i < 64; ++i)
             value[static_cast<unsigned char>(kAlphabet[i])] = static_cast<unsigned char>(i);
     }
 };
 
-} // namespace
+}  // namespace
 
-std::string Base64Encode(const void* bytes, size_t count)
-{
+std::string Base64Encode(const void* bytes, size_t count) {
     const auto* in = static_cast<const unsigned char*>(bytes);
     std::string out;
     out.reserve((count + 2) / 3 * 4);
@@ -90,13 +85,11 @@ std::string Base64Encode(const void* bytes, size_t count)
     return out;
 }
 
-std::string Base64Encode(const std::string& bytes)
-{
+std::string Base64Encode(const std::string& bytes) {
     return Base64Encode(bytes.data(), bytes.size());
 }
 
-std::string Base64Decode(const char* text, size_t count)
-{
+std::string Base64Decode(const char* text, size_t count) {
     static const ReverseTable table;
     std::string out;
     out.reserve((count + 3) / 4 * 3);
@@ -108,7 +101,7 @@ std::string Base64Decode(const char* text, size_t count)
             break;
         const unsigned char v = table.value[c];
         if (v == 64)
-            continue; // line ends and anything outside the alphabet
+            continue;  // line ends and anything outside the alphabet
         group = group << 6 | v;
         if (++have == 4) {
             out.push_back(static_cast<char>(group >> 16));
@@ -127,13 +120,11 @@ std::string Base64Decode(const char* text, size_t count)
     return out;
 }
 
-std::string Base64Decode(const std::string& text)
-{
+std::string Base64Decode(const std::string& text) {
     return Base64Decode(text.data(), text.size());
 }
 
-std::string Latin1ToUtf8(const void* bytes, size_t count)
-{
+std::string Latin1ToUtf8(const void* bytes, size_t count) {
     const auto* in = static_cast<const unsigned char*>(bytes);
     std::string out;
     out.reserve(count);
@@ -149,28 +140,22 @@ std::string Latin1ToUtf8(const void* bytes, size_t count)
     return out;
 }
 
-std::string Latin1ToUtf8(const std::string& bytes)
-{
+std::string Latin1ToUtf8(const std::string& bytes) {
     return Latin1ToUtf8(bytes.data(), bytes.size());
 }
 
-BinomialTable::BinomialTable(uint64_t* entries, uint64_t size)
-    : mEntries(entries), mSize(size), mStride(size / 2)
-{
-}
+BinomialTable::BinomialTable(uint64_t* entries, uint64_t size) : mEntries(entries), mSize(size), mStride(size / 2) {}
 
-uint64_t* BinomialTable::Slot(uint64_t n, uint64_t k) const
-{
+uint64_t* BinomialTable::Slot(uint64_t n, uint64_t k) const {
     if (k > n || n >= mSize || mEntries == nullptr)
         return nullptr;
     const uint64_t column = std::min(k, n - k);
     if (column >= mStride)
-        return nullptr; // size 0 or 1: no room for any entry
+        return nullptr;  // size 0 or 1: no room for any entry
     return &mEntries[n * mStride + column];
 }
 
-uint64_t BinomialTable::Get(uint64_t n, uint64_t k)
-{
+uint64_t BinomialTable::Get(uint64_t n, uint64_t k) {
     if (k > n)
         return 0;
     if (k == 0 || k == n)
@@ -187,6 +172,12 @@ uint64_t BinomialTable::Get(uint64_t n, uint64_t k)
     return term(n - 1, k - 1) + term(n - 1, k);
 }
 
-int GetBit0(const uint32_t* flags) { return static_cast<int>(*flags & 1u); }
-int GetBit1(const uint32_t* flags) { return static_cast<int>((*flags >> 1) & 1u); }
-int GetBit2(const uint32_t* flags) { return static_cast<int>((*flags >> 2) & 1u); }
+int GetBit0(const uint32_t* flags) {
+    return static_cast<int>(*flags & 1u);
+}
+int GetBit1(const uint32_t* flags) {
+    return static_cast<int>((*flags >> 1) & 1u);
+}
+int GetBit2(const uint32_t* flags) {
+    return static_cast<int>((*flags >> 2) & 1u);
+}

@@ -11,7 +11,9 @@
 
 namespace {
 
-ID3D10Device* Device() { return fw_Framework::mDevice; }
+ID3D10Device* Device() {
+    return fw_Framework::mDevice;
+}
 
 // The picture that stands in for an image that cannot be read at all: an 8 x 8 checker
 // of magenta and black.
@@ -47,7 +49,7 @@ struct SaveFormat {
     D3DX10_IMAGE_FILE_FORMAT format;
 };
 const SaveFormat kSaveFormats[] = {
-    {".bmp", D3DX10_IFF_BMP}, {".jpg", D3DX10_IFF_JPG},   {".png", D3DX10_IFF_PNG}, {".dds", D3DX10_IFF_DDS},
+    {".bmp", D3DX10_IFF_BMP},   {".jpg", D3DX10_IFF_JPG}, {".png", D3DX10_IFF_PNG}, {".dds", D3DX10_IFF_DDS},
     {".tiff", D3DX10_IFF_TIFF}, {".gif", D3DX10_IFF_GIF}, {".wmp", D3DX10_IFF_WMP},
 };
 
@@ -77,7 +79,7 @@ namespace {
 // Bytes of one 4 x 4 block of a block-compressed format; 0 for every other format.
 uint32_t BlockBytes(uint32_t f) {
     if ((f >= 70 && f <= 72) || (f >= 79 && f <= 81))
-        return 8;   // BC1, BC4
+        return 8;  // BC1, BC4
     if ((f >= 73 && f <= 78) || (f >= 82 && f <= 84))
         return 16;  // BC2, BC3, BC5
     return 0;
@@ -89,17 +91,17 @@ uint32_t RowPitchOf(DXGI_FORMAT format, uint32_t width) {
     if (const uint32_t block = BlockBytes(f))
         return ((width + 3) / 4) * block;
     switch (f) {
-    case 66:  // R1_UNORM: one bit a texel
-        return (width + 7) / 8;
-    case 68:  // R8G8_B8G8, G8R8_G8B8: four bytes per pair of texels
-    case 69:
-        return ((width + 1) / 2) * 4;
-    case 85:  // B5G6R5, B5G5R5A1
-    case 86:
-    case 115:  // B4G4R4A4
-        return width * 2;
-    default:
-        return width * BytesPerPixel(format);
+        case 66:  // R1_UNORM: one bit a texel
+            return (width + 7) / 8;
+        case 68:  // R8G8_B8G8, G8R8_G8B8: four bytes per pair of texels
+        case 69:
+            return ((width + 1) / 2) * 4;
+        case 85:  // B5G6R5, B5G5R5A1
+        case 86:
+        case 115:  // B4G4R4A4
+            return width * 2;
+        default:
+            return width * BytesPerPixel(format);
     }
 }
 
@@ -358,18 +360,30 @@ uint32_t fw_Texture::GetDescField(_DescFieldName field) const {
         D3D10_TEXTURE2D_DESC d = {};
         mTexture2D->GetDesc(&d);
         switch (field) {
-        case width: return d.Width;
-        case height: return d.Height;
-        case depth: return 1;
-        case mips: return d.MipLevels;
-        case arraySize: return d.ArraySize;
-        case format: return static_cast<uint32_t>(d.Format);
-        case sampleDescCount: return d.SampleDesc.Count;
-        case sampleDescQuality: return d.SampleDesc.Quality;
-        case usage: return static_cast<uint32_t>(d.Usage);
-        case bindFlags: return d.BindFlags;
-        case cpuAccessFlags: return d.CPUAccessFlags;
-        case miscFlags: return d.MiscFlags;
+            case width:
+                return d.Width;
+            case height:
+                return d.Height;
+            case depth:
+                return 1;
+            case mips:
+                return d.MipLevels;
+            case arraySize:
+                return d.ArraySize;
+            case format:
+                return static_cast<uint32_t>(d.Format);
+            case sampleDescCount:
+                return d.SampleDesc.Count;
+            case sampleDescQuality:
+                return d.SampleDesc.Quality;
+            case usage:
+                return static_cast<uint32_t>(d.Usage);
+            case bindFlags:
+                return d.BindFlags;
+            case cpuAccessFlags:
+                return d.CPUAccessFlags;
+            case miscFlags:
+                return d.MiscFlags;
         }
         return 0;
     }
@@ -377,27 +391,47 @@ uint32_t fw_Texture::GetDescField(_DescFieldName field) const {
         D3D10_TEXTURE3D_DESC d = {};
         mTexture3D->GetDesc(&d);
         switch (field) {
-        case width: return d.Width;
-        case height: return d.Height;
-        case depth: return d.Depth;
-        case mips: return d.MipLevels;
-        case arraySize: return 1;
-        case format: return static_cast<uint32_t>(d.Format);
-        case sampleDescCount: return 1;
-        case sampleDescQuality: return 0;
-        case usage: return static_cast<uint32_t>(d.Usage);
-        case bindFlags: return d.BindFlags;
-        case cpuAccessFlags: return d.CPUAccessFlags;
-        case miscFlags: return d.MiscFlags;
+            case width:
+                return d.Width;
+            case height:
+                return d.Height;
+            case depth:
+                return d.Depth;
+            case mips:
+                return d.MipLevels;
+            case arraySize:
+                return 1;
+            case format:
+                return static_cast<uint32_t>(d.Format);
+            case sampleDescCount:
+                return 1;
+            case sampleDescQuality:
+                return 0;
+            case usage:
+                return static_cast<uint32_t>(d.Usage);
+            case bindFlags:
+                return d.BindFlags;
+            case cpuAccessFlags:
+                return d.CPUAccessFlags;
+            case miscFlags:
+                return d.MiscFlags;
         }
     }
     return 0;
 }
 
-uint32_t fw_Texture::GetWidth() const { return GetDescField(width); }
-uint32_t fw_Texture::GetHeight() const { return GetDescField(height); }
-uint32_t fw_Texture::GetDepth() const { return mTexture3D && !mTexture2D ? GetDescField(depth) : 1; }
-uint32_t fw_Texture::GetFormat() const { return GetDescField(format); }
+uint32_t fw_Texture::GetWidth() const {
+    return GetDescField(width);
+}
+uint32_t fw_Texture::GetHeight() const {
+    return GetDescField(height);
+}
+uint32_t fw_Texture::GetDepth() const {
+    return mTexture3D && !mTexture2D ? GetDescField(depth) : 1;
+}
+uint32_t fw_Texture::GetFormat() const {
+    return GetDescField(format);
+}
 
 void fw_Texture::Clear(const float colour[4]) {
     if (mRenderTargetView && Device())
@@ -409,9 +443,15 @@ void fw_Texture::ClearColor(float r, float g, float b, float a) {
     Clear(colour);
 }
 
-void fw_Texture::ClearColor3(float r, float g, float b) { ClearColor(r, g, b, 0.0f); }
-void fw_Texture::ClearColor2(float r, float g) { ClearColor(r, g, 0.0f, 0.0f); }
-void fw_Texture::ClearGrey(float v) { ClearColor(v, v, v, v); }
+void fw_Texture::ClearColor3(float r, float g, float b) {
+    ClearColor(r, g, b, 0.0f);
+}
+void fw_Texture::ClearColor2(float r, float g) {
+    ClearColor(r, g, 0.0f, 0.0f);
+}
+void fw_Texture::ClearGrey(float v) {
+    ClearColor(v, v, v, v);
+}
 
 void fw_Texture::ClearDepth(float depthValue) {
     if (mDepthStencilView && Device())

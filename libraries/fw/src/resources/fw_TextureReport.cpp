@@ -27,7 +27,9 @@ uint32_t Field(fw_Texture::_DescFieldName field) {
     return fw_Texture::mReportTexture ? fw_Texture::mReportTexture->GetDescField(field) : 0;
 }
 
-std::string Decimal(fw_Texture::_DescFieldName field) { return ToDecimalString(Field(field), 0); }
+std::string Decimal(fw_Texture::_DescFieldName field) {
+    return ToDecimalString(Field(field), 0);
+}
 
 std::string Address(const void* address) {
     return ToHexString(static_cast<int64_t>(reinterpret_cast<uintptr_t>(address)), 8);
@@ -87,16 +89,22 @@ const void* TextureReportCurrentDataPointer() {
     return fw_Texture::mReportEntry ? fw_Texture::mReportEntry->pData : nullptr;
 }
 
-std::string TextureReportSizeInBytes() { return ToDecimalString(TextureMemorySize(fw_Texture::mReportTexture), ','); }
+std::string TextureReportSizeInBytes() {
+    return ToDecimalString(TextureMemorySize(fw_Texture::mReportTexture), ',');
+}
 
-std::string TextureReportAddress() { return Address(fw_Texture::mReportTexture); }
+std::string TextureReportAddress() {
+    return Address(fw_Texture::mReportTexture);
+}
 
 std::string TextureReportDataPointer() {
     const void* data = TextureReportCurrentDataPointer();
     return data ? Address(data) : std::string();
 }
 
-std::string TextureReportFilename() { return TextureReportCurrentFilename(); }
+std::string TextureReportFilename() {
+    return TextureReportCurrentFilename();
+}
 
 std::string TextureReportSampleDescCount() {
     return IsTextureSingleSampled(fw_Texture::mReportTexture) ? std::string() : Decimal(fw_Texture::sampleDescCount);
@@ -108,11 +116,16 @@ std::string TextureReportSampleDescQuality() {
 
 std::string TextureReportCpuAccessFlags() {
     switch (const uint32_t flags = Field(fw_Texture::cpuAccessFlags)) {
-    case 0: return "";
-    case D3D10_CPU_ACCESS_WRITE: return "W";
-    case D3D10_CPU_ACCESS_READ: return "R";
-    case D3D10_CPU_ACCESS_READ | D3D10_CPU_ACCESS_WRITE: return "RW";
-    default: return ToHexString(flags, 8);
+        case 0:
+            return "";
+        case D3D10_CPU_ACCESS_WRITE:
+            return "W";
+        case D3D10_CPU_ACCESS_READ:
+            return "R";
+        case D3D10_CPU_ACCESS_READ | D3D10_CPU_ACCESS_WRITE:
+            return "RW";
+        default:
+            return ToHexString(flags, 8);
     }
 }
 
@@ -203,13 +216,13 @@ void fw_Texture::WriteStatisticsReport(std::ostream& stream, uint64_t totalBytes
     stream << std::string(29, '-') << "\n";
     stream << indent << "Number of textures:  " << ToDecimalString(static_cast<int64_t>(mRegistry.size()), ',') << "\n";
     stream << indent << "Total size in bytes: " << ToDecimalString(static_cast<int64_t>(totalBytes), ',') << "\n";
-    for (const char* note : {"- Textures are sorted by size.",
-                             "- sampleDescCount and sampleDescQuality are listed in the Misc column",
-                             "  if their values are not 1 and 0, respectively.",
-                             "- cpuAccessFlags is listed in the Misc column if its value is not 0.",
-                             "- miscFlags is listed in the Misc column if its value is not 0.",
-                             "- The Misc column always ends with the caller that caused the texture to",
-                             "  be created, and (*) at the end means it is registered with the framework."})
+    for (const char* note :
+         {"- Textures are sorted by size.", "- sampleDescCount and sampleDescQuality are listed in the Misc column",
+          "  if their values are not 1 and 0, respectively.",
+          "- cpuAccessFlags is listed in the Misc column if its value is not 0.",
+          "- miscFlags is listed in the Misc column if its value is not 0.",
+          "- The Misc column always ends with the caller that caused the texture to",
+          "  be created, and (*) at the end means it is registered with the framework."})
         stream << indent << indent << note << "\n";
     stream << indent << header << "\n";
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)

@@ -10,9 +10,9 @@
 class fw_Texture;
 
 struct ReportColumn {
-    std::string name;                    // header
-    std::function<std::string()> format; // the cell of the current row
-    std::string defaultValue;            // a Misc pair is shown only when the cell differs
+    std::string name;                     // header
+    std::function<std::string()> format;  // the cell of the current row
+    std::string defaultValue;             // a Misc pair is shown only when the cell differs
 };
 
 // Empties both lists and fills them; the address columns only withAddresses.

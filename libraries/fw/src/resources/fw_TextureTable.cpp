@@ -55,8 +55,7 @@ fw_Texture* fw_Framework::FindOrLoadTexture(const std::string& name) {
     return texture;
 }
 
-fw_Texture* fw_Framework::FindOrCreateTexture(const std::string& name,
-                                              const std::function<fw_Texture*()>& factory) {
+fw_Texture* fw_Framework::FindOrCreateTexture(const std::string& name, const std::function<fw_Texture*()>& factory) {
     auto it = mTextures.find(name);
     if (it != mTextures.end())
         return it->second;
@@ -85,9 +84,9 @@ void CreateDownsampleChain(const std::string& name, uint32_t bindFlags, DXGI_FOR
         return;
     for (int32_t level = 0;; ++level) {
         const std::string levelName = level == 0 ? name : name + "_downsample" + std::to_string(level);
-        Register(*gFramework, levelName,
-                 new fw_Texture(bindFlags, format, static_cast<uint32_t>(width), static_cast<uint32_t>(height), 1,
-                                nullptr));
+        Register(
+            *gFramework, levelName,
+            new fw_Texture(bindFlags, format, static_cast<uint32_t>(width), static_cast<uint32_t>(height), 1, nullptr));
         width /= 2;
         height /= 2;
         if (width >= 1 && height < 1)
@@ -135,8 +134,8 @@ void fw_Framework::PickDepth() {
                                                           static_cast<size_t>(mapped.RowPitch) * y);
         const double d = row[x];
         // _43 / (d + _33) of the row-major projection.
-        const float distance = static_cast<float>(static_cast<double>(mProjection.m[14]) /
-                                                  (d + static_cast<double>(mProjection.m[10])));
+        const float distance =
+            static_cast<float>(static_cast<double>(mProjection.m[14]) / (d + static_cast<double>(mProjection.m[10])));
         const float u = static_cast<float>(static_cast<double>(x) / width);
         const float v = static_cast<float>(1.0 - static_cast<double>(y) / height);
         staging->Unmap(0);
@@ -161,7 +160,7 @@ void InstallMeshServices() {
     };
 }
 
-} // namespace
+}  // namespace
 
 void fw_Framework::LoadSharedResources() {
     InstallMeshServices();

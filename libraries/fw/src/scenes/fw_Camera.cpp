@@ -4,7 +4,12 @@
 #include "fw_Transform.h"
 
 fw_Camera::fw_Camera(fw_Transform* transform)
-    : mTransform(transform), mFov(0.7853982f), mNear(0.005f), mFar(100.0f), mNearFocus(0.0f), mFarFocus(0.0f),
+    : mTransform(transform),
+      mFov(0.7853982f),
+      mNear(0.005f),
+      mFar(100.0f),
+      mNearFocus(0.0f),
+      mFarFocus(0.0f),
       mAspect(1.7777778f) {
     D3DXMatrixIdentity(&mView);
     D3DXMatrixIdentity(&mPreviousView);
@@ -34,13 +39,15 @@ D3DXMATRIX fw_Camera::ViewOf(const fw_Transform& transform) {
 }
 
 void fw_Camera::InitView() {
-    if (!mTransform) return;
+    if (!mTransform)
+        return;
     mView = ViewOf(*mTransform);
     mPreviousView = mView;
 }
 
 void fw_Camera::Update() {
-    if (!mTransform) return;
+    if (!mTransform)
+        return;
     const float t = fw_SceneServices::SceneTime();
     mTransform->Evaluate(static_cast<float>(double(t) - double(0.016666668f)));
     mPreviousView = ViewOf(*mTransform);

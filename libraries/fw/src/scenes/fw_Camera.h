@@ -21,7 +21,7 @@ public:
     // The view of a pose: translation by minus the position, then the transposed rotation.
     static D3DXMATRIX ViewOf(const fw_Transform& transform);
 
-    fw_Transform* mTransform; // not owned
+    fw_Transform* mTransform;  // not owned
     float mFov;
     float mNear;
     float mFar;

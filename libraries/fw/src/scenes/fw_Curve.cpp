@@ -13,21 +13,26 @@ std::string fw_CurveKey::ToString() const {
 }
 
 float NextFloatUp(float x) {
-    if (x == 0.0f) return std::bit_cast<float>(0x00800000u);
+    if (x == 0.0f)
+        return std::bit_cast<float>(0x00800000u);
     return std::bit_cast<float>(x > 0.0f ? std::bit_cast<uint32_t>(x) + 1 : std::bit_cast<uint32_t>(x) - 1);
 }
 
 float NextFloatDown(float x) {
-    if (x == 0.0f) return std::bit_cast<float>(0x80800000u);
+    if (x == 0.0f)
+        return std::bit_cast<float>(0x80800000u);
     return std::bit_cast<float>(x > 0.0f ? std::bit_cast<uint32_t>(x) - 1 : std::bit_cast<uint32_t>(x) + 1);
 }
 
 int fw_Curve::FindKeyAtOrBefore(float t) {
     const int n = GetKeyCount();
-    if (n == 0) return -1;
-    if (mCachedIndex < 0 || mCachedIndex >= n) mCachedIndex = 0;
+    if (n == 0)
+        return -1;
+    if (mCachedIndex < 0 || mCachedIndex >= n)
+        mCachedIndex = 0;
     if (t >= mKeys[mCachedIndex].time) {
-        while (mCachedIndex + 1 < n && mKeys[mCachedIndex + 1].time <= t) ++mCachedIndex;
+        while (mCachedIndex + 1 < n && mKeys[mCachedIndex + 1].time <= t)
+            ++mCachedIndex;
         return mCachedIndex;
     }
     int i = mCachedIndex - 1;
@@ -40,10 +45,13 @@ int fw_Curve::FindKeyAtOrBefore(float t) {
 
 int fw_Curve::FindKeyAtOrAfter(float t) {
     const int n = GetKeyCount();
-    if (n == 0) return -1;
-    if (mCachedIndex < 0 || mCachedIndex >= n) mCachedIndex = 0;
+    if (n == 0)
+        return -1;
+    if (mCachedIndex < 0 || mCachedIndex >= n)
+        mCachedIndex = 0;
     if (mKeys[mCachedIndex].time >= t) {
-        while (mCachedIndex > 0 && mKeys[mCachedIndex - 1].time >= t) --mCachedIndex;
+        while (mCachedIndex > 0 && mKeys[mCachedIndex - 1].time >= t)
+            --mCachedIndex;
         return mCachedIndex;
     }
     int i = mCachedIndex + 1;
@@ -54,12 +62,17 @@ int fw_Curve::FindKeyAtOrAfter(float t) {
     return i < n ? i : -1;
 }
 
-int fw_Curve::FindKeyBefore(float t) { return FindKeyAtOrBefore(NextFloatDown(t)); }
+int fw_Curve::FindKeyBefore(float t) {
+    return FindKeyAtOrBefore(NextFloatDown(t));
+}
 
-int fw_Curve::FindKeyAfter(float t) { return FindKeyAtOrAfter(NextFloatUp(t)); }
+int fw_Curve::FindKeyAfter(float t) {
+    return FindKeyAtOrAfter(NextFloatUp(t));
+}
 
 int fw_Curve::InsertKey(float t, float value, float inTangent, float outTangent) {
-    if (std::isnan(t)) return -1;
+    if (std::isnan(t))
+        return -1;
     const int i = FindKeyAtOrBefore(t);
     if (i != -1 && mKeys[i].time == t) {
         mKeys[i].value = value;
@@ -74,7 +87,8 @@ int fw_Curve::InsertKey(float t, float value, float inTangent, float outTangent)
 void fw_Curve::RemoveKeys(float t0, float t1) {
     const int first = FindKeyAtOrAfter(t0);
     const int last = FindKeyAtOrBefore(t1);
-    if (first == -1 || last == -1 || first > last) return;
+    if (first == -1 || last == -1 || first > last)
+        return;
     mKeys.erase(mKeys.begin() + first, mKeys.begin() + last + 1);
     mCachedIndex = 0;
 }
@@ -92,7 +106,7 @@ void fw_Curve::Evaluate(float t) {
         mSlope = 0.0f;
         return;
     }
-    if (!(t > mKeys[0].time)) { // also a time that is not a number
+    if (!(t > mKeys[0].time)) {  // also a time that is not a number
         mValue = mKeys[0].value;
         mSlope = 0.0f;
         return;
@@ -111,17 +125,21 @@ void fw_Curve::Evaluate(float t) {
 
 float fw_Curve::AutoTangent(int i) const {
     const int n = GetKeyCount();
-    if (n <= 1 || i < 0 || i >= n) return 0.0f;
+    if (n <= 1 || i < 0 || i >= n)
+        return 0.0f;
     auto slope = [this](int a, int b) {
         return static_cast<float>((double(mKeys[b].value) - mKeys[a].value) / (double(mKeys[b].time) - mKeys[a].time));
     };
-    if (i == 0) return slope(0, 1);
-    if (i == n - 1) return slope(n - 2, n - 1);
+    if (i == 0)
+        return slope(0, 1);
+    if (i == n - 1)
+        return slope(n - 2, n - 1);
     return slope(i - 1, i + 1);
 }
 
 bool fw_Curve::HasAutoTangents(int i) const {
-    if (i < 0 || i >= GetKeyCount()) return false;
+    if (i < 0 || i >= GetKeyCount())
+        return false;
     const double a = AutoTangent(i);
     const double tolerance = 1e-6f;
     auto matches = [a, tolerance](double x) {
@@ -132,7 +150,8 @@ bool fw_Curve::HasAutoTangents(int i) const {
 }
 
 int fw_Curve::SetKey(float t, float value) {
-    if (std::isnan(t)) return -1;
+    if (std::isnan(t))
+        return -1;
     const int before = FindKeyBefore(t);
     const int after = FindKeyAfter(t);
     const bool beforeAuto = before != -1 && HasAutoTangents(before);
@@ -155,7 +174,8 @@ int fw_Curve::SetKey(float t, float value) {
 std::string fw_Curve::KeysToString(const std::string& separator) const {
     std::string out;
     for (size_t k = 0; k < mKeys.size(); ++k) {
-        if (k) out += separator;
+        if (k)
+            out += separator;
         out += mKeys[k].ToString();
     }
     return out;

@@ -7,10 +7,10 @@
 #include <vector>
 
 struct fw_CurveKey {
-    float time = 0.0f;       // seconds of scene-local time
+    float time = 0.0f;  // seconds of scene-local time
     float value = 0.0f;
-    float inTangent = 0.0f;  // value per second, arriving from the left
-    float outTangent = 0.0f; // value per second, leaving to the right
+    float inTangent = 0.0f;   // value per second, arriving from the left
+    float outTangent = 0.0f;  // value per second, leaving to the right
 
     // "time value in out", each in the default stream format.
     std::string ToString() const;

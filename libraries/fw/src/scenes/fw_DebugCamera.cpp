@@ -10,9 +10,9 @@
 #include "fw_Transform.h"
 
 const uint32_t gDebugCamData[9] = {
-    0x3faa9af4, 0xbf684178, 0xbe678e4a, // look-at
-    0x41907a9d, 0xc0ad3bad, 0xc095fa93, // position
-    0x3e8261ed, 0x4237413c, 0x00000000, // angles
+    0x3faa9af4, 0xbf684178, 0xbe678e4a,  // look-at
+    0x41907a9d, 0xc0ad3bad, 0xc095fa93,  // position
+    0x3e8261ed, 0x4237413c, 0x00000000,  // angles
 };
 
 namespace {
@@ -21,7 +21,9 @@ namespace {
 // reaches or passes the look-at point.
 constexpr double kMaxDolly = 0.99;
 
-double SafeAcos(double v) { return std::acos(std::clamp(v, -1.0, 1.0)); }
+double SafeAcos(double v) {
+    return std::acos(std::clamp(v, -1.0, 1.0));
+}
 
 D3DXMATRIX FreeRotation(float pitch, float yaw, float roll) {
     D3DXMATRIX rx, ry, rz;
@@ -37,7 +39,7 @@ D3DXVECTOR3 AsPoint(const D3DXVECTOR3& p, const D3DXMATRIX& m) {
     return D3DXVECTOR3(r.x, r.y, r.z);
 }
 
-} // namespace
+}  // namespace
 
 fw_DebugCamera::fw_DebugCamera()
     : mEnabled(true), mLookAt(0, 0, 0), mPosition(0, 0, 10), mAngles(0, 0, 0), mActiveCamera(nullptr) {
@@ -45,7 +47,8 @@ fw_DebugCamera::fw_DebugCamera()
 }
 
 fw_DebugCamera::~fw_DebugCamera() {
-    for (auto& entry : mCameras) delete entry.second;
+    for (auto& entry : mCameras)
+        delete entry.second;
 }
 
 void fw_DebugCamera::UpdateAngles() {
@@ -98,8 +101,10 @@ void fw_DebugCamera::GetBasis(D3DXVECTOR3& forward, D3DXVECTOR3& right, D3DXVECT
 void fw_DebugCamera::RegisterCamera(const std::string& name, fw_Camera* camera) {
     auto it = mCameras.find(name);
     if (it != mCameras.end()) {
-        if (it->second == camera) return;
-        if (mActiveCamera == it->second) mActiveCamera = camera;
+        if (it->second == camera)
+            return;
+        if (mActiveCamera == it->second)
+            mActiveCamera = camera;
         delete it->second;
         it->second = camera;
         return;
@@ -109,12 +114,14 @@ void fw_DebugCamera::RegisterCamera(const std::string& name, fw_Camera* camera) 
 
 void fw_DebugCamera::SetActiveCamera(const std::string& name) {
     auto it = mCameras.find(name);
-    if (it != mCameras.end()) mActiveCamera = it->second;
+    if (it != mCameras.end())
+        mActiveCamera = it->second;
 }
 
 void fw_DebugCamera::UpdateCameras() {
     if (!mActiveCamera) {
-        if (mCameras.empty()) return;
+        if (mCameras.empty())
+            return;
         mActiveCamera = mCameras.begin()->second;
     }
     if (mEnabled) {
@@ -129,9 +136,11 @@ void fw_DebugCamera::UpdateCameras() {
 }
 
 void fw_DebugCamera::Update() {
-    if (!mEnabled) return;
+    if (!mEnabled)
+        return;
     double factor = 1.0;
-    if (fw_SceneServices::ControlHeld()) factor = fw_SceneServices::ShiftHeld() ? double(0.001f) : double(0.1f);
+    if (fw_SceneServices::ControlHeld())
+        factor = fw_SceneServices::ShiftHeld() ? double(0.001f) : double(0.1f);
     const fw_SceneMouse mouse = fw_SceneServices::Mouse();
     const float dx = static_cast<float>(mouse.dx * factor);
     const float dy = static_cast<float>(mouse.dy * factor);
@@ -142,7 +151,8 @@ void fw_DebugCamera::Update() {
                             static_cast<float>((double(mLookAt.y) - mPosition.y) * k),
                             static_cast<float>((double(mLookAt.z) - mPosition.z) * k));
         mPosition += v;
-        if (mouse.middleHeld) mLookAt += v;
+        if (mouse.middleHeld)
+            mLookAt += v;
     } else if (mouse.leftHeld) {
         mAngles.y = static_cast<float>(mAngles.y - dx * double(0.01f));
         mAngles.x = static_cast<float>(mAngles.x - dy * double(0.01f));
@@ -153,7 +163,8 @@ void fw_DebugCamera::Update() {
         D3DXMatrixRotationY(&ry, mAngles.y);
         mPosition = mLookAt + AsPoint(D3DXVECTOR3(0, 0, distance), rx * ry);
     } else if (mouse.middleHeld) {
-        if (!mActiveCamera) return;
+        if (!mActiveCamera)
+            return;
         const D3DXVECTOR3 p = ScreenPanVector(dx, dy);
         mLookAt += p;
         mPosition += p;
@@ -161,7 +172,8 @@ void fw_DebugCamera::Update() {
 }
 
 D3DXVECTOR3 fw_DebugCamera::ScreenPanVector(float dx, float dy) const {
-    if (!mActiveCamera) return D3DXVECTOR3(0, 0, 0);
+    if (!mActiveCamera)
+        return D3DXVECTOR3(0, 0, 0);
     D3DXVECTOR3 forward, right, up;
     GetBasis(forward, right, up);
     const double h = fw_SceneServices::OutputHeight();
@@ -174,7 +186,8 @@ D3DXVECTOR3 fw_DebugCamera::ScreenPanVector(float dx, float dy) const {
 }
 
 void fw_DebugCamera::MoveToPickedPoint(float sx, float sy, float depth) {
-    if (!mActiveCamera) return;
+    if (!mActiveCamera)
+        return;
     D3DXVECTOR3 forward, right, up;
     GetBasis(forward, right, up);
     const double f = static_cast<float>(std::tan(double(mActiveCamera->mFov) / 2.0));
@@ -189,7 +202,8 @@ void fw_DebugCamera::MoveToPickedPoint(float sx, float sy, float depth) {
 }
 
 void fw_DebugCamera::TransformPose(const D3DXMATRIX& m) {
-    if (!mEnabled || !mActiveCamera) return;
+    if (!mEnabled || !mActiveCamera)
+        return;
     mPosition = AsPoint(mPosition, m);
     mLookAt = AsPoint(mLookAt, m);
     if (fw_Transform* transform = mActiveCamera->mTransform) {
@@ -214,7 +228,8 @@ std::string fw_DebugCamera::DumpPoseAsC() const {
 }
 
 std::string fw_DebugCamera::DumpActiveCameraXml() const {
-    if (!mActiveCamera) return "No active camera";
+    if (!mActiveCamera)
+        return "No active camera";
     std::string name = "<unknown>";
     for (const auto& entry : mCameras)
         if (entry.second == mActiveCamera) {
@@ -222,7 +237,8 @@ std::string fw_DebugCamera::DumpActiveCameraXml() const {
             break;
         }
     std::string out = "<trans name=\"" + name + "\"";
-    if (mActiveCamera->mTransform) out += mActiveCamera->mTransform->ToXmlAttributes("\n    ");
+    if (mActiveCamera->mTransform)
+        out += mActiveCamera->mTransform->ToXmlAttributes("\n    ");
     out += "/>";
     return out;
 }

@@ -57,10 +57,10 @@ public:
     const D3DXVECTOR3& GetAngles() const { return mAngles; }
 
 private:
-    CameraMap mCameras; // owned
+    CameraMap mCameras;  // owned
     bool mEnabled;
     D3DXVECTOR3 mLookAt;
     D3DXVECTOR3 mPosition;
-    D3DXVECTOR3 mAngles; // pitch (X), yaw (Y), roll (Z), radians
-    fw_Camera* mActiveCamera; // one of mCameras, or null
+    D3DXVECTOR3 mAngles;       // pitch (X), yaw (Y), roll (Z), radians
+    fw_Camera* mActiveCamera;  // one of mCameras, or null
 };

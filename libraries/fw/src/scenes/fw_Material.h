@@ -36,6 +36,6 @@ public:
     float mAlpha = 0.0f;
     bool mIllumSpecular = false;
     std::vector<std::string> mTextureNames;
-    std::vector<ID3D10ShaderResourceView*> mTextureViews; // not owned: the texture table's
-    ID3D10EffectTechnique* mTechnique = nullptr;          // not owned
+    std::vector<ID3D10ShaderResourceView*> mTextureViews;  // not owned: the texture table's
+    ID3D10EffectTechnique* mTechnique = nullptr;           // not owned
 };

@@ -8,20 +8,32 @@
 
 namespace {
 
-inline double D(float f) { return static_cast<double>(f); }
-inline float F(double d) { return static_cast<float>(d); }
+inline double D(float f) {
+    return static_cast<double>(f);
+}
+inline float F(double d) {
+    return static_cast<float>(d);
+}
 
 // Each value is rounded to float, as the stored product of two floats would be.
-inline float Cos(float a) { return F(std::cos(D(a))); }
-inline float Sin(float a) { return F(std::sin(D(a))); }
+inline float Cos(float a) {
+    return F(std::cos(D(a)));
+}
+inline float Sin(float a) {
+    return F(std::sin(D(a)));
+}
 
-} // namespace
+}  // namespace
 
 // --- vectors ------------------------------------------------------------------------
 
-float fw_Vector3::Length() const { return F(std::sqrt(D(x) * x + D(y) * y + D(z) * z)); }
+float fw_Vector3::Length() const {
+    return F(std::sqrt(D(x) * x + D(y) * y + D(z) * z));
+}
 
-float fw_Vector3::LengthSquared() const { return F(D(x) * x + D(y) * y + D(z) * z); }
+float fw_Vector3::LengthSquared() const {
+    return F(D(x) * x + D(y) * y + D(z) * z);
+}
 
 fw_Vector3 fw_Vector3::Normalized() const {
     fw_Vector3 r(*this);
@@ -31,7 +43,8 @@ fw_Vector3 fw_Vector3::Normalized() const {
 
 void fw_Vector3::Normalize() {
     float len = Length();
-    if (len == 0.0f) return;
+    if (len == 0.0f)
+        return;
     x /= len;
     y /= len;
     z /= len;
@@ -41,7 +54,9 @@ fw_Vector3 fw_Vector3::Cross(const fw_Vector3& b) const {
     return fw_Vector3(F(D(y) * b.z - D(z) * b.y), F(D(z) * b.x - D(x) * b.z), F(D(x) * b.y - D(y) * b.x));
 }
 
-float Dot(const fw_Vector3& a, const fw_Vector3& b) { return F(D(a.x) * b.x + D(a.y) * b.y + D(a.z) * b.z); }
+float Dot(const fw_Vector3& a, const fw_Vector3& b) {
+    return F(D(a.x) * b.x + D(a.y) * b.y + D(a.z) * b.z);
+}
 
 float Dot(const fw_Vector4& a, const fw_Vector4& b) {
     return F(D(a.x) * b.x + D(a.y) * b.y + D(a.z) * b.z + D(a.w) * b.w);
@@ -49,7 +64,9 @@ float Dot(const fw_Vector4& a, const fw_Vector4& b) {
 
 // --- fw_Matrix3 ---------------------------------------------------------------------
 
-fw_Matrix3::fw_Matrix3(float diagonal) { m[0] = m[4] = m[8] = diagonal; }
+fw_Matrix3::fw_Matrix3(float diagonal) {
+    m[0] = m[4] = m[8] = diagonal;
+}
 
 fw_Matrix3::fw_Matrix3(float m00, float m01, float m02, float m10, float m11, float m12, float m20, float m21,
                        float m22)
@@ -57,7 +74,8 @@ fw_Matrix3::fw_Matrix3(float m00, float m01, float m02, float m10, float m11, fl
 
 fw_Matrix3::fw_Matrix3(const fw_Matrix34& a) {
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) (*this)(r, c) = a(r, c);
+        for (int c = 0; c < 3; ++c)
+            (*this)(r, c) = a(r, c);
 }
 
 void fw_Matrix3::SetColumn(int i, const fw_Vector3& v) {
@@ -74,20 +92,25 @@ fw_Matrix3 fw_Matrix3::FromColumns(const fw_Vector3& a, const fw_Vector3& b, con
     return r;
 }
 
-float fw_Matrix3::Trace() const { return F(D(m[0]) + m[4] + m[8]); }
+float fw_Matrix3::Trace() const {
+    return F(D(m[0]) + m[4] + m[8]);
+}
 
 // --- fw_Matrix34 --------------------------------------------------------------------
 
 fw_Matrix34::fw_Matrix34(const fw_Matrix3& l) {
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) (*this)(r, c) = l(r, c);
+        for (int c = 0; c < 3; ++c)
+            (*this)(r, c) = l(r, c);
 }
 
-fw_Matrix34::fw_Matrix34(const fw_Vector3& row0, const fw_Vector3& row1, const fw_Vector3& row2, float t0,
-                         float t1, float t2)
+fw_Matrix34::fw_Matrix34(const fw_Vector3& row0, const fw_Vector3& row1, const fw_Vector3& row2, float t0, float t1,
+                         float t2)
     : m{row0.x, row0.y, row0.z, t0, row1.x, row1.y, row1.z, t1, row2.x, row2.y, row2.z, t2} {}
 
-fw_Vector3 fw_Matrix34::GetTranslation() const { return fw_Vector3(m[3], m[7], m[11]); }
+fw_Vector3 fw_Matrix34::GetTranslation() const {
+    return fw_Vector3(m[3], m[7], m[11]);
+}
 
 fw_Vector3 fw_Matrix34::operator*(const fw_Vector3& p) const {
     const fw_Matrix34& a = *this;
@@ -101,7 +124,8 @@ fw_Matrix34 fw_Matrix34::operator*(const fw_Matrix34& b) const {
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 4; ++j) {
             double s = D(a(i, 0)) * b(0, j) + D(a(i, 1)) * b(1, j) + D(a(i, 2)) * b(2, j);
-            if (j == 3) s += a(i, 3);
+            if (j == 3)
+                s += a(i, 3);
             r(i, j) = F(s);
         }
     return r;
@@ -118,12 +142,15 @@ fw_Matrix4::fw_Matrix4(const fw_Matrix34& a) {
     m[15] = 1.0f;
 }
 
-fw_Matrix4 fw_Matrix4::Identity() { return fw_Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1); }
+fw_Matrix4 fw_Matrix4::Identity() {
+    return fw_Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+}
 
 fw_Matrix4 fw_Matrix4::Transposed() const {
     fw_Matrix4 r;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) r(i, j) = (*this)(j, i);
+        for (int j = 0; j < 4; ++j)
+            r(i, j) = (*this)(j, i);
     return r;
 }
 
@@ -132,7 +159,8 @@ fw_Vector4 fw_Matrix4::GetColumn(int j) const {
 }
 
 fw_Matrix4& fw_Matrix4::operator/=(float f) {
-    for (float& e : m) e /= f;
+    for (float& e : m)
+        e /= f;
     return *this;
 }
 
@@ -161,7 +189,8 @@ std::optional<fw_Matrix4> fw_Matrix4::TryInverse() const {
     const double c4 = F(e(2, 1) * e(3, 3) - e(2, 3) * e(3, 1));
     const double c5 = F(e(2, 2) * e(3, 3) - e(2, 3) * e(3, 2));
     const float det = F(s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0);
-    if (det == 0.0f) return std::nullopt;
+    if (det == 0.0f)
+        return std::nullopt;
 
     const double adj[16] = {
         e(1, 1) * c5 - e(1, 2) * c4 + e(1, 3) * c3,  -e(0, 1) * c5 + e(0, 2) * c4 - e(0, 3) * c3,
@@ -174,7 +203,8 @@ std::optional<fw_Matrix4> fw_Matrix4::TryInverse() const {
         -e(3, 0) * s3 + e(3, 1) * s1 - e(3, 2) * s0, e(2, 0) * s3 - e(2, 1) * s1 + e(2, 2) * s0,
     };
     fw_Matrix4 r;
-    for (int i = 0; i < 16; ++i) r.m[i] = F(adj[i]) / det;
+    for (int i = 0; i < 16; ++i)
+        r.m[i] = F(adj[i]) / det;
     return r;
 }
 
@@ -206,11 +236,13 @@ fw_Matrix34 RotationAxis(const fw_Vector3& axis, float angle) {
     const fw_Vector3 n = len == 0.0f ? axis : fw_Vector3(axis.x / len, axis.y / len, axis.z / len);
     fw_Vector3 u, v;
     // A short but non-zero axis would fail the basis test: build the basis on the unit axis.
-    if (!OrthonormalBasis(axis, u, v) && len != 0.0f) OrthonormalBasis(n, u, v);
+    if (!OrthonormalBasis(axis, u, v) && len != 0.0f)
+        OrthonormalBasis(n, u, v);
     fw_Matrix34 b(fw_Matrix3::FromColumns(u, v, n));
     fw_Matrix34 bt;
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) bt(r, c) = b(c, r);
+        for (int c = 0; c < 3; ++c)
+            bt(r, c) = b(c, r);
     return (b * RotationZ(angle)) * bt;
 }
 
@@ -219,7 +251,8 @@ fw_Matrix34 Reflection(const fw_Plane& plane) {
     const float nv[3] = {n.x, n.y, n.z};
     fw_Matrix34 r;
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) r(i, j) = F((i == j ? 1.0 : 0.0) - 2.0 * nv[i] * nv[j]);
+        for (int j = 0; j < 3; ++j)
+            r(i, j) = F((i == j ? 1.0 : 0.0) - 2.0 * nv[i] * nv[j]);
         r(i, 3) = F(2.0 * plane.distance * nv[i]);
     }
     return r;
@@ -250,12 +283,13 @@ fw_Matrix4 PerspectiveOffCenter(float left, float right, float bottom, float top
 }
 
 bool OrthonormalBasis(const fw_Vector3& d, fw_Vector3& u, fw_Vector3& v) {
-    const fw_Vector3 a(0.0f, -d.z, d.y); // X x d
-    const fw_Vector3 b(d.z, 0.0f, -d.x); // Y x d
+    const fw_Vector3 a(0.0f, -d.z, d.y);  // X x d
+    const fw_Vector3 b(d.z, 0.0f, -d.x);  // Y x d
     const float la = a.Length(), lb = b.Length();
     const bool aZero = AlmostEqual(la, 0.0f, 1e-6f, 1e-6f);
     const bool bZero = AlmostEqual(lb, 0.0f, 1e-6f, 1e-6f);
-    if (aZero && bZero) return false;
+    if (aZero && bZero)
+        return false;
     u = lb > la ? fw_Vector3(b.x / lb, b.y / lb, b.z / lb) : fw_Vector3(a.x / la, a.y / la, a.z / la);
     fw_Vector3 w = d.Cross(u);
     const float lw = w.Length();
@@ -315,21 +349,21 @@ fw_Vector3 RotateByQuaternion(const fw_Vector4& q, const fw_Vector3& v) {
     auto comp = [&](double vi, double uxvi, double ui, double uuvi) {
         return F(w * w * vi - 2.0 * w * uxvi + uv * ui + uuvi);
     };
-    return fw_Vector3(comp(v.x, uxv.x, u.x, uxuxv.x), comp(v.y, uxv.y, u.y, uxuxv.y),
-                      comp(v.z, uxv.z, u.z, uxuxv.z));
+    return fw_Vector3(comp(v.x, uxv.x, u.x, uxuxv.x), comp(v.y, uxv.y, u.y, uxuxv.y), comp(v.z, uxv.z, u.z, uxuxv.z));
 }
 
 float CircleSegmentArea(float r, float d) {
     const double pi = D(3.1415927f);
     const float h = F(D(r) * r - D(d) * d);
     const float disc = F(pi * r * r);
-    if (h <= 0.0f) return d > 0.0f ? 0.0f : disc;
+    if (h <= 0.0f)
+        return d > 0.0f ? 0.0f : disc;
     const double ad = std::fabs(D(d));
     const float cap = F(D(r) * r * std::acos(ad / r) - ad * std::sqrt(D(h)));
     return d > 0.0f ? cap : F(D(disc) - cap);
 }
 
-} // namespace fw_Math
+}  // namespace fw_Math
 
 D3DXMATRIX MatrixFromDirection(const fw_Vector3& direction) {
     D3DXVECTOR3 dir(direction.x, direction.y, direction.z), nd;
@@ -361,8 +395,10 @@ float CatmullRom(const float p[4], float x, float lo, float hi) {
 
 float SmoothStep(float x, float lo, float hi) {
     float t = F((D(x) - lo) / (D(hi) - lo));
-    if (t < 0.0f) t = 0.0f;
-    if (!(t < 1.0f)) t = 1.0f; // also NaN
+    if (t < 0.0f)
+        t = 0.0f;
+    if (!(t < 1.0f))
+        t = 1.0f;  // also NaN
     return F(D(t) * t * (3.0 - 2.0 * t));
 }
 
@@ -377,9 +413,13 @@ float RandomRange(float lo, float hi) {
 
 fw_ScopedRandState::fw_ScopedRandState() : mSaved(rand()) {}
 
-fw_ScopedRandState::fw_ScopedRandState(unsigned seed) : fw_ScopedRandState() { srand(seed); }
+fw_ScopedRandState::fw_ScopedRandState(unsigned seed) : fw_ScopedRandState() {
+    srand(seed);
+}
 
-fw_ScopedRandState::~fw_ScopedRandState() { srand(static_cast<unsigned>(mSaved)); }
+fw_ScopedRandState::~fw_ScopedRandState() {
+    srand(static_cast<unsigned>(mSaved));
+}
 
 uint32_t GreatestCommonDivisor(uint32_t a, uint32_t b) {
     while (b != 0) {
@@ -391,32 +431,41 @@ uint32_t GreatestCommonDivisor(uint32_t a, uint32_t b) {
 }
 
 uint64_t NextPowerOfTwo(uint64_t v) {
-    if (v == 0) return 0;
-    if (v > (uint64_t(1) << 63)) return 0;
+    if (v == 0)
+        return 0;
+    if (v > (uint64_t(1) << 63))
+        return 0;
     uint64_t p = 1;
-    while (p < v) p <<= 1;
+    while (p < v)
+        p <<= 1;
     return p;
 }
 
 uint64_t PreviousPowerOfTwo(uint64_t v) {
-    if (v == 0) return 0;
+    if (v == 0)
+        return 0;
     uint64_t p = uint64_t(1) << 63;
-    while (!(p & v)) p >>= 1;
+    while (!(p & v))
+        p >>= 1;
     return p;
 }
 
 bool AlmostEqual(float a, float b, float relTol, float absTol) {
     const double d = std::fabs(D(a) - b);
-    if (d < absTol) return true;
+    if (d < absTol)
+        return true;
     const double larger = std::fmax(std::fabs(D(a)), std::fabs(D(b)));
     return d / larger < relTol;
 }
 
-float MinF(float a, float b) { return b < a ? b : a; }
+float MinF(float a, float b) {
+    return b < a ? b : a;
+}
 
 std::array<uint8_t, 4> PackFloat32(float f) {
     std::array<uint8_t, 4> out{0, 0, 0, 0};
-    if (f == 0.0f) return out;
+    if (f == 0.0f)
+        return out;
     uint32_t bits;
     std::memcpy(&bits, &f, 4);
     const uint8_t sign = (bits >> 31) ? 0x80 : 0x00;
@@ -437,7 +486,8 @@ std::array<uint8_t, 4> PackFloat32(float f) {
 }
 
 float UnpackFloat32(const uint8_t bytes[4]) {
-    if (bytes[0] == 0) return 0.0f;
+    if (bytes[0] == 0)
+        return 0.0f;
     const uint32_t sign = (bytes[0] & 0x80) ? 0x80000000u : 0u;
     const uint32_t exponent = uint32_t(bytes[0] & 0x7F) + 63;
     const uint32_t mantissa = (uint32_t(bytes[1]) << 15) | (uint32_t(bytes[2]) << 7) | (uint32_t(bytes[3]) >> 1);

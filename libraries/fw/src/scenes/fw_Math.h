@@ -26,10 +26,30 @@ struct fw_Vector3 {
     fw_Vector3 operator+(const fw_Vector3& o) const { return fw_Vector3(x + o.x, y + o.y, z + o.z); }
     fw_Vector3 operator-(const fw_Vector3& o) const { return fw_Vector3(x - o.x, y - o.y, z - o.z); }
     fw_Vector3 operator*(float f) const { return fw_Vector3(x * f, y * f, z * f); }
-    fw_Vector3& operator+=(const fw_Vector3& o) { x += o.x; y += o.y; z += o.z; return *this; }
-    fw_Vector3& operator-=(const fw_Vector3& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-    fw_Vector3& operator*=(float f) { x *= f; y *= f; z *= f; return *this; }
-    fw_Vector3& operator/=(float f) { x /= f; y /= f; z /= f; return *this; }
+    fw_Vector3& operator+=(const fw_Vector3& o) {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
+    fw_Vector3& operator-=(const fw_Vector3& o) {
+        x -= o.x;
+        y -= o.y;
+        z -= o.z;
+        return *this;
+    }
+    fw_Vector3& operator*=(float f) {
+        x *= f;
+        y *= f;
+        z *= f;
+        return *this;
+    }
+    fw_Vector3& operator/=(float f) {
+        x /= f;
+        y /= f;
+        z /= f;
+        return *this;
+    }
     bool operator==(const fw_Vector3& o) const { return x == o.x && y == o.y && z == o.z; }
 
     float Length() const;
@@ -93,8 +113,8 @@ struct fw_Matrix4 {
     float m[16] = {};
 
     fw_Matrix4() = default;
-    fw_Matrix4(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13,
-               float m20, float m21, float m22, float m23, float m30, float m31, float m32, float m33);
+    fw_Matrix4(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13, float m20,
+               float m21, float m22, float m23, float m30, float m31, float m32, float m33);
     explicit fw_Matrix4(const fw_Matrix34& a);
     static fw_Matrix4 Identity();
 
@@ -144,7 +164,7 @@ fw_Vector4 QuaternionFromMatrix(const fw_Matrix3& m);
 fw_Vector3 RotateByQuaternion(const fw_Vector4& q, const fw_Vector3& v);
 float CircleSegmentArea(float r, float d);
 
-} // namespace fw_Math
+}  // namespace fw_Math
 
 // Rows (t, 0), (s, 0), (n, 0), (0, 0, 0, 1): in the extension library's row-vector layout
 // it turns the z axis into the normalised direction n.

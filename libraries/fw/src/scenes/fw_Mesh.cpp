@@ -23,10 +23,13 @@ public:
     explicit WordReader(const std::string& text) : mPos(text.data()), mEnd(text.data() + text.size()) {}
 
     bool Next(std::string_view& word) {
-        while (mPos < mEnd && IsSpace(*mPos)) ++mPos;
-        if (mPos == mEnd) return false;
+        while (mPos < mEnd && IsSpace(*mPos))
+            ++mPos;
+        if (mPos == mEnd)
+            return false;
         const char* start = mPos;
-        while (mPos < mEnd && !IsSpace(*mPos)) ++mPos;
+        while (mPos < mEnd && !IsSpace(*mPos))
+            ++mPos;
         word = std::string_view(start, size_t(mPos - start));
         return true;
     }
@@ -50,7 +53,8 @@ bool ParseFloat(std::string_view w, float& out) {
     const char* last = first + w.size();
     if (first != last && *first == '+') {
         ++first;
-        if (first != last && *first == '-') return false;
+        if (first != last && *first == '-')
+            return false;
     }
     auto [ptr, ec] = std::from_chars(first, last, out, std::chars_format::general);
     return ec == std::errc() && ptr == last && std::isfinite(out);
@@ -59,17 +63,20 @@ bool ParseFloat(std::string_view w, float& out) {
 bool ReadFloats(WordReader& in, float* out, int count) {
     std::string_view w;
     for (int i = 0; i < count; ++i)
-        if (!in.Next(w) || !ParseFloat(w, out[i])) return false;
+        if (!in.Next(w) || !ParseFloat(w, out[i]))
+            return false;
     return true;
 }
 
 // The integer at the start of a word ("32.5" gives 32); the rest goes with the line.
 bool ReadIntPrefix(WordReader& in, int32_t& out) {
     std::string_view w;
-    if (!in.Next(w)) return false;
+    if (!in.Next(w))
+        return false;
     const char* first = w.data();
     const char* last = first + w.size();
-    if (first != last && *first == '+') ++first;
+    if (first != last && *first == '+')
+        ++first;
     auto [ptr, ec] = std::from_chars(first, last, out);
     return ec == std::errc() && ptr != first;
 }
@@ -80,7 +87,8 @@ bool ParseIndex(const char*& p, const char* end, uint64_t& out) {
     out = 0;
     while (p < end && *p >= '0' && *p <= '9') {
         out = out * 10 + uint64_t(*p - '0');
-        if (out > 0xFFFFFFFFull) return false;
+        if (out > 0xFFFFFFFFull)
+            return false;
         ++p;
     }
     return p != start;
@@ -95,25 +103,35 @@ struct Corner {
 bool ParseCorner(std::string_view w, Corner& c) {
     const char* p = w.data();
     const char* end = p + w.size();
-    if (!ParseIndex(p, end, c.p)) return false;
-    if (p == end) return true;
-    if (*p++ != '/') return false;
+    if (!ParseIndex(p, end, c.p))
+        return false;
+    if (p == end)
+        return true;
+    if (*p++ != '/')
+        return false;
     if (p < end && *p != '/') {
-        if (!ParseIndex(p, end, c.t)) return false;
+        if (!ParseIndex(p, end, c.t))
+            return false;
         c.hasT = true;
     }
-    if (p == end) return true;
-    if (*p++ != '/') return false;
-    if (!ParseIndex(p, end, c.n)) return false;
+    if (p == end)
+        return true;
+    if (*p++ != '/')
+        return false;
+    if (!ParseIndex(p, end, c.n))
+        return false;
     c.hasN = true;
     return p == end;
 }
 
 // Every written index is 1-based and names data read so far.
 bool CornerInRange(const Corner& c, size_t positions, size_t texcoords, size_t normals) {
-    if (c.p == 0 || c.p > positions) return false;
-    if (c.hasT && (c.t == 0 || c.t > texcoords)) return false;
-    if (c.hasN && (c.n == 0 || c.n > normals)) return false;
+    if (c.p == 0 || c.p > positions)
+        return false;
+    if (c.hasT && (c.t == 0 || c.t > texcoords))
+        return false;
+    if (c.hasN && (c.n == 0 || c.n > normals))
+        return false;
     return true;
 }
 
@@ -123,7 +141,8 @@ bool ReadMeshFile(const std::string& path, std::string& text, bool& refused) {
     std::string error;
     const RegularFileRead read = ReadRegularFile(path, fw_Mesh::kMaxFileBytes, text, &error);
     refused = read != RegularFileRead::Ok && read != RegularFileRead::NotFound;
-    if (refused) fw_ReadReport(path).Warn("Mesh file not read: " + error);
+    if (refused)
+        fw_ReadReport(path).Warn("Mesh file not read: " + error);
     return read == RegularFileRead::Ok;
 }
 
@@ -131,7 +150,8 @@ bool ReadMeshFile(const std::string& path, std::string& text, bool& refused) {
 using MaterialIndex = std::map<std::string_view, uint32_t>;
 MaterialIndex IndexMaterials(const std::vector<fw_Material*>& materials) {
     MaterialIndex index;
-    for (uint32_t i = 0; i < materials.size(); ++i) index.emplace(materials[i]->mName, i);
+    for (uint32_t i = 0; i < materials.size(); ++i)
+        index.emplace(materials[i]->mName, i);
     return index;
 }
 
@@ -149,11 +169,12 @@ uint64_t HashVertex(uint32_t p, const fw_MeshVertex& vertex) {
     uint32_t words[8];
     std::memcpy(words, &vertex, sizeof words);
     uint64_t h = mix(seed ^ p);
-    for (uint32_t w : words) h = mix(h ^ w);
+    for (uint32_t w : words)
+        h = mix(h ^ w);
     return h;
 }
 
-} // namespace
+}  // namespace
 
 const D3D10_INPUT_ELEMENT_DESC fw_Mesh::kVertexElements[3] = {
     {"POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0},
@@ -193,21 +214,26 @@ fw_Mesh::fw_Mesh(const uint32_t* indices, uint32_t indexCount, const fw_MeshVert
     auto* material = new fw_Material();
     material->mName = "Default";
     material->SetDefaults();
-    if (effect && GetMeshServices().getTechnique) material->mTechnique = GetMeshServices().getTechnique(effect, "Default");
+    if (effect && GetMeshServices().getTechnique)
+        material->mTechnique = GetMeshServices().getTechnique(effect, "Default");
     mMaterials.push_back(material);
     CreateD3DXMesh(indexCount, vertexCount, indices, vertices);
 }
 
-fw_Mesh::~fw_Mesh() { ReleaseAll(); }
+fw_Mesh::~fw_Mesh() {
+    ReleaseAll();
+}
 
 void fw_Mesh::InitLayouts() {
-    for (int k = 0; k < 10; ++k) mLayouts[k] = nullptr;
+    for (int k = 0; k < 10; ++k)
+        mLayouts[k] = nullptr;
 }
 
 bool fw_Mesh::Read(const std::string& directory, const std::string& fileName) {
     const bool wellFormed = LoadObj(directory + "/" + fileName);
     ClearVertexHash();
-    if (!mMaterialLibraries.empty()) LoadMtl(directory + "/" + mMaterialLibraries.front());
+    if (!mMaterialLibraries.empty())
+        LoadMtl(directory + "/" + mMaterialLibraries.front());
     return wellFormed;
 }
 
@@ -218,7 +244,7 @@ void fw_Mesh::Load(const std::string& directory, const std::string& fileName) {
     if (auto find = GetMeshServices().findOrLoadTexture) {
         for (fw_Material* material : mMaterials)
             for (const std::string& name : material->mTextureNames)
-                material->mTextureViews.push_back(find(name)); // one per name, in order, even when null
+                material->mTextureViews.push_back(find(name));  // one per name, in order, even when null
     }
     if (!mMaterials.empty() && mMaterials.front()->mTechnique && fw_Framework::mDevice) {
         D3D10_PASS_DESC pass = {};
@@ -236,7 +262,8 @@ void fw_Mesh::Load(const std::string& directory, const std::string& fileName) {
 bool fw_Mesh::LoadObj(const std::string& path) {
     std::string text;
     bool refused = false;
-    if (!ReadMeshFile(path, text, refused)) return !refused; // a missing file reads as empty
+    if (!ReadMeshFile(path, text, refused))
+        return !refused;  // a missing file reads as empty
     return LoadObjText(text);
 }
 
@@ -251,11 +278,17 @@ bool fw_Mesh::LoadObjText(const std::string& text) {
     while (wellFormed && in.Next(word)) {
         if (word == "v" || word == "vn") {
             std::array<float, 3> v;
-            if (!ReadFloats(in, v.data(), 3)) { wellFormed = false; break; }
+            if (!ReadFloats(in, v.data(), 3)) {
+                wellFormed = false;
+                break;
+            }
             (word == "v" ? positions : normals).push_back(v);
         } else if (word == "vt") {
             std::array<float, 2> t;
-            if (!ReadFloats(in, t.data(), 2)) { wellFormed = false; break; }
+            if (!ReadFloats(in, t.data(), 2)) {
+                wellFormed = false;
+                break;
+            }
             texcoords.push_back(t);
         } else if (word == "f") {
             Corner corners[3];
@@ -267,21 +300,28 @@ bool fw_Mesh::LoadObjText(const std::string& text) {
                     break;
                 }
             }
-            if (!wellFormed) break;
+            if (!wellFormed)
+                break;
             for (const Corner& c : corners) {
                 fw_MeshVertex v = {};
                 std::copy_n(positions[c.p - 1].data(), 3, v.position);
-                if (c.hasT) std::copy_n(texcoords[c.t - 1].data(), 2, v.texcoord);
-                if (c.hasN) std::copy_n(normals[c.n - 1].data(), 3, v.normal);
+                if (c.hasT)
+                    std::copy_n(texcoords[c.t - 1].data(), 2, v.texcoord);
+                if (c.hasN)
+                    std::copy_n(normals[c.n - 1].data(), 3, v.normal);
                 mIndices.push_back(AddUniqueVertex(uint32_t(c.p - 1), v));
             }
             mAttributes.push_back(currentMaterial);
         } else if (word == "mtllib" || word == "usemtl") {
             const bool library = word == "mtllib";
             std::string_view name;
-            if (!in.Next(name)) { wellFormed = false; break; } // the name is missing
+            if (!in.Next(name)) {
+                wellFormed = false;
+                break;
+            }  // the name is missing
             if (library) {
-                if (mMaterialLibraries.empty()) mMaterialLibraries.emplace_back(name);
+                if (mMaterialLibraries.empty())
+                    mMaterialLibraries.emplace_back(name);
             } else {
                 auto it = materialIndex.find(name);
                 if (it == materialIndex.end()) {
@@ -309,7 +349,8 @@ bool fw_Mesh::LoadObjText(const std::string& text) {
 void fw_Mesh::LoadMtl(const std::string& path) {
     std::string text;
     bool refused = false;
-    if (ReadMeshFile(path, text, refused)) LoadMtlText(text);
+    if (ReadMeshFile(path, text, refused))
+        LoadMtlText(text);
 }
 
 void fw_Mesh::LoadMtlText(const std::string& text) {
@@ -320,35 +361,44 @@ void fw_Mesh::LoadMtlText(const std::string& text) {
     while (in.Next(word)) {
         if (word == "newmtl") {
             std::string_view name;
-            if (!in.Next(name)) return;
+            if (!in.Next(name))
+                return;
             auto it = materialIndex.find(name);
             current = it == materialIndex.end() ? nullptr : mMaterials[it->second];
             if (current && mEffect && GetMeshServices().getTechnique)
                 current->mTechnique = GetMeshServices().getTechnique(mEffect, current->mName);
-            if (current) in.SkipLine();
+            if (current)
+                in.SkipLine();
             continue;
         }
-        if (!current) continue; // word by word until a known material begins
+        if (!current)
+            continue;  // word by word until a known material begins
         if (word == "Ka" || word == "Kd" || word == "Ks") {
             float c[3];
-            if (!ReadFloats(in, c, 3)) return;
+            if (!ReadFloats(in, c, 3))
+                return;
             float* target = word == "Ka" ? current->mAmbient : word == "Kd" ? current->mDiffuse : current->mSpecular;
             target[0] = c[0];
             target[1] = c[1];
             target[2] = c[2];
             target[3] = 1.0f;
         } else if (word == "d" || word == "Tr") {
-            if (!ReadFloats(in, &current->mAlpha, 1)) return;
+            if (!ReadFloats(in, &current->mAlpha, 1))
+                return;
         } else if (word == "Ns") {
-            if (!ReadIntPrefix(in, current->mSpecularExponent)) return;
+            if (!ReadIntPrefix(in, current->mSpecularExponent))
+                return;
         } else if (word == "illum") {
             int32_t illum = 0;
-            if (!ReadIntPrefix(in, illum)) return;
+            if (!ReadIntPrefix(in, illum))
+                return;
             current->mIllumSpecular = illum == 2;
         } else if (word == "map_Kd") {
             std::string_view name;
-            if (!in.Next(name)) return;
-            if (current->mTextureNames.size() < kMaxMaterialTextures) current->mTextureNames.emplace_back(name);
+            if (!in.Next(name))
+                return;
+            if (current->mTextureNames.size() < kMaxMaterialTextures)
+                current->mTextureNames.emplace_back(name);
         }
         in.SkipLine();
     }
@@ -358,14 +408,17 @@ uint32_t fw_Mesh::AddUniqueVertex(uint32_t p, const fw_MeshVertex& vertex) {
     // At most half full (every vertex may be in it): doubled, the entries moved over.
     if ((mVertices.size() + 1) * 2 > mVertexHash.size()) {
         size_t size = std::max<size_t>(64, mVertexHash.size() * 2);
-        while (size < (mVertices.size() + 1) * 2) size *= 2;
+        while (size < (mVertices.size() + 1) * 2)
+            size *= 2;
         std::vector<uint64_t> old(size, kNoVertex);
         old.swap(mVertexHash);
         const size_t mask = mVertexHash.size() - 1;
         for (uint64_t entry : old) {
-            if (entry == kNoVertex) continue;
+            if (entry == kNoVertex)
+                continue;
             size_t slot = HashVertex(uint32_t(entry >> 32), mVertices[uint32_t(entry)]) & mask;
-            while (mVertexHash[slot] != kNoVertex) slot = (slot + 1) & mask;
+            while (mVertexHash[slot] != kNoVertex)
+                slot = (slot + 1) & mask;
             mVertexHash[slot] = entry;
         }
     }
@@ -424,12 +477,14 @@ void fw_Mesh::CreateD3DXMesh(uint32_t indexCount, uint32_t vertexCount, const ui
     mesh->GetAttributeTable(nullptr, &count);
     mAttributeCount = count;
     mAttributeTable = count ? new D3DX10_ATTRIBUTE_RANGE[count] : nullptr;
-    if (count) mesh->GetAttributeTable(mAttributeTable, &count);
+    if (count)
+        mesh->GetAttributeTable(mAttributeTable, &count);
     mesh->CommitToDevice();
 }
 
 void fw_Mesh::CreateLayoutSlot9(ID3D10EffectTechnique* technique) {
-    if (!technique || !fw_Framework::mDevice) return;
+    if (!technique || !fw_Framework::mDevice)
+        return;
     D3D10_PASS_DESC pass = {};
     technique->GetPassByIndex(0)->GetDesc(&pass);
     SafeRelease(mLayouts[9]);
@@ -440,7 +495,8 @@ void fw_Mesh::CreateLayoutSlot9(ID3D10EffectTechnique* technique) {
 void fw_Mesh::ApplyMaterial(const fw_Material& material) {
     ID3D10EffectPool* pool = fw_Framework::mEffectPool;
     ID3D10Effect* effect = pool ? pool->AsEffect() : nullptr;
-    if (!effect) return;
+    if (!effect)
+        return;
     float ambient[4], diffuse[4], specular[4];
     std::copy_n(material.mAmbient, 4, ambient);
     std::copy_n(material.mDiffuse, 4, diffuse);
@@ -450,9 +506,11 @@ void fw_Mesh::ApplyMaterial(const fw_Material& material) {
     effect->GetVariableByName("Specular")->AsVector()->SetFloatVector(specular);
     effect->GetVariableByName("SpecularPower")->AsScalar()->SetFloat(fw_Material::kSpecularPower);
 
-    if (material.mTextureViews.empty()) return;
+    if (material.mTextureViews.empty())
+        return;
     ID3D10EffectShaderResourceVariable* textures = effect->GetVariableByName("MeshTextures")->AsShaderResource();
-    if (!textures->IsValid()) return;
+    if (!textures->IsValid())
+        return;
     // No more views than the array declares: the largest count the variable hands back.
     UINT count = UINT(material.mTextureViews.size());
     std::vector<ID3D10ShaderResourceView*> probe(count, nullptr);
@@ -460,16 +518,21 @@ void fw_Mesh::ApplyMaterial(const fw_Material& material) {
         std::fill(probe.begin(), probe.end(), nullptr);
         const HRESULT hr = textures->GetResourceArray(probe.data(), 0, count);
         for (ID3D10ShaderResourceView* v : probe)
-            if (v) v->Release();
-        if (SUCCEEDED(hr)) break;
+            if (v)
+                v->Release();
+        if (SUCCEEDED(hr))
+            break;
     }
-    if (count == 0) return;
-    std::vector<ID3D10ShaderResourceView*> views(material.mTextureViews.begin(), material.mTextureViews.begin() + count);
+    if (count == 0)
+        return;
+    std::vector<ID3D10ShaderResourceView*> views(material.mTextureViews.begin(),
+                                                 material.mTextureViews.begin() + count);
     textures->SetResourceArray(views.data(), 0, count);
 }
 
 void fw_Mesh::DrawRange(ID3D10EffectTechnique* technique, int first, int last, bool withMaterials) {
-    if (!mMesh || !technique || !fw_Framework::mDevice || mAttributeCount == 0) return;
+    if (!mMesh || !technique || !fw_Framework::mDevice || mAttributeCount == 0)
+        return;
     first = std::max(first, 0);
     last = std::min(last, int(mAttributeCount) - 1);
     fw_Framework::mDevice->IASetInputLayout(mLayouts[9]);
@@ -478,13 +541,15 @@ void fw_Mesh::DrawRange(ID3D10EffectTechnique* technique, int first, int last, b
     if (!withMaterials) {
         for (UINT p = 0; p < desc.Passes; ++p) {
             technique->GetPassByIndex(p)->Apply(0);
-            for (int k = first; k <= last; ++k) mMesh->DrawSubset(mAttributeTable[k].AttribId);
+            for (int k = first; k <= last; ++k)
+                mMesh->DrawSubset(mAttributeTable[k].AttribId);
         }
         return;
     }
     for (int k = first; k <= last; ++k) {
         const UINT id = mAttributeTable[k].AttribId;
-        if (id < mMaterials.size()) ApplyMaterial(*mMaterials[id]);
+        if (id < mMaterials.size())
+            ApplyMaterial(*mMaterials[id]);
         for (UINT p = 0; p < desc.Passes; ++p) {
             technique->GetPassByIndex(p)->Apply(0);
             mMesh->DrawSubset(id);
@@ -499,7 +564,8 @@ void fw_Mesh::DrawRangeInstanced(ID3D10EffectTechnique* technique, int k, ID3D10
         instanceCount == 0)
         return;
     const UINT id = mAttributeTable[k].AttribId;
-    if (id < mMaterials.size()) ApplyMaterial(*mMaterials[id]);
+    if (id < mMaterials.size())
+        ApplyMaterial(*mMaterials[id]);
     const UINT offset = 0;
     device->IASetInputLayout(layout);
     device->IASetVertexBuffers(1, 1, &instances, &stride, &offset);  // the mesh binds slot 0
@@ -513,11 +579,13 @@ void fw_Mesh::DrawRangeInstanced(ID3D10EffectTechnique* technique, int k, ID3D10
 
 ID3D10InputLayout* fw_Mesh::CreateInstancedLayout(ID3D10EffectTechnique* technique,
                                                   const D3D10_INPUT_ELEMENT_DESC* elements, UINT count) {
-    if (!technique || !fw_Framework::mDevice) return nullptr;
+    if (!technique || !fw_Framework::mDevice)
+        return nullptr;
     std::vector<D3D10_INPUT_ELEMENT_DESC> all(std::begin(kVertexElements), std::end(kVertexElements));
     all.insert(all.end(), elements, elements + count);
     D3D10_PASS_DESC pass = {};
-    if (FAILED(technique->GetPassByIndex(0)->GetDesc(&pass))) return nullptr;
+    if (FAILED(technique->GetPassByIndex(0)->GetDesc(&pass)))
+        return nullptr;
     ID3D10InputLayout* layout = nullptr;
     fw_Framework::mDevice->CreateInputLayout(all.data(), UINT(all.size()), pass.pIAInputSignature,
                                              pass.IAInputSignatureSize, &layout);
@@ -529,14 +597,17 @@ void fw_Mesh::Draw(ID3D10EffectTechnique* technique, bool withMaterials) {
 }
 
 void fw_Mesh::DrawSubsets(int last) {
-    if (!mMesh || !fw_Framework::mDevice) return;
+    if (!mMesh || !fw_Framework::mDevice)
+        return;
     last = std::min(last, int(mAttributeCount) - 1);
     fw_Framework::mDevice->IASetInputLayout(mInputLayout);
     for (int k = 0; k <= last; ++k) {
         const UINT id = mAttributeTable[k].AttribId;
-        if (id >= mMaterials.size()) continue;
+        if (id >= mMaterials.size())
+            continue;
         const fw_Material& material = *mMaterials[id];
-        if (!material.mTechnique) continue; // nothing to draw it with
+        if (!material.mTechnique)
+            continue;  // nothing to draw it with
         ApplyMaterial(material);
         D3D10_TECHNIQUE_DESC desc = {};
         material.mTechnique->GetDesc(&desc);
@@ -547,14 +618,18 @@ void fw_Mesh::DrawSubsets(int last) {
     }
 }
 
-void fw_Mesh::DrawAllSubsets() { DrawSubsets(int(mAttributeCount) - 1); }
+void fw_Mesh::DrawAllSubsets() {
+    DrawSubsets(int(mAttributeCount) - 1);
+}
 
 // --- read-back ----------------------------------------------------------------------
 
 void fw_Mesh::ReadVertexBuffer(const std::function<void(const fw_MeshVertex&)>& sink) {
-    if (!mMesh) return;
+    if (!mMesh)
+        return;
     ID3DX10MeshBuffer* buffer = nullptr;
-    if (FAILED(mMesh->GetVertexBuffer(0, &buffer)) || !buffer) return;
+    if (FAILED(mMesh->GetVertexBuffer(0, &buffer)) || !buffer)
+        return;
     void* data = nullptr;
     SIZE_T size = 0;
     if (SUCCEEDED(buffer->Map(&data, &size)) && data) {
@@ -582,9 +657,11 @@ void fw_Mesh::ReadVertices(std::vector<fw_MeshVertex>& out) {
 }
 
 void fw_Mesh::ReadIndices(std::vector<uint32_t>& out) {
-    if (!mMesh) return;
+    if (!mMesh)
+        return;
     ID3DX10MeshBuffer* buffer = nullptr;
-    if (FAILED(mMesh->GetIndexBuffer(&buffer)) || !buffer) return;
+    if (FAILED(mMesh->GetIndexBuffer(&buffer)) || !buffer)
+        return;
     void* data = nullptr;
     SIZE_T size = 0;
     if (SUCCEEDED(buffer->Map(&data, &size)) && data) {
@@ -595,10 +672,13 @@ void fw_Mesh::ReadIndices(std::vector<uint32_t>& out) {
     buffer->Release();
 }
 
-uint32_t fw_Mesh::GetVertexCount() { return mMesh ? mMesh->GetVertexCount() : 0; }
+uint32_t fw_Mesh::GetVertexCount() {
+    return mMesh ? mMesh->GetVertexCount() : 0;
+}
 
 void fw_Mesh::ReleaseAll() {
-    for (fw_Material* m : mMaterials) delete m;
+    for (fw_Material* m : mMaterials)
+        delete m;
     mMaterials.clear();
     mVertices.clear();
     mIndices.clear();
@@ -610,5 +690,6 @@ void fw_Mesh::ReleaseAll() {
     mAttributeCount = 0;
     SafeRelease(mMesh);
     SafeRelease(mInputLayout);
-    for (auto& entry : mLayouts) SafeRelease(entry.second);
+    for (auto& entry : mLayouts)
+        SafeRelease(entry.second);
 }

@@ -72,8 +72,8 @@ public:
     // Draws attribute range k with its material once per instance: instanceCount instances
     // from firstInstance of the buffer in slot 1 (stride bytes each), through a layout of
     // CreateInstancedLayout. Nothing without a committed mesh, technique, layout or buffer.
-    void DrawRangeInstanced(ID3D10EffectTechnique* technique, int k, ID3D10InputLayout* layout,
-                            ID3D10Buffer* instances, UINT stride, UINT firstInstance, UINT instanceCount);
+    void DrawRangeInstanced(ID3D10EffectTechnique* technique, int k, ID3D10InputLayout* layout, ID3D10Buffer* instances,
+                            UINT stride, UINT firstInstance, UINT instanceCount);
     // The layout of kVertexElements in slot 0 and elements (per instance, slot 1) for pass 0
     // of technique; the caller owns it. Null when the technique or the device is missing.
     static ID3D10InputLayout* CreateInstancedLayout(ID3D10EffectTechnique* technique,
@@ -101,10 +101,10 @@ public:
     std::vector<fw_MeshVertex> mVertices;
     std::vector<uint32_t> mIndices;
     std::vector<uint32_t> mAttributes;
-    std::vector<fw_Material*> mMaterials; // owned
+    std::vector<fw_Material*> mMaterials;  // owned
     uint32_t mAttributeCount = 0;
-    D3DX10_ATTRIBUTE_RANGE* mAttributeTable = nullptr; // owned
-    std::vector<std::string> mMaterialLibraries; // the first "mtllib" name, the one loaded
+    D3DX10_ATTRIBUTE_RANGE* mAttributeTable = nullptr;  // owned
+    std::vector<std::string> mMaterialLibraries;        // the first "mtllib" name, the one loaded
 
 private:
     void InitLayouts();

@@ -4,8 +4,7 @@
 // is released and deleted. Both leave the pointer null and do nothing when it is null.
 
 template <typename T>
-void SafeRelease(T*& object)
-{
+void SafeRelease(T*& object) {
     if (object) {
         object->Release();
         object = nullptr;
@@ -13,8 +12,7 @@ void SafeRelease(T*& object)
 }
 
 template <typename T>
-void ReleaseAndDelete(T*& object)
-{
+void ReleaseAndDelete(T*& object) {
     if (object) {
         object->Release();
         delete object;
@@ -25,8 +23,7 @@ void ReleaseAndDelete(T*& object)
 // The deleter of a std::unique_ptr that owns such an object.
 struct fw_ReleaseAndDelete {
     template <typename T>
-    void operator()(T* object) const
-    {
+    void operator()(T* object) const {
         ReleaseAndDelete(object);
     }
 };

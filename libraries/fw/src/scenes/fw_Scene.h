@@ -46,8 +46,8 @@ public:
     // What a description may hold; one beyond any of them is refused, with a warning,
     // before the XML parser (which recurses once per nesting level) reads it.
     static constexpr size_t kMaxDescriptionBytes = size_t(16) << 20;
-    static constexpr int kMaxDescriptionDepth = 256;       // element nesting
-    static constexpr size_t kMaxDescriptionNodes = 1 << 16; // elements, attributes, comments, text runs
+    static constexpr int kMaxDescriptionDepth = 256;         // element nesting
+    static constexpr size_t kMaxDescriptionNodes = 1 << 16;  // elements, attributes, comments, text runs
 
     // Reads "./data/" + name; replaces everything an earlier load made.
     void LoadXml();
@@ -59,18 +59,21 @@ public:
     fw_DebugCamera* GetDebugCamera() const { return mDebugCamera.get(); }
     // The framework's depth pick; nothing without a framework.
     void PickDepth() {
-        if (gFramework) gFramework->PickDepth();
+        if (gFramework)
+            gFramework->PickDepth();
     }
 
 private:
     void ReleaseDescription();
-    template <class Tree> void LoadTransforms(const Tree& transforms, const std::string& what, fw_ReadReport& report);
-    template <class Tree> void LoadCameras(const Tree& cameras, const std::string& what, fw_ReadReport& report);
+    template <class Tree>
+    void LoadTransforms(const Tree& transforms, const std::string& what, fw_ReadReport& report);
+    template <class Tree>
+    void LoadCameras(const Tree& cameras, const std::string& what, fw_ReadReport& report);
 
     std::string mName;
     std::unique_ptr<fw_DebugCamera> mDebugCamera;
-    std::unique_ptr<TransformMap> mTransforms; // owns its transforms
-    std::unique_ptr<CurveMap> mCurves;         // owns its curves
+    std::unique_ptr<TransformMap> mTransforms;  // owns its transforms
+    std::unique_ptr<CurveMap> mCurves;          // owns its curves
 };
 
 // Evaluates every curve of the map at t, in key order.

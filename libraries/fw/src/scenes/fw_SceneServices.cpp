@@ -39,9 +39,13 @@ fw_SceneMouse Mouse() {
     return out;
 }
 
-bool ControlHeld() { return GetKeyState(VK_CONTROL) < 0; }
+bool ControlHeld() {
+    return GetKeyState(VK_CONTROL) < 0;
+}
 
-bool ShiftHeld() { return GetKeyState(VK_SHIFT) < 0; }
+bool ShiftHeld() {
+    return GetKeyState(VK_SHIFT) < 0;
+}
 
 int OutputHeight() {
     return fw_Framework::mFullscreen ? fw_Framework::mDisplayHeight : fw_Framework::mWindowHeight;
@@ -51,6 +55,8 @@ float RenderAspect() {
     return static_cast<float>(fw_Framework::mRenderWidth) / static_cast<float>(fw_Framework::mRenderHeight);
 }
 
-void Warning(const std::string& text) { fw_Log::Write(fw_Log::kWarning, "%s", text.c_str()); }
+void Warning(const std::string& text) {
+    fw_Log::Write(fw_Log::kWarning, "%s", text.c_str());
+}
 
-} // namespace fw_SceneServices
+}  // namespace fw_SceneServices

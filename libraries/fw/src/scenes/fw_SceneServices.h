@@ -33,4 +33,4 @@ int OutputHeight();
 float RenderAspect();
 void Warning(const std::string& text);
 
-} // namespace fw_SceneServices
+}  // namespace fw_SceneServices

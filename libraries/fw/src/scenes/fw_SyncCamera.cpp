@@ -11,14 +11,16 @@
 
 namespace {
 
-float Radians(float degrees) { return static_cast<float>(double(degrees) * double(3.1415927f) / 180.0); }
+float Radians(float degrees) {
+    return static_cast<float>(double(degrees) * double(3.1415927f) / 180.0);
+}
 
 // angle + amplitude * (2 r / 32767 - 1), formed in double with r the next rand().
 float Jittered(float angle, float amplitude) {
     return static_cast<float>(double(angle) + double(amplitude) * (2.0 * rand() / 32767.0 - 1.0));
 }
 
-} // namespace
+}  // namespace
 
 void UpdateSyncCamera(fw_Scene* scene) {
     const auto TrackValue = fw_Framework::GetSyncValueNow;
@@ -39,10 +41,12 @@ void ApplySyncCamera(fw_Scene* scene, const D3DXVECTOR3& lookAt, float yaw, floa
                      float offsetX, float offsetY) {
     fw_DebugCamera* debugCamera = scene ? scene->GetDebugCamera() : nullptr;
     fw_Camera* camera = debugCamera ? debugCamera->GetActiveCamera() : nullptr;
-    if (!camera || !camera->mTransform) return;
+    if (!camera || !camera->mTransform)
+        return;
 
     if (fw_SceneServices::DemoClockRunning()) {
-        const float amplitude = static_cast<float>(double(fw_Framework::GetSyncValueNow("cam_Shake", 0.0f)) * double(0.005f));
+        const float amplitude =
+            static_cast<float>(double(fw_Framework::GetSyncValueNow("cam_Shake", 0.0f)) * double(0.005f));
         yaw = Jittered(yaw, amplitude);
         pitch = Jittered(pitch, amplitude);
         roll = Jittered(roll, amplitude);

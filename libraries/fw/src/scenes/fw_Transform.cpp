@@ -10,7 +10,7 @@ const char* const kChannelNames[fw_Transform::kChannelCount] = {
     "translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ", "scaleX", "scaleY", "scaleZ",
 };
 
-} // namespace
+}  // namespace
 
 fw_Transform::fw_Transform()
     : mTranslation(0, 0, 0), mRotation(0, 0, 0), mScale(1, 1, 1), mShake(0.0f), mRotationOrder(0), mOwnedCurves(0) {
@@ -21,7 +21,9 @@ fw_Transform::fw_Transform()
     D3DXMatrixIdentity(&mScaleMatrix);
 }
 
-fw_Transform::~fw_Transform() { DeleteCurves(); }
+fw_Transform::~fw_Transform() {
+    DeleteCurves();
+}
 
 const char* fw_Transform::ChannelName(int index) {
     return index >= 0 && index < kChannelCount ? kChannelNames[index] : "unknown";
@@ -32,9 +34,11 @@ fw_Curve* fw_Transform::GetChannelCurve(int index) const {
 }
 
 void fw_Transform::SetChannelCurve(int index, fw_Curve* curve, bool owned) {
-    if (index < 0 || index >= kChannelCount) return;
+    if (index < 0 || index >= kChannelCount)
+        return;
     const uint32_t bit = 1u << index;
-    if ((mOwnedCurves & bit) && mCurves[index] != curve) delete mCurves[index];
+    if ((mOwnedCurves & bit) && mCurves[index] != curve)
+        delete mCurves[index];
     mCurves[index] = curve;
     mOwnedCurves = owned && curve ? (mOwnedCurves | bit) : (mOwnedCurves & ~bit);
 }
@@ -44,11 +48,14 @@ D3DXMATRIX fw_Transform::RotationMatrix() const {
     D3DXMatrixRotationX(&rx, mRotation.x);
     D3DXMatrixRotationY(&ry, mRotation.y);
     D3DXMatrixRotationZ(&rz, mRotation.z);
-    if (mRotationOrder == 1) return rz * rx * ry;
+    if (mRotationOrder == 1)
+        return rz * rx * ry;
     return rx * ry * rz;
 }
 
-void fw_Transform::RebuildWorld() { mWorld = mScaleMatrix * mRotationMatrixValue * mTranslationMatrix; }
+void fw_Transform::RebuildWorld() {
+    mWorld = mScaleMatrix * mRotationMatrixValue * mTranslationMatrix;
+}
 
 void fw_Transform::SetTranslation(const D3DXVECTOR3& v) {
     mTranslation = v;
@@ -69,11 +76,11 @@ void fw_Transform::SetScale(const D3DXVECTOR3& v) {
 }
 
 void fw_Transform::Update() {
-    float* channels[kChannelCount] = {&mTranslation.x, &mTranslation.y, &mTranslation.z,
-                                      &mRotation.x,    &mRotation.y,    &mRotation.z,
-                                      &mScale.x,       &mScale.y,       &mScale.z};
+    float* channels[kChannelCount] = {&mTranslation.x, &mTranslation.y, &mTranslation.z, &mRotation.x, &mRotation.y,
+                                      &mRotation.z,    &mScale.x,       &mScale.y,       &mScale.z};
     for (int i = 0; i < kChannelCount; ++i)
-        if (mCurves[i]) *channels[i] = mCurves[i]->GetValue();
+        if (mCurves[i])
+            *channels[i] = mCurves[i]->GetValue();
     if (mShake > 0.0f) {
         for (float* r : {&mRotation.x, &mRotation.y, &mRotation.z}) {
             const double jitter = double(mShake) * double(0.05f) * (2.0 * rand() / 32767.0 - 1.0);
@@ -88,13 +95,15 @@ void fw_Transform::Update() {
 
 void fw_Transform::Evaluate(float t) {
     for (fw_Curve* curve : mCurves)
-        if (curve) curve->Evaluate(t);
+        if (curve)
+            curve->Evaluate(t);
     Update();
 }
 
 void fw_Transform::DeleteCurves() {
     for (int i = 0; i < kChannelCount; ++i) {
-        if (mOwnedCurves & (1u << i)) delete mCurves[i];
+        if (mOwnedCurves & (1u << i))
+            delete mCurves[i];
         mCurves[i] = nullptr;
     }
     mOwnedCurves = 0;
@@ -104,7 +113,8 @@ std::string fw_Transform::ToXmlAttributes(const std::string& indent) const {
     const std::string inner = indent + "    ";
     std::string out;
     for (int i = 0; i < kChannelCount; ++i) {
-        if (!mCurves[i]) continue;
+        if (!mCurves[i])
+            continue;
         out += indent;
         out += kChannelNames[i];
         out += "=\"";
@@ -119,7 +129,8 @@ void fw_Transform::TransformTranslationCurves(const D3DXMATRIX& m) {
     fw_Curve* cx = mCurves[0];
     fw_Curve* cy = mCurves[1];
     fw_Curve* cz = mCurves[2];
-    if (!cx || !cy || !cz) return;
+    if (!cx || !cy || !cz)
+        return;
     cx->ResetCachedIndex();
     cy->ResetCachedIndex();
     cz->ResetCachedIndex();

@@ -68,5 +68,5 @@ private:
     D3DXMATRIX mScaleMatrix;
     float mShake;
     int32_t mRotationOrder;
-    uint32_t mOwnedCurves; // bit i: curve i belongs to this transform
+    uint32_t mOwnedCurves;  // bit i: curve i belongs to this transform
 };

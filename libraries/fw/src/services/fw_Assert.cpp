@@ -17,8 +17,7 @@ constexpr size_t kTextLimit = 16256;
 bool gDetailToLog = false;
 bool gDetailToStdout = false;
 
-fw_CriticalSection& AssertLock()
-{
+fw_CriticalSection& AssertLock() {
     static fw_CriticalSection lock;
     return lock;
 }
@@ -26,13 +25,9 @@ fw_CriticalSection& AssertLock()
 // Restores the log echo flag when the report ends, however it ends.
 class EchoGuard {
 public:
-    EchoGuard()
-        : mSaved(fw_Log::SetEcho(false))
-    {
-    }
+    EchoGuard() : mSaved(fw_Log::SetEcho(false)) {}
     ~EchoGuard() { Restore(); }
-    void Restore()
-    {
+    void Restore() {
         if (!mRestored)
             fw_Log::SetEcho(mSaved);
         mRestored = true;
@@ -43,21 +38,18 @@ private:
     bool mRestored = false;
 };
 
-} // namespace
+}  // namespace
 
-std::string fw_Framework::MakeFinalMarkerPath()
-{
+std::string fw_Framework::MakeFinalMarkerPath() {
     return ".final";
 }
 
-std::vector<std::string>& fw_Log::AssertTraces()
-{
+std::vector<std::string>& fw_Log::AssertTraces() {
     static std::vector<std::string> traces;
     return traces;
 }
 
-void fw_Log::PushAssertTrace(const char* format, ...)
-{
+void fw_Log::PushAssertTrace(const char* format, ...) {
     char text[kTextLimit] = {};
     if (format) {
         va_list args;
@@ -68,15 +60,13 @@ void fw_Log::PushAssertTrace(const char* format, ...)
     AssertTraces().emplace_back(text);
 }
 
-void fw_Log::PopAssertTrace()
-{
+void fw_Log::PopAssertTrace() {
     std::vector<std::string>& traces = AssertTraces();
     if (!traces.empty())
         traces.pop_back();
 }
 
-void fw_Log::PrintAssertDetail(int indent, const char* text)
-{
+void fw_Log::PrintAssertDetail(int indent, const char* text) {
     if (!text)
         text = "";
     if (indent < 0)
@@ -96,8 +86,7 @@ void fw_Log::PrintAssertDetail(int indent, const char* text)
         Write(kPlain, "%s%s", blanks, text);
 }
 
-void fw_Log::PrintLastWindowsError()
-{
+void fw_Log::PrintLastWindowsError() {
     const DWORD error = GetLastError();
     if (error == 0)
         return;
@@ -118,13 +107,12 @@ void fw_Log::PrintLastWindowsError()
 // The optional message joins the report when its format is at least two characters
 // long and does not begin with a blank: the format, not the formatted text, decides,
 // so a "%d" or "%s" message is always shown whatever its arguments expand to.
-void fw_Log::AssertFailed(const char* expression, const char* file, int line, const char* format, ...)
-{
+void fw_Log::AssertFailed(const char* expression, const char* file, int line, const char* format, ...) {
     fw_ScopedLock lock(&AssertLock());
 
     char text[kTextLimit];
-    int used = std::snprintf(text, sizeof text, "%s(%d) : assert: '%s'", file ? file : "", line,
-                             expression ? expression : "");
+    int used =
+        std::snprintf(text, sizeof text, "%s(%d) : assert: '%s'", file ? file : "", line, expression ? expression : "");
     if (used < 0)
         used = 0;
     if (format && format[0] != '\0' && format[1] != '\0' && format[0] != ' ' &&

@@ -25,31 +25,27 @@ PFN_GetModuleBaseNameA gGetModuleBaseName = nullptr;
 const char* gPsapiError = nullptr;
 
 // Reads memory of the walked process.
-BOOL CALLBACK ReadWalkedMemory(HANDLE process, DWORD64 address, PVOID buffer, DWORD size, LPDWORD bytesRead)
-{
+BOOL CALLBACK ReadWalkedMemory(HANDLE process, DWORD64 address, PVOID buffer, DWORD size, LPDWORD bytesRead) {
     SIZE_T read = 0;
-    const BOOL ok = ReadProcessMemory(process, reinterpret_cast<LPCVOID>(static_cast<uintptr_t>(address)), buffer,
-                                      size, &read);
+    const BOOL ok =
+        ReadProcessMemory(process, reinterpret_cast<LPCVOID>(static_cast<uintptr_t>(address)), buffer, size, &read);
     if (bytesRead)
         *bytesRead = static_cast<DWORD>(read);
     return ok;
 }
 
-fw_CriticalSection& PrintLock()
-{
+fw_CriticalSection& PrintLock() {
     static fw_CriticalSection lock;
     return lock;
 }
 
-fw_CriticalSection& SearchLock()
-{
+fw_CriticalSection& SearchLock() {
     static fw_CriticalSection lock;
     return lock;
 }
 
 void EmitStackLine(const char* format, ...) FW_PRINTF(1, 2);
-void EmitStackLine(const char* format, ...)
-{
+void EmitStackLine(const char* format, ...) {
     char text[kTextLimit] = {};
     va_list args;
     va_start(args, format);
@@ -64,8 +60,7 @@ void EmitStackLine(const char* format, ...)
     }
 }
 
-bool InitSymbols()
-{
+bool InitSymbols() {
     if (gSymbolsProcess == gProcess && gProcess != nullptr)
         return true;
     SymSetOptions(SymGetOptions() | SYMOPT_DEFERRED_LOADS | SYMOPT_LOAD_LINES);
@@ -77,8 +72,7 @@ bool InitSymbols()
     return true;
 }
 
-std::vector<std::string> SplitNames(const char* names)
-{
+std::vector<std::string> SplitNames(const char* names) {
     std::vector<std::string> parts;
     if (!names)
         return parts;
@@ -98,16 +92,13 @@ std::vector<std::string> SplitNames(const char* names)
 class fw_StackWalker {
 public:
     explicit fw_StackWalker(const char* target, const char* namesToSkip)
-        : mTarget(target)
-        , mNamesToSkip(namesToSkip ? namesToSkip : "")
-    {
+        : mTarget(target), mNamesToSkip(namesToSkip ? namesToSkip : "") {
         std::memset(&mFrame, 0, sizeof mFrame);
         mLine[0] = '\0';
     }
     ~fw_StackWalker() = default;
 
-    void Walk(CONTEXT* context, int skip)
-    {
+    void Walk(CONTEXT* context, int skip) {
         InitFrame(context);
         mLength = 0;
         mLine[0] = '\0';
@@ -126,8 +117,7 @@ public:
     const std::string& Result() const { return mResult; }
 
 private:
-    void InitFrame(const CONTEXT* context)
-    {
+    void InitFrame(const CONTEXT* context) {
         std::memset(&mFrame, 0, sizeof mFrame);
         mFrame.AddrPC.Offset = context->Eip;
         mFrame.AddrPC.Mode = AddrModeFlat;
@@ -138,8 +128,7 @@ private:
     }
 
     // One frame; false ends the walk.
-    bool Step(CONTEXT* context)
-    {
+    bool Step(CONTEXT* context) {
         if (!StackWalk(IMAGE_FILE_MACHINE_AMD64, gProcess, gThread, &mFrame, context, ReadWalkedMemory,
                        SymFunctionTableAccess, SymGetModuleBase, nullptr))
             return false;
@@ -160,8 +149,7 @@ private:
         return true;
     }
 
-    void Append(const char* format, ...) FW_PRINTF(2, 3)
-    {
+    void Append(const char* format, ...) FW_PRINTF(2, 3) {
         if (mLength >= kLineLimit)
             return;
         va_list args;
@@ -176,8 +164,7 @@ private:
         }
     }
 
-    void AppendFileAndLine()
-    {
+    void AppendFileAndLine() {
         IMAGEHLP_LINE line;
         std::memset(&line, 0, sizeof line);
         line.SizeOfStruct = sizeof line;
@@ -198,8 +185,7 @@ private:
     }
 
     // True when the walk must stop at this frame.
-    bool AppendFunctionName()
-    {
+    bool AppendFunctionName() {
         alignas(SYMBOL_INFO) char storage[sizeof(SYMBOL_INFO) + 1024];
         std::memset(storage, 0, sizeof storage);
         SYMBOL_INFO* symbol = reinterpret_cast<SYMBOL_INFO*>(storage);
@@ -221,22 +207,20 @@ private:
             return false;
         }
         if (fw_MatchesSkipName(name, mSkipNames)) {
-            mResult.clear(); // skipped: not the caller we look for
+            mResult.clear();  // skipped: not the caller we look for
             return false;
         }
         mResult = name;
         return true;
     }
 
-    void AppendParams()
-    {
+    void AppendParams() {
         Append("(0x%08llx, 0x%08llx, 0x%08llx, 0x%08llx)", static_cast<unsigned long long>(mFrame.Params[0]),
                static_cast<unsigned long long>(mFrame.Params[1]), static_cast<unsigned long long>(mFrame.Params[2]),
                static_cast<unsigned long long>(mFrame.Params[3]));
     }
 
-    void AppendModuleName()
-    {
+    void AppendModuleName() {
         if (!gGetModuleBaseName && !gPsapiError) {
             HMODULE psapi = LoadLibraryA("psapi.dll");
             if (!psapi)
@@ -270,8 +254,7 @@ private:
 };
 
 std::string CaptureStack(fw_StackLineSink sink, CONTEXT* context, int skip, const char* target,
-                         const char* namesToSkip)
-{
+                         const char* namesToSkip) {
     gSink = sink;
     gProcess = GetCurrentProcess();
     gThread = GetCurrentThread();
@@ -282,10 +265,9 @@ std::string CaptureStack(fw_StackLineSink sink, CONTEXT* context, int skip, cons
     return walker.Result();
 }
 
-} // namespace
+}  // namespace
 
-const std::vector<std::string>& fw_StackStopList()
-{
+const std::vector<std::string>& fw_StackStopList() {
     static const std::vector<std::string> stops = {
         "mainCRTStartup", "BaseThreadInitThunk", "GetModuleHandleA", "FindWindowA", "RegisterWaitForInputIdle",
         "__tmainCRTStartup",
@@ -294,8 +276,7 @@ const std::vector<std::string>& fw_StackStopList()
     return stops;
 }
 
-bool fw_MatchesSkipName(const std::string& name, const std::vector<std::string>& skipNames)
-{
+bool fw_MatchesSkipName(const std::string& name, const std::vector<std::string>& skipNames) {
     for (const std::string& skip : skipNames) {
         if (!skip.empty() && skip.back() == '*') {
             if (name.compare(0, skip.size() - 1, skip, 0, skip.size() - 1) == 0)
@@ -307,22 +288,17 @@ bool fw_MatchesSkipName(const std::string& name, const std::vector<std::string>&
     return false;
 }
 
-bool IsDebuggerAttached()
-{
+bool IsDebuggerAttached() {
     return IsDebuggerPresent() != 0;
 }
 
-void PrintStackLine(const char* line)
-{
+void PrintStackLine(const char* line) {
     fw_Log::PrintAssertDetail(4, line);
 }
 
-void DiscardStackLine(const char*)
-{
-}
+void DiscardStackLine(const char*) {}
 
-void PrintCallStack()
-{
+void PrintCallStack() {
     fw_ScopedLock lock(&PrintLock());
     CONTEXT context;
     std::memset(&context, 0, sizeof context);
@@ -330,8 +306,7 @@ void PrintCallStack()
     CaptureStack(PrintStackLine, &context, 1, nullptr, nullptr);
 }
 
-std::string FindCallerName(const char* target, const char* namesToSkip)
-{
+std::string FindCallerName(const char* target, const char* namesToSkip) {
     fw_ScopedLock lock(&SearchLock());
     CONTEXT context;
     std::memset(&context, 0, sizeof context);
@@ -339,7 +314,6 @@ std::string FindCallerName(const char* target, const char* namesToSkip)
     return CaptureStack(DiscardStackLine, &context, 0, target ? target : "", namesToSkip);
 }
 
-void ZeroFill16(void* record)
-{
+void ZeroFill16(void* record) {
     std::memset(record, 0, 16);
 }

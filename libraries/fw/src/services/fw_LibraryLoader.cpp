@@ -6,14 +6,12 @@
 
 const char* const kBassLibraryName = "bass.dll";
 
-std::map<std::string, HMODULE>& fw_LibraryCache::Instance()
-{
+std::map<std::string, HMODULE>& fw_LibraryCache::Instance() {
     static std::map<std::string, HMODULE> libraries;
     return libraries;
 }
 
-HMODULE fw_LibraryCache::Load(const char* name)
-{
+HMODULE fw_LibraryCache::Load(const char* name) {
     if (!name)
         name = "";
     auto [entry, inserted] = Instance().emplace(name, nullptr);
@@ -28,8 +26,7 @@ HMODULE fw_LibraryCache::Load(const char* name)
     return entry->second;
 }
 
-void fw_LibraryCache::Unload(const char* name)
-{
+void fw_LibraryCache::Unload(const char* name) {
     if (!name)
         return;
     auto& libraries = Instance();

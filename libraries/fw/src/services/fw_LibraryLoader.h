@@ -25,8 +25,7 @@ extern const char* const kBassLibraryName;
 // Loading the library can end the process (see fw_LibraryCache::Load); a function the
 // library lacks gives null.
 template <typename Proc>
-Proc GetLibraryProc(const char* library, Proc& cache, const char* name)
-{
+Proc GetLibraryProc(const char* library, Proc& cache, const char* name) {
     if (!cache) {
         HMODULE module = fw_LibraryCache::Load(library);
         cache = reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
@@ -36,7 +35,6 @@ Proc GetLibraryProc(const char* library, Proc& cache, const char* name)
 
 // The same for the audio library.
 template <typename Proc>
-Proc GetBassProc(Proc& cache, const char* name)
-{
+Proc GetBassProc(Proc& cache, const char* name) {
     return GetLibraryProc(kBassLibraryName, cache, name);
 }

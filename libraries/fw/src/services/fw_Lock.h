@@ -23,11 +23,7 @@ private:
 
 class fw_ScopedLock {
 public:
-    explicit fw_ScopedLock(fw_CriticalSection* section)
-        : mSection(section)
-    {
-        mSection->Enter();
-    }
+    explicit fw_ScopedLock(fw_CriticalSection* section) : mSection(section) { mSection->Enter(); }
     ~fw_ScopedLock() { mSection->Leave(); }
     fw_ScopedLock(const fw_ScopedLock&) = delete;
     fw_ScopedLock& operator=(const fw_ScopedLock&) = delete;

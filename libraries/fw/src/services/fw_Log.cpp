@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr size_t kLineLimit = 16000;  // a log line with its terminator
-constexpr size_t kAlertLimit = 16256; // a formatted alert text with its terminator
+constexpr size_t kLineLimit = 16000;   // a log line with its terminator
+constexpr size_t kAlertLimit = 16256;  // a formatted alert text with its terminator
 
 std::atomic<bool> gEcho{false};
 FILE* gLogFile = nullptr;
@@ -24,32 +24,28 @@ std::atomic<int32_t> gAlertMode{fw_Log::kAlertsToConsole};
 std::atomic<int32_t> gAssertAlertMode{fw_Log::kAlertsToConsole};
 std::atomic<int32_t> gAuxMode{0};
 
-std::string& AlertCaption()
-{
+std::string& AlertCaption() {
     static std::string caption;
     return caption;
 }
 
-fw_CriticalSection& LogLock()
-{
+fw_CriticalSection& LogLock() {
     static fw_CriticalSection lock;
     return lock;
 }
 
-const char* LevelPrefix(fw_Log::Level level)
-{
+const char* LevelPrefix(fw_Log::Level level) {
     switch (level) {
-    case fw_Log::kWarning:
-        return "WARNING: ";
-    case fw_Log::kError:
-        return "ERROR: ";
-    default:
-        return "";
+        case fw_Log::kWarning:
+            return "WARNING: ";
+        case fw_Log::kError:
+            return "ERROR: ";
+        default:
+            return "";
     }
 }
 
-void WriteConsoleAlert(const char* text)
-{
+void WriteConsoleAlert(const char* text) {
     const std::string caption = fw_Log::GetAlertCaption();
     std::fputs(caption.c_str(), stdout);
     std::fputs(": ", stdout);
@@ -58,35 +54,28 @@ void WriteConsoleAlert(const char* text)
     std::fflush(stdout);
 }
 
-int DefaultMessageBox(HWND owner, const char* text, const char* caption, UINT style)
-{
+int DefaultMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
     return MessageBoxA(owner, text, caption, style);
 }
-HWND DefaultFindWindow(const char* className, const char* title)
-{
+HWND DefaultFindWindow(const char* className, const char* title) {
     return FindWindowA(className, title);
 }
-BOOL DefaultSetWindowText(HWND window, const char* text)
-{
+BOOL DefaultSetWindowText(HWND window, const char* text) {
     return SetWindowTextA(window, text);
 }
-BOOL DefaultPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+BOOL DefaultPostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return PostMessageA(window, message, wParam, lParam);
 }
-DWORD DefaultGetTickCount()
-{
+DWORD DefaultGetTickCount() {
     return GetTickCount();
 }
-void DefaultSleep(DWORD milliseconds)
-{
+void DefaultSleep(DWORD milliseconds) {
     Sleep(milliseconds);
 }
 
 // Whole milliseconds of a time-out in seconds: negative and NaN give 0, values beyond
 // the 32-bit range give its maximum.
-uint32_t SecondsToMilliseconds(float seconds)
-{
+uint32_t SecondsToMilliseconds(float seconds) {
     if (!(seconds > 0.0f))
         return 0;
     const double ms = static_cast<double>(seconds) * 1000.0;
@@ -95,44 +84,38 @@ uint32_t SecondsToMilliseconds(float seconds)
     return static_cast<uint32_t>(ms);
 }
 
-} // namespace
+}  // namespace
 
-fw_AlertPlatform fw_DefaultAlertPlatform()
-{
-    return fw_AlertPlatform{DefaultMessageBox, DefaultFindWindow, DefaultSetWindowText,
+fw_AlertPlatform fw_DefaultAlertPlatform() {
+    return fw_AlertPlatform{DefaultMessageBox,  DefaultFindWindow,   DefaultSetWindowText,
                             DefaultPostMessage, DefaultGetTickCount, DefaultSleep};
 }
 
-fw_AlertPlatform& fw_GetAlertPlatform()
-{
+fw_AlertPlatform& fw_GetAlertPlatform() {
     static fw_AlertPlatform platform = fw_DefaultAlertPlatform();
     return platform;
 }
 
-std::string fw_FormatLogTimeStamp(const std::tm& local, int milliseconds)
-{
+std::string fw_FormatLogTimeStamp(const std::tm& local, int milliseconds) {
     static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const int month = (local.tm_mon >= 0 && local.tm_mon < 12) ? local.tm_mon : 0;
     if (milliseconds < 0 || milliseconds > 999)
         milliseconds = 0;
     char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "%04d-%s-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
-                  kMonths[month], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  milliseconds);
+    std::snprintf(stamp, sizeof stamp, "%04d-%s-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, kMonths[month],
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, milliseconds);
     return stamp;
 }
 
-std::tm ToLocalTime(int64_t time)
-{
+std::tm ToLocalTime(int64_t time) {
     std::tm local{};
     const time_t value = static_cast<time_t>(time);
     localtime_r(&value, &local);
     return local;
 }
 
-void fw_Log::Write(Level level, const char* format, ...)
-{
+void fw_Log::Write(Level level, const char* format, ...) {
     if (level == kWarning)
         ++gWarningCount;
     else if (level == kError)
@@ -141,8 +124,8 @@ void fw_Log::Write(Level level, const char* format, ...)
     const auto now = std::chrono::system_clock::now();
     const auto sinceEpoch = now.time_since_epoch();
     const int64_t secondsNow = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch).count();
-    const int milliseconds = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count() - secondsNow * 1000);
+    const int milliseconds =
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count() - secondsNow * 1000);
     const std::string stamp = fw_FormatLogTimeStamp(ToLocalTime(secondsNow), milliseconds);
 
     char line[kLineLimit];
@@ -172,28 +155,23 @@ void fw_Log::Write(Level level, const char* format, ...)
     }
 }
 
-int32_t fw_Log::GetWarningCount()
-{
+int32_t fw_Log::GetWarningCount() {
     return gWarningCount.load();
 }
 
-int32_t fw_Log::GetErrorCount()
-{
+int32_t fw_Log::GetErrorCount() {
     return gErrorCount.load();
 }
 
-bool fw_Log::SetEcho(bool echo)
-{
+bool fw_Log::SetEcho(bool echo) {
     return gEcho.exchange(echo);
 }
 
-bool fw_Log::GetEcho()
-{
+bool fw_Log::GetEcho() {
     return gEcho.load();
 }
 
-void fw_Log::OpenLogFile(const std::string& path)
-{
+void fw_Log::OpenLogFile(const std::string& path) {
     fw_ScopedLock lock(&LogLock());
     if (gLogFile) {
         std::fclose(gLogFile);
@@ -219,14 +197,12 @@ void fw_Log::OpenLogFile(const std::string& path)
     }
 }
 
-std::string fw_Log::GetLogFilePath()
-{
+std::string fw_Log::GetLogFilePath() {
     fw_ScopedLock lock(&LogLock());
     return gLogFilePath.string();
 }
 
-bool fw_Log::IsLogFileRegular()
-{
+bool fw_Log::IsLogFileRegular() {
     const std::string path = GetLogFilePath();
     if (path.empty())
         return false;
@@ -234,28 +210,37 @@ bool fw_Log::IsLogFileRegular()
     return boost::filesystem::is_regular_file(path, error);
 }
 
-std::string fw_Log::GetAlertCaption()
-{
+std::string fw_Log::GetAlertCaption() {
     std::string& caption = AlertCaption();
     if (caption.empty())
         caption = "Alert";
     return caption;
 }
 
-void fw_Log::SetAlertCaption(const std::string& caption)
-{
+void fw_Log::SetAlertCaption(const std::string& caption) {
     AlertCaption() = caption;
 }
 
-int32_t fw_Log::GetAlertMode() { return gAlertMode.load(); }
-void fw_Log::SetAlertMode(int32_t mode) { gAlertMode = mode; }
-int32_t fw_Log::GetAssertAlertMode() { return gAssertAlertMode.load(); }
-void fw_Log::SetAssertAlertMode(int32_t mode) { gAssertAlertMode = mode; }
-int32_t fw_Log::GetAuxMode() { return gAuxMode.load(); }
-void fw_Log::SetAuxMode(int32_t mode) { gAuxMode = mode; }
+int32_t fw_Log::GetAlertMode() {
+    return gAlertMode.load();
+}
+void fw_Log::SetAlertMode(int32_t mode) {
+    gAlertMode = mode;
+}
+int32_t fw_Log::GetAssertAlertMode() {
+    return gAssertAlertMode.load();
+}
+void fw_Log::SetAssertAlertMode(int32_t mode) {
+    gAssertAlertMode = mode;
+}
+int32_t fw_Log::GetAuxMode() {
+    return gAuxMode.load();
+}
+void fw_Log::SetAuxMode(int32_t mode) {
+    gAuxMode = mode;
+}
 
-void fw_Log::Alert(const char* text)
-{
+void fw_Log::Alert(const char* text) {
     if (!text)
         text = "";
     const int32_t mode = gAlertMode.load();
@@ -267,13 +252,11 @@ void fw_Log::Alert(const char* text)
     }
 }
 
-void fw_Log::Alert(const std::string& text)
-{
+void fw_Log::Alert(const std::string& text) {
     Alert(text.c_str());
 }
 
-void fw_Log::Alertf(const char* format, ...)
-{
+void fw_Log::Alertf(const char* format, ...) {
     char text[kAlertLimit] = {};
     if (format) {
         va_list args;
@@ -284,8 +267,7 @@ void fw_Log::Alertf(const char* format, ...)
     Alert(text);
 }
 
-void fw_Log::TimedAlert(const char* text, float seconds)
-{
+void fw_Log::TimedAlert(const char* text, float seconds) {
     if (!text)
         text = "";
     const int32_t mode = gAlertMode.load();
@@ -297,8 +279,7 @@ void fw_Log::TimedAlert(const char* text, float seconds)
     }
 }
 
-void fw_Log::TimedAlertf(float seconds, const char* format, ...)
-{
+void fw_Log::TimedAlertf(float seconds, const char* format, ...) {
     char text[kAlertLimit] = {};
     if (format) {
         va_list args;
@@ -309,8 +290,7 @@ void fw_Log::TimedAlertf(float seconds, const char* format, ...)
     TimedAlert(text, seconds);
 }
 
-void fw_ShowLoadIssueNotice(int32_t warningCount)
-{
+void fw_ShowLoadIssueNotice(int32_t warningCount) {
     if (warningCount <= 0)
         return;
     const bool one = warningCount == 1;
@@ -318,14 +298,13 @@ void fw_ShowLoadIssueNotice(int32_t warningCount)
     fw_Log::TimedAlertf(20.0f,
                         "WARNING: There were %d issue%s found while loading resources, please look "
                         "in: <%s>\nfor details about %s issue%s and how to resolve %s.",
-                        warningCount, one ? "" : "s", path.c_str(), one ? "this" : "these",
-                        one ? "" : "s", one ? "it" : "them");
+                        warningCount, one ? "" : "s", path.c_str(), one ? "this" : "these", one ? "" : "s",
+                        one ? "it" : "them");
 }
 
 // --- the self-closing message box ------------------------------------------------------
 
-int TimedMessageBox(const char* text, const char* caption, uint32_t milliseconds)
-{
+int TimedMessageBox(const char* text, const char* caption, uint32_t milliseconds) {
     fw_CountdownRecord record;
     record.caption = caption ? caption : "";
     record.text = text ? text : "";
@@ -339,8 +318,7 @@ int TimedMessageBox(const char* text, const char* caption, uint32_t milliseconds
 namespace {
 
 // "caption: seconds" in the title, the caption cut so that the seconds always fit.
-void FormatCountdownTitle(fw_CountdownRecord* record)
-{
+void FormatCountdownTitle(fw_CountdownRecord* record) {
     const char* caption = record->caption ? record->caption : "";
     char* title = record->title;
     const size_t size = sizeof record->title;
@@ -357,10 +335,9 @@ void FormatCountdownTitle(fw_CountdownRecord* record)
     std::memcpy(title + captionLength, suffix, static_cast<size_t>(suffixLength) + 1);
 }
 
-} // namespace
+}  // namespace
 
-int ShowCountdownMessageBox(fw_CountdownRecord* record)
-{
+int ShowCountdownMessageBox(fw_CountdownRecord* record) {
     // The title is complete before the countdown thread can look for the box by it.
     FormatCountdownTitle(record);
     record->timedOut = 0;
@@ -369,8 +346,7 @@ int ShowCountdownMessageBox(fw_CountdownRecord* record)
 
     HANDLE thread = CreateThread(nullptr, 0, CountdownThreadProc, record, 0, nullptr);
 
-    const int result = fw_GetAlertPlatform().messageBox(record->owner, record->text, record->title,
-                                                        record->boxStyle);
+    const int result = fw_GetAlertPlatform().messageBox(record->owner, record->text, record->title, record->boxStyle);
     record->boxResult = result;
     record->boxReturned = true;
 
@@ -381,8 +357,7 @@ int ShowCountdownMessageBox(fw_CountdownRecord* record)
     return record->timedOut.load() ? 0 : record->boxResult.load();
 }
 
-DWORD WINAPI CountdownThreadProc(LPVOID parameter)
-{
+DWORD WINAPI CountdownThreadProc(LPVOID parameter) {
     fw_CountdownRecord* record = static_cast<fw_CountdownRecord*>(parameter);
     const fw_AlertPlatform& platform = fw_GetAlertPlatform();
 

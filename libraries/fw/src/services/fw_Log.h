@@ -28,7 +28,7 @@ public:
     // Where Alert sends its text (SetAlertMode, SetAssertAlertMode); a mode other than the
     // first two drops it.
     enum AlertMode : int32_t {
-        kAlertsToConsole = 0,      // standard output, after the caption
+        kAlertsToConsole = 0,  // standard output, after the caption
         kAlertsToMessageBoxes = 1,
         kAlertsDropped = 2,
     };
@@ -66,8 +66,8 @@ public:
     // The report: where, what, the optional message, the last Windows error, the
     // traces and the call stack. In the final layout it also shows the report for 60
     // seconds and throws std::runtime_error("Assert").
-    static void AssertFailed(const char* expression, const char* file, int line,
-                             const char* format = nullptr, ...) FW_PRINTF(4, 5);
+    static void AssertFailed(const char* expression, const char* file, int line, const char* format = nullptr, ...)
+        FW_PRINTF(4, 5);
     static void PushAssertTrace(const char* format, ...) FW_PRINTF(1, 2);
     static void PopAssertTrace();
     static std::vector<std::string>& AssertTraces();
@@ -88,7 +88,7 @@ struct fw_CountdownRecord {
     const char* text = nullptr;
     uint32_t boxStyle = MB_ICONINFORMATION;
     HWND owner = nullptr;
-    uint32_t timeout = 0; // milliseconds
+    uint32_t timeout = 0;  // milliseconds
     std::atomic<int32_t> timedOut{0};
     int32_t showCountdown = 1;
     std::atomic<int32_t> boxResult{0};

@@ -5,20 +5,20 @@
 #include <cstdint>
 
 struct fw_MouseButton {
-    bool down = false;         // stored by the window procedure
-    bool previousDown = false; // down as of the previous update
-    bool held = false;         // down in this update and the previous one
-    bool pressed = false;      // down now, not at the previous update
-    bool released = false;     // down at the previous update, not now
+    bool down = false;          // stored by the window procedure
+    bool previousDown = false;  // down as of the previous update
+    bool held = false;          // down in this update and the previous one
+    bool pressed = false;       // down now, not at the previous update
+    bool released = false;      // down at the previous update, not now
 };
 
 struct fw_MouseState {
     fw_MouseButton left;
     fw_MouseButton middle;
     fw_MouseButton right;
-    int32_t x = 0; // client coordinates, stored by the window procedure
+    int32_t x = 0;  // client coordinates, stored by the window procedure
     int32_t y = 0;
-    int32_t previousX = 0; // as of the previous update
+    int32_t previousX = 0;  // as of the previous update
     int32_t previousY = 0;
     int32_t deltaX = 0;
     int32_t deltaY = 0;

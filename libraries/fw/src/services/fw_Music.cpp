@@ -31,8 +31,7 @@ FW_BASS_CACHE(BASS_ChannelGetData)
 
 // Calls the function through its cache; a function the library lacks answers 0.
 template <typename Proc, typename... Args>
-auto CallBass(Proc& cache, const char* name, Args... args) -> decltype(cache(args...))
-{
+auto CallBass(Proc& cache, const char* name, Args... args) -> decltype(cache(args...)) {
     Proc proc = GetBassProc(cache, name);
     if (!proc)
         return {};
@@ -41,10 +40,9 @@ auto CallBass(Proc& cache, const char* name, Args... args) -> decltype(cache(arg
 
 #define BASS(name, ...) CallBass(g_##name, #name __VA_OPT__(, ) __VA_ARGS__)
 
-} // namespace
+}  // namespace
 
-fw_Music::fw_Music(const std::string& path)
-{
+fw_Music::fw_Music(const std::string& path) {
     HWND window = fw_Framework::mWindow;
     std::memset(&info, 0, sizeof info);
 
@@ -64,8 +62,8 @@ fw_Music::fw_Music(const std::string& path)
     fileLength = fileData.size();
     if (fileLength > 0) {
         const void* bytes = fileData.data();
-        stream = BASS(BASS_StreamCreateFile, BOOL{TRUE}, bytes, QWORD{0}, QWORD{fileLength},
-                      DWORD{BASS_STREAM_PRESCAN});
+        stream =
+            BASS(BASS_StreamCreateFile, BOOL{TRUE}, bytes, QWORD{0}, QWORD{fileLength}, DWORD{BASS_STREAM_PRESCAN});
         decodeStream = BASS(BASS_StreamCreateFile, BOOL{TRUE}, bytes, QWORD{0}, QWORD{fileLength},
                             DWORD{BASS_STREAM_PRESCAN | BASS_STREAM_DECODE});
     }
@@ -73,8 +71,7 @@ fw_Music::fw_Music(const std::string& path)
     BASS(BASS_GetInfo, &info);
 }
 
-fw_Music::~fw_Music()
-{
+fw_Music::~fw_Music() {
     if (stream != 0) {
         BASS(BASS_ChannelStop, DWORD{stream});
         BASS(BASS_StreamFree, HSTREAM{stream});
@@ -88,44 +85,37 @@ fw_Music::~fw_Music()
     // The library and the cached addresses stay valid until the process ends.
 }
 
-void fw_Music::Play(float t)
-{
+void fw_Music::Play(float t) {
     if (t != 0.0f)
         SetPosition(t);
     BASS(BASS_ChannelPlay, Channel(), BOOL{t == 0.0f ? TRUE : FALSE});
 }
 
-void fw_Music::Pause()
-{
+void fw_Music::Pause() {
     BASS(BASS_ChannelPause, Channel());
 }
 
-void fw_Music::SetPosition(float t)
-{
+void fw_Music::SetPosition(float t) {
     const DWORD channel = Channel();
     const QWORD bytes = BASS(BASS_ChannelSeconds2Bytes, channel, static_cast<double>(t));
     BASS(BASS_ChannelSetPosition, channel, bytes, DWORD{BASS_POS_BYTE});
 }
 
-float fw_Music::GetPosition()
-{
+float fw_Music::GetPosition() {
     const DWORD channel = Channel();
     const QWORD bytes = BASS(BASS_ChannelGetPosition, channel, DWORD{BASS_POS_BYTE});
     return static_cast<float>(BASS(BASS_ChannelBytes2Seconds, channel, bytes));
 }
 
-BOOL fw_Music::SetVolume(float volume)
-{
+BOOL fw_Music::SetVolume(float volume) {
     return BASS(BASS_ChannelSetAttribute, Channel(), DWORD{BASS_ATTRIB_VOL}, volume);
 }
 
-void fw_Music::GetFFT(float t)
-{
+void fw_Music::GetFFT(float t) {
     fft.resize(256, 0.0f);
     if (decodeStream == 0)
         return;
     const QWORD bytes = BASS(BASS_ChannelSeconds2Bytes, DWORD{decodeStream}, static_cast<double>(t));
     BASS(BASS_ChannelSetPosition, DWORD{decodeStream}, bytes, DWORD{BASS_POS_BYTE});
-    BASS(BASS_ChannelGetData, DWORD{decodeStream}, static_cast<void*>(fft.data()),
-         DWORD{BASS_DATA_FFT256});
+    BASS(BASS_ChannelGetData, DWORD{decodeStream}, static_cast<void*>(fft.data()), DWORD{BASS_DATA_FFT256});
 }

@@ -6,8 +6,7 @@
 #include "fw_SyncTimer.h"
 #include "fw_Timer.h"
 
-static void FrameStepWithoutGl(benchmark::State& state)
-{
+static void FrameStepWithoutGl(benchmark::State& state) {
     core_test::ResetFramework();
     core_test::FakeSyncDevice device;
     core_test::CountingSwapChain chain;

@@ -21,8 +21,7 @@
 
 namespace {
 
-D3DXMATRIX Translation(float x, float y, float z)
-{
+D3DXMATRIX Translation(float x, float y, float z) {
     D3DXMATRIX m;
     D3DXMatrixIdentity(&m);
     m._41 = x;
@@ -33,8 +32,7 @@ D3DXMATRIX Translation(float x, float y, float z)
 
 class CameraVariables : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         core_test::ResetFramework();
         fw_Framework::mDevice = core_test::SharedSoftwareDevice();
         ASSERT_NE(nullptr, fw_Framework::mDevice);
@@ -65,22 +63,19 @@ protected:
         camera->mProjection._43 = -1.0f;
         fw_Framework::AddScene(&scene);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (fw_Framework::mEffectPool)
             fw_Framework::mEffectPool->Release();
         fw_Framework::mEffectPool = nullptr;
         framework.reset();
         core_test::ResetFramework();
     }
-    D3DXMATRIX Matrix(ID3D10EffectMatrixVariable* variable)
-    {
+    D3DXMATRIX Matrix(ID3D10EffectMatrixVariable* variable) {
         D3DXMATRIX m;
         EXPECT_EQ(S_OK, variable->GetMatrix(&m._11));
         return m;
     }
-    D3DXVECTOR4 Vector(ID3D10EffectVectorVariable* variable)
-    {
+    D3DXVECTOR4 Vector(ID3D10EffectVectorVariable* variable) {
         D3DXVECTOR4 v;
         EXPECT_EQ(S_OK, variable->GetFloatVector(&v.x));
         return v;
@@ -92,8 +87,7 @@ protected:
     fw_Camera* camera = nullptr;
 };
 
-TEST_F(CameraVariables, FrameVariables)
-{
+TEST_F(CameraVariables, FrameVariables) {
     fw_Framework::mRenderWidth = 640;
     fw_Framework::mRenderHeight = 400;
     framework->SetCameraVariables();
@@ -116,8 +110,7 @@ TEST_F(CameraVariables, FrameVariables)
     EXPECT_EQ(D3DXVECTOR4(640.0f, 400.0f, 1.0f / 640.0f, 1.0f / 400.0f), dim);
 }
 
-TEST_F(CameraVariables, MonoEyeIsTheIdentityAndStereoConstantsXIsNegativeZero)
-{
+TEST_F(CameraVariables, MonoEyeIsTheIdentityAndStereoConstantsXIsNegativeZero) {
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
     const fw_FrameMatrix e = framework->StereoEyeMatrix(0);
@@ -137,8 +130,7 @@ TEST_F(CameraVariables, MonoEyeIsTheIdentityAndStereoConstantsXIsNegativeZero)
     EXPECT_FLOAT_EQ(-3.0f, eye.z);
 }
 
-TEST_F(CameraVariables, ProjectionScaleTwoHalvesTheDepthTerm)
-{
+TEST_F(CameraVariables, ProjectionScaleTwoHalvesTheDepthTerm) {
     scene.projectionScale = 2.0f;
     framework->SetEyeVariables(0);
     const D3DXVECTOR4 constants = Vector(framework->mStereoConstantsVar);
@@ -147,8 +139,7 @@ TEST_F(CameraVariables, ProjectionScaleTwoHalvesTheDepthTerm)
     EXPECT_FLOAT_EQ(-0.5f, framework->mProjection.m[14]);  // P._43 * 0.5
 }
 
-TEST_F(CameraVariables, StereoEyeOffsets)
-{
+TEST_F(CameraVariables, StereoEyeOffsets) {
     fw_Framework::mStereoActive = true;
     fw_Framework::mEyeSeparation = 0.1f;
     fw_Framework::mStereoSeparation = 0.05f;
@@ -156,8 +147,8 @@ TEST_F(CameraVariables, StereoEyeOffsets)
     // s = 0.1 * 6 (no "Separation" track) * 0.05 = 0.03; P._11 = 2.
     const fw_FrameMatrix left = framework->StereoEyeMatrix(0);
     const fw_FrameMatrix right = framework->StereoEyeMatrix(1);
-    EXPECT_NEAR(0.015f, left.m[8], 1e-7f);    // _31
-    EXPECT_NEAR(-0.06f, left.m[12], 1e-7f);   // _41
+    EXPECT_NEAR(0.015f, left.m[8], 1e-7f);   // _31
+    EXPECT_NEAR(-0.06f, left.m[12], 1e-7f);  // _41
     EXPECT_NEAR(-0.015f, right.m[8], 1e-7f);
     EXPECT_NEAR(0.06f, right.m[12], 1e-7f);
     framework->SetEyeVariables(1);
@@ -166,8 +157,7 @@ TEST_F(CameraVariables, StereoEyeOffsets)
     EXPECT_FLOAT_EQ(8.0f, constants.y);  // convergence / near
 }
 
-TEST_F(CameraVariables, StereoEyeProductsUseTheSeparationTrackAndTheProjectionScale)
-{
+TEST_F(CameraVariables, StereoEyeProductsUseTheSeparationTrackAndTheProjectionScale) {
     core_test::FakeSyncDevice device;
     core_test::StartFrameClocks(&device);
     fw_Framework::mStereoActive = false;
@@ -218,8 +208,7 @@ TEST_F(CameraVariables, StereoEyeProductsUseTheSeparationTrackAndTheProjectionSc
     EXPECT_EQ(0.5f, constants.w);
 }
 
-TEST_F(CameraVariables, WorldMatricesAndTheLocalEye)
-{
+TEST_F(CameraVariables, WorldMatricesAndTheLocalEye) {
     framework->SetEyeVariables(0);
     const D3DXMATRIX world = Translation(10, 0, 0);
     framework->SetWorldMatrix(&world);
@@ -228,7 +217,7 @@ TEST_F(CameraVariables, WorldMatricesAndTheLocalEye)
     EXPECT_EQ(D3DXVECTOR4(-11.0f, -2.0f, -3.0f, 1.0f), Vector(framework->mEyePositionLocalVar));
 }
 
-} // namespace
+}  // namespace
 
 // --- the stereo driver and the CUDA runtime, both absent on this platform -------------------
 
@@ -236,38 +225,33 @@ namespace {
 
 std::vector<std::string> gAlerts;
 
-int RecordingBox(HWND, const char* text, const char*, UINT)
-{
+int RecordingBox(HWND, const char* text, const char*, UINT) {
     gAlerts.push_back(text);
     return IDOK;
 }
 
 // Alerts go to standard error, where a death test reads them.
-int ErrorStreamBox(HWND, const char* text, const char*, UINT)
-{
+int ErrorStreamBox(HWND, const char* text, const char*, UINT) {
     std::fprintf(stderr, "box: %s\n", text);
     return IDOK;
 }
 
 class AbsentDrivers : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         core_test::ResetFramework();
         gAlerts.clear();
         fw_Log::SetAlertMode(1);
         fw_GetAlertPlatform().messageBox = RecordingBox;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fw_GetAlertPlatform() = fw_DefaultAlertPlatform();
         fw_Log::SetAlertMode(0);
         core_test::ResetFramework();
     }
 };
 
-TEST_F(AbsentDrivers, StereoInitialisationFailsWithTheCardNotice)
-{
+TEST_F(AbsentDrivers, StereoInitialisationFailsWithTheCardNotice) {
     EXPECT_EQ(E_FAIL, fw_Framework::InitStereo());
     EXPECT_FALSE(fw_Framework::mStereoAvailable);
     EXPECT_EQ((std::vector<std::string>{"This software is designed for NVIDIA GF100-based cards,\n"
@@ -275,8 +259,7 @@ TEST_F(AbsentDrivers, StereoInitialisationFailsWithTheCardNotice)
               gAlerts);
 }
 
-TEST_F(AbsentDrivers, StereoHandleFailuresAreShownAndTheDefaultsStay)
-{
+TEST_F(AbsentDrivers, StereoHandleFailuresAreShownAndTheDefaultsStay) {
     fw_Framework::InitStereoHandle();
     EXPECT_EQ((std::vector<std::string>{"NvAPI_Stereo_CreateHandleFromIUnknown failed: NVAPI_NO_IMPLEMENTATION",
                                         "NvAPI_Stereo_GetEyeSeparation failed: NVAPI_NO_IMPLEMENTATION",
@@ -288,8 +271,7 @@ TEST_F(AbsentDrivers, StereoHandleFailuresAreShownAndTheDefaultsStay)
     EXPECT_EQ(nullptr, fw_Framework::mStereoHandle);
 }
 
-TEST_F(AbsentDrivers, PollingWithoutADriverGivesTheDefaultSeparationAndConvergence)
-{
+TEST_F(AbsentDrivers, PollingWithoutADriverGivesTheDefaultSeparationAndConvergence) {
     fw_Framework::mStereoActive = true;
     fw_Framework::PollStereo();
     EXPECT_FALSE(fw_Framework::mStereoActive);
@@ -298,8 +280,7 @@ TEST_F(AbsentDrivers, PollingWithoutADriverGivesTheDefaultSeparationAndConvergen
     EXPECT_TRUE(gAlerts.empty());
 }
 
-TEST_F(AbsentDrivers, RegisteringWithCudaNeedsTheRuntime)
-{
+TEST_F(AbsentDrivers, RegisteringWithCudaNeedsTheRuntime) {
     ID3D10Device* device = core_test::SharedSoftwareDevice();
     ASSERT_NE(nullptr, device);
     fw_Framework::mDevice = device;
@@ -336,4 +317,4 @@ TEST_F(AbsentDrivers, RegisteringWithCudaNeedsTheRuntime)
     EXPECT_TRUE(gAlerts.empty());
 }
 
-} // namespace
+}  // namespace

@@ -15,8 +15,7 @@ struct Answer {
     std::vector<WPARAM> commands;
 };
 
-DWORD WINAPI AnswerDialog(LPVOID param)
-{
+DWORD WINAPI AnswerDialog(LPVOID param) {
     auto* answer = static_cast<Answer*>(param);
     HWND dialog = nullptr;
     for (int i = 0; i < 500 && !(dialog = FindWindowA(nullptr, "Cobalt")); ++i)
@@ -30,8 +29,7 @@ DWORD WINAPI AnswerDialog(LPVOID param)
 
 class StartDialog : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no display";
         core_test::ResetFramework();
@@ -40,15 +38,13 @@ protected:
         fw_Framework::mSound = false;
         fw_Framework::mStereoChosen = true;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         TakeQueue();
         core_test::ResetFramework();
     }
     // Empties the thread's queue, dispatching what is for a window (a window of other tests
     // keeps asking to be painted until it is); true when a WM_QUIT with code 0 was in it.
-    static bool TakeQueue()
-    {
+    static bool TakeQueue() {
         bool quit = false;
         MSG m;
         while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
@@ -59,8 +55,7 @@ protected:
         }
         return quit;
     }
-    INT_PTR Show(std::vector<WPARAM> commands)
-    {
+    INT_PTR Show(std::vector<WPARAM> commands) {
         Answer answer{std::move(commands)};
         HANDLE thread = CreateThread(nullptr, 0, AnswerDialog, &answer, 0, nullptr);
         INT_PTR result = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(101), nullptr, StartDialogProc, 0);
@@ -70,8 +65,7 @@ protected:
     }
 };
 
-TEST_F(StartDialog, RunWithoutTouchingAnythingGivesFullscreenLoopAndSound)
-{
+TEST_F(StartDialog, RunWithoutTouchingAnythingGivesFullscreenLoopAndSound) {
     EXPECT_EQ(1, Show({IDOK}));
     EXPECT_TRUE(fw_Framework::mFullscreen);
     EXPECT_TRUE(fw_Framework::mLoop);
@@ -79,24 +73,21 @@ TEST_F(StartDialog, RunWithoutTouchingAnythingGivesFullscreenLoopAndSound)
     EXPECT_FALSE(fw_Framework::mStereoChosen);  // no stereo box in this dialog
 }
 
-TEST_F(StartDialog, FullscreenOnceUnchecksIt)
-{
+TEST_F(StartDialog, FullscreenOnceUnchecksIt) {
     EXPECT_EQ(1, Show({IDC_FULLSCREEN, IDOK}));
     EXPECT_FALSE(fw_Framework::mFullscreen);
     EXPECT_TRUE(fw_Framework::mLoop);
     EXPECT_TRUE(fw_Framework::mSound);
 }
 
-TEST_F(StartDialog, FullscreenTwiceLeavesItCheckedNeverIndeterminate)
-{
+TEST_F(StartDialog, FullscreenTwiceLeavesItCheckedNeverIndeterminate) {
     EXPECT_EQ(1, Show({IDC_FULLSCREEN, IDC_FULLSCREEN, IDOK}));
     EXPECT_TRUE(fw_Framework::mFullscreen);
     EXPECT_EQ(1, Show({IDC_FULLSCREEN, IDC_FULLSCREEN, IDC_FULLSCREEN, IDOK}));
     EXPECT_FALSE(fw_Framework::mFullscreen);
 }
 
-TEST_F(StartDialog, ExitEndsWithTwoQueuesQuitAndKeepsTheOptions)
-{
+TEST_F(StartDialog, ExitEndsWithTwoQueuesQuitAndKeepsTheOptions) {
     EXPECT_EQ(2, Show({IDCANCEL}));
     EXPECT_TRUE(TakeQueue());
     EXPECT_FALSE(fw_Framework::mFullscreen);
@@ -104,10 +95,9 @@ TEST_F(StartDialog, ExitEndsWithTwoQueuesQuitAndKeepsTheOptions)
     EXPECT_FALSE(fw_Framework::mSound);
 }
 
-TEST(StartDialogProcedure, UnknownCommandsAndMessagesAreNotHandled)
-{
+TEST(StartDialogProcedure, UnknownCommandsAndMessagesAreNotHandled) {
     EXPECT_EQ(FALSE, StartDialogProc(nullptr, WM_COMMAND, 4711, 0));
     EXPECT_EQ(FALSE, StartDialogProc(nullptr, WM_PAINT, 0, 0));
 }
 
-} // namespace
+}  // namespace

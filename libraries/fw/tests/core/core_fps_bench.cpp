@@ -67,14 +67,12 @@ constexpr int kRings = 96, kSides = 48;  // 2 * 96 * 48 = 9,216 triangles
 constexpr double kPostDrawsPerFrame = 20.0;
 
 // The framework's folder: ZENDRA_FW_SOURCE_ROOT, else the folder two above this file's.
-std::string SourceRoot()
-{
+std::string SourceRoot() {
     const std::string root = core_test::FrameworkSourceRoot();
     return root.empty() ? fs::path(__FILE__).parent_path().parent_path().parent_path().string() : root;
 }
 
-void DrainMessages()
-{
+void DrainMessages() {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         if (message.message != WM_QUIT)
@@ -82,8 +80,7 @@ void DrainMessages()
 }
 
 // A torus around the Z axis, radii 1 and 0.35.
-void MakeTorus(std::vector<fw_MeshVertex>& vertices, std::vector<uint32_t>& indices)
-{
+void MakeTorus(std::vector<fw_MeshVertex>& vertices, std::vector<uint32_t>& indices) {
     const float pi2 = 6.2831853f;
     for (int i = 0; i <= kRings; ++i)
         for (int j = 0; j <= kSides; ++j) {
@@ -104,8 +101,7 @@ class TorusScene : public fw_Scene {
 public:
     TorusScene() : fw_Scene("core_fps_bench.xml") {}
     void UpdateAnimation(float t) override { mTime = t; }
-    void LoadResources() override
-    {
+    void LoadResources() override {
         mEffect = std::make_unique<fw_Effect>("core_fps_scene.fx", fw_Framework::mEffectPool);
         mTechnique = mEffect->GetTechnique("Default");
         std::vector<fw_MeshVertex> vertices;
@@ -115,15 +111,13 @@ public:
                                           uint32_t(vertices.size()), mEffect.get());
         mMesh->CreateLayoutSlot9(mTechnique);
     }
-    void ReleaseResources() override
-    {
+    void ReleaseResources() override {
         mMesh.reset();
         mEffect.reset();
     }
     bool IsUsable() const { return mEffect && mEffect->IsValid() && mMesh && mMesh->mMesh; }
 
-    void Render() override
-    {
+    void Render() override {
         fw_Framework& fw = *gFramework;
         fw_Texture* back = fw.FindTexture("backbuffer");
         fw_Texture* depth = fw.FindTexture("d32f_backbuffer");
@@ -163,8 +157,7 @@ private:
 };
 
 // Share of the texture's pixels brighter than the clear colour (RGBA8 only).
-double LitFraction(fw_Texture* texture)
-{
+double LitFraction(fw_Texture* texture) {
     ID3D10Device* device = fw_Framework::mDevice;
     D3D10_TEXTURE2D_DESC desc = {};
     texture->mTexture2D->GetDesc(&desc);
@@ -198,8 +191,7 @@ public:
     ~Rig() { Stop(); }
 
     // An empty text, or why the frames cannot run.
-    std::string Start()
-    {
+    std::string Start() {
         core_test::ResetFramework();
         core_test::StartFrameClocks(&mSync);
         mSync.SetConstant("GotoRow", -1.0f);
@@ -228,8 +220,7 @@ public:
         return {};
     }
 
-    void Frame()
-    {
+    void Frame() {
         DrainMessages();
         gFramework->Frame();
         mSync.updates.clear();
@@ -237,8 +228,7 @@ public:
         glFinish();
     }
 
-    void Stop()
-    {
+    void Stop() {
         if (fw_Framework::mDevice)
             fw_Framework::ReleaseDevice();
         delete fw_Framework::mPostEffects;
@@ -271,8 +261,7 @@ struct Bench {
     std::vector<std::pair<std::string, double>> msPerFrame;  // in order of first result
     bool failed = false;
 
-    void Record(const std::string& name, double ms)
-    {
+    void Record(const std::string& name, double ms) {
         for (auto& entry : msPerFrame)
             if (entry.first == name) {
                 entry.second = ms;  // the last run of a benchmark is its measured one
@@ -283,8 +272,7 @@ struct Bench {
 };
 Bench* gBench = nullptr;
 
-void FramesPerSecond(benchmark::State& state, int width, int height)
-{
+void FramesPerSecond(benchmark::State& state, int width, int height) {
     Bench& bench = *gBench;
     if (!bench.rig || !bench.rig->Is(width, height)) {
         bench.rig.reset();
@@ -312,7 +300,7 @@ void FramesPerSecond(benchmark::State& state, int width, int height)
     state.counters["post_draws"] = postDraws;
     state.counters["lit"] = lit;
     // A picture of the clear colour alone, or passes that did not draw, are no such frame.
-    const char* fault = lit < 0.02                          ? "the picture shows no scene"
+    const char* fault = lit < 0.02                       ? "the picture shows no scene"
                         : postDraws < kPostDrawsPerFrame ? "the post passes drew fewer quads than the chain has"
                                                          : nullptr;
     if (fault) {
@@ -325,8 +313,7 @@ void FramesPerSecond(benchmark::State& state, int width, int height)
 
 // The frame step of the run loop without GL: timeline tracks, a scene that only counts,
 // a swap chain that only counts presents (as core_bench's FrameStepWithoutGl).
-void FrameStepWithoutGl(benchmark::State& state)
-{
+void FrameStepWithoutGl(benchmark::State& state) {
     gBench->rig.reset();
     core_test::ResetFramework();
     core_test::FakeSyncDevice device;
@@ -347,8 +334,7 @@ void FrameStepWithoutGl(benchmark::State& state)
     gBench->Record("frame step without GL", 1000.0 * seconds / double(state.iterations()));
 }
 
-void PrintTable(const Bench& bench)
-{
+void PrintTable(const Bench& bench) {
     if (bench.msPerFrame.empty())
         return;
     std::printf("\n%-24s | %10s | %10s\n", "size", "frames/s", "ms/frame");
@@ -363,10 +349,9 @@ void PrintTable(const Bench& bench)
     std::printf("(llvmpipe; the frame step without GL is the framework's own CPU time, target under 0.5 ms)\n");
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // No vertical sync: the swap must not wait for a display refresh.
     setenv("vblank_mode", "0", 1);
     // llvmpipe frees and regrows large blocks every frame; keep the heap from trimming.

@@ -2,7 +2,6 @@
 // activation, the frames that are presented but not rendered, Seek, fullscreen re-entry.
 #include "core_support.h"
 
-
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -28,26 +27,22 @@ namespace {
 
 class FrameStep : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         core_test::ResetFramework();
         framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "zendra");
         core_test::StartFrameClocks(&device, &chain);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         framework.reset();
         core_test::ResetFramework();
     }
-    void AddScenes(int count)
-    {
+    void AddScenes(int count) {
         for (int i = 0; i < count; ++i) {
             scenes.push_back(std::make_unique<CountingScene>());
             fw_Framework::AddScene(scenes.back().get());
         }
     }
-    void Frames(int count)
-    {
+    void Frames(int count) {
         for (int i = 0; i < count; ++i)
             framework->Frame();
     }
@@ -59,8 +54,7 @@ protected:
     std::vector<std::unique_ptr<CountingScene>> scenes;
 };
 
-TEST_F(FrameStep, FirstThreeFramesArePresentedButNotRendered)
-{
+TEST_F(FrameStep, FirstThreeFramesArePresentedButNotRendered) {
     AddScenes(1);
     Frames(3);
     EXPECT_EQ(3, chain.presents);
@@ -78,15 +72,13 @@ TEST_F(FrameStep, FirstThreeFramesArePresentedButNotRendered)
     EXPECT_EQ(5u, device.updates.size());
 }
 
-TEST_F(FrameStep, EmptySceneListStillPresents)
-{
+TEST_F(FrameStep, EmptySceneListStillPresents) {
     Frames(5);
     EXPECT_EQ(5, chain.presents);
     EXPECT_EQ(0u, fw_Framework::mCurrentScene);
 }
 
-TEST_F(FrameStep, GotoRowWithoutKeysOrBelowZeroNeverSeeks)
-{
+TEST_F(FrameStep, GotoRowWithoutKeysOrBelowZeroNeverSeeks) {
     AddScenes(1);
     fw_Framework::mDemoTimer->seconds = 2.0;
     Frames(2);
@@ -97,8 +89,7 @@ TEST_F(FrameStep, GotoRowWithoutKeysOrBelowZeroNeverSeeks)
     EXPECT_TRUE(fw_Framework::mSyncTimer->IsPlaying());
 }
 
-TEST_F(FrameStep, GotoRowHalfSeeksEveryFrameAndKeepsPlaying)
-{
+TEST_F(FrameStep, GotoRowHalfSeeksEveryFrameAndKeepsPlaying) {
     AddScenes(1);
     device.SetConstant("GotoRow", 0.5f);
     for (int i = 0; i < 3; ++i) {
@@ -113,8 +104,7 @@ TEST_F(FrameStep, GotoRowHalfSeeksEveryFrameAndKeepsPlaying)
     EXPECT_EQ(0, scenes[0]->activations);
 }
 
-TEST_F(FrameStep, GotoRowZeroWithLoopRestartsAndReactivatesTheCurrentScene)
-{
+TEST_F(FrameStep, GotoRowZeroWithLoopRestartsAndReactivatesTheCurrentScene) {
     AddScenes(2);
     fw_Framework::mLoop = true;
     fw_Framework::mDemoTimer->seconds = 4.0;
@@ -132,8 +122,7 @@ TEST_F(FrameStep, GotoRowZeroWithLoopRestartsAndReactivatesTheCurrentScene)
     EXPECT_TRUE(fw_Framework::mSyncTimer->IsPlaying());
 }
 
-TEST_F(FrameStep, GotoRowZeroWithoutLoopEndsTheProcessWithCodeZero)
-{
+TEST_F(FrameStep, GotoRowZeroWithoutLoopEndsTheProcessWithCodeZero) {
     AddScenes(1);
     device.SetConstant("GotoRow", 0.0f);
     EXPECT_EXIT(framework->Frame(), testing::ExitedWithCode(0), "");
@@ -142,22 +131,19 @@ TEST_F(FrameStep, GotoRowZeroWithoutLoopEndsTheProcessWithCodeZero)
 // Appends its fullscreen changes to the recording audio module's call file.
 class RecordingSwapChain : public CountingSwapChain {
 public:
-    HRESULT SetFullscreenState(BOOL state, IDXGIOutput* output) override
-    {
+    HRESULT SetFullscreenState(BOOL state, IDXGIOutput* output) override {
         std::ofstream(calls, std::ios::app) << "SetFullscreenState(" << state << ")\n";
         return CountingSwapChain::SetFullscreenState(state, output);
     }
     std::string calls;
 };
 
-std::string ReadFile(const boost::filesystem::path& path)
-{
+std::string ReadFile(const boost::filesystem::path& path) {
     std::ifstream in(path.string(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST_F(FrameStep, GotoRowZeroLeavesFullscreenAndClosesTheAudioBeforeExiting)
-{
+TEST_F(FrameStep, GotoRowZeroLeavesFullscreenAndClosesTheAudioBeforeExiting) {
     // The recording audio module (built beside this program) stands in for the audio library.
     const boost::filesystem::path module = core_test::RecordingAudioModule();
     ASSERT_TRUE(boost::filesystem::exists(module)) << module << " is missing: build services_fake_bass";
@@ -202,8 +188,7 @@ TEST_F(FrameStep, GotoRowZeroLeavesFullscreenAndClosesTheAudioBeforeExiting)
     EXPECT_EQ("", ReadFile(log));
 }
 
-TEST_F(FrameStep, SceneTrackSelectsByTruncationAndModulo)
-{
+TEST_F(FrameStep, SceneTrackSelectsByTruncationAndModulo) {
     AddScenes(3);
     device.SetConstant("Scene", -1.0f);  // 0xFFFFFFFF mod 3 = 0, already current
     Frames(2);
@@ -223,8 +208,7 @@ TEST_F(FrameStep, SceneTrackSelectsByTruncationAndModulo)
     EXPECT_EQ(1, scenes[1]->activations);
 }
 
-TEST_F(FrameStep, SceneTimeStartsAtActivation)
-{
+TEST_F(FrameStep, SceneTimeStartsAtActivation) {
     AddScenes(2);
     Frames(3);
     fw_Framework::mDemoTimer->seconds = 10.0;
@@ -235,8 +219,7 @@ TEST_F(FrameStep, SceneTimeStartsAtActivation)
     EXPECT_LT(scenes[1]->lastAnimationTime, 0.05f);
 }
 
-TEST_F(FrameStep, SeekKeepsPlayOrPause)
-{
+TEST_F(FrameStep, SeekKeepsPlayOrPause) {
     fw_Framework::mDemoTimer->paused = true;
     fw_Framework::Seek(10.0f, false);
     EXPECT_FALSE(fw_Framework::mSyncTimer->IsPlaying());
@@ -254,8 +237,7 @@ TEST_F(FrameStep, SeekKeepsPlayOrPause)
     EXPECT_NEAR(0.0f, Row(), 1e-3f);
 }
 
-TEST_F(FrameStep, FullscreenReentryIsBoundedPerFrameAndRetried)
-{
+TEST_F(FrameStep, FullscreenReentryIsBoundedPerFrameAndRetried) {
     fw_Framework::mFullscreen = true;
     chain.refusals = 1000;
     fw_Framework::Present();
@@ -269,8 +251,7 @@ TEST_F(FrameStep, FullscreenReentryIsBoundedPerFrameAndRetried)
     EXPECT_EQ(fw_Framework::kMaxFullscreenAttempts + 3, chain.fullscreenCalls);
 }
 
-TEST_F(FrameStep, VerboseReentryLogsTheInconsistencyAndTheAttemptsTaken)
-{
+TEST_F(FrameStep, VerboseReentryLogsTheInconsistencyAndTheAttemptsTaken) {
     core_test::TempDir dir;
     const std::string log = (dir.Path() / "reentry.log").string();
     fw_Log::OpenLogFile(log);
@@ -288,16 +269,19 @@ TEST_F(FrameStep, VerboseReentryLogsTheInconsistencyAndTheAttemptsTaken)
     fw_Framework::Present();  // refused all frame long: no success line
     fw_Log::OpenLogFile("");
     const std::string text = ReadFile(log);
-    const std::string inconsistency = "_ReenterFullscreenIfRequired(): Internal fullscreen state inconsistency.  "
-                                      "mSwapChain->GetFullscreenState(): 0, fw_Framework::mFullscreen: 1, ";
+    const std::string inconsistency =
+        "_ReenterFullscreenIfRequired(): Internal fullscreen state inconsistency.  "
+        "mSwapChain->GetFullscreenState(): 0, fw_Framework::mFullscreen: 1, ";
     size_t count = 0;
     for (size_t at = text.find(inconsistency); at != std::string::npos; at = text.find(inconsistency, at + 1))
         ++count;
     EXPECT_EQ(3u, count) << text;
-    const std::string three = "_ReenterFullscreenIfRequired(): Succeeded setting fullscreen state on swap chain after 3 "
-                              "attempts.";
-    const std::string one = "_ReenterFullscreenIfRequired(): Succeeded setting fullscreen state on swap chain after 1 "
-                            "attempt.";
+    const std::string three =
+        "_ReenterFullscreenIfRequired(): Succeeded setting fullscreen state on swap chain after 3 "
+        "attempts.";
+    const std::string one =
+        "_ReenterFullscreenIfRequired(): Succeeded setting fullscreen state on swap chain after 1 "
+        "attempt.";
     const size_t first = text.find(three);
     ASSERT_NE(std::string::npos, first) << text;
     const size_t second = text.find(one, first);
@@ -305,8 +289,7 @@ TEST_F(FrameStep, VerboseReentryLogsTheInconsistencyAndTheAttemptsTaken)
     EXPECT_EQ(std::string::npos, text.find("Succeeded", second + one.size())) << text;
 }
 
-TEST_F(FrameStep, WindowedNeverTouchesFullscreen)
-{
+TEST_F(FrameStep, WindowedNeverTouchesFullscreen) {
     chain.refusals = 0;
     fw_Framework::Present();
     EXPECT_EQ(0, chain.fullscreenCalls);
@@ -316,8 +299,7 @@ TEST_F(FrameStep, WindowedNeverTouchesFullscreen)
 
 class RunLoop : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         core_test::ResetFramework();
         ID3D10Device* device = core_test::SharedSoftwareDevice();
         ASSERT_NE(nullptr, device);
@@ -331,16 +313,14 @@ protected:
         fw_Log::SetAlertMode(0);
         fw_Log::SetAlertCaption("run");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fw_Log::SetAlertMode(previousMode);
         fw_Log::SetAlertCaption(previousCaption == "Alert" ? "" : previousCaption);
         framework.reset();
         core_test::ResetFramework();
     }
     // Run with WM_QUIT(code) waiting; what it wrote to standard output.
-    std::string RunUntilQuit(int code, int* result)
-    {
+    std::string RunUntilQuit(int code, int* result) {
         PostQuitMessage(code);
         testing::internal::CaptureStdout();
         *result = framework->Run();
@@ -352,8 +332,7 @@ protected:
     std::string previousCaption;
 };
 
-TEST_F(RunLoop, LoadsReportsLoadingIssuesWhenWindowedReleasesAndReturnsTheQuitCode)
-{
+TEST_F(RunLoop, LoadsReportsLoadingIssuesWhenWindowedReleasesAndReturnsTheQuitCode) {
     fw_Log::SetAlertMode(5);
     fw_Log::Write(fw_Log::kWarning, "an issue while loading");
     fw_Log::SetAlertMode(0);
@@ -361,10 +340,10 @@ TEST_F(RunLoop, LoadsReportsLoadingIssuesWhenWindowedReleasesAndReturnsTheQuitCo
     const std::string out = RunUntilQuit(7, &result);
     EXPECT_EQ(7, result);
     const int32_t issues = fw_Log::GetWarningCount();  // with those of the loading itself
-    const std::string notice = "run: WARNING: There were " + std::to_string(issues) +
-                               (issues == 1 ? " issue" : " issues") +
-                               " found while loading resources, please look in: <>\nfor details about " +
-                               (issues == 1 ? "this issue and how to resolve it." : "these issues and how to resolve them.");
+    const std::string notice =
+        "run: WARNING: There were " + std::to_string(issues) + (issues == 1 ? " issue" : " issues") +
+        " found while loading resources, please look in: <>\nfor details about " +
+        (issues == 1 ? "this issue and how to resolve it." : "these issues and how to resolve them.");
     EXPECT_NE(std::string::npos, out.find(notice)) << out;
     // The quit came first: no frame ran. Everything of the run is gone again.
     EXPECT_EQ(0u, fw_Framework::mFrameCounter);
@@ -379,8 +358,7 @@ TEST_F(RunLoop, LoadsReportsLoadingIssuesWhenWindowedReleasesAndReturnsTheQuitCo
     EXPECT_EQ(nullptr, fw_Framework::mBaseFile);
 }
 
-TEST_F(RunLoop, FullscreenShowsNoLoadingNotice)
-{
+TEST_F(RunLoop, FullscreenShowsNoLoadingNotice) {
     fw_Log::SetAlertMode(5);
     fw_Log::Write(fw_Log::kWarning, "an issue while loading");
     fw_Log::SetAlertMode(0);
@@ -398,8 +376,7 @@ struct Rgba {
 };
 
 // Four flat quadrants (flat areas survive the lossy file format).
-std::vector<Rgba> Quadrants(uint32_t width, uint32_t height, Rgba a, Rgba b, Rgba c, Rgba d)
-{
+std::vector<Rgba> Quadrants(uint32_t width, uint32_t height, Rgba a, Rgba b, Rgba c, Rgba d) {
     std::vector<Rgba> texels(width * height);
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
@@ -408,8 +385,7 @@ std::vector<Rgba> Quadrants(uint32_t width, uint32_t height, Rgba a, Rgba b, Rgb
 }
 
 // The first mip of an image file, read back through a staging texture.
-std::vector<Rgba> ReadImage(const std::string& path, uint32_t* width, uint32_t* height)
-{
+std::vector<Rgba> ReadImage(const std::string& path, uint32_t* width, uint32_t* height) {
     D3DX10_IMAGE_INFO info = {};
     EXPECT_EQ(S_OK, D3DX10GetImageInfoFromFileA(path.c_str(), nullptr, &info, nullptr)) << path;
     *width = info.Width;
@@ -421,7 +397,8 @@ std::vector<Rgba> ReadImage(const std::string& path, uint32_t* width, uint32_t* 
     load.CpuAccessFlags = D3D10_CPU_ACCESS_READ;
     ID3D10Resource* resource = nullptr;
     std::vector<Rgba> texels;
-    if (FAILED(D3DX10CreateTextureFromFileA(core_test::SharedSoftwareDevice(), path.c_str(), &load, nullptr, &resource, nullptr)) ||
+    if (FAILED(D3DX10CreateTextureFromFileA(core_test::SharedSoftwareDevice(), path.c_str(), &load, nullptr, &resource,
+                                            nullptr)) ||
         !resource) {
         ADD_FAILURE() << "cannot read " << path;
         return texels;
@@ -431,16 +408,15 @@ std::vector<Rgba> ReadImage(const std::string& path, uint32_t* width, uint32_t* 
     if (SUCCEEDED(texture->Map(0, D3D10_MAP_READ, 0, &mapped))) {
         texels.resize(size_t(info.Width) * info.Height);
         for (uint32_t y = 0; y < info.Height; ++y)
-            std::memcpy(&texels[size_t(y) * info.Width], static_cast<const uint8_t*>(mapped.pData) + y * mapped.RowPitch,
-                        info.Width * sizeof(Rgba));
+            std::memcpy(&texels[size_t(y) * info.Width],
+                        static_cast<const uint8_t*>(mapped.pData) + y * mapped.RowPitch, info.Width * sizeof(Rgba));
         texture->Unmap(0);
     }
     texture->Release();
     return texels;
 }
 
-void ExpectNear(Rgba expected, Rgba actual, const std::string& where)
-{
+void ExpectNear(Rgba expected, Rgba actual, const std::string& where) {
     EXPECT_NEAR(expected.r, actual.r, 12) << where;
     EXPECT_NEAR(expected.g, actual.g, 12) << where;
     EXPECT_NEAR(expected.b, actual.b, 12) << where;
@@ -448,8 +424,7 @@ void ExpectNear(Rgba expected, Rgba actual, const std::string& where)
 
 // The middle of each quadrant of the picture at x offset left and the given size.
 void ExpectQuadrants(const std::vector<Rgba>& picture, uint32_t pictureWidth, uint32_t left, uint32_t width,
-                     uint32_t height, const std::vector<Rgba>& expected, const std::string& name)
-{
+                     uint32_t height, const std::vector<Rgba>& expected, const std::string& name) {
     for (uint32_t y : {height / 4, height * 3 / 4})
         for (uint32_t x : {width / 4, width * 3 / 4})
             ExpectNear(expected[y * width + x], picture[size_t(y) * pictureWidth + left + x],
@@ -459,8 +434,7 @@ void ExpectQuadrants(const std::vector<Rgba>& picture, uint32_t pictureWidth, ui
 // A framework without start-up on the shared software device.
 class SoftwareFramework : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         core_test::ResetFramework();
         fw_Framework::mDevice = core_test::SharedSoftwareDevice();
         ASSERT_NE(nullptr, fw_Framework::mDevice);
@@ -471,16 +445,14 @@ protected:
 
 class Screenshots : public SoftwareFramework {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SoftwareFramework::SetUp();
         if (HasFatalFailure())
             return;
         fw_Framework::mProjectRoot = dir.Path().string();
         dir.MakeDir("data/screenshots");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         framework.reset();
         if (fw_Framework::mScreenshotTexture)
             fw_Framework::mScreenshotTexture->Release();
@@ -488,14 +460,12 @@ protected:
         core_test::ResetFramework();
     }
     // Owned by the framework.
-    void BackBuffer(const std::vector<Rgba>& texels)
-    {
+    void BackBuffer(const std::vector<Rgba>& texels) {
         auto* texture = new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
                                        DXGI_FORMAT_R8G8B8A8_UNORM, kWidth, kHeight, 1, texels.data());
         framework->AddTexture("backbuffer", texture);
     }
-    std::vector<std::string> Shots() const
-    {
+    std::vector<std::string> Shots() const {
         std::vector<std::string> names;
         for (const auto& entry : boost::filesystem::directory_iterator(dir.Path() / "data/screenshots"))
             names.push_back(entry.path().string());
@@ -505,8 +475,7 @@ protected:
     core_test::TempDir dir;
 };
 
-TEST_F(Screenshots, MonoWritesTheBackBufferAsAPicture)
-{
+TEST_F(Screenshots, MonoWritesTheBackBufferAsAPicture) {
     const std::vector<Rgba> texels =
         Quadrants(kWidth, kHeight, {230, 20, 20, 255}, {20, 230, 20, 255}, {20, 20, 230, 255}, {230, 230, 230, 255});
     BackBuffer(texels);
@@ -527,8 +496,7 @@ TEST_F(Screenshots, MonoWritesTheBackBufferAsAPicture)
     ExpectQuadrants(picture, width, 0, kWidth, kHeight, texels, "mono");
 }
 
-TEST_F(Screenshots, StereoPutsTheEyesSideBySideInOneDoubleWidthPicture)
-{
+TEST_F(Screenshots, StereoPutsTheEyesSideBySideInOneDoubleWidthPicture) {
     fw_Framework::mStereoActive = true;
     const std::vector<Rgba> left =
         Quadrants(kWidth, kHeight, {230, 20, 20, 255}, {20, 230, 20, 255}, {20, 20, 230, 255}, {230, 230, 20, 255});
@@ -556,8 +524,7 @@ TEST_F(Screenshots, StereoPutsTheEyesSideBySideInOneDoubleWidthPicture)
     ExpectQuadrants(picture, width, kWidth, kWidth, kHeight, right, "right eye");
 }
 
-TEST_F(Screenshots, WithoutABackBufferTheRequestIsDropped)
-{
+TEST_F(Screenshots, WithoutABackBufferTheRequestIsDropped) {
     fw_Framework::mScreenshotRequest = true;
     framework->SaveScreenshot(0);
     EXPECT_FALSE(fw_Framework::mScreenshotRequest);
@@ -568,8 +535,7 @@ TEST_F(Screenshots, WithoutABackBufferTheRequestIsDropped)
 // whatever the bar height asked for.
 class DownScale : public SoftwareFramework {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SoftwareFramework::SetUp();
         if (HasFatalFailure())
             return;
@@ -581,16 +547,15 @@ protected:
         ASSERT_TRUE(post.IsLoaded());
         fw_Framework::mWindowWidth = 64;
         fw_Framework::mWindowHeight = 40;
-        output.reset(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
-                                    DXGI_FORMAT_R8G8B8A8_UNORM, 64, 40, 1, nullptr));
-        source = new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM,
-                                64, 20, 1, nullptr);
+        output.reset(new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM,
+                                    64, 40, 1, nullptr));
+        source = new fw_Texture(D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 64,
+                                20, 1, nullptr);
         fw_Framework::mSwapChainTexture = output.get();
         framework->AddTexture("backbuffer", source);
         fw_Framework::mSwapChain = &chain;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         post.Release();
         fw_Framework::mPostEffects = nullptr;
         fw_Framework::mSwapChainTexture = nullptr;
@@ -600,8 +565,7 @@ protected:
         framework.reset();
         core_test::ResetFramework();
     }
-    D3D10_VIEWPORT Viewport()
-    {
+    D3D10_VIEWPORT Viewport() {
         UINT count = 1;
         D3D10_VIEWPORT viewport = {};
         fw_Framework::mDevice->RSGetViewports(&count, &viewport);
@@ -614,8 +578,7 @@ protected:
     fw_Texture* source = nullptr;  // owned by the framework
 };
 
-TEST_F(DownScale, PresentPutsThePictureBetweenTheBars)
-{
+TEST_F(DownScale, PresentPutsThePictureBetweenTheBars) {
     fw_Framework::mLetterbox = true;
     fw_Framework::mRenderWidth = 64;
     fw_Framework::mRenderHeight = 20;
@@ -641,8 +604,7 @@ TEST_F(DownScale, PresentPutsThePictureBetweenTheBars)
     EXPECT_EQ(3, chain.presents);
 }
 
-TEST_F(DownScale, NegativeBarsDrawPastTheEdgesAndOversizedOnesLeaveNothingToDraw)
-{
+TEST_F(DownScale, NegativeBarsDrawPastTheEdgesAndOversizedOnesLeaveNothingToDraw) {
     // Presenting never asks for a negative bar; asked directly, the viewport moves up and grows.
     post.HighQualityDownScale(source, -7);
     D3D10_VIEWPORT viewport = Viewport();
@@ -660,4 +622,4 @@ TEST_F(DownScale, NegativeBarsDrawPastTheEdgesAndOversizedOnesLeaveNothingToDraw
     EXPECT_EQ(30u, viewport.Height);
 }
 
-} // namespace
+}  // namespace

@@ -3,7 +3,6 @@
 // the software device, scene reload and the sync-track lookups.
 #include "core_support.h"
 
-
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -35,8 +34,7 @@ constexpr double kRows = 17.066667556762695;
 std::vector<std::string> gEvents;
 std::vector<std::string> gBoxTexts;
 
-int RecordingBox(HWND, const char* text, const char*, UINT)
-{
+int RecordingBox(HWND, const char* text, const char*, UINT) {
     gEvents.push_back("alert");
     gBoxTexts.push_back(text);
     return IDOK;
@@ -47,14 +45,12 @@ int RecordingBox(HWND, const char* text, const char*, UINT)
 class HookScene : public fw_Scene {
 public:
     explicit HookScene(const std::string& name) : fw_Scene(name) {}
-    void OnBeginCameraDump() override
-    {
+    void OnBeginCameraDump() override {
         gEvents.push_back("begin");
         if (compiledPoseWhileDumping)
             GetDebugCamera()->LoadCompiledPose();
     }
-    void OnEndCameraDump() override
-    {
+    void OnEndCameraDump() override {
         gEvents.push_back("end");
         if (compiledPoseWhileDumping)
             GetDebugCamera()->SetPosition(D3DXVECTOR3(7, 7, 7));
@@ -67,8 +63,7 @@ public:
 // A sync timer that counts its own pauses: pausing through it would stop the music too.
 class CountingSyncTimer : public fw_SyncTimer {
 public:
-    void Pause() override
-    {
+    void Pause() override {
         ++pauses;
         fw_SyncTimer::Pause();
     }
@@ -76,8 +71,7 @@ public:
 };
 
 // One constant key "0 v 0 0" per channel (translation, rotation, scale).
-std::string Trans(const std::string& name, D3DXVECTOR3 t, D3DXVECTOR3 r, const std::string& translateX = "")
-{
+std::string Trans(const std::string& name, D3DXVECTOR3 t, D3DXVECTOR3 r, const std::string& translateX = "") {
     auto key = [](float v) {
         std::ostringstream out;
         out << "0 " << v << " 0 0";
@@ -91,8 +85,7 @@ std::string Trans(const std::string& name, D3DXVECTOR3 t, D3DXVECTOR3 r, const s
 
 class Hooks : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         core_test::ResetFramework();
         gEvents.clear();
         gBoxTexts.clear();
@@ -100,13 +93,12 @@ protected:
         syncTimer = new CountingSyncTimer();
         fw_Framework::mSyncTimer = syncTimer;
         fw_Framework::mSyncDevice = &device;
-        fw_Framework::mDemoTimer = new fw_Timer(); // paused at 0
+        fw_Framework::mDemoTimer = new fw_Timer();  // paused at 0
         fw_Log::SetAlertMode(1);
         fw_GetAlertPlatform().messageBox = RecordingBox;
         dir.MakeDir("data");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         core_test::SetKeyDown(VK_CONTROL, false);
         fw_GetAlertPlatform() = fw_DefaultAlertPlatform();
         fw_Log::SetAlertMode(0);
@@ -116,8 +108,7 @@ protected:
     }
     // The current scene: camera "cam" on a transform at translation t, rotation r; the
     // free camera is disabled so that nothing moves the camera behind the test's back.
-    void LoadCameraScene(D3DXVECTOR3 t, D3DXVECTOR3 r, const std::string& translateX = "", bool activate = true)
-    {
+    void LoadCameraScene(D3DXVECTOR3 t, D3DXVECTOR3 r, const std::string& translateX = "", bool activate = true) {
         std::ofstream("data/hooks.xml") << "<scene><transforms>" << Trans("cam", t, r, translateX)
                                         << "</transforms><cameras><camera name=\"cam\" vFOV=\"1\"/></cameras></scene>";
         scene = std::make_unique<HookScene>("hooks.xml");
@@ -133,8 +124,7 @@ protected:
         fw_Framework::AddScene(scene.get());
     }
     fw_Curve* Channel(int index) const { return transform->GetChannelCurve(index); }
-    std::vector<float> Times(int index) const
-    {
+    std::vector<float> Times(int index) const {
         std::vector<float> times;
         for (const fw_CurveKey& key : Channel(index)->GetKeys())
             times.push_back(key.time);
@@ -151,8 +141,7 @@ protected:
     fw_Transform* transform = nullptr;
 };
 
-void ExpectNear(const D3DXVECTOR3& expected, const D3DXVECTOR3& actual, float tolerance)
-{
+void ExpectNear(const D3DXVECTOR3& expected, const D3DXVECTOR3& actual, float tolerance) {
     EXPECT_NEAR(expected.x, actual.x, tolerance);
     EXPECT_NEAR(expected.y, actual.y, tolerance);
     EXPECT_NEAR(expected.z, actual.z, tolerance);
@@ -160,8 +149,7 @@ void ExpectNear(const D3DXVECTOR3& expected, const D3DXVECTOR3& actual, float to
 
 // --- taking over the active camera --------------------------------------------------------
 
-TEST_F(Hooks, ToggleTakesOverTheCameraPoseAndStopsOnlyTheClock)
-{
+TEST_F(Hooks, ToggleTakesOverTheCameraPoseAndStopsOnlyTheClock) {
     const float pitch = 0.4f, yaw = 0.3f;
     LoadCameraScene(D3DXVECTOR3(1, 2, 3), D3DXVECTOR3(pitch, yaw, 0));
     fw_Framework::mDemoTimer->Resume();
@@ -180,8 +168,7 @@ TEST_F(Hooks, ToggleTakesOverTheCameraPoseAndStopsOnlyTheClock)
     ExpectNear(D3DXVECTOR3(pitch, yaw, 0), debugCamera->GetAngles(), 1e-3f);
 }
 
-TEST_F(Hooks, ToggleTwiceRestoresTheFlagAndKeepsAPausedClockPaused)
-{
+TEST_F(Hooks, ToggleTwiceRestoresTheFlagAndKeepsAPausedClockPaused) {
     LoadCameraScene(D3DXVECTOR3(4, 0, -2), D3DXVECTOR3(0, 0, 0));
     fw_Framework::ToggleDebugCamera();
     fw_Framework::ToggleDebugCamera();
@@ -196,8 +183,7 @@ TEST_F(Hooks, ToggleTwiceRestoresTheFlagAndKeepsAPausedClockPaused)
     ExpectNear(D3DXVECTOR3(4, 0, -2.01f), debugCamera->GetLookAt(), 1e-6f);
 }
 
-TEST_F(Hooks, ToggleAndStoreNeedACurrentSceneAndAnActiveCameraWithATransform)
-{
+TEST_F(Hooks, ToggleAndStoreNeedACurrentSceneAndAnActiveCameraWithATransform) {
     LoadCameraScene(D3DXVECTOR3(1, 2, 3), D3DXVECTOR3(0, 1, 0), "", false);
     fw_Framework::mDemoTimer->Resume();
     const D3DXVECTOR3 position = debugCamera->GetPosition();
@@ -209,12 +195,12 @@ TEST_F(Hooks, ToggleAndStoreNeedACurrentSceneAndAnActiveCameraWithATransform)
         for (const auto& track : *scene->GetTracks())
             EXPECT_EQ(1, track.second->GetKeyCount()) << track.first;
     };
-    fw_Framework::ToggleDebugCamera(); // no active camera
+    fw_Framework::ToggleDebugCamera();  // no active camera
     fw_Framework::StoreCameraKeys();
     expectUntouched("no active camera");
 
     debugCamera->SetActiveCamera("cam");
-    fw_Framework::mCurrentScene = 1; // outside the list
+    fw_Framework::mCurrentScene = 1;  // outside the list
     fw_Framework::ToggleDebugCamera();
     fw_Framework::StoreCameraKeys();
     expectUntouched("no current scene");
@@ -231,8 +217,7 @@ TEST_F(Hooks, ToggleAndStoreNeedACurrentSceneAndAnActiveCameraWithATransform)
 
 // --- keying the free camera -----------------------------------------------------------------
 
-TEST_F(Hooks, StoreKeysThePoseAtSceneTimeReadableBack)
-{
+TEST_F(Hooks, StoreKeysThePoseAtSceneTimeReadableBack) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0));
     SetSeconds(5.25);
     fw_Framework::mSceneStartTime = 1.0f;
@@ -267,8 +252,7 @@ TEST_F(Hooks, StoreKeysThePoseAtSceneTimeReadableBack)
     EXPECT_FLOAT_EQ(-1.0f, Channel(0)->GetValue());
 }
 
-TEST_F(Hooks, StoreSkipsChannelsWithoutACurve)
-{
+TEST_F(Hooks, StoreSkipsChannelsWithoutACurve) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0));
     SetSeconds(2.0);
     fw_Curve* translateY = Channel(1);
@@ -285,8 +269,7 @@ TEST_F(Hooks, StoreSkipsChannelsWithoutACurve)
 
 // --- the dump -----------------------------------------------------------------------------
 
-TEST_F(Hooks, DumpShowsPoseAndCameraBuiltBetweenBeginAndEnd)
-{
+TEST_F(Hooks, DumpShowsPoseAndCameraBuiltBetweenBeginAndEnd) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0.25f), "0 1 0 0 2 3 0.5 0.5");
     for (int c : {1, 2, 3, 4, 6, 7, 8})
         transform->SetChannelCurve(c, nullptr);
@@ -296,33 +279,34 @@ TEST_F(Hooks, DumpShowsPoseAndCameraBuiltBetweenBeginAndEnd)
 
     EXPECT_EQ((std::vector<std::string>{"begin", "end", "alert"}), gEvents);
     ASSERT_EQ(1u, gBoxTexts.size());
-    EXPECT_EQ("static unsigned int gDebugCamData[] = {\n"
-              "    0x3faa9af4, 0xbf684178, 0xbe678e4a,\n"
-              "    0x41907a9d, 0xc0ad3bad, 0xc095fa93,\n"
-              "    0x3e8261ed, 0x4237413c, 0x00000000,\n"
-              "};\n"
-              "\n"
-              "<trans name=\"cam\"\n"
-              "    translateX=\"\n"
-              "        0 1 0 0\n"
-              "        2 3 0.5 0.5\"\n"
-              "    rotateZ=\"\n"
-              "        0 0.25 0 0\"/>",
-              gBoxTexts[0]);
+    EXPECT_EQ(
+        "static unsigned int gDebugCamData[] = {\n"
+        "    0x3faa9af4, 0xbf684178, 0xbe678e4a,\n"
+        "    0x41907a9d, 0xc0ad3bad, 0xc095fa93,\n"
+        "    0x3e8261ed, 0x4237413c, 0x00000000,\n"
+        "};\n"
+        "\n"
+        "<trans name=\"cam\"\n"
+        "    translateX=\"\n"
+        "        0 1 0 0\n"
+        "        2 3 0.5 0.5\"\n"
+        "    rotateZ=\"\n"
+        "        0 0.25 0 0\"/>",
+        gBoxTexts[0]);
 }
 
-TEST_F(Hooks, DumpNeedsNoActiveCameraButACurrentScene)
-{
+TEST_F(Hooks, DumpNeedsNoActiveCameraButACurrentScene) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0), "", false);
     fw_Framework::ShowCameraDump();
     EXPECT_EQ((std::vector<std::string>{"begin", "end", "alert"}), gEvents);
     ASSERT_EQ(1u, gBoxTexts.size());
-    EXPECT_EQ("static unsigned int gDebugCamData[] = {\n"
-              "    0x00000000, 0x00000000, 0x00000000,\n"
-              "    0x00000000, 0x00000000, 0x41200000,\n"
-              "    0x00000000, 0x00000000, 0x00000000,\n"
-              "};\n\nNo active camera",
-              gBoxTexts[0]);
+    EXPECT_EQ(
+        "static unsigned int gDebugCamData[] = {\n"
+        "    0x00000000, 0x00000000, 0x00000000,\n"
+        "    0x00000000, 0x00000000, 0x41200000,\n"
+        "    0x00000000, 0x00000000, 0x00000000,\n"
+        "};\n\nNo active camera",
+        gBoxTexts[0]);
 
     gEvents.clear();
     fw_Framework::mCurrentScene = 1;
@@ -332,11 +316,10 @@ TEST_F(Hooks, DumpNeedsNoActiveCameraButACurrentScene)
 
 // --- deleting camera keys -------------------------------------------------------------------
 
-TEST_F(Hooks, DeleteRemovesTheKeysAtSceneTimeFromTheSixCurvesOnly)
-{
+TEST_F(Hooks, DeleteRemovesTheKeysAtSceneTimeFromTheSixCurvesOnly) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0));
     SetSeconds(5.0);
-    fw_Framework::mSceneStartTime = 3.0f; // scene time 2
+    fw_Framework::mSceneStartTime = 3.0f;  // scene time 2
     for (int c = 0; c < 9; ++c)
         for (float time : {1.99f, 2.0f, 2.01f, 5.0f})
             Channel(c)->InsertKey(time, 1, 0, 0);
@@ -352,15 +335,14 @@ TEST_F(Hooks, DeleteRemovesTheKeysAtSceneTimeFromTheSixCurvesOnly)
     }
 }
 
-TEST_F(Hooks, DeleteAtSceneTimeZeroSpansTheSmallestNormalFloats)
-{
+TEST_F(Hooks, DeleteAtSceneTimeZeroSpansTheSmallestNormalFloats) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0));
     SetSeconds(3.0);
     fw_Framework::mSceneStartTime = 3.0f;
     const float smallest = 1.1754944e-38f;
     for (float time : {-2 * smallest, -smallest, smallest, 2 * smallest})
         Channel(2)->InsertKey(time, 1, 0, 0);
-    transform->SetChannelCurve(4, nullptr); // an absent curve is skipped
+    transform->SetChannelCurve(4, nullptr);  // an absent curve is skipped
 
     fw_Framework::DeleteCameraKeys();
 
@@ -368,8 +350,7 @@ TEST_F(Hooks, DeleteAtSceneTimeZeroSpansTheSmallestNormalFloats)
     EXPECT_EQ(0, Channel(0)->GetKeyCount());
 }
 
-TEST_F(Hooks, DeleteWithoutAnActiveCameraKeepsEverything)
-{
+TEST_F(Hooks, DeleteWithoutAnActiveCameraKeepsEverything) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0), "", false);
     fw_Framework::DeleteCameraKeys();
     for (const auto& track : *scene->GetTracks())
@@ -378,8 +359,7 @@ TEST_F(Hooks, DeleteWithoutAnActiveCameraKeepsEverything)
 
 // --- the paused keyboard timeline -----------------------------------------------------------
 
-TEST_F(Hooks, KeysStepWholeRowsAndStayPaused)
-{
+TEST_F(Hooks, KeysStepWholeRowsAndStayPaused) {
     SetSeconds(10.5 / kRows);
     fw_Framework::KeyNext();
     ASSERT_FALSE(device.updates.empty());
@@ -395,8 +375,7 @@ TEST_F(Hooks, KeysStepWholeRowsAndStayPaused)
     EXPECT_EQ(9.0f, device.updates.back());
 }
 
-TEST_F(Hooks, NextRowFromJustBelowAWholeRowIsThatRow)
-{
+TEST_F(Hooks, NextRowFromJustBelowAWholeRowIsThatRow) {
     // A row just below 2 (2 - 2^-23): row + 1 rounded to a float would be 3, but the next
     // whole row is 2.
     const float row = std::nextafter(2.0f, 0.0f);
@@ -411,8 +390,7 @@ TEST_F(Hooks, NextRowFromJustBelowAWholeRowIsThatRow)
     EXPECT_EQ(2.0f, device.updates.back());
 }
 
-TEST_F(Hooks, KeysDoNothingWhileTheShowPlays)
-{
+TEST_F(Hooks, KeysDoNothingWhileTheShowPlays) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0), "0 0 0 0 1 1 0 0");
     fw_Framework::mDemoTimer->Resume();
     SetSeconds(0.5);
@@ -426,14 +404,13 @@ TEST_F(Hooks, KeysDoNothingWhileTheShowPlays)
     EXPECT_FALSE(fw_Framework::mDemoTimer->IsPaused());
 }
 
-TEST_F(Hooks, ControlStepsToTheNeighbouringKeysOfTheCamerasFirstCurve)
-{
+TEST_F(Hooks, ControlStepsToTheNeighbouringKeysOfTheCamerasFirstCurve) {
     LoadCameraScene(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0), "0.5 0 0 0 1.5 1 0 0 4 2 0 0");
     core_test::SetKeyDown(VK_CONTROL, true);
     ASSERT_TRUE(fw_Framework::IsControlDown());
     fw_Curve* curve = Channel(0);
 
-    SetSeconds(1.5); // strictly after: the key at 4
+    SetSeconds(1.5);  // strictly after: the key at 4
     curve->FindKeyAtOrBefore(10.0f);
     ASSERT_EQ(2, curve->GetCachedIndex());
     fw_Framework::KeyNext();
@@ -443,26 +420,25 @@ TEST_F(Hooks, ControlStepsToTheNeighbouringKeysOfTheCamerasFirstCurve)
     EXPECT_TRUE(fw_Framework::mDemoTimer->IsPaused());
     EXPECT_NEAR(4.0, fw_Framework::mDemoTimer->GetSeconds(), 1e-5);
 
-    SetSeconds(1.5); // strictly before: the key at 0.5
+    SetSeconds(1.5);  // strictly before: the key at 0.5
     fw_Framework::KeyPrevious();
     ASSERT_EQ(2u, device.updates.size());
     EXPECT_EQ(static_cast<float>(0.5 * kRows), device.updates.back());
 
-    SetSeconds(4.0); // no key after the last one, none before the first
+    SetSeconds(4.0);  // no key after the last one, none before the first
     fw_Framework::KeyNext();
     SetSeconds(0.5);
     fw_Framework::KeyPrevious();
     EXPECT_EQ(2u, device.updates.size());
 
-    fw_Framework::mCurrentScene = 1; // no camera: nothing, not a row step
+    fw_Framework::mCurrentScene = 1;  // no camera: nothing, not a row step
     fw_Framework::KeyNext();
     EXPECT_EQ(2u, device.updates.size());
 }
 
 // --- sync-editor hooks ----------------------------------------------------------------------
 
-TEST_F(Hooks, TogglePauseFlipsTheClockAndTellsTheEditor)
-{
+TEST_F(Hooks, TogglePauseFlipsTheClockAndTellsTheEditor) {
     fw_Framework::TogglePause();
     EXPECT_FALSE(fw_Framework::mDemoTimer->IsPaused());
     EXPECT_EQ(1, device.pauseToggles);
@@ -471,8 +447,7 @@ TEST_F(Hooks, TogglePauseFlipsTheClockAndTellsTheEditor)
     EXPECT_EQ(2, device.pauseToggles);
 }
 
-TEST_F(Hooks, JumpSeeksOnlyToAnAnswerOfZeroOrMore)
-{
+TEST_F(Hooks, JumpSeeksOnlyToAnAnswerOfZeroOrMore) {
     device.jumpAnswer = -1.0f;
     fw_Framework::HandleSyncJump(3);
     device.jumpAnswer = -0.25f;
@@ -495,8 +470,7 @@ TEST_F(Hooks, JumpSeeksOnlyToAnAnswerOfZeroOrMore)
     EXPECT_FALSE(fw_Framework::mDemoTimer->IsPaused()) << "a playing show plays on";
 }
 
-TEST_F(Hooks, NotifyPassesTheValueAndTheCurrentRow)
-{
+TEST_F(Hooks, NotifyPassesTheValueAndTheCurrentRow) {
     SetSeconds(2.0);
     fw_Framework::NotifySyncRow(7);
     ASSERT_EQ(1u, device.notifiedRows.size());
@@ -506,8 +480,7 @@ TEST_F(Hooks, NotifyPassesTheValueAndTheCurrentRow)
 
 // --- sync lookups, music ---------------------------------------------------------------------
 
-TEST_F(Hooks, SyncLookupsGiveTheDefaultForKeylessTracks)
-{
+TEST_F(Hooks, SyncLookupsGiveTheDefaultForKeylessTracks) {
     device.GetTrack("empty");
     EXPECT_EQ(7.5f, fw_Framework::GetSyncValueNow("empty", 7.5f));
     EXPECT_EQ(-2.0f, fw_Framework::GetSyncValue("empty", -2.0f));
@@ -519,11 +492,11 @@ TEST_F(Hooks, SyncLookupsGiveTheDefaultForKeylessTracks)
     key.value = 5.0f;
     track->SetKey(17, key);
     // GetSyncValueNow follows the sync timer's row, GetSyncValue the simulation's time.
-    SimulationTime = 1.0f; // row 17.07
+    SimulationTime = 1.0f;  // row 17.07
     EXPECT_EQ(1.0f, fw_Framework::GetSyncValueNow("steps", 9.0f));
     EXPECT_EQ(5.0f, fw_Framework::GetSyncValue("steps", 9.0f));
     SetSeconds(1.0);
-    SimulationTime = 0.99f; // row 16.9
+    SimulationTime = 0.99f;  // row 16.9
     EXPECT_EQ(5.0f, fw_Framework::GetSyncValueNow("steps", 9.0f));
     EXPECT_EQ(1.0f, fw_Framework::GetSyncValue("steps", 9.0f));
 
@@ -531,15 +504,13 @@ TEST_F(Hooks, SyncLookupsGiveTheDefaultForKeylessTracks)
     EXPECT_EQ(9.0f, fw_Framework::GetSyncValueNow("steps", 9.0f));
 }
 
-TEST_F(Hooks, MusicVolumeAndSpectrumWithoutAPlayerAreIgnored)
-{
+TEST_F(Hooks, MusicVolumeAndSpectrumWithoutAPlayerAreIgnored) {
     ASSERT_EQ(nullptr, fw_Framework::mMusic);
-    fw_Framework::SetMusicVolume(0.5f); // would dereference the missing player
+    fw_Framework::SetMusicVolume(0.5f);  // would dereference the missing player
     EXPECT_EQ(nullptr, fw_Framework::GetMusicFft(1.0f));
 }
 
-TEST_F(Hooks, MusicVolumeSetsThePlayStreamAndTheSpectrumReadsTheDecodeStream)
-{
+TEST_F(Hooks, MusicVolumeSetsThePlayStreamAndTheSpectrumReadsTheDecodeStream) {
     // The recording audio module (built beside this program) stands in for the audio library.
     const boost::filesystem::path module = core_test::RecordingAudioModule();
     ASSERT_TRUE(boost::filesystem::exists(module)) << module << " is missing: build services_fake_bass";
@@ -567,14 +538,14 @@ TEST_F(Hooks, MusicVolumeSetsThePlayStreamAndTheSpectrumReadsTheDecodeStream)
     ASSERT_NE(std::string::npos, volume) << recorded;
     ASSERT_NE(std::string::npos, spectrum) << recorded;
     EXPECT_EQ("volume\nChannelSetAttribute(1, 2, 0.25)\nspectrum\n", recorded.substr(volume, spectrum + 9 - volume));
-    EXPECT_NE(std::string::npos, recorded.find("ChannelSetPosition(2, 176400, 0)\nChannelGetData(2, 0x80000000)", spectrum))
+    EXPECT_NE(std::string::npos,
+              recorded.find("ChannelSetPosition(2, 176400, 0)\nChannelGetData(2, 0x80000000)", spectrum))
         << recorded;
 }
 
 // --- reloading ------------------------------------------------------------------------------
 
-TEST_F(Hooks, ReloadReleasesThenLoadsTheCurrentSceneOnly)
-{
+TEST_F(Hooks, ReloadReleasesThenLoadsTheCurrentSceneOnly) {
     EXPECT_FALSE(fw_Framework::ReloadCurrentScene());
     HookScene first("first.xml"), second("second.xml");
     fw_Framework::AddScene(&first);
@@ -592,8 +563,7 @@ TEST_F(Hooks, ReloadReleasesThenLoadsTheCurrentSceneOnly)
 
 class RenderTargets : public Hooks {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Hooks::SetUp();
         fw_Framework::mDevice = core_test::SharedSoftwareDevice();
         ASSERT_NE(nullptr, fw_Framework::mDevice);
@@ -608,8 +578,7 @@ protected:
         targets[2]->mViewport.TopLeftX = 2;
         targets[2]->mViewport.Height = 8;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (fw_Framework::mDevice)
             fw_Framework::mDevice->OMSetRenderTargets(0, nullptr, nullptr);
         for (fw_Texture* texture : {targets[0], targets[1], targets[2], depth})
@@ -618,8 +587,7 @@ protected:
     }
     // The bound views (references given back) and viewports.
     void Bound(std::vector<ID3D10RenderTargetView*>& views, ID3D10DepthStencilView*& depthView,
-               std::vector<D3D10_VIEWPORT>& viewports)
-    {
+               std::vector<D3D10_VIEWPORT>& viewports) {
         ID3D10RenderTargetView* all[3] = {};
         fw_Framework::mDevice->OMGetRenderTargets(3, all, &depthView);
         views.assign(all, all + 3);
@@ -638,8 +606,7 @@ protected:
     fw_Texture* depth = nullptr;
 };
 
-TEST_F(RenderTargets, AbsentTargetsArePackedAndViewportsShrinkByTheOffset)
-{
+TEST_F(RenderTargets, AbsentTargetsArePackedAndViewportsShrinkByTheOffset) {
     fw_Framework::SetRenderTargets(3, nullptr, targets[1], targets[2], depth);
     std::vector<ID3D10RenderTargetView*> views;
     ID3D10DepthStencilView* depthView = nullptr;
@@ -662,8 +629,7 @@ TEST_F(RenderTargets, AbsentTargetsArePackedAndViewportsShrinkByTheOffset)
     EXPECT_EQ(32u, targets[1]->mViewport.Height);
 }
 
-TEST_F(RenderTargets, OffsetZeroKeepsTheViewportsAndNoDepthBindsNone)
-{
+TEST_F(RenderTargets, OffsetZeroKeepsTheViewportsAndNoDepthBindsNone) {
     fw_Framework::SetRenderTargets(0, targets[0], nullptr, targets[2], nullptr);
     std::vector<ID3D10RenderTargetView*> views;
     ID3D10DepthStencilView* depthView = nullptr;
@@ -686,8 +652,7 @@ TEST_F(RenderTargets, OffsetZeroKeepsTheViewportsAndNoDepthBindsNone)
     EXPECT_EQ(0u, viewports[0].Height);
 }
 
-TEST_F(RenderTargets, ANegativeOffsetGrowsTheViewportEvenlyAboveAndBelow)
-{
+TEST_F(RenderTargets, ANegativeOffsetGrowsTheViewportEvenlyAboveAndBelow) {
     fw_Framework::SetRenderTargets(-2, targets[0], nullptr, nullptr, nullptr);
     std::vector<ID3D10RenderTargetView*> views;
     ID3D10DepthStencilView* depthView = nullptr;
@@ -698,4 +663,4 @@ TEST_F(RenderTargets, ANegativeOffsetGrowsTheViewportEvenlyAboveAndBelow)
     EXPECT_EQ(36u, viewports[0].Height);
 }
 
-} // namespace
+}  // namespace

@@ -24,8 +24,7 @@ protected:
     std::string Root() const { return dir.Path().string(); }
 };
 
-TEST_F(Roots, ShippedFolderIsBothRoots)
-{
+TEST_F(Roots, ShippedFolderIsBothRoots) {
     dir.MakeDir("src");
     dir.MakeDir("data");
     fw_Framework::FindProjectRoots("zendra");
@@ -33,8 +32,7 @@ TEST_F(Roots, ShippedFolderIsBothRoots)
     EXPECT_EQ(Root(), fw_Framework::mFrameworkRoot);
 }
 
-TEST_F(Roots, SconsMarkerMeansSourceTreeAndTheWalkStartsHere)
-{
+TEST_F(Roots, SconsMarkerMeansSourceTreeAndTheWalkStartsHere) {
     dir.MakeDir("src");
     dir.MakeDir("data");
     dir.Touch("zendra.scons");
@@ -44,8 +42,7 @@ TEST_F(Roots, SconsMarkerMeansSourceTreeAndTheWalkStartsHere)
     EXPECT_EQ(Root() + "/projects/zendra", fw_Framework::mProjectRoot);
 }
 
-TEST_F(Roots, WalksUpToTheNearestTopMarker)
-{
+TEST_F(Roots, WalksUpToTheNearestTopMarker) {
     dir.Touch(".top");
     dir.MakeDir("projects/zendra/deeper");
     boost::filesystem::current_path(dir.Path() / "projects/zendra/deeper");
@@ -54,8 +51,7 @@ TEST_F(Roots, WalksUpToTheNearestTopMarker)
     EXPECT_EQ(Root() + "/projects/zendra", fw_Framework::mProjectRoot);
 }
 
-TEST_F(Roots, WithoutAnyMarkerTheWalkEndsAtTheTopAndKeepsTheWorkingDirectory)
-{
+TEST_F(Roots, WithoutAnyMarkerTheWalkEndsAtTheTopAndKeepsTheWorkingDirectory) {
     dir.MakeDir("a/b");
     boost::filesystem::current_path(dir.Path() / "a/b");
     if (boost::filesystem::exists("/.top"))
@@ -65,8 +61,7 @@ TEST_F(Roots, WithoutAnyMarkerTheWalkEndsAtTheTopAndKeepsTheWorkingDirectory)
     EXPECT_EQ(Root() + "/a/b", fw_Framework::mFrameworkRoot);
 }
 
-TEST(DataPath, FormsOfPaths)
-{
+TEST(DataPath, FormsOfPaths) {
     fw_Framework::mProjectRoot = "/p/zendra";
     EXPECT_EQ("C:/x.png", fw_Framework::ResolveDataPath("C:/x.png"));
     EXPECT_EQ("/p/zendra/data/img/a.png", fw_Framework::ResolveDataPath("./data/img/a.png"));
@@ -84,8 +79,7 @@ protected:
     void TearDown() override { core_test::ResetFramework(); }
 };
 
-TEST_F(RenderSize, WindowedAtAspectOnePointSixHasNoLetterbox)
-{
+TEST_F(RenderSize, WindowedAtAspectOnePointSixHasNoLetterbox) {
     fw_Framework::mAspect = 1.6f;
     fw_Framework::ComputeRenderSize(false);
     EXPECT_EQ(1280, fw_Framework::mRenderWidth);
@@ -95,8 +89,7 @@ TEST_F(RenderSize, WindowedAtAspectOnePointSixHasNoLetterbox)
     EXPECT_EQ(0, fw_Framework::LetterboxBarHeight());
 }
 
-TEST_F(RenderSize, AspectTwoLetterboxesWithEightyRowBars)
-{
+TEST_F(RenderSize, AspectTwoLetterboxesWithEightyRowBars) {
     fw_Framework::mAspect = 2.0f;
     fw_Framework::ComputeRenderSize(false);
     EXPECT_EQ(1280, fw_Framework::mRenderWidth);
@@ -106,8 +99,7 @@ TEST_F(RenderSize, AspectTwoLetterboxesWithEightyRowBars)
     EXPECT_EQ(80, fw_Framework::LetterboxBarHeight());
 }
 
-TEST_F(RenderSize, TheLetterboxIsLoggedWithTheOldAndNewSizesAndOnlyThen)
-{
+TEST_F(RenderSize, TheLetterboxIsLoggedWithTheOldAndNewSizesAndOnlyThen) {
     TempDir dir;
     const std::string log = (dir.Path() / "render.log").string();
     fw_Log::OpenLogFile(log);
@@ -118,15 +110,15 @@ TEST_F(RenderSize, TheLetterboxIsLoggedWithTheOldAndNewSizesAndOnlyThen)
     fw_Log::OpenLogFile("");
     std::ifstream in(log);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::string line = "Resizing backbuffer dimensions: (1280, 800) -> (1280, 640) to obtain an aspet ration of "
-                             "2.00000.   Letterbox will be applied.";
+    const std::string line =
+        "Resizing backbuffer dimensions: (1280, 800) -> (1280, 640) to obtain an aspet ration of "
+        "2.00000.   Letterbox will be applied.";
     const size_t at = text.find(line);
     EXPECT_NE(std::string::npos, at) << text;
     EXPECT_EQ(std::string::npos, text.find("Resizing", at + 1)) << text;
 }
 
-TEST_F(RenderSize, LetterboxBarsStayWithinTheOutput)
-{
+TEST_F(RenderSize, LetterboxBarsStayWithinTheOutput) {
     fw_Framework::mLetterbox = true;
     // A picture taller than the output: no negative bar.
     fw_Framework::mRenderWidth = 1280;
@@ -147,8 +139,7 @@ TEST_F(RenderSize, LetterboxBarsStayWithinTheOutput)
     EXPECT_EQ(0, fw_Framework::LetterboxBarHeight());
 }
 
-TEST_F(RenderSize, FullscreenTakesTheDisplaySize)
-{
+TEST_F(RenderSize, FullscreenTakesTheDisplaySize) {
     fw_Framework::mFullscreen = true;
     fw_Framework::mDisplayWidth = 1920;
     fw_Framework::mDisplayHeight = 1200;
@@ -160,8 +151,7 @@ TEST_F(RenderSize, FullscreenTakesTheDisplaySize)
     EXPECT_FALSE(fw_Framework::RenderSizeDiffers());
 }
 
-TEST_F(RenderSize, FinalMarkerKeepsTheWindowSizeInFullscreenAndStretches)
-{
+TEST_F(RenderSize, FinalMarkerKeepsTheWindowSizeInFullscreenAndStretches) {
     fw_Framework::mFullscreen = true;
     fw_Framework::mDisplayWidth = 1920;
     fw_Framework::mDisplayHeight = 1080;
@@ -176,16 +166,14 @@ TEST_F(RenderSize, FinalMarkerKeepsTheWindowSizeInFullscreenAndStretches)
     EXPECT_EQ(1080, fw_Framework::GetOutputHeight());
 }
 
-TEST_F(RenderSize, ScaleHalvesBeforeTheAspect)
-{
+TEST_F(RenderSize, ScaleHalvesBeforeTheAspect) {
     fw_Framework::mScale = 0.5f;
     fw_Framework::ComputeRenderSize(false);
     EXPECT_EQ(640, fw_Framework::mRenderWidth);
     EXPECT_EQ(400, fw_Framework::mRenderHeight);
 }
 
-TEST_F(RenderSize, AFailedDisplayQueryFallsBackToTheWindowSize)
-{
+TEST_F(RenderSize, AFailedDisplayQueryFallsBackToTheWindowSize) {
     fw_Framework::mFullscreen = true;
     fw_Framework::mAspect = 1.6f;
     fw_Framework::ComputeRenderSize(false);
@@ -196,8 +184,7 @@ TEST_F(RenderSize, AFailedDisplayQueryFallsBackToTheWindowSize)
 
 // Without any display to ask, the display size is the window size, so a fullscreen swap
 // chain and the output aspect never see a zero.
-TEST(DisplayMode, AFailedQueryGivesTheWindowSizeAsTheDisplaySize)
-{
+TEST(DisplayMode, AFailedQueryGivesTheWindowSizeAsTheDisplaySize) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -216,8 +203,7 @@ TEST(DisplayMode, AFailedQueryGivesTheWindowSizeAsTheDisplaySize)
         ::testing::ExitedWithCode(0), "");
 }
 
-TEST_F(RenderSize, TheSwapChainIsAskedForTheOutputSizeAndRateTwoBuffersAndSampling)
-{
+TEST_F(RenderSize, TheSwapChainIsAskedForTheOutputSizeAndRateTwoBuffersAndSampling) {
     fw_Framework::mDisplayWidth = 1920;
     fw_Framework::mDisplayHeight = 1080;
     fw_Framework::mDisplayHz = 75;
@@ -249,8 +235,7 @@ TEST_F(RenderSize, TheSwapChainIsAskedForTheOutputSizeAndRateTwoBuffersAndSampli
     fw_Framework::mWindow = nullptr;
 }
 
-TEST_F(RenderSize, NarrowerPicturesKeepTheirHeight)
-{
+TEST_F(RenderSize, NarrowerPicturesKeepTheirHeight) {
     fw_Framework::mWindowWidth = 800;
     fw_Framework::mWindowHeight = 800;
     fw_Framework::mAspect = 0.5f;
@@ -259,8 +244,7 @@ TEST_F(RenderSize, NarrowerPicturesKeepTheirHeight)
     EXPECT_FALSE(fw_Framework::mLetterbox);
 }
 
-TEST(SceneIndex, ValuesOfTheSceneTrack)
-{
+TEST(SceneIndex, ValuesOfTheSceneTrack) {
     EXPECT_EQ(0u, fw_Framework::SceneIndexFromValue(-1.0f, 3));  // 0xFFFFFFFF % 3
     EXPECT_EQ(2u, fw_Framework::SceneIndexFromValue(-2.0f, 3));  // 0xFFFFFFFE % 3
     EXPECT_EQ(1u, fw_Framework::SceneIndexFromValue(4.7f, 3));
@@ -271,8 +255,7 @@ TEST(SceneIndex, ValuesOfTheSceneTrack)
     EXPECT_EQ(0u, fw_Framework::SceneIndexFromValue(2.0f, 0));
 }
 
-TEST(ScreenshotName, StampAndUniqueness)
-{
+TEST(ScreenshotName, StampAndUniqueness) {
     // Names are remembered for the whole process: each run of this test takes another year.
     static unsigned run = 0;
     const unsigned year = 2026 + 100 * run++;
@@ -285,16 +268,14 @@ TEST(ScreenshotName, StampAndUniqueness)
               fw_Framework::MakeScreenshotName(year, 12, 31, 23, 59, 59, false));
 }
 
-TEST(Accessors, RowsAndSecondsRoundTrip)
-{
+TEST(Accessors, RowsAndSecondsRoundTrip) {
     for (float x : {0.0f, 0.25f, 1.0f, 3.7f, 123.456f}) {
         EXPECT_NEAR(x, fw_Framework::RowToSeconds(fw_Framework::SecondsToRow(x)), 1e-5f * (1.0f + x));
     }
     EXPECT_FLOAT_EQ(17.066668f, fw_Framework::SecondsToRow(1.0f));
 }
 
-TEST(Accessors, FindSceneByDescriptionName)
-{
+TEST(Accessors, FindSceneByDescriptionName) {
     core_test::ResetFramework();
     core_test::CountingScene a("intro.xml"), b("caleidoscope.xml");
     fw_Framework::AddScene(&a);
@@ -308,8 +289,7 @@ TEST(Accessors, FindSceneByDescriptionName)
     core_test::ResetFramework();
 }
 
-TEST(Accessors, ABaseFileRecordThatEndsHandsCurrentBack)
-{
+TEST(Accessors, ABaseFileRecordThatEndsHandsCurrentBack) {
     fw_BaseFile outer("basefile.dat");
     {
         fw_BaseFile loading("dummyname");
@@ -320,8 +300,7 @@ TEST(Accessors, ABaseFileRecordThatEndsHandsCurrentBack)
     EXPECT_EQ(&outer, fw_BaseFile::sCurrent);
 }
 
-TEST(Accessors, FileUtilities)
-{
+TEST(Accessors, FileUtilities) {
     TempDir dir;
     dir.Touch("one.bin");
     EXPECT_EQ(1u, fw_Framework::GetFileLength("one.bin"));
@@ -332,8 +311,7 @@ TEST(Accessors, FileUtilities)
     EXPECT_EQ(0u, fw_Framework::ReadWholeFile("absent.bin", buffer));
 }
 
-TEST(SourceRoot, FallsBackToTheCompiledFolderWithoutTheEnvironment)
-{
+TEST(SourceRoot, FallsBackToTheCompiledFolderWithoutTheEnvironment) {
     const char* set = std::getenv("ZENDRA_FW_SOURCE_ROOT");
     const std::string saved = set ? set : "";
     unsetenv("ZENDRA_FW_SOURCE_ROOT");
@@ -345,4 +323,4 @@ TEST(SourceRoot, FallsBackToTheCompiledFolderWithoutTheEnvironment)
         << root;
 }
 
-} // namespace
+}  // namespace

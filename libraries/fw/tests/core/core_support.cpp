@@ -14,8 +14,7 @@ namespace fs = boost::filesystem;
 
 namespace core_test {
 
-void ResetFramework()
-{
+void ResetFramework() {
     delete fw_Framework::mDemoTimer;
     fw_Framework::mDemoTimer = nullptr;
     delete fw_Framework::mRealTimer;
@@ -55,8 +54,7 @@ void ResetFramework()
     fw_Framework::mStereoConvergence = 0.0f;
 }
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     mPrevious = fs::current_path();
     mPath = fs::temp_directory_path() / fs::unique_path("core-%%%%-%%%%-%%%%");
     fs::create_directories(mPath);
@@ -64,31 +62,29 @@ TempDir::TempDir()
     fs::current_path(mPath);
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     boost::system::error_code error;
     fs::current_path(mPrevious, error);
     fs::remove_all(mPath, error);
 }
 
-void TempDir::Touch(const std::string& relative) const
-{
+void TempDir::Touch(const std::string& relative) const {
     fs::create_directories((mPath / relative).parent_path());
     fs::ofstream(mPath / relative) << "x";
 }
 
-void TempDir::MakeDir(const std::string& relative) const { fs::create_directories(mPath / relative); }
+void TempDir::MakeDir(const std::string& relative) const {
+    fs::create_directories(mPath / relative);
+}
 
-sync::Track* FakeSyncDevice::GetTrack(const std::string& name)
-{
+sync::Track* FakeSyncDevice::GetTrack(const std::string& name) {
     auto& track = tracks[name];
     if (!track)
         track = std::make_unique<sync::Track>(name);
     return track.get();
 }
 
-void FakeSyncDevice::SetConstant(const std::string& name, float value)
-{
+void FakeSyncDevice::SetConstant(const std::string& name, float value) {
     sync::Track* track = GetTrack(name);
     track->Clear();
     sync::TrackKey key;
@@ -97,18 +93,15 @@ void FakeSyncDevice::SetConstant(const std::string& name, float value)
     track->SetKey(0, key);
 }
 
-void SetKeyDown(int virtualKey, bool down)
-{
+void SetKeyDown(int virtualKey, bool down) {
     PostThreadMessageA(GetCurrentThreadId(), down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(virtualKey), 0);
     // Thread messages only (no window), and only key messages: nothing else is taken.
     MSG message;
-    while (PeekMessageA(&message, reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), WM_KEYDOWN, WM_KEYUP,
-                        PM_REMOVE)) {
+    while (PeekMessageA(&message, reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), WM_KEYDOWN, WM_KEYUP, PM_REMOVE)) {
     }
 }
 
-std::string FrameworkSourceRoot()
-{
+std::string FrameworkSourceRoot() {
     const char* root = std::getenv("ZENDRA_FW_SOURCE_ROOT");
     if (root && *root)
         return root;
@@ -121,8 +114,7 @@ std::string FrameworkSourceRoot()
     return "";
 }
 
-void StartFrameClocks(sync::Device* device, IDXGISwapChain* chain)
-{
+void StartFrameClocks(sync::Device* device, IDXGISwapChain* chain) {
     fw_Framework::mSyncTimer = new fw_SyncTimer();
     fw_Framework::mSyncDevice = device;
     fw_Framework::mDemoTimer = new fw_Timer();
@@ -133,8 +125,7 @@ void StartFrameClocks(sync::Device* device, IDXGISwapChain* chain)
         fw_Framework::mSwapChain = chain;
 }
 
-boost::filesystem::path RecordingAudioModule()
-{
+boost::filesystem::path RecordingAudioModule() {
     char self[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0)
@@ -142,8 +133,7 @@ boost::filesystem::path RecordingAudioModule()
     return boost::filesystem::path(self).parent_path() / "fake_bass.so";
 }
 
-ID3D10Device* SharedSoftwareDevice()
-{
+ID3D10Device* SharedSoftwareDevice() {
     static ID3D10Device* shared = nullptr;
     if (!shared) {
         static int marker;
@@ -154,4 +144,4 @@ ID3D10Device* SharedSoftwareDevice()
     return shared;
 }
 
-} // namespace core_test
+}  // namespace core_test

@@ -42,14 +42,12 @@ class FakeSyncDevice : public sync::Device {
 public:
     FakeSyncDevice() : sync::Device("fake") {}
     sync::Track* GetTrack(const std::string& name) override;
-    bool Update(float row) override
-    {
+    bool Update(float row) override {
         updates.push_back(row);
         return true;
     }
     void OnPauseToggled() override { ++pauseToggles; }
-    float GetJumpTime(int code) override
-    {
+    float GetJumpTime(int code) override {
         jumpCodes.push_back(code);
         return jumpAnswer;
     }
@@ -59,7 +57,7 @@ public:
     std::map<std::string, std::unique_ptr<sync::Track>> tracks;
     std::vector<float> updates;
     int pauseToggles = 0;
-    float jumpAnswer = -1.0f; // what GetJumpTime answers
+    float jumpAnswer = -1.0f;  // what GetJumpTime answers
     std::vector<int> jumpCodes;
     std::vector<std::pair<int, float>> notifiedRows;
 };
@@ -71,24 +69,21 @@ void SetKeyDown(int virtualKey, bool down);
 class CountingScene : public fw_Scene {
 public:
     explicit CountingScene(const std::string& name = "counting.xml") : fw_Scene(name) {}
-    void UpdateAnimation(float t) override
-    {
+    void UpdateAnimation(float t) override {
         ++animations;
         lastAnimationTime = t;
     }
     void Update() override { ++updates; }
     void Render() override { ++renders; }
     void OnActivate() override { ++activations; }
-    void OnKeyDown(uint32_t key, bool shift, bool control) override
-    {
+    void OnKeyDown(uint32_t key, bool shift, bool control) override {
         keys.push_back(key);
         lastShift = shift;
         lastControl = control;
     }
     void OnLeftButtonDown() override { ++leftDowns; }
     void OnLeftButtonUp() override { ++leftUps; }
-    void OnMouseMove(int x, int y) override
-    {
+    void OnMouseMove(int x, int y) override {
         lastX = x;
         lastY = y;
     }
@@ -105,36 +100,30 @@ public:
 // Counts presents; reports windowed, and refuses fullscreen `refusals` times.
 class CountingSwapChain : public IDXGISwapChain {
 public:
-    HRESULT QueryInterface(REFIID, void** object) override
-    {
+    HRESULT QueryInterface(REFIID, void** object) override {
         *object = nullptr;
         return E_NOINTERFACE;
     }
     ULONG AddRef() override { return ++references; }
     ULONG Release() override { return --references; }
-    HRESULT GetParent(REFIID, void** parent) override
-    {
+    HRESULT GetParent(REFIID, void** parent) override {
         *parent = nullptr;
         return E_NOINTERFACE;
     }
-    HRESULT GetDevice(REFIID, void** device) override
-    {
+    HRESULT GetDevice(REFIID, void** device) override {
         *device = nullptr;
         return E_NOINTERFACE;
     }
-    HRESULT Present(UINT interval, UINT) override
-    {
+    HRESULT Present(UINT interval, UINT) override {
         ++presents;
         lastInterval = interval;
         return S_OK;
     }
-    HRESULT GetBuffer(UINT, REFIID, void** surface) override
-    {
+    HRESULT GetBuffer(UINT, REFIID, void** surface) override {
         *surface = nullptr;
         return E_FAIL;
     }
-    HRESULT SetFullscreenState(BOOL state, IDXGIOutput*) override
-    {
+    HRESULT SetFullscreenState(BOOL state, IDXGIOutput*) override {
         ++fullscreenCalls;
         if (state && refusals > 0) {
             --refusals;
@@ -143,8 +132,7 @@ public:
         fullscreen = state;
         return S_OK;
     }
-    HRESULT GetFullscreenState(BOOL* state, IDXGIOutput** target) override
-    {
+    HRESULT GetFullscreenState(BOOL* state, IDXGIOutput** target) override {
         if (state)
             *state = fullscreen;
         if (target)
@@ -177,4 +165,4 @@ boost::filesystem::path RecordingAudioModule();
 // One software device (llvmpipe) for the whole process; null when none can be made.
 ID3D10Device* SharedSoftwareDevice();
 
-} // namespace core_test
+}  // namespace core_test

@@ -25,15 +25,13 @@ namespace {
 
 std::vector<std::string> gAlerts;
 
-int RecordAlert(HWND, const char* text, const char*, UINT)
-{
+int RecordAlert(HWND, const char* text, const char*, UINT) {
     gAlerts.push_back(text ? text : "");
     return IDOK;
 }
 
 // One window for the whole program: its class is registered once.
-HWND TheWindow()
-{
+HWND TheWindow() {
     static HWND window = nullptr;
     if (!window) {
         fw_Framework::mTitle = "core window tests";
@@ -44,8 +42,7 @@ HWND TheWindow()
     return window;
 }
 
-void DrainQueue(std::vector<MSG>* taken = nullptr)
-{
+void DrainQueue(std::vector<MSG>* taken = nullptr) {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
         if (taken)
@@ -57,8 +54,7 @@ void DrainQueue(std::vector<MSG>* taken = nullptr)
 
 class WindowTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no display";
         core_test::ResetFramework();
@@ -67,8 +63,7 @@ protected:
         fw_Framework::AddScene(&scene);
         DrainQueue();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         DrainQueue();
         core_test::ResetFramework();
         fw_Framework::mWindow = window;
@@ -77,8 +72,7 @@ protected:
     CountingScene scene;
 };
 
-TEST_F(WindowTest, EscapePostsQuitAndStillReachesTheScene)
-{
+TEST_F(WindowTest, EscapePostsQuitAndStillReachesTheScene) {
     EXPECT_EQ(0, SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0));
     ASSERT_EQ(1u, scene.keys.size());
     EXPECT_EQ(27u, scene.keys[0]);
@@ -92,8 +86,7 @@ TEST_F(WindowTest, EscapePostsQuitAndStillReachesTheScene)
     EXPECT_TRUE(quit);
 }
 
-TEST_F(WindowTest, OtherKeysReachTheSceneWithoutQuitting)
-{
+TEST_F(WindowTest, OtherKeysReachTheSceneWithoutQuitting) {
     SendMessageA(window, WM_KEYDOWN, 'A', 0);
     ASSERT_EQ(1u, scene.keys.size());
     EXPECT_EQ(static_cast<uint32_t>('A'), scene.keys[0]);
@@ -103,12 +96,12 @@ TEST_F(WindowTest, OtherKeysReachTheSceneWithoutQuitting)
         EXPECT_NE(static_cast<UINT>(WM_QUIT), m.message);
 }
 
-TEST_F(WindowTest, ShiftAndControlAreReadAtTheKey)
-{
+TEST_F(WindowTest, ShiftAndControlAreReadAtTheKey) {
     if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "no xdotool";
-    std::system("timeout 5 xdotool search --sync --onlyvisible --name '^core window tests$' windowactivate --sync "
-                ">/dev/null 2>&1; timeout 5 xdotool keydown shift keydown ctrl >/dev/null 2>&1");
+    std::system(
+        "timeout 5 xdotool search --sync --onlyvisible --name '^core window tests$' windowactivate --sync "
+        ">/dev/null 2>&1; timeout 5 xdotool keydown shift keydown ctrl >/dev/null 2>&1");
     // Key state follows the messages taken from the queue.
     for (int i = 0; i < 50 && !(GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) < 0); ++i) {
         Sleep(20);
@@ -127,8 +120,7 @@ TEST_F(WindowTest, ShiftAndControlAreReadAtTheKey)
     EXPECT_TRUE(fw_Framework::IsControlDown());
 }
 
-TEST_F(WindowTest, MouseMoveStoresHeldFlagsAndSignedPosition)
-{
+TEST_F(WindowTest, MouseMoveStoresHeldFlagsAndSignedPosition) {
     // Without the mouse object the message is ignored.
     SendMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 20));
     EXPECT_EQ(0, scene.lastX);
@@ -152,8 +144,7 @@ TEST_F(WindowTest, MouseMoveStoresHeldFlagsAndSignedPosition)
     fw_Framework::mMouse = nullptr;
 }
 
-TEST_F(WindowTest, LeftButtonCapturesAndReleases)
-{
+TEST_F(WindowTest, LeftButtonCapturesAndReleases) {
     SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     EXPECT_EQ(window, GetCapture());
     EXPECT_EQ(1, scene.leftDowns);
@@ -162,14 +153,12 @@ TEST_F(WindowTest, LeftButtonCapturesAndReleases)
     EXPECT_EQ(1, scene.leftUps);
 }
 
-TEST_F(WindowTest, DoubleClickRequestsAPickOnlyWhenEnabled)
-{
+TEST_F(WindowTest, DoubleClickRequestsAPickOnlyWhenEnabled) {
     SendMessageA(window, WM_LBUTTONDBLCLK, 0, MAKELPARAM(30, 40));
     EXPECT_FALSE(fw_Framework::mPickRequest);
 }
 
-TEST_F(WindowTest, MovingPausesOnlyARunningClock)
-{
+TEST_F(WindowTest, MovingPausesOnlyARunningClock) {
     fw_Timer clock;
     clock.Restart();
     fw_Framework::mDemoTimer = &clock;
@@ -188,8 +177,7 @@ TEST_F(WindowTest, MovingPausesOnlyARunningClock)
 // Reports windowed, or fails the question with failure.
 class AskedSwapChain : public core_test::CountingSwapChain {
 public:
-    HRESULT GetFullscreenState(BOOL* state, IDXGIOutput** target) override
-    {
+    HRESULT GetFullscreenState(BOOL* state, IDXGIOutput** target) override {
         if (failure != S_OK)
             return failure;
         return CountingSwapChain::GetFullscreenState(state, target);
@@ -197,8 +185,7 @@ public:
     HRESULT failure = S_OK;
 };
 
-TEST_F(WindowTest, WindowStateLinesOnlyWhenVerbose)
-{
+TEST_F(WindowTest, WindowStateLinesOnlyWhenVerbose) {
     core_test::TempDir dir;
     const std::string log = (dir.Path() / "window.log").string();
     fw_Log::OpenLogFile(log);
@@ -231,8 +218,7 @@ TEST_F(WindowTest, WindowStateLinesOnlyWhenVerbose)
     EXPECT_EQ(text.find("WM_"), size) << text;
 }
 
-TEST_F(WindowTest, StereoNotificationAndDestroy)
-{
+TEST_F(WindowTest, StereoNotificationAndDestroy) {
     EXPECT_EQ(0, SendMessageA(window, 3000, 1, 2));
     fw_Framework::WndProc(window, WM_DESTROY, 0, 0);
     std::vector<MSG> taken;
@@ -248,8 +234,7 @@ std::vector<D3D10_DRIVER_TYPE> gFailing;
 HMODULE gSoftwareModule = nullptr;
 
 HRESULT RecordingCreate(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE type, HMODULE software, UINT flags, UINT sdk,
-                        DXGI_SWAP_CHAIN_DESC* desc, IDXGISwapChain** chain, ID3D10Device** device)
-{
+                        DXGI_SWAP_CHAIN_DESC* desc, IDXGISwapChain** chain, ID3D10Device** device) {
     gTried.push_back(type);
     EXPECT_EQ(type == D3D10_DRIVER_TYPE_SOFTWARE, software != nullptr);
     EXPECT_EQ(29u, sdk);
@@ -262,8 +247,7 @@ HRESULT RecordingCreate(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE type, HMODULE s
     return D3D10CreateDeviceAndSwapChain(adapter, type, software, flags, sdk, desc, chain, device);
 }
 
-HMODULE LoadSoftware(const char* name)
-{
+HMODULE LoadSoftware(const char* name) {
     EXPECT_STREQ("d3d10warp.dll", name);
     gSoftwareModule = LoadLibraryA(name);
     return gSoftwareModule;
@@ -271,8 +255,7 @@ HMODULE LoadSoftware(const char* name)
 
 class DeviceCreation : public WindowTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         WindowTest::SetUp();
         if (IsSkipped())
             return;
@@ -285,8 +268,7 @@ protected:
         fw_Log::SetAlertMode(1);
         fw_GetDevicePlatform() = {RecordingCreate, LoadSoftware};
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (!IsSkipped()) {
             fw_Framework::ReleaseDevice();
             fw_GetDevicePlatform() = fw_DefaultDevicePlatform();
@@ -299,8 +281,7 @@ protected:
     int32_t previousMode = 0;
 };
 
-TEST_F(DeviceCreation, HardwareFirstAndANoticeOnlyForAFallback)
-{
+TEST_F(DeviceCreation, HardwareFirstAndANoticeOnlyForAFallback) {
     ASSERT_EQ(S_OK, fw_Framework::CreateDeviceAndSwapChain());
     ASSERT_FALSE(gTried.empty());
     EXPECT_EQ(D3D10_DRIVER_TYPE_HARDWARE, gTried[0]);
@@ -314,8 +295,7 @@ TEST_F(DeviceCreation, HardwareFirstAndANoticeOnlyForAFallback)
     }
 }
 
-TEST_F(DeviceCreation, SoftwareAfterHardwareWithItsNotice)
-{
+TEST_F(DeviceCreation, SoftwareAfterHardwareWithItsNotice) {
     gFailing = {D3D10_DRIVER_TYPE_HARDWARE};
     ASSERT_EQ(S_OK, fw_Framework::CreateDeviceAndSwapChain());
     EXPECT_EQ((std::vector<D3D10_DRIVER_TYPE>{D3D10_DRIVER_TYPE_HARDWARE, D3D10_DRIVER_TYPE_SOFTWARE}), gTried);
@@ -327,8 +307,7 @@ TEST_F(DeviceCreation, SoftwareAfterHardwareWithItsNotice)
     EXPECT_NE(nullptr, fw_Framework::mSwapChain);
 }
 
-TEST_F(DeviceCreation, ReferenceLastWithItsNotice)
-{
+TEST_F(DeviceCreation, ReferenceLastWithItsNotice) {
     gFailing = {D3D10_DRIVER_TYPE_HARDWARE, D3D10_DRIVER_TYPE_SOFTWARE};
     const HRESULT hr = fw_Framework::CreateDeviceAndSwapChain();
     EXPECT_EQ((std::vector<D3D10_DRIVER_TYPE>{D3D10_DRIVER_TYPE_HARDWARE, D3D10_DRIVER_TYPE_SOFTWARE,
@@ -341,8 +320,7 @@ TEST_F(DeviceCreation, ReferenceLastWithItsNotice)
               gAlerts[0]);
 }
 
-TEST_F(DeviceCreation, AllFailingReportsTheLastResultAndReleasesNothingAbsent)
-{
+TEST_F(DeviceCreation, AllFailingReportsTheLastResultAndReleasesNothingAbsent) {
     gFailing = {D3D10_DRIVER_TYPE_HARDWARE, D3D10_DRIVER_TYPE_SOFTWARE, D3D10_DRIVER_TYPE_REFERENCE};
     const HRESULT hr = fw_Framework::CreateDeviceAndSwapChain();
     EXPECT_EQ(static_cast<HRESULT>(0x887A0004u + D3D10_DRIVER_TYPE_REFERENCE), hr);
@@ -360,8 +338,7 @@ public:
     int releases = 0;
 };
 
-TEST_F(DeviceCreation, ReleasingAfterAFailureWithAFrameworkReleasesItsNothingCleanly)
-{
+TEST_F(DeviceCreation, ReleasingAfterAFailureWithAFrameworkReleasesItsNothingCleanly) {
     gFailing = {D3D10_DRIVER_TYPE_HARDWARE, D3D10_DRIVER_TYPE_SOFTWARE, D3D10_DRIVER_TYPE_REFERENCE};
     fw_Framework framework(fw_Framework::NoStartup{}, "core_tests");
     ASSERT_EQ(&framework, gFramework);
@@ -379,8 +356,7 @@ TEST_F(DeviceCreation, ReleasingAfterAFailureWithAFrameworkReleasesItsNothingCle
     EXPECT_EQ(2, releasing.releases);
 }
 
-TEST_F(DeviceCreation, SwapChainHasTheOutputSizeNotTheRenderSize)
-{
+TEST_F(DeviceCreation, SwapChainHasTheOutputSizeNotTheRenderSize) {
     fw_Framework::mAspect = 2.0f;
     gFailing = {D3D10_DRIVER_TYPE_HARDWARE};
     ASSERT_EQ(S_OK, fw_Framework::CreateDeviceAndSwapChain());
@@ -397,8 +373,7 @@ TEST_F(DeviceCreation, SwapChainHasTheOutputSizeNotTheRenderSize)
 
 std::string gRecordPath;
 
-void Record(const std::string& line)
-{
+void Record(const std::string& line) {
     FILE* file = std::fopen(gRecordPath.c_str(), "ab");
     if (!file)
         return;
@@ -406,27 +381,26 @@ void Record(const std::string& line)
     std::fclose(file);
 }
 
-int RecordAlertToFile(HWND, const char* text, const char*, UINT)
-{
+int RecordAlertToFile(HWND, const char* text, const char*, UINT) {
     Record(std::string("alert: ") + (text ? text : ""));
     return IDOK;
 }
 
 HRESULT FailingCreate(IDXGIAdapter*, D3D10_DRIVER_TYPE type, HMODULE, UINT, UINT, DXGI_SWAP_CHAIN_DESC*,
-                      IDXGISwapChain** chain, ID3D10Device** device)
-{
+                      IDXGISwapChain** chain, ID3D10Device** device) {
     Record("create " + std::to_string(type));
     *chain = nullptr;
     *device = nullptr;
     return static_cast<HRESULT>(0x887A0001u);
 }
 
-HMODULE NoSoftwareModule(const char*) { return nullptr; }
+HMODULE NoSoftwareModule(const char*) {
+    return nullptr;
+}
 
 // Waits for the start dialog; with `run`, unchecks fullscreen and runs, otherwise records
 // that it showed and exits there.
-DWORD WINAPI AnswerTheDialog(LPVOID run)
-{
+DWORD WINAPI AnswerTheDialog(LPVOID run) {
     HWND dialog = nullptr;
     for (int i = 0; i < 1000 && !(dialog = FindWindowA(nullptr, "Cobalt")); ++i)
         Sleep(10);
@@ -444,8 +418,7 @@ DWORD WINAPI AnswerTheDialog(LPVOID run)
 
 // The framework's whole start with every device type failing, answered at the dialog.
 // Returning from the constructor is recorded and ends with code 3.
-void StartAnsweringTheDialog(const std::string& root, bool run)
-{
+void StartAnsweringTheDialog(const std::string& root, bool run) {
     SetCurrentDirectoryA(root.c_str());
     core_test::ResetFramework();
     fw_GetAlertPlatform().messageBox = RecordAlertToFile;
@@ -460,8 +433,7 @@ void StartAnsweringTheDialog(const std::string& root, bool run)
 // Runs the start in a fresh process (no window class registered by the other tests) that
 // runs the calling test again: the parent's folder reaches it through `env`. Expects
 // `code` and returns what the child recorded; `root` is the folder used.
-std::string StartInAChild(const char* env, bool run, int code, std::string& root)
-{
+std::string StartInAChild(const char* env, bool run, int code, std::string& root) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     static std::unique_ptr<core_test::TempDir> dir;
     if (const char* shared = std::getenv(env)) {
@@ -479,8 +451,7 @@ std::string StartInAChild(const char* env, bool run, int code, std::string& root
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-TEST(StartUp, NoDeviceTypeWorkingEndsTheProcessWithCodeTwenty)
-{
+TEST(StartUp, NoDeviceTypeWorkingEndsTheProcessWithCodeTwenty) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no display";
     std::string root;
@@ -488,8 +459,7 @@ TEST(StartUp, NoDeviceTypeWorkingEndsTheProcessWithCodeTwenty)
               StartInAChild("CORE_STARTUP_FAILURE_DIR", true, 20, root));
 }
 
-TEST(StartUp, ExitAtTheDialogEndsTheProcessWithCodeZeroBeforeAnyWindowOrDevice)
-{
+TEST(StartUp, ExitAtTheDialogEndsTheProcessWithCodeZeroBeforeAnyWindowOrDevice) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no display";
     std::string root;
@@ -500,4 +470,4 @@ TEST(StartUp, ExitAtTheDialogEndsTheProcessWithCodeZeroBeforeAnyWindowOrDevice)
     EXPECT_TRUE(boost::filesystem::is_directory(root + "/data/screenshots"));
 }
 
-} // namespace
+}  // namespace

@@ -91,8 +91,8 @@ TEST_F(EffectTest, IncludesComeFromTheFrameworkRootFirstThenTheProjectRoot) {
     project->Write("src/shaders/shared.fxi", "uniform vec4 gFromProject;\n");
     project->Write("src/shaders/only_here.fxi", "uniform float gOnlyHere;\n");
     project->Write("src/shaders/sub/nested.fxi", "uniform float gNested;\n");
-    project->Write("src/shaders/uses.fx", std::string("#include \"shared.fxi\"\n#include \"only_here.fxi\"\n") +
-                                              kPlainEffect);
+    project->Write("src/shaders/uses.fx",
+                   std::string("#include \"shared.fxi\"\n#include \"only_here.fxi\"\n") + kPlainEffect);
     fw_Effect effect("uses.fx", nullptr);
     ASSERT_TRUE(effect.IsValid());
     EXPECT_TRUE(effect.GetVariable("gFromFramework")->IsValid());
@@ -280,12 +280,11 @@ TEST_F(EffectTest, TheSharedIncludeDeclaresThePoolVariables) {
     fw_Framework::mEffectPool = pool;
     ID3D10Effect* shared = pool->AsEffect();
     for (const char* name : {"World", "View", "ViewProjection", "World_BackInTime", "View_BackInTime",
-                             "ViewProjection_BackInTime", "ViewInverse", "LightViewProjection",
-                             "gLightViewProjection"})
+                             "ViewProjection_BackInTime", "ViewInverse", "LightViewProjection", "gLightViewProjection"})
         EXPECT_TRUE(shared->GetVariableByName(name)->AsMatrix()->IsValid()) << name;
-    for (const char* name : {"EyePositionWorld", "EyePositionLocal", "StereoConstants", "NearXYZFarZ", "RenderDim",
-                             "LightPositionWorld", "Ambient", "Diffuse", "Specular", "gLightPositionWorldSpace",
-                             "gDepthOfFieldParameters"})
+    for (const char* name :
+         {"EyePositionWorld", "EyePositionLocal", "StereoConstants", "NearXYZFarZ", "RenderDim", "LightPositionWorld",
+          "Ambient", "Diffuse", "Specular", "gLightPositionWorldSpace", "gDepthOfFieldParameters"})
         EXPECT_TRUE(shared->GetVariableByName(name)->AsVector()->IsValid()) << name;
     for (const char* name : {"Time", "SpecularPower"})
         EXPECT_TRUE(shared->GetVariableByName(name)->AsScalar()->IsValid()) << name;
@@ -293,7 +292,8 @@ TEST_F(EffectTest, TheSharedIncludeDeclaresThePoolVariables) {
     EXPECT_TRUE(shared->GetVariableByName("MeshTextures")->AsShaderResource()->IsValid());
     ID3D10ShaderResourceView* views[5] = {};
     EXPECT_EQ(S_OK, shared->GetVariableByName("MeshTextures")->AsShaderResource()->SetResourceArray(views, 0, 4));
-    EXPECT_EQ(E_INVALIDARG, shared->GetVariableByName("MeshTextures")->AsShaderResource()->SetResourceArray(views, 0, 5));
+    EXPECT_EQ(E_INVALIDARG,
+              shared->GetVariableByName("MeshTextures")->AsShaderResource()->SetResourceArray(views, 0, 5));
 }
 
 TEST_F(EffectTest, ThePostEffectFileDeclaresEveryTechniqueAndVariable) {
@@ -302,26 +302,43 @@ TEST_F(EffectTest, ThePostEffectFileDeclaresEveryTechniqueAndVariable) {
     fw_Effect effect("fw_PostEffects.fx", fw_Framework::mEffectPool);
     ASSERT_TRUE(effect.IsValid());
     EXPECT_EQ(SourceRoot() + "/src/shaders/fw_PostEffects.fx", effect.mPath);
-    for (const char* name :
-         {"Copy", "BlurHorizontal5Taps", "BlurVertical5Taps", "BrightPass", "BloomBlend", "HighQualityDownScale",
-          "LightByDepth", "Vignette", "VignetteWithOverlay", "VignetteWithFlare", "TriFade", "Albedo", "ExpBlur",
-          "BlurHorizontal", "BlurVertical", "DirectionalBlur", "DOF_HighQualityBlurHorizontal",
-          "DOF_HighQualityBlurVertical", "DOF_BlurHorizontal", "DOF_BlurVertical", "DOF", "RGB_to_KeyLuminance",
-          "ToneMap"}) {
+    for (const char* name : {"Copy",
+                             "BlurHorizontal5Taps",
+                             "BlurVertical5Taps",
+                             "BrightPass",
+                             "BloomBlend",
+                             "HighQualityDownScale",
+                             "LightByDepth",
+                             "Vignette",
+                             "VignetteWithOverlay",
+                             "VignetteWithFlare",
+                             "TriFade",
+                             "Albedo",
+                             "ExpBlur",
+                             "BlurHorizontal",
+                             "BlurVertical",
+                             "DirectionalBlur",
+                             "DOF_HighQualityBlurHorizontal",
+                             "DOF_HighQualityBlurVertical",
+                             "DOF_BlurHorizontal",
+                             "DOF_BlurVertical",
+                             "DOF",
+                             "RGB_to_KeyLuminance",
+                             "ToneMap"}) {
         ID3D10EffectTechnique* t = effect.GetTechnique(name);
         EXPECT_TRUE(t->IsValid()) << name;
         EXPECT_TRUE(t->GetPassByIndex(0)->IsValid()) << name;
     }
-    for (const char* name : {"texView1", "texView2", "texView3", "texView4", "texVignette",
-                             "texColorBufferForVignette", "texOverlay", "gFlareTexture1", "gFlareTexture2",
-                             "gFlareTexture3", "gFlareTexture4", "gVelocityTex", "gColorTex"})
+    for (const char* name :
+         {"texView1", "texView2", "texView3", "texView4", "texVignette", "texColorBufferForVignette", "texOverlay",
+          "gFlareTexture1", "gFlareTexture2", "gFlareTexture3", "gFlareTexture4", "gVelocityTex", "gColorTex"})
         EXPECT_TRUE(effect.GetVariable(name)->AsShaderResource()->IsValid()) << name;
     for (const char* name : {"gPixelDimInv", "gColorExponents", "gOverlayUVscale", "gFlareData1", "gFlareData2",
                              "gFlareData3", "gFlareData4", "gFocusMaxZ"})
         EXPECT_TRUE(effect.GetVariable(name)->AsVector()->IsValid()) << name;
-    for (const char* name : {"gBrightnessCutoff", "gBloomBlendScale", "gFade", "gGlitch", "gChromaDistortion",
-                             "gVignetteIntensity", "gGrayOut", "gOverlayAlphaScale", "gTriFadeParameter",
-                             "gOverlayIndex"})
+    for (const char* name :
+         {"gBrightnessCutoff", "gBloomBlendScale", "gFade", "gGlitch", "gChromaDistortion", "gVignetteIntensity",
+          "gGrayOut", "gOverlayAlphaScale", "gTriFadeParameter", "gOverlayIndex"})
         EXPECT_TRUE(effect.GetVariable(name)->AsScalar()->IsValid()) << name;
     D3D10_PASS_DESC pass = {};
     effect.GetTechnique("LightByDepth")->GetPassByIndex(0)->GetDesc(&pass);

@@ -221,8 +221,8 @@ TEST_F(FinalTest, TriFadeShowsTheFirstAtZeroTheSecondAtHalfTheThirdAtOne) {
     device->RSSetViewports(1, &out->mViewport);
     const struct {
         float parameter, r, g, b;
-    } cases[] = {{0.0f, 0.8f, 0.1f, 0.1f}, {0.5f, 0.1f, 0.8f, 0.1f}, {1.0f, 0.1f, 0.1f, 0.8f},
-                 {0.75f, 0.1f, 0.45f, 0.45f}};
+    } cases[] = {
+        {0.0f, 0.8f, 0.1f, 0.1f}, {0.5f, 0.1f, 0.8f, 0.1f}, {1.0f, 0.1f, 0.1f, 0.8f}, {0.75f, 0.1f, 0.45f, 0.45f}};
     for (const auto& k : cases) {
         post.TriFade(k.parameter, a, b, c);
         const Picture p = ReadBack(out->mTexture2D);
@@ -246,8 +246,7 @@ TEST_F(FinalTest, TriFadeShowsTheFirstAtZeroTheSecondAtHalfTheThirdAtOne) {
 class FlareTest : public FinalTest {
 protected:
     std::vector<float> Sizes() {
-        return {Vector("gFlareData1")[2], Vector("gFlareData2")[2], Vector("gFlareData3")[2],
-                Vector("gFlareData4")[2]};
+        return {Vector("gFlareData1")[2], Vector("gFlareData2")[2], Vector("gFlareData3")[2], Vector("gFlareData4")[2]};
     }
 };
 
@@ -511,9 +510,9 @@ void WriteFlareImage(const std::string& path, int kind, float r, float g, float 
     WriteImageWith(path, 128, 128, [=](uint32_t x, uint32_t y) {
         const double u = (x + 0.5) / 64.0 - 1.0, v = (y + 0.5) / 64.0 - 1.0, d = std::hypot(u, v);
         const double angle = std::atan2(v, u), sector = std::fmod(angle + 20.0 * M_PI, M_PI / 3.0) - M_PI / 6.0;
-        const double k[4] = {std::exp(-d * 6.0) + 0.2 * std::exp(-d * 2.0), std::exp(-std::pow((d - 0.7) / 0.08, 2)) * 0.6,
-                             (d * std::cos(sector) / std::cos(M_PI / 6.0) < 0.75 ? 0.25 : 0.0),
-                             std::max(0.0, 1.0 - d / 0.9) * 0.35};
+        const double k[4] = {
+            std::exp(-d * 6.0) + 0.2 * std::exp(-d * 2.0), std::exp(-std::pow((d - 0.7) / 0.08, 2)) * 0.6,
+            (d * std::cos(sector) / std::cos(M_PI / 6.0) < 0.75 ? 0.25 : 0.0), std::max(0.0, 1.0 - d / 0.9) * 0.35};
         const double a = std::clamp(k[kind], 0.0, 1.0) * std::clamp((1.0 - d) / 0.15, 0.0, 1.0);
         auto byte = [a](float c) { return static_cast<uint32_t>(std::lround(std::clamp(a * c, 0.0, 1.0) * 255.0)); };
         return 0xFF000000u | byte(b) << 16 | byte(g) << 8 | byte(r);

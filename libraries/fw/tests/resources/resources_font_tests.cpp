@@ -125,7 +125,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FontTest, StylesResolveThroughTheSuffixedFamiliesBeforeThePlainFace) {
     EXPECT_TRUE(FontFamilyExists("Zendra Test-Bold"));

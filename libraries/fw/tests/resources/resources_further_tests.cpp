@@ -151,8 +151,8 @@ TEST_F(FurtherTest, DownsampleAndBlurHalvesTwiceAndBlursTheThirdAQuarterTexelAtA
 TEST_F(FurtherTest, DownsampleAndBlurRefusesTargetsThatAreTheSource) {
     fw_Texture* first = FloatTarget(16, 16, 0.75f, 0.75f, 0.75f);
     fw_Texture* other = FloatTarget(8, 8, 0, 0, 0);
-    for (auto [second, third, scratch] : {std::tuple{first, other, other}, std::tuple{other, first, other},
-                                          std::tuple{other, other, first}}) {
+    for (auto [second, third, scratch] :
+         {std::tuple{first, other, other}, std::tuple{other, first, other}, std::tuple{other, other, first}}) {
         const uint64_t draws = post.GetDrawCount();
         const std::string log = Logged([&] { post.DownsampleAndBlur(first, second, third, scratch); });
         EXPECT_EQ(draws, post.GetDrawCount());
@@ -191,7 +191,8 @@ TEST_F(FurtherTest, ToneMapCreatesTenHalvingLuminanceTargetsOnFirstUse) {
     const uint64_t draws = post.GetDrawCount();
     post.ToneMap(source, target);
     EXPECT_EQ(draws + 11, post.GetDrawCount());
-    const uint32_t sizes[11][2] = {{0, 0}, {32, 20}, {16, 10}, {8, 5}, {4, 2}, {2, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}};
+    const uint32_t sizes[11][2] = {{0, 0}, {32, 20}, {16, 10}, {8, 5}, {4, 2}, {2, 1},
+                                   {1, 1}, {1, 1},   {1, 1},   {1, 1}, {1, 1}};
     for (int level = 1; level <= 10; ++level) {
         fw_Texture* t = Find("r32f_downsample" + std::to_string(level));
         ASSERT_NE(nullptr, t) << level;

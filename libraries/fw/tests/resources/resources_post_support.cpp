@@ -37,7 +37,9 @@ fw_Texture* FloatImage(uint32_t w, uint32_t h, const std::function<std::vector<f
     return new fw_Texture(D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET, kPostFloat4, w, h, 1, texels.data());
 }
 
-void Free(fw_Texture* t) { ReleaseAndDelete(t); }
+void Free(fw_Texture* t) {
+    ReleaseAndDelete(t);
+}
 
 void PostPassTest::SetUp() {
     ResourceTest::SetUp();
@@ -111,7 +113,9 @@ std::vector<D3D10_VIEWPORT> PostPassTest::BoundViewports() {
     return std::vector<D3D10_VIEWPORT>(vp, vp + count);
 }
 
-void PostPassTest::SetTime(float seconds) { post.GetEffect()->GetVariable("Time")->AsScalar()->SetFloat(seconds); }
+void PostPassTest::SetTime(float seconds) {
+    post.GetEffect()->GetVariable("Time")->AsScalar()->SetFloat(seconds);
+}
 
 void PostPassTest::SavePicture(fw_Texture* t, const std::string& name) {
     const char* folder = std::getenv("ZENDRA_POST_PNG_DIR");

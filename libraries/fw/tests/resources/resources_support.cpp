@@ -22,7 +22,9 @@ __attribute__((weak)) fw_Framework::~fw_Framework() {
 
 namespace restest {
 
-std::string SourceRoot() { return FW_SOURCE_ROOT; }
+std::string SourceRoot() {
+    return FW_SOURCE_ROOT;
+}
 
 TempTree::TempTree() {
     root = fs::temp_directory_path() / fs::unique_path("fwres-%%%%-%%%%");
@@ -45,8 +47,7 @@ std::string TempTree::Path(const std::string& relative) const {
     return relative.empty() ? root.string() : (root / relative).string();
 }
 
-D3D10_TEXTURE2D_DESC TextureDesc(UINT w, UINT h, DXGI_FORMAT format, UINT bindFlags, UINT arraySize,
-                                 UINT miscFlags) {
+D3D10_TEXTURE2D_DESC TextureDesc(UINT w, UINT h, DXGI_FORMAT format, UINT bindFlags, UINT arraySize, UINT miscFlags) {
     D3D10_TEXTURE2D_DESC desc = {};
     desc.Width = w;
     desc.Height = h;
@@ -86,30 +87,30 @@ Picture ReadBack(ID3D10Texture2D* texture) {
             for (uint32_t x = 0; x < desc.Width; ++x) {
                 float* out = &picture.rgba[(y * desc.Width + x) * 4];
                 switch (desc.Format) {
-                case DXGI_FORMAT_R32G32B32A32_FLOAT:
-                    std::memcpy(out, row + x * 16, 16);
-                    break;
-                case DXGI_FORMAT_R16G16B16A16_FLOAT: {
-                    uint16_t h[4];
-                    std::memcpy(h, row + x * 8, 8);
-                    for (int c = 0; c < 4; ++c)
-                        out[c] = image_codec::HalfToFloat(h[c]);
-                    break;
-                }
-                case DXGI_FORMAT_R32G32_FLOAT:
-                    std::memcpy(out, row + x * 8, 8);
-                    break;
-                case DXGI_FORMAT_R32_FLOAT:
-                case DXGI_FORMAT_D32_FLOAT:
-                    std::memcpy(out, row + x * 4, 4);
-                    break;
-                case DXGI_FORMAT_R8_UNORM:
-                    out[0] = row[x] / 255.0f;
-                    break;
-                default:  // RGBA8
-                    for (int c = 0; c < 4; ++c)
-                        out[c] = row[x * 4 + c] / 255.0f;
-                    break;
+                    case DXGI_FORMAT_R32G32B32A32_FLOAT:
+                        std::memcpy(out, row + x * 16, 16);
+                        break;
+                    case DXGI_FORMAT_R16G16B16A16_FLOAT: {
+                        uint16_t h[4];
+                        std::memcpy(h, row + x * 8, 8);
+                        for (int c = 0; c < 4; ++c)
+                            out[c] = image_codec::HalfToFloat(h[c]);
+                        break;
+                    }
+                    case DXGI_FORMAT_R32G32_FLOAT:
+                        std::memcpy(out, row + x * 8, 8);
+                        break;
+                    case DXGI_FORMAT_R32_FLOAT:
+                    case DXGI_FORMAT_D32_FLOAT:
+                        std::memcpy(out, row + x * 4, 4);
+                        break;
+                    case DXGI_FORMAT_R8_UNORM:
+                        out[0] = row[x] / 255.0f;
+                        break;
+                    default:  // RGBA8
+                        for (int c = 0; c < 4; ++c)
+                            out[c] = row[x * 4 + c] / 255.0f;
+                        break;
                 }
             }
         }
@@ -135,8 +136,8 @@ std::vector<uint8_t> ReadVolumeSlice(ID3D10Texture3D* texture, uint32_t z) {
     if (SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped))) {
         const uint32_t rowBytes = RowPitchOf(desc.Format, desc.Width);
         for (uint32_t y = 0; y < desc.Height; ++y) {
-            const uint8_t* row = static_cast<const uint8_t*>(mapped.pData) + size_t(mapped.DepthPitch) * z +
-                                 size_t(mapped.RowPitch) * y;
+            const uint8_t* row =
+                static_cast<const uint8_t*>(mapped.pData) + size_t(mapped.DepthPitch) * z + size_t(mapped.RowPitch) * y;
             bytes.insert(bytes.end(), row, row + rowBytes);
         }
         staging->Unmap(0);

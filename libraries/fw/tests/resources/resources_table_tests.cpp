@@ -59,9 +59,8 @@ TEST_F(TableTest, AFrameworkThatIsNotTheGlobalOneFillsItsOwnTable) {
     fw_Framework& global = fw();
     fw_Framework other(fw_Framework::NoStartup{}, "resources_tests");
     gFramework = &global;
-    fw_Texture* made = other.FindOrCreateTexture("own", [] {
-        return new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, 1, nullptr);
-    });
+    fw_Texture* made = other.FindOrCreateTexture(
+        "own", [] { return new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, 1, nullptr); });
     fw_Texture* loaded = other.FindOrLoadTexture("lost.png");
     EXPECT_EQ(made, other.mTextures["own"]);
     EXPECT_EQ(loaded, other.mTextures["lost.png"]);
@@ -116,8 +115,8 @@ TEST_F(TableTest, TheFactoryRunsOnlyOnAMissAndANullResultIsNotRegistered) {
 
 TEST_F(TableTest, ChainsHalveDownToOneByOne) {
     CreateDownsampleChain("c", kTargetBindFlags, DXGI_FORMAT_R32_FLOAT, 1280, 800);
-    EXPECT_EQ((std::vector<std::string>{"1280x800", "640x400", "320x200", "160x100", "80x50", "40x25", "20x12",
-                                        "10x6", "5x3", "2x1", "1x1"}),
+    EXPECT_EQ((std::vector<std::string>{"1280x800", "640x400", "320x200", "160x100", "80x50", "40x25", "20x12", "10x6",
+                                        "5x3", "2x1", "1x1"}),
               Levels(fw(), "c"));
     EXPECT_EQ(nullptr, Entry("c_downsample0"));
     EXPECT_EQ(nullptr, Entry("c_downsample11"));
@@ -246,11 +245,11 @@ TEST_F(SharedResourcesTest, TheNamedTargetsHaveTheirFormatsAndSizes) {
     if (bound)
         bound->Release();
 
-    for (void* handle : {static_cast<void*>(fw().mWorldVar), static_cast<void*>(fw().mViewVar),
-                         static_cast<void*>(fw().mViewProjectionVar), static_cast<void*>(fw().mWorldBackInTimeVar),
-                         static_cast<void*>(fw().mViewBackInTimeVar),
-                         static_cast<void*>(fw().mViewProjectionBackInTimeVar),
-                         static_cast<void*>(fw().mViewInverseVar), static_cast<void*>(fw().mLightViewProjectionVar)})
+    for (void* handle :
+         {static_cast<void*>(fw().mWorldVar), static_cast<void*>(fw().mViewVar),
+          static_cast<void*>(fw().mViewProjectionVar), static_cast<void*>(fw().mWorldBackInTimeVar),
+          static_cast<void*>(fw().mViewBackInTimeVar), static_cast<void*>(fw().mViewProjectionBackInTimeVar),
+          static_cast<void*>(fw().mViewInverseVar), static_cast<void*>(fw().mLightViewProjectionVar)})
         EXPECT_TRUE(static_cast<ID3D10EffectMatrixVariable*>(handle)->IsValid());
     for (ID3D10EffectVectorVariable* v :
          {fw().mEyePositionWorldVar, fw().mEyePositionLocalVar, fw().mStereoConstantsVar, fw().mNearXYZFarZVar,
@@ -367,7 +366,8 @@ TEST_F(SharedResourcesTest, AnOutputOfAnotherSizeGetsARenderSizeBackbuffer) {
     EXPECT_EQ(uint32_t(DXGI_FORMAT_R8G8B8A8_UNORM), back->GetFormat());
     std::ifstream in(logPath);
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(std::string::npos, log.find("LoadResources: Creating extra backbuffer of dimensions (1280, 800).")) << log;
+    EXPECT_NE(std::string::npos, log.find("LoadResources: Creating extra backbuffer of dimensions (1280, 800)."))
+        << log;
 }
 
 TEST_F(SharedResourcesTest, WithoutARequestPickDepthDoesNothing) {

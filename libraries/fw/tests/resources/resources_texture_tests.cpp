@@ -19,8 +19,8 @@ class TextureTest : public ResourceTest {};
 
 TEST(TextureFormats, BytesPerPixelFollowsTheFormatRanges) {
     EXPECT_EQ(16u, BytesPerPixel(DXGI_FORMAT_R32G32B32A32_FLOAT));  // 2
-    EXPECT_EQ(12u, BytesPerPixel(DXGI_FORMAT(6)));                   // R32G32B32_FLOAT
-    EXPECT_EQ(8u, BytesPerPixel(DXGI_FORMAT_R16G16B16A16_FLOAT));    // 10
+    EXPECT_EQ(12u, BytesPerPixel(DXGI_FORMAT(6)));                  // R32G32B32_FLOAT
+    EXPECT_EQ(8u, BytesPerPixel(DXGI_FORMAT_R16G16B16A16_FLOAT));   // 10
     EXPECT_EQ(8u, BytesPerPixel(DXGI_FORMAT(22)));
     EXPECT_EQ(4u, BytesPerPixel(DXGI_FORMAT(23)));
     EXPECT_EQ(4u, BytesPerPixel(DXGI_FORMAT_R8G8B8A8_UNORM));
@@ -37,9 +37,9 @@ TEST(TextureFormats, UploadPitchesComeFromTheFormat) {
     EXPECT_EQ(128u, RowPitchOf(DXGI_FORMAT_R8_UNORM, 128));
     EXPECT_EQ(20u, RowPitchOf(DXGI_FORMAT(85), 10));  // B5G6R5: two bytes, not the fallback 4
     EXPECT_EQ(20u, RowPitchOf(DXGI_FORMAT(86), 10));
-    EXPECT_EQ(2u, RowPitchOf(DXGI_FORMAT(66), 9));    // R1: bits
-    EXPECT_EQ(16u, RowPitchOf(DXGI_FORMAT(71), 7));   // BC1: two blocks of 8 bytes
-    EXPECT_EQ(32u, RowPitchOf(DXGI_FORMAT(77), 8));   // BC3: two blocks of 16 bytes
+    EXPECT_EQ(2u, RowPitchOf(DXGI_FORMAT(66), 9));   // R1: bits
+    EXPECT_EQ(16u, RowPitchOf(DXGI_FORMAT(71), 7));  // BC1: two blocks of 8 bytes
+    EXPECT_EQ(32u, RowPitchOf(DXGI_FORMAT(77), 8));  // BC3: two blocks of 16 bytes
     EXPECT_EQ(2u, RowCountOf(DXGI_FORMAT(71), 5));
     EXPECT_EQ(5u, RowCountOf(DXGI_FORMAT_R8_UNORM, 5));
 }
@@ -247,8 +247,8 @@ TEST_F(TextureTest, LoadingResolvesNamesUnderTheProjectData) {
 }
 
 TEST_F(TextureTest, ACubeMapImageKeepsItsCubeResourceAsTheTwoDimensionalTexture) {
-    const D3D10_TEXTURE2D_DESC desc = TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_SHADER_RESOURCE, 6,
-                                                  D3D10_RESOURCE_MISC_TEXTURECUBE);
+    const D3D10_TEXTURE2D_DESC desc =
+        TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_SHADER_RESOURCE, 6, D3D10_RESOURCE_MISC_TEXTURECUBE);
     ID3D10Texture2D* cube = nullptr;
     ASSERT_EQ(S_OK, device->CreateTexture2D(&desc, nullptr, &cube));
     ASSERT_EQ(S_OK, D3DX10SaveTextureToFileA(cube, D3DX10_IFF_DDS, project->Path("data/probe.dds").c_str()));

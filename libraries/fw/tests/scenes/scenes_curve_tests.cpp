@@ -22,7 +22,7 @@ uint32_t Bits(float f) {
     return b;
 }
 
-} // namespace
+}  // namespace
 
 TEST(CurveKeySearch, AtOrBeforeAndAfter) {
     fw_Curve c = Keys123();
@@ -86,7 +86,8 @@ TEST(CurveKeys, NaNTimesAreRefused) {
     EXPECT_EQ(c.InsertKey(nan, 1, 0, 0), -1);
     EXPECT_EQ(c.SetKey(nan, 1), -1);
     EXPECT_EQ(c.GetKeyCount(), 3);
-    for (const fw_CurveKey& k : c.GetKeys()) EXPECT_FALSE(std::isnan(k.time));
+    for (const fw_CurveKey& k : c.GetKeys())
+        EXPECT_FALSE(std::isnan(k.time));
 }
 
 TEST(CurveKeys, RemoveRange) {
@@ -157,7 +158,7 @@ TEST(CurveEvaluation, SearchStartsFromTheFirstKey) {
     c.Evaluate(1.5f);
     EXPECT_FLOAT_EQ(c.GetValue(), 15.0f);
     c.Evaluate(std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(c.GetValue(), 10.0f); // no crash, held at the first key
+    EXPECT_EQ(c.GetValue(), 10.0f);  // no crash, held at the first key
 }
 
 TEST(CurveAutoTangents, EndsAndCentralDifference) {

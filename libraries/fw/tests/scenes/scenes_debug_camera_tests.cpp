@@ -32,7 +32,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DebugCameraTest, NewCameraLooksDownMinusZ) {
     fw_DebugCamera dc;
@@ -112,7 +112,7 @@ TEST_F(DebugCameraTest, LeftDragOrbitsAtConstantDistance) {
     dc.Update();
     EXPECT_NEAR(dc.GetAngles().x, 0.2f, 1e-6f);
     EXPECT_NEAR(Distance(dc), 10.0f, 1e-5f);
-    EXPECT_LT(dc.GetPosition().y, 0.0f); // positive pitch puts the camera below the look-at point
+    EXPECT_LT(dc.GetPosition().y, 0.0f);  // positive pitch puts the camera below the look-at point
 }
 
 TEST_F(DebugCameraTest, ControlAndShiftSlowTheMouseDown) {
@@ -148,14 +148,14 @@ TEST_F(DebugCameraTest, ControlAndShiftSlowTheMouseDown) {
 
 TEST_F(DebugCameraTest, RightDragDollies) {
     fw_DebugCamera dc;
-    Drag(false, false, true, 0, 20); // down: toward the look-at point, 10 percent
+    Drag(false, false, true, 0, 20);  // down: toward the look-at point, 10 percent
     dc.Update();
     ExpectVecNear(dc.GetPosition(), D3DXVECTOR3(0, 0, 9));
     EXPECT_EQ(dc.GetAngles(), D3DXVECTOR3(0, 0, 0));
-    Drag(true, false, true, 50, 0); // right and left together: dolly only
+    Drag(true, false, true, 50, 0);  // right and left together: dolly only
     dc.Update();
     EXPECT_EQ(dc.GetAngles(), D3DXVECTOR3(0, 0, 0));
-    Drag(false, true, true, 0, 20); // right and middle: both points move
+    Drag(false, true, true, 0, 20);  // right and middle: both points move
     dc.Update();
     ExpectVecNear(dc.GetPosition(), D3DXVECTOR3(0, 0, 8.1f));
     ExpectVecNear(dc.GetLookAt(), D3DXVECTOR3(0, 0, -0.9f));
@@ -163,7 +163,7 @@ TEST_F(DebugCameraTest, RightDragDollies) {
 
 TEST_F(DebugCameraTest, DollyNeverReachesTheLookAtPoint) {
     fw_DebugCamera dc;
-    Drag(false, false, true, 0, 400); // a factor of 2 unclamped would pass through
+    Drag(false, false, true, 0, 400);  // a factor of 2 unclamped would pass through
     dc.Update();
     EXPECT_GT(dc.GetPosition().z, 0.0f);
     EXPECT_LT(dc.GetPosition().z, 10.0f);
@@ -172,7 +172,7 @@ TEST_F(DebugCameraTest, DollyNeverReachesTheLookAtPoint) {
 TEST_F(DebugCameraTest, MiddleDragPansWithTheCursor) {
     fw_DebugCamera dc;
     Drag(false, true, false, 10, 0);
-    dc.Update(); // no active camera: nothing happens
+    dc.Update();  // no active camera: nothing happens
     EXPECT_EQ(dc.GetPosition(), D3DXVECTOR3(0, 0, 10));
     fw_Transform t;
     fw_Camera* c = AddCamera(dc, "cam", t);
@@ -202,7 +202,7 @@ TEST_F(DebugCameraTest, DisabledCameraIgnoresTheMouse) {
 
 TEST_F(DebugCameraTest, PickedPointAndTransformPose) {
     fw_DebugCamera dc;
-    dc.MoveToPickedPoint(0.5f, 0.5f, 3); // no active camera
+    dc.MoveToPickedPoint(0.5f, 0.5f, 3);  // no active camera
     EXPECT_EQ(dc.GetLookAt(), D3DXVECTOR3(0, 0, 0));
     fw_Transform t;
     AddCamera(dc, "cam", t);

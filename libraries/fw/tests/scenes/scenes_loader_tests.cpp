@@ -30,7 +30,7 @@ protected:
         dir = fs::temp_directory_path() / fs::unique_path("sceneload-%%%%%%");
         fs::create_directories(dir / "data");
         fs::current_path(dir);
-        fw_Log::SetAlertMode(2); // warnings are counted, not shown
+        fw_Log::SetAlertMode(2);  // warnings are counted, not shown
     }
     void TearDown() override {
         fs::current_path(old);
@@ -51,7 +51,7 @@ protected:
     fs::path old, dir;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(LoaderTest, NothingExistsBeforeLoading) {
     fw_Scene s("test.xml");
@@ -59,7 +59,7 @@ TEST_F(LoaderTest, NothingExistsBeforeLoading) {
     EXPECT_EQ(s.GetTransforms(), nullptr);
     EXPECT_EQ(s.GetTracks(), nullptr);
     EXPECT_EQ(s.GetDebugCamera(), nullptr);
-    s.UpdateAnimation(1.0f); // does nothing, does not crash
+    s.UpdateAnimation(1.0f);  // does nothing, does not crash
     EXPECT_EQ(s.GetProjectionScale(), 1.0f);
 }
 
@@ -73,30 +73,39 @@ TEST_F(LoaderTest, EmptySceneLoadsEmpty) {
 }
 
 TEST_F(LoaderTest, TransformsWithCurvesUnderCombinedKeys) {
-    auto s = Load("<scene><transforms><trans name=\"camera1\"" + Channels("0 1 0 0 2 3 0 0") +
-                  "/></transforms></scene>");
+    auto s =
+        Load("<scene><transforms><trans name=\"camera1\"" + Channels("0 1 0 0 2 3 0 0") + "/></transforms></scene>");
     ASSERT_EQ(s->GetTransforms()->size(), 1u);
     EXPECT_EQ(s->GetTracks()->size(), 9u);
     fw_Curve* tx = Curve(*s, "camera1translateX");
     ASSERT_NE(tx, nullptr);
     ASSERT_EQ(tx->GetKeyCount(), 2);
     EXPECT_EQ(tx->GetKeys()[1].value, 3.0f);
-    EXPECT_EQ(tx->GetValue(), 1.0f); // evaluated at 0
+    EXPECT_EQ(tx->GetValue(), 1.0f);  // evaluated at 0
     fw_Transform* t = s->GetTransforms()->at("camera1");
     EXPECT_EQ(t->GetChannelCurve(0), tx);
-    EXPECT_EQ(t->GetTranslation().x, 1.0f); // pose at time 0
+    EXPECT_EQ(t->GetTranslation().x, 1.0f);  // pose at time 0
     EXPECT_EQ(t->GetScale(), D3DXVECTOR3(1, 1, 1));
     s->UpdateAnimation(2.0f);
     EXPECT_EQ(t->GetTranslation().x, 3.0f);
 }
 
 TEST_F(LoaderTest, KeyGroupsSortReplaceAndDropIncompleteGroups) {
-    auto s = Load("<scene><transforms>"
-                  "<trans name=\"a\"" + Channels("1 5 0 0 0 2 0 0") + "/>"
-                  "<trans name=\"b\"" + Channels("0 1 0 0 0 7 0 0") + "/>"
-                  "<trans name=\"c\"" + Channels("0 1 0 0 5 2") + "/>"
-                  "<trans name=\"d\"" + Channels("\n 0 1 0 0\n 1 2 0 0 word 2 9 0 0") + "/>"
-                  "</transforms></scene>");
+    auto s = Load(
+        "<scene><transforms>"
+        "<trans name=\"a\"" +
+        Channels("1 5 0 0 0 2 0 0") +
+        "/>"
+        "<trans name=\"b\"" +
+        Channels("0 1 0 0 0 7 0 0") +
+        "/>"
+        "<trans name=\"c\"" +
+        Channels("0 1 0 0 5 2") +
+        "/>"
+        "<trans name=\"d\"" +
+        Channels("\n 0 1 0 0\n 1 2 0 0 word 2 9 0 0") +
+        "/>"
+        "</transforms></scene>");
     fw_Curve* a = Curve(*s, "atranslateX");
     ASSERT_EQ(a->GetKeyCount(), 2);
     EXPECT_EQ(a->GetKeys()[0].value, 2.0f);
@@ -105,12 +114,12 @@ TEST_F(LoaderTest, KeyGroupsSortReplaceAndDropIncompleteGroups) {
     ASSERT_EQ(b->GetKeyCount(), 1);
     EXPECT_EQ(b->GetKeys()[0].value, 7.0f);
     EXPECT_EQ(Curve(*s, "ctranslateX")->GetKeyCount(), 1);
-    EXPECT_EQ(Curve(*s, "dtranslateX")->GetKeyCount(), 2); // stops at the word
+    EXPECT_EQ(Curve(*s, "dtranslateX")->GetKeyCount(), 2);  // stops at the word
 }
 
 TEST_F(LoaderTest, OtherElementsAndAttributelessTransAreSkipped) {
-    auto s = Load("<scene><transforms><!-- note --><other name=\"x\"" + Channels() +
-                  "/><trans/><trans name=\"ok\"" + Channels() + "/></transforms></scene>");
+    auto s = Load("<scene><transforms><!-- note --><other name=\"x\"" + Channels() + "/><trans/><trans name=\"ok\"" +
+                  Channels() + "/></transforms></scene>");
     EXPECT_EQ(s->GetTransforms()->size(), 1u);
     EXPECT_EQ(s->GetTransforms()->count("ok"), 1u);
 }
@@ -140,20 +149,26 @@ TEST_F(LoaderTest, FaultyDescriptionsWarnAndSkip) {
     EXPECT_TRUE(missingRoot->GetTransforms()->empty());
     EXPECT_EQ(fw_Log::GetWarningCount(), before + 1);
 
-    auto s = Load("<scene><transforms>"
-                  "<trans" + Channels() + "/>"                                   // no name
-                  "<trans name=\"half\" translateX=\"0 0 0 0\"/>"                // missing channels
-                  "<trans name=\"good\"" + Channels() + "/>"
-                  "</transforms><cameras>"
-                  "<camera name=\"ghost\" vFOV=\"1\"/>"                          // no such transform
-                  "<camera vFOV=\"1\"/>"                                         // no name
-                  "<camera name=\"good\" vFOV=\"1\"/>"
-                  "</cameras></scene>");
+    auto s = Load(
+        "<scene><transforms>"
+        "<trans" +
+        Channels() +
+        "/>"                                             // no name
+        "<trans name=\"half\" translateX=\"0 0 0 0\"/>"  // missing channels
+        "<trans name=\"good\"" +
+        Channels() +
+        "/>"
+        "</transforms><cameras>"
+        "<camera name=\"ghost\" vFOV=\"1\"/>"  // no such transform
+        "<camera vFOV=\"1\"/>"                 // no name
+        "<camera name=\"good\" vFOV=\"1\"/>"
+        "</cameras></scene>");
     EXPECT_EQ(s->GetTransforms()->size(), 1u);
-    EXPECT_EQ(s->GetTracks()->size(), 9u); // nothing half-made
+    EXPECT_EQ(s->GetTracks()->size(), 9u);  // nothing half-made
     EXPECT_EQ(s->GetDebugCamera()->GetCameras().size(), 1u);
     EXPECT_EQ(s->GetDebugCamera()->GetCameras().count("good"), 1u);
-    for (const auto& entry : s->GetDebugCamera()->GetCameras()) EXPECT_NE(entry.second, nullptr);
+    for (const auto& entry : s->GetDebugCamera()->GetCameras())
+        EXPECT_NE(entry.second, nullptr);
     EXPECT_EQ(fw_Log::GetWarningCount(), before + 1 + 4);
 }
 
@@ -172,7 +187,8 @@ TEST_F(LoaderTest, UnreadableFileLeavesAnEmptyScene) {
 }
 
 TEST_F(LoaderTest, CamerasReadTheirAttributes) {
-    auto s = Load("<scene><transforms><trans name=\"cam\"" + Channels("0 0 0 0") + "/></transforms>"
+    auto s = Load("<scene><transforms><trans name=\"cam\"" + Channels("0 0 0 0") +
+                  "/></transforms>"
                   "<cameras><camera name=\"cam\" nearz=\"0.5\" farz=\"250\" nearfocus=\"2\" farfocus=\"8\""
                   " vFOV=\"0.9\" aspect=\"1.6\" extra=\"zzz\"/>"
                   "<camera2 name=\"cam2\"/></cameras></scene>");
@@ -202,12 +218,13 @@ TEST_F(LoaderTest, LaterCameraOfTheSameNameTakesTheEntryOver) {
 }
 
 TEST_F(LoaderTest, MissingOrBadCameraNumbers) {
-    auto s = Load("<scene><transforms><trans name=\"cam\"" + Channels() + "/></transforms>"
+    auto s = Load("<scene><transforms><trans name=\"cam\"" + Channels() +
+                  "/></transforms>"
                   "<cameras><c name=\"cam\" nearz=\"abc\" vFOV=\"1.2x\"/></cameras></scene>");
     fw_Camera* c = s->GetDebugCamera()->GetCameras().at("cam");
-    EXPECT_EQ(c->mNear, 0.0f); // not a number as a whole: 0
+    EXPECT_EQ(c->mNear, 0.0f);  // not a number as a whole: 0
     EXPECT_EQ(c->mFov, 0.0f);
-    EXPECT_FLOAT_EQ(c->mFar, 100.0f); // absent: the camera's default
+    EXPECT_FLOAT_EQ(c->mFar, 100.0f);  // absent: the camera's default
     EXPECT_FLOAT_EQ(c->mAspect, 1.7777778f);
 }
 
@@ -226,7 +243,8 @@ TEST_F(LoaderTest, AnimationUpdatePlacesTheActiveCamera) {
 }
 
 TEST_F(LoaderTest, ReloadStartsOver) {
-    auto s = Load("<scene><transforms><trans name=\"t\"" + Channels() + "/></transforms>"
+    auto s = Load("<scene><transforms><trans name=\"t\"" + Channels() +
+                  "/></transforms>"
                   "<cameras><c name=\"t\"/></cameras></scene>");
     s->GetDebugCamera()->SetPosition(D3DXVECTOR3(1, 2, 3));
     s->UpdateAnimation(0.0f);
@@ -241,7 +259,7 @@ TEST_F(LoaderTest, ReloadStartsOver) {
 TEST_F(LoaderTest, PickDepthForwardsToTheFramework) {
     fw_Scene s("test.xml");
     fw_Framework::mPickRequest = true;
-    s.PickDepth(); // no framework: nothing happens
+    s.PickDepth();  // no framework: nothing happens
     EXPECT_TRUE(fw_Framework::mPickRequest);
     {
         // Without a depth buffer the framework's pick only clears the request.
@@ -274,7 +292,8 @@ TEST(CurveKeyText, GroupsInAnyOrderGiveWhatInsertingEachInTurnGives) {
     std::string text;
     for (const auto& g : groups) {
         expected.InsertKey(g[0], g[1], g[2], g[3]);
-        for (float v : g) text += std::to_string(v) + " ";
+        for (float v : g)
+            text += std::to_string(v) + " ";
     }
     fw_Curve read;
     ReadCurveKeys(text, read);
@@ -286,25 +305,28 @@ TEST(CurveKeyText, GroupsInAnyOrderGiveWhatInsertingEachInTurnGives) {
 TEST_F(LoaderTest, DeepOrCrowdedDescriptionsAreRefusedAndWarningsBounded) {
     auto nested = [](int depth) {
         std::string open, close;
-        for (int d = 2; d < depth; ++d) open += "<x>", close = "</x>" + close;
+        for (int d = 2; d < depth; ++d)
+            open += "<x>", close = "</x>" + close;
         return "<scene><transforms><trans name=\"t\"" + Channels() + "/></transforms><cameras>" + open + close +
                "</cameras></scene>";
     };
     EXPECT_EQ(Load(nested(fw_Scene::kMaxDescriptionDepth))->GetTransforms()->size(), 1u);
     int before = fw_Log::GetWarningCount();
     EXPECT_TRUE(Load(nested(fw_Scene::kMaxDescriptionDepth + 1))->GetTransforms()->empty());
-    EXPECT_TRUE(Load(nested(40000))->GetTransforms()->empty()); // overflowed the parser's stack
+    EXPECT_TRUE(Load(nested(40000))->GetTransforms()->empty());  // overflowed the parser's stack
     EXPECT_EQ(fw_Log::GetWarningCount(), before + 2);
 
     std::string crowded = "<scene>";
-    for (size_t n = 0; n < fw_Scene::kMaxDescriptionNodes / 2; ++n) crowded += "<a b=\"\"/>";
+    for (size_t n = 0; n < fw_Scene::kMaxDescriptionNodes / 2; ++n)
+        crowded += "<a b=\"\"/>";
     before = fw_Log::GetWarningCount();
     EXPECT_TRUE(Load(crowded + "</scene>")->GetTransforms()->empty());
     EXPECT_EQ(fw_Log::GetWarningCount(), before + 1);
 
     std::string nameless = "<scene><transforms>";
-    for (int n = 0; n < 150; ++n) nameless += "<trans" + Channels() + "/>";
+    for (int n = 0; n < 150; ++n)
+        nameless += "<trans" + Channels() + "/>";
     before = fw_Log::GetWarningCount();
     Load(nameless + "</transforms></scene>");
-    EXPECT_EQ(fw_Log::GetWarningCount(), before + fw_ReadReport::kMaxWarnings + 1); // and "50 more"
+    EXPECT_EQ(fw_Log::GetWarningCount(), before + fw_ReadReport::kMaxWarnings + 1);  // and "50 more"
 }

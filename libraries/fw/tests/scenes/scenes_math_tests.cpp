@@ -23,7 +23,7 @@ fw_Matrix4 Sample() {
     return fw_Matrix4(2, 0, 1, 5, 1, 3, 0, 6, 0, 1, 4, 7, 0, 0, 0, 1);
 }
 
-} // namespace
+}  // namespace
 
 TEST(FwVectors, ArithmeticAndLength) {
     fw_Vector3 a(1, 2, 3), b(4, 5, 6);
@@ -93,14 +93,15 @@ TEST(FwMatrix, ProductRowByColumn) {
     // Column 3 of a x b = a * (10, 0, 0, 1) = (2*10 + 5, 1*10 + 6, 0 + 7, 1).
     EXPECT_EQ(ab.GetColumn(3), fw_Vector4(25, 16, 7, 1));
     fw_Matrix4 ba = b * a;
-    EXPECT_EQ(ba(0, 0), 2.0f); // row 0 of b (1,0,0,10) times column 0 of a (2,1,0,0)
+    EXPECT_EQ(ba(0, 0), 2.0f);  // row 0 of b (1,0,0,10) times column 0 of a (2,1,0,0)
     EXPECT_EQ(ba(0, 3), 5.0f + 10.0f);
 }
 
 TEST(FwInverse, EmptyForZeroDeterminant) {
     EXPECT_FALSE(fw_Matrix4().TryInverse().has_value());
     fw_Matrix4 zeroRow = Sample();
-    for (int c = 0; c < 4; ++c) zeroRow(2, c) = 0.0f;
+    for (int c = 0; c < 4; ++c)
+        zeroRow(2, c) = 0.0f;
     EXPECT_FALSE(zeroRow.TryInverse().has_value());
     EXPECT_FALSE(zeroRow.Inverse().has_value());
 }
@@ -108,7 +109,8 @@ TEST(FwInverse, EmptyForZeroDeterminant) {
 TEST(FwInverse, IdentityTinyAndGeneral) {
     auto id = fw_Matrix4::Identity().TryInverse();
     ASSERT_TRUE(id.has_value());
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(id->m[i], fw_Matrix4::Identity().m[i]);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(id->m[i], fw_Matrix4::Identity().m[i]);
     fw_Matrix4 tiny = fw_Matrix4::Identity();
     tiny(0, 0) = 1e-20f;
     auto big = tiny.TryInverse();
@@ -118,7 +120,8 @@ TEST(FwInverse, IdentityTinyAndGeneral) {
     ASSERT_TRUE(inv.has_value());
     fw_Matrix4 p = Sample() * *inv;
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(p(r, c), r == c ? 1.0f : 0.0f, 1e-5f);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(p(r, c), r == c ? 1.0f : 0.0f, 1e-5f);
 }
 
 TEST(FwOrthonormalBasis, ChoosesTheLongerCrossProduct) {
@@ -138,9 +141,11 @@ TEST(FwRotationAxis, RightHandedAboutTheAxis) {
     const float a = 0.7f;
     fw_Matrix34 r = fw_Math::RotationAxis(fw_Vector3(0, 0, 3), a);
     fw_Matrix34 z = fw_Math::RotationZ(a);
-    for (int i = 0; i < 12; ++i) EXPECT_NEAR(r.m[i], z.m[i], 1e-6f);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_NEAR(r.m[i], z.m[i], 1e-6f);
     fw_Matrix34 zero = fw_Math::RotationAxis(fw_Vector3(0, 0, 0), a);
-    for (float e : zero.m) EXPECT_EQ(e, 0.0f);
+    for (float e : zero.m)
+        EXPECT_EQ(e, 0.0f);
 }
 
 TEST(FwRotationAxis, AnyAxis) {
@@ -152,7 +157,8 @@ TEST(FwRotationAxis, AnyAxis) {
     EXPECT_EQ(r.GetTranslation(), fw_Vector3(0, 0, 0));
     // About -X the turn is the reverse of RotationX.
     const fw_Matrix34 back = fw_Math::RotationAxis(fw_Vector3(-1, 0, 0), 0.3f), x = fw_Math::RotationX(-0.3f);
-    for (int i = 0; i < 12; ++i) EXPECT_NEAR(back.m[i], x.m[i], 1e-6f) << i;
+    for (int i = 0; i < 12; ++i)
+        EXPECT_NEAR(back.m[i], x.m[i], 1e-6f) << i;
 }
 
 TEST(FwRotationAxis, ShortAxisIsNormalisedFirst) {
@@ -221,8 +227,10 @@ TEST(FwDocumentedNaN, ParallelRayAndZeroEdgeDoNotTrap) {
 
 TEST(FwQuaternion, RoundTripsARotation) {
     // Every case of the conversion: positive trace, then X, Y and Z dominant diagonals.
-    const fw_Matrix34 rotations[] = {fw_Math::RotationX(0.4f), fw_Math::RotationY(2.9f),
-                                     fw_Math::RotationZ(-3.0f), fw_Math::RotationX(3.0f),
+    const fw_Matrix34 rotations[] = {fw_Math::RotationX(0.4f),
+                                     fw_Math::RotationY(2.9f),
+                                     fw_Math::RotationZ(-3.0f),
+                                     fw_Math::RotationX(3.0f),
                                      fw_Math::RotationAxis(fw_Vector3(1, 0.2f, 0.1f), 3.1f),
                                      fw_Math::RotationAxis(fw_Vector3(1, 1, 0), 3.1f),
                                      fw_Math::RotationAxis(fw_Vector3(0, 1, 1), 3.1f),
@@ -319,7 +327,7 @@ TEST(FwPackFloat, CompactFormat) {
     const float v = -3.1415926f;
     auto pv = PackFloat32(v);
     EXPECT_EQ(pv[0] & 0x80, 0x80);
-    EXPECT_EQ(UnpackFloat32(pv.data()), v); // 23 mantissa bits survive
+    EXPECT_EQ(UnpackFloat32(pv.data()), v);  // 23 mantissa bits survive
     auto tiny = PackFloat32(1e-30f);
     EXPECT_EQ(UnpackFloat32(tiny.data()), std::ldexp(1.0f, -63));
     auto huge = PackFloat32(std::numeric_limits<float>::infinity());

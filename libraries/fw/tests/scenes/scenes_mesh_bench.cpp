@@ -37,7 +37,7 @@ fs::path WriteGrid(int quadsX, int quadsY) {
 }
 
 void BM_LoadObj100kTriangles(benchmark::State& state) {
-    fw_Framework::mDevice = nullptr; // the file reading and vertex merging alone
+    fw_Framework::mDevice = nullptr;  // the file reading and vertex merging alone
     const fs::path dir = WriteGrid(250, 200);
     for (auto _ : state) {
         fw_Mesh mesh(dir.string(), "grid.obj", nullptr);
@@ -73,4 +73,4 @@ void BM_LoadObj100kTrianglesOnDevice(benchmark::State& state) {
 BENCHMARK(BM_LoadObj100kTrianglesOnDevice)->Unit(benchmark::kMillisecond);
 #endif
 
-} // namespace
+}  // namespace

@@ -47,7 +47,7 @@ const char* kHalves =
     "v -1 -1 0\nv 0 -1 0\nv 0 1 0\nv -1 1 0\n"
     "v 0 -1 0\nv 1 -1 0\nv 1 1 0\nv 0 1 0\n"
     "usemtl ghost\n"
-    "usemtl left\nf 1 3 2\nf 1 4 3\n" // clockwise on screen: front faces
+    "usemtl left\nf 1 3 2\nf 1 4 3\n"  // clockwise on screen: front faces
     "usemtl right\nf 5 7 6\nf 5 8 7\n";
 const char* kHalvesMtl = "newmtl left\nKd 1 0 0\nNs 3\nnewmtl right\nKd 0 0 1\nnewmtl ghost\nKd 0 1 0\n";
 
@@ -63,7 +63,8 @@ std::multiset<Triangle> Triangles(const std::vector<fw_MeshVertex>& vertices, co
     std::multiset<Triangle> out;
     for (size_t i = 0; i + 2 < indices.size(); i += 3) {
         Triangle t(24);
-        for (int c = 0; c < 3; ++c) std::memcpy(&t[size_t(c) * 8], &vertices.at(indices[i + c]), sizeof(fw_MeshVertex));
+        for (int c = 0; c < 3; ++c)
+            std::memcpy(&t[size_t(c) * 8], &vertices.at(indices[i + c]), sizeof(fw_MeshVertex));
         out.insert(t);
     }
     return out;
@@ -85,10 +86,12 @@ ID3D10ShaderResourceView* TexelView(const std::string& name) {
     D3D10_SUBRESOURCE_DATA init{px, 4, 4};
     ID3D10Texture2D* texture = nullptr;
     ID3D10ShaderResourceView* view = nullptr;
-    if (FAILED(gTextureDevice->CreateTexture2D(&d, &init, &texture))) return nullptr;
+    if (FAILED(gTextureDevice->CreateTexture2D(&d, &init, &texture)))
+        return nullptr;
     gTextureDevice->CreateShaderResourceView(texture, nullptr, &view);
     texture->Release();
-    if (view) gTextureViews.push_back(view);
+    if (view)
+        gTextureViews.push_back(view);
     return view;
 }
 
@@ -139,16 +142,23 @@ protected:
     void TearDown() override {
         GetMeshServices().getTechnique = nullptr;
         GetMeshServices().findOrLoadTexture = nullptr;
-        for (ID3D10ShaderResourceView* v : gTextureViews) v->Release();
+        for (ID3D10ShaderResourceView* v : gTextureViews)
+            v->Release();
         gTextureViews.clear();
         fw_Framework::mDevice = nullptr;
         fw_Framework::mEffectPool = nullptr;
-        if (device) device->ClearState();
-        if (rtv) rtv->Release();
-        if (target) target->Release();
-        if (effect) effect->Release();
-        if (pool) pool->Release();
-        if (device) device->Release();
+        if (device)
+            device->ClearState();
+        if (rtv)
+            rtv->Release();
+        if (target)
+            target->Release();
+        if (effect)
+            effect->Release();
+        if (pool)
+            pool->Release();
+        if (device)
+            device->Release();
         fs::remove_all(dir);
     }
     void Write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
@@ -165,7 +175,8 @@ protected:
         ID3D10Texture2D* staging = nullptr;
         EXPECT_EQ(S_OK, device->CreateTexture2D(&d, nullptr, &staging));
         std::vector<uint32_t> out(size_t(d.Width) * d.Height);
-        if (!staging) return out;
+        if (!staging)
+            return out;
         device->CopyResource(staging, target);
         D3D10_MAPPED_TEXTURE2D mapped{};
         if (SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped)) && mapped.pData) {
@@ -187,13 +198,13 @@ protected:
     fs::path dir;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(MeshGpuTest, DeviceMeshHoldsTheOptimisedData) {
     fw_Mesh mesh(dir.string(), "halves.obj", Effect());
     ASSERT_NE(mesh.mMesh, nullptr);
     EXPECT_EQ(mesh.GetVertexCount(), 8u);
-    EXPECT_EQ(mesh.mAttributeCount, 2u); // the faceless material has no range
+    EXPECT_EQ(mesh.mAttributeCount, 2u);  // the faceless material has no range
     EXPECT_EQ(mesh.mAttributeTable[0].AttribId, 1u);
     EXPECT_EQ(mesh.mAttributeTable[1].AttribId, 2u);
     EXPECT_NE(mesh.mInputLayout, nullptr);
@@ -203,7 +214,8 @@ TEST_F(MeshGpuTest, DeviceMeshHoldsTheOptimisedData) {
     mesh.ReadIndices(indices);
     EXPECT_EQ(positions.size(), 8u);
     ASSERT_EQ(indices.size(), 12u);
-    for (uint32_t i : indices) EXPECT_LT(i, 8u);
+    for (uint32_t i : indices)
+        EXPECT_LT(i, 8u);
     EXPECT_TRUE(mesh.mVertices.empty());
 }
 
@@ -295,8 +307,8 @@ TEST_F(MeshGpuTest, BuildingAgainReleasesTheOldDeviceMesh) {
     ASSERT_NE(mesh.mMesh, nullptr);
     EXPECT_NE(mesh.mMesh, old);
     EXPECT_EQ(mesh.mAttributeCount, 1u);
-    EXPECT_EQ(old->Release(), 0u); // only this test's reference was left
-    mesh.CreateD3DXMesh(0, 0, nullptr, nullptr); // empty: no mesh, no ranges
+    EXPECT_EQ(old->Release(), 0u);                // only this test's reference was left
+    mesh.CreateD3DXMesh(0, 0, nullptr, nullptr);  // empty: no mesh, no ranges
     EXPECT_EQ(mesh.mMesh, nullptr);
     EXPECT_EQ(mesh.mAttributeCount, 0u);
     EXPECT_EQ(mesh.mAttributeTable, nullptr);
@@ -305,13 +317,14 @@ TEST_F(MeshGpuTest, BuildingAgainReleasesTheOldDeviceMesh) {
 }
 
 TEST_F(MeshGpuTest, ReadBackGivesTheTrianglesThatWereRead) {
-    const std::string cube = "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
-                             "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\nvt 0.25 0.75\n"
-                             "usemtl b\nf 1/1/1 3/1/1 2/1/1\nf 1//1 4//1 3//1\nf 5//2 6//2 7//2\nf 5//2 7//2 8//2\n"
-                             "usemtl a\nf 1//3 2//3 6//3\nf 1//3 6//3 5//3\nf 4//4 8//4 7//4\nf 4//4 7//4 3//4\n"
-                             "usemtl b\nf 1//5 5//5 8//5\nf 1//5 8//5 4//5\nf 2//6 3//6 7//6\nf 2//6 7//6 6//6\n";
+    const std::string cube =
+        "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+        "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\nvt 0.25 0.75\n"
+        "usemtl b\nf 1/1/1 3/1/1 2/1/1\nf 1//1 4//1 3//1\nf 5//2 6//2 7//2\nf 5//2 7//2 8//2\n"
+        "usemtl a\nf 1//3 2//3 6//3\nf 1//3 6//3 5//3\nf 4//4 8//4 7//4\nf 4//4 7//4 3//4\n"
+        "usemtl b\nf 1//5 5//5 8//5\nf 1//5 8//5 4//5\nf 2//6 3//6 7//6\nf 2//6 7//6 6//6\n";
     Write("cube.obj", cube);
-    fw_Mesh parsed(nullptr, 0, nullptr, 0, nullptr); // the build arrays, kept off the device
+    fw_Mesh parsed(nullptr, 0, nullptr, 0, nullptr);  // the build arrays, kept off the device
     parsed.ReleaseAll();
     ASSERT_TRUE(parsed.LoadObjText(cube));
     const std::multiset<Triangle> expected = Triangles(parsed.mVertices, parsed.mIndices);

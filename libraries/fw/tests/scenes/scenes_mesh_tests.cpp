@@ -38,20 +38,23 @@ protected:
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
-    void Write(const std::string& name, const std::string& text) { std::ofstream(dir / name, std::ios::binary) << text; }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+    }
     // A mesh that has parsed text (no device: the build arrays stay to be inspected).
     static std::unique_ptr<fw_Mesh> Parsed(const std::string& obj, bool* ok = nullptr) {
         auto mesh = std::make_unique<fw_Mesh>(nullptr, 0, nullptr, 0, nullptr);
         mesh->ReleaseAll();
         bool result = mesh->LoadObjText(obj);
-        if (ok) *ok = result;
+        if (ok)
+            *ok = result;
         return mesh;
     }
 
     fs::path dir;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(MeshTest, CubeGivesTwentyFourVertices) {
     auto mesh = Parsed(kCube);
@@ -65,7 +68,7 @@ TEST_F(MeshTest, CubeGivesTwentyFourVertices) {
     EXPECT_EQ(a.normal[2], -1.0f);
     EXPECT_EQ(b.normal[1], -1.0f);
     EXPECT_NE(mesh->mIndices[0], mesh->mIndices[12]);
-    EXPECT_EQ(mesh->mIndices[0], mesh->mIndices[3]); // 1//1 again: the same vertex
+    EXPECT_EQ(mesh->mIndices[0], mesh->mIndices[3]);  // 1//1 again: the same vertex
 }
 
 TEST_F(MeshTest, MaterialsInOrderOfFirstUse) {
@@ -82,10 +85,11 @@ TEST_F(MeshTest, MaterialsInOrderOfFirstUse) {
 }
 
 TEST_F(MeshTest, CornerForms) {
-    auto mesh = Parsed("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\nvt 0.5 0.25\nvn 0 0 1\n"
-                       "f 1 2/1 3/1/1 4\n"
-                       "f 1//1 2 3\n");
-    ASSERT_EQ(mesh->mIndices.size(), 6u); // the fourth corner is dropped
+    auto mesh = Parsed(
+        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\nvt 0.5 0.25\nvn 0 0 1\n"
+        "f 1 2/1 3/1/1 4\n"
+        "f 1//1 2 3\n");
+    ASSERT_EQ(mesh->mIndices.size(), 6u);  // the fourth corner is dropped
     const fw_MeshVertex& second = mesh->mVertices[mesh->mIndices[1]];
     EXPECT_EQ(second.texcoord[0], 0.5f);
     EXPECT_EQ(second.texcoord[1], 0.25f);
@@ -93,20 +97,19 @@ TEST_F(MeshTest, CornerForms) {
     const fw_MeshVertex& third = mesh->mVertices[mesh->mIndices[2]];
     EXPECT_EQ(third.normal[2], 1.0f);
     EXPECT_EQ(mesh->mVertices[mesh->mIndices[3]].normal[2], 1.0f);
-    EXPECT_EQ(mesh->mVertices.size(), 6u); // 1//1, 2 and 3 differ from the first face's corners
+    EXPECT_EQ(mesh->mVertices.size(), 6u);  // 1//1, 2 and 3 differ from the first face's corners
 }
 
 TEST_F(MeshTest, FaultyIndicesStopTheRead) {
-    const char* bad[] = {"f 0 1 2\n",      "f 1 2 9\n",      "f -1 1 2\n",        "f 1/5 2 3\n",
-                         "f 1//7 2 3\n",   "f 1 2 x\n",      "f 1/0 2 3\n",       "f 1//0 2 3\n",
-                         "f 1/0/0 2 3\n",  "f 1/1/0 2 3\n",  "f 1/0/1 2 3\n",     "f 1 2 3/0\n",
-                         "f 1 2//0 3\n",   "f 1/-1 2 3\n",   "f 1//-1 2 3\n"};
+    const char* bad[] = {"f 0 1 2\n",     "f 1 2 9\n",   "f -1 1 2\n",   "f 1/5 2 3\n",   "f 1//7 2 3\n",
+                         "f 1 2 x\n",     "f 1/0 2 3\n", "f 1//0 2 3\n", "f 1/0/0 2 3\n", "f 1/1/0 2 3\n",
+                         "f 1/0/1 2 3\n", "f 1 2 3/0\n", "f 1 2//0 3\n", "f 1/-1 2 3\n",  "f 1//-1 2 3\n"};
     for (const char* face : bad) {
         bool ok = true;
-        auto mesh = Parsed(std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1 2 3\n") + face + "f 3 2 1\n",
-                           &ok);
+        auto mesh =
+            Parsed(std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1 2 3\n") + face + "f 3 2 1\n", &ok);
         EXPECT_FALSE(ok) << face;
-        EXPECT_EQ(mesh->mIndices.size(), 3u) << face; // the first triangle stays, nothing after
+        EXPECT_EQ(mesh->mIndices.size(), 3u) << face;  // the first triangle stays, nothing after
         EXPECT_EQ(mesh->mAttributes.size(), 1u) << face;
     }
     bool ok = true;
@@ -119,7 +122,7 @@ TEST_F(MeshTest, MaterialKeywordWithoutANameAtTheEndIsMalformed) {
         bool ok = true;
         auto mesh = Parsed(std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n") + tail, &ok);
         EXPECT_FALSE(ok) << tail;
-        EXPECT_EQ(mesh->mIndices.size(), 3u) << tail; // what came before is kept
+        EXPECT_EQ(mesh->mIndices.size(), 3u) << tail;  // what came before is kept
         ASSERT_EQ(mesh->mMaterials.size(), 1u) << tail;
         EXPECT_EQ(mesh->mMaterials[0]->mName, "red");
     }
@@ -146,7 +149,7 @@ TEST_F(MeshTest, FacesWithoutUsemtlGetADefaultMaterial) {
 TEST_F(MeshTest, NumbersReadInTheCLocale) {
     const char* old = std::setlocale(LC_ALL, nullptr);
     std::string saved = old ? old : "C";
-    std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); // may be absent; the test holds either way
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // may be absent; the test holds either way
     auto mesh = Parsed("v 0.5 -1.25 2e1\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     std::setlocale(LC_ALL, saved.c_str());
     const fw_MeshVertex& v = mesh->mVertices[mesh->mIndices[0]];
@@ -157,12 +160,13 @@ TEST_F(MeshTest, NumbersReadInTheCLocale) {
 
 TEST_F(MeshTest, MaterialLibrary) {
     auto mesh = Parsed(kCube);
-    mesh->LoadMtlText("# lib\n"
-                      "Kd 9 9 9\n"            // no material current yet
-                      "newmtl unused\nKd 7 7 7\nNs 99\n"
-                      "newmtl blue\nKa 0.1 0.2 0.3\nKd 0 0 1 extra\nKs 0.5 0.5 0.5\nNs 32.5\nTr 0.3\n"
-                      "illum 2\nmap_Kd tex.png\nmap_Kd second.png\n"
-                      "newmtl red\nKd 1 0 0\nd 0.75\nillum 1\n");
+    mesh->LoadMtlText(
+        "# lib\n"
+        "Kd 9 9 9\n"  // no material current yet
+        "newmtl unused\nKd 7 7 7\nNs 99\n"
+        "newmtl blue\nKa 0.1 0.2 0.3\nKd 0 0 1 extra\nKs 0.5 0.5 0.5\nNs 32.5\nTr 0.3\n"
+        "illum 2\nmap_Kd tex.png\nmap_Kd second.png\n"
+        "newmtl red\nKd 1 0 0\nd 0.75\nillum 1\n");
     const fw_Material& red = *mesh->mMaterials[0];
     const fw_Material& blue = *mesh->mMaterials[1];
     EXPECT_EQ(blue.mAmbient[0], 0.1f);
@@ -179,9 +183,9 @@ TEST_F(MeshTest, MaterialLibrary) {
     EXPECT_EQ(red.mDiffuse[3], 1.0f);
     EXPECT_FLOAT_EQ(red.mAlpha, 0.75f);
     EXPECT_FALSE(red.mIllumSpecular);
-    EXPECT_EQ(red.mSpecularExponent, 0); // default
+    EXPECT_EQ(red.mSpecularExponent, 0);  // default
     EXPECT_FLOAT_EQ(red.mAmbient[0], 0.2f);
-    EXPECT_EQ(mesh->mMaterials.size(), 2u); // "unused" created nothing
+    EXPECT_EQ(mesh->mMaterials.size(), 2u);  // "unused" created nothing
 }
 
 TEST_F(MeshTest, MaterialDefaults) {
@@ -212,12 +216,12 @@ TEST_F(MeshTest, LoadReadsObjAndItsLibraryFromTheDirectory) {
     EXPECT_TRUE(mesh.mIndices.empty());
     EXPECT_TRUE(mesh.mVertexHash.empty());
     EXPECT_EQ(mesh.GetVertexCount(), 0u);
-    mesh.DrawAllSubsets(); // draws nothing, does not crash
+    mesh.DrawAllSubsets();  // draws nothing, does not crash
     mesh.Draw(nullptr, true);
     std::vector<uint32_t> indices;
     mesh.ReadIndices(indices);
     EXPECT_TRUE(indices.empty());
-    mesh.Load(dir.string(), "cube.obj"); // a second load starts over
+    mesh.Load(dir.string(), "cube.obj");  // a second load starts over
     EXPECT_EQ(mesh.mMaterials.size(), 2u);
 }
 
@@ -230,14 +234,15 @@ TEST_F(MeshTest, OnlyRegularFilesAreRead) {
     EXPECT_EQ(fw_Log::GetWarningCount(), before + 1);
     // A device named as the library was read until memory ran out.
     std::string up;
-    for (auto p = dir; p.has_relative_path(); p = p.parent_path()) up += "../";
+    for (auto p = dir; p.has_relative_path(); p = p.parent_path())
+        up += "../";
     Write("device.obj", "mtllib " + up + "dev/zero\nmtllib cube.mtl\nusemtl m\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     Write("cube.mtl", "newmtl m\nKd 1 0 0\n");
     before = fw_Log::GetWarningCount();
     fw_Mesh device(dir.string(), "device.obj", nullptr);
     ASSERT_EQ(device.mMaterials.size(), 1u);
     EXPECT_FLOAT_EQ(device.mMaterials[0]->mDiffuse[0], 0.8f);
-    EXPECT_EQ(device.mMaterialLibraries.size(), 1u); // the one loaded
+    EXPECT_EQ(device.mMaterialLibraries.size(), 1u);  // the one loaded
     EXPECT_EQ(fw_Log::GetWarningCount(), before + 1);
 }
 
@@ -266,8 +271,8 @@ TEST_F(MeshTest, UniqueVerticesCompareAllBytes) {
     b.normal[0] = -0.0f;
     EXPECT_EQ(mesh->AddUniqueVertex(3, a), 0u);
     EXPECT_EQ(mesh->AddUniqueVertex(3, a), 0u);
-    EXPECT_EQ(mesh->AddUniqueVertex(3, b), 1u); // -0.0 differs from 0.0
-    EXPECT_EQ(mesh->AddUniqueVertex(0, a), 2u); // another position never shares
+    EXPECT_EQ(mesh->AddUniqueVertex(3, b), 1u);  // -0.0 differs from 0.0
+    EXPECT_EQ(mesh->AddUniqueVertex(0, a), 2u);  // another position never shares
     EXPECT_FALSE(mesh->mVertexHash.empty());
     mesh->ClearVertexHash();
     EXPECT_TRUE(mesh->mVertexHash.empty());
@@ -277,14 +282,16 @@ TEST_F(MeshTest, UniqueVerticesSurviveTheHashGrowing) {
     auto mesh = Parsed("");
     const fw_MeshVertex v = {};
     for (int pass = 0; pass < 2; ++pass)
-        for (uint32_t p = 0; p < 5000; ++p) ASSERT_EQ(mesh->AddUniqueVertex(p, v), p); // equal bytes, other positions
+        for (uint32_t p = 0; p < 5000; ++p)
+            ASSERT_EQ(mesh->AddUniqueVertex(p, v), p);  // equal bytes, other positions
     EXPECT_EQ(mesh->mVertices.size(), 5000u);
 }
 
 TEST_F(MeshTest, TextureNamesAsManyAsCanBeBound) {
     auto mesh = Parsed("usemtl m\n");
     std::string mtl = "newmtl m\n";
-    for (size_t i = 0; i <= fw_Mesh::kMaxMaterialTextures; ++i) mtl += "map_Kd t" + std::to_string(i) + ".png\n";
+    for (size_t i = 0; i <= fw_Mesh::kMaxMaterialTextures; ++i)
+        mtl += "map_Kd t" + std::to_string(i) + ".png\n";
     mesh->LoadMtlText(mtl);
     ASSERT_EQ(mesh->mMaterials[0]->mTextureNames.size(), fw_Mesh::kMaxMaterialTextures);
     EXPECT_EQ(mesh->mMaterials[0]->mTextureNames.back(), "t127.png");
@@ -292,15 +299,16 @@ TEST_F(MeshTest, TextureNamesAsManyAsCanBeBound) {
 
 TEST_F(MeshTest, MaterialLibraryWordByWordUntilAKnownMaterialThenStopsAtABadNumber) {
     auto mesh = Parsed(kCube);
-    mesh->LoadMtlText("Kd 9 9 9 newmtl red\n"           // "newmtl" is found among the words of the line
-                      "Ka 0.5 0.5 0.5\n"
-                      "newmtl unused newmtl blue\n"     // an unknown name: the rest of its line still counts
-                      "Kd 0 0 0.5\n"
-                      "newmtl red\nKs 1 x 1\nKa 0.1 0.1 0.1\n"); // reading ends at "x"
+    mesh->LoadMtlText(
+        "Kd 9 9 9 newmtl red\n"  // "newmtl" is found among the words of the line
+        "Ka 0.5 0.5 0.5\n"
+        "newmtl unused newmtl blue\n"  // an unknown name: the rest of its line still counts
+        "Kd 0 0 0.5\n"
+        "newmtl red\nKs 1 x 1\nKa 0.1 0.1 0.1\n");  // reading ends at "x"
     const fw_Material& red = *mesh->mMaterials[0];
     const fw_Material& blue = *mesh->mMaterials[1];
     EXPECT_EQ(red.mAmbient[0], 0.5f);
-    EXPECT_FLOAT_EQ(red.mDiffuse[0], 0.8f); // the "Kd 9 9 9" before any material went nowhere
+    EXPECT_FLOAT_EQ(red.mDiffuse[0], 0.8f);  // the "Kd 9 9 9" before any material went nowhere
     EXPECT_EQ(red.mSpecular[0], 1.0f);
     EXPECT_EQ(blue.mDiffuse[2], 0.5f);
     EXPECT_EQ(blue.mDiffuse[0], 0.0f);

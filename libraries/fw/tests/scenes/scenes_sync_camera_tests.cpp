@@ -53,7 +53,7 @@ protected:
     fw_Camera* camera = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(SyncCameraTest, EmptyTracksPlaceTheCameraOnPlusZ) {
     UpdateSyncCamera(scene.get());
@@ -103,7 +103,7 @@ TEST_F(SyncCameraTest, ShakeOnlyWhileTheClockRuns) {
     EXPECT_EQ(camera->mView, first);
     const int next = rand();
     srand(7);
-    EXPECT_EQ(rand(), next); // no draws while paused
+    EXPECT_EQ(rand(), next);  // no draws while paused
     srand(7);
     timer->paused = false;
     UpdateSyncCamera(scene.get());
@@ -150,6 +150,6 @@ TEST_F(SyncCameraTest, NoActiveCameraDoesNothing) {
     const int expect = rand();
     srand(3);
     UpdateSyncCamera(&empty);
-    EXPECT_EQ(rand(), expect); // nothing drawn
+    EXPECT_EQ(rand(), expect);  // nothing drawn
     UpdateSyncCamera(nullptr);
 }

@@ -20,7 +20,8 @@ public:
     MemorySyncDevice() : sync::Device("memory") {}
     sync::Track* GetTrack(const std::string& name) override {
         auto it = tracks.find(name);
-        if (it == tracks.end()) it = tracks.emplace(name, std::make_unique<sync::Track>(name)).first;
+        if (it == tracks.end())
+            it = tracks.emplace(name, std::make_unique<sync::Track>(name)).first;
         return it->second.get();
     }
     bool Update(float) override { return true; }
@@ -74,5 +75,6 @@ inline void ExpectVecNear(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float eps 
 
 inline void ExpectMatrixNear(const D3DXMATRIX& a, const D3DXMATRIX& b, float eps = 1e-5f) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << r << "," << c;
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << r << "," << c;
 }

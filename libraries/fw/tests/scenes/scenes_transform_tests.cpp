@@ -21,7 +21,7 @@ fw_Curve* Ramp(float v0, float v1) {
     return c;
 }
 
-} // namespace
+}  // namespace
 
 using TransformTest = SceneTest;
 using CameraTest = SceneTest;
@@ -60,8 +60,8 @@ TEST_F(TransformTest, RotationOrders) {
     D3DXMATRIX rx, rz;
     D3DXMatrixRotationX(&rx, kHalfPi);
     D3DXMatrixRotationZ(&rz, kHalfPi);
-    ExpectMatrixNear(a.GetWorld(), rx * rz); // X first, then Z
-    ExpectMatrixNear(b.GetWorld(), rz * rx); // Z first, then X
+    ExpectMatrixNear(a.GetWorld(), rx * rz);  // X first, then Z
+    ExpectMatrixNear(b.GetWorld(), rz * rx);  // Z first, then X
     // Order 0: +Y -> +Z (X) -> +Z (Z); order 1: +Y -> -X (Z) -> -X (X).
     ExpectVecNear(TransformPoint(D3DXVECTOR3(0, 1, 0), a.GetWorld()), D3DXVECTOR3(0, 0, 1));
     ExpectVecNear(TransformPoint(D3DXVECTOR3(0, 1, 0), b.GetWorld()), D3DXVECTOR3(-1, 0, 0));
@@ -92,7 +92,7 @@ TEST_F(TransformTest, ShakeJittersTheRotationWithinItsAmplitude) {
 }
 
 TEST_F(TransformTest, DeleteCurvesFreesOnlyOwnedCurves) {
-    auto* scene = Constant(1); // belongs to the caller, as a scene's curves do
+    auto* scene = Constant(1);  // belongs to the caller, as a scene's curves do
     auto* owned = Constant(2);
     {
         fw_Transform t;
@@ -130,7 +130,7 @@ TEST_F(TransformTest, TranslationCurvesTransformToTheSmallestKeyCount) {
     x->InsertKey(2, 3, 0, 0);
     y->InsertKey(0, 0, 0, 0);
     y->InsertKey(1, 0, 0, 0);
-    z->InsertKey(0, 0, 0, 0); // one key only
+    z->InsertKey(0, 0, 0, 0);  // one key only
     t.SetChannelCurve(0, x.get());
     t.SetChannelCurve(1, y.get());
     t.SetChannelCurve(2, z.get());
@@ -140,8 +140,8 @@ TEST_F(TransformTest, TranslationCurvesTransformToTheSmallestKeyCount) {
     EXPECT_EQ(x->GetKeys()[0].value, 11.0f);
     EXPECT_EQ(y->GetKeys()[0].value, 20.0f);
     EXPECT_EQ(z->GetKeys()[0].value, 30.0f);
-    EXPECT_EQ(x->GetKeys()[0].outTangent, 1.0f); // directions ignore the translation
-    EXPECT_EQ(x->GetKeys()[1].value, 2.0f);      // beyond the shortest curve: untouched
+    EXPECT_EQ(x->GetKeys()[0].outTangent, 1.0f);  // directions ignore the translation
+    EXPECT_EQ(x->GetKeys()[1].value, 2.0f);       // beyond the shortest curve: untouched
     EXPECT_EQ(y->GetKeys()[1].value, 0.0f);
     D3DXMATRIX r;
     D3DXMatrixRotationZ(&r, kHalfPi);
@@ -162,7 +162,7 @@ TEST_F(CameraTest, DefaultsAndRenderAspectProjection) {
     EXPECT_EQ(c.mProjection, expect);
     c.SetProjection(1.0f, 1.0f, 50.0f, 3.0f, 9.0f, 4.0f);
     D3DXMatrixPerspectiveFovRH(&expect, 1.0f, 1600.0f / 900.0f, 1.0f, 50.0f);
-    EXPECT_EQ(c.mProjection, expect); // the aspect member does not enter
+    EXPECT_EQ(c.mProjection, expect);  // the aspect member does not enter
     EXPECT_EQ(c.mAspect, 4.0f);
     EXPECT_EQ(c.mNearFocus, 3.0f);
     EXPECT_EQ(c.mFarFocus, 9.0f);
@@ -184,12 +184,12 @@ TEST_F(CameraTest, ViewLooksDownMinusZFromItsPosition) {
     t.SetScale(D3DXVECTOR3(5, 5, 5));
     D3DXMATRIX before = c.mView;
     c.InitView();
-    EXPECT_EQ(c.mView, before); // scale does not enter the view
+    EXPECT_EQ(c.mView, before);  // scale does not enter the view
 }
 
 TEST_F(CameraTest, UpdateKeepsThePreviousView) {
     fw_Transform t;
-    std::unique_ptr<fw_Curve> z(Ramp(0.0f, 60.0f)); // 60 units a second along Z
+    std::unique_ptr<fw_Curve> z(Ramp(0.0f, 60.0f));  // 60 units a second along Z
     t.SetChannelCurve(2, z.get());
     fw_Camera c(&t);
     timer->seconds = 0.75;

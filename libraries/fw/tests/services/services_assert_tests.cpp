@@ -20,14 +20,12 @@ namespace {
 
 std::vector<std::string> gBoxTexts;
 
-int RecordingMessageBox(HWND, const char* text, const char*, UINT)
-{
+int RecordingMessageBox(HWND, const char* text, const char*, UINT) {
     gBoxTexts.push_back(text);
     return IDOK;
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
+std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     std::string line;
@@ -38,8 +36,7 @@ std::vector<std::string> Lines(const std::string& text)
 
 class AssertTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         fw_Log::SetEcho(false);
         fw_Log::OpenLogFile("");
         fw_Log::SetAlertMode(0);
@@ -52,8 +49,7 @@ protected:
         folder = fs::temp_directory_path() / fs::unique_path("fw-assert-%%%%-%%%%");
         fs::create_directories(folder);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fw_Log::OpenLogFile("");
         fw_Log::SetEcho(false);
         fw_Log::SetAssertAlertMode(0);
@@ -68,10 +64,9 @@ protected:
     fs::path saved = fs::current_path();
 };
 
-} // namespace
+}  // namespace
 
-extern "C" __attribute__((noinline)) std::string services_assert_report(const char* message)
-{
+extern "C" __attribute__((noinline)) std::string services_assert_report(const char* message) {
     ::testing::internal::CaptureStdout();
     if (message)
         fw_Log::AssertFailed("count > 0", "mesh.cpp", 42, "%s", message);
@@ -80,36 +75,33 @@ extern "C" __attribute__((noinline)) std::string services_assert_report(const ch
     return ::testing::internal::GetCapturedStdout();
 }
 
-TEST_F(AssertTest, ReportNamesPlaceExpressionAndMessage)
-{
+TEST_F(AssertTest, ReportNamesPlaceExpressionAndMessage) {
     ::testing::internal::CaptureStdout();
     fw_Log::AssertFailed("count > 0", "mesh.cpp", 42, "count is %d", -3);
     const std::vector<std::string> lines = Lines(::testing::internal::GetCapturedStdout());
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "mesh.cpp(42) : assert: 'count > 0' : count is -3");
     EXPECT_EQ(lines[1], "  Call stack:");
-    EXPECT_TRUE(gBoxTexts.empty()); // assert alert mode 0
+    EXPECT_TRUE(gBoxTexts.empty());  // assert alert mode 0
 }
 
-TEST_F(AssertTest, TheFormatDecidesWhetherTheMessageIsShown)
-{
+TEST_F(AssertTest, TheFormatDecidesWhetherTheMessageIsShown) {
     auto firstLine = [](const char* format, const char* argument) {
         ::testing::internal::CaptureStdout();
         fw_Log::AssertFailed("e", "f.cpp", 1, format, argument);
         return Lines(::testing::internal::GetCapturedStdout()).at(0);
     };
-    EXPECT_EQ(firstLine("x", nullptr), "f.cpp(1) : assert: 'e'");        // one character
-    EXPECT_EQ(firstLine(" x", nullptr), "f.cpp(1) : assert: 'e'");       // leading blank
+    EXPECT_EQ(firstLine("x", nullptr), "f.cpp(1) : assert: 'e'");   // one character
+    EXPECT_EQ(firstLine(" x", nullptr), "f.cpp(1) : assert: 'e'");  // leading blank
     EXPECT_EQ(firstLine("", nullptr), "f.cpp(1) : assert: 'e'");
-    EXPECT_EQ(firstLine("%s", "y"), "f.cpp(1) : assert: 'e' : y");      // a short expansion still shows
+    EXPECT_EQ(firstLine("%s", "y"), "f.cpp(1) : assert: 'e' : y");  // a short expansion still shows
     EXPECT_EQ(firstLine("ok", nullptr), "f.cpp(1) : assert: 'e' : ok");
     ::testing::internal::CaptureStdout();
     fw_Log::AssertFailed("e", "f.cpp", 1);
     EXPECT_EQ(Lines(::testing::internal::GetCapturedStdout()).at(0), "f.cpp(1) : assert: 'e'");
 }
 
-TEST_F(AssertTest, TracesNewestFirstAndNoHeadingWithoutThem)
-{
+TEST_F(AssertTest, TracesNewestFirstAndNoHeadingWithoutThem) {
     EXPECT_THAT(services_assert_report(nullptr), Not(HasSubstr("Assert traces")));
 
     fw_Log::PushAssertTrace("loading %s", "scene.xml");
@@ -124,8 +116,7 @@ TEST_F(AssertTest, TracesNewestFirstAndNoHeadingWithoutThem)
     EXPECT_EQ(lines[4], "  Call stack:");
 }
 
-TEST_F(AssertTest, CallStackNamesTheCallersAndStopsAtTheRuntimeStartUp)
-{
+TEST_F(AssertTest, CallStackNamesTheCallersAndStopsAtTheRuntimeStartUp) {
     const std::vector<std::string> lines = Lines(services_assert_report("with a stack"));
     auto heading = std::find(lines.begin(), lines.end(), "  Call stack:");
     ASSERT_NE(heading, lines.end());
@@ -148,8 +139,7 @@ TEST_F(AssertTest, CallStackNamesTheCallersAndStopsAtTheRuntimeStartUp)
         EXPECT_THAT(frame, Not(HasSubstr(": PrintCallStack()")));
 }
 
-TEST_F(AssertTest, LastWindowsErrorIsReportedAndClearedAfterwards)
-{
+TEST_F(AssertTest, LastWindowsErrorIsReportedAndClearedAfterwards) {
     SetLastError(2);
     const std::vector<std::string> lines = Lines(services_assert_report(nullptr));
     ASSERT_GE(lines.size(), 2u);
@@ -160,8 +150,7 @@ TEST_F(AssertTest, LastWindowsErrorIsReportedAndClearedAfterwards)
     EXPECT_EQ(GetLastError(), 0u);
 }
 
-TEST_F(AssertTest, WithALogFileTheReportAndDetailAlsoGoThere)
-{
+TEST_F(AssertTest, WithALogFileTheReportAndDetailAlsoGoThere) {
     const fs::path logPath = folder / "assert.log";
     fw_Log::OpenLogFile(logPath.string());
     fw_Log::SetEcho(true);
@@ -169,7 +158,7 @@ TEST_F(AssertTest, WithALogFileTheReportAndDetailAlsoGoThere)
     const int32_t errors = fw_Log::GetErrorCount();
     const std::string out = services_assert_report("logged");
     fw_Log::OpenLogFile("");
-    EXPECT_TRUE(fw_Log::SetEcho(false)); // echo restored after the report
+    EXPECT_TRUE(fw_Log::SetEcho(false));  // echo restored after the report
 
     EXPECT_EQ(fw_Log::GetErrorCount() - errors, 1);
     std::ifstream in(logPath.string());
@@ -182,8 +171,7 @@ TEST_F(AssertTest, WithALogFileTheReportAndDetailAlsoGoThere)
     EXPECT_THAT(out, Not(HasSubstr("ERROR:")));
 }
 
-TEST_F(AssertTest, AssertAlertModeOneShowsTheTextUnchanged)
-{
+TEST_F(AssertTest, AssertAlertModeOneShowsTheTextUnchanged) {
     fw_Log::SetAssertAlertMode(1);
     fw_Log::SetAlertMode(1);
     services_assert_report("100% broken");
@@ -191,8 +179,7 @@ TEST_F(AssertTest, AssertAlertModeOneShowsTheTextUnchanged)
     EXPECT_EQ(gBoxTexts[0], "mesh.cpp(42) : assert: 'count > 0' : 100% broken");
 }
 
-TEST_F(AssertTest, FinalLayoutAlertsThrowsAndReleasesEverything)
-{
+TEST_F(AssertTest, FinalLayoutAlertsThrowsAndReleasesEverything) {
     fs::current_path(folder);
     std::ofstream(".final").put('\n');
     fw_Log::SetEcho(true);
@@ -205,7 +192,7 @@ TEST_F(AssertTest, FinalLayoutAlertsThrowsAndReleasesEverything)
     }
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_THAT(out, HasSubstr("\nTest: final.cpp(7) : assert: 'ready' : in the final layout\n"));
-    EXPECT_TRUE(fw_Log::SetEcho(false)); // restored on the thrown path too
+    EXPECT_TRUE(fw_Log::SetEcho(false));  // restored on the thrown path too
 
     // The lock was released: another thread can report.
     auto other = std::async(std::launch::async, [] {
@@ -220,35 +207,30 @@ TEST_F(AssertTest, FinalLayoutAlertsThrowsAndReleasesEverything)
     EXPECT_THAT(other.get(), HasSubstr("final.cpp(8) : assert: 'again'"));
 }
 
-extern "C" __attribute__((noinline)) std::string services_target()
-{
+extern "C" __attribute__((noinline)) std::string services_target() {
     std::string name = FindCallerName("services_target", "services_skipped*");
     asm volatile("" ::: "memory");
     return name;
 }
 
-extern "C" __attribute__((noinline)) std::string services_skipped_helper()
-{
+extern "C" __attribute__((noinline)) std::string services_skipped_helper() {
     std::string name = services_target();
     asm volatile("" ::: "memory");
     return name;
 }
 
-extern "C" __attribute__((noinline)) std::string services_caller()
-{
+extern "C" __attribute__((noinline)) std::string services_caller() {
     std::string name = services_skipped_helper();
     asm volatile("" ::: "memory");
     return name;
 }
 
-TEST(CallerSearch, NamesTheCallerPastTheSkippedNames)
-{
+TEST(CallerSearch, NamesTheCallerPastTheSkippedNames) {
     EXPECT_EQ(services_caller(), "services_caller");
     EXPECT_EQ(FindCallerName("no_such_function", ""), "");
 }
 
-TEST(CallerSearch, SkipNamesMatchWholeOrByPrefix)
-{
+TEST(CallerSearch, SkipNamesMatchWholeOrByPrefix) {
     const std::vector<std::string> skips = {"exact", "pre*"};
     EXPECT_TRUE(fw_MatchesSkipName("exact", skips));
     EXPECT_FALSE(fw_MatchesSkipName("exactly", skips));

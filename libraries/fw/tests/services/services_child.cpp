@@ -10,20 +10,17 @@
 
 namespace fs = boost::filesystem;
 
-std::string ChildScenario()
-{
+std::string ChildScenario() {
     const char* scenario = std::getenv("FW_SERVICES_CHILD");
     return scenario ? scenario : "";
 }
 
-std::string ChildFolder()
-{
+std::string ChildFolder() {
     return fs::read_symlink("/proc/self/exe").parent_path().string();
 }
 
 ChildRun RunChildScenario(const std::string& scenario, const std::string& moduleFile,
-                          const std::vector<std::string>& environment)
-{
+                          const std::vector<std::string>& environment) {
     ChildRun run;
     const fs::path folder = fs::temp_directory_path() / fs::unique_path("fw-child-%%%%-%%%%");
     fs::create_directories(folder);

@@ -7,8 +7,8 @@
 
 struct ChildRun {
     int exitCode = -1;
-    std::string output;             // standard output and error
-    std::vector<std::string> calls; // the fake audio module's call lines
+    std::string output;              // standard output and error
+    std::vector<std::string> calls;  // the fake audio module's call lines
     std::string folder;
 };
 

@@ -8,22 +8,19 @@
 
 namespace {
 
-double Frequency()
-{
+double Frequency() {
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
     return static_cast<double>(f.QuadPart);
 }
 
-void Wait(int ms)
-{
+void Wait(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-} // namespace
+}  // namespace
 
-TEST(Clock, CreatedPausedAtZero)
-{
+TEST(Clock, CreatedPausedAtZero) {
     const int64_t before = fw_ReadPerformanceCounter();
     fw_Timer timer;
     EXPECT_TRUE(timer.IsPaused());
@@ -31,8 +28,7 @@ TEST(Clock, CreatedPausedAtZero)
     EXPECT_GE(timer.lastCounter, before);
 }
 
-TEST(Clock, PausedClockKeepsItsSecondsAndResumesWhereItStopped)
-{
+TEST(Clock, PausedClockKeepsItsSecondsAndResumesWhereItStopped) {
     fw_Timer timer;
     timer.SetSeconds(3.0, 0.0);
     for (int i = 0; i < 5; ++i) {
@@ -54,8 +50,7 @@ TEST(Clock, PausedClockKeepsItsSecondsAndResumesWhereItStopped)
     EXPECT_GE(timer.GetSeconds(), 3.029);
 }
 
-TEST(Clock, ScaleMultipliesTheRealTime)
-{
+TEST(Clock, ScaleMultipliesTheRealTime) {
     fw_Timer timer;
     timer.Resume();
     timer.Advance(1.0f);
@@ -72,11 +67,10 @@ TEST(Clock, ScaleMultipliesTheRealTime)
     Wait(5);
     timer.Advance(0.0f);
     EXPECT_EQ(timer.GetSeconds(), before);
-    EXPECT_GT(timer.lastCounter, reference); // the reference point still moves
+    EXPECT_GT(timer.lastCounter, reference);  // the reference point still moves
 }
 
-TEST(Clock, SetSecondsSubtractsAndKeepsThePauseFlag)
-{
+TEST(Clock, SetSecondsSubtractsAndKeepsThePauseFlag) {
     fw_Timer timer;
     timer.SetSeconds(10.0, 2.5);
     EXPECT_EQ(timer.GetSeconds(), 7.5);
@@ -87,11 +81,10 @@ TEST(Clock, SetSecondsSubtractsAndKeepsThePauseFlag)
     EXPECT_FALSE(timer.IsPaused());
 }
 
-TEST(Clock, RestartReturnsTheOldSecondsAndRunsFromZero)
-{
+TEST(Clock, RestartReturnsTheOldSecondsAndRunsFromZero) {
     fw_Timer timer;
     timer.SetSeconds(4.0, 0.0);
-    const double before = timer.Restart(); // paused: the advance adds nothing
+    const double before = timer.Restart();  // paused: the advance adds nothing
     EXPECT_EQ(before, 4.0);
     EXPECT_EQ(timer.GetSeconds(), 0.0);
     EXPECT_FALSE(timer.IsPaused());
@@ -102,12 +95,11 @@ TEST(Clock, RestartReturnsTheOldSecondsAndRunsFromZero)
     EXPECT_EQ(timer.GetSeconds(), 0.0);
 }
 
-TEST(Stopwatch, AddsIntervalsAndIgnoresRedundantCalls)
-{
+TEST(Stopwatch, AddsIntervalsAndIgnoresRedundantCalls) {
     fw_PerfStopwatch watch;
     EXPECT_FALSE(watch.IsRunning());
     EXPECT_EQ(watch.Elapsed(), 0.0);
-    watch.Stop(); // stopped: nothing happens
+    watch.Stop();  // stopped: nothing happens
     EXPECT_EQ(watch.Elapsed(), 0.0);
 
     watch.Start();
@@ -115,14 +107,14 @@ TEST(Stopwatch, AddsIntervalsAndIgnoresRedundantCalls)
     watch.Stop();
     const double first = watch.Elapsed();
     EXPECT_GT(first, 0.009);
-    Wait(30); // not counted
+    Wait(30);  // not counted
     watch.Stop();
     EXPECT_EQ(watch.Elapsed(), first);
 
     watch.Start();
     Wait(10);
     const double running = watch.Elapsed();
-    EXPECT_TRUE(watch.IsRunning()); // Elapsed does not stop it
+    EXPECT_TRUE(watch.IsRunning());  // Elapsed does not stop it
     EXPECT_GT(running, first + 0.009);
     watch.Stop();
     EXPECT_GE(watch.Elapsed(), running);

@@ -20,24 +20,23 @@ namespace {
 struct FakeBox {
     std::mutex mutex;
     std::condition_variable changed;
-    bool shown = false;       // MessageBoxA was entered (stays true)
-    bool closed = false;      // the box has been asked to close
-    uint32_t findableFrom = 0; // virtual time from which FindWindowA sees the box
+    bool shown = false;         // MessageBoxA was entered (stays true)
+    bool closed = false;        // the box has been asked to close
+    uint32_t findableFrom = 0;  // virtual time from which FindWindowA sees the box
     uint32_t userClosesAt = UINT32_MAX;
-    std::atomic<uint32_t> now{100000}; // virtual GetTickCount
+    std::atomic<uint32_t> now{100000};  // virtual GetTickCount
     uint32_t closedAt = 0;
     std::string text;
     std::string title;
     UINT style = 0;
-    std::vector<std::string> titles; // SetWindowTextA calls
+    std::vector<std::string> titles;  // SetWindowTextA calls
     int closePosts = 0;
 };
 
 FakeBox* gBox = nullptr;
 HWND const kBoxWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x4242));
 
-int FakeMessageBox(HWND, const char* text, const char* title, UINT style)
-{
+int FakeMessageBox(HWND, const char* text, const char* title, UINT style) {
     std::unique_lock<std::mutex> lock(gBox->mutex);
     gBox->text = text;
     gBox->title = title;
@@ -48,15 +47,13 @@ int FakeMessageBox(HWND, const char* text, const char* title, UINT style)
     return IDOK;
 }
 
-HWND FakeFindWindow(const char*, const char* title)
-{
+HWND FakeFindWindow(const char*, const char* title) {
     std::lock_guard<std::mutex> lock(gBox->mutex);
     const bool visible = gBox->shown && !gBox->closed && gBox->now >= gBox->findableFrom;
     return visible && title && gBox->title == title ? kBoxWindow : nullptr;
 }
 
-BOOL FakeSetWindowText(HWND window, const char* text)
-{
+BOOL FakeSetWindowText(HWND window, const char* text) {
     std::lock_guard<std::mutex> lock(gBox->mutex);
     if (window != kBoxWindow)
         return FALSE;
@@ -64,8 +61,7 @@ BOOL FakeSetWindowText(HWND window, const char* text)
     return TRUE;
 }
 
-BOOL FakePostMessage(HWND window, UINT message, WPARAM, LPARAM)
-{
+BOOL FakePostMessage(HWND window, UINT message, WPARAM, LPARAM) {
     std::lock_guard<std::mutex> lock(gBox->mutex);
     if (window != kBoxWindow || message != WM_CLOSE || gBox->now < gBox->findableFrom || gBox->closed)
         return FALSE;
@@ -76,13 +72,11 @@ BOOL FakePostMessage(HWND window, UINT message, WPARAM, LPARAM)
     return TRUE;
 }
 
-DWORD FakeTickCount()
-{
+DWORD FakeTickCount() {
     return gBox->now;
 }
 
-void FakeSleep(DWORD milliseconds)
-{
+void FakeSleep(DWORD milliseconds) {
     std::unique_lock<std::mutex> lock(gBox->mutex);
     gBox->changed.wait(lock, [] { return gBox->shown; });
     if (gBox->closed) {
@@ -91,9 +85,9 @@ void FakeSleep(DWORD milliseconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return;
     }
-    gBox->now += milliseconds + 2; // a sleep lasts a little longer than asked
+    gBox->now += milliseconds + 2;  // a sleep lasts a little longer than asked
     if (gBox->now - 100000 >= gBox->userClosesAt && !gBox->closed) {
-        gBox->closed = true; // the user presses OK
+        gBox->closed = true;  // the user presses OK
         gBox->closedAt = gBox->now;
         gBox->changed.notify_all();
     }
@@ -101,8 +95,7 @@ void FakeSleep(DWORD milliseconds)
 
 class CountdownTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         gBox = &box;
         fw_AlertPlatform& platform = fw_GetAlertPlatform();
         platform.messageBox = FakeMessageBox;
@@ -112,16 +105,14 @@ protected:
         platform.getTickCount = FakeTickCount;
         platform.sleep = FakeSleep;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fw_GetAlertPlatform() = fw_DefaultAlertPlatform();
         fw_Log::SetAlertMode(0);
         gBox = nullptr;
     }
 
     // Runs the box with a watchdog, so that a broken countdown fails instead of hanging.
-    int Run(const char* text, const char* caption, uint32_t milliseconds)
-    {
+    int Run(const char* text, const char* caption, uint32_t milliseconds) {
         auto result = std::async(std::launch::async, [=] { return TimedMessageBox(text, caption, milliseconds); });
         if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
             ADD_FAILURE() << "the countdown box never closed";
@@ -135,18 +126,16 @@ protected:
     FakeBox box;
 };
 
-std::vector<std::string> Countdown(const std::string& caption, int from, int to)
-{
+std::vector<std::string> Countdown(const std::string& caption, int from, int to) {
     std::vector<std::string> titles;
     for (int s = from; s >= to; --s)
         titles.push_back(caption + ": " + std::to_string(s));
     return titles;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(CountdownTest, TwentySecondsCountDownInTheTitleAndCloseThemselves)
-{
+TEST_F(CountdownTest, TwentySecondsCountDownInTheTitleAndCloseThemselves) {
     EXPECT_EQ(Run("Loading issues", "Caption", 20000), 0);
     EXPECT_EQ(box.text, "Loading issues");
     EXPECT_EQ(box.title, "Caption: 20");
@@ -157,16 +146,14 @@ TEST_F(CountdownTest, TwentySecondsCountDownInTheTitleAndCloseThemselves)
     EXPECT_LT(Elapsed(), 20100u);
 }
 
-TEST_F(CountdownTest, ClosingEarlyReturnsTheButton)
-{
+TEST_F(CountdownTest, ClosingEarlyReturnsTheButton) {
     box.userClosesAt = 3500;
     EXPECT_EQ(Run("text", "Caption", 20000), IDOK);
     EXPECT_EQ(box.titles, Countdown("Caption", 19, 17));
     EXPECT_EQ(box.closePosts, 0);
 }
 
-TEST_F(CountdownTest, LessThanASecondClosesAtTheFirstCheck)
-{
+TEST_F(CountdownTest, LessThanASecondClosesAtTheFirstCheck) {
     EXPECT_EQ(Run("short", "Caption", 300), 0);
     EXPECT_EQ(box.title, "Caption: 0");
     EXPECT_TRUE(box.titles.empty());
@@ -174,9 +161,8 @@ TEST_F(CountdownTest, LessThanASecondClosesAtTheFirstCheck)
     EXPECT_LT(Elapsed(), 1100u);
 }
 
-TEST_F(CountdownTest, ABoxThatIsNotUpYetIsClosedOnceItIs)
-{
-    box.findableFrom = 100000 + 3200; // appears late, after the 2-second time-out
+TEST_F(CountdownTest, ABoxThatIsNotUpYetIsClosedOnceItIs) {
+    box.findableFrom = 100000 + 3200;  // appears late, after the 2-second time-out
     EXPECT_EQ(Run("late", "Caption", 2000), 0);
     EXPECT_TRUE(box.titles.empty());
     EXPECT_EQ(box.closePosts, 1);
@@ -184,8 +170,7 @@ TEST_F(CountdownTest, ABoxThatIsNotUpYetIsClosedOnceItIs)
     EXPECT_LT(Elapsed(), 3300u);
 }
 
-TEST_F(CountdownTest, ALongCaptionIsShortenedToLeaveRoomForTheSeconds)
-{
+TEST_F(CountdownTest, ALongCaptionIsShortenedToLeaveRoomForTheSeconds) {
     const std::string caption(100, 'C');
     box.userClosesAt = 1500;
     EXPECT_EQ(Run("long", caption.c_str(), 20000), IDOK);
@@ -195,8 +180,7 @@ TEST_F(CountdownTest, ALongCaptionIsShortenedToLeaveRoomForTheSeconds)
     EXPECT_EQ(box.titles[0], std::string(75, 'C') + ": 19");
 }
 
-TEST_F(CountdownTest, TimedAlertUsesTheCaptionAndClampsTheSeconds)
-{
+TEST_F(CountdownTest, TimedAlertUsesTheCaptionAndClampsTheSeconds) {
     fw_Log::SetAlertCaption("Cobalt");
     fw_Log::SetAlertMode(1);
     auto run = [](FakeBox& fake, float seconds) {
@@ -210,7 +194,7 @@ TEST_F(CountdownTest, TimedAlertUsesTheCaptionAndClampsTheSeconds)
     EXPECT_EQ(box.text, "notice");
 
     FakeBox negative;
-    run(negative, -5.0f); // no time-out at all: closes at the first check
+    run(negative, -5.0f);  // no time-out at all: closes at the first check
     EXPECT_EQ(negative.title, "Cobalt: 0");
     EXPECT_EQ(negative.closePosts, 1);
 
@@ -220,7 +204,7 @@ TEST_F(CountdownTest, TimedAlertUsesTheCaptionAndClampsTheSeconds)
 
     FakeBox huge;
     huge.userClosesAt = 10;
-    run(huge, 1e12f); // beyond 32 bits of milliseconds: the longest time-out
+    run(huge, 1e12f);  // beyond 32 bits of milliseconds: the longest time-out
     EXPECT_EQ(huge.title, "Cobalt: 4294967");
     gBox = &box;
 }
@@ -234,8 +218,7 @@ std::vector<std::string> gReadBack;
 std::atomic<uint32_t> gRealNow{0};
 std::string gRealFirstTitle;
 
-BOOL RecordingSetWindowText(HWND window, const char* text)
-{
+BOOL RecordingSetWindowText(HWND window, const char* text) {
     const BOOL ok = SetWindowTextA(window, text);
     char readBack[128] = {};
     GetWindowTextA(window, readBack, sizeof readBack);
@@ -245,14 +228,12 @@ BOOL RecordingSetWindowText(HWND window, const char* text)
     return ok;
 }
 
-DWORD RealVirtualTick()
-{
+DWORD RealVirtualTick() {
     return gRealNow;
 }
 
 // Time starts once the box is on screen.
-void RealVirtualSleep(DWORD milliseconds)
-{
+void RealVirtualSleep(DWORD milliseconds) {
     static thread_local bool seen = false;
     while (!seen) {
         seen = FindWindowA(nullptr, gRealFirstTitle.c_str()) != nullptr;
@@ -263,10 +244,9 @@ void RealVirtualSleep(DWORD milliseconds)
     Sleep(0);
 }
 
-} // namespace
+}  // namespace
 
-TEST(CountdownOnDisplay, TheRealBoxCountsDownAndClosesItself)
-{
+TEST(CountdownOnDisplay, TheRealBoxCountsDownAndClosesItself) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no X display";
     gRealFirstTitle = "Display: 3";
@@ -285,12 +265,11 @@ TEST(CountdownOnDisplay, TheRealBoxCountsDownAndClosesItself)
     EXPECT_EQ(result.get(), 0);
     const std::vector<std::string> expected = {"Display: 2", "Display: 1"};
     EXPECT_EQ(gRealTitles, expected);
-    EXPECT_EQ(gReadBack, expected); // the window really carries the new titles
+    EXPECT_EQ(gReadBack, expected);  // the window really carries the new titles
     EXPECT_EQ(FindWindowA(nullptr, "Display: 1"), nullptr);
 }
 
-TEST(CountdownOnDisplay, ClosingTheRealBoxEarlyReturnsIdok)
-{
+TEST(CountdownOnDisplay, ClosingTheRealBoxEarlyReturnsIdok) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no X display";
     fw_GetAlertPlatform() = fw_DefaultAlertPlatform();

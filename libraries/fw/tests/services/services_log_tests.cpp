@@ -29,8 +29,7 @@ std::mutex gBoxMutex;
 std::vector<ShownBox> gBoxes;
 void (*gInsideBox)() = nullptr;
 
-int RecordingMessageBox(HWND, const char* text, const char* caption, UINT style)
-{
+int RecordingMessageBox(HWND, const char* text, const char* caption, UINT style) {
     {
         std::lock_guard<std::mutex> lock(gBoxMutex);
         gBoxes.push_back({text, caption, style});
@@ -40,8 +39,7 @@ int RecordingMessageBox(HWND, const char* text, const char* caption, UINT style)
     return IDOK;
 }
 
-std::string ReadFile(const fs::path& path)
-{
+std::string ReadFile(const fs::path& path) {
     std::ifstream in(path.string(), std::ios::binary);
     std::stringstream content;
     content << in.rdbuf();
@@ -52,8 +50,7 @@ std::string ReadFile(const fs::path& path)
 // message boxes recorded instead of shown.
 class LogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         fw_Log::SetEcho(false);
         fw_Log::OpenLogFile("");
         fw_Log::SetAlertMode(0);
@@ -64,8 +61,7 @@ protected:
         folder = fs::temp_directory_path() / fs::unique_path("fw-log-%%%%-%%%%");
         fs::create_directories(folder);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fw_Log::OpenLogFile("");
         fw_Log::SetEcho(false);
         fw_Log::SetAlertMode(0);
@@ -79,7 +75,7 @@ protected:
 const char* const kStampPattern =
     "[0-9]{4}-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}";
 
-} // namespace
+}  // namespace
 
 // --- routing: level x echo x file x alert mode ------------------------------------------
 
@@ -92,8 +88,7 @@ struct Route {
 
 class LogRouting : public LogTest, public ::testing::WithParamInterface<Route> {};
 
-TEST_P(LogRouting, LineGoesWhereTheSettingsSay)
-{
+TEST_P(LogRouting, LineGoesWhereTheSettingsSay) {
     const Route route = GetParam();
     const fs::path logPath = folder / "routing.log";
     if (route.file)
@@ -140,8 +135,7 @@ TEST_P(LogRouting, LineGoesWhereTheSettingsSay)
     EXPECT_EQ(fw_Log::GetErrorCount() - errors, route.level == 2 ? 1 : 0);
 }
 
-static std::vector<Route> AllRoutes()
-{
+static std::vector<Route> AllRoutes() {
     std::vector<Route> routes;
     for (fw_Log::Level level : {fw_Log::kPlain, fw_Log::kWarning, fw_Log::kError})
         for (int echo = 0; echo <= 1; ++echo)
@@ -160,8 +154,7 @@ INSTANTIATE_TEST_SUITE_P(AllSettings, LogRouting, ::testing::ValuesIn(AllRoutes(
 
 // --- the line layout --------------------------------------------------------------------
 
-TEST(LogTimeStamp, MonthNamesAndAlwaysThreeDigitsOfMilliseconds)
-{
+TEST(LogTimeStamp, MonthNamesAndAlwaysThreeDigitsOfMilliseconds) {
     std::tm t{};
     t.tm_year = 2013 - 1900;
     t.tm_mon = 8;
@@ -182,8 +175,7 @@ TEST(LogTimeStamp, MonthNamesAndAlwaysThreeDigitsOfMilliseconds)
     EXPECT_EQ(fw_FormatLogTimeStamp(t, 40), "2013-Dec-02 00:00:00.040");
 }
 
-TEST_F(LogTest, LineIsStampColonTwoBlanksPrefixMessage)
-{
+TEST_F(LogTest, LineIsStampColonTwoBlanksPrefixMessage) {
     fw_Log::SetEcho(true);
     const std::time_t before = std::time(nullptr);
     ::testing::internal::CaptureStdout();
@@ -192,7 +184,8 @@ TEST_F(LogTest, LineIsStampColonTwoBlanksPrefixMessage)
     const std::time_t after = std::time(nullptr);
 
     std::smatch match;
-    ASSERT_TRUE(std::regex_match(out, match, std::regex(std::string("(") + kStampPattern + "):  ERROR: disk full at 99%\n")))
+    ASSERT_TRUE(
+        std::regex_match(out, match, std::regex(std::string("(") + kStampPattern + "):  ERROR: disk full at 99%\n")))
         << out;
     // The stamp is the local time now.
     std::tm local{};
@@ -205,8 +198,7 @@ TEST_F(LogTest, LineIsStampColonTwoBlanksPrefixMessage)
     EXPECT_LE(written, after + 1);
 }
 
-TEST_F(LogTest, LongLinesAreCutAtTheLimit)
-{
+TEST_F(LogTest, LongLinesAreCutAtTheLimit) {
     const fs::path logPath = folder / "long.log";
     fw_Log::OpenLogFile(logPath.string());
     const std::string huge(40000, 'x');
@@ -214,12 +206,11 @@ TEST_F(LogTest, LongLinesAreCutAtTheLimit)
     fw_Log::OpenLogFile("");
     const std::string content = ReadFile(logPath);
     ASSERT_GE(content.size(), 2u);
-    EXPECT_EQ(content.size(), 15999u + 2u); // 16000 bytes with the terminator, then "\r\n"
+    EXPECT_EQ(content.size(), 15999u + 2u);  // 16000 bytes with the terminator, then "\r\n"
     EXPECT_EQ(content.substr(content.size() - 3), "x\r\n");
 }
 
-TEST_F(LogTest, PercentSignsReachTheAlertUnchanged)
-{
+TEST_F(LogTest, PercentSignsReachTheAlertUnchanged) {
     fw_Log::SetAlertMode(1);
     fw_Log::Write(fw_Log::kWarning, "%s", "100% sure, %d %s");
     ASSERT_EQ(gBoxes.size(), 1u);
@@ -229,8 +220,7 @@ TEST_F(LogTest, PercentSignsReachTheAlertUnchanged)
     EXPECT_EQ(gBoxes[1].text, "50% off %n");
 }
 
-TEST_F(LogTest, LinesFromManyThreadsNeverInterleave)
-{
+TEST_F(LogTest, LinesFromManyThreadsNeverInterleave) {
     const fs::path logPath = folder / "threads.log";
     fw_Log::OpenLogFile(logPath.string());
     std::vector<std::thread> threads;
@@ -249,14 +239,13 @@ TEST_F(LogTest, LinesFromManyThreadsNeverInterleave)
     while (std::getline(lines, line)) {
         std::smatch match;
         ASSERT_TRUE(std::regex_match(line, match, shape)) << line.substr(0, 80);
-        EXPECT_EQ(match[3].str(), std::string(300, 'a' + std::stoi(match[2].str()))); // group 1: the month
+        EXPECT_EQ(match[3].str(), std::string(300, 'a' + std::stoi(match[2].str())));  // group 1: the month
         ++count;
     }
     EXPECT_EQ(count, 800);
 }
 
-TEST_F(LogTest, TheLockIsRecursiveForWritesFromInsideAnAlert)
-{
+TEST_F(LogTest, TheLockIsRecursiveForWritesFromInsideAnAlert) {
     fw_Log::SetAlertMode(1);
     // A box shown for a line holds the log lock; a line written while it is up (by the
     // same thread, as a nested message loop would) must not deadlock.
@@ -273,8 +262,7 @@ TEST_F(LogTest, TheLockIsRecursiveForWritesFromInsideAnAlert)
 
 // --- the log file -----------------------------------------------------------------------
 
-TEST_F(LogTest, LogFileIsAbsoluteAndEachRunStartsAfterABlankLine)
-{
+TEST_F(LogTest, LogFileIsAbsoluteAndEachRunStartsAfterABlankLine) {
     const fs::path saved = fs::current_path();
     fs::current_path(folder);
     fw_Log::OpenLogFile("run.log");
@@ -293,8 +281,7 @@ TEST_F(LogTest, LogFileIsAbsoluteAndEachRunStartsAfterABlankLine)
     EXPECT_EQ(content, "S:  first run\r\n\r\nS:  second run\r\n");
 }
 
-TEST_F(LogTest, AFileThatCannotBeOpenedAlertsAndKeepsNoPath)
-{
+TEST_F(LogTest, AFileThatCannotBeOpenedAlertsAndKeepsNoPath) {
     fw_Log::OpenLogFile((folder / "ok.log").string());
     const std::string bad = (folder / "missing-folder" / "x.log").string();
     ::testing::internal::CaptureStdout();
@@ -311,8 +298,7 @@ TEST_F(LogTest, AFileThatCannotBeOpenedAlertsAndKeepsNoPath)
 
 // --- alerts -----------------------------------------------------------------------------
 
-TEST_F(LogTest, AlertModesAndTheCaption)
-{
+TEST_F(LogTest, AlertModesAndTheCaption) {
     fw_Log::SetAlertCaption("");
     EXPECT_EQ(fw_Log::GetAlertCaption(), "Alert");
     ::testing::internal::CaptureStdout();
@@ -341,8 +327,7 @@ TEST_F(LogTest, AlertModesAndTheCaption)
     fw_Log::SetAuxMode(0);
 }
 
-TEST_F(LogTest, FormattedAlertsAreBounded)
-{
+TEST_F(LogTest, FormattedAlertsAreBounded) {
     fw_Log::SetAlertMode(1);
     const std::string huge(100000, 'y');
     fw_Log::Alertf("%s", huge.c_str());
@@ -350,8 +335,7 @@ TEST_F(LogTest, FormattedAlertsAreBounded)
     EXPECT_EQ(gBoxes[0].text.size(), 16255u);
 }
 
-TEST_F(LogTest, LoadIssueNoticeSingular)
-{
+TEST_F(LogTest, LoadIssueNoticeSingular) {
     ::testing::internal::CaptureStdout();
     fw_ShowLoadIssueNotice(1);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
@@ -359,18 +343,16 @@ TEST_F(LogTest, LoadIssueNoticeSingular)
               "for details about this issue and how to resolve it.\n");
 }
 
-TEST_F(LogTest, LoadIssueNoticePlural)
-{
+TEST_F(LogTest, LoadIssueNoticePlural) {
     ::testing::internal::CaptureStdout();
     fw_ShowLoadIssueNotice(3);
-    fw_ShowLoadIssueNotice(0); // nothing
+    fw_ShowLoadIssueNotice(0);  // nothing
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Test: WARNING: There were 3 issues found while loading resources, please look in: <>\n"
               "for details about these issues and how to resolve them.\n");
 }
 
-TEST(LocalTime, ConvertsAnEpochValue)
-{
+TEST(LocalTime, ConvertsAnEpochValue) {
     const std::tm t = ToLocalTime(0);
     std::time_t zero = 0;
     std::tm expected{};

@@ -19,14 +19,12 @@ using ::testing::HasSubstr;
 
 namespace {
 
-void Print(const char* key, const std::string& value)
-{
+void Print(const char* key, const std::string& value) {
     std::printf("RESULT %s=%s\n", key, value.c_str());
     std::fflush(stdout);
 }
 
-std::string Song()
-{
+std::string Song() {
     return ChildFolder() + "/song.mp3";
 }
 
@@ -42,19 +40,17 @@ const std::vector<std::string> kStartUp = {
 
 const std::vector<std::string> kShutDown = {"ChannelStop(1)", "StreamFree(1)", "StreamFree(2)", "Free()"};
 
-std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts)
-{
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
     std::vector<std::string> all;
     for (const auto& part : parts)
         all.insert(all.end(), part.begin(), part.end());
     return all;
 }
 
-} // namespace
+}  // namespace
 
 // The body of every child process; skipped when run as a plain test.
-TEST(MusicChild, Scenario)
-{
+TEST(MusicChild, Scenario) {
     const std::string scenario = ChildScenario();
     if (scenario.empty())
         GTEST_SKIP() << "runs only as a child of the other music tests";
@@ -77,7 +73,7 @@ TEST(MusicChild, Scenario)
         music.Play(0.0f);
         music.GetFFT(1.0f);
         const std::vector<float> first = music.fft;
-        music.Play(7.0f); // the play stream moves; the spectrum does not
+        music.Play(7.0f);  // the play stream moves; the spectrum does not
         music.GetFFT(1.0f);
         Print("size", std::to_string(music.fft.size()));
         Print("same", first == music.fft ? "yes" : "no");
@@ -107,7 +103,7 @@ TEST(MusicChild, Scenario)
         fw_Framework::mDemoTimer = &clock;
         fw_Framework::mMusic = new fw_Music(Song());
         fw_SyncTimer timer;
-        timer.SetRow(256.0f); // 15.0 seconds
+        timer.SetRow(256.0f);  // 15.0 seconds
         Print("playing", timer.IsPlaying() ? "yes" : "no");
         timer.Play();
         timer.Pause();
@@ -116,7 +112,7 @@ TEST(MusicChild, Scenario)
         fw_Framework::mDemoTimer = nullptr;
     } else if (scenario == "load-twice") {
         HMODULE first = fw_LibraryCache::Load("bass.dll");
-        const std::string name = "bass.dll"; // another string with the same text
+        const std::string name = "bass.dll";  // another string with the same text
         HMODULE second = fw_LibraryCache::Load(name.c_str());
         Print("same", first && first == second ? "yes" : "no");
         Print("entries", std::to_string(fw_LibraryCache::Instance().size()));
@@ -125,15 +121,13 @@ TEST(MusicChild, Scenario)
     }
 }
 
-TEST(MusicPlayer, StartUpAndShutDownCallSequence)
-{
+TEST(MusicPlayer, StartUpAndShutDownCallSequence) {
     const ChildRun run = RunChildScenario("lifetime", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.calls, ElementsAreArray(Join({kStartUp, kShutDown})));
 }
 
-TEST(MusicPlayer, FailedDefaultDeviceFallsBackToNoOutputSilently)
-{
+TEST(MusicPlayer, FailedDefaultDeviceFallsBackToNoOutputSilently) {
     const ChildRun run = RunChildScenario("lifetime", FAKE_BASS_PATH, {"FAKE_BASS_INIT_FAIL=1"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     std::vector<std::string> expected = kStartUp;
@@ -142,15 +136,14 @@ TEST(MusicPlayer, FailedDefaultDeviceFallsBackToNoOutputSilently)
     EXPECT_THAT(run.output, ::testing::Not(HasSubstr("Alert:")));
 }
 
-TEST(MusicPlayer, PlayZeroRestartsAndOtherTimesSeek)
-{
+TEST(MusicPlayer, PlayZeroRestartsAndOtherTimesSeek) {
     const ChildRun run = RunChildScenario("playback", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::vector<std::string> playback = {
-        "ChannelPlay(1, 1)", // Play(0): restart, no seek
+        "ChannelPlay(1, 1)",  // Play(0): restart, no seek
         "ChannelSeconds2Bytes(1, 12.5000)",
         "ChannelSetPosition(1, 2205000, 0)",
-        "ChannelPlay(1, 0)", // Play(12.5): seek, no restart
+        "ChannelPlay(1, 0)",  // Play(12.5): seek, no restart
         "ChannelPause(1)",
         "ChannelSeconds2Bytes(1, 3.0000)",
         "ChannelSetPosition(1, 529200, 0)",
@@ -164,8 +157,7 @@ TEST(MusicPlayer, PlayZeroRestartsAndOtherTimesSeek)
     EXPECT_THAT(run.output, HasSubstr("RESULT volume=1\n"));
 }
 
-TEST(MusicPlayer, SpectraComeFromTheDecodeStreamAtTheAskedTime)
-{
+TEST(MusicPlayer, SpectraComeFromTheDecodeStreamAtTheAskedTime) {
     const ChildRun run = RunChildScenario("spectrum", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::vector<std::string> spectrum = {
@@ -178,29 +170,31 @@ TEST(MusicPlayer, SpectraComeFromTheDecodeStreamAtTheAskedTime)
         "ChannelSetPosition(1, 1234800, 0)",
         "ChannelPlay(1, 0)",
     };
-    EXPECT_THAT(run.calls, ElementsAreArray(Join({kStartUp, {"ChannelPlay(1, 1)"}, spectrum, seek, spectrum, kShutDown})));
+    EXPECT_THAT(run.calls,
+                ElementsAreArray(Join({kStartUp, {"ChannelPlay(1, 1)"}, spectrum, seek, spectrum, kShutDown})));
     EXPECT_THAT(run.output, HasSubstr("RESULT size=256\n"));
     EXPECT_THAT(run.output, HasSubstr("RESULT same=yes\n"));
-    EXPECT_THAT(run.output, HasSubstr("RESULT tail=0.000000\n")); // not written by the library
+    EXPECT_THAT(run.output, HasSubstr("RESULT tail=0.000000\n"));  // not written by the library
 }
 
-TEST(MusicPlayer, MissingFileGivesStreamZeroAndNoFreeOfIt)
-{
+TEST(MusicPlayer, MissingFileGivesStreamZeroAndNoFreeOfIt) {
     const ChildRun run = RunChildScenario("missing-file", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("RESULT stream=0\n"));
     EXPECT_THAT(run.output, HasSubstr("RESULT size=256\n"));
     const std::vector<std::string> expected = {
-        "SetConfig(6, 5000)", "SetConfig(4, 5000)", "SetConfig(5, 5000)",
-        "Init(-1, 44100, 0x100, window, null)", "GetInfo()",
-        "ChannelPlay(0, 1)", // the show goes on without sound
+        "SetConfig(6, 5000)",
+        "SetConfig(4, 5000)",
+        "SetConfig(5, 5000)",
+        "Init(-1, 44100, 0x100, window, null)",
+        "GetInfo()",
+        "ChannelPlay(0, 1)",  // the show goes on without sound
         "Free()",
     };
     EXPECT_THAT(run.calls, ElementsAreArray(expected));
 }
 
-TEST(MusicPlayer, AFolderIsNotReadAsMusic)
-{
+TEST(MusicPlayer, AFolderIsNotReadAsMusic) {
     const ChildRun run = RunChildScenario("folder-as-file", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("RESULT stream=0\n"));
@@ -208,8 +202,7 @@ TEST(MusicPlayer, AFolderIsNotReadAsMusic)
         EXPECT_THAT(call, ::testing::Not(HasSubstr("StreamCreateFile")));
 }
 
-TEST(MusicPlayer, AFileLargerThanAStreamIsRefusedUnreadWithAWarning)
-{
+TEST(MusicPlayer, AFileLargerThanAStreamIsRefusedUnreadWithAWarning) {
     const ChildRun run = RunChildScenario("too-large", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("RESULT sized=yes\n"));
@@ -220,8 +213,7 @@ TEST(MusicPlayer, AFileLargerThanAStreamIsRefusedUnreadWithAWarning)
         EXPECT_THAT(call, ::testing::Not(HasSubstr("StreamCreateFile")));
 }
 
-TEST(MusicPlayer, SyncTimerSeekMovesTheMusicAndPauseResumeFollow)
-{
+TEST(MusicPlayer, SyncTimerSeekMovesTheMusicAndPauseResumeFollow) {
     const ChildRun run = RunChildScenario("sync", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("RESULT playing=no\n"));
@@ -236,22 +228,20 @@ TEST(MusicPlayer, SyncTimerSeekMovesTheMusicAndPauseResumeFollow)
     const float t = static_cast<float>(clock.GetSeconds());
     EXPECT_NEAR(t, 15.0f, 1e-5f);
     const std::string bytes = "ChannelSetPosition(1, " +
-                              std::to_string(static_cast<unsigned long long>(static_cast<double>(t) * 176400.0)) + ", 0)";
-    EXPECT_THAT(tail, ElementsAre("ChannelSeconds2Bytes(1, 15.0000)", bytes,
-                                  "ChannelSeconds2Bytes(1, 15.0000)", bytes,
+                              std::to_string(static_cast<unsigned long long>(static_cast<double>(t) * 176400.0)) +
+                              ", 0)";
+    EXPECT_THAT(tail, ElementsAre("ChannelSeconds2Bytes(1, 15.0000)", bytes, "ChannelSeconds2Bytes(1, 15.0000)", bytes,
                                   "ChannelPlay(1, 0)", "ChannelPause(1)", "ChannelStop(1)", "StreamFree(1)",
                                   "StreamFree(2)", "Free()"));
 }
 
-TEST(LibraryCache, LoadsALibraryOncePerName)
-{
+TEST(LibraryCache, LoadsALibraryOncePerName) {
     const ChildRun run = RunChildScenario("load-twice", FAKE_BASS_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("RESULT same=yes\nRESULT entries=1\nRESULT entries=1\n"));
 }
 
-TEST(LibraryCache, AMissingAudioModuleEndsWithExitCode20)
-{
+TEST(LibraryCache, AMissingAudioModuleEndsWithExitCode20) {
     const ChildRun run = RunChildScenario("lifetime", "");
     EXPECT_EQ(run.exitCode, 20) << run.output;
     EXPECT_THAT(run.output, HasSubstr("Alert: Could not load bass.dll\n"));

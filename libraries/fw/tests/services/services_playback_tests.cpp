@@ -24,8 +24,7 @@ namespace fs = boost::filesystem;
 namespace {
 
 // Seconds of a two-tone stereo signal, encoded at 128 kbit/s.
-std::vector<unsigned char> EncodeTestMusic(double seconds)
-{
+std::vector<unsigned char> EncodeTestMusic(double seconds) {
     const int rate = 44100;
     const int frames = static_cast<int>(seconds * rate);
     std::vector<short> left(frames), right(frames);
@@ -49,15 +48,13 @@ std::vector<unsigned char> EncodeTestMusic(double seconds)
     return mp3;
 }
 
-void Wait(int ms)
-{
+void Wait(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 class PlaybackTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!fs::exists(fs::read_symlink("/proc/self/exe").parent_path() / "bass.so"))
             GTEST_SKIP() << "the audio module is not built";
         folder = fs::temp_directory_path() / fs::unique_path("fw-playback-%%%%-%%%%");
@@ -73,8 +70,7 @@ protected:
         // One audio buffer of the device.
         buffer = fw_Framework::mMusic->info.minbuf / 1000.0;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         delete fw_Framework::mMusic;
         fw_Framework::mMusic = nullptr;
         fw_Framework::mDemoTimer = nullptr;
@@ -83,8 +79,7 @@ protected:
     }
 
     // The music position against the clock, advanced now.
-    double Lag()
-    {
+    double Lag() {
         clock.Advance(1.0f);
         return static_cast<double>(fw_Framework::mMusic->GetPosition()) - clock.GetSeconds();
     }
@@ -95,7 +90,7 @@ protected:
     double buffer = 0.0;
 };
 
-} // namespace
+}  // namespace
 
 // The music is heard one output latency after it is mixed, and a channel that starts
 // playing is first mixed at the device's next buffer, up to one buffer later: shortly
@@ -103,8 +98,7 @@ protected:
 // latency and half a buffer, within one audio buffer. (Over longer stretches the disk
 // driver, which sleeps a buffer's time after writing each buffer, falls behind real
 // time on a loaded machine; the checks are therefore made 150 ms after each operation.)
-TEST_F(PlaybackTest, PositionFollowsTheClockThroughPlayPauseAndSeek)
-{
+TEST_F(PlaybackTest, PositionFollowsTheClockThroughPlayPauseAndSeek) {
     fw_Music& music = *fw_Framework::mMusic;
     ASSERT_NE(music.stream, 0u);
     ASSERT_NE(music.decodeStream, 0u);
@@ -129,7 +123,7 @@ TEST_F(PlaybackTest, PositionFollowsTheClockThroughPlayPauseAndSeek)
     const float heardAtPause = music.GetPosition();
     EXPECT_LE(std::fabs(static_cast<double>(heardAtPause) - (pausedAt - latency - buffer / 2.0)), buffer)
         << "at the pause";
-    for (int frame = 0; frame < 20; ++frame) { // frames go on while paused
+    for (int frame = 0; frame < 20; ++frame) {  // frames go on while paused
         Wait(15);
         clock.Advance(1.0f);
     }
@@ -163,16 +157,15 @@ TEST_F(PlaybackTest, PositionFollowsTheClockThroughPlayPauseAndSeek)
     const double seekedPlaying = offset();
     EXPECT_LE(std::fabs(seekedPlaying), buffer) << "after a seek while playing";
     EXPECT_NEAR(clock.GetSeconds(), 34.0 / fw_SyncTimer::kRowRate + 0.15, 0.1);
-    std::printf("offsets (ms): start %.1f, resume %.1f, seek %.1f, seek while playing %.1f; latency %.1f, buffer %.1f\n",
-                started * 1000.0, resumed * 1000.0, seeked * 1000.0, seekedPlaying * 1000.0, latency * 1000.0,
-                buffer * 1000.0);
+    std::printf(
+        "offsets (ms): start %.1f, resume %.1f, seek %.1f, seek while playing %.1f; latency %.1f, buffer %.1f\n",
+        started * 1000.0, resumed * 1000.0, seeked * 1000.0, seekedPlaying * 1000.0, latency * 1000.0, buffer * 1000.0);
 
     // The music was played: the device wrote what it heard.
     EXPECT_GT(fs::file_size(folder / "heard.raw"), 44100u * 4u);
 }
 
-TEST_F(PlaybackTest, SpectrumAtATimeDoesNotDependOnPlayback)
-{
+TEST_F(PlaybackTest, SpectrumAtATimeDoesNotDependOnPlayback) {
     fw_Music& music = *fw_Framework::mMusic;
     music.GetFFT(2.0f);
     const std::vector<float> first = music.fft;

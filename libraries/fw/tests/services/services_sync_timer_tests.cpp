@@ -11,8 +11,7 @@ namespace {
 // The framework's demo clock for one test; no music player.
 class SyncTimerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         fw_Framework::mMusic = nullptr;
         fw_Framework::mDemoTimer = &clock;
     }
@@ -22,10 +21,9 @@ protected:
     fw_SyncTimer timer;
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(SyncTimerTest, EveryWholeRowComesBackAsThatRow)
-{
+TEST_F(SyncTimerTest, EveryWholeRowComesBackAsThatRow) {
     for (int n = 0; n <= 100000; ++n) {
         timer.SetRow(static_cast<float>(n));
         const float row = timer.GetRow();
@@ -33,16 +31,14 @@ TEST_F(SyncTimerTest, EveryWholeRowComesBackAsThatRow)
     }
 }
 
-TEST_F(SyncTimerTest, RowZeroIsTimeZero)
-{
+TEST_F(SyncTimerTest, RowZeroIsTimeZero) {
     clock.SetSeconds(5.0, 0.0);
     timer.SetRow(0.0f);
     EXPECT_EQ(clock.GetSeconds(), 0.0);
     EXPECT_EQ(timer.GetRow(), 0.0f);
 }
 
-TEST_F(SyncTimerTest, RowsAreSecondsTimesTheRate)
-{
+TEST_F(SyncTimerTest, RowsAreSecondsTimesTheRate) {
     EXPECT_FLOAT_EQ(fw_SyncTimer::GetRowRate(), 17.066668f);
     clock.SetSeconds(2.0, 0.0);
     EXPECT_EQ(timer.GetTime(), 2.0f);
@@ -52,8 +48,7 @@ TEST_F(SyncTimerTest, RowsAreSecondsTimesTheRate)
     EXPECT_EQ(clock.GetSeconds(), static_cast<double>(static_cast<float>(10.5 / 17.066667556762695)));
 }
 
-TEST_F(SyncTimerTest, SetRowLeavesARunningClockPaused)
-{
+TEST_F(SyncTimerTest, SetRowLeavesARunningClockPaused) {
     timer.Play();
     EXPECT_TRUE(timer.IsPlaying());
     timer.SetRow(100.0f);
@@ -65,8 +60,7 @@ TEST_F(SyncTimerTest, SetRowLeavesARunningClockPaused)
     EXPECT_FALSE(timer.IsPlaying());
 }
 
-TEST(SyncTimerWithoutClock, EveryOperationIsSafeBeforeTheRunLoop)
-{
+TEST(SyncTimerWithoutClock, EveryOperationIsSafeBeforeTheRunLoop) {
     fw_Framework::mDemoTimer = nullptr;
     fw_Framework::mMusic = nullptr;
     fw_SyncTimer timer;

@@ -14,7 +14,7 @@ void Check(bool ok, const char* what) {
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace platform::audio;
@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Pcm shorter;
     Check(DecodeMpeg(data, size, shorter, pcm.Frames() - 1) == Decoded::TooLong && shorter.samples.empty(),
           "a stream longer than the limit must be refused whole");
-    Check(pcm.rate > 0 && (pcm.channels == 1 || pcm.channels == 2), "a decoded stream needs a rate and 1 or 2 channels");
+    Check(pcm.rate > 0 && (pcm.channels == 1 || pcm.channels == 2),
+          "a decoded stream needs a rate and 1 or 2 channels");
     Check(pcm.samples.size() % size_t(pcm.channels) == 0, "whole frames only");
 
     // The first window of the left channel, as the spectrum reads it.
@@ -40,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         window[i] = pcm.samples[i * size_t(pcm.channels)] / 32768.0f;
     float magnitudes[kFftBins];
     Spectrum256(window, magnitudes);
-    for (float m : magnitudes) Check(m >= 0.0f && m <= 1.0f, "spectrum values lie in 0..1");
+    for (float m : magnitudes)
+        Check(m >= 0.0f && m <= 1.0f, "spectrum values lie in 0..1");
     return 0;
 }

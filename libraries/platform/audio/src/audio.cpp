@@ -313,8 +313,8 @@ int ReadFilePart(const char* path, QWORD offset, QWORD length, std::vector<uint8
         bytes.resize(static_cast<size_t>(n));
         size_t filled = 0;
         while (filled < bytes.size()) {
-            const ssize_t got = ::pread(fd, bytes.data() + filled, bytes.size() - filled,
-                                        static_cast<off_t>(offset + filled));
+            const ssize_t got =
+                ::pread(fd, bytes.data() + filled, bytes.size() - filled, static_cast<off_t>(offset + filled));
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -329,8 +329,8 @@ int ReadFilePart(const char* path, QWORD offset, QWORD length, std::vector<uint8
     return result;
 }
 
-} // namespace
-} // namespace platform::audio
+}  // namespace
+}  // namespace platform::audio
 
 using namespace platform::audio;
 
@@ -339,10 +339,17 @@ BOOL WINAPI BASS_SetConfig(DWORD option, DWORD value) {
     std::lock_guard lock(e.mutex);
     DWORD* target = nullptr;
     switch (option) {
-    case BASS_CONFIG_GVOL_SAMPLE: target = &e.gvolSample; break;
-    case BASS_CONFIG_GVOL_STREAM: target = &e.gvolStream; break;
-    case BASS_CONFIG_GVOL_MUSIC: target = &e.gvolMusic; break;
-    default: return Fail(BASS_ERROR_ILLTYPE);
+        case BASS_CONFIG_GVOL_SAMPLE:
+            target = &e.gvolSample;
+            break;
+        case BASS_CONFIG_GVOL_STREAM:
+            target = &e.gvolStream;
+            break;
+        case BASS_CONFIG_GVOL_MUSIC:
+            target = &e.gvolMusic;
+            break;
+        default:
+            return Fail(BASS_ERROR_ILLTYPE);
     }
     if (value > kFullVolume) {
         return Fail(BASS_ERROR_ILLPARAM);
@@ -569,9 +576,8 @@ QWORD WINAPI BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
 }
 
 double WINAPI BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
-    return OnChannel<double>(handle, -1.0, [&](Channel& c) -> double {
-        return Ok(static_cast<double>(pos) / c.BlockAlign() / c.pcm.rate);
-    });
+    return OnChannel<double>(
+        handle, -1.0, [&](Channel& c) -> double { return Ok(static_cast<double>(pos) / c.BlockAlign() / c.pcm.rate); });
 }
 
 BOOL WINAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {

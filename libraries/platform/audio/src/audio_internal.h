@@ -20,8 +20,8 @@ struct Pcm {
 
 enum class Decoded {
     Sound,
-    NoSound,   // not a single frame decodes
-    TooLong,   // more than maxFrames sample frames, or more memory than there is
+    NoSound,  // not a single frame decodes
+    TooLong,  // more than maxFrames sample frames, or more memory than there is
 };
 
 // Decodes MPEG audio held in memory. Corrupt or truncated data gives what decodes before
@@ -34,4 +34,4 @@ constexpr int kFftSize = 256;
 constexpr int kFftBins = kFftSize / 2;
 void Spectrum256(const float* samples, float* magnitudes);
 
-} // namespace platform::audio
+}  // namespace platform::audio

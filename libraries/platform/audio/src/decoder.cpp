@@ -94,7 +94,7 @@ int64_t ScannedFrames(const uint8_t* data, size_t size) {
     return mpg123_length(mh.get());
 }
 
-} // namespace
+}  // namespace
 
 Decoded DecodeMpeg(const uint8_t* data, size_t size, Pcm& out, uint64_t maxFrames) {
     out = Pcm{};
@@ -152,7 +152,7 @@ Decoded DecodeMpeg(const uint8_t* data, size_t size, Pcm& out, uint64_t maxFrame
                 inFormat = out.rate == rate && out.channels == channels;
             }
             if (r != MPG123_OK && r != MPG123_NEW_FORMAT) {
-                break; // end of data, or a fault: keep what decoded
+                break;  // end of data, or a fault: keep what decoded
             }
         }
         // Whole frames only. The capacity beyond them is not shrunk: never written, it holds
@@ -170,4 +170,4 @@ Decoded DecodeMpeg(const uint8_t* data, size_t size, Pcm& out, uint64_t maxFrame
     return Decoded::NoSound;
 }
 
-} // namespace platform::audio
+}  // namespace platform::audio

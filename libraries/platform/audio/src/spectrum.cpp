@@ -22,7 +22,7 @@ struct Analyser {
     ~Analyser() { kiss_fftr_free(cfg); }
 };
 
-} // namespace
+}  // namespace
 
 // Callers serialise: the transform uses scratch memory inside the configuration.
 void Spectrum256(const float* samples, float* magnitudes) {
@@ -40,4 +40,4 @@ void Spectrum256(const float* samples, float* magnitudes) {
     }
 }
 
-} // namespace platform::audio
+}  // namespace platform::audio

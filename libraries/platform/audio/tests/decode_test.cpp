@@ -67,7 +67,7 @@ size_t PeakBin(const std::vector<float>& fft) {
     return static_cast<size_t>(std::max_element(fft.begin(), fft.begin() + 128) - fft.begin());
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(DecodeTest, DecodesGeneratedMp3SampleAligned) {
     const Sound tone = Sine(440.0, 0.5, 2.0);
@@ -285,7 +285,8 @@ TEST_F(DecodeTest, TruncatedDataPlaysWhatDecodes) {
     EXPECT_LT(part.size(), all.size() * 6 / 10);
     EXPECT_LT(Rms(part, all, 4000, part.size() - 8000), 0.001);
     std::vector<uint8_t> damaged = mp3;
-    std::fill(damaged.begin() + static_cast<long>(damaged.size() / 3), damaged.begin() + static_cast<long>(damaged.size() / 3 + 700), 0xFF);
+    std::fill(damaged.begin() + static_cast<long>(damaged.size() / 3),
+              damaged.begin() + static_cast<long>(damaged.size() / 3 + 700), 0xFF);
     const HSTREAM d = Open(damaged);
     ASSERT_NE(d, 0u);
     // Damage in the middle: decoding resumes after it.

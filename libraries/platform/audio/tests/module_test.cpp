@@ -18,12 +18,24 @@ using namespace audio_test;
 
 namespace {
 
-const std::set<std::string> kExports = {
-    "BASS_SetConfig", "BASS_ErrorGetCode", "BASS_Init", "BASS_Free", "BASS_GetInfo",
-    "BASS_StreamCreateFile", "BASS_StreamFree", "BASS_MusicLoad", "BASS_MusicFree",
-    "BASS_ChannelPlay", "BASS_ChannelPause", "BASS_ChannelStop", "BASS_ChannelSeconds2Bytes",
-    "BASS_ChannelBytes2Seconds", "BASS_ChannelSetPosition", "BASS_ChannelGetPosition",
-    "BASS_ChannelSetAttribute", "BASS_ChannelGetData"};
+const std::set<std::string> kExports = {"BASS_SetConfig",
+                                        "BASS_ErrorGetCode",
+                                        "BASS_Init",
+                                        "BASS_Free",
+                                        "BASS_GetInfo",
+                                        "BASS_StreamCreateFile",
+                                        "BASS_StreamFree",
+                                        "BASS_MusicLoad",
+                                        "BASS_MusicFree",
+                                        "BASS_ChannelPlay",
+                                        "BASS_ChannelPause",
+                                        "BASS_ChannelStop",
+                                        "BASS_ChannelSeconds2Bytes",
+                                        "BASS_ChannelBytes2Seconds",
+                                        "BASS_ChannelSetPosition",
+                                        "BASS_ChannelGetPosition",
+                                        "BASS_ChannelSetAttribute",
+                                        "BASS_ChannelGetData"};
 
 std::string ModulePath() {
     return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "bass.so").string();
@@ -34,7 +46,7 @@ T Lookup(void* module, const char* name) {
     return reinterpret_cast<T>(dlsym(module, name));
 }
 
-} // namespace
+}  // namespace
 
 TEST(Module, ExportsExactlyTheLibraryFunctions) {
     const std::string command = "nm -D --defined-only '" + ModulePath() + "'";

@@ -159,7 +159,7 @@ std::vector<float> ReadFloats(const std::string& path) {
     return samples;
 }
 
-} // namespace
+}  // namespace
 
 TEST(NoSoundDevice, PositionsFollowTheClock) {
     Device device(nullptr);
@@ -225,11 +225,13 @@ TEST(DiskDevice, OutputHoldsTheStreamsSamples) {
         ASSERT_TRUE(device.ok) << BASS_ErrorGetCode();
         latency = device.latency;
         ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 5000));
-        const HSTREAM decode = BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN | BASS_STREAM_DECODE);
+        const HSTREAM decode =
+            BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN | BASS_STREAM_DECODE);
         ASSERT_NE(decode, 0u);
         reference.resize(sound.samples.size());
-        ASSERT_EQ(BASS_ChannelGetData(decode, reference.data(), static_cast<DWORD>(reference.size() * 4) | BASS_DATA_FLOAT),
-                  reference.size() * 4);
+        ASSERT_EQ(
+            BASS_ChannelGetData(decode, reference.data(), static_cast<DWORD>(reference.size() * 4) | BASS_DATA_FLOAT),
+            reference.size() * 4);
 
         const HSTREAM h = BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN);
         ASSERT_NE(h, 0u);
@@ -319,7 +321,8 @@ TEST(NoSoundDevice, SpectraOfTheDecodeStreamLeaveThePlayStreamAlone) {
     ASSERT_TRUE(device.ok);
     const std::vector<uint8_t> mp3 = EncodeMp3(Mix(Sine(20 * 44100.0 / 256.0, 0.3, 3.0), Clicks(0.25, 3.0)), 128);
     const HSTREAM play = BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN);
-    const HSTREAM decode = BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN | BASS_STREAM_DECODE);
+    const HSTREAM decode =
+        BASS_StreamCreateFile(TRUE, mp3.data(), 0, mp3.size(), BASS_STREAM_PRESCAN | BASS_STREAM_DECODE);
     ASSERT_NE(play, 0u);
     ASSERT_NE(decode, 0u);
     ASSERT_TRUE(BASS_ChannelSetPosition(play, BASS_ChannelSeconds2Bytes(play, 1.0), BASS_POS_BYTE));
@@ -379,16 +382,24 @@ TEST(Concurrency, CallsWhileTheDevicePlays) {
         const auto t0 = std::chrono::steady_clock::now();
         while (Since(t0) < 1.0) {
             switch (random() % 5) {
-            case 0: BASS_ChannelPause(h); break;
-            case 1: BASS_ChannelPlay(h, random() % 2); break;
-            case 2: BASS_ChannelSetPosition(h, (random() % 80000) * 4, BASS_POS_BYTE); break;
-            case 3: BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, (random() % 100) / 100.0f); break;
-            default: {
-                const QWORD p = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
-                if (p == static_cast<QWORD>(-1) || p % 4 != 0 || p > BASS_ChannelSeconds2Bytes(h, 2.0)) {
-                    ++bad;
+                case 0:
+                    BASS_ChannelPause(h);
+                    break;
+                case 1:
+                    BASS_ChannelPlay(h, random() % 2);
+                    break;
+                case 2:
+                    BASS_ChannelSetPosition(h, (random() % 80000) * 4, BASS_POS_BYTE);
+                    break;
+                case 3:
+                    BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, (random() % 100) / 100.0f);
+                    break;
+                default: {
+                    const QWORD p = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
+                    if (p == static_cast<QWORD>(-1) || p % 4 != 0 || p > BASS_ChannelSeconds2Bytes(h, 2.0)) {
+                        ++bad;
+                    }
                 }
-            }
             }
             std::this_thread::sleep_for(1ms);
         }

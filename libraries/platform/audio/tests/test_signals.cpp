@@ -109,4 +109,4 @@ std::string TempPath(const std::string& stem) {
         .string();
 }
 
-} // namespace audio_test
+}  // namespace audio_test

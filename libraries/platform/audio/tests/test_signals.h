@@ -32,4 +32,4 @@ std::vector<uint8_t> EncodeMp3(const Sound& sound, int kbps = 192);
 // A file name in the temporary folder that no other test uses.
 std::string TempPath(const std::string& stem);
 
-} // namespace audio_test
+}  // namespace audio_test

@@ -8,14 +8,12 @@
 
 namespace {
 
-bool Exists(const std::string& path)
-{
+bool Exists(const std::string& path) {
     struct stat info;
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -31,8 +29,7 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b)
 }
 
 // The entry of `folder` that matches `name` ignoring case; empty when there is none.
-std::string FindInFolder(const std::string& folder, const std::string& name)
-{
+std::string FindInFolder(const std::string& folder, const std::string& name) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return {};
@@ -47,8 +44,7 @@ std::string FindInFolder(const std::string& folder, const std::string& name)
 }
 
 // Resolves every component; `lastMayBeMissing` keeps an absent last component as written.
-bool Resolve(const std::string& original, bool lastMayBeMissing, std::string& result)
-{
+bool Resolve(const std::string& original, bool lastMayBeMissing, std::string& result) {
     std::string path = original;
     for (char& c : path)
         if (c == '\\')
@@ -99,18 +95,16 @@ bool Resolve(const std::string& original, bool lastMayBeMissing, std::string& re
     return true;
 }
 
-} // namespace
+}  // namespace
 
-std::string PlatformResolveFileName(const std::string& path)
-{
+std::string PlatformResolveFileName(const std::string& path) {
     if (path.empty() || Exists(path))
         return path;
     std::string resolved;
     return Resolve(path, false, resolved) ? resolved : path;
 }
 
-std::FILE* PlatformOpenFile(const char* path, const char* mode)
-{
+std::FILE* PlatformOpenFile(const char* path, const char* mode) {
     if (!path || !mode)
         return nullptr;
     std::string name(path);

@@ -11,8 +11,7 @@
 namespace {
 
 template <typename Buffer>
-RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, std::string* error)
-{
+RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, std::string* error) {
     bytes.clear();
     auto fail = [&](RegularFileRead status, const std::string& why) {
         bytes.clear();
@@ -57,8 +56,7 @@ RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, st
 
 }  // namespace
 
-int OpenRegularFile(const std::string& path, RegularFileRead& status, std::string* error, uint64_t* size)
-{
+int OpenRegularFile(const std::string& path, RegularFileRead& status, std::string* error, uint64_t* size) {
     auto fail = [&](RegularFileRead why, const std::string& text) {
         status = why;
         if (error)
@@ -84,13 +82,11 @@ int OpenRegularFile(const std::string& path, RegularFileRead& status, std::strin
     return fd;
 }
 
-RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string* error)
-{
+RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string* error) {
     return Read(path, maxBytes, bytes, error);
 }
 
 RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
-                                std::string* error)
-{
+                                std::string* error) {
     return Read(path, maxBytes, bytes, error);
 }

@@ -12,8 +12,7 @@ namespace fs = std::filesystem;
 
 class FileNames : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         root = fs::temp_directory_path() / ("crt_names_" + std::to_string(::getpid()) + "_" +
                                             testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
@@ -25,26 +24,22 @@ protected:
     fs::path root;
 };
 
-TEST_F(FileNames, ExistingPathComesBackUnchanged)
-{
+TEST_F(FileNames, ExistingPathComesBackUnchanged) {
     std::string path = (root / "Data" / "exact.txt").string();
     EXPECT_EQ(path, PlatformResolveFileName(path));
 }
 
-TEST_F(FileNames, EveryComponentFallsBackToACaseInsensitiveMatch)
-{
+TEST_F(FileNames, EveryComponentFallsBackToACaseInsensitiveMatch) {
     std::string asked = (root / "data" / "IMAGES" / "flipcard1.PNG").string();
     EXPECT_EQ((root / "Data" / "Images" / "FlipCard1.png").string(), PlatformResolveFileName(asked));
 }
 
-TEST_F(FileNames, BackslashesAreSeparators)
-{
+TEST_F(FileNames, BackslashesAreSeparators) {
     std::string asked = root.string() + "\\data\\images\\flipcard1.png";
     EXPECT_EQ((root / "Data" / "Images" / "FlipCard1.png").string(), PlatformResolveFileName(asked));
 }
 
-TEST_F(FileNames, RelativePathsResolveAgainstTheWorkingDirectory)
-{
+TEST_F(FileNames, RelativePathsResolveAgainstTheWorkingDirectory) {
     fs::path previous = fs::current_path();
     fs::current_path(root);
     EXPECT_EQ("./Data/Images/FlipCard1.png", PlatformResolveFileName("./data/images/flipcard1.png"));
@@ -52,23 +47,20 @@ TEST_F(FileNames, RelativePathsResolveAgainstTheWorkingDirectory)
     fs::current_path(previous);
 }
 
-TEST_F(FileNames, MissingNameComesBackUnchanged)
-{
+TEST_F(FileNames, MissingNameComesBackUnchanged) {
     std::string asked = (root / "data" / "images" / "flipcard2.png").string();
     EXPECT_EQ(asked, PlatformResolveFileName(asked));
     std::string noFolder = (root / "nothing" / "exact.txt").string();
     EXPECT_EQ(noFolder, PlatformResolveFileName(noFolder));
 }
 
-TEST_F(FileNames, SeveralMatchesPickTheFirstInByteOrder)
-{
+TEST_F(FileNames, SeveralMatchesPickTheFirstInByteOrder) {
     std::ofstream(root / "Data" / "Twice.txt") << "upper";
     std::ofstream(root / "Data" / "twice.TXT") << "lower";
     EXPECT_EQ((root / "Data" / "Twice.txt").string(), PlatformResolveFileName((root / "data" / "TWICE.txt").string()));
 }
 
-TEST_F(FileNames, OpenFileReadsThroughTheFallbackAndCreatesInResolvedFolder)
-{
+TEST_F(FileNames, OpenFileReadsThroughTheFallbackAndCreatesInResolvedFolder) {
     std::FILE* file = PlatformOpenFile((root / "DATA" / "Images" / "flipcard1.png").c_str(), "rb");
     ASSERT_NE(nullptr, file);
     char text[4] = {};
@@ -83,4 +75,4 @@ TEST_F(FileNames, OpenFileReadsThroughTheFallbackAndCreatesInResolvedFolder)
     EXPECT_EQ(nullptr, PlatformOpenFile((root / "data" / "absent.txt").c_str(), "rb"));
 }
 
-} // namespace
+}  // namespace

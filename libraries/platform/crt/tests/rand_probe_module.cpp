@@ -1,6 +1,5 @@
 #include <cstdlib>
 
-extern "C" int CrtProbeRand()
-{
+extern "C" int CrtProbeRand() {
     return std::rand();
 }

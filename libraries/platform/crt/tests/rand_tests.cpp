@@ -10,8 +10,7 @@
 namespace {
 
 // Exits with 0 when the next three values are the first three of the sequence.
-void ExitWithFirstValuesCheck()
-{
+void ExitWithFirstValuesCheck() {
     int a = rand();
     int b = rand();
     int c = rand();
@@ -19,8 +18,7 @@ void ExitWithFirstValuesCheck()
 }
 
 // Fresh processes start at state 1, but tests share one process: srand(1) restores it.
-TEST(Rand, FirstValuesOfTheOriginalSequence)
-{
+TEST(Rand, FirstValuesOfTheOriginalSequence) {
     srand(1);
     EXPECT_EQ(41, rand());
     EXPECT_EQ(18467, rand());
@@ -29,15 +27,13 @@ TEST(Rand, FirstValuesOfTheOriginalSequence)
     EXPECT_EQ(19169, rand());
 }
 
-TEST(Rand, UnseededProcessStartsAtStateOne)
-{
+TEST(Rand, UnseededProcessStartsAtStateOne) {
     // Run this test alone in a child process so no other test has drawn before.
     testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(ExitWithFirstValuesCheck(), testing::ExitedWithCode(0), "");
 }
 
-TEST(Rand, SeedingRepeatsTheSequenceAndValuesStayIn15Bits)
-{
+TEST(Rand, SeedingRepeatsTheSequenceAndValuesStayIn15Bits) {
     srand(394);
     int first[100];
     for (int& v : first) {
@@ -56,8 +52,7 @@ TEST(Rand, SeedingRepeatsTheSequenceAndValuesStayIn15Bits)
     }
 }
 
-TEST(Rand, StdRandAndTheDynamicSymbolAreOurs)
-{
+TEST(Rand, StdRandAndTheDynamicSymbolAreOurs) {
     srand(1);
     EXPECT_EQ(41, std::rand());
     using RandFn = int (*)();
@@ -68,8 +63,7 @@ TEST(Rand, StdRandAndTheDynamicSymbolAreOurs)
 }
 
 // Draws the first three values on a new thread.
-std::vector<int> FirstValuesOnANewThread()
-{
+std::vector<int> FirstValuesOnANewThread() {
     std::vector<int> values;
     std::thread([&values] {
         for (int i = 0; i < 3; ++i)
@@ -78,8 +72,7 @@ std::vector<int> FirstValuesOnANewThread()
     return values;
 }
 
-TEST(RandThreads, EveryNewThreadStartsAtStateOne)
-{
+TEST(RandThreads, EveryNewThreadStartsAtStateOne) {
     const std::vector<int> first{41, 18467, 6334};
     EXPECT_EQ(first, FirstValuesOnANewThread());
     // Draws and seeds here do not carry into the next thread.
@@ -89,8 +82,7 @@ TEST(RandThreads, EveryNewThreadStartsAtStateOne)
     EXPECT_EQ(first, FirstValuesOnANewThread());
 }
 
-TEST(RandThreads, DrawsOnAnotherThreadLeaveThisThreadsSequenceAlone)
-{
+TEST(RandThreads, DrawsOnAnotherThreadLeaveThisThreadsSequenceAlone) {
     srand(882);
     std::vector<int> expected(6);
     for (int& v : expected)
@@ -111,8 +103,7 @@ TEST(RandThreads, DrawsOnAnotherThreadLeaveThisThreadsSequenceAlone)
     EXPECT_EQ(expected, drawn);
 }
 
-TEST(RandThreads, ConcurrentThreadsEachDrawTheWholeSequence)
-{
+TEST(RandThreads, ConcurrentThreadsEachDrawTheWholeSequence) {
     srand(1);
     std::vector<int> reference(500);
     for (int& v : reference)
@@ -130,8 +121,7 @@ TEST(RandThreads, ConcurrentThreadsEachDrawTheWholeSequence)
         EXPECT_EQ(reference, result);
 }
 
-TEST(Rand, LoadedModulesShareTheSequence)
-{
+TEST(Rand, LoadedModulesShareTheSequence) {
     char exe[4096] = {};
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     ASSERT_GT(n, 0);
@@ -148,4 +138,4 @@ TEST(Rand, LoadedModulesShareTheSequence)
     dlclose(module);
 }
 
-} // namespace
+}  // namespace

@@ -11,8 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(RegularFile, ReadsWithinTheLimitAndRefusesTheRestWithoutReadingIt)
-{
+TEST(RegularFile, ReadsWithinTheLimitAndRefusesTheRestWithoutReadingIt) {
     const fs::path dir = fs::temp_directory_path() / ("crt_regular_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const std::string file = (dir / "eight.bin").string(), fifo = (dir / "pipe").string();

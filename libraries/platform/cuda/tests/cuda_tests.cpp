@@ -5,16 +5,14 @@
 
 namespace {
 
-TEST(Cuda, TheRuntimeLibraryDoesNotLoad)
-{
+TEST(Cuda, TheRuntimeLibraryDoesNotLoad) {
     SetLastError(0);
     EXPECT_EQ(nullptr, LoadLibraryA(PLATFORM_CUDA_RUNTIME_LIBRARY));
     EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
     EXPECT_STREQ("cudart32_50_35.dll", PLATFORM_CUDA_RUNTIME_LIBRARY);
 }
 
-TEST(Cuda, EntryPointsAnswerAsWithoutADriver)
-{
+TEST(Cuda, EntryPointsAnswerAsWithoutADriver) {
     EXPECT_EQ(cudaErrorInsufficientDriver, cudaD3D10RegisterResource(nullptr, cudaD3D10RegisterFlagsNone));
     EXPECT_EQ(cudaErrorInsufficientDriver, cudaD3D10ResourceSetMapFlags(nullptr, cudaD3D10MapFlagsWriteDiscard));
     EXPECT_EQ(cudaErrorInsufficientDriver, cudaD3D10UnregisterResource(nullptr));
@@ -26,4 +24,4 @@ TEST(Cuda, EntryPointsAnswerAsWithoutADriver)
     EXPECT_STREQ("unknown error", cudaGetErrorString(static_cast<cudaError_t>(12345)));
 }
 
-} // namespace
+}  // namespace

@@ -68,20 +68,24 @@ struct Scene {
         b.SrcBlend = b.SrcBlendAlpha = D3D10_BLEND_ONE;
         b.DestBlend = b.DestBlendAlpha = D3D10_BLEND_ZERO;
         b.BlendOp = b.BlendOpAlpha = D3D10_BLEND_OP_ADD;
-        for (auto& m : b.RenderTargetWriteMask) m = D3D10_COLOR_WRITE_ENABLE_ALL;
-        if (FAILED(device->CreateBlendState(&b, &blends[0]))) std::exit(1);
-        for (auto& e : b.BlendEnable) e = TRUE;
+        for (auto& m : b.RenderTargetWriteMask)
+            m = D3D10_COLOR_WRITE_ENABLE_ALL;
+        if (FAILED(device->CreateBlendState(&b, &blends[0])))
+            std::exit(1);
+        for (auto& e : b.BlendEnable)
+            e = TRUE;
         b.SrcBlend = D3D10_BLEND_SRC_ALPHA;
         b.DestBlend = D3D10_BLEND_INV_SRC_ALPHA;
-        if (FAILED(device->CreateBlendState(&b, &blends[1]))) std::exit(1);
+        if (FAILED(device->CreateBlendState(&b, &blends[1])))
+            std::exit(1);
         D3D10GL_SignatureElement sig{};
         std::snprintf(sig.semanticName, sizeof(sig.semanticName), "POSITION");
         sig.componentCount = 2;
         std::vector<BYTE> blob = D3D10GL_EncodeSignature(&sig, 1);
         const D3D10_INPUT_ELEMENT_DESC e{"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0};
         device->CreateInputLayout(&e, 1, blob.data(), blob.size(), &layout);
-        D3D10_TEXTURE2D_DESC td{64, 64, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D10_USAGE_DEFAULT,
-                                D3D10_BIND_RENDER_TARGET, 0, 0};
+        D3D10_TEXTURE2D_DESC td{
+            64, 64, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D10_USAGE_DEFAULT, D3D10_BIND_RENDER_TARGET, 0, 0};
         device->CreateTexture2D(&td, nullptr, &target);
         device->CreateRenderTargetView(target, nullptr, &rtv);
 
@@ -128,7 +132,8 @@ double CountDrawn(ID3D10Texture2D* target) {
     staging->Map(0, D3D10_MAP_READ, 0, &m);
     int n = 0;
     for (UINT y = 0; y < d.Height; ++y)
-        for (UINT x = 0; x < d.Width; ++x) n += static_cast<const uint32_t*>(m.pData)[y * m.RowPitch / 4 + x] != 0;
+        for (UINT x = 0; x < d.Width; ++x)
+            n += static_cast<const uint32_t*>(m.pData)[y * m.RowPitch / 4 + x] != 0;
     staging->Unmap(0);
     staging->Release();
     return n;
@@ -154,8 +159,10 @@ void BM_LayerDraws(benchmark::State& state) {
         glFinish();
     };
     draws(200);  // warm-up: the rasteriser compiles its variants
-    for (auto _ : state) draws(kDraws);
-    state.counters["draws_per_second"] = benchmark::Counter(double(kDraws) * state.iterations(), benchmark::Counter::kIsRate);
+    for (auto _ : state)
+        draws(kDraws);
+    state.counters["draws_per_second"] =
+        benchmark::Counter(double(kDraws) * state.iterations(), benchmark::Counter::kIsRate);
     state.counters["drawn_pixels"] = CountDrawn(s.target);
 }
 BENCHMARK(BM_LayerDraws)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -191,9 +198,11 @@ void BM_RawGLDraws(benchmark::State& state) {
         glFinish();
     };
     draws(200);  // warm-up: the rasteriser compiles its variants
-    for (auto _ : state) draws(kDraws);
+    for (auto _ : state)
+        draws(kDraws);
     D3D10GL_InvalidateState(s.device);
-    state.counters["draws_per_second"] = benchmark::Counter(double(kDraws) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["draws_per_second"] =
+        benchmark::Counter(double(kDraws) * state.iterations(), benchmark::Counter::kIsRate);
     D3D10GL_MakeCurrent(s.device);
     std::vector<uint32_t> px(64 * 64);
     glBindTexture(GL_TEXTURE_2D, s.texture);

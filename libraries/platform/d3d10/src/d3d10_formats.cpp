@@ -16,22 +16,26 @@ struct Row {
 
 constexpr Row kRows[] = {
     {DXGI_FORMAT_R32G32B32A32_FLOAT, GL_RGBA32F, GL_RGBA, GL_FLOAT, 16, Row::Float, true, 4, GL_FLOAT},
-    {DXGI_FORMAT_R32G32B32A32_UINT, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, 16, Row::Uint, true, 4, GL_UNSIGNED_INT},
+    {DXGI_FORMAT_R32G32B32A32_UINT, GL_RGBA32UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT, 16, Row::Uint, true, 4,
+     GL_UNSIGNED_INT},
     {DXGI_FORMAT_R32G32B32A32_SINT, GL_RGBA32I, GL_RGBA_INTEGER, GL_INT, 16, Row::Sint, true, 4, GL_INT},
     {DXGI_FORMAT_R32G32B32_FLOAT, GL_RGB32F, GL_RGB, GL_FLOAT, 12, Row::Float, false, 3, GL_FLOAT},
     {DXGI_FORMAT_R32G32B32_UINT, GL_RGB32UI, GL_RGB_INTEGER, GL_UNSIGNED_INT, 12, Row::Uint, false, 3, GL_UNSIGNED_INT},
     {DXGI_FORMAT_R32G32B32_SINT, GL_RGB32I, GL_RGB_INTEGER, GL_INT, 12, Row::Sint, false, 3, GL_INT},
     {DXGI_FORMAT_R16G16B16A16_FLOAT, GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, 8, Row::Float, true, 4, GL_HALF_FLOAT},
     {DXGI_FORMAT_R16G16B16A16_UNORM, GL_RGBA16, GL_RGBA, GL_UNSIGNED_SHORT, 8, Row::Norm, true, 4, GL_UNSIGNED_SHORT},
-    {DXGI_FORMAT_R16G16B16A16_UINT, GL_RGBA16UI, GL_RGBA_INTEGER, GL_UNSIGNED_SHORT, 8, Row::Uint, true, 4, GL_UNSIGNED_SHORT},
+    {DXGI_FORMAT_R16G16B16A16_UINT, GL_RGBA16UI, GL_RGBA_INTEGER, GL_UNSIGNED_SHORT, 8, Row::Uint, true, 4,
+     GL_UNSIGNED_SHORT},
     {DXGI_FORMAT_R16G16B16A16_SNORM, GL_RGBA16_SNORM, GL_RGBA, GL_SHORT, 8, Row::Norm, false, 4, GL_SHORT},
     {DXGI_FORMAT_R16G16B16A16_SINT, GL_RGBA16I, GL_RGBA_INTEGER, GL_SHORT, 8, Row::Sint, true, 4, GL_SHORT},
     {DXGI_FORMAT_R32G32_FLOAT, GL_RG32F, GL_RG, GL_FLOAT, 8, Row::Float, true, 2, GL_FLOAT},
     {DXGI_FORMAT_R32G32_UINT, GL_RG32UI, GL_RG_INTEGER, GL_UNSIGNED_INT, 8, Row::Uint, true, 2, GL_UNSIGNED_INT},
     {DXGI_FORMAT_R32G32_SINT, GL_RG32I, GL_RG_INTEGER, GL_INT, 8, Row::Sint, true, 2, GL_INT},
     {DXGI_FORMAT_R10G10B10A2_UNORM, GL_RGB10_A2, GL_RGBA, GL_UNSIGNED_INT_2_10_10_10_REV, 4, Row::Norm, true, 0, 0},
-    {DXGI_FORMAT_R10G10B10A2_UINT, GL_RGB10_A2UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT_2_10_10_10_REV, 4, Row::Uint, true, 0, 0},
-    {DXGI_FORMAT_R11G11B10_FLOAT, GL_R11F_G11F_B10F, GL_RGB, GL_UNSIGNED_INT_10F_11F_11F_REV, 4, Row::Float, true, 0, 0},
+    {DXGI_FORMAT_R10G10B10A2_UINT, GL_RGB10_A2UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT_2_10_10_10_REV, 4, Row::Uint, true,
+     0, 0},
+    {DXGI_FORMAT_R11G11B10_FLOAT, GL_R11F_G11F_B10F, GL_RGB, GL_UNSIGNED_INT_10F_11F_11F_REV, 4, Row::Float, true, 0,
+     0},
     {DXGI_FORMAT_R8G8B8A8_UNORM, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, Row::Norm, true, 4, GL_UNSIGNED_BYTE},
     {DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, GL_SRGB8_ALPHA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, Row::Norm, true, 0, 0},
     {DXGI_FORMAT_R8G8B8A8_UINT, GL_RGBA8UI, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, 4, Row::Uint, true, 4, GL_UNSIGNED_BYTE},
@@ -46,7 +50,8 @@ constexpr Row kRows[] = {
     {DXGI_FORMAT_R32_FLOAT, GL_R32F, GL_RED, GL_FLOAT, 4, Row::Float, true, 1, GL_FLOAT},
     {DXGI_FORMAT_R32_UINT, GL_R32UI, GL_RED_INTEGER, GL_UNSIGNED_INT, 4, Row::Uint, true, 1, GL_UNSIGNED_INT},
     {DXGI_FORMAT_R32_SINT, GL_R32I, GL_RED_INTEGER, GL_INT, 4, Row::Sint, true, 1, GL_INT},
-    {DXGI_FORMAT_D24_UNORM_S8_UINT, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, Row::DepthStencil, false, 0, 0},
+    {DXGI_FORMAT_D24_UNORM_S8_UINT, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, Row::DepthStencil,
+     false, 0, 0},
     {DXGI_FORMAT_R8G8_UNORM, GL_RG8, GL_RG, GL_UNSIGNED_BYTE, 2, Row::Norm, true, 2, GL_UNSIGNED_BYTE},
     {DXGI_FORMAT_R8G8_UINT, GL_RG8UI, GL_RG_INTEGER, GL_UNSIGNED_BYTE, 2, Row::Uint, true, 2, GL_UNSIGNED_BYTE},
     {DXGI_FORMAT_R8G8_SNORM, GL_RG8_SNORM, GL_RG, GL_BYTE, 2, Row::Norm, false, 2, GL_BYTE},
@@ -111,7 +116,8 @@ const Table& table() {
 }  // namespace
 
 const FormatInfo* FindFormat(DXGI_FORMAT format) {
-    if (format > DXGI_FORMAT_B8G8R8X8_UNORM) return nullptr;
+    if (format > DXGI_FORMAT_B8G8R8X8_UNORM)
+        return nullptr;
     const FormatInfo& f = table().entries[format];
     return f.internalFormat ? &f : nullptr;
 }
@@ -119,32 +125,52 @@ const FormatInfo* FindFormat(DXGI_FORMAT format) {
 DXGI_FORMAT ResolveTypeless(DXGI_FORMAT format, UINT bindFlags) {
     const bool depth = (bindFlags & D3D10_BIND_DEPTH_STENCIL) != 0;
     switch (format) {
-    case DXGI_FORMAT_R32G32B32A32_TYPELESS: return DXGI_FORMAT_R32G32B32A32_FLOAT;
-    case DXGI_FORMAT_R32G32B32_TYPELESS: return DXGI_FORMAT_R32G32B32_FLOAT;
-    case DXGI_FORMAT_R16G16B16A16_TYPELESS: return DXGI_FORMAT_R16G16B16A16_FLOAT;
-    case DXGI_FORMAT_R32G32_TYPELESS: return DXGI_FORMAT_R32G32_FLOAT;
-    case DXGI_FORMAT_R10G10B10A2_TYPELESS: return DXGI_FORMAT_R10G10B10A2_UNORM;
-    case DXGI_FORMAT_R8G8B8A8_TYPELESS: return DXGI_FORMAT_R8G8B8A8_UNORM;
-    case DXGI_FORMAT_R16G16_TYPELESS: return DXGI_FORMAT_R16G16_FLOAT;
-    case DXGI_FORMAT_R32_TYPELESS: return depth ? DXGI_FORMAT_D32_FLOAT : DXGI_FORMAT_R32_FLOAT;
-    case DXGI_FORMAT_R24G8_TYPELESS: return DXGI_FORMAT_D24_UNORM_S8_UINT;
-    case DXGI_FORMAT_R8G8_TYPELESS: return DXGI_FORMAT_R8G8_UNORM;
-    case DXGI_FORMAT_R16_TYPELESS: return depth ? DXGI_FORMAT_D16_UNORM : DXGI_FORMAT_R16_FLOAT;
-    case DXGI_FORMAT_R8_TYPELESS: return DXGI_FORMAT_R8_UNORM;
-    case DXGI_FORMAT_BC1_TYPELESS: return DXGI_FORMAT_BC1_UNORM;
-    case DXGI_FORMAT_BC2_TYPELESS: return DXGI_FORMAT_BC2_UNORM;
-    case DXGI_FORMAT_BC3_TYPELESS: return DXGI_FORMAT_BC3_UNORM;
-    case DXGI_FORMAT_BC4_TYPELESS: return DXGI_FORMAT_BC4_UNORM;
-    case DXGI_FORMAT_BC5_TYPELESS: return DXGI_FORMAT_BC5_UNORM;
-    default: return format;
+        case DXGI_FORMAT_R32G32B32A32_TYPELESS:
+            return DXGI_FORMAT_R32G32B32A32_FLOAT;
+        case DXGI_FORMAT_R32G32B32_TYPELESS:
+            return DXGI_FORMAT_R32G32B32_FLOAT;
+        case DXGI_FORMAT_R16G16B16A16_TYPELESS:
+            return DXGI_FORMAT_R16G16B16A16_FLOAT;
+        case DXGI_FORMAT_R32G32_TYPELESS:
+            return DXGI_FORMAT_R32G32_FLOAT;
+        case DXGI_FORMAT_R10G10B10A2_TYPELESS:
+            return DXGI_FORMAT_R10G10B10A2_UNORM;
+        case DXGI_FORMAT_R8G8B8A8_TYPELESS:
+            return DXGI_FORMAT_R8G8B8A8_UNORM;
+        case DXGI_FORMAT_R16G16_TYPELESS:
+            return DXGI_FORMAT_R16G16_FLOAT;
+        case DXGI_FORMAT_R32_TYPELESS:
+            return depth ? DXGI_FORMAT_D32_FLOAT : DXGI_FORMAT_R32_FLOAT;
+        case DXGI_FORMAT_R24G8_TYPELESS:
+            return DXGI_FORMAT_D24_UNORM_S8_UINT;
+        case DXGI_FORMAT_R8G8_TYPELESS:
+            return DXGI_FORMAT_R8G8_UNORM;
+        case DXGI_FORMAT_R16_TYPELESS:
+            return depth ? DXGI_FORMAT_D16_UNORM : DXGI_FORMAT_R16_FLOAT;
+        case DXGI_FORMAT_R8_TYPELESS:
+            return DXGI_FORMAT_R8_UNORM;
+        case DXGI_FORMAT_BC1_TYPELESS:
+            return DXGI_FORMAT_BC1_UNORM;
+        case DXGI_FORMAT_BC2_TYPELESS:
+            return DXGI_FORMAT_BC2_UNORM;
+        case DXGI_FORMAT_BC3_TYPELESS:
+            return DXGI_FORMAT_BC3_UNORM;
+        case DXGI_FORMAT_BC4_TYPELESS:
+            return DXGI_FORMAT_BC4_UNORM;
+        case DXGI_FORMAT_BC5_TYPELESS:
+            return DXGI_FORMAT_BC5_UNORM;
+        default:
+            return format;
     }
 }
 
 bool ViewCompatible(DXGI_FORMAT resourceFormat, DXGI_FORMAT viewFormat) {
-    if (viewFormat == DXGI_FORMAT_UNKNOWN || viewFormat == resourceFormat) return true;
+    if (viewFormat == DXGI_FORMAT_UNKNOWN || viewFormat == resourceFormat)
+        return true;
     const FormatInfo* a = FindFormat(ResolveTypeless(resourceFormat, 0));
     const FormatInfo* b = FindFormat(viewFormat);
-    if (!a || !b) return false;
+    if (!a || !b)
+        return false;
     // Depth textures are read through their colour twin (D32_FLOAT as R32_FLOAT ...).
     if (a->depth || b->depth)
         return a->elementBytes == b->elementBytes && !a->compressed && !b->compressed;
@@ -164,7 +190,8 @@ UINT TextureBase::levelRows(UINT level) const {
 }
 
 GLenum TextureBase::layerTarget(UINT layer) const {
-    if (cube) return GL_TEXTURE_CUBE_MAP_POSITIVE_X + layer;
+    if (cube)
+        return GL_TEXTURE_CUBE_MAP_POSITIVE_X + layer;
     return glTarget;
 }
 
@@ -172,9 +199,13 @@ GLenum TextureBase::layerTarget(UINT layer) const {
 
 bool D3D10GL_FormatInfo(UINT dxgiFormat, unsigned int* internalFormat, unsigned int* format, unsigned int* type) {
     const d3d10gl::FormatInfo* f = d3d10gl::FindFormat(static_cast<DXGI_FORMAT>(dxgiFormat));
-    if (!f) return false;
-    if (internalFormat) *internalFormat = f->internalFormat;
-    if (format) *format = f->pixelFormat;
-    if (type) *type = f->pixelType;
+    if (!f)
+        return false;
+    if (internalFormat)
+        *internalFormat = f->internalFormat;
+    if (format)
+        *format = f->pixelFormat;
+    if (type)
+        *type = f->pixelType;
     return true;
 }

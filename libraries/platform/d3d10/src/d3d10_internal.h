@@ -24,20 +24,20 @@ struct FormatInfo {
     DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
     GLenum internalFormat = 0;  // sized (or compressed) internal format
     GLenum pixelFormat = 0;
-    GLenum pixelType = 0;       // 0 for compressed formats
-    UINT elementBytes = 0;      // bytes per texel, or per 4x4 block when compressed
+    GLenum pixelType = 0;   // 0 for compressed formats
+    UINT elementBytes = 0;  // bytes per texel, or per 4x4 block when compressed
     bool compressed = false;
     bool depth = false;
     bool stencil = false;
-    bool integer = false;       // UINT/SINT: sampled with point filtering, cleared with integers
+    bool integer = false;  // UINT/SINT: sampled with point filtering, cleared with integers
     bool signedInteger = false;
     bool renderable = false;
     // As a vertex attribute (0 components: not a vertex format).
     GLint vertexComponents = 0;
     GLenum vertexType = 0;
     GLboolean vertexNormalized = GL_FALSE;
-    bool alphaOnly = false;     // A8_UNORM: the red channel read as alpha
-    bool noAlpha = false;       // B8G8R8X8_UNORM: alpha reads 1
+    bool alphaOnly = false;  // A8_UNORM: the red channel read as alpha
+    bool noAlpha = false;    // B8G8R8X8_UNORM: alpha reads 1
 };
 
 const FormatInfo* FindFormat(DXGI_FORMAT format);
@@ -81,12 +81,18 @@ class Buffer final : public DeviceChild<ID3D10Buffer>, public ResourceBase {
 public:
     Buffer(Device* device, const D3D10_BUFFER_DESC& desc);
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    void GetType(D3D10_RESOURCE_DIMENSION* type) override { if (type) *type = D3D10_RESOURCE_DIMENSION_BUFFER; }
+    void GetType(D3D10_RESOURCE_DIMENSION* type) override {
+        if (type)
+            *type = D3D10_RESOURCE_DIMENSION_BUFFER;
+    }
     void SetEvictionPriority(UINT p) override { evictionPriority = p; }
     UINT GetEvictionPriority() override { return evictionPriority; }
     HRESULT Map(D3D10_MAP mapType, UINT mapFlags, void** data) override;
     void Unmap() override;
-    void GetDesc(D3D10_BUFFER_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_BUFFER_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     const D3D10_BUFFER_DESC& desc() const { return mDesc; }
 
 private:
@@ -100,9 +106,9 @@ class TextureBase : public ResourceBase {
 public:
     const FormatInfo* info = nullptr;
     DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;  // as created (typeless kept)
-    UINT width = 0, height = 0, depth = 1;    // depth: 3D textures
+    UINT width = 0, height = 0, depth = 1;     // depth: 3D textures
     UINT mipLevels = 1;
-    UINT arraySize = 1;                        // 2D arrays and cubes
+    UINT arraySize = 1;  // 2D arrays and cubes
     bool cube = false;
     // Mip range currently set on the GL texture (views may narrow it).
     GLint baseLevel = 0, maxLevel = 0;
@@ -126,12 +132,18 @@ class Texture2D final : public DeviceChild<ID3D10Texture2D>, public TextureBase 
 public:
     Texture2D(Device* device, const D3D10_TEXTURE2D_DESC& desc);
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    void GetType(D3D10_RESOURCE_DIMENSION* type) override { if (type) *type = D3D10_RESOURCE_DIMENSION_TEXTURE2D; }
+    void GetType(D3D10_RESOURCE_DIMENSION* type) override {
+        if (type)
+            *type = D3D10_RESOURCE_DIMENSION_TEXTURE2D;
+    }
     void SetEvictionPriority(UINT p) override { evictionPriority = p; }
     UINT GetEvictionPriority() override { return evictionPriority; }
     HRESULT Map(UINT subresource, D3D10_MAP mapType, UINT mapFlags, D3D10_MAPPED_TEXTURE2D* mapped) override;
     void Unmap(UINT subresource) override;
-    void GetDesc(D3D10_TEXTURE2D_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_TEXTURE2D_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     void setMipLevels(UINT levels) { mDesc.MipLevels = levels; }
 
 private:
@@ -143,12 +155,18 @@ class Texture3D final : public DeviceChild<ID3D10Texture3D>, public TextureBase 
 public:
     Texture3D(Device* device, const D3D10_TEXTURE3D_DESC& desc);
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    void GetType(D3D10_RESOURCE_DIMENSION* type) override { if (type) *type = D3D10_RESOURCE_DIMENSION_TEXTURE3D; }
+    void GetType(D3D10_RESOURCE_DIMENSION* type) override {
+        if (type)
+            *type = D3D10_RESOURCE_DIMENSION_TEXTURE3D;
+    }
     void SetEvictionPriority(UINT p) override { evictionPriority = p; }
     UINT GetEvictionPriority() override { return evictionPriority; }
     HRESULT Map(UINT subresource, D3D10_MAP mapType, UINT mapFlags, D3D10_MAPPED_TEXTURE3D* mapped) override;
     void Unmap(UINT subresource) override;
-    void GetDesc(D3D10_TEXTURE3D_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_TEXTURE3D_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     void setMipLevels(UINT levels) { mDesc.MipLevels = levels; }
 
 private:
@@ -168,8 +186,10 @@ struct Attachment {
     GLint level = 0;
     GLint layer = -1;
     bool operator<(const Attachment& o) const {
-        if (texture != o.texture) return texture < o.texture;
-        if (level != o.level) return level < o.level;
+        if (texture != o.texture)
+            return texture < o.texture;
+        if (level != o.level)
+            return level < o.level;
         return layer < o.layer;
     }
     bool operator==(const Attachment& o) const { return texture == o.texture && level == o.level && layer == o.layer; }
@@ -180,7 +200,10 @@ public:
     ShaderResourceView(Device* device, ID3D10Resource* resource, const D3D10_SHADER_RESOURCE_VIEW_DESC& desc);
     HRESULT QueryInterface(REFIID riid, void** object) override;
     void GetResource(ID3D10Resource** resource) override;
-    void GetDesc(D3D10_SHADER_RESOURCE_VIEW_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_SHADER_RESOURCE_VIEW_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     ID3D10Resource* resource() const { return mResource; }
     TextureBase* texture() const { return mTexture; }
     GLenum glTarget = 0;
@@ -199,7 +222,10 @@ public:
                      Attachment attachment);
     HRESULT QueryInterface(REFIID riid, void** object) override;
     void GetResource(ID3D10Resource** resource) override;
-    void GetDesc(D3D10_RENDER_TARGET_VIEW_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_RENDER_TARGET_VIEW_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     ID3D10Resource* resource() const { return mResource; }
     TextureBase* texture() const { return mTexture; }
     Attachment attachment;
@@ -217,7 +243,10 @@ public:
                      Attachment attachment);
     HRESULT QueryInterface(REFIID riid, void** object) override;
     void GetResource(ID3D10Resource** resource) override;
-    void GetDesc(D3D10_DEPTH_STENCIL_VIEW_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_DEPTH_STENCIL_VIEW_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     ID3D10Resource* resource() const { return mResource; }
     TextureBase* texture() const { return mTexture; }
     Attachment attachment;
@@ -256,7 +285,10 @@ class BlendState final : public DeviceChild<ID3D10BlendState> {
 public:
     BlendState(Device* device, const D3D10_BLEND_DESC& desc);
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    void GetDesc(D3D10_BLEND_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_BLEND_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     const D3D10_BLEND_DESC& desc() const { return mDesc; }
     GLenum src, dst, op, srcAlpha, dstAlpha, opAlpha;
     bool uniform;  // the same enable and mask for every target
@@ -270,7 +302,10 @@ class DepthStencilState final : public DeviceChild<ID3D10DepthStencilState> {
 public:
     DepthStencilState(Device* device, const D3D10_DEPTH_STENCIL_DESC& desc);
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    void GetDesc(D3D10_DEPTH_STENCIL_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_DEPTH_STENCIL_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     const D3D10_DEPTH_STENCIL_DESC& desc() const { return mDesc; }
 
 private:
@@ -282,7 +317,10 @@ class RasterizerState final : public DeviceChild<ID3D10RasterizerState> {
 public:
     RasterizerState(Device* device, const D3D10_RASTERIZER_DESC& desc);
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    void GetDesc(D3D10_RASTERIZER_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_RASTERIZER_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     const D3D10_RASTERIZER_DESC& desc() const { return mDesc; }
 
 private:
@@ -294,7 +332,10 @@ class SamplerState final : public DeviceChild<ID3D10SamplerState> {
 public:
     SamplerState(Device* device, const D3D10_SAMPLER_DESC& desc, GLuint sampler);
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    void GetDesc(D3D10_SAMPLER_DESC* desc) override { if (desc) *desc = mDesc; }
+    void GetDesc(D3D10_SAMPLER_DESC* desc) override {
+        if (desc)
+            *desc = mDesc;
+    }
     GLuint glSampler;
 
 private:
@@ -357,14 +398,12 @@ public:
     void IAGetInputLayout(ID3D10InputLayout** layout) override;
     void Draw(UINT vertexCount, UINT startVertex) override;
     void DrawIndexed(UINT indexCount, UINT startIndex, INT baseVertex) override;
-    void DrawInstanced(UINT vertexCountPerInstance, UINT instanceCount, UINT startVertex,
-                       UINT startInstance) override;
+    void DrawInstanced(UINT vertexCountPerInstance, UINT instanceCount, UINT startVertex, UINT startInstance) override;
     void DrawIndexedInstanced(UINT indexCountPerInstance, UINT instanceCount, UINT startIndex, INT baseVertex,
                               UINT startInstance) override;
     void OMSetRenderTargets(UINT count, ID3D10RenderTargetView* const* views,
                             ID3D10DepthStencilView* depthStencil) override;
-    void OMGetRenderTargets(UINT count, ID3D10RenderTargetView** views,
-                            ID3D10DepthStencilView** depthStencil) override;
+    void OMGetRenderTargets(UINT count, ID3D10RenderTargetView** views, ID3D10DepthStencilView** depthStencil) override;
     void OMSetBlendState(ID3D10BlendState* state, const FLOAT blendFactor[4], UINT sampleMask) override;
     void OMGetBlendState(ID3D10BlendState** state, FLOAT blendFactor[4], UINT* sampleMask) override;
     void OMSetDepthStencilState(ID3D10DepthStencilState* state, UINT stencilRef) override;
@@ -428,8 +467,7 @@ public:
     // row 0 is the top of the window, and swaps. Used by the swap chain.
     void presentTexture(TextureBase* texture, int interval);
     // Reads/writes a region of a texture subresource as tight rows (elements: texels or blocks).
-    void readTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d,
-                           BYTE* out);
+    void readTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d, BYTE* out);
     void writeTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d,
                             const BYTE* data);
     // A new DXGI device object for this device (one reference).
@@ -459,10 +497,14 @@ private:
     bool boundAsTarget(ID3D10Resource* resource) const;
     GLenum glTopology() const;
     bool programReadsInstanceId() const;
-    template <class T> static void assign(T*& slot, T* value) {
-        if (slot == value) return;
-        if (value) value->AddRef();
-        if (slot) slot->Release();
+    template <class T>
+    static void assign(T*& slot, T* value) {
+        if (slot == value)
+            return;
+        if (value)
+            value->AddRef();
+        if (slot)
+            slot->Release();
         slot = value;
     }
 
@@ -521,7 +563,9 @@ private:
     int mSwapInterval = -2;
 };
 
-inline Device* ToDevice(ID3D10Device* device) { return static_cast<Device*>(device); }
+inline Device* ToDevice(ID3D10Device* device) {
+    return static_cast<Device*>(device);
+}
 
 template <class Interface>
 DeviceChild<Interface>::DeviceChild(Device* device) : mDevice(device) {
@@ -533,7 +577,8 @@ DeviceChild<Interface>::~DeviceChild() {
 }
 template <class Interface>
 void DeviceChild<Interface>::GetDevice(ID3D10Device** device) {
-    if (!device) return;
+    if (!device)
+        return;
     mDevice->AddRef();
     *device = mDevice;
 }
@@ -541,14 +586,16 @@ void DeviceChild<Interface>::GetDevice(ID3D10Device** device) {
 // Fills *object for the listed interface ids of an object.
 template <class Self, class... Interfaces>
 HRESULT QueryAs(Self* self, REFIID riid, void** object) {
-    if (!object) return E_POINTER;
+    if (!object)
+        return E_POINTER;
     *object = nullptr;
     bool found = ((riid == __uuidof(Interfaces) ? (*object = static_cast<Interfaces*>(self), true) : false) || ...);
     if (!found && riid == IID_IUnknown) {
         *object = static_cast<IUnknown*>(self);
         found = true;
     }
-    if (!found) return E_NOINTERFACE;
+    if (!found)
+        return E_NOINTERFACE;
     self->AddRef();
     return S_OK;
 }

@@ -28,13 +28,19 @@ void Repack(const BYTE* src, UINT rowPitch, UINT slicePitch, UINT rowBytes, UINT
 
 bool ValidUsage(D3D10_USAGE usage, UINT bindFlags, UINT cpuAccess, bool haveData) {
     const UINT knownCpu = D3D10_CPU_ACCESS_READ | D3D10_CPU_ACCESS_WRITE;
-    if (cpuAccess & ~knownCpu) return false;
+    if (cpuAccess & ~knownCpu)
+        return false;
     switch (usage) {
-    case D3D10_USAGE_DEFAULT: return cpuAccess == 0;
-    case D3D10_USAGE_IMMUTABLE: return cpuAccess == 0 && haveData && bindFlags != 0;
-    case D3D10_USAGE_DYNAMIC: return cpuAccess == D3D10_CPU_ACCESS_WRITE;
-    case D3D10_USAGE_STAGING: return bindFlags == 0 && cpuAccess != 0;
-    default: return false;
+        case D3D10_USAGE_DEFAULT:
+            return cpuAccess == 0;
+        case D3D10_USAGE_IMMUTABLE:
+            return cpuAccess == 0 && haveData && bindFlags != 0;
+        case D3D10_USAGE_DYNAMIC:
+            return cpuAccess == D3D10_CPU_ACCESS_WRITE;
+        case D3D10_USAGE_STAGING:
+            return bindFlags == 0 && cpuAccess != 0;
+        default:
+            return false;
     }
 }
 
@@ -45,9 +51,15 @@ void ClearGLErrors() {
 
 }  // namespace
 
-ResourceBase* ToResource(ID3D10Resource* resource) { return resource ? dynamic_cast<ResourceBase*>(resource) : nullptr; }
-TextureBase* ToTexture(ID3D10Resource* resource) { return resource ? dynamic_cast<TextureBase*>(resource) : nullptr; }
-Buffer* ToBuffer(ID3D10Resource* resource) { return resource ? dynamic_cast<Buffer*>(resource) : nullptr; }
+ResourceBase* ToResource(ID3D10Resource* resource) {
+    return resource ? dynamic_cast<ResourceBase*>(resource) : nullptr;
+}
+TextureBase* ToTexture(ID3D10Resource* resource) {
+    return resource ? dynamic_cast<TextureBase*>(resource) : nullptr;
+}
+Buffer* ToBuffer(ID3D10Resource* resource) {
+    return resource ? dynamic_cast<Buffer*>(resource) : nullptr;
+}
 
 // ---- buffers -------------------------------------------------------------------------
 
@@ -72,16 +84,18 @@ HRESULT Buffer::QueryInterface(REFIID riid, void** object) {
 }
 
 HRESULT Buffer::Map(D3D10_MAP mapType, UINT, void** data) {
-    if (!data) return E_INVALIDARG;
+    if (!data)
+        return E_INVALIDARG;
     *data = nullptr;
-    if (!hasMemory() || mapped[0]) return E_INVALIDARG;
+    if (!hasMemory() || mapped[0])
+        return E_INVALIDARG;
     const bool reads = mapType == D3D10_MAP_READ || mapType == D3D10_MAP_READ_WRITE;
     const bool writes = mapType != D3D10_MAP_READ;
-    if (mapType < D3D10_MAP_READ || mapType > D3D10_MAP_WRITE_NO_OVERWRITE) return E_INVALIDARG;
+    if (mapType < D3D10_MAP_READ || mapType > D3D10_MAP_WRITE_NO_OVERWRITE)
+        return E_INVALIDARG;
     if (usage == D3D10_USAGE_DYNAMIC && mapType != D3D10_MAP_WRITE_DISCARD && mapType != D3D10_MAP_WRITE_NO_OVERWRITE)
         return E_INVALIDARG;
-    if (usage == D3D10_USAGE_STAGING &&
-        (mapType == D3D10_MAP_WRITE_DISCARD || mapType == D3D10_MAP_WRITE_NO_OVERWRITE))
+    if (usage == D3D10_USAGE_STAGING && (mapType == D3D10_MAP_WRITE_DISCARD || mapType == D3D10_MAP_WRITE_NO_OVERWRITE))
         return E_INVALIDARG;
     if ((reads && !(cpuAccess & D3D10_CPU_ACCESS_READ)) || (writes && !(cpuAccess & D3D10_CPU_ACCESS_WRITE)))
         return E_INVALIDARG;
@@ -92,7 +106,8 @@ HRESULT Buffer::Map(D3D10_MAP mapType, UINT, void** data) {
 }
 
 void Buffer::Unmap() {
-    if (!hasMemory() || !mapped[0]) return;
+    if (!hasMemory() || !mapped[0])
+        return;
     mapped[0] = false;
     if (glName && mMapType != D3D10_MAP_READ) {
         mDevice->makeCurrent();
@@ -103,20 +118,27 @@ void Buffer::Unmap() {
 
 HRESULT Device::CreateBuffer(const D3D10_BUFFER_DESC* desc, const D3D10_SUBRESOURCE_DATA* initialData,
                              ID3D10Buffer** buffer) {
-    if (buffer) *buffer = nullptr;
-    if (!desc || !buffer) return E_INVALIDARG;
+    if (buffer)
+        *buffer = nullptr;
+    if (!desc || !buffer)
+        return E_INVALIDARG;
     const UINT knownBind = D3D10_BIND_VERTEX_BUFFER | D3D10_BIND_INDEX_BUFFER | D3D10_BIND_CONSTANT_BUFFER |
                            D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_STREAM_OUTPUT;
-    if (desc->ByteWidth == 0 || (desc->BindFlags & ~knownBind)) return E_INVALIDARG;
-    if (initialData && !initialData->pSysMem) return E_INVALIDARG;
-    if (!ValidUsage(desc->Usage, desc->BindFlags, desc->CPUAccessFlags, initialData != nullptr)) return E_INVALIDARG;
-    if ((desc->BindFlags & D3D10_BIND_CONSTANT_BUFFER) && (desc->ByteWidth % 16) != 0) return E_INVALIDARG;
+    if (desc->ByteWidth == 0 || (desc->BindFlags & ~knownBind))
+        return E_INVALIDARG;
+    if (initialData && !initialData->pSysMem)
+        return E_INVALIDARG;
+    if (!ValidUsage(desc->Usage, desc->BindFlags, desc->CPUAccessFlags, initialData != nullptr))
+        return E_INVALIDARG;
+    if ((desc->BindFlags & D3D10_BIND_CONSTANT_BUFFER) && (desc->ByteWidth % 16) != 0)
+        return E_INVALIDARG;
     makeCurrent();
     auto* b = new Buffer(this, *desc);
     if (desc->Usage == D3D10_USAGE_STAGING || desc->Usage == D3D10_USAGE_DYNAMIC) {
         b->memory.emplace_back(desc->ByteWidth);
         b->mapped.push_back(false);
-        if (initialData) std::memcpy(b->memory[0].data(), initialData->pSysMem, desc->ByteWidth);
+        if (initialData)
+            std::memcpy(b->memory[0].data(), initialData->pSysMem, desc->ByteWidth);
     }
     if (desc->Usage != D3D10_USAGE_STAGING) {
         ClearGLErrors();
@@ -143,23 +165,34 @@ HRESULT CheckTexture(Device* device, TextureBase& t, DXGI_FORMAT format, UINT w,
                      UINT arraySize, D3D10_USAGE usage, UINT bindFlags, UINT cpuAccess, UINT misc, bool haveData,
                      bool is3D) {
     const UINT knownBind = D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET | D3D10_BIND_DEPTH_STENCIL;
-    if (w == 0 || h == 0 || d == 0 || arraySize == 0) return E_INVALIDARG;
-    if (bindFlags & ~knownBind) return E_INVALIDARG;
-    const UINT limit = is3D ? std::min<UINT>(2048, device->max3DTextureSize) : std::min<UINT>(8192, device->maxTextureSize);
-    if (w > limit || h > limit || d > limit || arraySize > 512) return E_INVALIDARG;
-    if (!ValidUsage(usage, bindFlags, cpuAccess, haveData)) return E_INVALIDARG;
+    if (w == 0 || h == 0 || d == 0 || arraySize == 0)
+        return E_INVALIDARG;
+    if (bindFlags & ~knownBind)
+        return E_INVALIDARG;
+    const UINT limit =
+        is3D ? std::min<UINT>(2048, device->max3DTextureSize) : std::min<UINT>(8192, device->maxTextureSize);
+    if (w > limit || h > limit || d > limit || arraySize > 512)
+        return E_INVALIDARG;
+    if (!ValidUsage(usage, bindFlags, cpuAccess, haveData))
+        return E_INVALIDARG;
     const DXGI_FORMAT storage = ResolveTypeless(format, bindFlags);
     const FormatInfo* info = FindFormat(storage);
-    if (!info) return E_INVALIDARG;
-    if ((bindFlags & D3D10_BIND_RENDER_TARGET) && !info->renderable) return E_INVALIDARG;
-    if ((bindFlags & D3D10_BIND_DEPTH_STENCIL) && (!info->depth || is3D)) return E_INVALIDARG;
-    if (info->depth && (bindFlags & D3D10_BIND_RENDER_TARGET)) return E_INVALIDARG;
+    if (!info)
+        return E_INVALIDARG;
+    if ((bindFlags & D3D10_BIND_RENDER_TARGET) && !info->renderable)
+        return E_INVALIDARG;
+    if ((bindFlags & D3D10_BIND_DEPTH_STENCIL) && (!info->depth || is3D))
+        return E_INVALIDARG;
+    if (info->depth && (bindFlags & D3D10_BIND_RENDER_TARGET))
+        return E_INVALIDARG;
     const UINT full = FullMipCount(w, h, is3D ? d : 1);
-    if (mips > full) return E_INVALIDARG;
+    if (mips > full)
+        return E_INVALIDARG;
     if (misc & ~UINT(D3D10_RESOURCE_MISC_GENERATE_MIPS | D3D10_RESOURCE_MISC_TEXTURECUBE | D3D10_RESOURCE_MISC_SHARED))
         return E_INVALIDARG;
     const bool cube = (misc & D3D10_RESOURCE_MISC_TEXTURECUBE) != 0;
-    if (cube && (is3D || arraySize != 6 || w != h)) return E_INVALIDARG;
+    if (cube && (is3D || arraySize != 6 || w != h))
+        return E_INVALIDARG;
     if ((misc & D3D10_RESOURCE_MISC_GENERATE_MIPS) &&
         (bindFlags & (D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE)) !=
             (D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE))
@@ -190,8 +223,8 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
             }
     }
     if (t.usage != D3D10_USAGE_STAGING) {
-        t.glTarget = is3D ? GL_TEXTURE_3D
-                     : t.cube ? GL_TEXTURE_CUBE_MAP
+        t.glTarget = is3D              ? GL_TEXTURE_3D
+                     : t.cube          ? GL_TEXTURE_CUBE_MAP
                      : t.arraySize > 1 ? GL_TEXTURE_2D_ARRAY
                                        : GL_TEXTURE_2D;
         ClearGLErrors();
@@ -229,7 +262,8 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
             glTexParameteri(t.glTarget, GL_TEXTURE_SWIZZLE_A, GL_ONE);
         }
         const GLenum error = glGetError();
-        if (error != GL_NO_ERROR) return error == GL_OUT_OF_MEMORY ? E_OUTOFMEMORY : E_INVALIDARG;
+        if (error != GL_NO_ERROR)
+            return error == GL_OUT_OF_MEMORY ? E_OUTOFMEMORY : E_INVALIDARG;
     }
     if (initialData) {
         std::vector<BYTE> tight;
@@ -250,15 +284,15 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
                     Repack(source, pitch, slicePitch, rowBytes, rows, slices, tight.data());
                     source = tight.data();
                 }
-                device->writeTextureRegion(&t, sub, 0, 0, 0, t.levelWidth(level), t.levelHeight(level), slices,
-                                           source);
+                device->writeTextureRegion(&t, sub, 0, 0, 0, t.levelWidth(level), t.levelHeight(level), slices, source);
             }
     }
     return S_OK;
 }
 
 void DeleteTexture(Device* device, TextureBase& t) {
-    if (!t.glName) return;
+    if (!t.glName)
+        return;
     device->makeCurrent();
     device->forgetTexture(t.glName);
     glDeleteTextures(1, &t.glName);
@@ -267,12 +301,16 @@ void DeleteTexture(Device* device, TextureBase& t) {
 
 // Checks a mapping request against the resource's usage and CPU access.
 HRESULT CheckMap(TextureBase& t, UINT subresource, D3D10_MAP mapType) {
-    if (!t.hasMemory() || subresource >= t.subresourceCount() || t.mapped[subresource]) return E_INVALIDARG;
-    if (mapType < D3D10_MAP_READ || mapType > D3D10_MAP_WRITE_NO_OVERWRITE) return E_INVALIDARG;
+    if (!t.hasMemory() || subresource >= t.subresourceCount() || t.mapped[subresource])
+        return E_INVALIDARG;
+    if (mapType < D3D10_MAP_READ || mapType > D3D10_MAP_WRITE_NO_OVERWRITE)
+        return E_INVALIDARG;
     const bool reads = mapType == D3D10_MAP_READ || mapType == D3D10_MAP_READ_WRITE;
     const bool writes = mapType != D3D10_MAP_READ;
-    if (t.usage == D3D10_USAGE_DYNAMIC && mapType != D3D10_MAP_WRITE_DISCARD) return E_INVALIDARG;
-    if (t.usage == D3D10_USAGE_STAGING && (mapType == D3D10_MAP_WRITE_DISCARD || mapType == D3D10_MAP_WRITE_NO_OVERWRITE))
+    if (t.usage == D3D10_USAGE_DYNAMIC && mapType != D3D10_MAP_WRITE_DISCARD)
+        return E_INVALIDARG;
+    if (t.usage == D3D10_USAGE_STAGING &&
+        (mapType == D3D10_MAP_WRITE_DISCARD || mapType == D3D10_MAP_WRITE_NO_OVERWRITE))
         return E_INVALIDARG;
     if ((reads && !(t.cpuAccess & D3D10_CPU_ACCESS_READ)) || (writes && !(t.cpuAccess & D3D10_CPU_ACCESS_WRITE)))
         return E_INVALIDARG;
@@ -281,7 +319,8 @@ HRESULT CheckMap(TextureBase& t, UINT subresource, D3D10_MAP mapType) {
 }
 
 void UnmapTexture(Device* device, TextureBase& t, UINT subresource) {
-    if (!t.hasMemory() || subresource >= t.subresourceCount() || !t.mapped[subresource]) return;
+    if (!t.hasMemory() || subresource >= t.subresourceCount() || !t.mapped[subresource])
+        return;
     t.mapped[subresource] = false;
     if (t.glName) {
         const UINT level = subresource % t.mipLevels;
@@ -297,53 +336,69 @@ void UnmapTexture(Device* device, TextureBase& t, UINT subresource) {
 Texture2D::Texture2D(Device* device, const D3D10_TEXTURE2D_DESC& desc) : DeviceChild(device), mDesc(desc) {
     dimension = D3D10_RESOURCE_DIMENSION_TEXTURE2D;
 }
-Texture2D::~Texture2D() { DeleteTexture(mDevice, *this); }
+Texture2D::~Texture2D() {
+    DeleteTexture(mDevice, *this);
+}
 HRESULT Texture2D::QueryInterface(REFIID riid, void** object) {
     return QueryAs<Texture2D, ID3D10Texture2D, ID3D10Resource, ID3D10DeviceChild>(this, riid, object);
 }
 HRESULT Texture2D::Map(UINT subresource, D3D10_MAP mapType, UINT, D3D10_MAPPED_TEXTURE2D* mapped) {
-    if (!mapped) return E_INVALIDARG;
+    if (!mapped)
+        return E_INVALIDARG;
     mapped->pData = nullptr;
     mapped->RowPitch = 0;
     HRESULT hr = CheckMap(*this, subresource, mapType);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     mapped->pData = memory[subresource].data();
     mapped->RowPitch = rowPitch(subresource % mipLevels);
     return S_OK;
 }
-void Texture2D::Unmap(UINT subresource) { UnmapTexture(mDevice, *this, subresource); }
+void Texture2D::Unmap(UINT subresource) {
+    UnmapTexture(mDevice, *this, subresource);
+}
 
 Texture3D::Texture3D(Device* device, const D3D10_TEXTURE3D_DESC& desc) : DeviceChild(device), mDesc(desc) {
     dimension = D3D10_RESOURCE_DIMENSION_TEXTURE3D;
 }
-Texture3D::~Texture3D() { DeleteTexture(mDevice, *this); }
+Texture3D::~Texture3D() {
+    DeleteTexture(mDevice, *this);
+}
 HRESULT Texture3D::QueryInterface(REFIID riid, void** object) {
     return QueryAs<Texture3D, ID3D10Texture3D, ID3D10Resource, ID3D10DeviceChild>(this, riid, object);
 }
 HRESULT Texture3D::Map(UINT subresource, D3D10_MAP mapType, UINT, D3D10_MAPPED_TEXTURE3D* mapped) {
-    if (!mapped) return E_INVALIDARG;
+    if (!mapped)
+        return E_INVALIDARG;
     mapped->pData = nullptr;
     mapped->RowPitch = mapped->DepthPitch = 0;
     HRESULT hr = CheckMap(*this, subresource, mapType);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     mapped->pData = memory[subresource].data();
     mapped->RowPitch = rowPitch(subresource);
     mapped->DepthPitch = slicePitch(subresource);
     return S_OK;
 }
-void Texture3D::Unmap(UINT subresource) { UnmapTexture(mDevice, *this, subresource); }
+void Texture3D::Unmap(UINT subresource) {
+    UnmapTexture(mDevice, *this, subresource);
+}
 
 HRESULT Device::CreateTexture2D(const D3D10_TEXTURE2D_DESC* desc, const D3D10_SUBRESOURCE_DATA* initialData,
                                 ID3D10Texture2D** texture) {
-    if (texture) *texture = nullptr;
-    if (!desc || !texture) return E_INVALIDARG;
-    if (desc->SampleDesc.Count != 1 || desc->SampleDesc.Quality != 0) return E_INVALIDARG;
+    if (texture)
+        *texture = nullptr;
+    if (!desc || !texture)
+        return E_INVALIDARG;
+    if (desc->SampleDesc.Count != 1 || desc->SampleDesc.Quality != 0)
+        return E_INVALIDARG;
     makeCurrent();
     auto* t = new Texture2D(this, *desc);
     HRESULT hr = CheckTexture(this, *t, desc->Format, desc->Width, desc->Height, 1, desc->MipLevels, desc->ArraySize,
                               desc->Usage, desc->BindFlags, desc->CPUAccessFlags, desc->MiscFlags,
                               initialData != nullptr, false);
-    if (SUCCEEDED(hr)) hr = AllocateTexture(this, *t, false, initialData);
+    if (SUCCEEDED(hr))
+        hr = AllocateTexture(this, *t, false, initialData);
     if (FAILED(hr)) {
         t->Release();
         return hr;
@@ -355,14 +410,17 @@ HRESULT Device::CreateTexture2D(const D3D10_TEXTURE2D_DESC* desc, const D3D10_SU
 
 HRESULT Device::CreateTexture3D(const D3D10_TEXTURE3D_DESC* desc, const D3D10_SUBRESOURCE_DATA* initialData,
                                 ID3D10Texture3D** texture) {
-    if (texture) *texture = nullptr;
-    if (!desc || !texture) return E_INVALIDARG;
+    if (texture)
+        *texture = nullptr;
+    if (!desc || !texture)
+        return E_INVALIDARG;
     makeCurrent();
     auto* t = new Texture3D(this, *desc);
-    HRESULT hr = CheckTexture(this, *t, desc->Format, desc->Width, desc->Height, desc->Depth, desc->MipLevels, 1,
-                              desc->Usage, desc->BindFlags, desc->CPUAccessFlags, desc->MiscFlags,
-                              initialData != nullptr, true);
-    if (SUCCEEDED(hr)) hr = AllocateTexture(this, *t, true, initialData);
+    HRESULT hr =
+        CheckTexture(this, *t, desc->Format, desc->Width, desc->Height, desc->Depth, desc->MipLevels, 1, desc->Usage,
+                     desc->BindFlags, desc->CPUAccessFlags, desc->MiscFlags, initialData != nullptr, true);
+    if (SUCCEEDED(hr))
+        hr = AllocateTexture(this, *t, true, initialData);
     if (FAILED(hr)) {
         t->Release();
         return hr;
@@ -386,8 +444,9 @@ void Device::writeTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y
         const UINT pitch = t->rowPitch(level), slice = t->slicePitch(level);
         for (UINT zz = 0; zz < d; ++zz)
             for (UINT yy = 0; yy < rows; ++yy)
-                std::memcpy(mem.data() + size_t(z + zz) * slice + size_t(y / bx + yy) * pitch + (x / bx) * f.elementBytes,
-                            data + (size_t(zz) * rows + yy) * rowBytes, rowBytes);
+                std::memcpy(
+                    mem.data() + size_t(z + zz) * slice + size_t(y / bx + yy) * pitch + (x / bx) * f.elementBytes,
+                    data + (size_t(zz) * rows + yy) * rowBytes, rowBytes);
         return;
     }
     makeCurrent();
@@ -454,7 +513,8 @@ void Device::readTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y,
 namespace {
 
 void WriteBuffer(Device* device, Buffer* b, UINT offset, const BYTE* data, UINT size) {
-    if (b->hasMemory()) std::memcpy(b->memory[0].data() + offset, data, size);
+    if (b->hasMemory())
+        std::memcpy(b->memory[0].data() + offset, data, size);
     if (b->glName) {
         device->makeCurrent();
         glBindBuffer(GL_COPY_WRITE_BUFFER, b->glName);
@@ -475,11 +535,15 @@ void ReadBuffer(Device* device, Buffer* b, UINT offset, BYTE* out, UINT size) {
 // Whether the box (in texels) lies inside a level of the texture and on block boundaries.
 bool BoxInside(const TextureBase& t, UINT level, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d) {
     const UINT lw = t.levelWidth(level), lh = t.levelHeight(level), ld = t.levelDepth(level);
-    if (w == 0 || h == 0 || d == 0) return false;
-    if (x + w > lw || y + h > lh || z + d > ld || x + w < x || y + h < y || z + d < z) return false;
+    if (w == 0 || h == 0 || d == 0)
+        return false;
+    if (x + w > lw || y + h > lh || z + d > ld || x + w < x || y + h < y || z + d < z)
+        return false;
     if (t.info->compressed) {
-        if (x % 4 || y % 4) return false;
-        if ((w % 4 && x + w != lw) || (h % 4 && y + h != lh)) return false;
+        if (x % 4 || y % 4)
+            return false;
+        if ((w % 4 && x + w != lw) || (h % 4 && y + h != lh))
+            return false;
     }
     return true;
 }
@@ -488,27 +552,33 @@ bool BoxInside(const TextureBase& t, UINT level, UINT x, UINT y, UINT z, UINT w,
 
 void Device::UpdateSubresource(ID3D10Resource* dst, UINT dstSubresource, const D3D10_BOX* box, const void* data,
                                UINT rowPitch, UINT depthPitch) {
-    if (!dst || !data) return;
+    if (!dst || !data)
+        return;
     const BYTE* bytes = static_cast<const BYTE*>(data);
     if (Buffer* b = ToBuffer(dst)) {
-        if (dstSubresource != 0 || b->usage == D3D10_USAGE_IMMUTABLE || b->usage == D3D10_USAGE_DYNAMIC) return;
+        if (dstSubresource != 0 || b->usage == D3D10_USAGE_IMMUTABLE || b->usage == D3D10_USAGE_DYNAMIC)
+            return;
         const UINT size = b->desc().ByteWidth;
         UINT left = 0, right = size;
         if (box) {
             left = box->left;
             right = box->right;
         }
-        if (left >= right || right > size) return;
+        if (left >= right || right > size)
+            return;
         WriteBuffer(this, b, left, bytes, right - left);
         return;
     }
     TextureBase* t = ToTexture(dst);
-    if (!t || dstSubresource >= t->subresourceCount()) return;
-    if (t->usage == D3D10_USAGE_IMMUTABLE || t->usage == D3D10_USAGE_DYNAMIC) return;
+    if (!t || dstSubresource >= t->subresourceCount())
+        return;
+    if (t->usage == D3D10_USAGE_IMMUTABLE || t->usage == D3D10_USAGE_DYNAMIC)
+        return;
     const UINT level = dstSubresource % t->mipLevels;
     UINT x = 0, y = 0, z = 0, w = t->levelWidth(level), h = t->levelHeight(level), d = t->levelDepth(level);
     if (box) {
-        if (box->right <= box->left || box->bottom <= box->top || box->back <= box->front) return;
+        if (box->right <= box->left || box->bottom <= box->top || box->back <= box->front)
+            return;
         x = box->left;
         y = box->top;
         z = box->front;
@@ -516,29 +586,36 @@ void Device::UpdateSubresource(ID3D10Resource* dst, UINT dstSubresource, const D
         h = box->bottom - box->top;
         d = box->back - box->front;
     }
-    if (!BoxInside(*t, level, x, y, z, w, h, d)) return;
+    if (!BoxInside(*t, level, x, y, z, w, h, d))
+        return;
     const UINT bx = t->info->compressed ? 4 : 1;
     const UINT rowBytes = (w + bx - 1) / bx * t->info->elementBytes, rows = (h + bx - 1) / bx;
-    if ((rows > 1 && rowPitch < rowBytes) || (d > 1 && depthPitch < rowPitch * rows)) return;
+    if ((rows > 1 && rowPitch < rowBytes) || (d > 1 && depthPitch < rowPitch * rows))
+        return;
     std::vector<BYTE> tight(size_t(rowBytes) * rows * d);
-    Repack(bytes, rows > 1 ? rowPitch : rowBytes, d > 1 ? depthPitch : rowBytes * rows, rowBytes, rows, d, tight.data());
+    Repack(bytes, rows > 1 ? rowPitch : rowBytes, d > 1 ? depthPitch : rowBytes * rows, rowBytes, rows, d,
+           tight.data());
     writeTextureRegion(t, dstSubresource, x, y, z, w, h, d, tight.data());
 }
 
 void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UINT dstX, UINT dstY, UINT dstZ,
                                    ID3D10Resource* src, UINT srcSubresource, const D3D10_BOX* srcBox) {
-    if (!dst || !src || dst == src) return;
+    if (!dst || !src || dst == src)
+        return;
     Buffer* bd = ToBuffer(dst);
     Buffer* bs = ToBuffer(src);
     if (bd || bs) {
-        if (!bd || !bs || dstSubresource || srcSubresource) return;
-        if (bd->usage == D3D10_USAGE_IMMUTABLE || bd->usage == D3D10_USAGE_DYNAMIC) return;
+        if (!bd || !bs || dstSubresource || srcSubresource)
+            return;
+        if (bd->usage == D3D10_USAGE_IMMUTABLE || bd->usage == D3D10_USAGE_DYNAMIC)
+            return;
         UINT left = 0, right = bs->desc().ByteWidth;
         if (srcBox) {
             left = srcBox->left;
             right = srcBox->right;
         }
-        if (left >= right || right > bs->desc().ByteWidth || dstX + (right - left) > bd->desc().ByteWidth) return;
+        if (left >= right || right > bs->desc().ByteWidth || dstX + (right - left) > bd->desc().ByteWidth)
+            return;
         const UINT size = right - left;
         if (bd->glName && bs->glName && !bd->hasMemory() && !bs->hasMemory()) {
             makeCurrent();
@@ -554,15 +631,18 @@ void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UIN
     }
     TextureBase* td = ToTexture(dst);
     TextureBase* ts = ToTexture(src);
-    if (!td || !ts || dstSubresource >= td->subresourceCount() || srcSubresource >= ts->subresourceCount()) return;
-    if (td->usage == D3D10_USAGE_IMMUTABLE || td->usage == D3D10_USAGE_DYNAMIC) return;
+    if (!td || !ts || dstSubresource >= td->subresourceCount() || srcSubresource >= ts->subresourceCount())
+        return;
+    if (td->usage == D3D10_USAGE_IMMUTABLE || td->usage == D3D10_USAGE_DYNAMIC)
+        return;
     if (td->info->elementBytes != ts->info->elementBytes || td->info->compressed != ts->info->compressed ||
         td->info->depth != ts->info->depth)
         return;
     const UINT srcLevel = srcSubresource % ts->mipLevels, dstLevel = dstSubresource % td->mipLevels;
     UINT x = 0, y = 0, z = 0, w = ts->levelWidth(srcLevel), h = ts->levelHeight(srcLevel), d = ts->levelDepth(srcLevel);
     if (srcBox) {
-        if (srcBox->right <= srcBox->left || srcBox->bottom <= srcBox->top || srcBox->back <= srcBox->front) return;
+        if (srcBox->right <= srcBox->left || srcBox->bottom <= srcBox->top || srcBox->back <= srcBox->front)
+            return;
         x = srcBox->left;
         y = srcBox->top;
         z = srcBox->front;
@@ -570,7 +650,8 @@ void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UIN
         h = srcBox->bottom - srcBox->top;
         d = srcBox->back - srcBox->front;
     }
-    if (!BoxInside(*ts, srcLevel, x, y, z, w, h, d) || !BoxInside(*td, dstLevel, dstX, dstY, dstZ, w, h, d)) return;
+    if (!BoxInside(*ts, srcLevel, x, y, z, w, h, d) || !BoxInside(*td, dstLevel, dstX, dstY, dstZ, w, h, d))
+        return;
     makeCurrent();
     if (hasCopyImage && ts->glName && td->glName && !td->hasMemory()) {
         const UINT srcLayer = srcSubresource / ts->mipLevels, dstLayer = dstSubresource / td->mipLevels;
@@ -587,10 +668,12 @@ void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UIN
 }
 
 void Device::CopyResource(ID3D10Resource* dst, ID3D10Resource* src) {
-    if (!dst || !src || dst == src) return;
+    if (!dst || !src || dst == src)
+        return;
     if (Buffer* bd = ToBuffer(dst)) {
         Buffer* bs = ToBuffer(src);
-        if (!bs || bs->desc().ByteWidth != bd->desc().ByteWidth) return;
+        if (!bs || bs->desc().ByteWidth != bd->desc().ByteWidth)
+            return;
         CopySubresourceRegion(dst, 0, 0, 0, 0, src, 0, nullptr);
         return;
     }
@@ -599,12 +682,14 @@ void Device::CopyResource(ID3D10Resource* dst, ID3D10Resource* src) {
     if (!td || !ts || td->dimension != ts->dimension || td->width != ts->width || td->height != ts->height ||
         td->depth != ts->depth || td->mipLevels != ts->mipLevels || td->arraySize != ts->arraySize)
         return;
-    for (UINT sub = 0; sub < ts->subresourceCount(); ++sub) CopySubresourceRegion(dst, sub, 0, 0, 0, src, sub, nullptr);
+    for (UINT sub = 0; sub < ts->subresourceCount(); ++sub)
+        CopySubresourceRegion(dst, sub, 0, 0, 0, src, sub, nullptr);
 }
 
 void Device::GenerateMips(ID3D10ShaderResourceView* view) {
     auto* v = static_cast<ShaderResourceView*>(view);
-    if (!v || !v->texture() || !v->texture()->glName) return;
+    if (!v || !v->texture() || !v->texture()->glName)
+        return;
     makeCurrent();
     glActiveTexture(GL_TEXTURE0 + maxTextureUnits - 1);
     glBindTexture(v->texture()->glTarget, v->texture()->glName);
@@ -618,12 +703,15 @@ ShaderResourceView::ShaderResourceView(Device* device, ID3D10Resource* resource,
     : DeviceChild(device), mResource(resource), mTexture(ToTexture(resource)), mDesc(desc) {
     mResource->AddRef();
 }
-ShaderResourceView::~ShaderResourceView() { mResource->Release(); }
+ShaderResourceView::~ShaderResourceView() {
+    mResource->Release();
+}
 HRESULT ShaderResourceView::QueryInterface(REFIID riid, void** object) {
     return QueryAs<ShaderResourceView, ID3D10ShaderResourceView, ID3D10View, ID3D10DeviceChild>(this, riid, object);
 }
 void ShaderResourceView::GetResource(ID3D10Resource** resource) {
-    if (!resource) return;
+    if (!resource)
+        return;
     mResource->AddRef();
     *resource = mResource;
 }
@@ -633,12 +721,15 @@ RenderTargetView::RenderTargetView(Device* device, ID3D10Resource* resource, con
     : DeviceChild(device), attachment(a), mResource(resource), mTexture(ToTexture(resource)), mDesc(desc) {
     mResource->AddRef();
 }
-RenderTargetView::~RenderTargetView() { mResource->Release(); }
+RenderTargetView::~RenderTargetView() {
+    mResource->Release();
+}
 HRESULT RenderTargetView::QueryInterface(REFIID riid, void** object) {
     return QueryAs<RenderTargetView, ID3D10RenderTargetView, ID3D10View, ID3D10DeviceChild>(this, riid, object);
 }
 void RenderTargetView::GetResource(ID3D10Resource** resource) {
-    if (!resource) return;
+    if (!resource)
+        return;
     mResource->AddRef();
     *resource = mResource;
 }
@@ -648,12 +739,15 @@ DepthStencilView::DepthStencilView(Device* device, ID3D10Resource* resource, con
     : DeviceChild(device), attachment(a), mResource(resource), mTexture(ToTexture(resource)), mDesc(desc) {
     mResource->AddRef();
 }
-DepthStencilView::~DepthStencilView() { mResource->Release(); }
+DepthStencilView::~DepthStencilView() {
+    mResource->Release();
+}
 HRESULT DepthStencilView::QueryInterface(REFIID riid, void** object) {
     return QueryAs<DepthStencilView, ID3D10DepthStencilView, ID3D10View, ID3D10DeviceChild>(this, riid, object);
 }
 void DepthStencilView::GetResource(ID3D10Resource** resource) {
-    if (!resource) return;
+    if (!resource)
+        return;
     mResource->AddRef();
     *resource = mResource;
 }
@@ -662,9 +756,12 @@ namespace {
 
 // Resolves a mip range of a view: count 0xffffffff means every level from `first`.
 bool MipRange(const TextureBase& t, UINT first, UINT count, GLint& base, GLint& max) {
-    if (first >= t.mipLevels) return false;
-    if (count == 0xffffffffu) count = t.mipLevels - first;
-    if (count == 0 || first + count > t.mipLevels) return false;
+    if (first >= t.mipLevels)
+        return false;
+    if (count == 0xffffffffu)
+        count = t.mipLevels - first;
+    if (count == 0 || first + count > t.mipLevels)
+        return false;
     base = GLint(first);
     max = GLint(first + count - 1);
     return true;
@@ -674,14 +771,17 @@ bool MipRange(const TextureBase& t, UINT first, UINT count, GLint& base, GLint& 
 
 HRESULT Device::CreateShaderResourceView(ID3D10Resource* resource, const D3D10_SHADER_RESOURCE_VIEW_DESC* desc,
                                          ID3D10ShaderResourceView** view) {
-    if (view) *view = nullptr;
+    if (view)
+        *view = nullptr;
     TextureBase* t = ToTexture(resource);
-    if (!t || !view || !(t->bindFlags & D3D10_BIND_SHADER_RESOURCE) || !t->glName) return E_INVALIDARG;
+    if (!t || !view || !(t->bindFlags & D3D10_BIND_SHADER_RESOURCE) || !t->glName)
+        return E_INVALIDARG;
     D3D10_SHADER_RESOURCE_VIEW_DESC d{};
     if (desc) {
         d = *desc;
     } else {
-        if (t->format != ResolveTypeless(t->format, 0) && t->format != ResolveTypeless(t->format, D3D10_BIND_DEPTH_STENCIL))
+        if (t->format != ResolveTypeless(t->format, 0) &&
+            t->format != ResolveTypeless(t->format, D3D10_BIND_DEPTH_STENCIL))
             return E_INVALIDARG;
         d.Format = t->format;
         if (t->dimension == D3D10_RESOURCE_DIMENSION_TEXTURE3D) {
@@ -698,36 +798,41 @@ HRESULT Device::CreateShaderResourceView(ID3D10Resource* resource, const D3D10_S
             d.Texture2D = {0, t->mipLevels};
         }
     }
-    if (d.Format == DXGI_FORMAT_UNKNOWN) d.Format = t->format;
-    if (!ViewCompatible(t->format, d.Format)) return E_INVALIDARG;
+    if (d.Format == DXGI_FORMAT_UNKNOWN)
+        d.Format = t->format;
+    if (!ViewCompatible(t->format, d.Format))
+        return E_INVALIDARG;
     GLint base = 0, max = 0;
     GLenum target = 0;
     switch (d.ViewDimension) {
-    case D3D10_SRV_DIMENSION_TEXTURE2D:
-        if (t->glTarget != GL_TEXTURE_2D || !MipRange(*t, d.Texture2D.MostDetailedMip, d.Texture2D.MipLevels, base, max))
+        case D3D10_SRV_DIMENSION_TEXTURE2D:
+            if (t->glTarget != GL_TEXTURE_2D ||
+                !MipRange(*t, d.Texture2D.MostDetailedMip, d.Texture2D.MipLevels, base, max))
+                return E_INVALIDARG;
+            target = GL_TEXTURE_2D;
+            break;
+        case D3D10_SRV_DIMENSION_TEXTURE2DARRAY:
+            // The whole array only: GL cannot view a part of it.
+            if (t->glTarget != GL_TEXTURE_2D_ARRAY || d.Texture2DArray.FirstArraySlice != 0 ||
+                d.Texture2DArray.ArraySize != t->arraySize ||
+                !MipRange(*t, d.Texture2DArray.MostDetailedMip, d.Texture2DArray.MipLevels, base, max))
+                return E_INVALIDARG;
+            target = GL_TEXTURE_2D_ARRAY;
+            break;
+        case D3D10_SRV_DIMENSION_TEXTURECUBE:
+            if (t->glTarget != GL_TEXTURE_CUBE_MAP ||
+                !MipRange(*t, d.TextureCube.MostDetailedMip, d.TextureCube.MipLevels, base, max))
+                return E_INVALIDARG;
+            target = GL_TEXTURE_CUBE_MAP;
+            break;
+        case D3D10_SRV_DIMENSION_TEXTURE3D:
+            if (t->glTarget != GL_TEXTURE_3D ||
+                !MipRange(*t, d.Texture3D.MostDetailedMip, d.Texture3D.MipLevels, base, max))
+                return E_INVALIDARG;
+            target = GL_TEXTURE_3D;
+            break;
+        default:
             return E_INVALIDARG;
-        target = GL_TEXTURE_2D;
-        break;
-    case D3D10_SRV_DIMENSION_TEXTURE2DARRAY:
-        // The whole array only: GL cannot view a part of it.
-        if (t->glTarget != GL_TEXTURE_2D_ARRAY || d.Texture2DArray.FirstArraySlice != 0 ||
-            d.Texture2DArray.ArraySize != t->arraySize ||
-            !MipRange(*t, d.Texture2DArray.MostDetailedMip, d.Texture2DArray.MipLevels, base, max))
-            return E_INVALIDARG;
-        target = GL_TEXTURE_2D_ARRAY;
-        break;
-    case D3D10_SRV_DIMENSION_TEXTURECUBE:
-        if (t->glTarget != GL_TEXTURE_CUBE_MAP ||
-            !MipRange(*t, d.TextureCube.MostDetailedMip, d.TextureCube.MipLevels, base, max))
-            return E_INVALIDARG;
-        target = GL_TEXTURE_CUBE_MAP;
-        break;
-    case D3D10_SRV_DIMENSION_TEXTURE3D:
-        if (t->glTarget != GL_TEXTURE_3D || !MipRange(*t, d.Texture3D.MostDetailedMip, d.Texture3D.MipLevels, base, max))
-            return E_INVALIDARG;
-        target = GL_TEXTURE_3D;
-        break;
-    default: return E_INVALIDARG;
     }
     auto* v = new ShaderResourceView(this, resource, d);
     v->glTarget = target;
@@ -739,9 +844,11 @@ HRESULT Device::CreateShaderResourceView(ID3D10Resource* resource, const D3D10_S
 
 HRESULT Device::CreateRenderTargetView(ID3D10Resource* resource, const D3D10_RENDER_TARGET_VIEW_DESC* desc,
                                        ID3D10RenderTargetView** view) {
-    if (view) *view = nullptr;
+    if (view)
+        *view = nullptr;
     TextureBase* t = ToTexture(resource);
-    if (!t || !view || !(t->bindFlags & D3D10_BIND_RENDER_TARGET) || !t->glName) return E_INVALIDARG;
+    if (!t || !view || !(t->bindFlags & D3D10_BIND_RENDER_TARGET) || !t->glName)
+        return E_INVALIDARG;
     D3D10_RENDER_TARGET_VIEW_DESC d{};
     if (desc) {
         d = *desc;
@@ -758,45 +865,54 @@ HRESULT Device::CreateRenderTargetView(ID3D10Resource* resource, const D3D10_REN
             d.Texture2D = {0};
         }
     }
-    if (d.Format == DXGI_FORMAT_UNKNOWN) d.Format = t->format;
-    if (!ViewCompatible(t->format, d.Format)) return E_INVALIDARG;
+    if (d.Format == DXGI_FORMAT_UNKNOWN)
+        d.Format = t->format;
+    if (!ViewCompatible(t->format, d.Format))
+        return E_INVALIDARG;
     Attachment a;
     a.texture = t->glName;
     a.target = t->glTarget;
     switch (d.ViewDimension) {
-    case D3D10_RTV_DIMENSION_TEXTURE2D:
-        if (t->glTarget != GL_TEXTURE_2D || d.Texture2D.MipSlice >= t->mipLevels) return E_INVALIDARG;
-        a.level = GLint(d.Texture2D.MipSlice);
-        break;
-    case D3D10_RTV_DIMENSION_TEXTURE2DARRAY: {
-        if (t->glTarget != GL_TEXTURE_2D_ARRAY && t->glTarget != GL_TEXTURE_CUBE_MAP) return E_INVALIDARG;
-        const auto& r = d.Texture2DArray;
-        UINT size = r.ArraySize == 0xffffffffu ? t->arraySize - std::min(r.FirstArraySlice, t->arraySize) : r.ArraySize;
-        if (r.MipSlice >= t->mipLevels || r.FirstArraySlice >= t->arraySize || size == 0 ||
-            r.FirstArraySlice + size > t->arraySize)
+        case D3D10_RTV_DIMENSION_TEXTURE2D:
+            if (t->glTarget != GL_TEXTURE_2D || d.Texture2D.MipSlice >= t->mipLevels)
+                return E_INVALIDARG;
+            a.level = GLint(d.Texture2D.MipSlice);
+            break;
+        case D3D10_RTV_DIMENSION_TEXTURE2DARRAY: {
+            if (t->glTarget != GL_TEXTURE_2D_ARRAY && t->glTarget != GL_TEXTURE_CUBE_MAP)
+                return E_INVALIDARG;
+            const auto& r = d.Texture2DArray;
+            UINT size =
+                r.ArraySize == 0xffffffffu ? t->arraySize - std::min(r.FirstArraySlice, t->arraySize) : r.ArraySize;
+            if (r.MipSlice >= t->mipLevels || r.FirstArraySlice >= t->arraySize || size == 0 ||
+                r.FirstArraySlice + size > t->arraySize)
+                return E_INVALIDARG;
+            if (size == 1)
+                a.layer = GLint(r.FirstArraySlice);
+            else if (size != t->arraySize)
+                return E_INVALIDARG;  // a part of several slices: GL attaches one or all
+            a.level = GLint(r.MipSlice);
+            break;
+        }
+        case D3D10_RTV_DIMENSION_TEXTURE3D: {
+            if (t->glTarget != GL_TEXTURE_3D)
+                return E_INVALIDARG;
+            const auto& r = d.Texture3D;
+            if (r.MipSlice >= t->mipLevels)
+                return E_INVALIDARG;
+            const UINT depth = t->levelDepth(r.MipSlice);
+            UINT size = r.WSize == 0xffffffffu ? depth - std::min(r.FirstWSlice, depth) : r.WSize;
+            if (r.FirstWSlice >= depth || size == 0 || r.FirstWSlice + size > depth)
+                return E_INVALIDARG;
+            if (size == 1)
+                a.layer = GLint(r.FirstWSlice);
+            else if (size != depth)
+                return E_INVALIDARG;
+            a.level = GLint(r.MipSlice);
+            break;
+        }
+        default:
             return E_INVALIDARG;
-        if (size == 1)
-            a.layer = GLint(r.FirstArraySlice);
-        else if (size != t->arraySize)
-            return E_INVALIDARG;  // a part of several slices: GL attaches one or all
-        a.level = GLint(r.MipSlice);
-        break;
-    }
-    case D3D10_RTV_DIMENSION_TEXTURE3D: {
-        if (t->glTarget != GL_TEXTURE_3D) return E_INVALIDARG;
-        const auto& r = d.Texture3D;
-        if (r.MipSlice >= t->mipLevels) return E_INVALIDARG;
-        const UINT depth = t->levelDepth(r.MipSlice);
-        UINT size = r.WSize == 0xffffffffu ? depth - std::min(r.FirstWSlice, depth) : r.WSize;
-        if (r.FirstWSlice >= depth || size == 0 || r.FirstWSlice + size > depth) return E_INVALIDARG;
-        if (size == 1)
-            a.layer = GLint(r.FirstWSlice);
-        else if (size != depth)
-            return E_INVALIDARG;
-        a.level = GLint(r.MipSlice);
-        break;
-    }
-    default: return E_INVALIDARG;
     }
     *view = new RenderTargetView(this, resource, d, a);
     return S_OK;
@@ -804,9 +920,11 @@ HRESULT Device::CreateRenderTargetView(ID3D10Resource* resource, const D3D10_REN
 
 HRESULT Device::CreateDepthStencilView(ID3D10Resource* resource, const D3D10_DEPTH_STENCIL_VIEW_DESC* desc,
                                        ID3D10DepthStencilView** view) {
-    if (view) *view = nullptr;
+    if (view)
+        *view = nullptr;
     TextureBase* t = ToTexture(resource);
-    if (!t || !view || !(t->bindFlags & D3D10_BIND_DEPTH_STENCIL) || !t->glName) return E_INVALIDARG;
+    if (!t || !view || !(t->bindFlags & D3D10_BIND_DEPTH_STENCIL) || !t->glName)
+        return E_INVALIDARG;
     D3D10_DEPTH_STENCIL_VIEW_DESC d{};
     if (desc) {
         d = *desc;
@@ -820,30 +938,34 @@ HRESULT Device::CreateDepthStencilView(ID3D10Resource* resource, const D3D10_DEP
             d.Texture2D = {0};
         }
     }
-    if (d.Format == DXGI_FORMAT_UNKNOWN) d.Format = ResolveTypeless(t->format, D3D10_BIND_DEPTH_STENCIL);
+    if (d.Format == DXGI_FORMAT_UNKNOWN)
+        d.Format = ResolveTypeless(t->format, D3D10_BIND_DEPTH_STENCIL);
     const FormatInfo* vf = FindFormat(d.Format);
-    if (!vf || !vf->depth || !ViewCompatible(t->format, d.Format)) return E_INVALIDARG;
+    if (!vf || !vf->depth || !ViewCompatible(t->format, d.Format))
+        return E_INVALIDARG;
     Attachment a;
     a.texture = t->glName;
     a.target = t->glTarget;
     switch (d.ViewDimension) {
-    case D3D10_DSV_DIMENSION_TEXTURE2D:
-        if (t->glTarget != GL_TEXTURE_2D || d.Texture2D.MipSlice >= t->mipLevels) return E_INVALIDARG;
-        a.level = GLint(d.Texture2D.MipSlice);
-        break;
-    case D3D10_DSV_DIMENSION_TEXTURE2DARRAY: {
-        const auto& r = d.Texture2DArray;
-        if ((t->glTarget != GL_TEXTURE_2D_ARRAY && t->glTarget != GL_TEXTURE_CUBE_MAP) || r.MipSlice >= t->mipLevels ||
-            r.FirstArraySlice >= t->arraySize)
+        case D3D10_DSV_DIMENSION_TEXTURE2D:
+            if (t->glTarget != GL_TEXTURE_2D || d.Texture2D.MipSlice >= t->mipLevels)
+                return E_INVALIDARG;
+            a.level = GLint(d.Texture2D.MipSlice);
+            break;
+        case D3D10_DSV_DIMENSION_TEXTURE2DARRAY: {
+            const auto& r = d.Texture2DArray;
+            if ((t->glTarget != GL_TEXTURE_2D_ARRAY && t->glTarget != GL_TEXTURE_CUBE_MAP) ||
+                r.MipSlice >= t->mipLevels || r.FirstArraySlice >= t->arraySize)
+                return E_INVALIDARG;
+            if (r.ArraySize == 1)
+                a.layer = GLint(r.FirstArraySlice);
+            else if (!(r.FirstArraySlice == 0 && (r.ArraySize == t->arraySize || r.ArraySize == 0xffffffffu)))
+                return E_INVALIDARG;
+            a.level = GLint(r.MipSlice);
+            break;
+        }
+        default:
             return E_INVALIDARG;
-        if (r.ArraySize == 1)
-            a.layer = GLint(r.FirstArraySlice);
-        else if (!(r.FirstArraySlice == 0 && (r.ArraySize == t->arraySize || r.ArraySize == 0xffffffffu)))
-            return E_INVALIDARG;
-        a.level = GLint(r.MipSlice);
-        break;
-    }
-    default: return E_INVALIDARG;
     }
     *view = new DepthStencilView(this, resource, d, a);
     return S_OK;

@@ -31,8 +31,10 @@ namespace d3d10gl {
 namespace {
 
 // A new T as the interface `riid`: the parent of the object asked.
-template <class T> HRESULT NewParent(REFIID riid, void** parent) {
-    if (!parent) return DXGI_ERROR_INVALID_CALL;
+template <class T>
+HRESULT NewParent(REFIID riid, void** parent) {
+    if (!parent)
+        return DXGI_ERROR_INVALID_CALL;
     *parent = nullptr;
     auto* object = new T();
     const HRESULT hr = object->QueryInterface(riid, parent);
@@ -46,18 +48,21 @@ public:
         return QueryAs<Factory, IDXGIFactory, IDXGIObject>(this, riid, object);
     }
     HRESULT GetParent(REFIID, void** parent) override {
-        if (parent) *parent = nullptr;
+        if (parent)
+            *parent = nullptr;
         return E_NOINTERFACE;
     }
     // The association is kept for GetWindowAssociation; nothing here reacts to Alt+Enter
     // or changes a window on its own, whatever the flags.
     HRESULT MakeWindowAssociation(HWND window, UINT flags) override {
-        if (flags & ~DXGI_MWA_VALID) return DXGI_ERROR_INVALID_CALL;
+        if (flags & ~DXGI_MWA_VALID)
+            return DXGI_ERROR_INVALID_CALL;
         mWindow = window;
         return S_OK;
     }
     HRESULT GetWindowAssociation(HWND* window) override {
-        if (!window) return DXGI_ERROR_INVALID_CALL;
+        if (!window)
+            return DXGI_ERROR_INVALID_CALL;
         *window = mWindow;
         return S_OK;
     }
@@ -74,15 +79,18 @@ public:
     }
     HRESULT GetParent(REFIID riid, void** parent) override { return NewParent<Factory>(riid, parent); }
     HRESULT EnumOutputs(UINT, IDXGIOutput** out) override {
-        if (out) *out = nullptr;
+        if (out)
+            *out = nullptr;
         return DXGI_ERROR_NOT_FOUND;
     }
 };
 
 HRESULT Factory::EnumAdapters(UINT adapter, IDXGIAdapter** out) {
-    if (!out) return DXGI_ERROR_INVALID_CALL;
+    if (!out)
+        return DXGI_ERROR_INVALID_CALL;
     *out = nullptr;
-    if (adapter != 0) return DXGI_ERROR_NOT_FOUND;
+    if (adapter != 0)
+        return DXGI_ERROR_NOT_FOUND;
     *out = new Adapter();
     return S_OK;
 }
@@ -91,12 +99,14 @@ class DxgiDeviceObject final : public RefCounted<IDXGIDevice> {
 public:
     explicit DxgiDeviceObject(Device* device) : mDevice(device) { mDevice->AddRef(); }
     HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object && riid == __uuidof(ID3D10Device)) return mDevice->QueryInterface(riid, object);
+        if (object && riid == __uuidof(ID3D10Device))
+            return mDevice->QueryInterface(riid, object);
         return QueryAs<DxgiDeviceObject, IDXGIDevice, IDXGIObject>(this, riid, object);
     }
     HRESULT GetParent(REFIID riid, void** parent) override { return NewParent<Adapter>(riid, parent); }
     HRESULT GetAdapter(IDXGIAdapter** adapter) override {
-        if (!adapter) return DXGI_ERROR_INVALID_CALL;
+        if (!adapter)
+            return DXGI_ERROR_INVALID_CALL;
         *adapter = new Adapter();
         return S_OK;
     }
@@ -108,7 +118,9 @@ private:
 
 }  // namespace
 
-IDXGIDevice* Device::newDxgiDevice() { return new DxgiDeviceObject(this); }
+IDXGIDevice* Device::newDxgiDevice() {
+    return new DxgiDeviceObject(this);
+}
 
 class SwapChain final : public RefCounted<IDXGISwapChain> {
 public:
@@ -119,13 +131,17 @@ public:
     HRESULT init() {
         int w = 0, h = 0;
         SDL_GL_GetDrawableSize(mWindow, &w, &h);
-        if (mDesc.BufferDesc.Width == 0) mDesc.BufferDesc.Width = UINT(std::max(w, 1));
-        if (mDesc.BufferDesc.Height == 0) mDesc.BufferDesc.Height = UINT(std::max(h, 1));
+        if (mDesc.BufferDesc.Width == 0)
+            mDesc.BufferDesc.Width = UINT(std::max(w, 1));
+        if (mDesc.BufferDesc.Height == 0)
+            mDesc.BufferDesc.Height = UINT(std::max(h, 1));
         HRESULT hr = makeBuffer();
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
         // A refused fullscreen switch leaves a windowed swap chain; the caller sees it in
         // GetFullscreenState and may ask again.
-        if (!mDesc.Windowed) SetFullscreenState(TRUE, nullptr);
+        if (!mDesc.Windowed)
+            SetFullscreenState(TRUE, nullptr);
         return S_OK;
     }
     HRESULT QueryInterface(REFIID riid, void** object) override {
@@ -133,20 +149,25 @@ public:
     }
     HRESULT GetParent(REFIID riid, void** parent) override { return NewParent<Factory>(riid, parent); }
     HRESULT GetDevice(REFIID riid, void** device) override {
-        if (!device) return DXGI_ERROR_INVALID_CALL;
+        if (!device)
+            return DXGI_ERROR_INVALID_CALL;
         return mDevice->QueryInterface(riid, device);
     }
     HRESULT Present(UINT syncInterval, UINT flags) override {
-        if (syncInterval > 4) return DXGI_ERROR_INVALID_CALL;
-        if (flags & DXGI_PRESENT_TEST) return S_OK;
+        if (syncInterval > 4)
+            return DXGI_ERROR_INVALID_CALL;
+        if (flags & DXGI_PRESENT_TEST)
+            return S_OK;
         mDevice->presentTexture(static_cast<Texture2D*>(mBuffer), int(syncInterval));
         return S_OK;
     }
     HRESULT GetBuffer(UINT buffer, REFIID riid, void** surface) override {
-        if (!surface) return DXGI_ERROR_INVALID_CALL;
+        if (!surface)
+            return DXGI_ERROR_INVALID_CALL;
         *surface = nullptr;
         // With the discard effect only buffer 0 can be reached.
-        if (buffer != 0) return DXGI_ERROR_INVALID_CALL;
+        if (buffer != 0)
+            return DXGI_ERROR_INVALID_CALL;
         return mBuffer->QueryInterface(riid, surface);
     }
     HRESULT SetFullscreenState(BOOL fullscreen, IDXGIOutput*) override {
@@ -156,12 +177,15 @@ public:
         return S_OK;
     }
     HRESULT GetFullscreenState(BOOL* fullscreen, IDXGIOutput** target) override {
-        if (fullscreen) *fullscreen = (SDL_GetWindowFlags(mWindow) & SDL_WINDOW_FULLSCREEN) != 0;
-        if (target) *target = nullptr;
+        if (fullscreen)
+            *fullscreen = (SDL_GetWindowFlags(mWindow) & SDL_WINDOW_FULLSCREEN) != 0;
+        if (target)
+            *target = nullptr;
         return S_OK;
     }
     HRESULT GetDesc(DXGI_SWAP_CHAIN_DESC* desc) override {
-        if (!desc) return DXGI_ERROR_INVALID_CALL;
+        if (!desc)
+            return DXGI_ERROR_INVALID_CALL;
         *desc = mDesc;
         desc->Windowed = (SDL_GetWindowFlags(mWindow) & SDL_WINDOW_FULLSCREEN) == 0;
         return S_OK;
@@ -169,14 +193,17 @@ public:
     HRESULT ResizeBuffers(UINT bufferCount, UINT width, UINT height, DXGI_FORMAT format, UINT flags) override {
         // The buffer must not be held elsewhere.
         mBuffer->AddRef();
-        if (mBuffer->Release() != 1) return DXGI_ERROR_INVALID_CALL;
+        if (mBuffer->Release() != 1)
+            return DXGI_ERROR_INVALID_CALL;
         DXGI_SWAP_CHAIN_DESC old = mDesc;
-        if (bufferCount) mDesc.BufferCount = bufferCount;
+        if (bufferCount)
+            mDesc.BufferCount = bufferCount;
         int w = 0, h = 0;
         SDL_GL_GetDrawableSize(mWindow, &w, &h);
         mDesc.BufferDesc.Width = width ? width : UINT(std::max(w, 1));
         mDesc.BufferDesc.Height = height ? height : UINT(std::max(h, 1));
-        if (format != DXGI_FORMAT_UNKNOWN) mDesc.BufferDesc.Format = format;
+        if (format != DXGI_FORMAT_UNKNOWN)
+            mDesc.BufferDesc.Format = format;
         mDesc.Flags = flags;
         ID3D10Texture2D* previous = mBuffer;
         mBuffer = nullptr;
@@ -192,7 +219,8 @@ public:
 
 private:
     ~SwapChain() override {
-        if (mBuffer) mBuffer->Release();
+        if (mBuffer)
+            mBuffer->Release();
         mDevice->Release();
     }
     HRESULT makeBuffer() {
@@ -205,7 +233,8 @@ private:
         t.SampleDesc = {1, 0};
         t.Usage = D3D10_USAGE_DEFAULT;
         t.BindFlags = D3D10_BIND_RENDER_TARGET;
-        if (mDesc.BufferUsage & DXGI_USAGE_SHADER_INPUT) t.BindFlags |= D3D10_BIND_SHADER_RESOURCE;
+        if (mDesc.BufferUsage & DXGI_USAGE_SHADER_INPUT)
+            t.BindFlags |= D3D10_BIND_SHADER_RESOURCE;
         return mDevice->CreateTexture2D(&t, nullptr, &mBuffer);
     }
     Device* mDevice;
@@ -216,14 +245,17 @@ private:
 
 HRESULT CreateSwapChainForWindow(ID3D10Device* device, SDL_Window* window, const DXGI_SWAP_CHAIN_DESC& desc,
                                  IDXGISwapChain** swapChain) {
-    if (swapChain) *swapChain = nullptr;
-    if (!device || !window || !swapChain) return DXGI_ERROR_INVALID_CALL;
+    if (swapChain)
+        *swapChain = nullptr;
+    if (!device || !window || !swapChain)
+        return DXGI_ERROR_INVALID_CALL;
     if (desc.BufferCount == 0 || desc.BufferCount > 16 || desc.SampleDesc.Count != 1 || desc.SampleDesc.Quality != 0 ||
         !(desc.BufferUsage & DXGI_USAGE_RENDER_TARGET_OUTPUT) ||
         (desc.SwapEffect != DXGI_SWAP_EFFECT_DISCARD && desc.SwapEffect != DXGI_SWAP_EFFECT_SEQUENTIAL))
         return DXGI_ERROR_INVALID_CALL;
     const FormatInfo* f = FindFormat(desc.BufferDesc.Format);
-    if (!f || !f->renderable) return DXGI_ERROR_INVALID_CALL;
+    if (!f || !f->renderable)
+        return DXGI_ERROR_INVALID_CALL;
     auto* chain = new SwapChain(ToDevice(device), window, desc);
     HRESULT hr = chain->init();
     if (FAILED(hr)) {

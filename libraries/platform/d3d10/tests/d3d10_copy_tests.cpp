@@ -17,13 +17,15 @@ protected:
 TEST_F(Copies, OneSliceOfAVolumeIntoAPlane) {
     uint32_t texels[64];
     for (int z = 0; z < 4; ++z)
-        for (int i = 0; i < 16; ++i) texels[z * 16 + i] = Rgba(z * 60, i, 7, 255);
+        for (int i = 0; i < 16; ++i)
+            texels[z * 16 + i] = Rgba(z * 60, i, 7, 255);
     ID3D10Texture3D* volume = Volume(D3D10_BIND_SHADER_RESOURCE, texels);
     ID3D10Texture2D* plane = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_SHADER_RESOURCE);
     const D3D10_BOX slice{0, 0, 2, 4, 4, 3};
     device->CopySubresourceRegion(plane, 0, 0, 0, 0, volume, 0, &slice);
     std::vector<uint32_t> px = ReadRGBA8(plane);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgba(120, i, 7, 255), px[i]) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(Rgba(120, i, 7, 255), px[i]) << i;
     // A part of a slice lands at the destination offset.
     const D3D10_BOX corner{0, 0, 3, 2, 2, 4};
     device->CopySubresourceRegion(plane, 0, 2, 2, 0, volume, 0, &corner);
@@ -52,7 +54,8 @@ TEST_F(Copies, VolumeTargetViewCoversEverySlice) {
     for (UINT z = 0; z < 4; ++z) {
         const D3D10_BOX slice{0, 0, z, 4, 4, z + 1};
         device->CopySubresourceRegion(plane, 0, 0, 0, 0, volume, 0, &slice);
-        for (uint32_t px : ReadRGBA8(plane)) EXPECT_EQ(Rgba(0, 255, 0, 255), px) << "slice " << z;
+        for (uint32_t px : ReadRGBA8(plane))
+            EXPECT_EQ(Rgba(0, 255, 0, 255), px) << "slice " << z;
     }
     plane->Release();
     rtv->Release();
@@ -71,7 +74,8 @@ TEST_F(Copies, StagingReadBackHonoursPitches) {
     device->UpdateSubresource(texture, 0, nullptr, src.data(), 16, 0);
     std::vector<uint32_t> px = ReadRGBA8(texture);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(Rgba(x * 10, y * 10, 200, 255), px[y * 3 + x]);
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(Rgba(x * 10, y * 10, 200, 255), px[y * 3 + x]);
     // A box update touches only its texels.
     const uint32_t one = Rgba(1, 2, 3, 4);
     const D3D10_BOX box{1, 2, 0, 2, 3, 1};
@@ -105,7 +109,8 @@ TEST_F(Copies, StagingReadBackHonoursPitches) {
     device->CopyResource(texture, upload);
     px = ReadRGBA8(texture);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(Rgba(9, 9, x + y, 9), px[y * 3 + x]);
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(Rgba(9, 9, x + y, 9), px[y * 3 + x]);
     upload->Release();
     texture->Release();
 }

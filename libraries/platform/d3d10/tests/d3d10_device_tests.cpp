@@ -7,7 +7,8 @@ using namespace d3d10test;
 
 TEST(DeviceCreation, SoftwareDeviceRunsOnLlvmpipe) {
     ID3D10Device* device = nullptr;
-    ASSERT_EQ(S_OK, D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, SoftwareModule(), 0, D3D10_SDK_VERSION, &device));
+    ASSERT_EQ(S_OK,
+              D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, SoftwareModule(), 0, D3D10_SDK_VERSION, &device));
     D3D10GL_MakeCurrent(device);
     EXPECT_NE(nullptr, std::strstr(reinterpret_cast<const char*>(glGetString(GL_RENDERER)), "llvmpipe"));
     EXPECT_EQ(0u, device->Release());
@@ -41,7 +42,8 @@ TEST(DeviceCreation, ReferenceDeviceRunsOnSoftpipe) {
 
 TEST(DeviceCreation, BadArgumentsFailWithNullOutput) {
     ID3D10Device* device = reinterpret_cast<ID3D10Device*>(1);
-    EXPECT_EQ(E_INVALIDARG, D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, nullptr, 0, D3D10_SDK_VERSION, &device));
+    EXPECT_EQ(E_INVALIDARG,
+              D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, nullptr, 0, D3D10_SDK_VERSION, &device));
     EXPECT_EQ(nullptr, device);
     device = reinterpret_cast<ID3D10Device*>(1);
     EXPECT_TRUE(FAILED(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, SoftwareModule(), 0, 28, &device)));

@@ -10,9 +10,12 @@ namespace {
 float HalfToFloat(uint16_t h) {
     const int sign = h >> 15, exponent = (h >> 10) & 31, mantissa = h & 1023;
     float v;
-    if (exponent == 0) v = std::ldexp(float(mantissa), -24);
-    else if (exponent == 31) v = mantissa ? NAN : INFINITY;
-    else v = std::ldexp(float(mantissa + 1024), exponent - 25);
+    if (exponent == 0)
+        v = std::ldexp(float(mantissa), -24);
+    else if (exponent == 31)
+        v = mantissa ? NAN : INFINITY;
+    else
+        v = std::ldexp(float(mantissa + 1024), exponent - 25);
     return sign ? -v : v;
 }
 
@@ -41,14 +44,24 @@ class Render : public DeviceTest {
 protected:
     void SetUp() override {
         DeviceTest::SetUp();
-        if (!device) return;
+        if (!device)
+            return;
         const D3D10GL_SignatureElement sig = Element("POSITION", 0, 0, D3D10GL_COMPONENT_FLOAT, 2);
         signature = D3D10GL_EncodeSignature(&sig, 1);
-        const D3D10_INPUT_ELEMENT_DESC e = {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0};
+        const D3D10_INPUT_ELEMENT_DESC e = {"POSITION", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA,
+                                            0};
         ASSERT_EQ(S_OK, device->CreateInputLayout(&e, 1, signature.data(), signature.size(), &layout));
         quad = Buffer(D3D10_BIND_VERTEX_BUFFER, kQuad, sizeof(kQuad));
-        D3D10_SAMPLER_DESC s{D3D10_FILTER_MIN_MAG_MIP_POINT, D3D10_TEXTURE_ADDRESS_CLAMP, D3D10_TEXTURE_ADDRESS_CLAMP,
-                             D3D10_TEXTURE_ADDRESS_CLAMP, 0, 1, D3D10_COMPARISON_NEVER, {0, 0, 0, 0}, 0, D3D10_FLOAT32_MAX};
+        D3D10_SAMPLER_DESC s{D3D10_FILTER_MIN_MAG_MIP_POINT,
+                             D3D10_TEXTURE_ADDRESS_CLAMP,
+                             D3D10_TEXTURE_ADDRESS_CLAMP,
+                             D3D10_TEXTURE_ADDRESS_CLAMP,
+                             0,
+                             1,
+                             D3D10_COMPARISON_NEVER,
+                             {0, 0, 0, 0},
+                             0,
+                             D3D10_FLOAT32_MAX};
         ASSERT_EQ(S_OK, device->CreateSamplerState(&s, &point));
     }
     void TearDown() override {
@@ -61,7 +74,8 @@ protected:
     // Binds the quad's input (or other vertices of its layout) and draws it with the current program.
     void DrawQuad(ID3D10Buffer* vertices = nullptr) {
         const UINT stride = 8, offset = 0;
-        if (!vertices) vertices = quad;
+        if (!vertices)
+            vertices = quad;
         device->IASetInputLayout(layout);
         device->IASetVertexBuffers(0, 1, &vertices, &stride, &offset);
         device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
@@ -96,7 +110,8 @@ TEST_F(Render, ClearFillsTheWholeTargetWhateverViewportAndScissor) {
     device->OMSetRenderTargets(1, &rtv, nullptr);
     const float color[4] = {1.0f, 0.5f, 0.0f, 1.0f};
     device->ClearRenderTargetView(rtv, color);
-    for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(Rgba(255, 128, 0, 255), px);
+    for (uint32_t px : ReadRGBA8(target))
+        EXPECT_EQ(Rgba(255, 128, 0, 255), px);
     // A draw afterwards still honours the scissor rectangle.
     GLuint program = ColorProgram();
     SetColor(program, 0, 0, 1, 1);
@@ -117,11 +132,13 @@ TEST_F(Render, DrawWithoutProgramDrawsNothing) {
     SetColor(program, 1, 1, 1, 1);
     D3D10GL_SetProgram(device, 0);
     DrawQuad();
-    for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(0u, px);
+    for (uint32_t px : ReadRGBA8(target))
+        EXPECT_EQ(0u, px);
     D3D10GL_SetProgram(device, program);
     EXPECT_EQ(program, D3D10GL_GetProgram(device));
     DrawQuad();
-    for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(0xffffffffu, px);
+    for (uint32_t px : ReadRGBA8(target))
+        EXPECT_EQ(0xffffffffu, px);
 }
 
 struct FormatCase {
@@ -136,7 +153,8 @@ class RenderFormats : public Render, public ::testing::WithParamInterface<Format
 TEST_P(RenderFormats, TexturedQuadKeepsRowZeroOnTop) {
     const FormatCase c = GetParam();
     // Source texels: row 0 red, green; row 1 blue, white.
-    const uint32_t texels[4] = {Rgba(255, 0, 0, 255), Rgba(0, 255, 0, 255), Rgba(0, 0, 255, 255), Rgba(255, 255, 255, 255)};
+    const uint32_t texels[4] = {Rgba(255, 0, 0, 255), Rgba(0, 255, 0, 255), Rgba(0, 0, 255, 255),
+                                Rgba(255, 255, 255, 255)};
     ID3D10Texture2D* source = Texture(2, 2, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_SHADER_RESOURCE, texels, 8);
     ID3D10ShaderResourceView* srv = Srv(source);
     ID3D10Texture2D* target = Texture(4, 4, c.format, D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE);
@@ -199,21 +217,24 @@ layout(location = 2) out vec4 third;
 void main() { first = vec4(1, 0, 0, 1); second = vec4(0.25); third = vec4(0, 0, 1, 1); }
 )"));
     DrawQuad();
-    for (uint32_t px : ReadRGBA8(a)) EXPECT_EQ(Rgba(255, 0, 0, 255), px);
+    for (uint32_t px : ReadRGBA8(a))
+        EXPECT_EQ(Rgba(255, 0, 0, 255), px);
     std::vector<BYTE> rb = ReadBack(b, 4);
     for (size_t i = 0; i < 16; ++i) {
         float f;
         std::memcpy(&f, rb.data() + 4 * i, 4);
         EXPECT_FLOAT_EQ(0.25f, f);
     }
-    for (uint32_t px : ReadRGBA8(c)) EXPECT_EQ(Rgba(0, 0, 255, 255), px);
+    for (uint32_t px : ReadRGBA8(c))
+        EXPECT_EQ(Rgba(0, 0, 255, 255), px);
     ID3D10RenderTargetView* got[3] = {};
     device->OMGetRenderTargets(3, got, nullptr);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(views[i], got[i]);
         got[i]->Release();
     }
-    for (auto* v : views) v->Release();
+    for (auto* v : views)
+        v->Release();
     a->Release();
     b->Release();
     c->Release();
@@ -249,8 +270,8 @@ TEST_F(Render, DepthRangeIsZeroToOne) {
     off.DepthEnable = FALSE;
     off.DepthWriteMask = D3D10_DEPTH_WRITE_MASK_ALL;
     off.DepthFunc = D3D10_COMPARISON_LESS;
-    off.FrontFace = off.BackFace = {D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_KEEP,
-                                    D3D10_COMPARISON_ALWAYS};
+    off.FrontFace =
+        off.BackFace = {D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_KEEP, D3D10_COMPARISON_ALWAYS};
     ID3D10DepthStencilState* state = nullptr;
     ASSERT_EQ(S_OK, device->CreateDepthStencilState(&off, &state));
     device->OMSetDepthStencilState(state, 0);
@@ -273,7 +294,8 @@ TEST_F(Render, ViewportsCountFromTheTop) {
     SetViewport(2, 2, 2, 2);
     DrawQuad();
     std::vector<uint32_t> px = ReadRGBA8(target);
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(Rgba(255, 0, 0, 255), px[x]) << x;
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(Rgba(255, 0, 0, 255), px[x]) << x;
     EXPECT_EQ(0u, px[4 + 0]);
     EXPECT_EQ(0u, px[2 * 4 + 1]);
     EXPECT_EQ(Rgba(0, 255, 0, 255), px[2 * 4 + 2]);
@@ -301,13 +323,15 @@ TEST_F(Render, ClockwiseTrianglesFaceTheViewer) {
     const float reversed[12] = {-1, 1, 1, -1, 1, 1, -1, 1, -1, -1, 1, -1};
     ID3D10Buffer* ccw = Own(Buffer(D3D10_BIND_VERTEX_BUFFER, reversed, sizeof(reversed)));
     DrawQuad(ccw);
-    for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(0u, px);
+    for (uint32_t px : ReadRGBA8(target))
+        EXPECT_EQ(0u, px);
     D3D10_RASTERIZER_DESC r{D3D10_FILL_SOLID, D3D10_CULL_BACK, TRUE, 0, 0, 0, TRUE, FALSE, FALSE, FALSE};
     ID3D10RasterizerState* ccwFront = nullptr;
     ASSERT_EQ(S_OK, device->CreateRasterizerState(&r, &ccwFront));
     device->RSSetState(ccwFront);
     device->Draw(6, 0);
-    for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(0xffffffffu, px);
+    for (uint32_t px : ReadRGBA8(target))
+        EXPECT_EQ(0xffffffffu, px);
     device->RSSetState(nullptr);
     ccwFront->Release();
 }
@@ -320,7 +344,8 @@ TEST_F(Render, BlendStateAddsToTheTarget) {
     b.BlendEnable[0] = TRUE;
     b.SrcBlend = b.DestBlend = b.SrcBlendAlpha = b.DestBlendAlpha = D3D10_BLEND_ONE;
     b.BlendOp = b.BlendOpAlpha = D3D10_BLEND_OP_ADD;
-    for (auto& m : b.RenderTargetWriteMask) m = D3D10_COLOR_WRITE_ENABLE_RED | D3D10_COLOR_WRITE_ENABLE_GREEN;
+    for (auto& m : b.RenderTargetWriteMask)
+        m = D3D10_COLOR_WRITE_ENABLE_RED | D3D10_COLOR_WRITE_ENABLE_GREEN;
     ID3D10BlendState* add = nullptr;
     ASSERT_EQ(S_OK, device->CreateBlendState(&b, &add));
     device->OMSetBlendState(add, nullptr, 0xffffffff);
@@ -335,7 +360,8 @@ TEST_F(Render, BlendStateAddsToTheTarget) {
     b.DestBlend = D3D10_BLEND_INV_SRC_ALPHA;
     b.SrcBlendAlpha = D3D10_BLEND_ZERO;
     b.DestBlendAlpha = D3D10_BLEND_ZERO;
-    for (auto& m : b.RenderTargetWriteMask) m = D3D10_COLOR_WRITE_ENABLE_ALL;
+    for (auto& m : b.RenderTargetWriteMask)
+        m = D3D10_COLOR_WRITE_ENABLE_ALL;
     ID3D10BlendState* over = nullptr;
     ASSERT_EQ(S_OK, device->CreateBlendState(&b, &over));
     const float grey[4] = {0.2f, 0.2f, 0.2f, 1.0f};
@@ -442,7 +468,8 @@ TEST_F(Render, InputLayoutsMatchTheSignatureBySemantic) {
 }
 
 TEST_F(Render, BoundTargetReadsBlack) {
-    ID3D10Texture2D* both = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE);
+    ID3D10Texture2D* both =
+        Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE);
     ID3D10Texture2D* out = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET);
     ID3D10RenderTargetView* bothRtv = Rtv(both);
     ID3D10ShaderResourceView* bothSrv = Srv(both);
@@ -461,12 +488,14 @@ layout(location = 0) out vec4 color;
 void main() { color = texture(tex, uv); }
 )"));
     DrawQuad();
-    for (uint32_t px : ReadRGBA8(out)) EXPECT_EQ(0u, px);
+    for (uint32_t px : ReadRGBA8(out))
+        EXPECT_EQ(0u, px);
     // Once it is no longer a target, its content reads again (the draw above left it undefined).
     device->OMSetRenderTargets(1, &outRtv, nullptr);
     device->ClearRenderTargetView(bothRtv, white);
     DrawQuad();
-    for (uint32_t px : ReadRGBA8(out)) EXPECT_EQ(0xffffffffu, px);
+    for (uint32_t px : ReadRGBA8(out))
+        EXPECT_EQ(0xffffffffu, px);
     outRtv->Release();
     bothSrv->Release();
     bothRtv->Release();
@@ -484,7 +513,8 @@ TEST_F(Render, BlockCompressedTexturesSample) {
         const BYTE* data;
         UINT pitch;
         uint32_t expected;
-    } cases[2] = {{DXGI_FORMAT_BC1_UNORM, bc1, 8, Rgba(255, 0, 0, 255)}, {DXGI_FORMAT_BC3_UNORM, bc3, 16, Rgba(0, 255, 0, 255)}};
+    } cases[2] = {{DXGI_FORMAT_BC1_UNORM, bc1, 8, Rgba(255, 0, 0, 255)},
+                  {DXGI_FORMAT_BC3_UNORM, bc3, 16, Rgba(0, 255, 0, 255)}};
     GLuint program = Program(kQuadVS, kTextureFS);
     for (const auto& c : cases) {
         ID3D10Texture2D* source = Texture(4, 4, c.format, D3D10_BIND_SHADER_RESOURCE, c.data, c.pitch);
@@ -494,7 +524,8 @@ TEST_F(Render, BlockCompressedTexturesSample) {
         device->PSSetShaderResources(0, 1, &srv);
         D3D10GL_SetProgram(device, program);
         DrawQuad();
-        for (uint32_t px : ReadRGBA8(target)) EXPECT_EQ(c.expected, px) << "format " << c.format;
+        for (uint32_t px : ReadRGBA8(target))
+            EXPECT_EQ(c.expected, px) << "format " << c.format;
         device->ClearState();
         srv->Release();
         source->Release();
@@ -534,8 +565,10 @@ TEST_F(Render, CubeFacesAndVolumeSlicesKeepTheirOrientation) {
     ID3D10ShaderResourceView* cubeView = Srv(cube);
     // A 2 x 2 x 2 volume: slice 0 red, slice 1 green.
     uint32_t volumeTexels[8];
-    for (int i = 0; i < 8; ++i) volumeTexels[i] = i < 4 ? Rgba(255, 0, 0, 255) : Rgba(0, 255, 0, 255);
-    D3D10_TEXTURE3D_DESC vd{2, 2, 2, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE, 0, 0};
+    for (int i = 0; i < 8; ++i)
+        volumeTexels[i] = i < 4 ? Rgba(255, 0, 0, 255) : Rgba(0, 255, 0, 255);
+    D3D10_TEXTURE3D_DESC vd{2, 2, 2, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE,
+                            0, 0};
     D3D10_SUBRESOURCE_DATA vinit{volumeTexels, 8, 16};
     ID3D10Texture3D* volume = nullptr;
     ASSERT_EQ(S_OK, device->CreateTexture3D(&vd, &vinit, &volume));
@@ -571,7 +604,7 @@ void main() {
     // +Y seen from inside: +z lies towards its bottom row; -Y: +z towards its top row.
     EXPECT_EQ(colour(2 + 6), px[3]);
     EXPECT_EQ(colour(3), px[4]);
-    EXPECT_EQ(colour(4), px[5]);      // +Z, above the horizon
+    EXPECT_EQ(colour(4), px[5]);  // +Z, above the horizon
     EXPECT_EQ(Rgba(255, 0, 0, 255), px[6]);
     EXPECT_EQ(Rgba(0, 255, 0, 255), px[7]);
     volumeView->Release();

@@ -14,7 +14,9 @@ HWND const kHandle = reinterpret_cast<HWND>(0x5150);
 
 }  // namespace
 
-SDL_Window* PlatformGetSDLWindow(HWND window) { return window == kHandle ? gWindow : nullptr; }
+SDL_Window* PlatformGetSDLWindow(HWND window) {
+    return window == kHandle ? gWindow : nullptr;
+}
 
 namespace {
 
@@ -25,7 +27,11 @@ protected:
         gWindow = SDL_CreateWindow("swap chain test", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL);
         ASSERT_NE(nullptr, gWindow) << SDL_GetError();
         desc = {};
-        desc.BufferDesc = {kWidth, kHeight, {60, 1}, DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+        desc.BufferDesc = {kWidth,
+                           kHeight,
+                           {60, 1},
+                           DXGI_FORMAT_R8G8B8A8_UNORM,
+                           DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
                            DXGI_MODE_SCALING_UNSPECIFIED};
         desc.SampleDesc = {1, 0};
         desc.BufferUsage = DXGI_USAGE_SHADER_INPUT | DXGI_USAGE_RENDER_TARGET_OUTPUT | DXGI_USAGE_BACK_BUFFER;
@@ -41,7 +47,8 @@ protected:
         if (device) {
             EXPECT_EQ(0u, device->Release());
         }
-        if (gWindow) SDL_DestroyWindow(gWindow);
+        if (gWindow)
+            SDL_DestroyWindow(gWindow);
         gWindow = nullptr;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
@@ -69,7 +76,8 @@ TEST_F(SwapChainTest, BufferIsASampleableTargetAndPresentFlipsItOnce) {
     // Top rows red, bottom rows blue (row 0 is the top).
     std::vector<uint32_t> texels(kWidth * kHeight);
     for (UINT y = 0; y < kHeight; ++y)
-        for (UINT x = 0; x < kWidth; ++x) texels[y * kWidth + x] = y < kHeight / 2 ? Rgba(255, 0, 0, 255) : Rgba(0, 0, 255, 255);
+        for (UINT x = 0; x < kWidth; ++x)
+            texels[y * kWidth + x] = y < kHeight / 2 ? Rgba(255, 0, 0, 255) : Rgba(0, 0, 255, 255);
     device->UpdateSubresource(buffer, 0, nullptr, texels.data(), kWidth * 4, 0);
     ASSERT_EQ(S_OK, chain->Present(1, 0));
     // GL's window rows count from the bottom: its last row must show the top of the picture.

@@ -20,8 +20,10 @@ inline HMODULE SoftwareModule() {
     return reinterpret_cast<HMODULE>(&marker);
 }
 
-template <class T> void SafeRelease(T*& p) {
-    if (p) p->Release();
+template <class T>
+void SafeRelease(T*& p) {
+    if (p)
+        p->Release();
     p = nullptr;
 }
 
@@ -53,7 +55,8 @@ inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const 
     GLuint v = shader(GL_VERTEX_SHADER, vs), f = shader(GL_FRAGMENT_SHADER, fs);
     glAttachShader(program, v);
     glAttachShader(program, f);
-    for (size_t i = 0; i < attributes.size(); ++i) glBindAttribLocation(program, GLuint(i), attributes[i].c_str());
+    for (size_t i = 0; i < attributes.size(); ++i)
+        glBindAttribLocation(program, GLuint(i), attributes[i].c_str());
     glLinkProgram(program);
     ExpectStatus(program, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog);
     glDeleteShader(v);
@@ -90,9 +93,11 @@ protected:
     ULONG ReleaseDevice() {
         device->ClearState();
         D3D10GL_MakeCurrent(device);
-        for (GLuint p : programs) glDeleteProgram(p);
+        for (GLuint p : programs)
+            glDeleteProgram(p);
         programs.clear();
-        for (IUnknown* o : owned) o->Release();
+        for (IUnknown* o : owned)
+            o->Release();
         owned.clear();
         const ULONG left = device->Release();
         device = nullptr;
@@ -100,8 +105,10 @@ protected:
     }
 
     // Releases the object at TearDown.
-    template <class T> T* Own(T* object) {
-        if (object) owned.push_back(object);
+    template <class T>
+    T* Own(T* object) {
+        if (object)
+            owned.push_back(object);
         return object;
     }
 
@@ -143,11 +150,13 @@ protected:
     // A w x h R8G8B8A8_UNORM render target (also a shader resource), cleared and bound alone
     // with a full viewport; texture and view are owned. The view goes to `view` if given.
     ID3D10Texture2D* Target(UINT w, UINT h, const float clear[4], ID3D10RenderTargetView** view = nullptr) {
-        ID3D10Texture2D* t = Own(Texture(w, h, DXGI_FORMAT_R8G8B8A8_UNORM,
-                                         D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE));
-        if (!t) return nullptr;
+        ID3D10Texture2D* t =
+            Own(Texture(w, h, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE));
+        if (!t)
+            return nullptr;
         ID3D10RenderTargetView* rtv = Own(Rtv(t));
-        if (view) *view = rtv;
+        if (view)
+            *view = rtv;
         device->OMSetRenderTargets(1, &rtv, nullptr);
         device->ClearRenderTargetView(rtv, clear);
         SetViewport(w, h);
@@ -174,14 +183,16 @@ protected:
         d.MiscFlags = 0;
         ID3D10Texture2D* staging = nullptr;
         EXPECT_EQ(S_OK, device->CreateTexture2D(&d, nullptr, &staging));
-        if (!staging) return {};
+        if (!staging)
+            return {};
         device->CopySubresourceRegion(staging, 0, 0, 0, 0, texture, 0, nullptr);
         D3D10_MAPPED_TEXTURE2D mapped{};
         EXPECT_EQ(S_OK, staging->Map(0, D3D10_MAP_READ, 0, &mapped));
         std::vector<BYTE> out(size_t(d.Width) * d.Height * bytesPerTexel);
         for (UINT y = 0; y < d.Height && mapped.pData; ++y)
             std::memcpy(out.data() + size_t(y) * d.Width * bytesPerTexel,
-                        static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch, size_t(d.Width) * bytesPerTexel);
+                        static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
+                        size_t(d.Width) * bytesPerTexel);
         staging->Unmap(0);
         staging->Release();
         return out;
@@ -205,7 +216,9 @@ protected:
 };
 
 // Little-endian RGBA8 as one value: R in the low byte.
-constexpr uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return r | (g << 8) | (b << 16) | (a << 24); }
+constexpr uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    return r | (g << 8) | (b << 16) | (a << 24);
+}
 
 // A screen-filling quad (triangle list of 6 vertices, two floats each) and the program
 // pieces that draw it.

@@ -25,8 +25,12 @@ TEST(WindowSwapChain, FrameworkDriverOrderEndsWithAPresentableSwapChain) {
     GetClientRect(window, &client);
 
     DXGI_SWAP_CHAIN_DESC desc{};
-    desc.BufferDesc = {UINT(client.right), UINT(client.bottom), {60, 1}, DXGI_FORMAT_R8G8B8A8_UNORM,
-                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED, DXGI_MODE_SCALING_UNSPECIFIED};
+    desc.BufferDesc = {UINT(client.right),
+                       UINT(client.bottom),
+                       {60, 1},
+                       DXGI_FORMAT_R8G8B8A8_UNORM,
+                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+                       DXGI_MODE_SCALING_UNSPECIFIED};
     desc.SampleDesc = {1, 0};
     desc.BufferUsage = 0x70;
     desc.BufferCount = 2;
@@ -35,8 +39,8 @@ TEST(WindowSwapChain, FrameworkDriverOrderEndsWithAPresentableSwapChain) {
     desc.SwapEffect = DXGI_SWAP_EFFECT_DISCARD;
     IDXGISwapChain* chain = nullptr;
     ID3D10Device* device = nullptr;
-    HRESULT hr = D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0, D3D10_SDK_VERSION, &desc,
-                                               &chain, &device);
+    HRESULT hr = D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0, D3D10_SDK_VERSION,
+                                               &desc, &chain, &device);
     if (FAILED(hr)) {
         EXPECT_EQ(nullptr, chain);
         EXPECT_EQ(nullptr, device);

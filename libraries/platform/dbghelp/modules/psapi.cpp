@@ -9,8 +9,7 @@
 #include <string>
 
 extern "C" __attribute__((visibility("default"))) DWORD GetModuleBaseNameA(HANDLE, HMODULE module, LPSTR baseName,
-                                                                            DWORD size)
-{
+                                                                           DWORD size) {
     if (!baseName || size == 0)
         return 0;
     std::string path;

@@ -21,8 +21,7 @@ DWORD options = SYMOPT_UNDNAME;
 
 void IgnoreError(void*, const char*, int) {}
 
-backtrace_state* Symbols()
-{
+backtrace_state* Symbols() {
     // Under symbolsLock.
     if (!symbols)
         symbols = backtrace_create_state(nullptr, 1, IgnoreError, nullptr);
@@ -30,8 +29,7 @@ backtrace_state* Symbols()
 }
 
 // File names handed out by SymGetLineFromAddr stay valid for the process.
-const char* Intern(const std::string& text)
-{
+const char* Intern(const std::string& text) {
     static auto* names = new std::set<std::string>;
     return names->insert(text).first->c_str();
 }
@@ -43,8 +41,7 @@ struct PcInfo {
     std::string outerFunction;
 };
 
-int CollectPcInfo(void* data, uintptr_t, const char* file, int line, const char* function)
-{
+int CollectPcInfo(void* data, uintptr_t, const char* file, int line, const char* function) {
     auto* info = static_cast<PcInfo*>(data);
     if (!info->any && file) {
         info->innerFile = file;
@@ -62,8 +59,7 @@ struct SymInfo {
     uintptr_t size = 0;
 };
 
-void CollectSymInfo(void* data, uintptr_t, const char* name, uintptr_t value, uintptr_t size)
-{
+void CollectSymInfo(void* data, uintptr_t, const char* name, uintptr_t value, uintptr_t size) {
     auto* info = static_cast<SymInfo*>(data);
     if (name) {
         info->name = name;
@@ -72,8 +68,7 @@ void CollectSymInfo(void* data, uintptr_t, const char* name, uintptr_t value, ui
     }
 }
 
-std::string Demangle(const std::string& name)
-{
+std::string Demangle(const std::string& name) {
     if (name.rfind("_Z", 0) != 0)
         return name;
     int status = 0;
@@ -86,8 +81,7 @@ std::string Demangle(const std::string& name)
 }
 
 // "ns::Type<int>::Run(int) const" -> "ns::Type<int>::Run", as undecorated names read.
-std::string WithoutParameters(const std::string& name)
-{
+std::string WithoutParameters(const std::string& name) {
     int angle = 0;
     for (size_t i = 0; i < name.size(); ++i) {
         char c = name[i];
@@ -98,8 +92,8 @@ std::string WithoutParameters(const std::string& name)
                 continue;
             }
             if (after < name.size() && (name[after] == '<' || name[after] == '>')) {
-                i = after + (after + 1 < name.size() && (name[after + 1] == '<' || name[after + 1] == '>' ||
-                                                         name[after + 1] == '=')
+                i = after + (after + 1 < name.size() &&
+                                     (name[after + 1] == '<' || name[after + 1] == '>' || name[after + 1] == '=')
                                  ? 1
                                  : 0);
                 continue;
@@ -122,8 +116,7 @@ std::string WithoutParameters(const std::string& name)
 
 // "unsigned long ns::Where<int>" -> "ns::Where<int>": template functions carry their
 // return type in front.
-std::string WithoutReturnType(const std::string& name)
-{
+std::string WithoutReturnType(const std::string& name) {
     int angle = 0, paren = 0;
     size_t cut = std::string::npos;
     for (size_t i = 0; i < name.size(); ++i) {
@@ -143,8 +136,7 @@ std::string WithoutReturnType(const std::string& name)
 }
 
 // The platform's start-up frames under the names the original platform gives them.
-std::string PlatformName(const std::string& name)
-{
+std::string PlatformName(const std::string& name) {
     static const char* const startup[] = {"_start", "__libc_start_main", "__libc_start_main_impl",
                                           "__libc_start_call_main"};
     for (const char* s : startup)
@@ -155,10 +147,9 @@ std::string PlatformName(const std::string& name)
     return name;
 }
 
-} // namespace
+}  // namespace
 
-void RtlCaptureContext(PCONTEXT context)
-{
+void RtlCaptureContext(PCONTEXT context) {
     if (!context)
         return;
     void* frames[PLATFORM_CONTEXT_FRAMES + 1];
@@ -182,21 +173,18 @@ void RtlCaptureContext(PCONTEXT context)
     context->Esp = reinterpret_cast<DWORD64>(&frames[0]);
 }
 
-DWORD SymGetOptions()
-{
+DWORD SymGetOptions() {
     std::lock_guard<std::mutex> guard(symbolsLock);
     return options;
 }
 
-DWORD SymSetOptions(DWORD newOptions)
-{
+DWORD SymSetOptions(DWORD newOptions) {
     std::lock_guard<std::mutex> guard(symbolsLock);
     options = newOptions;
     return options;
 }
 
-BOOL SymInitialize(HANDLE process, PCSTR, BOOL)
-{
+BOOL SymInitialize(HANDLE process, PCSTR, BOOL) {
     if (process != GetCurrentProcess() && reinterpret_cast<uintptr_t>(process) != GetCurrentProcessId()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -209,11 +197,12 @@ BOOL SymInitialize(HANDLE process, PCSTR, BOOL)
     return TRUE;
 }
 
-BOOL SymCleanup(HANDLE) { return TRUE; }
+BOOL SymCleanup(HANDLE) {
+    return TRUE;
+}
 
 BOOL StackWalk(DWORD machineType, HANDLE, HANDLE, LPSTACKFRAME frame, PVOID contextRecord, PREAD_PROCESS_MEMORY_ROUTINE,
-               PFUNCTION_TABLE_ACCESS_ROUTINE, PGET_MODULE_BASE_ROUTINE, PTRANSLATE_ADDRESS_ROUTINE)
-{
+               PFUNCTION_TABLE_ACCESS_ROUTINE, PGET_MODULE_BASE_ROUTINE, PTRANSLATE_ADDRESS_ROUTINE) {
     auto* context = static_cast<PCONTEXT>(contextRecord);
     if (!frame || !context || (machineType != IMAGE_FILE_MACHINE_I386 && machineType != IMAGE_FILE_MACHINE_AMD64)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -235,18 +224,18 @@ BOOL StackWalk(DWORD machineType, HANDLE, HANDLE, LPSTACKFRAME frame, PVOID cont
     return TRUE;
 }
 
-PVOID CALLBACK SymFunctionTableAccess(HANDLE, DWORD64) { return nullptr; }
+PVOID CALLBACK SymFunctionTableAccess(HANDLE, DWORD64) {
+    return nullptr;
+}
 
-DWORD64 CALLBACK SymGetModuleBase(HANDLE, DWORD64 address)
-{
+DWORD64 CALLBACK SymGetModuleBase(HANDLE, DWORD64 address) {
     Dl_info info;
     if (address == 0 || !::dladdr(reinterpret_cast<void*>(address), &info) || !info.dli_fbase)
         return 0;
     return reinterpret_cast<DWORD64>(info.dli_fbase);
 }
 
-BOOL SymFromAddr(HANDLE, DWORD64 address, PDWORD64 displacement, PSYMBOL_INFO symbol)
-{
+BOOL SymFromAddr(HANDLE, DWORD64 address, PDWORD64 displacement, PSYMBOL_INFO symbol) {
     if (!symbol || symbol->MaxNameLen == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -289,8 +278,7 @@ BOOL SymFromAddr(HANDLE, DWORD64 address, PDWORD64 displacement, PSYMBOL_INFO sy
     return TRUE;
 }
 
-BOOL SymGetLineFromAddr(HANDLE, DWORD64 address, PDWORD displacement, PIMAGEHLP_LINE line)
-{
+BOOL SymGetLineFromAddr(HANDLE, DWORD64 address, PDWORD displacement, PIMAGEHLP_LINE line) {
     if (!line) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -312,8 +300,7 @@ BOOL SymGetLineFromAddr(HANDLE, DWORD64 address, PDWORD displacement, PIMAGEHLP_
     return TRUE;
 }
 
-BOOL ReadProcessMemory(HANDLE process, LPCVOID baseAddress, LPVOID buffer, SIZE_T size, SIZE_T* bytesRead)
-{
+BOOL ReadProcessMemory(HANDLE process, LPCVOID baseAddress, LPVOID buffer, SIZE_T size, SIZE_T* bytesRead) {
     if (bytesRead)
         *bytesRead = 0;
     if (process != GetCurrentProcess()) {

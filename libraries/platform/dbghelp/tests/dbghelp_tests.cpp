@@ -15,15 +15,13 @@ struct Frame {
     std::string module;
 };
 
-PFN_GetModuleBaseNameA ModuleBaseName()
-{
+PFN_GetModuleBaseNameA ModuleBaseName() {
     static HMODULE psapi = LoadLibraryA("psapi.dll");
     return psapi ? reinterpret_cast<PFN_GetModuleBaseNameA>(GetProcAddress(psapi, "GetModuleBaseNameA")) : nullptr;
 }
 
 // Walks the stack the way the framework's report does.
-std::vector<Frame> Walk(const CONTEXT& captured)
-{
+std::vector<Frame> Walk(const CONTEXT& captured) {
     CONTEXT context = captured;
     HANDLE process = GetCurrentProcess();
     EXPECT_TRUE(SymInitialize(process, nullptr, TRUE));
@@ -65,8 +63,7 @@ std::vector<Frame> Walk(const CONTEXT& captured)
 
 int captureLine = 0;
 
-__attribute__((noinline)) CONTEXT InnerCapture()
-{
+__attribute__((noinline)) CONTEXT InnerCapture() {
     CONTEXT context;
     captureLine = __LINE__ + 1;
     RtlCaptureContext(&context);
@@ -74,23 +71,20 @@ __attribute__((noinline)) CONTEXT InnerCapture()
     return context;
 }
 
-__attribute__((noinline)) CONTEXT OuterCapture()
-{
+__attribute__((noinline)) CONTEXT OuterCapture() {
     CONTEXT context = InnerCapture();
     asm volatile("" ::: "memory");
     return context;
 }
 
-size_t IndexOf(const std::vector<Frame>& frames, const std::string& name)
-{
+size_t IndexOf(const std::vector<Frame>& frames, const std::string& name) {
     for (size_t i = 0; i < frames.size(); ++i)
         if (frames[i].function == name)
             return i;
     return frames.size();
 }
 
-TEST(StackWalk, NamesTheCallersInOrderAndEndsAtTheStartUp)
-{
+TEST(StackWalk, NamesTheCallersInOrderAndEndsAtTheStartUp) {
     std::vector<Frame> frames = Walk(OuterCapture());
     ASSERT_GE(frames.size(), 4u);
     EXPECT_EQ("(anonymous namespace)::InnerCapture", frames[0].function);
@@ -109,8 +103,7 @@ TEST(StackWalk, NamesTheCallersInOrderAndEndsAtTheStartUp)
 }
 
 #ifdef PLATFORM_TESTS_HAVE_LINES
-TEST(StackWalk, GivesSourceFileAndLine)
-{
+TEST(StackWalk, GivesSourceFileAndLine) {
     std::vector<Frame> frames = Walk(OuterCapture());
     ASSERT_FALSE(frames.empty());
     EXPECT_NE(std::string::npos, frames[0].file.find("dbghelp_tests.cpp")) << frames[0].file;
@@ -118,8 +111,7 @@ TEST(StackWalk, GivesSourceFileAndLine)
 }
 #endif
 
-TEST(StackWalk, AWalkEndsAndStaysEnded)
-{
+TEST(StackWalk, AWalkEndsAndStaysEnded) {
     CONTEXT context = InnerCapture();
     STACKFRAME frame{};
     DWORD steps = 0;
@@ -133,18 +125,17 @@ TEST(StackWalk, AWalkEndsAndStaysEnded)
 
 namespace names {
 struct Widget {
-    template <class T> __attribute__((noinline)) DWORD64 Where(T) const
-    {
+    template <class T>
+    __attribute__((noinline)) DWORD64 Where(T) const {
         CONTEXT context;
         RtlCaptureContext(&context);
         asm volatile("" ::: "memory");
         return context.Eip;
     }
 };
-} // namespace names
+}  // namespace names
 
-TEST(Symbols, MemberTemplatesLoseOnlyTheirParameterList)
-{
+TEST(Symbols, MemberTemplatesLoseOnlyTheirParameterList) {
     DWORD64 pc = names::Widget{}.Where(3);
     alignas(SYMBOL_INFO) char storage[sizeof(SYMBOL_INFO) + 256];
     auto* symbol = reinterpret_cast<SYMBOL_INFO*>(storage);
@@ -157,8 +148,7 @@ TEST(Symbols, MemberTemplatesLoseOnlyTheirParameterList)
     EXPECT_EQ(pc, symbol->Address + displacement);
 }
 
-TEST(Symbols, UnknownAddressesFail)
-{
+TEST(Symbols, UnknownAddressesFail) {
     alignas(SYMBOL_INFO) char storage[sizeof(SYMBOL_INFO) + 64];
     auto* symbol = reinterpret_cast<SYMBOL_INFO*>(storage);
     symbol->SizeOfStruct = sizeof(SYMBOL_INFO);
@@ -172,8 +162,7 @@ TEST(Symbols, UnknownAddressesFail)
     EXPECT_EQ(0u, ModuleBaseName()(GetCurrentProcess(), reinterpret_cast<HMODULE>(16), name, sizeof name));
 }
 
-TEST(Memory, ReadProcessMemoryCopiesAndRefusesUnmappedAddresses)
-{
+TEST(Memory, ReadProcessMemoryCopiesAndRefusesUnmappedAddresses) {
     const char text[] = "stack";
     char copy[sizeof text] = {};
     SIZE_T read = 0;
@@ -184,4 +173,4 @@ TEST(Memory, ReadProcessMemoryCopiesAndRefusesUnmappedAddresses)
     EXPECT_EQ(0u, read);
 }
 
-} // namespace
+}  // namespace

@@ -5,15 +5,13 @@
 
 namespace {
 
-TEST(Stereo, InitialisationFailsBecauseTheDriverLibraryIsAbsent)
-{
+TEST(Stereo, InitialisationFailsBecauseTheDriverLibraryIsAbsent) {
     EXPECT_EQ(nullptr, LoadLibraryA("nvapi.dll"));
     EXPECT_EQ(NVAPI_LIBRARY_NOT_FOUND, NvAPI_Initialize());
     EXPECT_NE(NVAPI_OK, NvAPI_Initialize());  // and stays failed
 }
 
-TEST(Stereo, EveryCallAnswersNoImplementationAndLeavesOutputs)
-{
+TEST(Stereo, EveryCallAnswersNoImplementationAndLeavesOutputs) {
     NvU8 flag = 7;
     float value = 4.5f;
     StereoHandle handle = reinterpret_cast<StereoHandle>(0x1234);
@@ -34,8 +32,7 @@ TEST(Stereo, EveryCallAnswersNoImplementationAndLeavesOutputs)
     EXPECT_EQ(4.5f, value);
 }
 
-TEST(Stereo, ErrorMessagesNameTheStatus)
-{
+TEST(Stereo, ErrorMessagesNameTheStatus) {
     NvAPI_ShortString text = {};
     EXPECT_EQ(NVAPI_OK, NvAPI_GetErrorMessage(NVAPI_NO_IMPLEMENTATION, text));
     EXPECT_STREQ("NVAPI_NO_IMPLEMENTATION", text);
@@ -45,4 +42,4 @@ TEST(Stereo, ErrorMessagesNameTheStatus)
     EXPECT_EQ(2, NVAPI_STEREO_DRIVER_MODE_DIRECT);
 }
 
-} // namespace
+}  // namespace

@@ -2,7 +2,6 @@
 // rendering itself is the graphics layer's GL backend on the CPU rasteriser.
 #include <cstring>
 
-extern "C" __attribute__((visibility("default"))) const char* PlatformSoftwareRasterizerName()
-{
+extern "C" __attribute__((visibility("default"))) const char* PlatformSoftwareRasterizerName() {
     return "llvmpipe";
 }

@@ -27,7 +27,9 @@ struct PlatformDialogState {
 
 namespace {
 
-DWORD ThisThread() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+DWORD ThisThread() {
+    return static_cast<DWORD>(::syscall(SYS_gettid));
+}
 
 // ---- the GTK thread ---------------------------------------------------------------------------
 
@@ -40,14 +42,12 @@ struct GtkHost {
     GMainContext* context = nullptr;
 };
 
-GtkHost& Host()
-{
+GtkHost& Host() {
     static auto* host = new GtkHost;
     return *host;
 }
 
-bool StartGtk()
-{
+bool StartGtk() {
     GtkHost& host = Host();
     std::unique_lock<std::mutex> guard(host.lock);
     if (!host.started) {
@@ -81,8 +81,7 @@ struct Call {
     bool finished = false;
 };
 
-gboolean RunCall(gpointer data)
-{
+gboolean RunCall(gpointer data) {
     auto* call = static_cast<Call*>(data);
     call->work();
     std::lock_guard<std::mutex> guard(call->lock);
@@ -92,8 +91,7 @@ gboolean RunCall(gpointer data)
 }
 
 // Runs `work` on the GTK thread and waits for it.
-void OnGtk(std::function<void()> work)
-{
+void OnGtk(std::function<void()> work) {
     GtkHost& host = Host();
     if (ThisThread() == host.thread) {
         work();
@@ -107,8 +105,7 @@ void OnGtk(std::function<void()> work)
 }
 
 // Runs `work` on the GTK thread later, without waiting.
-void OnGtkLater(std::function<void()> work)
-{
+void OnGtkLater(std::function<void()> work) {
     auto* job = new std::function<void()>(std::move(work));
     g_main_context_invoke_full(
         Host().context, G_PRIORITY_DEFAULT,
@@ -119,8 +116,7 @@ void OnGtkLater(std::function<void()> work)
         job, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
 }
 
-GtkWidget* WidgetOf(HWND handle)
-{
+GtkWidget* WidgetOf(HWND handle) {
     auto window = PlatformFindWindow(handle);
     return window ? static_cast<GtkWidget*>(window->widget) : nullptr;
 }
@@ -128,8 +124,7 @@ GtkWidget* WidgetOf(HWND handle)
 // ---- dialog templates ------------------------------------------------------------------------
 
 std::mutex templatesLock;
-std::map<int, const PlatformDialogTemplate*>& Templates()
-{
+std::map<int, const PlatformDialogTemplate*>& Templates() {
     static auto* templates = new std::map<int, const PlatformDialogTemplate*>;
     return *templates;
 }
@@ -169,26 +164,24 @@ struct ControlData {
     bool pushed = false;
 };
 
-DWORD ButtonType(DWORD style) { return style & BS_TYPEMASK; }
-bool IsCheck(DWORD style)
-{
-    DWORD t = ButtonType(style);
-    return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || t == BS_3STATE || t == BS_AUTO3STATE ||
-           t == BS_RADIOBUTTON || t == BS_AUTORADIOBUTTON;
+DWORD ButtonType(DWORD style) {
+    return style & BS_TYPEMASK;
 }
-bool IsAuto(DWORD style)
-{
+bool IsCheck(DWORD style) {
+    DWORD t = ButtonType(style);
+    return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || t == BS_3STATE || t == BS_AUTO3STATE || t == BS_RADIOBUTTON ||
+           t == BS_AUTORADIOBUTTON;
+}
+bool IsAuto(DWORD style) {
     DWORD t = ButtonType(style);
     return t == BS_AUTOCHECKBOX || t == BS_AUTO3STATE || t == BS_AUTORADIOBUTTON;
 }
-bool IsPush(DWORD style)
-{
+bool IsPush(DWORD style) {
     DWORD t = ButtonType(style);
     return t == BS_PUSHBUTTON || t == BS_DEFPUSHBUTTON;
 }
 
-void PostCommand(ControlData* data, WORD notification)
-{
+void PostCommand(ControlData* data, WORD notification) {
     auto dialog = PlatformFindWindow(data->dialog);
     if (!dialog)
         return;
@@ -201,8 +194,7 @@ void PostCommand(ControlData* data, WORD notification)
     PlatformQueueMessage(dialog->threadId, m);
 }
 
-void PostToDialog(HWND dialogHandle, UINT message, WPARAM wParam, LPARAM lParam)
-{
+void PostToDialog(HWND dialogHandle, UINT message, WPARAM wParam, LPARAM lParam) {
     auto dialog = PlatformFindWindow(dialogHandle);
     if (!dialog)
         return;
@@ -215,8 +207,7 @@ void PostToDialog(HWND dialogHandle, UINT message, WPARAM wParam, LPARAM lParam)
     PlatformQueueMessage(dialog->threadId, m);
 }
 
-void OnClicked(GtkButton* button, gpointer user)
-{
+void OnClicked(GtkButton* button, gpointer user) {
     auto* data = static_cast<ControlData*>(user);
     if (data->suppress)
         return;
@@ -230,8 +221,7 @@ void OnClicked(GtkButton* button, gpointer user)
     PostCommand(data, BN_CLICKED);
 }
 
-UINT CheckState(GtkWidget* widget)
-{
+UINT CheckState(GtkWidget* widget) {
     if (!GTK_IS_TOGGLE_BUTTON(widget))
         return BST_UNCHECKED;
     GtkToggleButton* toggle = GTK_TOGGLE_BUTTON(widget);
@@ -240,8 +230,7 @@ UINT CheckState(GtkWidget* widget)
     return gtk_toggle_button_get_active(toggle) ? BST_CHECKED : BST_UNCHECKED;
 }
 
-void SetCheckState(GtkWidget* widget, UINT state)
-{
+void SetCheckState(GtkWidget* widget, UINT state) {
     if (!GTK_IS_TOGGLE_BUTTON(widget))
         return;
     auto* data = static_cast<ControlData*>(g_object_get_data(G_OBJECT(widget), "platform-control"));
@@ -261,43 +250,41 @@ struct DialogData {
     int defaultId;
 };
 
-gboolean OnDialogKey(GtkWidget* window, GdkEventKey* event, gpointer user)
-{
+gboolean OnDialogKey(GtkWidget* window, GdkEventKey* event, gpointer user) {
     auto* data = static_cast<DialogData*>(user);
     switch (event->keyval) {
-    case GDK_KEY_Escape: {
-        HWND cancel = nullptr;
-        if (auto dialog = PlatformFindWindow(data->dialog))
-            for (HWND c : dialog->dialog->controls)
-                if (auto control = PlatformFindWindow(c); control && control->controlId == IDCANCEL)
-                    cancel = c;
-        PostToDialog(data->dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), reinterpret_cast<LPARAM>(cancel));
-        return TRUE;
-    }
-    case GDK_KEY_Return:
-    case GDK_KEY_KP_Enter:
-    case GDK_KEY_ISO_Enter: {
-        // A focused push button answers Enter itself; from anywhere else it is the default button.
-        int id = data->defaultId;
-        HWND control = nullptr;
-        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
-        if (focus) {
-            auto* c = static_cast<ControlData*>(g_object_get_data(G_OBJECT(focus), "platform-control"));
-            if (c && IsPush(c->style)) {
-                id = c->id;
-                control = c->control;
-            }
+        case GDK_KEY_Escape: {
+            HWND cancel = nullptr;
+            if (auto dialog = PlatformFindWindow(data->dialog))
+                for (HWND c : dialog->dialog->controls)
+                    if (auto control = PlatformFindWindow(c); control && control->controlId == IDCANCEL)
+                        cancel = c;
+            PostToDialog(data->dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), reinterpret_cast<LPARAM>(cancel));
+            return TRUE;
         }
-        PostToDialog(data->dialog, WM_COMMAND, MAKEWPARAM(id, 0), reinterpret_cast<LPARAM>(control));
-        return TRUE;
-    }
-    default:
-        return FALSE;
+        case GDK_KEY_Return:
+        case GDK_KEY_KP_Enter:
+        case GDK_KEY_ISO_Enter: {
+            // A focused push button answers Enter itself; from anywhere else it is the default button.
+            int id = data->defaultId;
+            HWND control = nullptr;
+            GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+            if (focus) {
+                auto* c = static_cast<ControlData*>(g_object_get_data(G_OBJECT(focus), "platform-control"));
+                if (c && IsPush(c->style)) {
+                    id = c->id;
+                    control = c->control;
+                }
+            }
+            PostToDialog(data->dialog, WM_COMMAND, MAKEWPARAM(id, 0), reinterpret_cast<LPARAM>(control));
+            return TRUE;
+        }
+        default:
+            return FALSE;
     }
 }
 
-gboolean OnDialogDelete(GtkWidget*, GdkEvent*, gpointer user)
-{
+gboolean OnDialogDelete(GtkWidget*, GdkEvent*, gpointer user) {
     PostToDialog(static_cast<DialogData*>(user)->dialog, WM_CLOSE, 0, 0);
     return TRUE;
 }
@@ -307,8 +294,7 @@ struct Units {
     double x, y;
 };
 
-Units MeasureUnits(GtkWidget* window)
-{
+Units MeasureUnits(GtkWidget* window) {
     PangoContext* context = gtk_widget_get_pango_context(window);
     PangoLayout* layout = pango_layout_new(context);
     pango_layout_set_text(layout, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", -1);
@@ -319,8 +305,7 @@ Units MeasureUnits(GtkWidget* window)
     return Units{baseX / 4.0, h / 8.0};
 }
 
-GtkCssProvider* DialogStyle(const PlatformDialogTemplate& t)
-{
+GtkCssProvider* DialogStyle(const PlatformDialogTemplate& t) {
     GtkCssProvider* css = gtk_css_provider_new();
     char rules[512];
     std::snprintf(rules, sizeof rules,
@@ -332,8 +317,7 @@ GtkCssProvider* DialogStyle(const PlatformDialogTemplate& t)
     return css;
 }
 
-void ApplyStyle(GtkWidget* widget, GtkCssProvider* css)
-{
+void ApplyStyle(GtkWidget* widget, GtkCssProvider* css) {
     gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(css),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     if (GTK_IS_CONTAINER(widget)) {
@@ -345,8 +329,7 @@ void ApplyStyle(GtkWidget* widget, GtkCssProvider* css)
 }
 
 // Builds the dialog's widgets (GTK thread).
-void BuildDialog(const PlatformDialogTemplate& t, const std::shared_ptr<PlatformWindow>& dialog, HWND parent)
-{
+void BuildDialog(const PlatformDialogTemplate& t, const std::shared_ptr<PlatformWindow>& dialog, HWND parent) {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     {
         std::lock_guard<std::recursive_mutex> guard(PlatformWindowsLock());
@@ -441,8 +424,7 @@ void BuildDialog(const PlatformDialogTemplate& t, const std::shared_ptr<Platform
     dialog->widget = window;
 }
 
-void DestroyDialog(const std::shared_ptr<PlatformWindow>& dialog)
-{
+void DestroyDialog(const std::shared_ptr<PlatformWindow>& dialog) {
     HWND handle = dialog->Handle();
     std::vector<HWND> controls = dialog->dialog->controls;
     OnGtk([&] {
@@ -469,8 +451,7 @@ struct BoxState {
     HWND handle = nullptr;
 };
 
-void FinishBox(BoxState* state, int result)
-{
+void FinishBox(BoxState* state, int result) {
     std::lock_guard<std::mutex> guard(state->lock);
     if (state->done)
         return;
@@ -479,8 +460,7 @@ void FinishBox(BoxState* state, int result)
     state->closed.notify_all();
 }
 
-void OnBoxResponse(GtkDialog*, gint response, gpointer user)
-{
+void OnBoxResponse(GtkDialog*, gint response, gpointer user) {
     auto* state = static_cast<BoxState*>(user);
     if (response == GTK_RESPONSE_DELETE_EVENT || response == GTK_RESPONSE_NONE) {
         if (state->closeResult == 0)
@@ -491,20 +471,18 @@ void OnBoxResponse(GtkDialog*, gint response, gpointer user)
     FinishBox(state, response);
 }
 
-gboolean OnBoxDelete(GtkWidget*, GdkEvent*, gpointer user)
-{
+gboolean OnBoxDelete(GtkWidget*, GdkEvent*, gpointer user) {
     auto* state = static_cast<BoxState*>(user);
     if (state->closeResult != 0)
         FinishBox(state, state->closeResult);
     return TRUE;  // the box is destroyed by MessageBoxA itself
 }
 
-} // namespace
+}  // namespace
 
 // ---- templates ----------------------------------------------------------------------------------------
 
-void PlatformRegisterDialog(int id, const PlatformDialogTemplate* dialogTemplate)
-{
+void PlatformRegisterDialog(int id, const PlatformDialogTemplate* dialogTemplate) {
     std::lock_guard<std::mutex> guard(templatesLock);
     if (dialogTemplate)
         Templates()[id] = dialogTemplate;
@@ -512,8 +490,7 @@ void PlatformRegisterDialog(int id, const PlatformDialogTemplate* dialogTemplate
         Templates().erase(id);
 }
 
-const PlatformDialogTemplate* PlatformFindDialog(int id)
-{
+const PlatformDialogTemplate* PlatformFindDialog(int id) {
     std::lock_guard<std::mutex> guard(templatesLock);
     auto found = Templates().find(id);
     if (found != Templates().end())
@@ -523,8 +500,7 @@ const PlatformDialogTemplate* PlatformFindDialog(int id)
 
 // ---- dialog host --------------------------------------------------------------------------------------
 
-LRESULT PlatformDialogDispatch(const std::shared_ptr<PlatformWindow>& window, const MSG& message)
-{
+LRESULT PlatformDialogDispatch(const std::shared_ptr<PlatformWindow>& window, const MSG& message) {
     if (window->kind == PlatformWindowKind::MessageBox)
         return 0;
     std::shared_ptr<PlatformWindow> dialog = window;
@@ -543,11 +519,10 @@ LRESULT PlatformDialogDispatch(const std::shared_ptr<PlatformWindow>& window, co
     return handled;
 }
 
-INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC procedure, LPARAM param)
-{
-    const PlatformDialogTemplate* t = IS_INTRESOURCE(templateName)
-                                          ? PlatformFindDialog(static_cast<int>(reinterpret_cast<ULONG_PTR>(templateName)))
-                                          : nullptr;
+INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC procedure, LPARAM param) {
+    const PlatformDialogTemplate* t =
+        IS_INTRESOURCE(templateName) ? PlatformFindDialog(static_cast<int>(reinterpret_cast<ULONG_PTR>(templateName)))
+                                     : nullptr;
     if (!t) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return -1;
@@ -573,8 +548,8 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC pro
     for (HWND c : dialog->dialog->controls)
         if (auto control = PlatformFindWindow(c); control && (control->style & WS_TABSTOP) && !firstTabStop)
             firstTabStop = c;
-    INT_PTR focusDefault = procedure ? procedure(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), param)
-                                     : TRUE;
+    INT_PTR focusDefault =
+        procedure ? procedure(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), param) : TRUE;
     if (!dialog->dialog->ended) {
         OnGtk([&] {
             GtkWidget* window = static_cast<GtkWidget*>(dialog->widget);
@@ -603,8 +578,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC pro
     return result;
 }
 
-BOOL EndDialog(HWND handle, INT_PTR result)
-{
+BOOL EndDialog(HWND handle, INT_PTR result) {
     auto window = PlatformFindWindow(handle);
     if (!window || !window->dialog) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -619,8 +593,7 @@ BOOL EndDialog(HWND handle, INT_PTR result)
     return TRUE;
 }
 
-HWND GetDlgItem(HWND handle, int id)
-{
+HWND GetDlgItem(HWND handle, int id) {
     auto window = PlatformFindWindow(handle);
     if (!window || !window->dialog) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -633,14 +606,12 @@ HWND GetDlgItem(HWND handle, int id)
     return nullptr;
 }
 
-int GetDlgCtrlID(HWND handle)
-{
+int GetDlgCtrlID(HWND handle) {
     auto window = PlatformFindWindow(handle);
     return window && window->kind == PlatformWindowKind::Control ? window->controlId : 0;
 }
 
-BOOL CheckDlgButton(HWND dialog, int id, UINT check)
-{
+BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
     HWND control = GetDlgItem(dialog, id);
     if (!control)
         return FALSE;
@@ -648,23 +619,20 @@ BOOL CheckDlgButton(HWND dialog, int id, UINT check)
     return TRUE;
 }
 
-UINT IsDlgButtonChecked(HWND dialog, int id)
-{
+UINT IsDlgButtonChecked(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     if (!control)
         return BST_UNCHECKED;
     return static_cast<UINT>(SendMessageA(control, BM_GETCHECK, 0, 0));
 }
 
-BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text)
-{
+BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
     HWND control = GetDlgItem(dialog, id);
     return control ? SetWindowTextA(control, text) : FALSE;
 }
 
 LRESULT PlatformDialogSendMessage(const std::shared_ptr<PlatformWindow>& window, UINT message, WPARAM wParam,
-                                  LPARAM lParam)
-{
+                                  LPARAM lParam) {
     if (window->kind == PlatformWindowKind::Control) {
         LRESULT result = 0;
         bool click = false;
@@ -674,22 +642,29 @@ LRESULT PlatformDialogSendMessage(const std::shared_ptr<PlatformWindow>& window,
                 return;
             auto* data = static_cast<ControlData*>(g_object_get_data(G_OBJECT(widget), "platform-control"));
             switch (message) {
-            case BM_GETCHECK: result = CheckState(widget); break;
-            case BM_SETCHECK: SetCheckState(widget, static_cast<UINT>(wParam)); break;
-            case BM_GETSTATE:
-                result = CheckState(widget) | (data && data->pushed ? BST_PUSHED : 0) |
-                         (gtk_widget_has_focus(widget) ? BST_FOCUS : 0);
-                break;
-            case BM_SETSTATE:
-                if (data)
-                    data->pushed = wParam != 0;
-                if (wParam)
-                    gtk_widget_set_state_flags(widget, GTK_STATE_FLAG_ACTIVE, FALSE);
-                else
-                    gtk_widget_unset_state_flags(widget, GTK_STATE_FLAG_ACTIVE);
-                break;
-            case BM_CLICK: click = GTK_IS_BUTTON(widget); break;
-            default: break;
+                case BM_GETCHECK:
+                    result = CheckState(widget);
+                    break;
+                case BM_SETCHECK:
+                    SetCheckState(widget, static_cast<UINT>(wParam));
+                    break;
+                case BM_GETSTATE:
+                    result = CheckState(widget) | (data && data->pushed ? BST_PUSHED : 0) |
+                             (gtk_widget_has_focus(widget) ? BST_FOCUS : 0);
+                    break;
+                case BM_SETSTATE:
+                    if (data)
+                        data->pushed = wParam != 0;
+                    if (wParam)
+                        gtk_widget_set_state_flags(widget, GTK_STATE_FLAG_ACTIVE, FALSE);
+                    else
+                        gtk_widget_unset_state_flags(widget, GTK_STATE_FLAG_ACTIVE);
+                    break;
+                case BM_CLICK:
+                    click = GTK_IS_BUTTON(widget);
+                    break;
+                default:
+                    break;
             }
             if (click)
                 gtk_button_clicked(GTK_BUTTON(widget));
@@ -721,8 +696,7 @@ LRESULT PlatformDialogSendMessage(const std::shared_ptr<PlatformWindow>& window,
 }
 
 BOOL PlatformDialogPostMessage(const std::shared_ptr<PlatformWindow>& window, UINT message, WPARAM wParam,
-                               LPARAM lParam)
-{
+                               LPARAM lParam) {
     if (window->kind == PlatformWindowKind::MessageBox) {
         if (message == WM_CLOSE) {
             HWND handle = window->Handle();
@@ -743,8 +717,7 @@ BOOL PlatformDialogPostMessage(const std::shared_ptr<PlatformWindow>& window, UI
     return TRUE;
 }
 
-void PlatformDialogSetTitle(const std::shared_ptr<PlatformWindow>& window)
-{
+void PlatformDialogSetTitle(const std::shared_ptr<PlatformWindow>& window) {
     if (!StartGtk())
         return;
     HWND handle = window->Handle();
@@ -767,8 +740,7 @@ void PlatformDialogSetTitle(const std::shared_ptr<PlatformWindow>& window)
     });
 }
 
-int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
-{
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
     const char* title = caption ? caption : "Error";
     const char* body = text ? text : "";
     if (!StartGtk()) {
@@ -792,12 +764,24 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
     };
     std::vector<Button> list;
     switch (buttons) {
-    case MB_OKCANCEL: list = {{"OK", IDOK}, {"Cancel", IDCANCEL}}; break;
-    case MB_ABORTRETRYIGNORE: list = {{"_Abort", IDABORT}, {"_Retry", IDRETRY}, {"_Ignore", IDIGNORE}}; break;
-    case MB_YESNOCANCEL: list = {{"_Yes", IDYES}, {"_No", IDNO}, {"Cancel", IDCANCEL}}; break;
-    case MB_YESNO: list = {{"_Yes", IDYES}, {"_No", IDNO}}; break;
-    case MB_RETRYCANCEL: list = {{"_Retry", IDRETRY}, {"Cancel", IDCANCEL}}; break;
-    default: list = {{"OK", IDOK}}; break;
+        case MB_OKCANCEL:
+            list = {{"OK", IDOK}, {"Cancel", IDCANCEL}};
+            break;
+        case MB_ABORTRETRYIGNORE:
+            list = {{"_Abort", IDABORT}, {"_Retry", IDRETRY}, {"_Ignore", IDIGNORE}};
+            break;
+        case MB_YESNOCANCEL:
+            list = {{"_Yes", IDYES}, {"_No", IDNO}, {"Cancel", IDCANCEL}};
+            break;
+        case MB_YESNO:
+            list = {{"_Yes", IDYES}, {"_No", IDNO}};
+            break;
+        case MB_RETRYCANCEL:
+            list = {{"_Retry", IDRETRY}, {"Cancel", IDCANCEL}};
+            break;
+        default:
+            list = {{"OK", IDOK}};
+            break;
     }
     state.closeResult = buttons == MB_OK ? IDOK : 0;
     for (const Button& b : list)
@@ -807,11 +791,20 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
 
     GtkMessageType icon = GTK_MESSAGE_OTHER;
     switch (type & MB_ICONMASK) {
-    case MB_ICONHAND: icon = GTK_MESSAGE_ERROR; break;
-    case MB_ICONQUESTION: icon = GTK_MESSAGE_QUESTION; break;
-    case MB_ICONEXCLAMATION: icon = GTK_MESSAGE_WARNING; break;
-    case MB_ICONASTERISK: icon = GTK_MESSAGE_INFO; break;
-    default: break;
+        case MB_ICONHAND:
+            icon = GTK_MESSAGE_ERROR;
+            break;
+        case MB_ICONQUESTION:
+            icon = GTK_MESSAGE_QUESTION;
+            break;
+        case MB_ICONEXCLAMATION:
+            icon = GTK_MESSAGE_WARNING;
+            break;
+        case MB_ICONASTERISK:
+            icon = GTK_MESSAGE_INFO;
+            break;
+        default:
+            break;
     }
 
     OnGtk([&] {

@@ -34,27 +34,24 @@ thread_local DWORD lastError = 0;
 
 // ---- kernel object table --------------------------------------------------------------
 
-std::mutex& ObjectsLock()
-{
+std::mutex& ObjectsLock() {
     static std::mutex lock;
     return lock;
 }
-std::map<HANDLE, std::shared_ptr<PlatformKernelObject>>& Objects()
-{
+std::map<HANDLE, std::shared_ptr<PlatformKernelObject>>& Objects() {
     static auto* objects = new std::map<HANDLE, std::shared_ptr<PlatformKernelObject>>;
     return *objects;
 }
 
-HANDLE AddObject(std::shared_ptr<PlatformKernelObject> object)
-{
+HANDLE AddObject(std::shared_ptr<PlatformKernelObject> object) {
     HANDLE handle = object.get();
     std::lock_guard<std::mutex> guard(ObjectsLock());
     Objects()[handle] = std::move(object);
     return handle;
 }
 
-template <class T> std::shared_ptr<T> FindObject(HANDLE handle)
-{
+template <class T>
+std::shared_ptr<T> FindObject(HANDLE handle) {
     std::lock_guard<std::mutex> guard(ObjectsLock());
     auto found = Objects().find(handle);
     if (found == Objects().end())
@@ -72,8 +69,7 @@ struct ThreadObject : PlatformKernelObject {
 
 struct FileObject : PlatformKernelObject {
     int fd = -1;
-    ~FileObject() override
-    {
+    ~FileObject() override {
         if (fd >= 0)
             ::close(fd);
     }
@@ -86,79 +82,121 @@ struct FindObjectState : PlatformKernelObject {
 
 // ---- errors ---------------------------------------------------------------------------
 
-DWORD ErrorFromErrno(int error)
-{
+DWORD ErrorFromErrno(int error) {
     switch (error) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    default: return ERROR_INVALID_PARAMETER;
+        case 0:
+            return ERROR_SUCCESS;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return ERROR_ACCESS_DENIED;
+        case EEXIST:
+            return ERROR_ALREADY_EXISTS;
+        case ENAMETOOLONG:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case ENOSPC:
+            return ERROR_DISK_FULL;
+        case EMFILE:
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case EBADF:
+            return ERROR_INVALID_HANDLE;
+        case ENOTEMPTY:
+            return ERROR_DIR_NOT_EMPTY;
+        case EISDIR:
+            return ERROR_ACCESS_DENIED;
+        default:
+            return ERROR_INVALID_PARAMETER;
     }
 }
 
-const char* SystemMessage(DWORD code)
-{
+const char* SystemMessage(DWORD code) {
     switch (code) {
-    case 0: return "The operation completed successfully.\r\n";
-    case 1: return "Incorrect function.\r\n";
-    case 2: return "The system cannot find the file specified.\r\n";
-    case 3: return "The system cannot find the path specified.\r\n";
-    case 4: return "The system cannot open the file.\r\n";
-    case 5: return "Access is denied.\r\n";
-    case 6: return "The handle is invalid.\r\n";
-    case 8: return "Not enough memory resources are available to process this command.\r\n";
-    case 11: return "An attempt was made to load a program with an incorrect format.\r\n";
-    case 13: return "The data is invalid.\r\n";
-    case 14: return "Not enough memory resources are available to complete this operation.\r\n";
-    case 18: return "There are no more files.\r\n";
-    case 29: return "The system cannot write to the specified device.\r\n";
-    case 30: return "The system cannot read from the specified device.\r\n";
-    case 38: return "Reached the end of the file.\r\n";
-    case 50: return "The request is not supported.\r\n";
-    case 80: return "The file exists.\r\n";
-    case 87: return "The parameter is incorrect.\r\n";
-    case 112: return "There is not enough space on the disk.\r\n";
-    case 122: return "The data area passed to a system call is too small.\r\n";
-    case 123: return "The filename, directory name, or volume label syntax is incorrect.\r\n";
-    case 126: return "The specified module could not be found.\r\n";
-    case 127: return "The specified procedure could not be found.\r\n";
-    case 145: return "The directory is not empty.\r\n";
-    case 183: return "Cannot create a file when that file already exists.\r\n";
-    case 206: return "The filename or extension is too long.\r\n";
-    case 1400: return "Invalid window handle.\r\n";
-    case 1407: return "Cannot find window class.\r\n";
-    case 1410: return "Class already exists.\r\n";
-    case 1460: return "This operation returned because the timeout period expired.\r\n";
-    case 1813: return "The specified resource type cannot be found in the image file.\r\n";
-    case 1814: return "The specified resource name cannot be found in the image file.\r\n";
-    default: return nullptr;
+        case 0:
+            return "The operation completed successfully.\r\n";
+        case 1:
+            return "Incorrect function.\r\n";
+        case 2:
+            return "The system cannot find the file specified.\r\n";
+        case 3:
+            return "The system cannot find the path specified.\r\n";
+        case 4:
+            return "The system cannot open the file.\r\n";
+        case 5:
+            return "Access is denied.\r\n";
+        case 6:
+            return "The handle is invalid.\r\n";
+        case 8:
+            return "Not enough memory resources are available to process this command.\r\n";
+        case 11:
+            return "An attempt was made to load a program with an incorrect format.\r\n";
+        case 13:
+            return "The data is invalid.\r\n";
+        case 14:
+            return "Not enough memory resources are available to complete this operation.\r\n";
+        case 18:
+            return "There are no more files.\r\n";
+        case 29:
+            return "The system cannot write to the specified device.\r\n";
+        case 30:
+            return "The system cannot read from the specified device.\r\n";
+        case 38:
+            return "Reached the end of the file.\r\n";
+        case 50:
+            return "The request is not supported.\r\n";
+        case 80:
+            return "The file exists.\r\n";
+        case 87:
+            return "The parameter is incorrect.\r\n";
+        case 112:
+            return "There is not enough space on the disk.\r\n";
+        case 122:
+            return "The data area passed to a system call is too small.\r\n";
+        case 123:
+            return "The filename, directory name, or volume label syntax is incorrect.\r\n";
+        case 126:
+            return "The specified module could not be found.\r\n";
+        case 127:
+            return "The specified procedure could not be found.\r\n";
+        case 145:
+            return "The directory is not empty.\r\n";
+        case 183:
+            return "Cannot create a file when that file already exists.\r\n";
+        case 206:
+            return "The filename or extension is too long.\r\n";
+        case 1400:
+            return "Invalid window handle.\r\n";
+        case 1407:
+            return "Cannot find window class.\r\n";
+        case 1410:
+            return "Class already exists.\r\n";
+        case 1460:
+            return "This operation returned because the timeout period expired.\r\n";
+        case 1813:
+            return "The specified resource type cannot be found in the image file.\r\n";
+        case 1814:
+            return "The specified resource name cannot be found in the image file.\r\n";
+        default:
+            return nullptr;
     }
 }
 
 // ---- paths ----------------------------------------------------------------------------
 
-std::string Slashes(const char* path)
-{
+std::string Slashes(const char* path) {
     std::string result(path ? path : "");
     std::replace(result.begin(), result.end(), '\\', '/');
     return result;
 }
 
 // A name to be created: the folder through the file-name fallback, the last part as given.
-std::string ResolveForCreation(const char* path)
-{
+std::string ResolveForCreation(const char* path) {
     std::string name = Slashes(path);
     std::string resolved = PlatformResolveFileName(name);
     struct stat info;
@@ -170,8 +208,7 @@ std::string ResolveForCreation(const char* path)
     return PlatformResolveFileName(name.substr(0, slash)) + name.substr(slash);
 }
 
-std::string ExecutableFolder()
-{
+std::string ExecutableFolder() {
     char buffer[4096];
     ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n <= 0)
@@ -181,16 +218,14 @@ std::string ExecutableFolder()
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-bool EndsWithIgnoringCase(const std::string& text, const char* suffix)
-{
+bool EndsWithIgnoringCase(const std::string& text, const char* suffix) {
     size_t n = std::strlen(suffix);
     if (text.size() < n)
         return false;
     return ::strncasecmp(text.c_str() + text.size() - n, suffix, n) == 0;
 }
 
-bool MatchPattern(const char* pattern, const char* name)
-{
+bool MatchPattern(const char* pattern, const char* name) {
     // '*' and '?' wildcards, case-insensitive, as the directory search does.
     if (*pattern == 0)
         return *name == 0;
@@ -198,21 +233,19 @@ bool MatchPattern(const char* pattern, const char* name)
         return MatchPattern(pattern + 1, name) || (*name && MatchPattern(pattern, name + 1));
     if (*name == 0)
         return false;
-    if (*pattern == '?' || std::tolower(static_cast<unsigned char>(*pattern)) ==
-                               std::tolower(static_cast<unsigned char>(*name)))
+    if (*pattern == '?' ||
+        std::tolower(static_cast<unsigned char>(*pattern)) == std::tolower(static_cast<unsigned char>(*name)))
         return MatchPattern(pattern + 1, name + 1);
     return false;
 }
 
-FILETIME ToFileTime(const struct timespec& t)
-{
-    uint64_t ticks = (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull +
-                     static_cast<uint64_t>(t.tv_nsec) / 100;
+FILETIME ToFileTime(const struct timespec& t) {
+    uint64_t ticks =
+        (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull + static_cast<uint64_t>(t.tv_nsec) / 100;
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-DWORD AttributesOf(const std::string& path, const struct stat& info)
-{
+DWORD AttributesOf(const std::string& path, const struct stat& info) {
     DWORD attributes = 0;
     if (S_ISDIR(info.st_mode))
         attributes |= FILE_ATTRIBUTE_DIRECTORY;
@@ -221,9 +254,7 @@ DWORD AttributesOf(const std::string& path, const struct stat& info)
     return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
-
-void FillSystemTime(LPSYSTEMTIME out, bool local)
-{
+void FillSystemTime(LPSYSTEMTIME out, bool local) {
     struct timespec now;
     ::clock_gettime(CLOCK_REALTIME, &now);
     struct tm parts;
@@ -241,20 +272,18 @@ void FillSystemTime(LPSYSTEMTIME out, bool local)
     out->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
 }
 
-pthread_mutex_t* MutexOf(LPCRITICAL_SECTION section)
-{
+pthread_mutex_t* MutexOf(LPCRITICAL_SECTION section) {
     static_assert(sizeof(pthread_mutex_t) <= sizeof(CRITICAL_SECTION::PlatformMutex));
     return reinterpret_cast<pthread_mutex_t*>(section->PlatformMutex);
 }
 
-} // namespace
+}  // namespace
 
 PlatformKernelObject::~PlatformKernelObject() = default;
 
 // ---- clocks -----------------------------------------------------------------------------
 
-BOOL QueryPerformanceCounter(LARGE_INTEGER* count)
-{
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
     if (!count)
         return FALSE;
     struct timespec now;
@@ -263,25 +292,24 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* count)
     return TRUE;
 }
 
-BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency)
-{
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
     if (!frequency)
         return FALSE;
     frequency->QuadPart = 1000000000LL;
     return TRUE;
 }
 
-ULONGLONG GetTickCount64()
-{
+ULONGLONG GetTickCount64() {
     struct timespec now;
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<ULONGLONG>(now.tv_sec) * 1000ull + static_cast<ULONGLONG>(now.tv_nsec) / 1000000ull;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(GetTickCount64()); }
+DWORD GetTickCount() {
+    return static_cast<DWORD>(GetTickCount64());
+}
 
-void Sleep(DWORD milliseconds)
-{
+void Sleep(DWORD milliseconds) {
     if (milliseconds == 0) {
         ::sched_yield();
         return;
@@ -293,20 +321,17 @@ void Sleep(DWORD milliseconds)
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void GetLocalTime(LPSYSTEMTIME time)
-{
+void GetLocalTime(LPSYSTEMTIME time) {
     if (time)
         FillSystemTime(time, true);
 }
 
-void GetSystemTime(LPSYSTEMTIME time)
-{
+void GetSystemTime(LPSYSTEMTIME time) {
     if (time)
         FillSystemTime(time, false);
 }
 
-void ExitProcess(UINT exitCode)
-{
+void ExitProcess(UINT exitCode) {
     std::fflush(nullptr);
     ::_exit(static_cast<int>(exitCode));
 }
@@ -314,8 +339,7 @@ void ExitProcess(UINT exitCode)
 // ---- threads ----------------------------------------------------------------------------
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD flags,
-                    LPDWORD threadId)
-{
+                    LPDWORD threadId) {
     if (!start) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -379,8 +403,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
     return AddObject(thread);
 }
 
-DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
-{
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     auto thread = FindObject<ThreadObject>(handle);
     if (!thread) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -395,8 +418,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     return done ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
-BOOL GetExitCodeThread(HANDLE handle, LPDWORD exitCode)
-{
+BOOL GetExitCodeThread(HANDLE handle, LPDWORD exitCode) {
     auto thread = FindObject<ThreadObject>(handle);
     if (!thread || !exitCode) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -407,8 +429,7 @@ BOOL GetExitCodeThread(HANDLE handle, LPDWORD exitCode)
     return TRUE;
 }
 
-BOOL CloseHandle(HANDLE handle)
-{
+BOOL CloseHandle(HANDLE handle) {
     if (handle == GetCurrentProcess() || handle == GetCurrentThread())
         return TRUE;
     std::shared_ptr<PlatformKernelObject> object;
@@ -425,20 +446,26 @@ BOOL CloseHandle(HANDLE handle)
     return TRUE;  // the object goes when its last user (e.g. a running thread) lets go
 }
 
-DWORD GetCurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
-HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
-HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2)); }
+DWORD GetCurrentThreadId() {
+    return static_cast<DWORD>(::syscall(SYS_gettid));
+}
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(::getpid());
+}
+HANDLE GetCurrentProcess() {
+    return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+}
+HANDLE GetCurrentThread() {
+    return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
+}
 
 // ---- critical sections ------------------------------------------------------------------
 
-void InitializeCriticalSection(LPCRITICAL_SECTION section)
-{
+void InitializeCriticalSection(LPCRITICAL_SECTION section) {
     InitializeCriticalSectionAndSpinCount(section, 0);
 }
 
-BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD spinCount)
-{
+BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD spinCount) {
     std::memset(section, 0, sizeof *section);
     pthread_mutexattr_t attributes;
     ::pthread_mutexattr_init(&attributes);
@@ -449,27 +476,28 @@ BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD spi
     return error == 0;
 }
 
-void EnterCriticalSection(LPCRITICAL_SECTION section)
-{
+void EnterCriticalSection(LPCRITICAL_SECTION section) {
     for (DWORD spin = 0; spin < section->SpinCount; ++spin)
         if (::pthread_mutex_trylock(MutexOf(section)) == 0)
             return;
     ::pthread_mutex_lock(MutexOf(section));
 }
 
-BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section)
-{
+BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) {
     return ::pthread_mutex_trylock(MutexOf(section)) == 0;
 }
 
-void LeaveCriticalSection(LPCRITICAL_SECTION section) { ::pthread_mutex_unlock(MutexOf(section)); }
+void LeaveCriticalSection(LPCRITICAL_SECTION section) {
+    ::pthread_mutex_unlock(MutexOf(section));
+}
 
-void DeleteCriticalSection(LPCRITICAL_SECTION section) { ::pthread_mutex_destroy(MutexOf(section)); }
+void DeleteCriticalSection(LPCRITICAL_SECTION section) {
+    ::pthread_mutex_destroy(MutexOf(section));
+}
 
 // ---- directories and files --------------------------------------------------------------
 
-DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer)
-{
+DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
     char path[4096];
     if (!::getcwd(path, sizeof path)) {
         SetLastError(ErrorFromErrno(errno));
@@ -482,8 +510,7 @@ DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer)
     return length;
 }
 
-BOOL SetCurrentDirectoryA(LPCSTR path)
-{
+BOOL SetCurrentDirectoryA(LPCSTR path) {
     std::string name = PlatformResolveFileName(Slashes(path));
     if (::chdir(name.c_str()) != 0) {
         SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
@@ -492,8 +519,7 @@ BOOL SetCurrentDirectoryA(LPCSTR path)
     return TRUE;
 }
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
-{
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     if (!path || !*path) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
@@ -508,8 +534,7 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
     return TRUE;
 }
 
-DWORD GetFileAttributesA(LPCSTR path)
-{
+DWORD GetFileAttributesA(LPCSTR path) {
     if (!path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_FILE_ATTRIBUTES;
@@ -523,8 +548,7 @@ DWORD GetFileAttributesA(LPCSTR path)
     return AttributesOf(name, info);
 }
 
-DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
-{
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     std::string path;
     if (!module || module == GetModuleHandleA(nullptr)) {
         char exe[4096];
@@ -554,8 +578,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
     return copied;
 }
 
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE)
-{
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE) {
     if (!path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -565,12 +588,26 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
     flags = reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
     bool creates = false;
     switch (disposition) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; creates = true; break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; creates = true; break;
-    case OPEN_EXISTING: break;
-    case OPEN_ALWAYS: flags |= O_CREAT; creates = true; break;
-    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+        case CREATE_NEW:
+            flags |= O_CREAT | O_EXCL;
+            creates = true;
+            break;
+        case CREATE_ALWAYS:
+            flags |= O_CREAT | O_TRUNC;
+            creates = true;
+            break;
+        case OPEN_EXISTING:
+            break;
+        case OPEN_ALWAYS:
+            flags |= O_CREAT;
+            creates = true;
+            break;
+        case TRUNCATE_EXISTING:
+            flags |= O_TRUNC;
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return INVALID_HANDLE_VALUE;
     }
     std::string name = creates ? ResolveForCreation(path) : PlatformResolveFileName(Slashes(path));
     struct stat before;
@@ -594,8 +631,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
     return AddObject(file);
 }
 
-BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED)
-{
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED) {
     auto file = FindObject<FileObject>(handle);
     if (bytesRead)
         *bytesRead = 0;
@@ -623,8 +659,7 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead
     return TRUE;
 }
 
-BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED)
-{
+BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED) {
     auto file = FindObject<FileObject>(handle);
     if (bytesWritten)
         *bytesWritten = 0;
@@ -650,8 +685,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesW
     return TRUE;
 }
 
-DWORD GetFileSize(HANDLE handle, LPDWORD fileSizeHigh)
-{
+DWORD GetFileSize(HANDLE handle, LPDWORD fileSizeHigh) {
     auto file = FindObject<FileObject>(handle);
     struct stat info;
     if (!file || ::fstat(file->fd, &info) != 0) {
@@ -665,8 +699,7 @@ DWORD GetFileSize(HANDLE handle, LPDWORD fileSizeHigh)
     return static_cast<DWORD>(size);
 }
 
-DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD moveMethod)
-{
+DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD moveMethod) {
     auto file = FindObject<FileObject>(handle);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -686,8 +719,7 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD mov
     return static_cast<DWORD>(position);
 }
 
-BOOL DeleteFileA(LPCSTR path)
-{
+BOOL DeleteFileA(LPCSTR path) {
     std::string name = PlatformResolveFileName(Slashes(path));
     if (::unlink(name.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
@@ -696,8 +728,7 @@ BOOL DeleteFileA(LPCSTR path)
     return TRUE;
 }
 
-HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
-{
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     if (!pattern || !data) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -745,8 +776,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
     return AddObject(search);
 }
 
-BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data)
-{
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
     auto search = FindObject<FindObjectState>(find);
     if (!search || !data) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -760,8 +790,7 @@ BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data)
     return TRUE;
 }
 
-BOOL FindClose(HANDLE find)
-{
+BOOL FindClose(HANDLE find) {
     std::lock_guard<std::mutex> guard(ObjectsLock());
     auto found = Objects().find(find);
     if (found == Objects().end() || !dynamic_cast<FindObjectState*>(found->second.get())) {
@@ -774,11 +803,14 @@ BOOL FindClose(HANDLE find)
 
 // ---- errors and debugging -----------------------------------------------------------------
 
-DWORD GetLastError() { return lastError; }
-void SetLastError(DWORD error) { lastError = error; }
+DWORD GetLastError() {
+    return lastError;
+}
+void SetLastError(DWORD error) {
+    lastError = error;
+}
 
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD, LPSTR buffer, DWORD size, va_list*)
-{
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD, LPSTR buffer, DWORD size, va_list*) {
     std::string text;
     if (flags & FORMAT_MESSAGE_FROM_STRING) {
         text = source ? static_cast<const char*>(source) : "";
@@ -832,14 +864,12 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD, LPSTR 
     return static_cast<DWORD>(text.size());
 }
 
-HLOCAL LocalFree(HLOCAL memory)
-{
+HLOCAL LocalFree(HLOCAL memory) {
     std::free(memory);
     return nullptr;
 }
 
-BOOL IsDebuggerPresent()
-{
+BOOL IsDebuggerPresent() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
@@ -848,14 +878,15 @@ BOOL IsDebuggerPresent()
     return FALSE;
 }
 
-void OutputDebugStringA(LPCSTR text)
-{
+void OutputDebugStringA(LPCSTR text) {
     // Only a debugger listens on the original platform; here it reads standard error.
     if (text && IsDebuggerPresent())
         std::fputs(text, stderr);
 }
 
-void DebugBreak() { ::raise(SIGTRAP); }
+void DebugBreak() {
+    ::raise(SIGTRAP);
+}
 
 // ---- modules ------------------------------------------------------------------------------
 
@@ -864,23 +895,20 @@ struct ModuleTable {
     std::mutex lock;
     std::map<void*, std::string> files;  // dlopen handle -> path
 };
-ModuleTable& Modules()
-{
+ModuleTable& Modules() {
     static auto* table = new ModuleTable;
     return *table;
 }
-} // namespace
+}  // namespace
 
-const char* PlatformModuleFile(HMODULE module)
-{
+const char* PlatformModuleFile(HMODULE module) {
     ModuleTable& table = Modules();
     std::lock_guard<std::mutex> guard(table.lock);
     auto found = table.files.find(module);
     return found == table.files.end() ? nullptr : found->second.c_str();
 }
 
-std::string PlatformModulePath(const char* dllName)
-{
+std::string PlatformModulePath(const char* dllName) {
     std::string name = Slashes(dllName);
     if (EndsWithIgnoringCase(name, ".dll"))
         name = name.substr(0, name.size() - 4) + ".so";
@@ -891,8 +919,7 @@ std::string PlatformModulePath(const char* dllName)
     return PlatformResolveFileName(name);
 }
 
-HMODULE LoadLibraryA(LPCSTR fileName)
-{
+HMODULE LoadLibraryA(LPCSTR fileName) {
     if (!fileName || !*fileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -914,8 +941,7 @@ HMODULE LoadLibraryA(LPCSTR fileName)
     return static_cast<HMODULE>(handle);
 }
 
-HMODULE GetModuleHandleA(LPCSTR moduleName)
-{
+HMODULE GetModuleHandleA(LPCSTR moduleName) {
     if (!moduleName) {
         static void* self = ::dlopen(nullptr, RTLD_NOW);
         return static_cast<HMODULE>(self);
@@ -930,8 +956,7 @@ HMODULE GetModuleHandleA(LPCSTR moduleName)
     return static_cast<HMODULE>(handle);
 }
 
-FARPROC GetProcAddress(HMODULE module, LPCSTR procName)
-{
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
     if (!module || !procName || IS_INTRESOURCE(procName)) {
         SetLastError(module ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
         return nullptr;
@@ -945,8 +970,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName)
     return reinterpret_cast<FARPROC>(symbol);
 }
 
-BOOL FreeLibrary(HMODULE module)
-{
+BOOL FreeLibrary(HMODULE module) {
     if (!module || module == GetModuleHandleA(nullptr)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

@@ -23,8 +23,7 @@ namespace {
 
 // ---- window registry ----------------------------------------------------------------------
 
-std::map<HWND, std::shared_ptr<PlatformWindow>>& Windows()
-{
+std::map<HWND, std::shared_ptr<PlatformWindow>>& Windows() {
     static auto* windows = new std::map<HWND, std::shared_ptr<PlatformWindow>>;
     return *windows;
 }
@@ -38,14 +37,12 @@ struct WindowClass {
 };
 
 std::mutex classesLock;
-std::vector<WindowClass>& Classes()
-{
+std::vector<WindowClass>& Classes() {
     static auto* classes = new std::vector<WindowClass>;
     return *classes;
 }
 
-bool FindClass(LPCSTR name, WindowClass& out)
-{
+bool FindClass(LPCSTR name, WindowClass& out) {
     std::lock_guard<std::mutex> guard(classesLock);
     for (const WindowClass& c : Classes()) {
         bool match = IS_INTRESOURCE(name) ? c.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))
@@ -68,16 +65,16 @@ struct ThreadQueue {
 
 std::mutex queuesLock;
 std::condition_variable queuesChanged;
-std::map<DWORD, ThreadQueue>& Queues()
-{
+std::map<DWORD, ThreadQueue>& Queues() {
     static auto* queues = new std::map<DWORD, ThreadQueue>;
     return *queues;
 }
 
-DWORD ThisThread() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+DWORD ThisThread() {
+    return static_cast<DWORD>(::syscall(SYS_gettid));
+}
 
-POINT CursorNow()
-{
+POINT CursorNow() {
     POINT p{0, 0};
     if (SDL_WasInit(SDL_INIT_VIDEO)) {
         int x = 0, y = 0;
@@ -87,8 +84,7 @@ POINT CursorNow()
     return p;
 }
 
-MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     MSG m{};
     m.hwnd = window;
     m.message = message;
@@ -106,8 +102,7 @@ thread_local std::array<BYTE, 256> keyState{};
 // As the events arrive.
 std::array<std::atomic<bool>, 256> asyncDown{};
 
-void SetKey(std::array<BYTE, 256>& state, int vk, bool down)
-{
+void SetKey(std::array<BYTE, 256>& state, int vk, bool down) {
     if (vk <= 0 || vk > 255)
         return;
     if (down && !(state[vk] & 0x80))
@@ -115,43 +110,41 @@ void SetKey(std::array<BYTE, 256>& state, int vk, bool down)
     state[vk] = static_cast<BYTE>((state[vk] & 0x01) | (down ? 0x80 : 0));
 }
 
-void NoteKeyMessage(const MSG& m)
-{
+void NoteKeyMessage(const MSG& m) {
     switch (m.message) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_KEYUP:
-    case WM_SYSKEYUP: {
-        bool down = m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN;
-        int vk = static_cast<int>(m.wParam);
-        SetKey(keyState, vk, down);
-        // The side-specific code travels in the high byte of lParam's reserved bits.
-        int side = static_cast<int>((static_cast<ULONG_PTR>(m.lParam) >> 32) & 0xFF);
-        if (side)
-            SetKey(keyState, side, down);
-        break;
-    }
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK:
-        SetKey(keyState, VK_LBUTTON, (m.wParam & MK_LBUTTON) != 0);
-        SetKey(keyState, VK_RBUTTON, (m.wParam & MK_RBUTTON) != 0);
-        SetKey(keyState, VK_MBUTTON, (m.wParam & MK_MBUTTON) != 0);
-        break;
-    default:
-        break;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYUP: {
+            bool down = m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN;
+            int vk = static_cast<int>(m.wParam);
+            SetKey(keyState, vk, down);
+            // The side-specific code travels in the high byte of lParam's reserved bits.
+            int side = static_cast<int>((static_cast<ULONG_PTR>(m.lParam) >> 32) & 0xFF);
+            if (side)
+                SetKey(keyState, side, down);
+            break;
+        }
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_MBUTTONDBLCLK:
+            SetKey(keyState, VK_LBUTTON, (m.wParam & MK_LBUTTON) != 0);
+            SetKey(keyState, VK_RBUTTON, (m.wParam & MK_RBUTTON) != 0);
+            SetKey(keyState, VK_MBUTTON, (m.wParam & MK_MBUTTON) != 0);
+            break;
+        default:
+            break;
     }
 }
 
-int VirtualKey(const SDL_Keysym& key, int& side)
-{
+int VirtualKey(const SDL_Keysym& key, int& side) {
     side = 0;
     SDL_Keycode k = key.sym;
     if (k >= SDLK_a && k <= SDLK_z)
@@ -161,63 +154,126 @@ int VirtualKey(const SDL_Keysym& key, int& side)
     if (k >= SDLK_F1 && k <= SDLK_F12)
         return VK_F1 + (k - SDLK_F1);
     switch (k) {
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_RETURN: return VK_RETURN;
-    case SDLK_KP_ENTER: return VK_RETURN;
-    case SDLK_BACKSPACE: return VK_BACK;
-    case SDLK_TAB: return VK_TAB;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_LSHIFT: side = VK_LSHIFT; return VK_SHIFT;
-    case SDLK_RSHIFT: side = VK_RSHIFT; return VK_SHIFT;
-    case SDLK_LCTRL: side = VK_LCONTROL; return VK_CONTROL;
-    case SDLK_RCTRL: side = VK_RCONTROL; return VK_CONTROL;
-    case SDLK_LALT: side = VK_LMENU; return VK_MENU;
-    case SDLK_RALT: side = VK_RMENU; return VK_MENU;
-    case SDLK_LGUI: return VK_LWIN;
-    case SDLK_RGUI: return VK_RWIN;
-    case SDLK_APPLICATION: return VK_APPS;
-    case SDLK_PAUSE: return VK_PAUSE;
-    case SDLK_CAPSLOCK: return VK_CAPITAL;
-    case SDLK_PAGEUP: return VK_PRIOR;
-    case SDLK_PAGEDOWN: return VK_NEXT;
-    case SDLK_END: return VK_END;
-    case SDLK_HOME: return VK_HOME;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_PRINTSCREEN: return VK_SNAPSHOT;
-    case SDLK_INSERT: return VK_INSERT;
-    case SDLK_DELETE: return VK_DELETE;
-    case SDLK_NUMLOCKCLEAR: return VK_NUMLOCK;
-    case SDLK_SCROLLLOCK: return VK_SCROLL;
-    case SDLK_KP_0: return VK_NUMPAD0;
-    case SDLK_KP_1: return VK_NUMPAD1;
-    case SDLK_KP_2: return VK_NUMPAD2;
-    case SDLK_KP_3: return VK_NUMPAD3;
-    case SDLK_KP_4: return VK_NUMPAD4;
-    case SDLK_KP_5: return VK_NUMPAD5;
-    case SDLK_KP_6: return VK_NUMPAD6;
-    case SDLK_KP_7: return VK_NUMPAD7;
-    case SDLK_KP_8: return VK_NUMPAD8;
-    case SDLK_KP_9: return VK_NUMPAD9;
-    case SDLK_KP_MULTIPLY: return VK_MULTIPLY;
-    case SDLK_KP_PLUS: return VK_ADD;
-    case SDLK_KP_MINUS: return VK_SUBTRACT;
-    case SDLK_KP_PERIOD: return VK_DECIMAL;
-    case SDLK_KP_DIVIDE: return VK_DIVIDE;
-    case SDLK_SEMICOLON: return VK_OEM_1;
-    case SDLK_EQUALS: return VK_OEM_PLUS;
-    case SDLK_COMMA: return VK_OEM_COMMA;
-    case SDLK_MINUS: return VK_OEM_MINUS;
-    case SDLK_PERIOD: return VK_OEM_PERIOD;
-    case SDLK_SLASH: return VK_OEM_2;
-    case SDLK_BACKQUOTE: return VK_OEM_3;
-    case SDLK_LEFTBRACKET: return VK_OEM_4;
-    case SDLK_BACKSLASH: return VK_OEM_5;
-    case SDLK_RIGHTBRACKET: return VK_OEM_6;
-    case SDLK_QUOTE: return VK_OEM_7;
-    default: return 0;
+        case SDLK_ESCAPE:
+            return VK_ESCAPE;
+        case SDLK_RETURN:
+            return VK_RETURN;
+        case SDLK_KP_ENTER:
+            return VK_RETURN;
+        case SDLK_BACKSPACE:
+            return VK_BACK;
+        case SDLK_TAB:
+            return VK_TAB;
+        case SDLK_SPACE:
+            return VK_SPACE;
+        case SDLK_LSHIFT:
+            side = VK_LSHIFT;
+            return VK_SHIFT;
+        case SDLK_RSHIFT:
+            side = VK_RSHIFT;
+            return VK_SHIFT;
+        case SDLK_LCTRL:
+            side = VK_LCONTROL;
+            return VK_CONTROL;
+        case SDLK_RCTRL:
+            side = VK_RCONTROL;
+            return VK_CONTROL;
+        case SDLK_LALT:
+            side = VK_LMENU;
+            return VK_MENU;
+        case SDLK_RALT:
+            side = VK_RMENU;
+            return VK_MENU;
+        case SDLK_LGUI:
+            return VK_LWIN;
+        case SDLK_RGUI:
+            return VK_RWIN;
+        case SDLK_APPLICATION:
+            return VK_APPS;
+        case SDLK_PAUSE:
+            return VK_PAUSE;
+        case SDLK_CAPSLOCK:
+            return VK_CAPITAL;
+        case SDLK_PAGEUP:
+            return VK_PRIOR;
+        case SDLK_PAGEDOWN:
+            return VK_NEXT;
+        case SDLK_END:
+            return VK_END;
+        case SDLK_HOME:
+            return VK_HOME;
+        case SDLK_LEFT:
+            return VK_LEFT;
+        case SDLK_UP:
+            return VK_UP;
+        case SDLK_RIGHT:
+            return VK_RIGHT;
+        case SDLK_DOWN:
+            return VK_DOWN;
+        case SDLK_PRINTSCREEN:
+            return VK_SNAPSHOT;
+        case SDLK_INSERT:
+            return VK_INSERT;
+        case SDLK_DELETE:
+            return VK_DELETE;
+        case SDLK_NUMLOCKCLEAR:
+            return VK_NUMLOCK;
+        case SDLK_SCROLLLOCK:
+            return VK_SCROLL;
+        case SDLK_KP_0:
+            return VK_NUMPAD0;
+        case SDLK_KP_1:
+            return VK_NUMPAD1;
+        case SDLK_KP_2:
+            return VK_NUMPAD2;
+        case SDLK_KP_3:
+            return VK_NUMPAD3;
+        case SDLK_KP_4:
+            return VK_NUMPAD4;
+        case SDLK_KP_5:
+            return VK_NUMPAD5;
+        case SDLK_KP_6:
+            return VK_NUMPAD6;
+        case SDLK_KP_7:
+            return VK_NUMPAD7;
+        case SDLK_KP_8:
+            return VK_NUMPAD8;
+        case SDLK_KP_9:
+            return VK_NUMPAD9;
+        case SDLK_KP_MULTIPLY:
+            return VK_MULTIPLY;
+        case SDLK_KP_PLUS:
+            return VK_ADD;
+        case SDLK_KP_MINUS:
+            return VK_SUBTRACT;
+        case SDLK_KP_PERIOD:
+            return VK_DECIMAL;
+        case SDLK_KP_DIVIDE:
+            return VK_DIVIDE;
+        case SDLK_SEMICOLON:
+            return VK_OEM_1;
+        case SDLK_EQUALS:
+            return VK_OEM_PLUS;
+        case SDLK_COMMA:
+            return VK_OEM_COMMA;
+        case SDLK_MINUS:
+            return VK_OEM_MINUS;
+        case SDLK_PERIOD:
+            return VK_OEM_PERIOD;
+        case SDLK_SLASH:
+            return VK_OEM_2;
+        case SDLK_BACKQUOTE:
+            return VK_OEM_3;
+        case SDLK_LEFTBRACKET:
+            return VK_OEM_4;
+        case SDLK_BACKSLASH:
+            return VK_OEM_5;
+        case SDLK_RIGHTBRACKET:
+            return VK_OEM_6;
+        case SDLK_QUOTE:
+            return VK_OEM_7;
+        default:
+            return 0;
     }
 }
 
@@ -231,8 +287,7 @@ HWND focusWindow = nullptr;
 HWND captureWindow = nullptr;
 int cursorCounter = 0;
 
-bool EnsureVideo()
-{
+bool EnsureVideo() {
     std::lock_guard<std::mutex> guard(videoLock);
     if (videoReady)
         return true;
@@ -249,8 +304,7 @@ bool EnsureVideo()
     return true;
 }
 
-std::shared_ptr<PlatformWindow> FindSdlWindow(Uint32 id)
-{
+std::shared_ptr<PlatformWindow> FindSdlWindow(Uint32 id) {
     std::lock_guard<std::recursive_mutex> guard(PlatformWindowsLock());
     for (auto& [handle, window] : Windows())
         if (window->kind == PlatformWindowKind::Sdl && window->sdlId == id)
@@ -258,8 +312,7 @@ std::shared_ptr<PlatformWindow> FindSdlWindow(Uint32 id)
     return nullptr;
 }
 
-std::shared_ptr<PlatformWindow> FindSdl(HWND handle)
-{
+std::shared_ptr<PlatformWindow> FindSdl(HWND handle) {
     auto window = PlatformFindWindow(handle);
     if (!window || window->kind != PlatformWindowKind::Sdl) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -268,8 +321,7 @@ std::shared_ptr<PlatformWindow> FindSdl(HWND handle)
     return window;
 }
 
-WPARAM ModifierFlags(Uint32 buttons)
-{
+WPARAM ModifierFlags(Uint32 buttons) {
     WPARAM flags = 0;
     if (buttons & SDL_BUTTON_LMASK)
         flags |= MK_LBUTTON;
@@ -285,137 +337,153 @@ WPARAM ModifierFlags(Uint32 buttons)
     return flags;
 }
 
-LPARAM PointParam(int x, int y)
-{
+LPARAM PointParam(int x, int y) {
     return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), static_cast<WORD>(static_cast<SHORT>(y)));
 }
 
-LRESULT Send(const std::shared_ptr<PlatformWindow>& window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT Send(const std::shared_ptr<PlatformWindow>& window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window || !window->procedure)
         return 0;
     return window->procedure(window->Handle(), message, wParam, lParam);
 }
 
-void SendSize(const std::shared_ptr<PlatformWindow>& window, WPARAM kind)
-{
+void SendSize(const std::shared_ptr<PlatformWindow>& window, WPARAM kind) {
     int w = 0, h = 0;
     SDL_GetWindowSize(window->sdl, &w, &h);
     Send(window, WM_SIZE, kind, MAKELPARAM(w, h));
 }
 
-void Queue(const std::shared_ptr<PlatformWindow>& window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+void Queue(const std::shared_ptr<PlatformWindow>& window, UINT message, WPARAM wParam, LPARAM lParam) {
     PlatformQueueMessage(window->threadId, MakeMessage(window->Handle(), message, wParam, lParam));
 }
 
-void TranslateEvent(const SDL_Event& event)
-{
+void TranslateEvent(const SDL_Event& event) {
     switch (event.type) {
-    case SDL_WINDOWEVENT: {
-        auto window = FindSdlWindow(event.window.windowID);
-        if (!window)
-            return;
-        switch (event.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: Send(window, WM_CLOSE, 0, 0); break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: SendSize(window, SIZE_RESTORED); break;
-        case SDL_WINDOWEVENT_MINIMIZED: Send(window, WM_SIZE, SIZE_MINIMIZED, 0); break;
-        case SDL_WINDOWEVENT_MAXIMIZED: SendSize(window, SIZE_MAXIMIZED); break;
-        case SDL_WINDOWEVENT_RESTORED: SendSize(window, SIZE_RESTORED); break;
-        case SDL_WINDOWEVENT_MOVED: Send(window, WM_MOVE, 0, PointParam(event.window.data1, event.window.data2)); break;
-        case SDL_WINDOWEVENT_EXPOSED: window->needsPaint = true; break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED: {
-            HWND previous = focusWindow;
-            focusWindow = window->Handle();
-            Send(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
-            Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+        case SDL_WINDOWEVENT: {
+            auto window = FindSdlWindow(event.window.windowID);
+            if (!window)
+                return;
+            switch (event.window.event) {
+                case SDL_WINDOWEVENT_CLOSE:
+                    Send(window, WM_CLOSE, 0, 0);
+                    break;
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    SendSize(window, SIZE_RESTORED);
+                    break;
+                case SDL_WINDOWEVENT_MINIMIZED:
+                    Send(window, WM_SIZE, SIZE_MINIMIZED, 0);
+                    break;
+                case SDL_WINDOWEVENT_MAXIMIZED:
+                    SendSize(window, SIZE_MAXIMIZED);
+                    break;
+                case SDL_WINDOWEVENT_RESTORED:
+                    SendSize(window, SIZE_RESTORED);
+                    break;
+                case SDL_WINDOWEVENT_MOVED:
+                    Send(window, WM_MOVE, 0, PointParam(event.window.data1, event.window.data2));
+                    break;
+                case SDL_WINDOWEVENT_EXPOSED:
+                    window->needsPaint = true;
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_GAINED: {
+                    HWND previous = focusWindow;
+                    focusWindow = window->Handle();
+                    Send(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+                    Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+                    break;
+                }
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    if (focusWindow == window->Handle())
+                        focusWindow = nullptr;
+                    Send(window, WM_KILLFOCUS, 0, 0);
+                    Send(window, WM_ACTIVATE, WA_INACTIVE, 0);
+                    break;
+                default:
+                    break;
+            }
             break;
         }
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-            if (focusWindow == window->Handle())
-                focusWindow = nullptr;
-            Send(window, WM_KILLFOCUS, 0, 0);
-            Send(window, WM_ACTIVATE, WA_INACTIVE, 0);
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            auto window = FindSdlWindow(event.key.windowID);
+            if (!window)
+                return;
+            int side = 0;
+            int vk = VirtualKey(event.key.keysym, side);
+            if (vk == 0)
+                return;
+            bool down = event.type == SDL_KEYDOWN;
+            asyncDown[vk] = down;
+            if (side)
+                asyncDown[side] = down;
+            bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
+            bool system = alt || vk == VK_F10 || vk == VK_MENU;
+            UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+            // Repeat count 1, scan code, context (Alt), previous state, transition; the
+            // side-specific key rides above the 32 bits Windows defines.
+            uint64_t bits = 1u | (static_cast<uint64_t>(event.key.keysym.scancode & 0xFF) << 16);
+            if (alt)
+                bits |= 1u << 29;
+            if (!down || event.key.repeat)
+                bits |= 1u << 30;
+            if (!down)
+                bits |= 1u << 31;
+            bits |= static_cast<uint64_t>(side) << 32;
+            Queue(window, message, static_cast<WPARAM>(vk), static_cast<LPARAM>(bits));
             break;
-        default: break;
         }
-        break;
-    }
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-        auto window = FindSdlWindow(event.key.windowID);
-        if (!window)
-            return;
-        int side = 0;
-        int vk = VirtualKey(event.key.keysym, side);
-        if (vk == 0)
-            return;
-        bool down = event.type == SDL_KEYDOWN;
-        asyncDown[vk] = down;
-        if (side)
-            asyncDown[side] = down;
-        bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
-        bool system = alt || vk == VK_F10 || vk == VK_MENU;
-        UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-        // Repeat count 1, scan code, context (Alt), previous state, transition; the
-        // side-specific key rides above the 32 bits Windows defines.
-        uint64_t bits = 1u | (static_cast<uint64_t>(event.key.keysym.scancode & 0xFF) << 16);
-        if (alt)
-            bits |= 1u << 29;
-        if (!down || event.key.repeat)
-            bits |= 1u << 30;
-        if (!down)
-            bits |= 1u << 31;
-        bits |= static_cast<uint64_t>(side) << 32;
-        Queue(window, message, static_cast<WPARAM>(vk), static_cast<LPARAM>(bits));
-        break;
-    }
-    case SDL_MOUSEMOTION: {
-        auto window = FindSdlWindow(event.motion.windowID);
-        if (!window || event.motion.which == SDL_TOUCH_MOUSEID)
-            return;
-        Queue(window, WM_MOUSEMOVE, ModifierFlags(mouseButtons), PointParam(event.motion.x, event.motion.y));
-        break;
-    }
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-        auto window = FindSdlWindow(event.button.windowID);
-        if (!window || event.button.which == SDL_TOUCH_MOUSEID)
-            return;
-        bool down = event.type == SDL_MOUSEBUTTONDOWN;
-        Uint32 mask = SDL_BUTTON(event.button.button);
-        mouseButtons = down ? (mouseButtons | mask) : (mouseButtons & ~mask);
-        UINT base;
-        switch (event.button.button) {
-        case SDL_BUTTON_LEFT: base = WM_LBUTTONDOWN; break;
-        case SDL_BUTTON_RIGHT: base = WM_RBUTTONDOWN; break;
-        case SDL_BUTTON_MIDDLE: base = WM_MBUTTONDOWN; break;
-        default: return;
+        case SDL_MOUSEMOTION: {
+            auto window = FindSdlWindow(event.motion.windowID);
+            if (!window || event.motion.which == SDL_TOUCH_MOUSEID)
+                return;
+            Queue(window, WM_MOUSEMOVE, ModifierFlags(mouseButtons), PointParam(event.motion.x, event.motion.y));
+            break;
         }
-        UINT message = down ? base : base + 1;
-        if (down && event.button.clicks == 2 && (window->classStyle & CS_DBLCLKS))
-            message = base + 2;
-        Queue(window, message, ModifierFlags(mouseButtons), PointParam(event.button.x, event.button.y));
-        break;
-    }
-    case SDL_MOUSEWHEEL: {
-        auto window = FindSdlWindow(event.wheel.windowID);
-        if (!window || event.wheel.which == SDL_TOUCH_MOUSEID || event.wheel.y == 0)
-            return;
-        int delta = event.wheel.y * WHEEL_DELTA;
-        if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
-            delta = -delta;
-        POINT p = CursorNow();
-        Queue(window, WM_MOUSEWHEEL, MAKEWPARAM(ModifierFlags(mouseButtons), delta), PointParam(p.x, p.y));
-        break;
-    }
-    default:
-        break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            auto window = FindSdlWindow(event.button.windowID);
+            if (!window || event.button.which == SDL_TOUCH_MOUSEID)
+                return;
+            bool down = event.type == SDL_MOUSEBUTTONDOWN;
+            Uint32 mask = SDL_BUTTON(event.button.button);
+            mouseButtons = down ? (mouseButtons | mask) : (mouseButtons & ~mask);
+            UINT base;
+            switch (event.button.button) {
+                case SDL_BUTTON_LEFT:
+                    base = WM_LBUTTONDOWN;
+                    break;
+                case SDL_BUTTON_RIGHT:
+                    base = WM_RBUTTONDOWN;
+                    break;
+                case SDL_BUTTON_MIDDLE:
+                    base = WM_MBUTTONDOWN;
+                    break;
+                default:
+                    return;
+            }
+            UINT message = down ? base : base + 1;
+            if (down && event.button.clicks == 2 && (window->classStyle & CS_DBLCLKS))
+                message = base + 2;
+            Queue(window, message, ModifierFlags(mouseButtons), PointParam(event.button.x, event.button.y));
+            break;
+        }
+        case SDL_MOUSEWHEEL: {
+            auto window = FindSdlWindow(event.wheel.windowID);
+            if (!window || event.wheel.which == SDL_TOUCH_MOUSEID || event.wheel.y == 0)
+                return;
+            int delta = event.wheel.y * WHEEL_DELTA;
+            if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
+                delta = -delta;
+            POINT p = CursorNow();
+            Queue(window, WM_MOUSEWHEEL, MAKEWPARAM(ModifierFlags(mouseButtons), delta), PointParam(p.x, p.y));
+            break;
+        }
+        default:
+            break;
     }
 }
 
-void PumpEvents()
-{
+void PumpEvents() {
     if (!videoReady || ThisThread() != videoThread)
         return;
     SDL_Event event;
@@ -423,8 +491,7 @@ void PumpEvents()
         TranslateEvent(event);
 }
 
-bool Matches(const MSG& m, HWND window, UINT filterMin, UINT filterMax)
-{
+bool Matches(const MSG& m, HWND window, UINT filterMin, UINT filterMax) {
     if (window == reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1))) {
         if (m.hwnd)
             return false;
@@ -438,8 +505,7 @@ bool Matches(const MSG& m, HWND window, UINT filterMin, UINT filterMax)
 
 // Takes (or peeks) the next message for this thread: posted and input messages, then
 // WM_QUIT, then WM_PAINT for a window that needs painting.
-bool NextMessage(LPMSG out, HWND window, UINT filterMin, UINT filterMax, bool remove)
-{
+bool NextMessage(LPMSG out, HWND window, UINT filterMin, UINT filterMax, bool remove) {
     PumpEvents();
     DWORD self = ThisThread();
     {
@@ -477,33 +543,34 @@ bool NextMessage(LPMSG out, HWND window, UINT filterMin, UINT filterMax, bool re
     return false;
 }
 
-int FrameLeft(DWORD style) { return (style & WS_THICKFRAME) ? 4 : (style & (WS_BORDER | WS_DLGFRAME)) ? 3 : 0; }
-int CaptionHeight(DWORD style) { return (style & WS_CAPTION) == WS_CAPTION ? 23 : 0; }
+int FrameLeft(DWORD style) {
+    return (style & WS_THICKFRAME) ? 4 : (style & (WS_BORDER | WS_DLGFRAME)) ? 3 : 0;
+}
+int CaptionHeight(DWORD style) {
+    return (style & WS_CAPTION) == WS_CAPTION ? 23 : 0;
+}
 
 struct DeviceContext {
     HWND window;
 };
 
-} // namespace
+}  // namespace
 
 // ---- registry ---------------------------------------------------------------------------------
 
-std::recursive_mutex& PlatformWindowsLock()
-{
+std::recursive_mutex& PlatformWindowsLock() {
     static auto* lock = new std::recursive_mutex;
     return *lock;
 }
 
-HWND PlatformAddWindow(std::shared_ptr<PlatformWindow> window)
-{
+HWND PlatformAddWindow(std::shared_ptr<PlatformWindow> window) {
     HWND handle = window->Handle();
     std::lock_guard<std::recursive_mutex> guard(PlatformWindowsLock());
     Windows()[handle] = std::move(window);
     return handle;
 }
 
-void PlatformRemoveWindow(HWND window)
-{
+void PlatformRemoveWindow(HWND window) {
     std::shared_ptr<PlatformWindow> removed;
     std::lock_guard<std::recursive_mutex> guard(PlatformWindowsLock());
     auto found = Windows().find(window);
@@ -513,15 +580,13 @@ void PlatformRemoveWindow(HWND window)
     }
 }
 
-std::shared_ptr<PlatformWindow> PlatformFindWindow(HWND window)
-{
+std::shared_ptr<PlatformWindow> PlatformFindWindow(HWND window) {
     std::lock_guard<std::recursive_mutex> guard(PlatformWindowsLock());
     auto found = Windows().find(window);
     return found == Windows().end() ? nullptr : found->second;
 }
 
-void PlatformQueueMessage(DWORD threadId, const MSG& message)
-{
+void PlatformQueueMessage(DWORD threadId, const MSG& message) {
     {
         std::lock_guard<std::mutex> guard(queuesLock);
         Queues()[threadId].messages.push_back(message);
@@ -529,16 +594,14 @@ void PlatformQueueMessage(DWORD threadId, const MSG& message)
     queuesChanged.notify_all();
 }
 
-SDL_Window* PlatformGetSDLWindow(HWND window)
-{
+SDL_Window* PlatformGetSDLWindow(HWND window) {
     auto found = PlatformFindWindow(window);
     return found && found->kind == PlatformWindowKind::Sdl ? found->sdl : nullptr;
 }
 
 // ---- classes ----------------------------------------------------------------------------------
 
-ATOM RegisterClassExA(const WNDCLASSEXA* windowClass)
-{
+ATOM RegisterClassExA(const WNDCLASSEXA* windowClass) {
     if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXA) || !windowClass->lpszClassName ||
         !windowClass->lpfnWndProc || IS_INTRESOURCE(windowClass->lpszClassName)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -558,8 +621,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* windowClass)
     return entry.atom;
 }
 
-BOOL UnregisterClassA(LPCSTR className, HINSTANCE)
-{
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
     std::lock_guard<std::mutex> guard(classesLock);
     auto& classes = Classes();
     for (auto it = classes.begin(); it != classes.end(); ++it) {
@@ -576,8 +638,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE)
 
 // ---- windows ----------------------------------------------------------------------------------
 
-BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD)
-{
+BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD) {
     if (!rect) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -590,11 +651,12 @@ BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD)
     return TRUE;
 }
 
-BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) { return AdjustWindowRectEx(rect, style, menu, 0); }
+BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
+    return AdjustWindowRectEx(rect, style, menu, 0);
+}
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
-{
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     WindowClass windowClass;
     if (!className || !FindClass(className, windowClass)) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -637,8 +699,18 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     window->sdlId = SDL_GetWindowID(sdl);
     HWND handle = PlatformAddWindow(window);
 
-    CREATESTRUCTA create{param,     instance, menu, parent, clientH + extraH, clientW + extraW, y, x,
-                         static_cast<LONG>(style), windowName, windowClass.name.c_str(), exStyle};
+    CREATESTRUCTA create{param,
+                         instance,
+                         menu,
+                         parent,
+                         clientH + extraH,
+                         clientW + extraW,
+                         y,
+                         x,
+                         static_cast<LONG>(style),
+                         windowName,
+                         windowClass.name.c_str(),
+                         exStyle};
     if (!Send(window, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create)) ||
         Send(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         DestroyWindow(handle);
@@ -654,8 +726,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     return handle;
 }
 
-BOOL DestroyWindow(HWND handle)
-{
+BOOL DestroyWindow(HWND handle) {
     auto window = PlatformFindWindow(handle);
     if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -682,10 +753,11 @@ BOOL DestroyWindow(HWND handle)
     return TRUE;
 }
 
-BOOL IsWindow(HWND window) { return PlatformFindWindow(window) != nullptr; }
+BOOL IsWindow(HWND window) {
+    return PlatformFindWindow(window) != nullptr;
+}
 
-BOOL IsWindowVisible(HWND handle)
-{
+BOOL IsWindowVisible(HWND handle) {
     auto window = PlatformFindWindow(handle);
     if (!window)
         return FALSE;
@@ -694,35 +766,34 @@ BOOL IsWindowVisible(HWND handle)
     return (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
 }
 
-BOOL ShowWindow(HWND handle, int command)
-{
+BOOL ShowWindow(HWND handle, int command) {
     auto window = FindSdl(handle);
     if (!window)
         return FALSE;
     BOOL wasVisible = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
     switch (command) {
-    case SW_HIDE:
-        SDL_HideWindow(window->sdl);
-        if (wasVisible)
-            Send(window, WM_SHOWWINDOW, FALSE, 0);
-        return wasVisible;
-    case SW_MINIMIZE:
-    case SW_SHOWMINIMIZED:
-    case SW_SHOWMINNOACTIVE:
-        SDL_ShowWindow(window->sdl);
-        SDL_MinimizeWindow(window->sdl);
-        break;
-    case SW_SHOWMAXIMIZED:
-        SDL_ShowWindow(window->sdl);
-        SDL_MaximizeWindow(window->sdl);
-        break;
-    case SW_RESTORE:
-        SDL_ShowWindow(window->sdl);
-        SDL_RestoreWindow(window->sdl);
-        break;
-    default:
-        SDL_ShowWindow(window->sdl);
-        break;
+        case SW_HIDE:
+            SDL_HideWindow(window->sdl);
+            if (wasVisible)
+                Send(window, WM_SHOWWINDOW, FALSE, 0);
+            return wasVisible;
+        case SW_MINIMIZE:
+        case SW_SHOWMINIMIZED:
+        case SW_SHOWMINNOACTIVE:
+            SDL_ShowWindow(window->sdl);
+            SDL_MinimizeWindow(window->sdl);
+            break;
+        case SW_SHOWMAXIMIZED:
+            SDL_ShowWindow(window->sdl);
+            SDL_MaximizeWindow(window->sdl);
+            break;
+        case SW_RESTORE:
+            SDL_ShowWindow(window->sdl);
+            SDL_RestoreWindow(window->sdl);
+            break;
+        default:
+            SDL_ShowWindow(window->sdl);
+            break;
     }
     window->style |= WS_VISIBLE;
     window->needsPaint = true;
@@ -731,8 +802,7 @@ BOOL ShowWindow(HWND handle, int command)
     return wasVisible;
 }
 
-BOOL UpdateWindow(HWND handle)
-{
+BOOL UpdateWindow(HWND handle) {
     auto window = FindSdl(handle);
     if (!window)
         return FALSE;
@@ -741,8 +811,7 @@ BOOL UpdateWindow(HWND handle)
     return TRUE;
 }
 
-BOOL InvalidateRect(HWND handle, const RECT*, BOOL)
-{
+BOOL InvalidateRect(HWND handle, const RECT*, BOOL) {
     auto window = FindSdl(handle);
     if (!window)
         return FALSE;
@@ -750,8 +819,7 @@ BOOL InvalidateRect(HWND handle, const RECT*, BOOL)
     return TRUE;
 }
 
-BOOL ValidateRect(HWND handle, const RECT*)
-{
+BOOL ValidateRect(HWND handle, const RECT*) {
     auto window = FindSdl(handle);
     if (!window)
         return FALSE;
@@ -759,8 +827,7 @@ BOOL ValidateRect(HWND handle, const RECT*)
     return TRUE;
 }
 
-HWND SetFocus(HWND handle)
-{
+HWND SetFocus(HWND handle) {
     HWND previous = focusWindow;
     auto window = FindSdl(handle);
     if (!window)
@@ -770,10 +837,11 @@ HWND SetFocus(HWND handle)
     return previous;
 }
 
-HWND GetFocus() { return focusWindow; }
+HWND GetFocus() {
+    return focusWindow;
+}
 
-BOOL SetForegroundWindow(HWND handle)
-{
+BOOL SetForegroundWindow(HWND handle) {
     auto window = FindSdl(handle);
     if (!window)
         return FALSE;
@@ -781,44 +849,49 @@ BOOL SetForegroundWindow(HWND handle)
     return TRUE;
 }
 
-int ShowCursor(BOOL show)
-{
+int ShowCursor(BOOL show) {
     cursorCounter += show ? 1 : -1;
     if (EnsureVideo())
         SDL_ShowCursor(cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
     return cursorCounter;
 }
 
-LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_NCCREATE: return TRUE;
-    case WM_CLOSE: DestroyWindow(handle); return 0;
-    case WM_PAINT: ValidateRect(handle, nullptr); return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_SETTEXT: return SetWindowTextA(handle, reinterpret_cast<LPCSTR>(lParam));
-    case WM_GETTEXT: return GetWindowTextA(handle, reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == 0xF060) {  // SC_CLOSE
-            auto window = FindSdl(handle);
-            Send(window, WM_CLOSE, 0, 0);
-        }
-        return 0;
-    case WM_SYSKEYDOWN:
-        if (wParam == VK_F4 && (lParam & (1 << 29)))
-            return DefWindowProcA(handle, WM_SYSCOMMAND, 0xF060, 0);
-        return 0;
-    default: return 0;
+        case WM_NCCREATE:
+            return TRUE;
+        case WM_CLOSE:
+            DestroyWindow(handle);
+            return 0;
+        case WM_PAINT:
+            ValidateRect(handle, nullptr);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_SETTEXT:
+            return SetWindowTextA(handle, reinterpret_cast<LPCSTR>(lParam));
+        case WM_GETTEXT:
+            return GetWindowTextA(handle, reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == 0xF060) {  // SC_CLOSE
+                auto window = FindSdl(handle);
+                Send(window, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        case WM_SYSKEYDOWN:
+            if (wParam == VK_F4 && (lParam & (1 << 29)))
+                return DefWindowProcA(handle, WM_SYSCOMMAND, 0xF060, 0);
+            return 0;
+        default:
+            return 0;
     }
 }
 
-LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return procedure ? procedure(window, message, wParam, lParam) : 0;
 }
 
-BOOL GetClientRect(HWND handle, LPRECT rect)
-{
+BOOL GetClientRect(HWND handle, LPRECT rect) {
     auto window = FindSdl(handle);
     if (!window || !rect)
         return FALSE;
@@ -828,8 +901,7 @@ BOOL GetClientRect(HWND handle, LPRECT rect)
     return TRUE;
 }
 
-BOOL GetWindowRect(HWND handle, LPRECT rect)
-{
+BOOL GetWindowRect(HWND handle, LPRECT rect) {
     auto window = FindSdl(handle);
     if (!window || !rect)
         return FALSE;
@@ -842,8 +914,7 @@ BOOL GetWindowRect(HWND handle, LPRECT rect)
     return TRUE;
 }
 
-BOOL ClientToScreen(HWND handle, LPPOINT point)
-{
+BOOL ClientToScreen(HWND handle, LPPOINT point) {
     auto window = FindSdl(handle);
     if (!window || !point)
         return FALSE;
@@ -854,8 +925,7 @@ BOOL ClientToScreen(HWND handle, LPPOINT point)
     return TRUE;
 }
 
-BOOL ScreenToClient(HWND handle, LPPOINT point)
-{
+BOOL ScreenToClient(HWND handle, LPPOINT point) {
     auto window = FindSdl(handle);
     if (!window || !point)
         return FALSE;
@@ -866,23 +936,20 @@ BOOL ScreenToClient(HWND handle, LPPOINT point)
     return TRUE;
 }
 
-BOOL GetCursorPos(LPPOINT point)
-{
+BOOL GetCursorPos(LPPOINT point) {
     if (!point || !EnsureVideo())
         return FALSE;
     *point = CursorNow();
     return TRUE;
 }
 
-BOOL SetCursorPos(int x, int y)
-{
+BOOL SetCursorPos(int x, int y) {
     if (!EnsureVideo())
         return FALSE;
     return SDL_WarpMouseGlobal(x, y) == 0;
 }
 
-BOOL SetWindowTextA(HWND handle, LPCSTR text)
-{
+BOOL SetWindowTextA(HWND handle, LPCSTR text) {
     auto window = PlatformFindWindow(handle);
     if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -899,8 +966,7 @@ BOOL SetWindowTextA(HWND handle, LPCSTR text)
     return TRUE;
 }
 
-int GetWindowTextA(HWND handle, LPSTR text, int maxCount)
-{
+int GetWindowTextA(HWND handle, LPSTR text, int maxCount) {
     auto window = PlatformFindWindow(handle);
     if (!window || !text || maxCount <= 0)
         return 0;
@@ -911,8 +977,7 @@ int GetWindowTextA(HWND handle, LPSTR text, int maxCount)
     return n;
 }
 
-HWND FindWindowA(LPCSTR className, LPCSTR windowName)
-{
+HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
     std::lock_guard<std::recursive_mutex> guard(PlatformWindowsLock());
     for (auto& [handle, window] : Windows()) {
         if (window->kind == PlatformWindowKind::Control)
@@ -926,24 +991,28 @@ HWND FindWindowA(LPCSTR className, LPCSTR windowName)
     return nullptr;
 }
 
-LONG_PTR GetWindowLongPtrA(HWND handle, int index)
-{
+LONG_PTR GetWindowLongPtrA(HWND handle, int index) {
     auto window = PlatformFindWindow(handle);
     if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     switch (index) {
-    case GWLP_USERDATA: return window->userData;
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(window->procedure);
-    case GWL_STYLE: return static_cast<LONG_PTR>(window->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(window->exStyle);
-    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+        case GWLP_USERDATA:
+            return window->userData;
+        case GWLP_WNDPROC:
+            return reinterpret_cast<LONG_PTR>(window->procedure);
+        case GWL_STYLE:
+            return static_cast<LONG_PTR>(window->style);
+        case GWL_EXSTYLE:
+            return static_cast<LONG_PTR>(window->exStyle);
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
     }
 }
 
-LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value)
-{
+LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value) {
     auto window = PlatformFindWindow(handle);
     if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -951,17 +1020,26 @@ LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value)
     }
     LONG_PTR previous = GetWindowLongPtrA(handle, index);
     switch (index) {
-    case GWLP_USERDATA: window->userData = value; break;
-    case GWLP_WNDPROC: window->procedure = reinterpret_cast<WNDPROC>(value); break;
-    case GWL_STYLE: window->style = static_cast<DWORD>(value); break;
-    case GWL_EXSTYLE: window->exStyle = static_cast<DWORD>(value); break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+        case GWLP_USERDATA:
+            window->userData = value;
+            break;
+        case GWLP_WNDPROC:
+            window->procedure = reinterpret_cast<WNDPROC>(value);
+            break;
+        case GWL_STYLE:
+            window->style = static_cast<DWORD>(value);
+            break;
+        case GWL_EXSTYLE:
+            window->exStyle = static_cast<DWORD>(value);
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
     }
     return previous;
 }
 
-int GetSystemMetrics(int index)
-{
+int GetSystemMetrics(int index) {
     if ((index != SM_CXSCREEN && index != SM_CYSCREEN) || !EnsureVideo())
         return 0;
     SDL_DisplayMode mode;
@@ -979,10 +1057,9 @@ struct CursorObject {
     SDL_Cursor* cursor = nullptr;
 };
 std::mutex resourcesLock;
-} // namespace
+}  // namespace
 
-HICON LoadIconA(HINSTANCE, LPCSTR name)
-{
+HICON LoadIconA(HINSTANCE, LPCSTR name) {
     // Every icon is the application's one icon: the window system draws its own.
     std::lock_guard<std::mutex> guard(resourcesLock);
     static auto* icons = new std::map<ULONG_PTR, IconObject>;  // handles live as long as the process
@@ -991,8 +1068,7 @@ HICON LoadIconA(HINSTANCE, LPCSTR name)
     return reinterpret_cast<HICON>(&icon);
 }
 
-HCURSOR LoadCursorA(HINSTANCE, LPCSTR name)
-{
+HCURSOR LoadCursorA(HINSTANCE, LPCSTR name) {
     std::lock_guard<std::mutex> guard(resourcesLock);
     static auto* cursors = new std::map<ULONG_PTR, CursorObject>;
     ULONG_PTR id = IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : 32512;
@@ -1000,8 +1076,7 @@ HCURSOR LoadCursorA(HINSTANCE, LPCSTR name)
     return reinterpret_cast<HCURSOR>(&cursor);
 }
 
-HCURSOR SetCursor(HCURSOR handle)
-{
+HCURSOR SetCursor(HCURSOR handle) {
     static HCURSOR current = nullptr;
     HCURSOR previous = current;
     current = handle;
@@ -1014,11 +1089,20 @@ HCURSOR SetCursor(HCURSOR handle)
     if (!cursor->cursor) {
         SDL_SystemCursor kind = SDL_SYSTEM_CURSOR_ARROW;
         switch (cursor->id) {
-        case 32513: kind = SDL_SYSTEM_CURSOR_IBEAM; break;
-        case 32514: kind = SDL_SYSTEM_CURSOR_WAIT; break;
-        case 32515: kind = SDL_SYSTEM_CURSOR_CROSSHAIR; break;
-        case 32649: kind = SDL_SYSTEM_CURSOR_HAND; break;
-        default: break;
+            case 32513:
+                kind = SDL_SYSTEM_CURSOR_IBEAM;
+                break;
+            case 32514:
+                kind = SDL_SYSTEM_CURSOR_WAIT;
+                break;
+            case 32515:
+                kind = SDL_SYSTEM_CURSOR_CROSSHAIR;
+                break;
+            case 32649:
+                kind = SDL_SYSTEM_CURSOR_HAND;
+                break;
+            default:
+                break;
         }
         cursor->cursor = SDL_CreateSystemCursor(kind);
     }
@@ -1029,8 +1113,7 @@ HCURSOR SetCursor(HCURSOR handle)
     return previous;
 }
 
-HDC GetDC(HWND window)
-{
+HDC GetDC(HWND window) {
     // A drawing context is a token of its window; drawing goes through the graphics layer.
     std::lock_guard<std::mutex> guard(resourcesLock);
     static auto* contexts = new std::map<HWND, DeviceContext>;
@@ -1038,10 +1121,11 @@ HDC GetDC(HWND window)
     return reinterpret_cast<HDC>(&dc);
 }
 
-int ReleaseDC(HWND, HDC dc) { return dc ? 1 : 0; }
+int ReleaseDC(HWND, HDC dc) {
+    return dc ? 1 : 0;
+}
 
-HDC BeginPaint(HWND handle, LPPAINTSTRUCT paint)
-{
+HDC BeginPaint(HWND handle, LPPAINTSTRUCT paint) {
     auto window = FindSdl(handle);
     if (!window || !paint)
         return nullptr;
@@ -1052,19 +1136,19 @@ HDC BeginPaint(HWND handle, LPPAINTSTRUCT paint)
     return paint->hdc;
 }
 
-BOOL EndPaint(HWND, const PAINTSTRUCT*) { return TRUE; }
+BOOL EndPaint(HWND, const PAINTSTRUCT*) {
+    return TRUE;
+}
 
 // ---- messages ---------------------------------------------------------------------------------
 
-BOOL PeekMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage)
-{
+BOOL PeekMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
     if (!message)
         return FALSE;
     return NextMessage(message, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
-BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax)
-{
+BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax) {
     if (!message) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
@@ -1078,8 +1162,7 @@ BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax)
     }
 }
 
-BOOL TranslateMessage(const MSG* message)
-{
+BOOL TranslateMessage(const MSG* message) {
     if (!message || message->message != WM_KEYDOWN)
         return FALSE;
     int vk = static_cast<int>(message->wParam);
@@ -1104,8 +1187,7 @@ BOOL TranslateMessage(const MSG* message)
     return TRUE;
 }
 
-LRESULT DispatchMessageA(const MSG* message)
-{
+LRESULT DispatchMessageA(const MSG* message) {
     if (!message || !message->hwnd)
         return 0;
     auto window = PlatformFindWindow(message->hwnd);
@@ -1116,8 +1198,7 @@ LRESULT DispatchMessageA(const MSG* message)
     return PlatformDialogDispatch(window, *message);
 }
 
-BOOL PostMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
-{
+BOOL PostMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!handle) {
         PlatformQueueMessage(ThisThread(), MakeMessage(nullptr, message, wParam, lParam));
         return TRUE;
@@ -1134,14 +1215,12 @@ BOOL PostMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     return PlatformDialogPostMessage(window, message, wParam, lParam);
 }
 
-BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
-{
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
     PlatformQueueMessage(threadId, MakeMessage(nullptr, message, wParam, lParam));
     return TRUE;
 }
 
-LRESULT SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     auto window = PlatformFindWindow(handle);
     if (!window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -1152,8 +1231,7 @@ LRESULT SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     return PlatformDialogSendMessage(window, message, wParam, lParam);
 }
 
-void PostQuitMessage(int exitCode)
-{
+void PostQuitMessage(int exitCode) {
     {
         std::lock_guard<std::mutex> guard(queuesLock);
         ThreadQueue& queue = Queues()[ThisThread()];
@@ -1163,28 +1241,26 @@ void PostQuitMessage(int exitCode)
     queuesChanged.notify_all();
 }
 
-SHORT GetKeyState(int virtualKey)
-{
+SHORT GetKeyState(int virtualKey) {
     if (virtualKey <= 0 || virtualKey > 255)
         return 0;
     BYTE state = keyState[static_cast<size_t>(virtualKey)];
     return static_cast<SHORT>(((state & 0x80) ? 0x8000 : 0) | (state & 0x01));
 }
 
-SHORT GetAsyncKeyState(int virtualKey)
-{
+SHORT GetAsyncKeyState(int virtualKey) {
     if (virtualKey <= 0 || virtualKey > 255)
         return 0;
     if (virtualKey == VK_LBUTTON || virtualKey == VK_RBUTTON || virtualKey == VK_MBUTTON) {
-        Uint32 mask = virtualKey == VK_LBUTTON ? SDL_BUTTON_LMASK : virtualKey == VK_RBUTTON ? SDL_BUTTON_RMASK
-                                                                                            : SDL_BUTTON_MMASK;
+        Uint32 mask = virtualKey == VK_LBUTTON   ? SDL_BUTTON_LMASK
+                      : virtualKey == VK_RBUTTON ? SDL_BUTTON_RMASK
+                                                 : SDL_BUTTON_MMASK;
         return (mouseButtons & mask) ? static_cast<SHORT>(0x8000) : 0;
     }
     return asyncDown[static_cast<size_t>(virtualKey)] ? static_cast<SHORT>(0x8000) : 0;
 }
 
-HWND SetCapture(HWND handle)
-{
+HWND SetCapture(HWND handle) {
     HWND previous = captureWindow;
     if (FindSdl(handle)) {
         captureWindow = handle;
@@ -1193,8 +1269,7 @@ HWND SetCapture(HWND handle)
     return previous;
 }
 
-BOOL ReleaseCapture()
-{
+BOOL ReleaseCapture() {
     if (captureWindow) {
         captureWindow = nullptr;
         SDL_CaptureMouse(SDL_FALSE);
@@ -1202,10 +1277,11 @@ BOOL ReleaseCapture()
     return TRUE;
 }
 
-HWND GetCapture() { return captureWindow; }
+HWND GetCapture() {
+    return captureWindow;
+}
 
-BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode)
-{
+BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode) {
     if (!mode) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

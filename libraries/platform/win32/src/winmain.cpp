@@ -6,8 +6,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)

@@ -10,8 +10,7 @@
 
 namespace {
 
-TEST(DialogResource, StartDialogTemplate)
-{
+TEST(DialogResource, StartDialogTemplate) {
     const PlatformDialogTemplate* t = PlatformFindDialog(101);
     ASSERT_NE(nullptr, t);
     EXPECT_EQ(0x80C800C0u, t->style);
@@ -53,14 +52,12 @@ TEST(DialogResource, StartDialogTemplate)
     }
 }
 
-TEST(DialogResource, MissingTemplateFails)
-{
+TEST(DialogResource, MissingTemplateFails) {
     EXPECT_EQ(-1, DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4711), nullptr, StartProc, 0));
     EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
 }
 
-TEST_F(StartDialog, RunWithoutTouchingAnythingKeepsTheDefaults)
-{
+TEST_F(StartDialog, RunWithoutTouchingAnythingKeepsTheDefaults) {
     afterInit = [](HWND dialog) {
         EXPECT_EQ(nullptr, GetDlgItem(dialog, 1000));
         EXPECT_NE(nullptr, GetDlgItem(dialog, 1001));
@@ -76,8 +73,7 @@ TEST_F(StartDialog, RunWithoutTouchingAnythingKeepsTheDefaults)
     EXPECT_EQ(nullptr, FindWindowA(nullptr, "Cobalt"));
 }
 
-TEST_F(StartDialog, ExitEndsWithTwoAndLeavesQuitQueued)
-{
+TEST_F(StartDialog, ExitEndsWithTwoAndLeavesQuitQueued) {
     afterInit = [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); };
     EXPECT_EQ(2, Show());
     MSG m;
@@ -86,14 +82,12 @@ TEST_F(StartDialog, ExitEndsWithTwoAndLeavesQuitQueued)
     EXPECT_EQ(0u, m.wParam);
 }
 
-TEST_F(StartDialog, CloseBoxIsCancel)
-{
+TEST_F(StartDialog, CloseBoxIsCancel) {
     afterInit = [](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); };
     EXPECT_EQ(2, Show());
 }
 
-TEST_F(StartDialog, ClicksOnThePlainAndTheAutomaticBoxes)
-{
+TEST_F(StartDialog, ClicksOnThePlainAndTheAutomaticBoxes) {
     // Fullscreen changes only through the procedure; Loop toggles on its own.
     afterInit = [](HWND dialog) {
         SendMessageA(GetDlgItem(dialog, 1001), BM_CLICK, 0, 0);
@@ -116,8 +110,7 @@ TEST_F(StartDialog, ClicksOnThePlainAndTheAutomaticBoxes)
     EXPECT_TRUE(choices.loop);
 }
 
-TEST_F(StartDialog, ThreeStatesAndPushedState)
-{
+TEST_F(StartDialog, ThreeStatesAndPushedState) {
     afterInit = [](HWND dialog) {
         CheckDlgButton(dialog, 1001, BST_INDETERMINATE);
         EXPECT_EQ(static_cast<UINT>(BST_INDETERMINATE), IsDlgButtonChecked(dialog, 1001));
@@ -135,10 +128,9 @@ TEST_F(StartDialog, ThreeStatesAndPushedState)
     EXPECT_EQ(0, choices.commands - 1);  // only the Run command: setting states sends none
 }
 
-TEST_F(StartDialog, EndDialogDuringInitNeverShows)
-{
+TEST_F(StartDialog, EndDialogDuringInitNeverShows) {
     afterInit = [](HWND dialog) { EndDialog(dialog, 7); };
     EXPECT_EQ(7, Show());
 }
 
-} // namespace
+}  // namespace

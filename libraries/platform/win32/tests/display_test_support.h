@@ -6,9 +6,13 @@
 #include <cstdlib>
 #include <string>
 
-inline bool HaveDisplay() { return std::getenv("DISPLAY") != nullptr; }
+inline bool HaveDisplay() {
+    return std::getenv("DISPLAY") != nullptr;
+}
 
-inline bool HaveXdotool() { return std::system("command -v xdotool >/dev/null 2>&1") == 0; }
+inline bool HaveXdotool() {
+    return std::system("command -v xdotool >/dev/null 2>&1") == 0;
+}
 
 struct Typing {
     std::string title;
@@ -19,11 +23,10 @@ struct Typing {
 // the keyboard focus and types `keys` (xdotool key names) as a person would. A window
 // still open 10 seconds later is closed, so a lost key fails the test instead of hanging
 // it. Tests that type run alone (RUN_SERIAL), so nothing else takes the focus.
-inline HANDLE StartTyping(const std::string& title, const std::string& keys)
-{
+inline HANDLE StartTyping(const std::string& title, const std::string& keys) {
     auto* typing = new Typing{title, "xdotool search --sync --onlyvisible --name '^" + title +
-                                         "$' windowfocus >/dev/null 2>&1 && sleep 0.2 && xdotool key --delay 50 " + keys +
-                                         " >/dev/null 2>&1"};
+                                         "$' windowfocus >/dev/null 2>&1 && sleep 0.2 && xdotool key --delay 50 " +
+                                         keys + " >/dev/null 2>&1"};
     return CreateThread(
         nullptr, 0,
         [](LPVOID param) -> DWORD {
@@ -45,8 +48,7 @@ inline HANDLE StartTyping(const std::string& title, const std::string& keys)
 }
 
 // 0 when the window went away after the keys, without help.
-inline DWORD FinishTyping(HANDLE thread)
-{
+inline DWORD FinishTyping(HANDLE thread) {
     DWORD code = 1;
     WaitForSingleObject(thread, 30000);
     GetExitCodeThread(thread, &code);

@@ -12,8 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(Clocks, PerformanceCounterIsMonotonicAndMatchesSleep)
-{
+TEST(Clocks, PerformanceCounterIsMonotonicAndMatchesSleep) {
     LARGE_INTEGER frequency, a, b;
     ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
     ASSERT_GT(frequency.QuadPart, 1000000);
@@ -29,8 +28,7 @@ TEST(Clocks, PerformanceCounterIsMonotonicAndMatchesSleep)
     EXPECT_LT(elapsed, 1000u);
 }
 
-TEST(Clocks, LocalTimeIsACalendarDate)
-{
+TEST(Clocks, LocalTimeIsACalendarDate) {
     SYSTEMTIME t{};
     GetLocalTime(&t);
     EXPECT_GE(t.wYear, 2020);
@@ -42,14 +40,12 @@ TEST(Clocks, LocalTimeIsACalendarDate)
     EXPECT_LE(t.wMilliseconds, 999);
 }
 
-DWORD WINAPI ReturnParam(LPVOID param)
-{
+DWORD WINAPI ReturnParam(LPVOID param) {
     Sleep(30);
     return static_cast<DWORD>(reinterpret_cast<uintptr_t>(param));
 }
 
-TEST(Threads, CreateWaitExitCodeAndClose)
-{
+TEST(Threads, CreateWaitExitCodeAndClose) {
     DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 0, ReturnParam, reinterpret_cast<LPVOID>(uintptr_t{77}), 0, &id);
     ASSERT_NE(nullptr, thread);
@@ -73,8 +69,7 @@ struct LockProbe {
     std::atomic<bool> entered{false};
 };
 
-DWORD WINAPI EnterAndLeave(LPVOID param)
-{
+DWORD WINAPI EnterAndLeave(LPVOID param) {
     auto* probe = static_cast<LockProbe*>(param);
     EnterCriticalSection(&probe->section);
     probe->entered = true;
@@ -82,8 +77,7 @@ DWORD WINAPI EnterAndLeave(LPVOID param)
     return 0;
 }
 
-TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads)
-{
+TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
     LockProbe probe;
     ASSERT_TRUE(InitializeCriticalSectionAndSpinCount(&probe.section, 4096));
     EnterCriticalSection(&probe.section);
@@ -102,8 +96,7 @@ TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads)
     DeleteCriticalSection(&probe.section);
 }
 
-TEST(Errors, LastErrorIsPerThreadAndFormatsAsText)
-{
+TEST(Errors, LastErrorIsPerThreadAndFormatsAsText) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     HANDLE other = CreateThread(
         nullptr, 0, [](LPVOID) -> DWORD { return GetLastError(); }, nullptr, 0, nullptr);
@@ -132,8 +125,7 @@ TEST(Errors, LastErrorIsPerThreadAndFormatsAsText)
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
 }
 
-TEST(Debugger, NotAttachedUnderTheTestRunner)
-{
+TEST(Debugger, NotAttachedUnderTheTestRunner) {
     // The test runs untraced unless someone debugs it.
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -146,8 +138,7 @@ TEST(Debugger, NotAttachedUnderTheTestRunner)
 
 class Files : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         root = fs::temp_directory_path() / ("win32_files_" + std::to_string(::getpid()) + "_" +
                                             testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
@@ -157,8 +148,7 @@ protected:
     fs::path root;
 };
 
-TEST_F(Files, CurrentDirectoryReportsLengthAndNeededSize)
-{
+TEST_F(Files, CurrentDirectoryReportsLengthAndNeededSize) {
     fs::path previous = fs::current_path();
     fs::current_path(root);
     char buffer[MAX_PATH];
@@ -170,19 +160,18 @@ TEST_F(Files, CurrentDirectoryReportsLengthAndNeededSize)
     fs::current_path(previous);
 }
 
-TEST_F(Files, CreateDirectoryFailsWhenPresentOrParentMissing)
-{
-    std::string folder = (root / "data" ).string();
+TEST_F(Files, CreateDirectoryFailsWhenPresentOrParentMissing) {
+    std::string folder = (root / "data").string();
     EXPECT_TRUE(CreateDirectoryA((folder + "/").c_str(), nullptr));
     EXPECT_FALSE(CreateDirectoryA(folder.c_str(), nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
     EXPECT_FALSE(CreateDirectoryA((root / "no" / "such").c_str(), nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY), GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY),
+              GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(Files, AttributesOfFilesFoldersAndMissingNames)
-{
+TEST_F(Files, AttributesOfFilesFoldersAndMissingNames) {
     std::ofstream(root / ".final") << "";
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((root / ".final").c_str()));
     EXPECT_EQ(0u, GetFileAttributesA((root / ".final").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
@@ -190,8 +179,7 @@ TEST_F(Files, AttributesOfFilesFoldersAndMissingNames)
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 
-TEST_F(Files, CreateReadSizeAndCaseFallback)
-{
+TEST_F(Files, CreateReadSizeAndCaseFallback) {
     fs::create_directories(root / "Shaders");
     std::ofstream(root / "Shaders" / "Fw_Globals.fxi") << "float Time;";
     std::string asked = root.string() + "\\shaders\\fw_globals.fxi";
@@ -213,8 +201,7 @@ TEST_F(Files, CreateReadSizeAndCaseFallback)
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 
-TEST_F(Files, WriteThenReadBack)
-{
+TEST_F(Files, WriteThenReadBack) {
     std::string path = (root / "out.bin").string();
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
@@ -234,8 +221,7 @@ TEST_F(Files, WriteThenReadBack)
     CloseHandle(file);
 }
 
-TEST_F(Files, FindFirstFileGivesTheOnDiskSpelling)
-{
+TEST_F(Files, FindFirstFileGivesTheOnDiskSpelling) {
     std::ofstream(root / "Caleidoscope.CPP") << "x";
     std::ofstream(root / "other.txt") << "y";
     WIN32_FIND_DATAA data;
@@ -255,4 +241,4 @@ TEST_F(Files, FindFirstFileGivesTheOnDiskSpelling)
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 
-} // namespace
+}  // namespace

@@ -10,14 +10,12 @@ namespace {
 
 class StartDialogKeys : public StartDialog {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         StartDialog::SetUp();
         if (!IsSkipped() && !HaveXdotool())
             GTEST_SKIP() << "no xdotool";
     }
-    INT_PTR ShowWithKeys(const std::string& keys)
-    {
+    INT_PTR ShowWithKeys(const std::string& keys) {
         HANDLE typist = StartTyping("Cobalt", keys);
         INT_PTR result = Show();
         EXPECT_EQ(0u, FinishTyping(typist));
@@ -25,19 +23,16 @@ protected:
     }
 };
 
-TEST_F(StartDialogKeys, EnterRuns)
-{
+TEST_F(StartDialogKeys, EnterRuns) {
     EXPECT_EQ(1, ShowWithKeys("Return"));
     EXPECT_TRUE(choices.fullscreen && choices.loop && choices.sound);
 }
 
-TEST_F(StartDialogKeys, EscapeExits)
-{
+TEST_F(StartDialogKeys, EscapeExits) {
     EXPECT_EQ(2, ShowWithKeys("Escape"));
 }
 
-TEST_F(StartDialogKeys, TabMovesAndSpaceToggles)
-{
+TEST_F(StartDialogKeys, TabMovesAndSpaceToggles) {
     // Focus starts on Fullscreen; Tab reaches Loop, then Sound.
     EXPECT_EQ(1, ShowWithKeys("Tab space Tab space Return"));
     EXPECT_TRUE(choices.fullscreen);
@@ -45,23 +40,20 @@ TEST_F(StartDialogKeys, TabMovesAndSpaceToggles)
     EXPECT_FALSE(choices.sound);
 }
 
-TEST_F(StartDialogKeys, SpaceOnFullscreenGoesThroughTheProcedure)
-{
+TEST_F(StartDialogKeys, SpaceOnFullscreenGoesThroughTheProcedure) {
     EXPECT_EQ(1, ShowWithKeys("space Return"));
     EXPECT_FALSE(choices.fullscreen);
     EXPECT_TRUE(choices.loop);
 }
 
-TEST_F(StartDialogKeys, EnterOnExitButtonExits)
-{
+TEST_F(StartDialogKeys, EnterOnExitButtonExits) {
     // Fullscreen, Loop, Sound, Run, Exit in template order.
     EXPECT_EQ(2, ShowWithKeys("Tab Tab Tab Tab Return"));
 }
 
 class MessageBoxKeys : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!HaveDisplay())
             GTEST_SKIP() << "no display";
         if (!HaveXdotool())
@@ -69,8 +61,7 @@ protected:
     }
 };
 
-TEST_F(MessageBoxKeys, EnterAnswersOkAndEscapeCancels)
-{
+TEST_F(MessageBoxKeys, EnterAnswersOkAndEscapeCancels) {
     HANDLE typist = StartTyping("Box one", "Return");
     EXPECT_EQ(IDOK, MessageBoxA(nullptr, "text", "Box one", MB_ICONINFORMATION));
     EXPECT_EQ(0u, FinishTyping(typist));
@@ -79,4 +70,4 @@ TEST_F(MessageBoxKeys, EnterAnswersOkAndEscapeCancels)
     EXPECT_EQ(0u, FinishTyping(typist));
 }
 
-} // namespace
+}  // namespace

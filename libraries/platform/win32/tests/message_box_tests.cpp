@@ -14,8 +14,7 @@ namespace {
 
 class MessageBox : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!HaveDisplay())
             GTEST_SKIP() << "no display";
     }
@@ -31,8 +30,7 @@ struct Countdown {
     std::atomic<int> titleSeenByX{-1};
 };
 
-DWORD WINAPI CountdownProc(LPVOID param)
-{
+DWORD WINAPI CountdownProc(LPVOID param) {
     auto* c = static_cast<Countdown*>(param);
     DWORD start = GetTickCount(), last = start;
     while (c->boxResult == 0) {
@@ -54,8 +52,8 @@ DWORD WINAPI CountdownProc(LPVOID param)
                     // The window system shows the new title. Other tests open and close windows
                     // on the same display, and a search that meets a window as it goes away fails
                     // with an X error: such a search is tried again.
-                    std::string command = std::string("timeout 5 xdotool search --sync --name '^") + c->title +
-                                          "$' >/dev/null 2>&1";
+                    std::string command =
+                        std::string("timeout 5 xdotool search --sync --name '^") + c->title + "$' >/dev/null 2>&1";
                     int seen = 0;
                     for (int attempt = 0; attempt < 5 && !seen; ++attempt)
                         seen = std::system(command.c_str()) == 0 ? 1 : 0;
@@ -69,8 +67,7 @@ DWORD WINAPI CountdownProc(LPVOID param)
     return 0;
 }
 
-TEST_F(MessageBox, CountdownBoxRetitlesAndClosesItselfFromAnotherThread)
-{
+TEST_F(MessageBox, CountdownBoxRetitlesAndClosesItselfFromAnotherThread) {
     Countdown c;
     // Five seconds: the first second may pass before a fresh process has its box up.
     c.timeout = 5000;
@@ -94,8 +91,7 @@ TEST_F(MessageBox, CountdownBoxRetitlesAndClosesItselfFromAnotherThread)
     EXPECT_EQ(nullptr, FindWindowA(nullptr, c.title));
 }
 
-TEST_F(MessageBox, ShownFromAWorkerThreadAndClosedFromTheMainThread)
-{
+TEST_F(MessageBox, ShownFromAWorkerThreadAndClosedFromTheMainThread) {
     std::atomic<int> result{-1};
     HANDLE worker = CreateThread(
         nullptr, 0,
@@ -120,4 +116,4 @@ TEST_F(MessageBox, ShownFromAWorkerThreadAndClosedFromTheMainThread)
     EXPECT_FALSE(PostMessageA(box, WM_CLOSE, 0, 0));  // gone: refused, nothing crashes
 }
 
-} // namespace
+}  // namespace

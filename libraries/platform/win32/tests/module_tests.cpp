@@ -6,24 +6,21 @@
 
 namespace {
 
-std::string ExecutableFolder()
-{
+std::string ExecutableFolder() {
     char path[MAX_PATH * 4] = {};
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string exe(path, n);
     return exe.substr(0, exe.rfind('/'));
 }
 
-TEST(Modules, DllNamesMapToModulesBesideTheExecutable)
-{
+TEST(Modules, DllNamesMapToModulesBesideTheExecutable) {
     EXPECT_EQ(ExecutableFolder() + "/d3d10warp.so", PlatformModulePath("d3d10warp.dll"));
     EXPECT_EQ(ExecutableFolder() + "/bass.so", PlatformModulePath("bass.dll"));
     EXPECT_EQ(ExecutableFolder() + "/psapi.so", PlatformModulePath("psapi"));
     EXPECT_EQ("/opt/lib/x.so", PlatformModulePath("\\opt\\lib\\x.dll"));
 }
 
-TEST(Modules, SoftwareRasteriserLoadsAndResolves)
-{
+TEST(Modules, SoftwareRasteriserLoadsAndResolves) {
     HMODULE module = LoadLibraryA("d3d10warp.dll");
     ASSERT_NE(nullptr, module) << GetLastError();
     auto name = reinterpret_cast<const char* (*)()>(GetProcAddress(module, "PlatformSoftwareRasterizerName"));
@@ -41,8 +38,7 @@ TEST(Modules, SoftwareRasteriserLoadsAndResolves)
     EXPECT_TRUE(FreeLibrary(module));
 }
 
-TEST(Modules, MissingModulesFailForReal)
-{
+TEST(Modules, MissingModulesFailForReal) {
     for (const char* name : {"cudart32_50_35.dll", "nvapi.dll", "no_such_library.dll"}) {
         SetLastError(0);
         EXPECT_EQ(nullptr, LoadLibraryA(name)) << name;
@@ -52,12 +48,11 @@ TEST(Modules, MissingModulesFailForReal)
     EXPECT_EQ(nullptr, GetProcAddress(nullptr, "rand"));
 }
 
-TEST(Modules, TheProgramItselfIsAModule)
-{
+TEST(Modules, TheProgramItselfIsAModule) {
     HMODULE self = GetModuleHandleA(nullptr);
     ASSERT_NE(nullptr, self);
     EXPECT_NE(nullptr, GetProcAddress(self, "rand"));
     EXPECT_FALSE(FreeLibrary(self));
 }
 
-} // namespace
+}  // namespace

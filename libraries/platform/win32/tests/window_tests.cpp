@@ -18,30 +18,31 @@ struct Seen {
 std::vector<Seen> seen;
 bool paintValidates = true;
 
-LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     seen.push_back({message, wParam, lParam, (GetKeyState(VK_SHIFT) & 0x8000) != 0});
     switch (message) {
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    case WM_PAINT:
-        if (paintValidates) {
-            PAINTSTRUCT paint;
-            BeginPaint(window, &paint);
-            EndPaint(window, &paint);
-        }
-        return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE)
+        case WM_DESTROY:
             PostQuitMessage(0);
-        return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+            return 0;
+        case WM_PAINT:
+            if (paintValidates) {
+                PAINTSTRUCT paint;
+                BeginPaint(window, &paint);
+                EndPaint(window, &paint);
+            }
+            return 0;
+        case WM_KEYDOWN:
+            if (wParam == VK_ESCAPE)
+                PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 class Window : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no display";
         static bool registered = false;
@@ -70,8 +71,7 @@ protected:
         ShowWindow(window, SW_SHOWDEFAULT);
         Drain();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (window && IsWindow(window))
             DestroyWindow(window);
         MSG m;
@@ -79,8 +79,7 @@ protected:
         }
     }
     // Dispatches what is queued; returns the WM_QUIT code, or -1 when none came.
-    int Drain()
-    {
+    int Drain() {
         MSG m;
         for (int i = 0; i < 1000; ++i) {
             if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
@@ -93,8 +92,7 @@ protected:
         return -1;
     }
     void Push(SDL_Event event) { ASSERT_EQ(1, SDL_PushEvent(&event)); }
-    SDL_Event Key(Uint32 type, SDL_Keycode key, Uint16 mod = 0)
-    {
+    SDL_Event Key(Uint32 type, SDL_Keycode key, Uint16 mod = 0) {
         SDL_Event e{};
         e.type = type;
         e.key.windowID = SDL_GetWindowID(PlatformGetSDLWindow(window));
@@ -104,8 +102,7 @@ protected:
         e.key.keysym.mod = mod;
         return e;
     }
-    std::vector<Seen> Only(UINT message)
-    {
+    std::vector<Seen> Only(UINT message) {
         std::vector<Seen> result;
         for (const Seen& s : seen)
             if (s.message == message)
@@ -115,8 +112,7 @@ protected:
     HWND window = nullptr;
 };
 
-TEST_F(Window, ClientAreaHasTheRequestedSizeAndAnSdlGlWindow)
-{
+TEST_F(Window, ClientAreaHasTheRequestedSizeAndAnSdlGlWindow) {
     RECT client;
     ASSERT_TRUE(GetClientRect(window, &client));
     EXPECT_EQ(640, client.right - client.left);
@@ -131,8 +127,7 @@ TEST_F(Window, ClientAreaHasTheRequestedSizeAndAnSdlGlWindow)
     EXPECT_EQ(window, FindWindowA("frameworkwindowclass", nullptr));
 }
 
-TEST_F(Window, CreationSendsCreateAndSizeAndShowingPaints)
-{
+TEST_F(Window, CreationSendsCreateAndSizeAndShowingPaints) {
     // SetUp cleared the record before creation and drained after showing.
     ASSERT_FALSE(Only(WM_CREATE).empty());
     auto sizes = Only(WM_SIZE);
@@ -149,8 +144,7 @@ TEST_F(Window, CreationSendsCreateAndSizeAndShowingPaints)
     EXPECT_EQ(1u, Only(WM_PAINT).size());
 }
 
-TEST_F(Window, KeysArriveAsVirtualKeyCodesWithShiftState)
-{
+TEST_F(Window, KeysArriveAsVirtualKeyCodesWithShiftState) {
     seen.clear();
     Push(Key(SDL_KEYDOWN, SDLK_LSHIFT, KMOD_LSHIFT));
     Push(Key(SDL_KEYDOWN, SDLK_a, KMOD_LSHIFT));
@@ -174,8 +168,7 @@ TEST_F(Window, KeysArriveAsVirtualKeyCodesWithShiftState)
     EXPECT_EQ(0, GetKeyState(VK_SHIFT) & 0x8000);
 }
 
-TEST_F(Window, EscapeQuitsWithCodeZeroAfterTheKeyIsHandled)
-{
+TEST_F(Window, EscapeQuitsWithCodeZeroAfterTheKeyIsHandled) {
     seen.clear();
     Push(Key(SDL_KEYDOWN, SDLK_ESCAPE));
     EXPECT_EQ(0, Drain());
@@ -184,8 +177,7 @@ TEST_F(Window, EscapeQuitsWithCodeZeroAfterTheKeyIsHandled)
     EXPECT_EQ(27u, downs[0].wParam);
 }
 
-TEST_F(Window, MouseMessagesCarryButtonFlagsAndSignedCoordinates)
-{
+TEST_F(Window, MouseMessagesCarryButtonFlagsAndSignedCoordinates) {
     Uint32 id = SDL_GetWindowID(PlatformGetSDLWindow(window));
     seen.clear();
     SDL_Event down{};
@@ -229,8 +221,7 @@ TEST_F(Window, MouseMessagesCarryButtonFlagsAndSignedCoordinates)
     EXPECT_FALSE(mouse[4].wParam & MK_RBUTTON);
 }
 
-TEST_F(Window, DoubleClicksNeedTheClassStyle)
-{
+TEST_F(Window, DoubleClicksNeedTheClassStyle) {
     Uint32 id = SDL_GetWindowID(PlatformGetSDLWindow(window));
     seen.clear();
     SDL_Event second{};
@@ -242,8 +233,7 @@ TEST_F(Window, DoubleClicksNeedTheClassStyle)
     EXPECT_EQ(1u, Only(WM_LBUTTONDOWN).size());
 }
 
-TEST_F(Window, FocusAndSizeEventsBecomeMessages)
-{
+TEST_F(Window, FocusAndSizeEventsBecomeMessages) {
     Uint32 id = SDL_GetWindowID(PlatformGetSDLWindow(window));
     seen.clear();
     SDL_Event e{};
@@ -263,8 +253,7 @@ TEST_F(Window, FocusAndSizeEventsBecomeMessages)
     EXPECT_EQ(static_cast<WPARAM>(SIZE_MINIMIZED), sizes[0].wParam);
 }
 
-TEST_F(Window, ClosingDestroysTheWindowAndQuits)
-{
+TEST_F(Window, ClosingDestroysTheWindowAndQuits) {
     seen.clear();
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
@@ -278,8 +267,7 @@ TEST_F(Window, ClosingDestroysTheWindowAndQuits)
     EXPECT_EQ(nullptr, PlatformGetSDLWindow(window));
 }
 
-TEST_F(Window, PostedMessagesComeInOrderBeforeQuitWithItsCode)
-{
+TEST_F(Window, PostedMessagesComeInOrderBeforeQuitWithItsCode) {
     seen.clear();
     PostMessageA(window, WM_USER + 1, 11, 0);
     PostQuitMessage(42);
@@ -305,8 +293,7 @@ TEST_F(Window, PostedMessagesComeInOrderBeforeQuitWithItsCode)
     EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // the quit was taken
 }
 
-TEST_F(Window, GetMessageReturnsFalseOnQuitAndWakesForOtherThreads)
-{
+TEST_F(Window, GetMessageReturnsFalseOnQuitAndWakesForOtherThreads) {
     HANDLE poster = CreateThread(
         nullptr, 0,
         [](LPVOID param) -> DWORD {
@@ -330,16 +317,14 @@ TEST_F(Window, GetMessageReturnsFalseOnQuitAndWakesForOtherThreads)
     EXPECT_EQ(3u, m.wParam);
 }
 
-TEST_F(Window, CaptureIsTracked)
-{
+TEST_F(Window, CaptureIsTracked) {
     EXPECT_EQ(nullptr, SetCapture(window));
     EXPECT_EQ(window, GetCapture());
     EXPECT_TRUE(ReleaseCapture());
     EXPECT_EQ(nullptr, GetCapture());
 }
 
-TEST_F(Window, DisplaySettingsOfThePrimaryAndAMissingDisplay)
-{
+TEST_F(Window, DisplaySettingsOfThePrimaryAndAMissingDisplay) {
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;
     ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
@@ -357,10 +342,9 @@ TEST_F(Window, DisplaySettingsOfThePrimaryAndAMissingDisplay)
     EXPECT_EQ(mode.dmPelsWidth, second.dmPelsWidth);
 }
 
-TEST_F(Window, UnknownClassAndStaleHandlesFail)
-{
-    EXPECT_EQ(nullptr, CreateWindowExA(0, "NoSuchClass", "", WS_CAPTION, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                       nullptr));
+TEST_F(Window, UnknownClassAndStaleHandlesFail) {
+    EXPECT_EQ(nullptr,
+              CreateWindowExA(0, "NoSuchClass", "", WS_CAPTION, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS), GetLastError());
     HWND stale = window;
     DestroyWindow(window);
@@ -370,4 +354,4 @@ TEST_F(Window, UnknownClassAndStaleHandlesFail)
     EXPECT_EQ(0, SendMessageA(stale, WM_USER, 0, 0));
 }
 
-} // namespace
+}  // namespace

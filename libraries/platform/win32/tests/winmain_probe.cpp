@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
-{
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
     bool ok = instance == GetModuleHandleA(nullptr) && previous == nullptr &&
               std::strcmp(commandLine, "alpha beta") == 0 && showCommand == SW_SHOWDEFAULT;
     return ok ? 0 : 1;

@@ -27,7 +27,7 @@ public:
 
 private:
     std::vector<Track*> mTracks;
-    std::unordered_map<std::string, int> mFirstIndex; // name -> first track of that name
+    std::unordered_map<std::string, int> mFirstIndex;  // name -> first track of that name
 };
 
 class Device {
@@ -66,4 +66,4 @@ public:
 PlayerDevice* CreatePlayerDevice(const std::string& base, Timer* timer);
 Device* CreateSyncDevice(const std::string& base, Timer* timer);
 
-} // namespace sync
+}  // namespace sync

@@ -13,4 +13,4 @@ public:
     virtual bool IsPlaying() = 0;
 };
 
-} // namespace sync
+}  // namespace sync

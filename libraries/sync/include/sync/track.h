@@ -17,14 +17,14 @@ enum KeyType : int32_t {
 
 struct TrackKey {
     float value = 0.0f;
-    int32_t type = Step; // any number outside 1..4 evaluates as Step
+    int32_t type = Step;  // any number outside 1..4 evaluates as Step
 };
 
 // A named function of the row, defined by keys at integer rows.
 class Track {
 public:
     using KeyMap = std::map<uint32_t, TrackKey>;
-    using Entry = KeyMap::value_type; // {row, key}
+    using Entry = KeyMap::value_type;  // {row, key}
 
     explicit Track(std::string name);
     ~Track();
@@ -54,8 +54,7 @@ public:
     static float InterpolateLinear(const Entry& a, const Entry& b, float row);
     static float InterpolateSmooth(const Entry& a, const Entry& b, float row);
     static float InterpolateRamp(const Entry& a, const Entry& b, float row);
-    static float InterpolateCatmullRom(const Entry& p0, const Entry& p1, const Entry& p2,
-                                       const Entry& p3, float row);
+    static float InterpolateCatmullRom(const Entry& p0, const Entry& p1, const Entry& p2, const Entry& p3, float row);
 
     KeyMap keys;
     std::string name;
@@ -81,4 +80,4 @@ bool LoadTrackFile(Track& track, const std::string& path);
 // LoadTrackFile with the records merged `minBatch` at a time at least, for the tests.
 bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBatch);
 
-} // namespace sync
+}  // namespace sync

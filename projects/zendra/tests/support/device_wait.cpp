@@ -4,8 +4,7 @@
 
 namespace zendratest {
 
-void WaitForTexture(ID3D10Texture2D* texture)
-{
+void WaitForTexture(ID3D10Texture2D* texture) {
     D3D10_TEXTURE2D_DESC desc = {};
     texture->GetDesc(&desc);
     desc.Width = desc.Height = 1;
@@ -25,4 +24,4 @@ void WaitForTexture(ID3D10Texture2D* texture)
     staging->Release();
 }
 
-} // namespace zendratest
+}  // namespace zendratest

@@ -7,4 +7,4 @@ namespace zendratest {
 // Returns once the device has finished drawing into the texture (one texel is read back).
 void WaitForTexture(ID3D10Texture2D* texture);
 
-} // namespace zendratest
+}  // namespace zendratest

@@ -8,4 +8,4 @@ namespace zendratest {
 // the spectrum cache is copied, so that writing it never reaches the source folder.
 boost::filesystem::path MakeShippedFolder(const char* prefix);
 
-} // namespace zendratest
+}  // namespace zendratest

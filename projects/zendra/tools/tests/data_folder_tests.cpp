@@ -31,7 +31,9 @@ struct DataSet {
     uint32_t endRow;
 };
 
-void PrintTo(const DataSet& set, std::ostream* out) { *out << set.name << " (" << set.dir << ")"; }
+void PrintTo(const DataSet& set, std::ostream* out) {
+    *out << set.name << " (" << set.dir << ")";
+}
 
 const DataSet kSets[] = {
     {"show", ZENDRA_DATA_DIR, 128 * 32},
@@ -52,8 +54,7 @@ public:
     bool IsPlaying() override { return false; }
 };
 
-TEST_P(DataFolder, EveryTrackFileLoadsThroughTheSyncDevice)
-{
+TEST_P(DataFolder, EveryTrackFileLoadsThroughTheSyncDevice) {
     NullTimer timer;
     // The framework's base name, relative to the project folder.
     std::unique_ptr<sync::PlayerDevice> device(sync::CreatePlayerDevice((Dir() / "sync" / "sync").string(), &timer));
@@ -74,8 +75,7 @@ TEST_P(DataFolder, EveryTrackFileLoadsThroughTheSyncDevice)
     }
 }
 
-TEST_P(DataFolder, GotoRowPlaysOnUntilTheEndMarkAndThenStops)
-{
+TEST_P(DataFolder, GotoRowPlaysOnUntilTheEndMarkAndThenStops) {
     sync::Track track("GotoRow");
     ASSERT_TRUE(sync::LoadTrackFile(track, (Dir() / "sync" / "sync_GotoRow.track").string()));
     ASSERT_TRUE(track.HasKeys());
@@ -86,8 +86,7 @@ TEST_P(DataFolder, GotoRowPlaysOnUntilTheEndMarkAndThenStops)
     EXPECT_EQ(track.GetValue(end), 0.0f);
 }
 
-TEST_P(DataFolder, TheShowStartsFromItsFirstPartAndReachesEveryObjectType)
-{
+TEST_P(DataFolder, TheShowStartsFromItsFirstPartAndReachesEveryObjectType) {
     sync::Track type("Obj_MainType");
     ASSERT_TRUE(sync::LoadTrackFile(type, (Dir() / "sync" / "sync_Obj_MainType.track").string()));
     ASSERT_TRUE(type.HasKeys());
@@ -102,8 +101,7 @@ TEST_P(DataFolder, TheShowStartsFromItsFirstPartAndReachesEveryObjectType)
     }
 }
 
-TEST_P(DataFolder, TheSceneDescriptionHasTransformsAndACameraOnOne)
-{
+TEST_P(DataFolder, TheSceneDescriptionHasTransformsAndACameraOnOne) {
     boost::property_tree::ptree tree;
     ASSERT_NO_THROW(boost::property_tree::read_xml((Dir() / "caleidoscope.xml").string(), tree));
     auto scene = tree.get_child_optional("scene");
@@ -114,8 +112,8 @@ TEST_P(DataFolder, TheSceneDescriptionHasTransformsAndACameraOnOne)
             continue;
         std::string name = trans.get<std::string>("<xmlattr>.name");
         transforms.insert(name);
-        for (const char* channel : {"translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ",
-                                    "scaleX", "scaleY", "scaleZ"}) {
+        for (const char* channel : {"translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ", "scaleX",
+                                    "scaleY", "scaleZ"}) {
             std::string text = trans.get<std::string>(std::string("<xmlattr>.") + channel, "");
             std::istringstream in(text);
             std::vector<double> numbers;
@@ -149,8 +147,7 @@ struct ObjStats {
 };
 
 // Reads the .obj subset the framework's mesh reader knows, strictly.
-ObjStats ReadObj(const fs::path& path)
-{
+ObjStats ReadObj(const fs::path& path) {
     ObjStats s;
     std::ifstream in(path);
     std::string line;
@@ -198,13 +195,12 @@ ObjStats ReadObj(const fs::path& path)
     return s;
 }
 
-TEST_P(DataFolder, EveryMeshIsATriangulatedObjWithNormalsAndItsMaterials)
-{
+TEST_P(DataFolder, EveryMeshIsATriangulatedObjWithNormalsAndItsMaterials) {
     // file, largest coordinate expected (at the scale the scene draws it)
     const std::pair<const char*, double> meshes[] = {
-        {"diamond.obj", 12},   {"kuben.obj", 12},         {"romstasjon.obj", 14}, {"sphere.obj", 12},
-        {"crystal6.obj", 16},  {"smallCrystals.obj", 4},  {"smallPyr.obj", 3},    {"wireframe1.obj", 200},
-        {"fucrr.obj", 2.5}, // the shard inside the simulation's reference frame
+        {"diamond.obj", 12},  {"kuben.obj", 12},        {"romstasjon.obj", 14}, {"sphere.obj", 12},
+        {"crystal6.obj", 16}, {"smallCrystals.obj", 4}, {"smallPyr.obj", 3},    {"wireframe1.obj", 200},
+        {"fucrr.obj", 2.5},  // the shard inside the simulation's reference frame
     };
     for (const auto& [file, extent] : meshes) {
         ObjStats s = ReadObj(Dir() / file);
@@ -224,8 +220,7 @@ TEST_P(DataFolder, EveryMeshIsATriangulatedObjWithNormalsAndItsMaterials)
     EXPECT_GE(ReadObj(Dir() / "smallCrystals.obj").materialsUsed.size(), 3u);
 }
 
-image_codec::Image LoadImage(const fs::path& path)
-{
+image_codec::Image LoadImage(const fs::path& path) {
     image_codec::Image image;
     std::string error;
     EXPECT_TRUE(image_codec::LoadImageFile(path.string(), image, &error)) << path << ": " << error;
@@ -234,8 +229,7 @@ image_codec::Image LoadImage(const fs::path& path)
 
 // Standard deviation of luminance times alpha of the first surface: a designed picture
 // varies.
-double Contrast(const image_codec::Image& image)
-{
+double Contrast(const image_codec::Image& image) {
     std::vector<uint8_t> rgba;
     if (!image_codec::ConvertToRGBA8(image, 0, 0, 0, rgba))
         return 0;
@@ -249,12 +243,21 @@ double Contrast(const image_codec::Image& image)
     return std::sqrt(std::max(0.0, sq / n - (sum / n) * (sum / n)));
 }
 
-TEST_P(DataFolder, EveryImageTheProgramAsksForLoadsThroughTheImageCodec)
-{
+TEST_P(DataFolder, EveryImageTheProgramAsksForLoadsThroughTheImageCodec) {
     const char* images[] = {
-        "flipCard1.png", "flipCard2.png", "flipcard1.png", "flipcard2.png", "flipcard3.png", "dust.png",
-        "dustParticle.png", "vignette.jpg", "flare1.png", "prism-depot-lens-flares/02_quell.png",
-        "prism-depot-lens-flares/48_quell.png", "prism-depot-lens-flares/49_quell.png", "missing.png",
+        "flipCard1.png",
+        "flipCard2.png",
+        "flipcard1.png",
+        "flipcard2.png",
+        "flipcard3.png",
+        "dust.png",
+        "dustParticle.png",
+        "vignette.jpg",
+        "flare1.png",
+        "prism-depot-lens-flares/02_quell.png",
+        "prism-depot-lens-flares/48_quell.png",
+        "prism-depot-lens-flares/49_quell.png",
+        "missing.png",
     };
     for (const char* name : images) {
         image_codec::Image image = LoadImage(Dir() / name);
@@ -265,8 +268,7 @@ TEST_P(DataFolder, EveryImageTheProgramAsksForLoadsThroughTheImageCodec)
     EXPECT_EQ(card.width * 10, card.height * 16) << "flip cards have the show's aspect of 1.6";
 }
 
-TEST_P(DataFolder, TheLightProbeIsACubeMapWithAMipChain)
-{
+TEST_P(DataFolder, TheLightProbeIsACubeMapWithAMipChain) {
     image_codec::Image probe = LoadImage(Dir() / "350.dds");
     EXPECT_TRUE(probe.cube);
     EXPECT_EQ(probe.arraySize, 6u);
@@ -274,8 +276,7 @@ TEST_P(DataFolder, TheLightProbeIsACubeMapWithAMipChain)
     EXPECT_EQ(probe.mipLevels, image_codec::FullMipCount(probe.width, probe.height));
 }
 
-TEST_P(DataFolder, TheStoredScenarioHoldsTwoStatesOfTetrahedra)
-{
+TEST_P(DataFolder, TheStoredScenarioHoldsTwoStatesOfTetrahedra) {
     std::vector<image_codec::Image> states[2];
     for (int j = 0; j < 2; ++j)
         for (int i = 0; i < 3; ++i) {
@@ -312,8 +313,7 @@ TEST_P(DataFolder, TheStoredScenarioHoldsTwoStatesOfTetrahedra)
     EXPECT_TRUE(moved) << "the newer state differs from the older one";
 }
 
-TEST_P(DataFolder, TheNoiseVolumeFillsTheWholeVolumeWithVaryingBytes)
-{
+TEST_P(DataFolder, TheNoiseVolumeFillsTheWholeVolumeWithVaryingBytes) {
     fs::path path = Dir() / "noise.bin";
     ASSERT_EQ(fs::file_size(path), 2097152u);
     std::ifstream in(path, std::ios::binary);
@@ -322,7 +322,9 @@ TEST_P(DataFolder, TheNoiseVolumeFillsTheWholeVolumeWithVaryingBytes)
     std::set<unsigned char> values(bytes.begin(), bytes.end());
     EXPECT_GT(values.size(), 200u);
     // Tileable: the last slice, row and column run on smoothly into the first.
-    auto at = [&](int x, int y, int z) { return static_cast<int>(bytes[(static_cast<size_t>(z) * 128 + y) * 128 + x]); };
+    auto at = [&](int x, int y, int z) {
+        return static_cast<int>(bytes[(static_cast<size_t>(z) * 128 + y) * 128 + x]);
+    };
     double seam = 0, inner = 0;
     for (int y = 0; y < 128; ++y)
         for (int z = 0; z < 128; ++z) {
@@ -332,8 +334,7 @@ TEST_P(DataFolder, TheNoiseVolumeFillsTheWholeVolumeWithVaryingBytes)
     EXPECT_LT(seam, inner * 2.0 + 128 * 128);
 }
 
-TEST_P(DataFolder, TheMusicIsThere)
-{
+TEST_P(DataFolder, TheMusicIsThere) {
     fs::path path = Dir() / "demo.mp3";
     ASSERT_TRUE(fs::is_regular_file(path));
     std::ifstream in(path, std::ios::binary);
@@ -346,4 +347,4 @@ TEST_P(DataFolder, TheMusicIsThere)
 INSTANTIATE_TEST_SUITE_P(Generated, DataFolder, ::testing::ValuesIn(kSets),
                          [](const ::testing::TestParamInfo<DataSet>& info) { return std::string(info.param.name); });
 
-} // namespace
+}  // namespace

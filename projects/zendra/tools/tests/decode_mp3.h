@@ -11,13 +11,12 @@ namespace datagen_test {
 struct DecodedAudio {
     long rate = 0;
     int channels = 0;
-    std::vector<float> samples; // interleaved
+    std::vector<float> samples;  // interleaved
     std::string error;
     size_t Frames() const { return channels ? samples.size() / channels : 0; }
 };
 
-inline DecodedAudio DecodeMp3(const std::string& path)
-{
+inline DecodedAudio DecodeMp3(const std::string& path) {
     DecodedAudio out;
     mpg123_init();
     int err = 0;
@@ -52,4 +51,4 @@ inline DecodedAudio DecodeMp3(const std::string& path)
     return out;
 }
 
-} // namespace datagen_test
+}  // namespace datagen_test

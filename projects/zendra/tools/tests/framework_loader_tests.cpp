@@ -14,8 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(FrameworkReaders, TheSceneLoaderFindsTheTransformsAndCameras)
-{
+TEST(FrameworkReaders, TheSceneLoaderFindsTheTransformsAndCameras) {
     // The loader reads "./data/" + name from the working directory, as the program does.
     fs::path previous = fs::current_path();
     fs::current_path(fs::path(ZENDRA_DATA_DIR).parent_path());
@@ -34,12 +33,11 @@ TEST(FrameworkReaders, TheSceneLoaderFindsTheTransformsAndCameras)
 
 class FrameworkMeshes : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(FrameworkMeshes, EveryMeshReadsWithItsMaterials)
-{
-    const char* files[] = {"diamond.obj", "kuben.obj", "romstasjon.obj", "sphere.obj", "crystal6.obj",
+TEST_P(FrameworkMeshes, EveryMeshReadsWithItsMaterials) {
+    const char* files[] = {"diamond.obj",       "kuben.obj",    "romstasjon.obj", "sphere.obj", "crystal6.obj",
                            "smallCrystals.obj", "smallPyr.obj", "wireframe1.obj", "fucrr.obj"};
     for (const char* file : files) {
-        fw_Mesh mesh(nullptr, 0, nullptr, 0, nullptr); // no device: nothing is built on one
+        fw_Mesh mesh(nullptr, 0, nullptr, 0, nullptr);  // no device: nothing is built on one
         mesh.ReleaseAll();
         fs::path dir = GetParam();
         ASSERT_TRUE(mesh.LoadObj((dir / file).string())) << file;
@@ -51,7 +49,8 @@ TEST_P(FrameworkMeshes, EveryMeshReadsWithItsMaterials)
         for (uint32_t a : mesh.mAttributes)
             ASSERT_LT(a, mesh.mMaterials.size()) << file;
         for (const fw_Material* m : mesh.mMaterials)
-            EXPECT_GT(m->mDiffuse[0] + m->mDiffuse[1] + m->mDiffuse[2], 0.1f) << file << ": " << m->mName << " read from the library";
+            EXPECT_GT(m->mDiffuse[0] + m->mDiffuse[1] + m->mDiffuse[2], 0.1f)
+                << file << ": " << m->mName << " read from the library";
         for (const fw_MeshVertex& v : mesh.mVertices) {
             float n = v.normal[0] * v.normal[0] + v.normal[1] * v.normal[1] + v.normal[2] * v.normal[2];
             ASSERT_NEAR(n, 1.0f, 1e-3f) << file << ": every corner has a unit normal";
@@ -61,4 +60,4 @@ TEST_P(FrameworkMeshes, EveryMeshReadsWithItsMaterials)
 
 INSTANTIATE_TEST_SUITE_P(Generated, FrameworkMeshes, ::testing::Values(ZENDRA_DATA_DIR, ZENDRA_TESTDATA_DIR));
 
-} // namespace
+}  // namespace

@@ -23,8 +23,7 @@ namespace {
 
 // A timeline that keys GotoRow and declares every other track default, plus `body`.
 std::string TimelineText(const std::string& body, const std::string& sections = "section a 0 2\nsection b 2 2\nend 4\n",
-                     const std::string& skip = "")
-{
+                         const std::string& skip = "") {
     std::string text = sections + "track GotoRow\n  0 -1\n  end 0\n" + body + "\n";
     for (const KnownTrack& t : kKnownTracks) {
         std::string name(t.name);
@@ -34,8 +33,7 @@ std::string TimelineText(const std::string& body, const std::string& sections = 
     return text;
 }
 
-std::string ErrorOf(const std::string& text)
-{
+std::string ErrorOf(const std::string& text) {
     try {
         ParseTimeline(text, "t.timeline");
     } catch (const Error& e) {
@@ -44,14 +42,14 @@ std::string ErrorOf(const std::string& text)
     return "";
 }
 
-TEST(TimelineFormat, PositionsCountBarsBeatsAndRowsFromSections)
-{
-    Timeline t = ParseTimeline(TimelineText("track VLight\n  a 1\n  b 2 linear\n  b+1:2 3 smooth\n  1:3:7 4 catmull\n  end 5 ramp\n"),
-                               "t.timeline");
+TEST(TimelineFormat, PositionsCountBarsBeatsAndRowsFromSections) {
+    Timeline t = ParseTimeline(
+        TimelineText("track VLight\n  a 1\n  b 2 linear\n  b+1:2 3 smooth\n  1:3:7 4 catmull\n  end 5 ramp\n"),
+        "t.timeline");
     const std::vector<TimelineKey>& keys = t.tracks.at("VLight");
     ASSERT_EQ(keys.size(), 5u);
     EXPECT_EQ(keys[0].row, 0u);
-    EXPECT_EQ(keys[1].row, 32u + 24 + 7); // bar 1, beat 3, row 7
+    EXPECT_EQ(keys[1].row, 32u + 24 + 7);  // bar 1, beat 3, row 7
     EXPECT_EQ(keys[1].type, 4);
     EXPECT_EQ(keys[2].row, 64u);
     EXPECT_EQ(keys[2].type, 1);
@@ -62,11 +60,10 @@ TEST(TimelineFormat, PositionsCountBarsBeatsAndRowsFromSections)
     EXPECT_EQ(t.EndRow(), 128u);
 }
 
-TEST(TimelineFormat, PulsesRiseOnEveryPeriodAndDecayLinearly)
-{
+TEST(TimelineFormat, PulsesRiseOnEveryPeriodAndDecayLinearly) {
     Timeline t = ParseTimeline(TimelineText("track Post_Bloom\n  pulse a b 8 100 20 6\n"), "t.timeline");
     const std::vector<TimelineKey>& keys = t.tracks.at("Post_Bloom");
-    ASSERT_EQ(keys.size(), 16u); // 64 rows / 8, two keys each
+    ASSERT_EQ(keys.size(), 16u);  // 64 rows / 8, two keys each
     EXPECT_EQ(keys[0].row, 0u);
     EXPECT_EQ(keys[0].value, 100.0f);
     EXPECT_EQ(keys[0].type, 1);
@@ -76,26 +73,26 @@ TEST(TimelineFormat, PulsesRiseOnEveryPeriodAndDecayLinearly)
     EXPECT_EQ(keys[15].row, 62u);
 }
 
-TEST(TimelineFormat, RejectsMistakesWithTheirLine)
-{
+TEST(TimelineFormat, RejectsMistakesWithTheirLine) {
     EXPECT_NE(ErrorOf(TimelineText("track VLigth\n  0 1\n")).find("t.timeline:"), std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("track VLigth\n  0 1\n")).find("'VLigth'"), std::string::npos);
-    EXPECT_NE(ErrorOf(TimelineText("", "section a 0 2\nsection b 3 2\nend 5\n")).find("must start at bar 2"), std::string::npos);
+    EXPECT_NE(ErrorOf(TimelineText("", "section a 0 2\nsection b 3 2\nend 5\n")).find("must start at bar 2"),
+              std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("", "section a 0 2\nend 3\n")).find("end mark"), std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("track VLight\n  0 1\n  0:0:0 2\n")).find("two keys on row 0"), std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("track VLight\n  5 1\n")).find("after the end mark"), std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("track VLight\n  0 1 bouncy\n")).find("interpolation"), std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("track VLight\n  0:4 1\n")).find("beat is 0 to 3"), std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("track VLight\n  c 1\n")).find("unknown section 'c'"), std::string::npos);
-    EXPECT_NE(ErrorOf(TimelineText("", "section a 0 2\nsection b 2 2\nend 4\n", "VLight")).find("'VLight' is neither keyed nor"),
+    EXPECT_NE(ErrorOf(TimelineText("", "section a 0 2\nsection b 2 2\nend 4\n", "VLight"))
+                  .find("'VLight' is neither keyed nor"),
               std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("default VLight\n")).find("why"), std::string::npos);
     EXPECT_NE(ErrorOf(TimelineText("track VLight\n  0 1\ntrack VLight\n  1 2\n")).find("twice"), std::string::npos);
     EXPECT_EQ(ErrorOf(TimelineText("track VLight\n  0 1\n")), "");
 }
 
-TEST(TimelineFormat, GotoRowMustPlayOnAndStopAtTheEndMark)
-{
+TEST(TimelineFormat, GotoRowMustPlayOnAndStopAtTheEndMark) {
     std::string sections = "section a 0 2\nend 2\n";
     auto with = [&](const std::string& gotoKeys) {
         std::string text = sections + "track GotoRow\n" + gotoKeys;
@@ -105,14 +102,13 @@ TEST(TimelineFormat, GotoRowMustPlayOnAndStopAtTheEndMark)
         return ErrorOf(text);
     };
     EXPECT_EQ(with("  0 -1\n  end 0\n"), "");
-    EXPECT_NE(with("  0 -1\n  1 0\n"), "");    // stops before the end mark
-    EXPECT_NE(with("  0 -1\n  end 0.5\n"), ""); // seeks instead of stopping
-    EXPECT_NE(with("  0 0\n  end 0\n"), "");   // would stop at once
-    EXPECT_NE(with("  end 0\n"), "");          // no play-on key at row 0
+    EXPECT_NE(with("  0 -1\n  1 0\n"), "");      // stops before the end mark
+    EXPECT_NE(with("  0 -1\n  end 0.5\n"), "");  // seeks instead of stopping
+    EXPECT_NE(with("  0 0\n  end 0\n"), "");     // would stop at once
+    EXPECT_NE(with("  end 0\n"), "");            // no play-on key at row 0
 }
 
-TEST(TrackFiles, RoundTripThroughTheSyncLibrary)
-{
+TEST(TrackFiles, RoundTripThroughTheSyncLibrary) {
     std::vector<TimelineKey> keys = {{0, -1.0f, 0}, {17, 2.5f, 1}, {4096, 0.0f, 4}, {70000, 1e-3f, 2}};
     std::string bytes = TrackFileBytes(keys);
     ASSERT_EQ(bytes.size(), 4u + 9 * keys.size());
@@ -127,12 +123,11 @@ TEST(TrackFiles, RoundTripThroughTheSyncLibrary)
         EXPECT_EQ(got->value, k.value);
         EXPECT_EQ(got->type, k.type);
     }
-    EXPECT_EQ(track.GetValue(17.0f + (4096 - 17) / 2.0f), 1.25f); // linear half-way to 0
+    EXPECT_EQ(track.GetValue(17.0f + (4096 - 17) / 2.0f), 1.25f);  // linear half-way to 0
     fs::remove(path);
 }
 
-TEST(TrackFiles, DefaultTracksGetAFileWithoutKeys)
-{
+TEST(TrackFiles, DefaultTracksGetAFileWithoutKeys) {
     Timeline t = ParseTimeline(TimelineText("track VLight\n  0 1\n"), "t.timeline");
     fs::path dir = fs::temp_directory_path() / "zendra_default_tracks";
     fs::remove_all(dir);
@@ -144,14 +139,12 @@ TEST(TrackFiles, DefaultTracksGetAFileWithoutKeys)
     fs::remove_all(dir);
 }
 
-Score ContentScore()
-{
+Score ContentScore() {
     fs::path file = fs::path(ZENDRA_CONTENT_DIR) / "score.txt";
     return ParseScore(ReadTextFile(file), file.string());
 }
 
-TEST(Content, TheTimelineFollowsTheMusicSectionBySection)
-{
+TEST(Content, TheTimelineFollowsTheMusicSectionBySection) {
     fs::path file = fs::path(ZENDRA_CONTENT_DIR) / "demo.timeline";
     Timeline timeline = ParseTimeline(ReadTextFile(file), file.string());
     Score score = ContentScore();
@@ -167,8 +160,7 @@ TEST(Content, TheTimelineFollowsTheMusicSectionBySection)
     EXPECT_NEAR(score.Bars() * score.SecondsPerBar(), 240.0, 6.0);
 }
 
-TEST(Content, TheTestTimelineEndsAfterAFewSeconds)
-{
+TEST(Content, TheTestTimelineEndsAfterAFewSeconds) {
     fs::path file = fs::path(ZENDRA_CONTENT_DIR) / "test.timeline";
     Timeline timeline = ParseTimeline(ReadTextFile(file), file.string());
     double seconds = timeline.EndRow() / 17.066668;
@@ -176,8 +168,7 @@ TEST(Content, TheTestTimelineEndsAfterAFewSeconds)
     EXPECT_LT(seconds, 10.0);
 }
 
-TEST(ScoreFormat, RejectsMistakesWithTheirLine)
-{
+TEST(ScoreFormat, RejectsMistakesWithTheirLine) {
     auto error = [](const std::string& text) {
         try {
             ParseScore(text, "s.txt");
@@ -197,8 +188,7 @@ TEST(ScoreFormat, RejectsMistakesWithTheirLine)
     EXPECT_NE(error("progression p Am\nsection a 8 8 p : pad\n").find("start at bar 0"), std::string::npos);
 }
 
-TEST(ScoreFormat, ChordsNotesAndSharpsAreRead)
-{
+TEST(ScoreFormat, ChordsNotesAndSharpsAreRead) {
     Score s = ParseScore("progression p F#m7 Bbmaj7 Esus4\nmelody m F#5:8 .:8\nsection a 0 8 p : lead=m\n", "s.txt");
     const std::vector<Chord>& p = s.progressions.at("p");
     ASSERT_EQ(p.size(), 3u);
@@ -208,12 +198,11 @@ TEST(ScoreFormat, ChordsNotesAndSharpsAreRead)
     EXPECT_EQ(p[2].intervals, (std::vector<int>{0, 5, 7}));
     const std::vector<MelodyNote>& m = s.melodies.at("m");
     ASSERT_EQ(m.size(), 2u);
-    EXPECT_EQ(m[0].note, 78); // F#5
+    EXPECT_EQ(m[0].note, 78);  // F#5
     EXPECT_EQ(m[1].note, -1);
 }
 
-TEST(Synthesiser, RendersTheSameSamplesEveryTime)
-{
+TEST(Synthesiser, RendersTheSameSamplesEveryTime) {
     Score score = ContentScore();
     StereoBuffer a = RenderScore(score, 3.0), b = RenderScore(score, 3.0);
     ASSERT_EQ(a.Frames(), static_cast<size_t>(3.0 * kSampleRate));
@@ -229,15 +218,13 @@ TEST(Synthesiser, RendersTheSameSamplesEveryTime)
 }
 
 // Runs the generator on the content folder; returns its exit status.
-int Generate(const fs::path& out, const std::string& extra)
-{
+int Generate(const fs::path& out, const std::string& extra) {
     std::string command = std::string("\"") + ZENDRA_DATAGEN + "\" --content \"" + ZENDRA_CONTENT_DIR + "\" --out \"" +
                           out.string() + "\" " + extra + " > /dev/null 2>&1";
     return std::system(command.c_str());
 }
 
-TEST(Generator, TwoRunsWriteTheSameBytes)
-{
+TEST(Generator, TwoRunsWriteTheSameBytes) {
     fs::path base = fs::temp_directory_path() / "zendra_determinism";
     fs::remove_all(base);
     const std::string args = "--timeline test.timeline --music-seconds 4";
@@ -259,8 +246,7 @@ TEST(Generator, TwoRunsWriteTheSameBytes)
     fs::remove_all(base);
 }
 
-TEST(Generator, NewMusicRemovesTheStaleSpectrumCache)
-{
+TEST(Generator, NewMusicRemovesTheStaleSpectrumCache) {
     fs::path dir = fs::temp_directory_path() / "zendra_fft_cache";
     fs::remove_all(dir);
     ASSERT_EQ(Generate(dir, "--only music --music-seconds 2"), 0);
@@ -272,8 +258,7 @@ TEST(Generator, NewMusicRemovesTheStaleSpectrumCache)
     fs::remove_all(dir);
 }
 
-TEST(Generator, FailsWithTheFileAndLineOfABadSource)
-{
+TEST(Generator, FailsWithTheFileAndLineOfABadSource) {
     fs::path base = fs::temp_directory_path() / "zendra_bad_content";
     fs::remove_all(base);
     fs::create_directories(base / "content");
@@ -287,4 +272,4 @@ TEST(Generator, FailsWithTheFileAndLineOfABadSource)
     fs::remove_all(base);
 }
 
-} // namespace
+}  // namespace

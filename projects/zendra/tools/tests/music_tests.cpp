@@ -13,14 +13,12 @@ namespace {
 
 constexpr double kBeat = 60.0 / 128.0;
 
-const datagen_test::DecodedAudio& Music()
-{
+const datagen_test::DecodedAudio& Music() {
     static const datagen_test::DecodedAudio audio = datagen_test::DecodeMp3(ZENDRA_DATA_DIR "/demo.mp3");
     return audio;
 }
 
-std::vector<float> Mono(const datagen_test::DecodedAudio& a, double from, double to)
-{
+std::vector<float> Mono(const datagen_test::DecodedAudio& a, double from, double to) {
     size_t first = static_cast<size_t>(from * a.rate), last = std::min(a.Frames(), static_cast<size_t>(to * a.rate));
     std::vector<float> mono;
     for (size_t i = first; i < last; ++i)
@@ -31,14 +29,13 @@ std::vector<float> Mono(const datagen_test::DecodedAudio& a, double from, double
 // Onset times (seconds from `from`) of the low band, where kick and bass live: the
 // steepest rises of its energy envelope, at least a quarter second apart and within
 // 30 dB of the loudest moment of the excerpt.
-std::vector<double> LowOnsets(const datagen_test::DecodedAudio& a, double from, double to)
-{
+std::vector<double> LowOnsets(const datagen_test::DecodedAudio& a, double from, double to) {
     std::vector<float> x = Mono(a, from, to);
     const double c = std::exp(-2.0 * M_PI * 150.0 / a.rate);
     const double release = std::exp(-1.0 / (0.03 * a.rate));
     double y1 = 0, y2 = 0, follower = 0;
     const size_t hop = 64;
-    std::vector<double> energy; // peak envelope of the low band in dB, every hop
+    std::vector<double> energy;  // peak envelope of the low band in dB, every hop
     for (size_t i = 0; i < x.size(); ++i) {
         y1 = (1 - c) * x[i] + c * y1;
         y2 = (1 - c) * y1 + c * y2;
@@ -70,8 +67,7 @@ std::vector<double> LowOnsets(const datagen_test::DecodedAudio& a, double from, 
     return onsets;
 }
 
-double BandEnergy(const std::vector<float>& x, size_t start, int bin)
-{
+double BandEnergy(const std::vector<float>& x, size_t start, int bin) {
     // One bin of a 256-point DFT with a Hann window, as the spectrum table samples it.
     std::complex<double> sum = 0;
     for (int n = 0; n < 256; ++n) {
@@ -81,8 +77,7 @@ double BandEnergy(const std::vector<float>& x, size_t start, int bin)
     return std::abs(sum);
 }
 
-TEST(Music, DecodesToAboutFourMinutesOfStereoAt44100)
-{
+TEST(Music, DecodesToAboutFourMinutesOfStereoAt44100) {
     const auto& a = Music();
     ASSERT_EQ(a.error, "");
     EXPECT_EQ(a.rate, 44100);
@@ -92,8 +87,7 @@ TEST(Music, DecodesToAboutFourMinutesOfStereoAt44100)
     EXPECT_LT(seconds, 250.0);
 }
 
-TEST(Music, PeaksStayAtOrBelowMinusOneDecibel)
-{
+TEST(Music, PeaksStayAtOrBelowMinusOneDecibel) {
     const auto& a = Music();
     ASSERT_FALSE(a.samples.empty());
     float peak = 0;
@@ -104,8 +98,7 @@ TEST(Music, PeaksStayAtOrBelowMinusOneDecibel)
 }
 
 // Checks the kicks of bars [firstBar, lastBar): one onset a beat, on the beat grid.
-void ExpectKickOnEveryBeat(int firstBar, int lastBar)
-{
+void ExpectKickOnEveryBeat(int firstBar, int lastBar) {
     const auto& a = Music();
     ASSERT_FALSE(a.samples.empty());
     const double from = firstBar * 4 * kBeat, to = lastBar * 4 * kBeat;
@@ -120,8 +113,8 @@ void ExpectKickOnEveryBeat(int firstBar, int lastBar)
     std::sort(sorted.begin(), sorted.end());
     double median = sorted[sorted.size() / 2];
     EXPECT_NEAR(median, kBeat, 0.006);
-    size_t onBeat = std::count_if(intervals.begin(), intervals.end(),
-                                  [](double d) { return std::fabs(d - kBeat) < 0.012; });
+    size_t onBeat =
+        std::count_if(intervals.begin(), intervals.end(), [](double d) { return std::fabs(d - kBeat) < 0.012; });
     EXPECT_GT(onBeat, intervals.size() * 9 / 10);
     // And on the grid: every onset lies close to a whole beat from the section start
     // (within the rise time of the detector, well under the 117 ms of a sixteenth).
@@ -134,18 +127,15 @@ void ExpectKickOnEveryBeat(int firstBar, int lastBar)
     EXPECT_GT(onGrid, onsets.size() * 9 / 10);
 }
 
-TEST(Music, KickOnsetsFallOnEveryBeatOfTheFirstDrop)
-{
+TEST(Music, KickOnsetsFallOnEveryBeatOfTheFirstDrop) {
     ExpectKickOnEveryBeat(32, 64);
 }
 
-TEST(Music, KickOnsetsFallOnEveryBeatOfTheSecondDrop)
-{
+TEST(Music, KickOnsetsFallOnEveryBeatOfTheSecondDrop) {
     ExpectKickOnEveryBeat(88, 112);
 }
 
-TEST(Music, TheIntroHasNoKick)
-{
+TEST(Music, TheIntroHasNoKick) {
     const auto& a = Music();
     ASSERT_FALSE(a.samples.empty());
     // Measured against the drop's loudness: the pads' low notes are no kick.
@@ -155,8 +145,7 @@ TEST(Music, TheIntroHasNoKick)
     EXPECT_GT(withDrop.size(), 100u);
 }
 
-TEST(Music, LowBinsAndTheTrebleBinCarryEnergyInTheDrop)
-{
+TEST(Music, LowBinsAndTheTrebleBinCarryEnergyInTheDrop) {
     const auto& a = Music();
     ASSERT_FALSE(a.samples.empty());
     std::vector<float> drop = Mono(a, 32 * 4 * kBeat, 40 * 4 * kBeat);
@@ -176,4 +165,4 @@ TEST(Music, LowBinsAndTheTrebleBinCarryEnergyInTheDrop)
     EXPECT_GT(treble, mid) << "the treble bin stands out above the bins around 10 kHz";
 }
 
-} // namespace
+}  // namespace

@@ -6,8 +6,7 @@
 
 #include <lame/lame.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s out.mp3 seconds\n", argv[0]);
         return 2;

@@ -13,8 +13,7 @@ namespace {
 class ColourScene : public fw_Scene {
 public:
     ColourScene() : fw_Scene("e2e.xml") {}
-    void Render() override
-    {
+    void Render() override {
         fw_Texture* target = gFramework ? gFramework->FindTexture("backbuffer") : nullptr;
         if (!target)
             return;
@@ -23,10 +22,9 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
-{
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     fw_Framework* framework =
         new fw_Framework("./data/demo.mp3", "e2e", instance, showCommand, "framework e2e", 1.0f, 1.6f);
     ColourScene scene;

@@ -15,11 +15,11 @@ typedef uint64_t QWORD;
 namespace platform::audio {
 constexpr uint64_t kMaxStreamBytes = uint64_t{256} << 20;
 constexpr uint64_t kMaxStreamFrames = uint64_t{48000} * 60 * 30;
-} // namespace platform::audio
-typedef DWORD HMUSIC;   // tracker-module music
-typedef DWORD HSAMPLE;  // sample
-typedef DWORD HCHANNEL; // playing sample
-typedef DWORD HSTREAM;  // sample stream
+}  // namespace platform::audio
+typedef DWORD HMUSIC;    // tracker-module music
+typedef DWORD HSAMPLE;   // sample
+typedef DWORD HCHANNEL;  // playing sample
+typedef DWORD HSTREAM;   // sample stream
 
 #if defined(PLATFORM_AUDIO_EXPORTS)
 #define BASS_API extern "C" __attribute__((visibility("default")))
@@ -88,20 +88,20 @@ typedef DWORD HSTREAM;  // sample stream
 #define BASS_DATA_FFT256 0x80000000
 
 struct BASS_INFO {
-    DWORD flags;     // device capabilities
-    DWORD hwsize;    // total device hardware memory
-    DWORD hwfree;    // free device hardware memory
-    DWORD freesam;   // free sample slots in the hardware
-    DWORD free3d;    // free 3D sample slots in the hardware
-    DWORD minrate;   // lowest sample rate supported by the hardware
-    DWORD maxrate;   // highest sample rate supported by the hardware
-    BOOL eax;        // EAX support
-    DWORD minbuf;    // recommended minimum buffer length in ms (with BASS_DEVICE_LATENCY)
-    DWORD dsver;     // DirectSound version
-    DWORD latency;   // delay in ms before playback starts (with BASS_DEVICE_LATENCY)
-    DWORD initflags; // the flags given to BASS_Init
-    DWORD speakers;  // number of speakers
-    DWORD freq;      // current output rate
+    DWORD flags;      // device capabilities
+    DWORD hwsize;     // total device hardware memory
+    DWORD hwfree;     // free device hardware memory
+    DWORD freesam;    // free sample slots in the hardware
+    DWORD free3d;     // free 3D sample slots in the hardware
+    DWORD minrate;    // lowest sample rate supported by the hardware
+    DWORD maxrate;    // highest sample rate supported by the hardware
+    BOOL eax;         // EAX support
+    DWORD minbuf;     // recommended minimum buffer length in ms (with BASS_DEVICE_LATENCY)
+    DWORD dsver;      // DirectSound version
+    DWORD latency;    // delay in ms before playback starts (with BASS_DEVICE_LATENCY)
+    DWORD initflags;  // the flags given to BASS_Init
+    DWORD speakers;   // number of speakers
+    DWORD freq;       // current output rate
 };
 
 BASS_API BOOL WINAPI BASS_SetConfig(DWORD option, DWORD value);
@@ -132,7 +132,8 @@ typedef BOOL(WINAPI* PFN_BASS_Free)(void);
 typedef BOOL(WINAPI* PFN_BASS_GetInfo)(BASS_INFO* info);
 typedef HSTREAM(WINAPI* PFN_BASS_StreamCreateFile)(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
 typedef BOOL(WINAPI* PFN_BASS_StreamFree)(HSTREAM handle);
-typedef HMUSIC(WINAPI* PFN_BASS_MusicLoad)(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD freq);
+typedef HMUSIC(WINAPI* PFN_BASS_MusicLoad)(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags,
+                                           DWORD freq);
 typedef BOOL(WINAPI* PFN_BASS_MusicFree)(HMUSIC handle);
 typedef BOOL(WINAPI* PFN_BASS_ChannelPlay)(DWORD handle, BOOL restart);
 typedef BOOL(WINAPI* PFN_BASS_ChannelPause)(DWORD handle);

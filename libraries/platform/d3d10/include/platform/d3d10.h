@@ -610,8 +610,8 @@ struct ID3D10Device : IUnknown {
     virtual void DrawIndexed(UINT indexCount, UINT startIndex, INT baseVertex) = 0;
     virtual void DrawInstanced(UINT vertexCountPerInstance, UINT instanceCount, UINT startVertex,
                                UINT startInstance) = 0;
-    virtual void DrawIndexedInstanced(UINT indexCountPerInstance, UINT instanceCount, UINT startIndex,
-                                      INT baseVertex, UINT startInstance) = 0;
+    virtual void DrawIndexedInstanced(UINT indexCountPerInstance, UINT instanceCount, UINT startIndex, INT baseVertex,
+                                      UINT startInstance) = 0;
 
     // Output merger and rasteriser.
     virtual void OMSetRenderTargets(UINT count, ID3D10RenderTargetView* const* views,
@@ -634,8 +634,8 @@ struct ID3D10Device : IUnknown {
     virtual void CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UINT dstX, UINT dstY, UINT dstZ,
                                        ID3D10Resource* src, UINT srcSubresource, const D3D10_BOX* srcBox) = 0;
     virtual void CopyResource(ID3D10Resource* dst, ID3D10Resource* src) = 0;
-    virtual void UpdateSubresource(ID3D10Resource* dst, UINT dstSubresource, const D3D10_BOX* dstBox,
-                                   const void* data, UINT rowPitch, UINT depthPitch) = 0;
+    virtual void UpdateSubresource(ID3D10Resource* dst, UINT dstSubresource, const D3D10_BOX* dstBox, const void* data,
+                                   UINT rowPitch, UINT depthPitch) = 0;
     virtual void ClearRenderTargetView(ID3D10RenderTargetView* view, const FLOAT color[4]) = 0;
     virtual void ClearDepthStencilView(ID3D10DepthStencilView* view, UINT clearFlags, FLOAT depth, UINT8 stencil) = 0;
     virtual void GenerateMips(ID3D10ShaderResourceView* view) = 0;
@@ -662,8 +662,7 @@ struct ID3D10Device : IUnknown {
     virtual HRESULT CreateInputLayout(const D3D10_INPUT_ELEMENT_DESC* elements, UINT count, const void* bytecode,
                                       SIZE_T bytecodeLength, ID3D10InputLayout** layout) = 0;
     virtual HRESULT CreateBlendState(const D3D10_BLEND_DESC* desc, ID3D10BlendState** state) = 0;
-    virtual HRESULT CreateDepthStencilState(const D3D10_DEPTH_STENCIL_DESC* desc,
-                                            ID3D10DepthStencilState** state) = 0;
+    virtual HRESULT CreateDepthStencilState(const D3D10_DEPTH_STENCIL_DESC* desc, ID3D10DepthStencilState** state) = 0;
     virtual HRESULT CreateRasterizerState(const D3D10_RASTERIZER_DESC* desc, ID3D10RasterizerState** state) = 0;
     virtual HRESULT CreateSamplerState(const D3D10_SAMPLER_DESC* desc, ID3D10SamplerState** state) = 0;
 
@@ -693,6 +692,6 @@ HRESULT D3D10CreateDevice(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE driverType, H
                           UINT sdkVersion, ID3D10Device** device);
 
 // A device rendering into the SDL window of swapChainDesc->OutputWindow, and its swap chain.
-HRESULT D3D10CreateDeviceAndSwapChain(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE driverType, HMODULE software,
-                                      UINT flags, UINT sdkVersion, DXGI_SWAP_CHAIN_DESC* swapChainDesc,
-                                      IDXGISwapChain** swapChain, ID3D10Device** device);
+HRESULT D3D10CreateDeviceAndSwapChain(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE driverType, HMODULE software, UINT flags,
+                                      UINT sdkVersion, DXGI_SWAP_CHAIN_DESC* swapChainDesc, IDXGISwapChain** swapChain,
+                                      ID3D10Device** device);

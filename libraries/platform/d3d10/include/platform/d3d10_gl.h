@@ -47,9 +47,9 @@ struct ID3D10ShaderResourceView;
 struct D3D10GL_SignatureElement {
     char semanticName[32];  // "POSITION", "TEXCOORD", ... (compared case-insensitively)
     UINT semanticIndex;
-    INT location;           // the attribute location in the program
-    UINT componentType;     // 0 float, 1 signed int, 2 unsigned int
-    UINT componentCount;    // 1..4
+    INT location;         // the attribute location in the program
+    UINT componentType;   // 0 float, 1 signed int, 2 unsigned int
+    UINT componentCount;  // 1..4
 };
 
 enum : UINT {

@@ -18,14 +18,16 @@ void Read(const uint8_t* data, size_t size) {
     effect_fuzz::Compile(pre);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Read(data, size);
-    if (size < 16) return 0;
+    if (size < 16)
+        return 0;
     std::vector<uint8_t> fixed(data, data + size);
     const uint64_t sum = d3dx10fx::ContainerChecksum(fixed.data(), size - 8);
-    for (int i = 0; i < 8; ++i) fixed[size - 8 + i] = uint8_t(sum >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        fixed[size - 8 + i] = uint8_t(sum >> (8 * i));
     Read(fixed.data(), fixed.size());
     return 0;
 }

@@ -24,7 +24,8 @@ inline void Check(bool ok, const char* what) {
 
 inline void CheckLines(const d3dx10fx::Preprocessed& pre) {
     size_t lines = 0;
-    for (char c : pre.text) lines += c == '\n';
+    for (char c : pre.text)
+        lines += c == '\n';
     Check(lines == pre.lines.size(), "one line origin per output line");
     for (const d3dx10fx::SourceLoc& loc : pre.lines)
         Check(loc.file >= 0 && size_t(loc.file) < pre.files.size(), "a line origin names no file");
@@ -43,7 +44,8 @@ inline void CheckErrors(const d3dx10fx::Preprocessed& pre, bool ok, const std::s
         for (size_t mark = line.find("): error: "); mark != line.npos && !located;
              mark = line.find("): error: ", mark + 1)) {
             size_t open = mark;
-            while (open > 0 && line[open - 1] >= '0' && line[open - 1] <= '9') --open;
+            while (open > 0 && line[open - 1] >= '0' && line[open - 1] <= '9')
+                --open;
             located = open < mark && open > 0 && line[open - 1] == '(' && files.count(line.substr(0, open - 1));
         }
         Check(located, "an error must name its file and line");
@@ -71,8 +73,8 @@ inline void Compile(const d3dx10fx::Preprocessed& pre) {
     for (const auto& stages : programs) {
         if (!mapped.insert(stages.get()).second)
             continue;
-        const std::string log = "0:1(2): error: x\n0:" + std::to_string(stages->fragmentLines.size() + 5) +
-                                "(1): warning: y\n0:0(0): z\n";
+        const std::string log =
+            "0:1(2): error: x\n0:" + std::to_string(stages->fragmentLines.size() + 5) + "(1): warning: y\n0:0(0): z\n";
         (void)MapCompilerLog(log, desc.files, stages->fragmentLines);
         (void)MapCompilerLog(log, desc.files, stages->vertexLines);
     }

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string include = hasInclude ? std::string(text + mainSize + 1, size - mainSize - 1) : std::string();
 
     const d3dx10fx::IncludeOpener open = [&](bool, const std::string& name, const std::string&, std::string& content) {
-        if (!hasInclude || name.empty()) return false;
+        if (!hasInclude || name.empty())
+            return false;
         content = include;
         return true;
     };

@@ -20,15 +20,15 @@ struct SourceLoc {
 };
 
 struct Preprocessed {
-    std::string text;                // one output line per entry of `lines`, comments removed
-    std::vector<std::string> files;  // file names, the main file first
-    std::vector<SourceLoc> lines;    // origin of each output line
+    std::string text;                        // one output line per entry of `lines`, comments removed
+    std::vector<std::string> files;          // file names, the main file first
+    std::vector<SourceLoc> lines;            // origin of each output line
     SourceLoc Origin(int outputLine) const;  // 1-based output line
 };
 
 // Reads an included file; false when it cannot be found.
-using IncludeOpener = std::function<bool(bool system, const std::string& name, const std::string& parentText,
-                                         std::string& content)>;
+using IncludeOpener =
+    std::function<bool(bool system, const std::string& name, const std::string& parentText, std::string& content)>;
 
 using Defines = std::vector<std::pair<std::string, std::string>>;
 
@@ -76,8 +76,7 @@ std::string Quote(std::string_view text);
 // Expands includes, macros and conditionals. Errors are appended to `errors`, one a line,
 // "file(line): error: text".
 bool Preprocess(const std::string& fileName, const std::string& source, const Defines& defines,
-                const IncludeOpener& open, Preprocessed& out, std::string& errors,
-                const PreprocessLimits& limits = {});
+                const IncludeOpener& open, Preprocessed& out, std::string& errors, const PreprocessLimits& limits = {});
 
 // ---- Effect declarations ----
 
@@ -90,7 +89,7 @@ struct VarType {
     BaseType base = BaseType::Float;
     int rows = 1, cols = 1;  // vector: cols = components; matrix: rows x cols (square)
     TextureKind texture = TextureKind::None;
-    std::string glsl;        // the GLSL type name
+    std::string glsl;  // the GLSL type name
     bool operator==(const VarType& o) const { return glsl == o.glsl; }
 };
 
@@ -100,9 +99,9 @@ bool ParseVarType(const std::string& glsl, VarType& type);
 struct Variable {
     std::string name;
     VarType type;
-    uint32_t elements = 0;     // 0: no array
+    uint32_t elements = 0;       // 0: no array
     std::vector<uint32_t> init;  // initial value, element stride ValueStride words (empty: zero)
-    std::string sampler;       // textures: the sampler state of their unit
+    std::string sampler;         // textures: the sampler state of their unit
     SourceLoc loc;
     uint32_t Count() const { return elements ? elements : 1; }
 };
@@ -187,8 +186,8 @@ struct Technique {
 // A piece of the shader code at top level, in source order.
 struct Item {
     enum Kind { Text, Uniform, Func, CBuffer } kind = Text;
-    std::string text;   // Text and Func: the code as GLSL takes it
-    int index = -1;     // Uniform: variable, Func: function, CBuffer: constant buffer
+    std::string text;  // Text and Func: the code as GLSL takes it
+    int index = -1;    // Uniform: variable, Func: function, CBuffer: constant buffer
     SourceLoc loc;
     std::vector<std::string> idents;  // Func: identifiers its body uses
 };

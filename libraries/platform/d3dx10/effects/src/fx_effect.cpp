@@ -106,8 +106,12 @@ void Put(Store& s, uint32_t word, int v) {
     else
         s.words[word] = uint32_t(v);
 }
-float Get(const Store& s, uint32_t word, float*) { return AsFloat(s, word); }
-int Get(const Store& s, uint32_t word, int*) { return AsInt(s, word); }
+float Get(const Store& s, uint32_t word, float*) {
+    return AsFloat(s, word);
+}
+int Get(const Store& s, uint32_t word, int*) {
+    return AsInt(s, word);
+}
 
 // Elements [offset, offset + count) that lie inside the array; false when some do not.
 bool Clamp(const Store& s, UINT offset, UINT count, UINT& n) {
@@ -403,10 +407,18 @@ VarEntry MakeVar(const std::string& name, std::shared_ptr<Store> store, bool poo
     e.store = store;
     e.pooled = pooled;
     switch (store->type.kind) {
-    case VarKind::Scalar: e.object = {new ScalarVar(store, name, "", pooled), DeleteAs<ScalarVar>}; break;
-    case VarKind::Vector: e.object = {new VectorVar(store, name, "", pooled), DeleteAs<VectorVar>}; break;
-    case VarKind::Matrix: e.object = {new MatrixVar(store, name, "", pooled), DeleteAs<MatrixVar>}; break;
-    case VarKind::Texture: e.object = {new ResourceVar(store, name, "", pooled), DeleteAs<ResourceVar>}; break;
+        case VarKind::Scalar:
+            e.object = {new ScalarVar(store, name, "", pooled), DeleteAs<ScalarVar>};
+            break;
+        case VarKind::Vector:
+            e.object = {new VectorVar(store, name, "", pooled), DeleteAs<VectorVar>};
+            break;
+        case VarKind::Matrix:
+            e.object = {new MatrixVar(store, name, "", pooled), DeleteAs<MatrixVar>};
+            break;
+        case VarKind::Texture:
+            e.object = {new ResourceVar(store, name, "", pooled), DeleteAs<ResourceVar>};
+            break;
     }
     return e;
 }
@@ -569,7 +581,7 @@ public:
 private:
     friend class PassImpl;
     ID3D10Device* device_;
-    PoolImpl* owner_;             // set for the effect of a pool
+    PoolImpl* owner_;               // set for the effect of a pool
     EffectImpl* parent_ = nullptr;  // the pool's effect of a child
     std::atomic<ULONG> refs_{1};
     EffectDesc desc_;
@@ -631,7 +643,9 @@ HRESULT EffectImpl::QueryInterface(REFIID riid, void** object) {
     *object = nullptr;
     return E_NOINTERFACE;
 }
-ULONG EffectImpl::AddRef() { return owner_ ? owner_->AddRef() : ++refs_; }
+ULONG EffectImpl::AddRef() {
+    return owner_ ? owner_->AddRef() : ++refs_;
+}
 ULONG EffectImpl::Release() {
     if (owner_)
         return owner_->Release();
@@ -953,58 +967,68 @@ void Upload(UniformBinding& u) {
     GLsizei n = GLsizei(s.count);
     const uint32_t* w = s.words.data();
     switch (s.type.kind) {
-    case VarKind::Scalar:
-        if (s.type.base == BaseType::Float)
-            glUniform1fv(u.location, n, reinterpret_cast<const float*>(w));
-        else if (s.type.base == BaseType::UInt)
-            glUniform1uiv(u.location, n, w);
-        else
-            glUniform1iv(u.location, n, reinterpret_cast<const GLint*>(w));
-        break;
-    case VarKind::Vector: {
-        int c = s.type.cols;
-        std::vector<uint32_t> packed(size_t(n) * size_t(c));
-        for (GLsizei e = 0; e < n; ++e)
-            for (int k = 0; k < c; ++k)
-                packed[size_t(e) * size_t(c) + size_t(k)] = w[e * 4 + k];
-        const float* f = reinterpret_cast<const float*>(packed.data());
-        const GLint* i = reinterpret_cast<const GLint*>(packed.data());
-        const GLuint* ui = packed.data();
-        if (s.type.base == BaseType::Float) {
-            if (c == 2) glUniform2fv(u.location, n, f);
-            else if (c == 3) glUniform3fv(u.location, n, f);
-            else glUniform4fv(u.location, n, f);
-        } else if (s.type.base == BaseType::UInt) {
-            if (c == 2) glUniform2uiv(u.location, n, ui);
-            else if (c == 3) glUniform3uiv(u.location, n, ui);
-            else glUniform4uiv(u.location, n, ui);
-        } else {
-            if (c == 2) glUniform2iv(u.location, n, i);
-            else if (c == 3) glUniform3iv(u.location, n, i);
-            else glUniform4iv(u.location, n, i);
-        }
-        break;
-    }
-    case VarKind::Matrix: {
-        const float* f = reinterpret_cast<const float*>(w);
-        int d = s.type.rows;
-        if (d == 4) {
-            glUniformMatrix4fv(u.location, n, GL_FALSE, f);
+        case VarKind::Scalar:
+            if (s.type.base == BaseType::Float)
+                glUniform1fv(u.location, n, reinterpret_cast<const float*>(w));
+            else if (s.type.base == BaseType::UInt)
+                glUniform1uiv(u.location, n, w);
+            else
+                glUniform1iv(u.location, n, reinterpret_cast<const GLint*>(w));
+            break;
+        case VarKind::Vector: {
+            int c = s.type.cols;
+            std::vector<uint32_t> packed(size_t(n) * size_t(c));
+            for (GLsizei e = 0; e < n; ++e)
+                for (int k = 0; k < c; ++k)
+                    packed[size_t(e) * size_t(c) + size_t(k)] = w[e * 4 + k];
+            const float* f = reinterpret_cast<const float*>(packed.data());
+            const GLint* i = reinterpret_cast<const GLint*>(packed.data());
+            const GLuint* ui = packed.data();
+            if (s.type.base == BaseType::Float) {
+                if (c == 2)
+                    glUniform2fv(u.location, n, f);
+                else if (c == 3)
+                    glUniform3fv(u.location, n, f);
+                else
+                    glUniform4fv(u.location, n, f);
+            } else if (s.type.base == BaseType::UInt) {
+                if (c == 2)
+                    glUniform2uiv(u.location, n, ui);
+                else if (c == 3)
+                    glUniform3uiv(u.location, n, ui);
+                else
+                    glUniform4uiv(u.location, n, ui);
+            } else {
+                if (c == 2)
+                    glUniform2iv(u.location, n, i);
+                else if (c == 3)
+                    glUniform3iv(u.location, n, i);
+                else
+                    glUniform4iv(u.location, n, i);
+            }
             break;
         }
-        // Upper-left d x d of each 4 x 4: D3D row r becomes GLSL column r.
-        std::vector<float> m(size_t(n) * size_t(d * d));
-        for (GLsizei e = 0; e < n; ++e)
-            for (int r = 0; r < d; ++r)
-                for (int c = 0; c < d; ++c)
-                    m[size_t(e) * size_t(d * d) + size_t(r * d + c)] = f[e * 16 + r * 4 + c];
-        if (d == 3)
-            glUniformMatrix3fv(u.location, n, GL_FALSE, m.data());
-        else
-            glUniformMatrix2fv(u.location, n, GL_FALSE, m.data());
-        break;
-    }
-    case VarKind::Texture: break;
+        case VarKind::Matrix: {
+            const float* f = reinterpret_cast<const float*>(w);
+            int d = s.type.rows;
+            if (d == 4) {
+                glUniformMatrix4fv(u.location, n, GL_FALSE, f);
+                break;
+            }
+            // Upper-left d x d of each 4 x 4: D3D row r becomes GLSL column r.
+            std::vector<float> m(size_t(n) * size_t(d * d));
+            for (GLsizei e = 0; e < n; ++e)
+                for (int r = 0; r < d; ++r)
+                    for (int c = 0; c < d; ++c)
+                        m[size_t(e) * size_t(d * d) + size_t(r * d + c)] = f[e * 16 + r * 4 + c];
+            if (d == 3)
+                glUniformMatrix3fv(u.location, n, GL_FALSE, m.data());
+            else
+                glUniformMatrix2fv(u.location, n, GL_FALSE, m.data());
+            break;
+        }
+        case VarKind::Texture:
+            break;
     }
     u.uploaded = s.version;
 }
@@ -1094,8 +1118,8 @@ HRESULT Load(LPCSTR fileName, const D3D10_SHADER_MACRO* defines, ID3D10Include* 
         if (include) {
             LPCVOID p = nullptr;
             UINT bytes = 0;
-            if (FAILED(include->Open(system ? D3D10_INCLUDE_SYSTEM : D3D10_INCLUDE_LOCAL, name.c_str(),
-                                     parent.data(), &p, &bytes)))
+            if (FAILED(include->Open(system ? D3D10_INCLUDE_SYSTEM : D3D10_INCLUDE_LOCAL, name.c_str(), parent.data(),
+                                     &p, &bytes)))
                 return false;
             content.assign(static_cast<const char*>(p), p ? bytes : 0);
             include->Close(p);

@@ -65,25 +65,27 @@ void Shared(const EffectDesc& d, const std::set<std::string>& reach, Writer& w) 
     for (const auto& it : d.items) {
         std::string text;
         switch (it.kind) {
-        case Item::Text: text = it.text; break;
-        case Item::Func:
-            if (!reach.count(d.functions[size_t(it.index)].name))
-                continue;
-            text = it.text;
-            break;
-        case Item::Uniform: {
-            const Variable& v = d.variables[size_t(it.index)];
-            text = "uniform " + v.type.glsl + " " + v.name;
-            if (v.elements)
-                text += "[" + std::to_string(v.elements) + "]";
-            text += ";";
-            break;
-        }
-        case Item::CBuffer: {
-            const ConstantBuffer& c = d.constantBuffers[size_t(it.index)];
-            text = "layout(std140) uniform " + c.name + " {" + c.body + "};";
-            break;
-        }
+            case Item::Text:
+                text = it.text;
+                break;
+            case Item::Func:
+                if (!reach.count(d.functions[size_t(it.index)].name))
+                    continue;
+                text = it.text;
+                break;
+            case Item::Uniform: {
+                const Variable& v = d.variables[size_t(it.index)];
+                text = "uniform " + v.type.glsl + " " + v.name;
+                if (v.elements)
+                    text += "[" + std::to_string(v.elements) + "]";
+                text += ";";
+                break;
+            }
+            case Item::CBuffer: {
+                const ConstantBuffer& c = d.constantBuffers[size_t(it.index)];
+                text = "layout(std140) uniform " + c.name + " {" + c.body + "};";
+                break;
+            }
         }
         w.Add(text, it.loc);
     }
@@ -340,7 +342,9 @@ std::vector<uint8_t> WriteContainer(const Preprocessed& src) {
     return b;
 }
 
-uint64_t ContainerChecksum(const void* data, size_t size) { return Fnv(static_cast<const uint8_t*>(data), size); }
+uint64_t ContainerChecksum(const void* data, size_t size) {
+    return Fnv(static_cast<const uint8_t*>(data), size);
+}
 
 bool IsContainer(const void* data, size_t size) {
     if (size < 4)

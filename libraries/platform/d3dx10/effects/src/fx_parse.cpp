@@ -27,31 +27,36 @@ const Function* EffectDesc::FindFunction(const std::string& name) const {
 
 uint32_t ValueStride(const VarType& type) {
     switch (type.kind) {
-    case VarKind::Scalar: return 1;
-    case VarKind::Vector: return 4;
-    case VarKind::Matrix: return 16;
-    case VarKind::Texture: return 0;
+        case VarKind::Scalar:
+            return 1;
+        case VarKind::Vector:
+            return 4;
+        case VarKind::Matrix:
+            return 16;
+        case VarKind::Texture:
+            return 0;
     }
     return 0;
 }
 
 uint32_t ValueWord(BaseType base, double value) {
     switch (base) {
-    case BaseType::Float: {
-        float f = float(value);
-        uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        return bits;
-    }
-    case BaseType::Bool: return value != 0;
-    case BaseType::UInt:
-        if (!(value > 0))
-            return 0;
-        return value >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(value);
-    case BaseType::Int:
-        if (std::isnan(value))
-            return 0;
-        return uint32_t(int32_t(std::clamp(value, -2147483648.0, 2147483647.0)));
+        case BaseType::Float: {
+            float f = float(value);
+            uint32_t bits;
+            std::memcpy(&bits, &f, 4);
+            return bits;
+        }
+        case BaseType::Bool:
+            return value != 0;
+        case BaseType::UInt:
+            if (!(value > 0))
+                return 0;
+            return value >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(value);
+        case BaseType::Int:
+            if (std::isnan(value))
+                return 0;
+            return uint32_t(int32_t(std::clamp(value, -2147483648.0, 2147483647.0)));
     }
     return 0;
 }
@@ -59,18 +64,24 @@ uint32_t ValueWord(BaseType base, double value) {
 bool ParseVarType(const std::string& g, VarType& t) {
     t = VarType{};
     t.glsl = g;
-    struct Scalar { const char* name; BaseType base; };
-    static const Scalar scalars[] = {{"float", BaseType::Float}, {"int", BaseType::Int}, {"uint", BaseType::UInt},
-                                     {"bool", BaseType::Bool}};
+    struct Scalar {
+        const char* name;
+        BaseType base;
+    };
+    static const Scalar scalars[] = {
+        {"float", BaseType::Float}, {"int", BaseType::Int}, {"uint", BaseType::UInt}, {"bool", BaseType::Bool}};
     for (const auto& s : scalars)
         if (g == s.name) {
             t.kind = VarKind::Scalar;
             t.base = s.base;
             return true;
         }
-    struct Vec { const char* prefix; BaseType base; };
-    static const Vec vecs[] = {{"vec", BaseType::Float}, {"ivec", BaseType::Int}, {"uvec", BaseType::UInt},
-                               {"bvec", BaseType::Bool}};
+    struct Vec {
+        const char* prefix;
+        BaseType base;
+    };
+    static const Vec vecs[] = {
+        {"vec", BaseType::Float}, {"ivec", BaseType::Int}, {"uvec", BaseType::UInt}, {"bvec", BaseType::Bool}};
     for (const auto& v : vecs) {
         size_t n = std::strlen(v.prefix);
         if (g.size() == n + 1 && g.compare(0, n, v.prefix) == 0 && g[n] >= '2' && g[n] <= '4') {
@@ -85,12 +96,20 @@ bool ParseVarType(const std::string& g, VarType& t) {
         t.rows = t.cols = g[3] - '0';
         return true;
     }
-    struct Tex { const char* name; TextureKind kind; BaseType base; };
+    struct Tex {
+        const char* name;
+        TextureKind kind;
+        BaseType base;
+    };
     static const Tex texs[] = {
-        {"sampler2D", TextureKind::Tex2D, BaseType::Float},       {"sampler3D", TextureKind::Tex3D, BaseType::Float},
-        {"samplerCube", TextureKind::TexCube, BaseType::Float},   {"sampler2DArray", TextureKind::Tex2DArray, BaseType::Float},
-        {"sampler2DShadow", TextureKind::Tex2D, BaseType::Float}, {"isampler2D", TextureKind::Tex2D, BaseType::Int},
-        {"usampler2D", TextureKind::Tex2D, BaseType::UInt},       {"isampler3D", TextureKind::Tex3D, BaseType::Int},
+        {"sampler2D", TextureKind::Tex2D, BaseType::Float},
+        {"sampler3D", TextureKind::Tex3D, BaseType::Float},
+        {"samplerCube", TextureKind::TexCube, BaseType::Float},
+        {"sampler2DArray", TextureKind::Tex2DArray, BaseType::Float},
+        {"sampler2DShadow", TextureKind::Tex2D, BaseType::Float},
+        {"isampler2D", TextureKind::Tex2D, BaseType::Int},
+        {"usampler2D", TextureKind::Tex2D, BaseType::UInt},
+        {"isampler3D", TextureKind::Tex3D, BaseType::Int},
         {"usampler3D", TextureKind::Tex3D, BaseType::UInt},
     };
     for (const auto& x : texs)
@@ -214,15 +233,15 @@ struct Enumerant {
     const char* name;
     uint32_t value;
 };
-const Enumerant kBlend[] = {{"ZERO", 1}, {"ONE", 2}, {"SRC_COLOR", 3}, {"INV_SRC_COLOR", 4}, {"SRC_ALPHA", 5},
-                            {"INV_SRC_ALPHA", 6}, {"DEST_ALPHA", 7}, {"INV_DEST_ALPHA", 8}, {"DEST_COLOR", 9},
-                            {"INV_DEST_COLOR", 10}, {"SRC_ALPHA_SAT", 11}, {"BLEND_FACTOR", 14},
-                            {"INV_BLEND_FACTOR", 15}};
+const Enumerant kBlend[] = {
+    {"ZERO", 1},           {"ONE", 2},           {"SRC_COLOR", 3},        {"INV_SRC_COLOR", 4}, {"SRC_ALPHA", 5},
+    {"INV_SRC_ALPHA", 6},  {"DEST_ALPHA", 7},    {"INV_DEST_ALPHA", 8},   {"DEST_COLOR", 9},    {"INV_DEST_COLOR", 10},
+    {"SRC_ALPHA_SAT", 11}, {"BLEND_FACTOR", 14}, {"INV_BLEND_FACTOR", 15}};
 const Enumerant kBlendOp[] = {{"ADD", 1}, {"SUBTRACT", 2}, {"REV_SUBTRACT", 3}, {"MIN", 4}, {"MAX", 5}};
-const Enumerant kCompare[] = {{"NEVER", 1}, {"LESS", 2}, {"EQUAL", 3}, {"LESS_EQUAL", 4}, {"GREATER", 5},
-                              {"NOT_EQUAL", 6}, {"GREATER_EQUAL", 7}, {"ALWAYS", 8}};
-const Enumerant kStencilOp[] = {{"KEEP", 1}, {"ZERO", 2}, {"REPLACE", 3}, {"INCR_SAT", 4}, {"DECR_SAT", 5},
-                                {"INVERT", 6}, {"INCR", 7}, {"DECR", 8}};
+const Enumerant kCompare[] = {{"NEVER", 1},   {"LESS", 2},      {"EQUAL", 3},         {"LESS_EQUAL", 4},
+                              {"GREATER", 5}, {"NOT_EQUAL", 6}, {"GREATER_EQUAL", 7}, {"ALWAYS", 8}};
+const Enumerant kStencilOp[] = {{"KEEP", 1},     {"ZERO", 2},   {"REPLACE", 3}, {"INCR_SAT", 4},
+                                {"DECR_SAT", 5}, {"INVERT", 6}, {"INCR", 7},    {"DECR", 8}};
 const Enumerant kFill[] = {{"WIREFRAME", 2}, {"SOLID", 3}};
 const Enumerant kCull[] = {{"NONE", 1}, {"FRONT", 2}, {"BACK", 3}};
 const Enumerant kWriteMask[] = {{"ZERO", 0}, {"ALL", 1}};
@@ -243,8 +262,8 @@ const Enumerant kFilter[] = {{"MIN_MAG_MIP_POINT", 0},
 const Enumerant kBool[] = {{"FALSE", 0}, {"TRUE", 1}};
 
 struct Assignment {
-    std::string key;  // upper case
-    int index = -1;   // [n] after the key
+    std::string key;              // upper case
+    int index = -1;               // [n] after the key
     size_t first = 0, count = 0;  // the tokens of the value
     int line = 1;
 };
@@ -337,7 +356,8 @@ private:
 
     std::string Text(size_t first, size_t last) const {  // tokens first..last inclusive
         const size_t begin = size_t(toks_[first].text.data() - src_.text.data());
-        return src_.text.substr(begin, size_t(toks_[last].text.data() + toks_[last].text.size() - toks_[first].text.data()));
+        return src_.text.substr(begin,
+                                size_t(toks_[last].text.data() + toks_[last].text.size() - toks_[first].text.data()));
     }
 
     void AddText(size_t first, size_t last) {
@@ -517,17 +537,31 @@ private:
             SamplerState s;
             for (const auto& a : as) {
                 double d;
-                if (a.key == "FILTER") Enum(a, kFilter, "FILTER_", s.Filter);
-                else if (a.key == "ADDRESSU") Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressU);
-                else if (a.key == "ADDRESSV") Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressV);
-                else if (a.key == "ADDRESSW") Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressW);
-                else if (a.key == "MIPLODBIAS") { if (Number(a, d)) s.MipLODBias = float(d); }
-                else if (a.key == "MAXANISOTROPY") Integer(a, s.MaxAnisotropy);
-                else if (a.key == "COMPARISONFUNC") Enum(a, kCompare, "COMPARISON_", s.ComparisonFunc);
-                else if (a.key == "BORDERCOLOR") Float4(a, s.BorderColor);
-                else if (a.key == "MINLOD") { if (Number(a, d)) s.MinLOD = float(d); }
-                else if (a.key == "MAXLOD") { if (Number(a, d)) s.MaxLOD = float(d); }
-                else ErrorAt(a.line, "unknown sampler state '" + Quote(a.key) + "'");
+                if (a.key == "FILTER")
+                    Enum(a, kFilter, "FILTER_", s.Filter);
+                else if (a.key == "ADDRESSU")
+                    Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressU);
+                else if (a.key == "ADDRESSV")
+                    Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressV);
+                else if (a.key == "ADDRESSW")
+                    Enum(a, kAddress, "TEXTURE_ADDRESS_", s.AddressW);
+                else if (a.key == "MIPLODBIAS") {
+                    if (Number(a, d))
+                        s.MipLODBias = float(d);
+                } else if (a.key == "MAXANISOTROPY")
+                    Integer(a, s.MaxAnisotropy);
+                else if (a.key == "COMPARISONFUNC")
+                    Enum(a, kCompare, "COMPARISON_", s.ComparisonFunc);
+                else if (a.key == "BORDERCOLOR")
+                    Float4(a, s.BorderColor);
+                else if (a.key == "MINLOD") {
+                    if (Number(a, d))
+                        s.MinLOD = float(d);
+                } else if (a.key == "MAXLOD") {
+                    if (Number(a, d))
+                        s.MaxLOD = float(d);
+                } else
+                    ErrorAt(a.line, "unknown sampler state '" + Quote(a.key) + "'");
             }
             desc_.samplers[name] = s;
         } else if (kind == "blend_state") {
@@ -547,51 +581,87 @@ private:
                             arr[i] = v;
                     else
                         arr[a.index] = v;
-                } else if (a.key == "ALPHATOCOVERAGEENABLE") Bool(a, s.AlphaToCoverageEnable);
-                else if (a.key == "SRCBLEND") Enum(a, kBlend, "BLEND_", s.SrcBlend);
-                else if (a.key == "DESTBLEND") Enum(a, kBlend, "BLEND_", s.DestBlend);
-                else if (a.key == "BLENDOP") Enum(a, kBlendOp, "BLEND_OP_", s.BlendOp);
-                else if (a.key == "SRCBLENDALPHA") Enum(a, kBlend, "BLEND_", s.SrcBlendAlpha);
-                else if (a.key == "DESTBLENDALPHA") Enum(a, kBlend, "BLEND_", s.DestBlendAlpha);
-                else if (a.key == "BLENDOPALPHA") Enum(a, kBlendOp, "BLEND_OP_", s.BlendOpAlpha);
-                else ErrorAt(a.line, "unknown blend state '" + Quote(a.key) + "'");
+                } else if (a.key == "ALPHATOCOVERAGEENABLE")
+                    Bool(a, s.AlphaToCoverageEnable);
+                else if (a.key == "SRCBLEND")
+                    Enum(a, kBlend, "BLEND_", s.SrcBlend);
+                else if (a.key == "DESTBLEND")
+                    Enum(a, kBlend, "BLEND_", s.DestBlend);
+                else if (a.key == "BLENDOP")
+                    Enum(a, kBlendOp, "BLEND_OP_", s.BlendOp);
+                else if (a.key == "SRCBLENDALPHA")
+                    Enum(a, kBlend, "BLEND_", s.SrcBlendAlpha);
+                else if (a.key == "DESTBLENDALPHA")
+                    Enum(a, kBlend, "BLEND_", s.DestBlendAlpha);
+                else if (a.key == "BLENDOPALPHA")
+                    Enum(a, kBlendOp, "BLEND_OP_", s.BlendOpAlpha);
+                else
+                    ErrorAt(a.line, "unknown blend state '" + Quote(a.key) + "'");
             }
             desc_.blendStates[name] = s;
         } else if (kind == "depth_stencil_state") {
             DepthStencilState s;
             for (const auto& a : as) {
-                if (a.key == "DEPTHENABLE") Bool(a, s.DepthEnable);
-                else if (a.key == "DEPTHWRITEMASK") Enum(a, kWriteMask, "DEPTH_WRITE_MASK_", s.DepthWriteMask);
-                else if (a.key == "DEPTHFUNC") Enum(a, kCompare, "COMPARISON_", s.DepthFunc);
-                else if (a.key == "STENCILENABLE") Bool(a, s.StencilEnable);
-                else if (a.key == "STENCILREADMASK") Integer(a, s.StencilReadMask);
-                else if (a.key == "STENCILWRITEMASK") Integer(a, s.StencilWriteMask);
-                else if (a.key == "FRONTFACESTENCILFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilFailOp);
-                else if (a.key == "FRONTFACESTENCILDEPTHFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilDepthFailOp);
-                else if (a.key == "FRONTFACESTENCILPASS") Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilPassOp);
-                else if (a.key == "FRONTFACESTENCILFUNC") Enum(a, kCompare, "COMPARISON_", s.FrontFace.StencilFunc);
-                else if (a.key == "BACKFACESTENCILFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilFailOp);
-                else if (a.key == "BACKFACESTENCILDEPTHFAIL") Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilDepthFailOp);
-                else if (a.key == "BACKFACESTENCILPASS") Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilPassOp);
-                else if (a.key == "BACKFACESTENCILFUNC") Enum(a, kCompare, "COMPARISON_", s.BackFace.StencilFunc);
-                else ErrorAt(a.line, "unknown depth-stencil state '" + Quote(a.key) + "'");
+                if (a.key == "DEPTHENABLE")
+                    Bool(a, s.DepthEnable);
+                else if (a.key == "DEPTHWRITEMASK")
+                    Enum(a, kWriteMask, "DEPTH_WRITE_MASK_", s.DepthWriteMask);
+                else if (a.key == "DEPTHFUNC")
+                    Enum(a, kCompare, "COMPARISON_", s.DepthFunc);
+                else if (a.key == "STENCILENABLE")
+                    Bool(a, s.StencilEnable);
+                else if (a.key == "STENCILREADMASK")
+                    Integer(a, s.StencilReadMask);
+                else if (a.key == "STENCILWRITEMASK")
+                    Integer(a, s.StencilWriteMask);
+                else if (a.key == "FRONTFACESTENCILFAIL")
+                    Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilFailOp);
+                else if (a.key == "FRONTFACESTENCILDEPTHFAIL")
+                    Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilDepthFailOp);
+                else if (a.key == "FRONTFACESTENCILPASS")
+                    Enum(a, kStencilOp, "STENCIL_OP_", s.FrontFace.StencilPassOp);
+                else if (a.key == "FRONTFACESTENCILFUNC")
+                    Enum(a, kCompare, "COMPARISON_", s.FrontFace.StencilFunc);
+                else if (a.key == "BACKFACESTENCILFAIL")
+                    Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilFailOp);
+                else if (a.key == "BACKFACESTENCILDEPTHFAIL")
+                    Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilDepthFailOp);
+                else if (a.key == "BACKFACESTENCILPASS")
+                    Enum(a, kStencilOp, "STENCIL_OP_", s.BackFace.StencilPassOp);
+                else if (a.key == "BACKFACESTENCILFUNC")
+                    Enum(a, kCompare, "COMPARISON_", s.BackFace.StencilFunc);
+                else
+                    ErrorAt(a.line, "unknown depth-stencil state '" + Quote(a.key) + "'");
             }
             desc_.depthStates[name] = s;
         } else {
             RasterizerState s;
             for (const auto& a : as) {
                 double d;
-                if (a.key == "FILLMODE") Enum(a, kFill, "FILL_", s.FillMode);
-                else if (a.key == "CULLMODE") Enum(a, kCull, "CULL_", s.CullMode);
-                else if (a.key == "FRONTCOUNTERCLOCKWISE") Bool(a, s.FrontCounterClockwise);
-                else if (a.key == "DEPTHBIAS") Integer(a, s.DepthBias);
-                else if (a.key == "DEPTHBIASCLAMP") { if (Number(a, d)) s.DepthBiasClamp = float(d); }
-                else if (a.key == "SLOPESCALEDDEPTHBIAS") { if (Number(a, d)) s.SlopeScaledDepthBias = float(d); }
-                else if (a.key == "DEPTHCLIPENABLE") Bool(a, s.DepthClipEnable);
-                else if (a.key == "SCISSORENABLE") Bool(a, s.ScissorEnable);
-                else if (a.key == "MULTISAMPLEENABLE") Bool(a, s.MultisampleEnable);
-                else if (a.key == "ANTIALIASEDLINEENABLE") Bool(a, s.AntialiasedLineEnable);
-                else ErrorAt(a.line, "unknown rasterizer state '" + Quote(a.key) + "'");
+                if (a.key == "FILLMODE")
+                    Enum(a, kFill, "FILL_", s.FillMode);
+                else if (a.key == "CULLMODE")
+                    Enum(a, kCull, "CULL_", s.CullMode);
+                else if (a.key == "FRONTCOUNTERCLOCKWISE")
+                    Bool(a, s.FrontCounterClockwise);
+                else if (a.key == "DEPTHBIAS")
+                    Integer(a, s.DepthBias);
+                else if (a.key == "DEPTHBIASCLAMP") {
+                    if (Number(a, d))
+                        s.DepthBiasClamp = float(d);
+                } else if (a.key == "SLOPESCALEDDEPTHBIAS") {
+                    if (Number(a, d))
+                        s.SlopeScaledDepthBias = float(d);
+                } else if (a.key == "DEPTHCLIPENABLE")
+                    Bool(a, s.DepthClipEnable);
+                else if (a.key == "SCISSORENABLE")
+                    Bool(a, s.ScissorEnable);
+                else if (a.key == "MULTISAMPLEENABLE")
+                    Bool(a, s.MultisampleEnable);
+                else if (a.key == "ANTIALIASEDLINEENABLE")
+                    Bool(a, s.AntialiasedLineEnable);
+                else
+                    ErrorAt(a.line, "unknown rasterizer state '" + Quote(a.key) + "'");
             }
             desc_.rasterizerStates[name] = s;
         }
@@ -620,15 +690,24 @@ private:
                         ErrorAt(a.line, "expected a name for " + Quote(a.key));
                     dst = v;
                 };
-                if (a.key == "VERTEXSHADER") need(p.vertexShader);
-                else if (a.key == "PIXELSHADER" || a.key == "FRAGMENTSHADER") need(p.pixelShader);
-                else if (a.key == "BLENDSTATE") need(p.blendState);
-                else if (a.key == "DEPTHSTENCILSTATE") need(p.depthStencilState);
-                else if (a.key == "RASTERIZERSTATE") need(p.rasterizerState);
-                else if (a.key == "BLENDFACTOR") Float4(a, p.blendFactor);
-                else if (a.key == "SAMPLEMASK") Integer(a, p.sampleMask);
-                else if (a.key == "STENCILREF") Integer(a, p.stencilRef);
-                else ErrorAt(a.line, "unknown pass setting '" + Quote(a.key) + "'");
+                if (a.key == "VERTEXSHADER")
+                    need(p.vertexShader);
+                else if (a.key == "PIXELSHADER" || a.key == "FRAGMENTSHADER")
+                    need(p.pixelShader);
+                else if (a.key == "BLENDSTATE")
+                    need(p.blendState);
+                else if (a.key == "DEPTHSTENCILSTATE")
+                    need(p.depthStencilState);
+                else if (a.key == "RASTERIZERSTATE")
+                    need(p.rasterizerState);
+                else if (a.key == "BLENDFACTOR")
+                    Float4(a, p.blendFactor);
+                else if (a.key == "SAMPLEMASK")
+                    Integer(a, p.sampleMask);
+                else if (a.key == "STENCILREF")
+                    Integer(a, p.stencilRef);
+                else
+                    ErrorAt(a.line, "unknown pass setting '" + Quote(a.key) + "'");
             }
             Expect("}");
             if (Is(";"))
@@ -717,8 +796,8 @@ private:
         if (initCount)
             Initialise(v, initFirst, initCount, line);
         if (const Variable* old = desc_.FindVariable(v.name))
-            ErrorAt(line, "redefinition of variable '" + Quote(v.name) + "' (first at " + desc_.files[size_t(old->loc.file)] +
-                              "(" + std::to_string(old->loc.line) + "))");
+            ErrorAt(line, "redefinition of variable '" + Quote(v.name) + "' (first at " +
+                              desc_.files[size_t(old->loc.file)] + "(" + std::to_string(old->loc.line) + "))");
         Item it;
         it.kind = Item::Uniform;
         it.index = int(desc_.variables.size());
@@ -737,8 +816,9 @@ private:
         if (!Numbers(initFirst, initCount, n, line))
             return;
         uint32_t stride = ValueStride(v.type);
-        uint32_t comps = v.type.kind == VarKind::Scalar ? 1 : v.type.kind == VarKind::Vector ? uint32_t(v.type.cols)
-                                                                                           : uint32_t(v.type.rows * v.type.cols);
+        uint32_t comps = v.type.kind == VarKind::Scalar   ? 1
+                         : v.type.kind == VarKind::Vector ? uint32_t(v.type.cols)
+                                                          : uint32_t(v.type.rows * v.type.cols);
         uint32_t count = v.Count();
         v.init.assign(size_t(stride) * count, 0);
         auto put = [&](uint32_t element, uint32_t comp, double value) {
@@ -757,8 +837,8 @@ private:
             return;
         }
         if (n.size() != size_t(comps) * count) {
-            ErrorAt(line, "initial value of '" + Quote(v.name) + "' needs " + std::to_string(comps * count) + " numbers, has " +
-                              std::to_string(n.size()));
+            ErrorAt(line, "initial value of '" + Quote(v.name) + "' needs " + std::to_string(comps * count) +
+                              " numbers, has " + std::to_string(n.size()));
             return;
         }
         for (size_t k = 0; k < n.size(); ++k)
@@ -949,7 +1029,8 @@ private:
         const Function* f = desc_.FindFunction(name);
         const char* stage = vertex ? "vertex" : "pixel";
         if (!f) {
-            ErrorAt(p.loc, std::string(stage) + " shader '" + Quote(name) + "' of pass '" + Quote(p.name) + "' does not exist");
+            ErrorAt(p.loc, std::string(stage) + " shader '" + Quote(name) + "' of pass '" + Quote(p.name) +
+                               "' does not exist");
             return;
         }
         if (!f->hasSemantics && !f->params.empty())
@@ -965,8 +1046,8 @@ private:
                              : (out ? (sem == "SV_TARGET" || sem == "SV_DEPTH")
                                     : (sem == "SV_POSITION" || sem == "SV_ISFRONTFACE" || sem == "SV_PRIMITIVEID"));
             if (!ok)
-                ErrorAt(p.loc, "semantic " + Quote(sem) + (out ? " (out)" : " (in)") + " is not available in the " + stage +
-                                   " shader '" + Quote(name) + "'");
+                ErrorAt(p.loc, "semantic " + Quote(sem) + (out ? " (out)" : " (in)") + " is not available in the " +
+                                   stage + " shader '" + Quote(name) + "'");
         };
         if (!f->returnSemantic.empty())
             check(true, f->returnSemantic);
@@ -978,7 +1059,8 @@ private:
                 VarType t;
                 if (prm.index > 1 || !ParseVarType(prm.type, t) || t.base != BaseType::Float ||
                     (t.kind != VarKind::Scalar && t.kind != VarKind::Vector))
-                    ErrorAt(p.loc, "SV_ClipDistance of '" + Quote(name) + "' must be a float or float vector, index 0 or 1");
+                    ErrorAt(p.loc,
+                            "SV_ClipDistance of '" + Quote(name) + "' must be a float or float vector, index 0 or 1");
             }
             if (prm.out && prm.semantic == "SV_POSITION")
                 position = true;
@@ -986,7 +1068,8 @@ private:
                 VarType t;
                 if (!ParseVarType(prm.type, t) || t.kind == VarKind::Texture || t.kind == VarKind::Matrix ||
                     t.base == BaseType::Bool)
-                    ErrorAt(p.loc, "vertex input '" + Quote(prm.name) + "' must be a float, int or uint scalar or vector");
+                    ErrorAt(p.loc,
+                            "vertex input '" + Quote(prm.name) + "' must be a float, int or uint scalar or vector");
             }
         }
         if (vertex && !position)
@@ -995,8 +1078,8 @@ private:
             const size_t inputs = size_t(std::count_if(f->params.begin(), f->params.end(),
                                                        [](const Param& i) { return !i.out && !IsSystem(i.semantic); }));
             if (inputs > kMaxPixelInputs) {
-                ErrorAt(p.loc, "pixel shader '" + Quote(name) + "' reads " + std::to_string(inputs) + " inputs, more than " +
-                                   std::to_string(kMaxPixelInputs));
+                ErrorAt(p.loc, "pixel shader '" + Quote(name) + "' reads " + std::to_string(inputs) +
+                                   " inputs, more than " + std::to_string(kMaxPixelInputs));
                 tooManyInputs_.insert(f);
             }
         }
@@ -1012,7 +1095,8 @@ private:
         for (const auto& t : desc_.techniques)
             for (const auto& p : t.passes) {
                 if (p.vertexShader.empty() || p.pixelShader.empty()) {
-                    ErrorAt(p.loc, "pass '" + Quote(p.name) + "' of technique '" + Quote(t.name) + "' needs a VertexShader and a PixelShader");
+                    ErrorAt(p.loc, "pass '" + Quote(p.name) + "' of technique '" + Quote(t.name) +
+                                       "' needs a VertexShader and a PixelShader");
                     continue;
                 }
                 // Each entry, and each pair of entries, is checked once, at the first pass naming it.
@@ -1047,8 +1131,8 @@ private:
                         ErrorAt(p.loc, "pixel shader input " + Quote(in.semantic) + std::to_string(in.index) +
                                            " is not written by vertex shader '" + Quote(vs->name) + "'");
                     else if (src->type != in.type)
-                        ErrorAt(p.loc, "pixel shader input " + Quote(in.semantic) + std::to_string(in.index) + " is " + Quote(in.type) +
-                                           " but the vertex shader writes " + Quote(src->type));
+                        ErrorAt(p.loc, "pixel shader input " + Quote(in.semantic) + std::to_string(in.index) + " is " +
+                                           Quote(in.type) + " but the vertex shader writes " + Quote(src->type));
                 }
             }
     }

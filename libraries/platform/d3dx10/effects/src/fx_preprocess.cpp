@@ -23,8 +23,12 @@ SourceLoc Preprocessed::Origin(int outputLine) const {
 
 namespace {
 
-bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+bool IsIdentChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 struct Macro {
     bool function = false;
@@ -135,7 +139,9 @@ std::string_view Trim(std::string_view s) {
     return s.substr(a, b - a);
 }
 
-std::string Trim(const std::string& s) { return std::string(Trim(std::string_view(s))); }
+std::string Trim(const std::string& s) {
+    return std::string(Trim(std::string_view(s)));
+}
 
 std::string_view FirstIdent(std::string_view s) {
     size_t i = 0;
@@ -211,8 +217,8 @@ private:
     }
 
     struct Cond {
-        bool active;     // this branch emits
-        bool taken;      // some branch of the group was taken
+        bool active;  // this branch emits
+        bool taken;   // some branch of the group was taken
         bool parentActive;
         bool sawElse;
     };
@@ -483,9 +489,7 @@ private:
     [[gnu::noinline]] void StopTooDeep() {
         Stop("macros nested more than " + std::to_string(kMaxMacroDepth) + " deep");
     }
-    [[gnu::noinline]] void StopTooLarge() {
-        Stop("macro expansion larger than " + Bytes(limits_.outputBytes));
-    }
+    [[gnu::noinline]] void StopTooLarge() { Stop("macro expansion larger than " + Bytes(limits_.outputBytes)); }
     [[gnu::noinline]] void StopTooMany() {
         Stop("more than " + std::to_string(limits_.expansions) + " macro expansions");
     }
@@ -645,12 +649,12 @@ private:
 
     std::string exprText_;
     size_t exprPos_ = 0;
-    bool exprError_ = false;   // not an expression
-    std::string exprFault_;    // the first operation without a result
+    bool exprError_ = false;  // not an expression
+    std::string exprFault_;   // the first operation without a result
     int exprDepth_ = 0;
     bool exprTooDeep_ = false;
-    int skip_ = 0;             // > 0: in an operand that is not evaluated
-    std::string unary_;        // prefix operators waiting for their operand
+    int skip_ = 0;       // > 0: in an operand that is not evaluated
+    std::string unary_;  // prefix operators waiting for their operand
 
     void Fault(const char* what) {
         if (!skip_ && exprFault_.empty())
@@ -737,50 +741,61 @@ private:
     long long Apply(Op op, long long l, long long r) {
         long long v = 0;
         switch (op) {
-        case Op::Or: return l || r;
-        case Op::And: return l && r;
-        case Op::BitOr: return l | r;
-        case Op::Xor: return l ^ r;
-        case Op::BitAnd: return l & r;
-        case Op::Eq: return l == r;
-        case Op::Ne: return l != r;
-        case Op::Le: return l <= r;
-        case Op::Ge: return l >= r;
-        case Op::Lt: return l < r;
-        case Op::Gt: return l > r;
-        case Op::Shl:
-        case Op::Shr:
-            if (r < 0 || r > 63) {
-                Fault("shift count out of range");
-                return 0;
-            }
-            if (op == Op::Shr)
-                return l >> r;
-            v = static_cast<long long>(static_cast<unsigned long long>(l) << r);
-            if ((v >> r) != l) {
-                Fault("integer overflow");
-                return 0;
-            }
-            return v;
-        case Op::Add:
-        case Op::Sub:
-        case Op::Mul:
-            if (op == Op::Add ? __builtin_add_overflow(l, r, &v)
-                : op == Op::Sub ? __builtin_sub_overflow(l, r, &v)
-                                : __builtin_mul_overflow(l, r, &v)) {
-                Fault("integer overflow");
-                return 0;
-            }
-            return v;
-        case Op::Div:
-        case Op::Mod:
-            if (r == 0) {
-                Fault("division by zero");
-                return 0;
-            }
-            if (r == -1)  // the one quotient that overflows: LLONG_MIN / -1
-                return op == Op::Mod ? 0 : Apply(Op::Sub, 0, l);
-            return op == Op::Div ? l / r : l % r;
+            case Op::Or:
+                return l || r;
+            case Op::And:
+                return l && r;
+            case Op::BitOr:
+                return l | r;
+            case Op::Xor:
+                return l ^ r;
+            case Op::BitAnd:
+                return l & r;
+            case Op::Eq:
+                return l == r;
+            case Op::Ne:
+                return l != r;
+            case Op::Le:
+                return l <= r;
+            case Op::Ge:
+                return l >= r;
+            case Op::Lt:
+                return l < r;
+            case Op::Gt:
+                return l > r;
+            case Op::Shl:
+            case Op::Shr:
+                if (r < 0 || r > 63) {
+                    Fault("shift count out of range");
+                    return 0;
+                }
+                if (op == Op::Shr)
+                    return l >> r;
+                v = static_cast<long long>(static_cast<unsigned long long>(l) << r);
+                if ((v >> r) != l) {
+                    Fault("integer overflow");
+                    return 0;
+                }
+                return v;
+            case Op::Add:
+            case Op::Sub:
+            case Op::Mul:
+                if (op == Op::Add   ? __builtin_add_overflow(l, r, &v)
+                    : op == Op::Sub ? __builtin_sub_overflow(l, r, &v)
+                                    : __builtin_mul_overflow(l, r, &v)) {
+                    Fault("integer overflow");
+                    return 0;
+                }
+                return v;
+            case Op::Div:
+            case Op::Mod:
+                if (r == 0) {
+                    Fault("division by zero");
+                    return 0;
+                }
+                if (r == -1)  // the one quotient that overflows: LLONG_MIN / -1
+                    return op == Op::Mod ? 0 : Apply(Op::Sub, 0, l);
+                return op == Op::Div ? l / r : l % r;
         }
         return 0;
     }

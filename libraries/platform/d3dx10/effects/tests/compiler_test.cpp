@@ -152,9 +152,11 @@ TEST(EffectPreprocessor, MacrosThatDoubleAtEachLevelStop) {
     EXPECT_NE(errors.find("more than 131072 macro expansions"), std::string::npos) << errors.substr(0, 200);
     EXPECT_LT(pre.text.size(), size_t(4) << 20);
     // A long line of expansions that each stay small reaches the size limit instead.
-    text = "#define w xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n";
+    text =
+        "#define w xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n";
     text += "#define w2 w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w w\n";
-    for (int i = 0; i < 1000; ++i) text += "w2 ";
+    for (int i = 0; i < 1000; ++i)
+        text += "w2 ";
     errors.clear();
     EXPECT_FALSE(Preprocess("m.fx", text + "\n", {}, nullptr, pre, errors));
     EXPECT_NE(errors.find("larger than 4 MiB"), std::string::npos) << errors.substr(0, 200);
@@ -185,9 +187,12 @@ TEST(EffectPreprocessor, IfArithmeticWithoutAResultIsAnErrorAtItsLine) {
     Preprocessed pre;
     std::string errors;
     EXPECT_TRUE(Preprocess("m.fx",
-                           "#if " + std::string(kMin) + " % -1 == 0 && -9223372036854775807 / -1 > 0 && (1 << 62) > 0 "
-                           "&& (-1 << 63) < 0 && (" + kMin + " >> 63) == -1\nyes\n#endif\n"
-                           "#if (0 && 1 / 0) || (1 || 9223372036854775807 + 1) && (1 ? 1 : 1 % 0)\nshort\n#endif\n",
+                           "#if " + std::string(kMin) +
+                               " % -1 == 0 && -9223372036854775807 / -1 > 0 && (1 << 62) > 0 "
+                               "&& (-1 << 63) < 0 && (" +
+                               kMin +
+                               " >> 63) == -1\nyes\n#endif\n"
+                               "#if (0 && 1 / 0) || (1 || 9223372036854775807 + 1) && (1 ? 1 : 1 % 0)\nshort\n#endif\n",
                            {}, nullptr, pre, errors))
         << errors;
     EXPECT_NE(pre.text.find("yes"), std::string::npos);
@@ -225,10 +230,13 @@ TEST(EffectPreprocessor, NestingStopsAtLimitsThatFitASmallStack) {
     for (int i = 0; i < 30000; ++i)
         chain += "#define m" + std::to_string(i) + " m" + std::to_string(i + 1) + "\n";
     const std::pair<std::string, const char*> deep[] = {
-        {"#if " + Repeat("(", 2000) + "1" + Repeat(")", 2000) + "\n#endif\n", "m.fx(1): error: #if expression nested more than 256 deep\n"},
+        {"#if " + Repeat("(", 2000) + "1" + Repeat(")", 2000) + "\n#endif\n",
+         "m.fx(1): error: #if expression nested more than 256 deep\n"},
         {chain + "m0\n", "m.fx(30001): error: macros nested more than 256 deep\n"},
-        {"#define F(x) x\n" + Repeat("F(", 20000) + "1" + Repeat(")", 20000) + "\n", "m.fx(2): error: macros nested more than 256 deep\n"},
-        {"#define F(x) " + Repeat("x x x x ", 250) + "\nF(F(F(a)))\n", "m.fx(2): error: macro expansion larger than 4 MiB\n"},
+        {"#define F(x) x\n" + Repeat("F(", 20000) + "1" + Repeat(")", 20000) + "\n",
+         "m.fx(2): error: macros nested more than 256 deep\n"},
+        {"#define F(x) " + Repeat("x x x x ", 250) + "\nF(F(F(a)))\n",
+         "m.fx(2): error: macro expansion larger than 4 MiB\n"},
         // Each argument stays under the bound, both together do not.
         {"#define A " + std::string(1000, 'x') + "\n#define B " + Repeat("A ", 3000) + "\n#define F(x, y) x\nF(B, B)\n",
          "m.fx(4): error: macro expansion larger than 4 MiB\n"},
@@ -237,9 +245,11 @@ TEST(EffectPreprocessor, NestingStopsAtLimitsThatFitASmallStack) {
     Files f;
     for (int i = 0; i < 31; ++i)
         f.files["l" + std::to_string(i)] = "#include \"l" + std::to_string(i + 1) + "\"\n";
-    f.files["l31"] = chain.substr(0, chain.find("#define m255 ")) + "#define F(x) G(x)\n#define G(x) x\n"
-                     "#if m0 + " + Repeat("(1 || 1 && 1 | 1 ^ 1 & 1 == 1 < 1 << 1 + 1 * (1 ? ", 84) + "1" +
-                     Repeat(" : 0))", 84) + "\ndeep " + Repeat("F(", 250) + "1" + Repeat(")", 250) + "\n#endif\n";
+    f.files["l31"] = chain.substr(0, chain.find("#define m255 ")) +
+                     "#define F(x) G(x)\n#define G(x) x\n"
+                     "#if m0 + " +
+                     Repeat("(1 || 1 && 1 | 1 ^ 1 & 1 == 1 < 1 << 1 + 1 * (1 ? ", 84) + "1" + Repeat(" : 0))", 84) +
+                     "\ndeep " + Repeat("F(", 250) + "1" + Repeat(")", 250) + "\n#endif\n";
     OnStack(size_t(1) << 20, [&] {
         for (const auto& [text, message] : deep) {
             Preprocessed pre;
@@ -304,7 +314,9 @@ uniform int gInts[4] = { -3.7, 2.9, 10000000000.0, -10000000000.0 };
 uniform bool gOn = 2;
 rasterizer_state R { DepthBias = -2147483648.9; };
 depth_stencil_state D { StencilReadMask = 4294967295.5; StencilWriteMask = 0xFFFFFFFF; };
-)", d, errors)) << errors;
+)",
+                        d, errors))
+        << errors;
     // Integer states truncate too, to the edges of their type (beyond them: an error).
     EXPECT_EQ(d.rasterizerStates["R"].DepthBias, -2147483647 - 1);
     EXPECT_EQ(d.depthStates["D"].StencilReadMask, 0xFFFFFFFFu);
@@ -462,8 +474,8 @@ TEST(EffectContainer, RoundTripsAndRefusesDamage) {
     Preprocessed pre;
     EffectDesc d;
     std::string errors;
-    ASSERT_TRUE(CompileToPreprocessed("m.fx", std::string("#include \"inc.fxi\"\n") + kQuad, {}, f.Opener(), pre, d,
-                                      errors))
+    ASSERT_TRUE(
+        CompileToPreprocessed("m.fx", std::string("#include \"inc.fxi\"\n") + kQuad, {}, f.Opener(), pre, d, errors))
         << errors;
     std::vector<uint8_t> bytes = WriteContainer(pre);
     EXPECT_TRUE(IsContainer(bytes.data(), bytes.size()));
@@ -529,18 +541,20 @@ TEST(EffectErrors, EntryPairsAreCheckedUpToThePixelInputBound) {
         std::string ps = "vec4 PS(float v0 : T0";
         for (size_t i = 1; i < inputs; ++i)
             ps += ", float v" + std::to_string(i) + " : T" + std::to_string(i);
-        return ps + ") : SV_Target { return vec4(1.0); }\n"
-                    "vec4 V1(vec4 p : POSITION) : SV_Position { return p; }\n"
-                    "vec4 V2(vec4 p : POSITION) : SV_Position { return p; }\n"
-                    "technique T { pass A { VertexShader = V1; PixelShader = PS; }\n"
-                    "pass B { VertexShader = V2; PixelShader = PS; } }\n";
+        return ps +
+               ") : SV_Target { return vec4(1.0); }\n"
+               "vec4 V1(vec4 p : POSITION) : SV_Position { return p; }\n"
+               "vec4 V2(vec4 p : POSITION) : SV_Position { return p; }\n"
+               "technique T { pass A { VertexShader = V1; PixelShader = PS; }\n"
+               "pass B { VertexShader = V2; PixelShader = PS; } }\n";
     };
     // Every input of each pair is an error; those past the hundred are counted, both pairs' among them.
     EffectDesc d;
     std::string errors;
     EXPECT_FALSE(Compile(effect(kMaxPixelInputs), d, errors));
     EXPECT_NE(errors.find("main.fx(4): error: " + std::to_string(2 * kMaxPixelInputs - 100) + " more errors not shown"),
-              std::string::npos) << errors.substr(errors.size() - 200);
+              std::string::npos)
+        << errors.substr(errors.size() - 200);
     // One input more: refused once, and its pairs are left unchecked.
     errors.clear();
     EXPECT_FALSE(Compile(effect(kMaxPixelInputs + 1), d, errors));

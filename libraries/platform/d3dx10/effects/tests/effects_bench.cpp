@@ -135,17 +135,28 @@ void ParticlePS(in vec2 uv : TEXCOORD0, in float alpha : TEXCOORD1, out vec4 col
         std::string name = std::string(passes[t % 6]) + std::to_string(t);
         std::string body;
         switch (t % 6) {
-        case 0: body = "c = texture(texView1, uv);"; break;
-        case 1: body = "c = Blur5(texView1, uv, vec2(1.0, 0.0));"; break;
-        case 2: body = "c = Blur5(texView1, uv, vec2(0.0, 1.0));"; break;
-        case 3: body = "vec4 s = texture(texView1, uv); c = s * step(1.0, Luminance(s.rgb));"; break;
-        case 4:
-            body = "vec2 d = uv - 0.5; vec3 g = Grade(texture(texView1, uv).rgb); "
-                   "c = vec4(g * (1.0 - dot(d, d) * 1.5) + gData" + n + "[3].rgb * 0.0, 1.0);";
-            break;
-        default:
-            body = "vec2 o = vec2(gGlitch * Noise(vec3(uv * 40.0, Time)), 0.0); "
-                   "c = vec4(texture(texView1, uv + o).r, texture(texView2, uv).g, texture(texView3, uv - o).b, 1.0);";
+            case 0:
+                body = "c = texture(texView1, uv);";
+                break;
+            case 1:
+                body = "c = Blur5(texView1, uv, vec2(1.0, 0.0));";
+                break;
+            case 2:
+                body = "c = Blur5(texView1, uv, vec2(0.0, 1.0));";
+                break;
+            case 3:
+                body = "vec4 s = texture(texView1, uv); c = s * step(1.0, Luminance(s.rgb));";
+                break;
+            case 4:
+                body =
+                    "vec2 d = uv - 0.5; vec3 g = Grade(texture(texView1, uv).rgb); "
+                    "c = vec4(g * (1.0 - dot(d, d) * 1.5) + gData" +
+                    n + "[3].rgb * 0.0, 1.0);";
+                break;
+            default:
+                body =
+                    "vec2 o = vec2(gGlitch * Noise(vec3(uv * 40.0, Time)), 0.0); "
+                    "c = vec4(texture(texView1, uv + o).r, texture(texView2, uv).g, texture(texView3, uv - o).b, 1.0);";
         }
         s += "void " + name + "PS(in vec2 uv : TEXCOORD0, out vec4 c : SV_Target0) {\n    " + body +
              "\n    c.rgb += vec3(kVariant * 0.0);\n}\n";
@@ -171,7 +182,8 @@ struct Setup {
     ID3D10Device* dev = nullptr;
     std::string dir;
     Setup() {
-        if (FAILED(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, SoftwareModule(), 0, D3D10_SDK_VERSION, &dev)))
+        if (FAILED(
+                D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_SOFTWARE, SoftwareModule(), 0, D3D10_SDK_VERSION, &dev)))
             dev = nullptr;
         char tmpl[] = "/tmp/fxbenchXXXXXX";
         if (mkdtemp(tmpl))
@@ -219,9 +231,9 @@ void BM_CompileTenEffects(benchmark::State& state) {
         for (const auto& f : files) {
             ID3D10Effect* e = nullptr;
             ID3D10Blob* errors = nullptr;
-            if (FAILED(D3DX10CreateEffectFromFileA(f.c_str(), nullptr, nullptr, "fx_4_0", D3D10_SHADER_ENABLE_STRICTNESS,
-                                                   D3D10_EFFECT_COMPILE_CHILD_EFFECT, setup.dev, pool, nullptr, &e,
-                                                   &errors, nullptr))) {
+            if (FAILED(D3DX10CreateEffectFromFileA(f.c_str(), nullptr, nullptr, "fx_4_0",
+                                                   D3D10_SHADER_ENABLE_STRICTNESS, D3D10_EFFECT_COMPILE_CHILD_EFFECT,
+                                                   setup.dev, pool, nullptr, &e, &errors, nullptr))) {
                 std::fprintf(stderr, "%s\n", errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
                 state.SkipWithError("compile failed");
                 return;

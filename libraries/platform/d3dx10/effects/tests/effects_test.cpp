@@ -55,7 +55,9 @@ private:
     std::string roots_[2];
 };
 
-std::string Text(ID3D10Blob* b) { return b ? static_cast<const char*>(b->GetBufferPointer()) : std::string(); }
+std::string Text(ID3D10Blob* b) {
+    return b ? static_cast<const char*>(b->GetBufferPointer()) : std::string();
+}
 
 // Shared declarations of the tests' pool.
 const char* kGlobals = R"(
@@ -103,7 +105,8 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
         for (int i = 0; i < 2; ++i) {
-            rt[i] = Own(Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE));
+            rt[i] =
+                Own(Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE));
             ASSERT_NE(rt[i], nullptr);
             rtv[i] = Own(Rtv(rt[i]));
             ASSERT_NE(rtv[i], nullptr);
@@ -190,18 +193,17 @@ protected:
 
     HRESULT Pool(const std::string& path, ID3D10EffectPool** pool, std::string* messages = nullptr) {
         ID3D10Blob* errors = nullptr;
-        HRESULT hr = D3DX10CreateEffectPoolFromFileA(path.c_str(), nullptr, nullptr, "fx_4_0",
-                                                     D3D10_SHADER_ENABLE_STRICTNESS, 0, device, nullptr, pool, &errors,
-                                                     nullptr);
+        HRESULT hr =
+            D3DX10CreateEffectPoolFromFileA(path.c_str(), nullptr, nullptr, "fx_4_0", D3D10_SHADER_ENABLE_STRICTNESS, 0,
+                                            device, nullptr, pool, &errors, nullptr);
         return Messages(hr, errors, messages);
     }
     HRESULT Effect(const std::string& path, ID3D10EffectPool* pool, ID3D10Include* include, ID3D10Effect** effect,
                    std::string* messages = nullptr) {
         ID3D10Blob* errors = nullptr;
-        HRESULT hr = D3DX10CreateEffectFromFileA(path.c_str(), nullptr, include, "fx_4_0",
-                                                 D3D10_SHADER_ENABLE_STRICTNESS,
-                                                 pool ? UINT(D3D10_EFFECT_COMPILE_CHILD_EFFECT) : 0u, device, pool, nullptr,
-                                                 effect, &errors, nullptr);
+        HRESULT hr = D3DX10CreateEffectFromFileA(
+            path.c_str(), nullptr, include, "fx_4_0", D3D10_SHADER_ENABLE_STRICTNESS,
+            pool ? UINT(D3D10_EFFECT_COMPILE_CHILD_EFFECT) : 0u, device, pool, nullptr, effect, &errors, nullptr);
         return Messages(hr, errors, messages);
     }
     // Hands the compiler's messages to the caller, or reports them as a failure when the
@@ -221,7 +223,6 @@ protected:
         return Write("child.fx", std::string("#include \"globals.fxi\"\n") + kQuadCode + kChild);
     }
 };
-
 
 void ExpectNear(const Pixel& got, const Pixel& want) {
     for (size_t i = 0; i < 4; ++i)
@@ -661,8 +662,9 @@ TEST_F(EffectGpu, IncludesAreServedByTheHandlerFromEitherRoot) {
     Write("common.fxi", "uniform vec4 gFromFramework = vec4(1.0, 0.0, 0.0, 1.0);\n", "fw");
     Write("common.fxi", "uniform vec4 gShadowed = vec4(0.0, 1.0, 0.0, 1.0);\n", "project");
     Write("project.fxi", "uniform vec4 gFromProject = vec4(0.0, 0.0, 1.0, 0.0);\n", "project");
-    std::string path = Write("inc.fx", std::string("#include \"common.fxi\"\n#include <project.fxi>\n") + kQuadCode +
-                                           R"(
+    std::string path = Write("inc.fx",
+                             std::string("#include \"common.fxi\"\n#include <project.fxi>\n") + kQuadCode +
+                                 R"(
 void IncPS(out vec4 c : SV_Target0) { c = gFromFramework + gFromProject; }
 technique T { pass P { VertexShader = QuadVS; PixelShader = IncPS; } }
 )",

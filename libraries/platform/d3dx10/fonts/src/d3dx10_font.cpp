@@ -232,8 +232,10 @@ private:
             s.AddressU = s.AddressV = s.AddressW = D3D10_TEXTURE_ADDRESS_CLAMP;
             s.ComparisonFunc = D3D10_COMPARISON_NEVER;
             s.MaxLOD = D3D10_FLOAT32_MAX;
-            if (FAILED(device_->CreateBlendState(&b, &blend_)) || FAILED(device_->CreateDepthStencilState(&d, &depth_)) ||
-                FAILED(device_->CreateRasterizerState(&r, &raster_)) || FAILED(device_->CreateSamplerState(&s, &sampler_)))
+            if (FAILED(device_->CreateBlendState(&b, &blend_)) ||
+                FAILED(device_->CreateDepthStencilState(&d, &depth_)) ||
+                FAILED(device_->CreateRasterizerState(&r, &raster_)) ||
+                FAILED(device_->CreateSamplerState(&s, &sampler_)))
                 return false;
         }
         if (!atlasTexture_ || atlasResized_) {
@@ -265,7 +267,8 @@ private:
             atlasDirty_ = false;
         }
         if (atlasDirty_) {
-            device_->UpdateSubresource(atlasTexture_, 0, nullptr, atlas_.data(), UINT(kAtlasWidth), UINT(atlas_.size()));
+            device_->UpdateSubresource(atlasTexture_, 0, nullptr, atlas_.data(), UINT(kAtlasWidth),
+                                       UINT(atlas_.size()));
             atlasDirty_ = false;
         }
         return true;
@@ -336,7 +339,8 @@ private:
             float x1 = x0 + float(a.w), y1 = y0 + float(a.h);
             float u0 = a.x * invW, v0 = a.y * invH, u1 = (a.x + a.w) * invW, v1 = (a.y + a.h) * invH;
             if (clipped) {
-                const float cl = float(clip.left), ct = float(clip.top), cr = float(clip.right), cb = float(clip.bottom);
+                const float cl = float(clip.left), ct = float(clip.top), cr = float(clip.right),
+                            cb = float(clip.bottom);
                 if (x1 <= cl || x0 >= cr || y1 <= ct || y0 >= cb)
                     continue;
                 auto cut = [](float& p0, float& p1, float& t0, float& t1, float lo, float hi) {
@@ -436,7 +440,7 @@ private:
 
     void ReleaseDeviceObjects() {
         for (IUnknown* o : std::initializer_list<IUnknown*>{layout_, blend_, depth_, raster_, sampler_, atlasView_,
-                                                             atlasTexture_, vertexBuffer_})
+                                                            atlasTexture_, vertexBuffer_})
             if (o)
                 o->Release();
         if (program_) {

@@ -28,8 +28,12 @@ std::mutex& FontconfigLock() {
 }
 
 // 26.6 fixed point to whole pixels.
-int Round26(FT_Pos v) { return int((v + 32) >> 6); }
-int Ceil26(FT_Pos v) { return int((v + 63) >> 6); }
+int Round26(FT_Pos v) {
+    return int((v + 32) >> 6);
+}
+int Ceil26(FT_Pos v) {
+    return int((v + 63) >> 6);
+}
 
 }  // namespace
 
@@ -46,10 +50,10 @@ std::vector<FamilyEntry> ListFamilies(const std::string& name) {
     std::vector<FamilyEntry> out;
     if (!FcInit())
         return out;
-    FcPattern* pattern = name.empty()
-                             ? FcPatternCreate()
-                             : FcPatternBuild(nullptr, FC_FAMILY, FcTypeString,
-                                              reinterpret_cast<const FcChar8*>(name.c_str()), static_cast<char*>(nullptr));
+    FcPattern* pattern =
+        name.empty() ? FcPatternCreate()
+                     : FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, reinterpret_cast<const FcChar8*>(name.c_str()),
+                                      static_cast<char*>(nullptr));
     FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_WEIGHT, FC_SLANT, static_cast<char*>(nullptr));
     FcFontSet* set = (pattern && objects) ? FcFontList(nullptr, pattern, objects) : nullptr;
     if (set) {
@@ -192,8 +196,8 @@ bool Face::Render(uint32_t glyph, GlyphBitmap& out) {
     out.height = int(b.rows);
     out.coverage.resize(size_t(out.width) * out.height);
     for (int y = 0; y < out.height; ++y) {
-        const unsigned char* row = b.pitch >= 0 ? b.buffer + size_t(y) * b.pitch
-                                                : b.buffer + size_t(out.height - 1 - y) * size_t(-b.pitch);
+        const unsigned char* row =
+            b.pitch >= 0 ? b.buffer + size_t(y) * b.pitch : b.buffer + size_t(out.height - 1 - y) * size_t(-b.pitch);
         if (b.pixel_mode == FT_PIXEL_MODE_GRAY) {
             std::memcpy(&out.coverage[size_t(y) * out.width], row, out.width);
         } else if (b.pixel_mode == FT_PIXEL_MODE_MONO) {

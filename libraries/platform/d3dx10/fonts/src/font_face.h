@@ -24,9 +24,9 @@ std::vector<FamilyEntry> ListFamilies(const std::string& name);
 uint32_t CodePointOf(uint8_t c);
 
 struct GlyphBitmap {
-    int width = 0, height = 0;  // pixels
-    int left = 0, top = 0;      // bitmap origin relative to the pen (top: above the baseline)
-    int advance = 0;            // pixels
+    int width = 0, height = 0;      // pixels
+    int left = 0, top = 0;          // bitmap origin relative to the pen (top: above the baseline)
+    int advance = 0;                // pixels
     std::vector<uint8_t> coverage;  // width * height, rows top first
 };
 
@@ -75,8 +75,8 @@ struct PlacedGlyph {
     int x, y;  // pen position, y is the baseline
 };
 struct Layout {
-    RECT bounds{};  // the text's rectangle (DT_CALCRECT's answer)
-    int height = 0; // DrawText's result
+    RECT bounds{};   // the text's rectangle (DT_CALCRECT's answer)
+    int height = 0;  // DrawText's result
     std::vector<PlacedGlyph> glyphs;
 };
 Layout LayoutText(Face& face, const char* text, int count, const RECT& rect, UINT format);

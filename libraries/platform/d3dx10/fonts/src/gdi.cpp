@@ -56,8 +56,7 @@ std::shared_ptr<Face> FaceOfDC(HDC dc) {
 
 using namespace d3dx10_font;
 
-int EnumFontFamiliesExA(HDC, LPLOGFONTA logFont, FONTENUMPROCA proc, LPARAM lParam, DWORD)
-{
+int EnumFontFamiliesExA(HDC, LPLOGFONTA logFont, FONTENUMPROCA proc, LPARAM lParam, DWORD) {
     if (!logFont || !proc)
         return 0;
     const std::string name(logFont->lfFaceName, strnlen(logFont->lfFaceName, LF_FACESIZE));
@@ -91,8 +90,7 @@ int EnumFontFamiliesExA(HDC, LPLOGFONTA logFont, FONTENUMPROCA proc, LPARAM lPar
     return result;
 }
 
-BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size)
-{
+BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size) {
     if (!size || count < 0 || (!text && count > 0))
         return FALSE;
     std::shared_ptr<Face> face = FaceOfDC(dc);
@@ -103,8 +101,7 @@ BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size)
     return TRUE;
 }
 
-DWORD GetKerningPairsA(HDC dc, DWORD nPairs, LPKERNINGPAIR pairs)
-{
+DWORD GetKerningPairsA(HDC dc, DWORD nPairs, LPKERNINGPAIR pairs) {
     std::shared_ptr<Face> face = FaceOfDC(dc);
     if (!face)
         return 0;

@@ -72,7 +72,8 @@ TEST_F(Fonts, MeasuredTextMatchesTheDeviceContext) {
     ASSERT_GT(n, 0u);
     std::vector<KERNINGPAIR> pairs(n);
     ASSERT_EQ(n, GetKerningPairsA(font->GetDC(), n, pairs.data()));
-    auto av = std::find_if(pairs.begin(), pairs.end(), [](const KERNINGPAIR& p) { return p.wFirst == 'A' && p.wSecond == 'V'; });
+    auto av = std::find_if(pairs.begin(), pairs.end(),
+                           [](const KERNINGPAIR& p) { return p.wFirst == 'A' && p.wSecond == 'V'; });
     ASSERT_NE(av, pairs.end());
     EXPECT_LT(av->iKernAmount, 0);
 
@@ -101,8 +102,8 @@ TEST_F(Fonts, DrawnTextLiesInsideItsMeasuredRectangle) {
     EXPECT_LE(lit.right, measure.right + 1);
     EXPECT_GE(lit.top, measure.top);
     EXPECT_LE(lit.bottom, measure.bottom);
-    EXPECT_LT(lit.left, measure.left + 6);      // starts at the pen
-    EXPECT_GT(lit.right, measure.right - 6);    // ends at the last advance
+    EXPECT_LT(lit.left, measure.left + 6);    // starts at the pen
+    EXPECT_GT(lit.right, measure.right - 6);  // ends at the last advance
 
     // The caller's state is back.
     EXPECT_EQ(0u, D3D10GL_GetProgram(device));

@@ -7,7 +7,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> file(4 + size);
     std::memcpy(file.data(), "DDS ", 4);
-    if (size) std::memcpy(file.data() + 4, data, size);
+    if (size)
+        std::memcpy(file.data() + 4, data, size);
     image_fuzz::Load(file.data(), file.size());
     return 0;
 }

@@ -42,8 +42,8 @@ inline void Load(const uint8_t* data, size_t size) {
     Image again;
     Check(LoadImageMemory(dds.data(), dds.size(), again, &error), "an encoded DDS must load");
     Check(again.dxgiFormat == image.dxgiFormat && again.width == image.width && again.height == image.height &&
-              again.depth == image.depth && again.arraySize == image.arraySize &&
-              again.mipLevels == image.mipLevels && again.cube == image.cube && again.data == image.data,
+              again.depth == image.depth && again.arraySize == image.arraySize && again.mipLevels == image.mipLevels &&
+              again.cube == image.cube && again.data == image.data,
           "a DDS round trip changed the image");
 
     if (!image.IsVolume()) {

@@ -15,7 +15,9 @@ namespace {
 
 using image_codec::Image;
 
-bool IsDefault(UINT v) { return v == D3DX10_DEFAULT || v == D3DX10_FROM_FILE; }
+bool IsDefault(UINT v) {
+    return v == D3DX10_DEFAULT || v == D3DX10_FROM_FILE;
+}
 
 HRESULT Report(HRESULT hr, HRESULT* out) {
     if (out)
@@ -25,20 +27,20 @@ HRESULT Report(HRESULT hr, HRESULT* out) {
 
 D3DX10_IMAGE_FILE_FORMAT FileFormatOf(image_codec::FileType type) {
     switch (type) {
-    case image_codec::FileType::BMP:
-        return D3DX10_IFF_BMP;
-    case image_codec::FileType::JPG:
-        return D3DX10_IFF_JPG;
-    case image_codec::FileType::PNG:
-        return D3DX10_IFF_PNG;
-    case image_codec::FileType::DDS:
-        return D3DX10_IFF_DDS;
-    case image_codec::FileType::TGA:
-        return static_cast<D3DX10_IMAGE_FILE_FORMAT>(2);  // the older library's TGA code
-    case image_codec::FileType::HDR:
-        return static_cast<D3DX10_IMAGE_FILE_FORMAT>(7);  // and its HDR code
-    default:
-        return D3DX10_IFF_FORCE_DWORD;
+        case image_codec::FileType::BMP:
+            return D3DX10_IFF_BMP;
+        case image_codec::FileType::JPG:
+            return D3DX10_IFF_JPG;
+        case image_codec::FileType::PNG:
+            return D3DX10_IFF_PNG;
+        case image_codec::FileType::DDS:
+            return D3DX10_IFF_DDS;
+        case image_codec::FileType::TGA:
+            return static_cast<D3DX10_IMAGE_FILE_FORMAT>(2);  // the older library's TGA code
+        case image_codec::FileType::HDR:
+            return static_cast<D3DX10_IMAGE_FILE_FORMAT>(7);  // and its HDR code
+        default:
+            return D3DX10_IFF_FORCE_DWORD;
     }
 }
 
@@ -60,12 +62,12 @@ HRESULT ReadImageFile(LPCSTR srcFile, std::vector<uint8_t>& bytes) {
     if (!srcFile || !*srcFile)
         return E_INVALIDARG;
     switch (ReadRegularFile(PlatformResolveFileName(srcFile), image_codec::kMaxImageFileBytes, bytes)) {
-    case RegularFileRead::Ok:
-        return S_OK;
-    case RegularFileRead::NotFound:
-        return D3D10_ERROR_FILE_NOT_FOUND;
-    default:
-        return D3DX10_ERR_INVALID_DATA;
+        case RegularFileRead::Ok:
+            return S_OK;
+        case RegularFileRead::NotFound:
+            return D3D10_ERROR_FILE_NOT_FOUND;
+        default:
+            return D3DX10_ERR_INVALID_DATA;
     }
 }
 
@@ -102,8 +104,8 @@ HRESULT ShapeImage(Image& img, image_codec::FileType type, const D3DX10_IMAGE_LO
         if (first >= wanted)
             return E_INVALIDARG;
         Image out;
-        if (!out.Allocate(img.dxgiFormat, img.MipWidth(first), img.MipHeight(first), img.MipDepth(first),
-                          img.arraySize, wanted - first, img.cube))
+        if (!out.Allocate(img.dxgiFormat, img.MipWidth(first), img.MipHeight(first), img.MipDepth(first), img.arraySize,
+                          wanted - first, img.cube))
             return E_INVALIDARG;
         for (uint32_t s = 0; s < img.arraySize; ++s)
             for (uint32_t m = 0; m < out.mipLevels; ++m) {
@@ -134,11 +136,14 @@ HRESULT CreateOn(ID3D10Device* device, const D3D10_TEXTURE3D_DESC& d, const D3D1
 }
 
 // The texture interface a description creates.
-template <class Desc> struct TextureOf;
-template <> struct TextureOf<D3D10_TEXTURE2D_DESC> {
+template <class Desc>
+struct TextureOf;
+template <>
+struct TextureOf<D3D10_TEXTURE2D_DESC> {
     using type = ID3D10Texture2D;
 };
-template <> struct TextureOf<D3D10_TEXTURE3D_DESC> {
+template <>
+struct TextureOf<D3D10_TEXTURE3D_DESC> {
     using type = ID3D10Texture3D;
 };
 
@@ -161,7 +166,8 @@ HRESULT CreateWithUsage(ID3D10Device* device, Desc d, const TextureUsage& u, con
 }
 
 // The size, mip levels and format of a 2D or 3D description.
-template <class Desc> Desc ShapeOf(const Image& img) {
+template <class Desc>
+Desc ShapeOf(const Image& img) {
     Desc d{};
     d.Width = img.width;
     d.Height = img.height;
@@ -170,8 +176,7 @@ template <class Desc> Desc ShapeOf(const Image& img) {
     return d;
 }
 
-HRESULT CreateTexture(ID3D10Device* device, const Image& img, const D3DX10_IMAGE_LOAD_INFO* li,
-                      ID3D10Resource** out) {
+HRESULT CreateTexture(ID3D10Device* device, const Image& img, const D3DX10_IMAGE_LOAD_INFO* li, ID3D10Resource** out) {
     TextureUsage u;
     if (li) {
         if (!IsDefault(static_cast<UINT>(li->Usage)))
@@ -251,10 +256,11 @@ HRESULT MapRead(ID3D10Texture3D* tex, UINT sub, MappedRead& out) {
 
 // Every subresource of the texture into `img` (allocated in the texture's shape), through a
 // CPU-readable copy of the description `d`.
-template <class Texture, class Desc> HRESULT CopyToImage(ID3D10Device* device, Texture* tex, const Desc& d, Image& img) {
+template <class Texture, class Desc>
+HRESULT CopyToImage(ID3D10Device* device, Texture* tex, const Desc& d, Image& img) {
     Texture* staging = nullptr;
-    HRESULT hr = CreateWithUsage(device, d, TextureUsage{D3D10_USAGE_STAGING, 0, D3D10_CPU_ACCESS_READ, 0}, nullptr,
-                                 &staging);
+    HRESULT hr =
+        CreateWithUsage(device, d, TextureUsage{D3D10_USAGE_STAGING, 0, D3D10_CPU_ACCESS_READ, 0}, nullptr, &staging);
     if (FAILED(hr))
         return hr;
     device->CopyResource(staging, tex);
@@ -291,15 +297,18 @@ HRESULT ReadBack(ID3D10Resource* resource, Image& img) {
         auto* tex = static_cast<ID3D10Texture2D*>(resource);
         D3D10_TEXTURE2D_DESC d;
         tex->GetDesc(&d);
-        const bool cube = (d.MiscFlags & D3D10_RESOURCE_MISC_TEXTURECUBE) && d.ArraySize % 6 == 0 && d.Width == d.Height;
-        hr = img.Allocate(d.Format, d.Width, d.Height, 1, d.ArraySize, d.MipLevels, cube) ? CopyToImage(device, tex, d, img)
-                                                                                           : E_FAIL;
+        const bool cube =
+            (d.MiscFlags & D3D10_RESOURCE_MISC_TEXTURECUBE) && d.ArraySize % 6 == 0 && d.Width == d.Height;
+        hr = img.Allocate(d.Format, d.Width, d.Height, 1, d.ArraySize, d.MipLevels, cube)
+                 ? CopyToImage(device, tex, d, img)
+                 : E_FAIL;
     } else if (dim == D3D10_RESOURCE_DIMENSION_TEXTURE3D) {
         auto* tex = static_cast<ID3D10Texture3D*>(resource);
         D3D10_TEXTURE3D_DESC d;
         tex->GetDesc(&d);
-        hr = img.Allocate(d.Format, d.Width, d.Height, d.Depth, 1, d.MipLevels, false) ? CopyToImage(device, tex, d, img)
-                                                                                       : E_FAIL;
+        hr = img.Allocate(d.Format, d.Width, d.Height, d.Depth, 1, d.MipLevels, false)
+                 ? CopyToImage(device, tex, d, img)
+                 : E_FAIL;
     }
     device->Release();
     return hr;
@@ -330,8 +339,7 @@ HRESULT d3dx10_images::TextureImage(std::vector<uint8_t>& bytes, const D3DX10_IM
     return ShapeImage(img, type, li);
 }
 
-HRESULT D3DX10GetImageInfoFromFileA(LPCSTR srcFile, ID3DX10ThreadPump*, D3DX10_IMAGE_INFO* srcInfo,
-                                    HRESULT* hResult) {
+HRESULT D3DX10GetImageInfoFromFileA(LPCSTR srcFile, ID3DX10ThreadPump*, D3DX10_IMAGE_INFO* srcInfo, HRESULT* hResult) {
     if (!srcInfo)
         return Report(E_INVALIDARG, hResult);
     std::vector<uint8_t> bytes;
@@ -350,9 +358,8 @@ HRESULT D3DX10CreateTextureFromFileA(ID3D10Device* device, LPCSTR srcFile, D3DX1
     return Report(LoadTexture(device, srcFile, loadInfo, texture, nullptr), hResult);
 }
 
-HRESULT D3DX10CreateShaderResourceViewFromFileA(ID3D10Device* device, LPCSTR srcFile,
-                                                D3DX10_IMAGE_LOAD_INFO* loadInfo, ID3DX10ThreadPump*,
-                                                ID3D10ShaderResourceView** view, HRESULT* hResult) {
+HRESULT D3DX10CreateShaderResourceViewFromFileA(ID3D10Device* device, LPCSTR srcFile, D3DX10_IMAGE_LOAD_INFO* loadInfo,
+                                                ID3DX10ThreadPump*, ID3D10ShaderResourceView** view, HRESULT* hResult) {
     if (!view)
         return Report(E_INVALIDARG, hResult);
     *view = nullptr;
@@ -404,18 +411,18 @@ HRESULT D3DX10SaveTextureToFileA(ID3D10Resource* srcTexture, D3DX10_IMAGE_FILE_F
     const std::string path = ResolveForWriting(destFile);
     bool ok = false;
     switch (destFormat) {
-    case D3DX10_IFF_DDS:
-        ok = image_codec::SaveDDS(img, path);
-        break;
-    case D3DX10_IFF_PNG:
-        ok = image_codec::SavePNG(img, path);
-        break;
-    case D3DX10_IFF_JPG:
-        ok = image_codec::SaveJPG(img, path);
-        break;
-    default:
-        ok = image_codec::SaveBMP(img, path);
-        break;
+        case D3DX10_IFF_DDS:
+            ok = image_codec::SaveDDS(img, path);
+            break;
+        case D3DX10_IFF_PNG:
+            ok = image_codec::SavePNG(img, path);
+            break;
+        case D3DX10_IFF_JPG:
+            ok = image_codec::SaveJPG(img, path);
+            break;
+        default:
+            ok = image_codec::SaveBMP(img, path);
+            break;
     }
     return ok ? S_OK : E_FAIL;
 }

@@ -46,9 +46,8 @@ constexpr uint32_t FourCC(char a, char b, char c, char d) {
 
 // DDS header flags and caps.
 constexpr uint32_t kDdsMagic = FourCC('D', 'D', 'S', ' ');
-constexpr uint32_t DDSD_CAPS = 0x1, DDSD_HEIGHT = 0x2, DDSD_WIDTH = 0x4, DDSD_PITCH = 0x8,
-                   DDSD_PIXELFORMAT = 0x1000, DDSD_MIPMAPCOUNT = 0x20000, DDSD_LINEARSIZE = 0x80000,
-                   DDSD_DEPTH = 0x800000;
+constexpr uint32_t DDSD_CAPS = 0x1, DDSD_HEIGHT = 0x2, DDSD_WIDTH = 0x4, DDSD_PITCH = 0x8, DDSD_PIXELFORMAT = 0x1000,
+                   DDSD_MIPMAPCOUNT = 0x20000, DDSD_LINEARSIZE = 0x80000, DDSD_DEPTH = 0x800000;
 constexpr uint32_t DDPF_ALPHAPIXELS = 0x1, DDPF_ALPHA = 0x2, DDPF_FOURCC = 0x4, DDPF_RGB = 0x40,
                    DDPF_LUMINANCE = 0x20000;
 constexpr uint32_t DDSCAPS_COMPLEX = 0x8, DDSCAPS_TEXTURE = 0x1000, DDSCAPS_MIPMAP = 0x400000;
@@ -75,14 +74,22 @@ struct LegacyCode {
     uint32_t format;
 };
 constexpr LegacyCode kLegacyCodes[] = {
-    {FourCC('D', 'X', 'T', '1'), kBC1_UNORM}, {FourCC('D', 'X', 'T', '3'), kBC2_UNORM},
-    {FourCC('D', 'X', 'T', '5'), kBC3_UNORM}, {FourCC('D', 'X', 'T', '2'), kBC2_UNORM},
-    {FourCC('D', 'X', 'T', '4'), kBC3_UNORM}, {FourCC('A', 'T', 'I', '1'), kBC4_UNORM},
-    {FourCC('B', 'C', '4', 'U'), kBC4_UNORM}, {FourCC('A', 'T', 'I', '2'), kBC5_UNORM},
-    {FourCC('B', 'C', '5', 'U'), kBC5_UNORM}, {116, kR32G32B32A32_FLOAT},
-    {113, kR16G16B16A16_FLOAT},               {36, kR16G16B16A16_UNORM},
-    {115, kR32G32_FLOAT},                     {112, kR16G16_FLOAT},
-    {114, kR32_FLOAT},                        {111, kR16_FLOAT},
+    {FourCC('D', 'X', 'T', '1'), kBC1_UNORM},
+    {FourCC('D', 'X', 'T', '3'), kBC2_UNORM},
+    {FourCC('D', 'X', 'T', '5'), kBC3_UNORM},
+    {FourCC('D', 'X', 'T', '2'), kBC2_UNORM},
+    {FourCC('D', 'X', 'T', '4'), kBC3_UNORM},
+    {FourCC('A', 'T', 'I', '1'), kBC4_UNORM},
+    {FourCC('B', 'C', '4', 'U'), kBC4_UNORM},
+    {FourCC('A', 'T', 'I', '2'), kBC5_UNORM},
+    {FourCC('B', 'C', '5', 'U'), kBC5_UNORM},
+    {116, kR32G32B32A32_FLOAT},
+    {113, kR16G16B16A16_FLOAT},
+    {36, kR16G16B16A16_UNORM},
+    {115, kR32G32_FLOAT},
+    {112, kR16G16_FLOAT},
+    {114, kR32_FLOAT},
+    {111, kR16_FLOAT},
 };
 
 uint32_t LegacyFourCC(uint32_t format) {
@@ -149,24 +156,24 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
             return Fail(error, "unsupported DDS pixel format " + std::to_string(format));
         arraySize = x.arraySize;
         switch (x.resourceDimension) {
-        case kDimension1D:
-            height = 1;
-            break;
-        case kDimension2D:
-            if (x.miscFlag & kMiscTextureCube) {
-                cube = true;
-                if (arraySize > kMaxArraySize / 6)
-                    return Fail(error, "DDS array too large");
-                arraySize *= 6;
-            }
-            break;
-        case kDimension3D:
-            depth = h.depth;
-            if (arraySize != 1)
-                return Fail(error, "DDS volume arrays are not supported");
-            break;
-        default:
-            return Fail(error, "DDS resource dimension is corrupt");
+            case kDimension1D:
+                height = 1;
+                break;
+            case kDimension2D:
+                if (x.miscFlag & kMiscTextureCube) {
+                    cube = true;
+                    if (arraySize > kMaxArraySize / 6)
+                        return Fail(error, "DDS array too large");
+                    arraySize *= 6;
+                }
+                break;
+            case kDimension3D:
+                depth = h.depth;
+                if (arraySize != 1)
+                    return Fail(error, "DDS volume arrays are not supported");
+                break;
+            default:
+                return Fail(error, "DDS resource dimension is corrupt");
         }
     } else {
         if (h.pf.flags & DDPF_FOURCC) {
@@ -182,8 +189,7 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
             const uint32_t a = (h.pf.flags & (DDPF_ALPHAPIXELS | DDPF_ALPHA)) ? h.pf.aMask : 0;
             const bool lum = (h.pf.flags & DDPF_LUMINANCE) != 0;
             const bool alphaOnly = (h.pf.flags & DDPF_ALPHA) && !(h.pf.flags & (DDPF_RGB | DDPF_LUMINANCE));
-            if (bits == 32 && h.pf.rMask == 0xFF && h.pf.gMask == 0xFF00 && h.pf.bMask == 0xFF0000 &&
-                a == 0xFF000000u)
+            if (bits == 32 && h.pf.rMask == 0xFF && h.pf.gMask == 0xFF00 && h.pf.bMask == 0xFF0000 && a == 0xFF000000u)
                 format = kR8G8B8A8_UNORM;
             else if (bits == 32 && h.pf.rMask == 0xFFFF && h.pf.gMask == 0xFFFF0000u && !h.pf.bMask && !a)
                 format = kR16G16_UNORM;
@@ -445,15 +451,15 @@ bool EncodeStb(const Image& image, StbKind kind, int quality, std::vector<uint8_
     const int w = int(image.width), h = int(image.height);
     int ok = 0;
     switch (kind) {
-    case StbKind::PNG:
-        ok = stbi_write_png_to_func(AppendBytes, &out, w, h, 4, rgba.data(), w * 4);
-        break;
-    case StbKind::JPG:
-        ok = stbi_write_jpg_to_func(AppendBytes, &out, w, h, 4, rgba.data(), std::clamp(quality, 1, 100));
-        break;
-    case StbKind::BMP:
-        ok = stbi_write_bmp_to_func(AppendBytes, &out, w, h, 4, rgba.data());
-        break;
+        case StbKind::PNG:
+            ok = stbi_write_png_to_func(AppendBytes, &out, w, h, 4, rgba.data(), w * 4);
+            break;
+        case StbKind::JPG:
+            ok = stbi_write_jpg_to_func(AppendBytes, &out, w, h, 4, rgba.data(), std::clamp(quality, 1, 100));
+            break;
+        case StbKind::BMP:
+            ok = stbi_write_bmp_to_func(AppendBytes, &out, w, h, 4, rgba.data());
+            break;
     }
     if (!ok || out.empty()) {
         out.clear();
@@ -508,16 +514,16 @@ bool LoadImage(const void* data, size_t size, Image& out, std::string* error, st
         return Fail(error, "empty image file");
     const auto* bytes = static_cast<const uint8_t*>(data);
     switch (DetectFileType(data, size)) {
-    case FileType::DDS:
-        return LoadDDS(bytes, size, out, error);
-    case FileType::PNG:
-        return LoadPNG(bytes, size, out, error);
-    case FileType::JPG:
-        return LoadJPG(bytes, size, out, error);
-    case FileType::Unknown:
-        return Fail(error, "unrecognised image file format");
-    default:
-        return LoadStb(bytes, size, out, error, file);
+        case FileType::DDS:
+            return LoadDDS(bytes, size, out, error);
+        case FileType::PNG:
+            return LoadPNG(bytes, size, out, error);
+        case FileType::JPG:
+            return LoadJPG(bytes, size, out, error);
+        case FileType::Unknown:
+            return Fail(error, "unrecognised image file format");
+        default:
+            return LoadStb(bytes, size, out, error, file);
     }
 }
 

@@ -80,23 +80,23 @@ uint16_t LoadU16(const uint8_t* p) {
 // Channel c of the texel at p as a float (unorm channels scaled to 0..1).
 float ChannelValue(const FormatDesc& d, const uint8_t* p, uint32_t c) {
     switch (d.type) {
-    case Channel::U8:
-        return p[c] / 255.0f;
-    case Channel::U16:
-        return LoadU16(p + 2 * c) / 65535.0f;
-    case Channel::F16:
-        return HalfToFloat(LoadU16(p + 2 * c));
-    case Channel::F32:
-        return LoadF32(p + 4 * c);
-    case Channel::R10G10B10A2: {
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        if (c == 3)
-            return (v >> 30) / 3.0f;
-        return ((v >> (10 * c)) & 0x3FF) / 1023.0f;
-    }
-    default:
-        return 0.0f;
+        case Channel::U8:
+            return p[c] / 255.0f;
+        case Channel::U16:
+            return LoadU16(p + 2 * c) / 65535.0f;
+        case Channel::F16:
+            return HalfToFloat(LoadU16(p + 2 * c));
+        case Channel::F32:
+            return LoadF32(p + 4 * c);
+        case Channel::R10G10B10A2: {
+            uint32_t v;
+            std::memcpy(&v, p, 4);
+            if (c == 3)
+                return (v >> 30) / 3.0f;
+            return ((v >> (10 * c)) & 0x3FF) / 1023.0f;
+        }
+        default:
+            return 0.0f;
     }
 }
 
@@ -159,43 +159,43 @@ void DecodeAlphaBlock(const uint8_t* b, uint8_t out[16]) {
 void DecodeBlock(uint32_t format, const uint8_t* b, uint8_t out[16][4]) {
     uint8_t ch[16];
     switch (format) {
-    case kBC1_UNORM:
-        DecodeColorBlock(b, out, true);
-        break;
-    case kBC2_UNORM:
-        DecodeColorBlock(b + 8, out, false);
-        for (int i = 0; i < 16; ++i) {
-            const uint8_t a = (b[i / 2] >> (4 * (i & 1))) & 15;
-            out[i][3] = static_cast<uint8_t>(a * 17);
-        }
-        break;
-    case kBC3_UNORM:
-        DecodeColorBlock(b + 8, out, false);
-        DecodeAlphaBlock(b, ch);
-        for (int i = 0; i < 16; ++i)
-            out[i][3] = ch[i];
-        break;
-    case kBC4_UNORM:
-        DecodeAlphaBlock(b, ch);
-        for (int i = 0; i < 16; ++i) {
-            out[i][0] = ch[i];
-            out[i][1] = out[i][2] = 0;
-            out[i][3] = 255;
-        }
-        break;
-    case kBC5_UNORM:
-        DecodeAlphaBlock(b, ch);
-        for (int i = 0; i < 16; ++i)
-            out[i][0] = ch[i];
-        DecodeAlphaBlock(b + 8, ch);
-        for (int i = 0; i < 16; ++i) {
-            out[i][1] = ch[i];
-            out[i][2] = 0;
-            out[i][3] = 255;
-        }
-        break;
-    default:
-        std::memset(out, 0, 64);
+        case kBC1_UNORM:
+            DecodeColorBlock(b, out, true);
+            break;
+        case kBC2_UNORM:
+            DecodeColorBlock(b + 8, out, false);
+            for (int i = 0; i < 16; ++i) {
+                const uint8_t a = (b[i / 2] >> (4 * (i & 1))) & 15;
+                out[i][3] = static_cast<uint8_t>(a * 17);
+            }
+            break;
+        case kBC3_UNORM:
+            DecodeColorBlock(b + 8, out, false);
+            DecodeAlphaBlock(b, ch);
+            for (int i = 0; i < 16; ++i)
+                out[i][3] = ch[i];
+            break;
+        case kBC4_UNORM:
+            DecodeAlphaBlock(b, ch);
+            for (int i = 0; i < 16; ++i) {
+                out[i][0] = ch[i];
+                out[i][1] = out[i][2] = 0;
+                out[i][3] = 255;
+            }
+            break;
+        case kBC5_UNORM:
+            DecodeAlphaBlock(b, ch);
+            for (int i = 0; i < 16; ++i)
+                out[i][0] = ch[i];
+            DecodeAlphaBlock(b + 8, ch);
+            for (int i = 0; i < 16; ++i) {
+                out[i][1] = ch[i];
+                out[i][2] = 0;
+                out[i][3] = 255;
+            }
+            break;
+        default:
+            std::memset(out, 0, 64);
     }
 }
 
@@ -203,7 +203,9 @@ void DecodeBlock(uint32_t format, const uint8_t* b, uint8_t out[16][4]) {
 
 // --- format queries -----------------------------------------------------------------
 
-bool IsSupportedFormat(uint32_t format) { return Find(format) != nullptr; }
+bool IsSupportedFormat(uint32_t format) {
+    return Find(format) != nullptr;
+}
 
 bool IsBlockCompressed(uint32_t format) {
     const FormatDesc* d = Find(format);
@@ -258,9 +260,13 @@ std::string ExtentTooLarge(uint32_t width, uint32_t height, uint32_t depth) {
 
 // --- Image --------------------------------------------------------------------------
 
-uint64_t Image::RowPitch(uint32_t mip) const { return image_codec::RowPitch(dxgiFormat, MipWidth(mip)); }
+uint64_t Image::RowPitch(uint32_t mip) const {
+    return image_codec::RowPitch(dxgiFormat, MipWidth(mip));
+}
 
-uint64_t Image::DepthPitch(uint32_t mip) const { return RowPitch(mip) * RowCount(dxgiFormat, MipHeight(mip)); }
+uint64_t Image::DepthPitch(uint32_t mip) const {
+    return RowPitch(mip) * RowCount(dxgiFormat, MipHeight(mip));
+}
 
 uint64_t Image::SubresourceSize(uint32_t subresource) const {
     if (mipLevels == 0)
@@ -282,7 +288,9 @@ uint64_t Image::SubresourceOffset(uint32_t subresource) const {
     return offset;
 }
 
-uint64_t Image::TotalSize() const { return SubresourceOffset(SubresourceCount()); }
+uint64_t Image::TotalSize() const {
+    return SubresourceOffset(SubresourceCount());
+}
 
 bool Image::Validate(std::string* error) const {
     if (!IsSupportedFormat(dxgiFormat))
@@ -318,9 +326,10 @@ bool Image::Allocate(uint32_t format, uint32_t w, uint32_t h, uint32_t d, uint32
     data.clear();
     // Size only once the extents are known to be sane.
     Image probe = *this;
-    const uint64_t size = (IsSupportedFormat(format) && w && h && d && a && mips && ExtentFits(w, h, d, a) && mips <= 32)
-                              ? probe.TotalSize()
-                              : 0;
+    const uint64_t size =
+        (IsSupportedFormat(format) && w && h && d && a && mips && ExtentFits(w, h, d, a) && mips <= 32)
+            ? probe.TotalSize()
+            : 0;
     if (size == 0 || size > kMaxImageBytes) {
         probe.data.clear();
         probe.Validate(error);
@@ -429,23 +438,23 @@ bool ConvertToRGBA8(const Image& image, uint32_t mip, uint32_t slice, uint32_t d
             const uint8_t* p = row + uint64_t(x) * d.bytes;
             uint8_t* o = &rgba[(size_t(y) * w + x) * 4];
             switch (d.format) {
-            case kR8G8B8A8_UNORM:
-            case kR8G8B8A8_UNORM_SRGB:
-                std::memcpy(o, p, 4);
-                continue;
-            case kB8G8R8A8_UNORM:
-            case kB8G8R8X8_UNORM:
-                o[0] = p[2];
-                o[1] = p[1];
-                o[2] = p[0];
-                o[3] = d.format == kB8G8R8X8_UNORM ? 255 : p[3];
-                continue;
-            case kA8_UNORM:
-                o[0] = o[1] = o[2] = 0;
-                o[3] = p[0];
-                continue;
-            default:
-                break;
+                case kR8G8B8A8_UNORM:
+                case kR8G8B8A8_UNORM_SRGB:
+                    std::memcpy(o, p, 4);
+                    continue;
+                case kB8G8R8A8_UNORM:
+                case kB8G8R8X8_UNORM:
+                    o[0] = p[2];
+                    o[1] = p[1];
+                    o[2] = p[0];
+                    o[3] = d.format == kB8G8R8X8_UNORM ? 255 : p[3];
+                    continue;
+                case kA8_UNORM:
+                    o[0] = o[1] = o[2] = 0;
+                    o[3] = p[0];
+                    continue;
+                default:
+                    break;
             }
             if (d.channels == 1) {  // grey
                 o[0] = o[1] = o[2] = UnitToByte(ChannelValue(d, p, 0));
@@ -506,25 +515,25 @@ bool GenerateMipChain(Image& image, std::string* error) {
                     const float v = next[i * channels + c];
                     uint8_t* p = dst + i * d.bytes;
                     switch (d.type) {
-                    case Channel::U8:
-                        p[c] = UnitToByte(v);
-                        break;
-                    case Channel::U16: {
-                        const float cl = std::clamp(v, 0.0f, 1.0f);
-                        const uint16_t u = static_cast<uint16_t>(cl * 65535.0f + 0.5f);
-                        std::memcpy(p + 2 * c, &u, 2);
-                        break;
-                    }
-                    case Channel::F16: {
-                        const uint16_t u = FloatToHalf(v);
-                        std::memcpy(p + 2 * c, &u, 2);
-                        break;
-                    }
-                    case Channel::F32:
-                        std::memcpy(p + 4 * c, &v, 4);
-                        break;
-                    default:
-                        break;
+                        case Channel::U8:
+                            p[c] = UnitToByte(v);
+                            break;
+                        case Channel::U16: {
+                            const float cl = std::clamp(v, 0.0f, 1.0f);
+                            const uint16_t u = static_cast<uint16_t>(cl * 65535.0f + 0.5f);
+                            std::memcpy(p + 2 * c, &u, 2);
+                            break;
+                        }
+                        case Channel::F16: {
+                            const uint16_t u = FloatToHalf(v);
+                            std::memcpy(p + 2 * c, &u, 2);
+                            break;
+                        }
+                        case Channel::F32:
+                            std::memcpy(p + 4 * c, &v, 4);
+                            break;
+                        default:
+                            break;
                     }
                 }
             cur.swap(next);

@@ -174,7 +174,8 @@ bool LoadPNG(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
     // as deflate packs at most 1032 bytes into one.
     if (size >= 26 && std::memcmp(bytes + 12, "IHDR", 4) == 0) {
         auto be32 = [&](size_t at) {
-            return uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 | uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+            return uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 | uint32_t(bytes[at + 2]) << 8 |
+                   bytes[at + 3];
         };
         const uint32_t width = be32(16), height = be32(20), depth = bytes[24], type = bytes[25];
         if (width > kMaxExtent || height > kMaxExtent)

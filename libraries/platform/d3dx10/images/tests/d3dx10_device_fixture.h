@@ -8,7 +8,8 @@ namespace d3dx10test {
 class DeviceFixture : public d3d10test::DeviceTest {
 protected:
     void TearDown() override {
-        if (device) ReleaseDevice();
+        if (device)
+            ReleaseDevice();
     }
 };
 

@@ -31,7 +31,7 @@ protected:
         Image img = image_test::MakeImage(format, w, h, d, a, mips, cube, seed);
         if (format == image_codec::kR32G32B32A32_FLOAT || format == image_codec::kR32_FLOAT) {
             std::mt19937 rng(seed);
-            rng.discard(img.data.size());  // on from where the bytes ended
+            rng.discard(img.data.size());                           // on from where the bytes ended
             for (size_t i = 0; i + 4 <= img.data.size(); i += 4) {  // finite floats only
                 const float f = float(rng() % 100000) / 1000.0f - 50.0f;
                 std::memcpy(&img.data[i], &f, 4);
@@ -90,7 +90,8 @@ TEST_F(Textures, CubeMapIsASixSliceArrayWithACubeView) {
     Image img = Random(image_codec::kR16G16B16A16_FLOAT, 16, 16, 1, 6, 5, true);
     ASSERT_TRUE(image_codec::SaveDDS(img, Path("probe.dds")));
     ID3D10Resource* resource = nullptr;
-    ASSERT_EQ(S_OK, D3DX10CreateTextureFromFileA(device, Path("probe.dds").c_str(), nullptr, nullptr, &resource, nullptr));
+    ASSERT_EQ(S_OK,
+              D3DX10CreateTextureFromFileA(device, Path("probe.dds").c_str(), nullptr, nullptr, &resource, nullptr));
     Own(resource);
     D3D10_RESOURCE_DIMENSION dim;
     resource->GetType(&dim);
@@ -205,7 +206,8 @@ TEST_F(Textures, LoadInformationAndImageInformation) {
     load.MipLevels = 1;
     load.pSrcInfo = &source;
     ID3D10Resource* resource = nullptr;
-    ASSERT_EQ(S_OK, D3DX10CreateTextureFromFileA(device, Path("vignette.png").c_str(), &load, nullptr, &resource, nullptr));
+    ASSERT_EQ(S_OK,
+              D3DX10CreateTextureFromFileA(device, Path("vignette.png").c_str(), &load, nullptr, &resource, nullptr));
     Own(resource);
     D3D10_TEXTURE2D_DESC d;
     static_cast<ID3D10Texture2D*>(resource)->GetDesc(&d);

@@ -105,12 +105,12 @@ TEST(DdsRoundTrip, Float2DIsBitExact) {
 }
 
 TEST(DdsRoundTrip, EverySupportedFormatKeepsFormatAndBytes) {
-    const uint32_t formats[] = {kR32G32B32A32_FLOAT, kR32G32B32_FLOAT, kR16G16B16A16_FLOAT, kR16G16B16A16_UNORM,
-                                kR32G32_FLOAT,       kR10G10B10A2_UNORM, kR8G8B8A8_UNORM,   kR8G8B8A8_UNORM_SRGB,
-                                kR16G16_FLOAT,       kR16G16_UNORM,    kR32_FLOAT,          kR8G8_UNORM,
-                                kR16_FLOAT,          kR16_UNORM,       kR8_UNORM,           kA8_UNORM,
-                                kBC1_UNORM,          kBC2_UNORM,       kBC3_UNORM,          kBC4_UNORM,
-                                kBC5_UNORM,          kB8G8R8A8_UNORM,  kB8G8R8X8_UNORM};
+    const uint32_t formats[] = {kR32G32B32A32_FLOAT, kR32G32B32_FLOAT,   kR16G16B16A16_FLOAT, kR16G16B16A16_UNORM,
+                                kR32G32_FLOAT,       kR10G10B10A2_UNORM, kR8G8B8A8_UNORM,     kR8G8B8A8_UNORM_SRGB,
+                                kR16G16_FLOAT,       kR16G16_UNORM,      kR32_FLOAT,          kR8G8_UNORM,
+                                kR16_FLOAT,          kR16_UNORM,         kR8_UNORM,           kA8_UNORM,
+                                kBC1_UNORM,          kBC2_UNORM,         kBC3_UNORM,          kBC4_UNORM,
+                                kBC5_UNORM,          kB8G8R8A8_UNORM,    kB8G8R8X8_UNORM};
     for (uint32_t f : formats) {
         SCOPED_TRACE(f);
         Image img = MakeImage(f, 16, 8, 1, 1, 5, false, f);
@@ -218,14 +218,14 @@ TEST(DdsRefusal, CorruptHeaders) {
         EXPECT_TRUE(ok || !error.empty());
         return ok;
     };
-    EXPECT_FALSE(patched(4, 100));           // header size
-    EXPECT_FALSE(patched(16, 0));            // width 0
-    EXPECT_FALSE(patched(16, 0x7FFFFFFF));   // absurd width
-    EXPECT_FALSE(patched(12, 0x40000));      // height larger than the data
-    EXPECT_FALSE(patched(28, 40));           // mip count beyond the chain
-    EXPECT_FALSE(patched(88, 12));           // bit count
-    EXPECT_FALSE(patched(80, 0x4));          // four-cc flag without a known code
-    EXPECT_FALSE(patched(80, 0));            // no pixel format at all
+    EXPECT_FALSE(patched(4, 100));              // header size
+    EXPECT_FALSE(patched(16, 0));               // width 0
+    EXPECT_FALSE(patched(16, 0x7FFFFFFF));      // absurd width
+    EXPECT_FALSE(patched(12, 0x40000));         // height larger than the data
+    EXPECT_FALSE(patched(28, 40));              // mip count beyond the chain
+    EXPECT_FALSE(patched(88, 12));              // bit count
+    EXPECT_FALSE(patched(80, 0x4));             // four-cc flag without a known code
+    EXPECT_FALSE(patched(80, 0));               // no pixel format at all
     EXPECT_FALSE(patched(112, 0x200 | 0x400));  // cube map with one face
     EXPECT_TRUE(patched(28, 1));
 }
@@ -241,10 +241,10 @@ TEST(DdsRefusal, BadExtendedHeader) {
         Image out;
         return LoadImageMemory(b.data(), b.size(), out);
     };
-    EXPECT_FALSE(patched(128, 999));       // format
-    EXPECT_FALSE(patched(132, 7));         // dimension
-    EXPECT_FALSE(patched(140, 0));         // array size 0
-    EXPECT_FALSE(patched(140, 4));         // more slices than data
+    EXPECT_FALSE(patched(128, 999));  // format
+    EXPECT_FALSE(patched(132, 7));    // dimension
+    EXPECT_FALSE(patched(140, 0));    // array size 0
+    EXPECT_FALSE(patched(140, 4));    // more slices than data
     EXPECT_FALSE(patched(140, 0xFFFFFFFF));
 }
 
@@ -253,7 +253,7 @@ TEST(Conversion, HalfFloatsRoundTripAndRound) {
     EXPECT_EQ(FloatToHalf(-2.0f), 0xC000);
     EXPECT_EQ(FloatToHalf(65504.0f), 0x7BFF);
     EXPECT_EQ(FloatToHalf(1e6f), 0x7C00);
-    EXPECT_EQ(FloatToHalf(5.9604645e-8f), 0x0001);  // smallest subnormal
+    EXPECT_EQ(FloatToHalf(5.9604645e-8f), 0x0001);          // smallest subnormal
     EXPECT_EQ(FloatToHalf(1.0f + 1.0f / 4096.0f), 0x3C00);  // below half an ulp
     EXPECT_EQ(FloatToHalf(1.0f + 3.0f / 2048.0f), 0x3C02);  // tie to even
     EXPECT_FLOAT_EQ(HalfToFloat(0x3555), 0.33325195f);
@@ -556,10 +556,9 @@ TEST(MipChain, BoxFilteredFromLevelZero) {
 }
 
 TEST(DdsRefusal, RandomCorruptionNeverYieldsAnInconsistentImage) {
-    const Image sources[] = {MakeImage(kR8G8B8A8_UNORM, 8, 8, 1, 6, 4, true, 21),
-                             MakeImage(kR16G16B16A16_FLOAT, 8, 4, 1, 3, 2, false, 22),
-                             MakeImage(kR8_UNORM, 4, 4, 4, 1, 3, false, 23),
-                             MakeImage(kBC3_UNORM, 16, 8, 1, 1, 3, false, 24)};
+    const Image sources[] = {
+        MakeImage(kR8G8B8A8_UNORM, 8, 8, 1, 6, 4, true, 21), MakeImage(kR16G16B16A16_FLOAT, 8, 4, 1, 3, 2, false, 22),
+        MakeImage(kR8_UNORM, 4, 4, 4, 1, 3, false, 23), MakeImage(kBC3_UNORM, 16, 8, 1, 1, 3, false, 24)};
     std::mt19937 rng(99);
     int refused = 0;
     for (const Image& source : sources) {

@@ -4,9 +4,11 @@
 
 namespace {
 
-inline double Sq(double v) { return v * v; }
+inline double Sq(double v) {
+    return v * v;
+}
 
-} // namespace
+}  // namespace
 
 // --- colour -------------------------------------------------------------------------
 
@@ -18,33 +20,46 @@ D3DXCOLOR::D3DXCOLOR(DWORD argb)
 
 D3DXCOLOR::operator DWORD() const {
     auto channel = [](FLOAT c) -> DWORD {
-        if (!(c > 0.0f)) return 0; // NaN and negatives
-        if (c >= 1.0f) return 0xFF;
+        if (!(c > 0.0f))
+            return 0;  // NaN and negatives
+        if (c >= 1.0f)
+            return 0xFF;
         return static_cast<DWORD>(c * 255.0f + 0.5f);
     };
     return (channel(a) << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
 }
 
 D3DXCOLOR* D3DXColorLerp(D3DXCOLOR* out, const D3DXCOLOR* a, const D3DXCOLOR* b, FLOAT s) {
-    *out = D3DXCOLOR(a->r + s * (b->r - a->r), a->g + s * (b->g - a->g),
-                     a->b + s * (b->b - a->b), a->a + s * (b->a - a->a));
+    *out = D3DXCOLOR(a->r + s * (b->r - a->r), a->g + s * (b->g - a->g), a->b + s * (b->b - a->b),
+                     a->a + s * (b->a - a->a));
     return out;
 }
 
 // --- matrix members -----------------------------------------------------------------
 
 D3DXMATRIX::D3DXMATRIX(const FLOAT* f) {
-    for (int i = 0; i < 16; ++i) m[i / 4][i % 4] = f[i];
+    for (int i = 0; i < 16; ++i)
+        m[i / 4][i % 4] = f[i];
 }
 
-D3DXMATRIX::D3DXMATRIX(FLOAT f11, FLOAT f12, FLOAT f13, FLOAT f14,
-                       FLOAT f21, FLOAT f22, FLOAT f23, FLOAT f24,
-                       FLOAT f31, FLOAT f32, FLOAT f33, FLOAT f34,
-                       FLOAT f41, FLOAT f42, FLOAT f43, FLOAT f44) {
-    _11 = f11; _12 = f12; _13 = f13; _14 = f14;
-    _21 = f21; _22 = f22; _23 = f23; _24 = f24;
-    _31 = f31; _32 = f32; _33 = f33; _34 = f34;
-    _41 = f41; _42 = f42; _43 = f43; _44 = f44;
+D3DXMATRIX::D3DXMATRIX(FLOAT f11, FLOAT f12, FLOAT f13, FLOAT f14, FLOAT f21, FLOAT f22, FLOAT f23, FLOAT f24,
+                       FLOAT f31, FLOAT f32, FLOAT f33, FLOAT f34, FLOAT f41, FLOAT f42, FLOAT f43, FLOAT f44) {
+    _11 = f11;
+    _12 = f12;
+    _13 = f13;
+    _14 = f14;
+    _21 = f21;
+    _22 = f22;
+    _23 = f23;
+    _24 = f24;
+    _31 = f31;
+    _32 = f32;
+    _33 = f33;
+    _34 = f34;
+    _41 = f41;
+    _42 = f42;
+    _43 = f43;
+    _44 = f44;
 }
 
 D3DXMATRIX& D3DXMATRIX::operator*=(const D3DXMATRIX& o) {
@@ -54,25 +69,29 @@ D3DXMATRIX& D3DXMATRIX::operator*=(const D3DXMATRIX& o) {
 
 D3DXMATRIX& D3DXMATRIX::operator+=(const D3DXMATRIX& o) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r][c] += o.m[r][c];
+        for (int c = 0; c < 4; ++c)
+            m[r][c] += o.m[r][c];
     return *this;
 }
 
 D3DXMATRIX& D3DXMATRIX::operator-=(const D3DXMATRIX& o) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r][c] -= o.m[r][c];
+        for (int c = 0; c < 4; ++c)
+            m[r][c] -= o.m[r][c];
     return *this;
 }
 
 D3DXMATRIX& D3DXMATRIX::operator*=(FLOAT f) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r][c] *= f;
+        for (int c = 0; c < 4; ++c)
+            m[r][c] *= f;
     return *this;
 }
 
 D3DXMATRIX& D3DXMATRIX::operator/=(FLOAT f) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r][c] /= f;
+        for (int c = 0; c < 4; ++c)
+            m[r][c] /= f;
     return *this;
 }
 
@@ -87,15 +106,28 @@ D3DXMATRIX D3DXMATRIX::operator*(const D3DXMATRIX& o) const {
     return out;
 }
 
-D3DXMATRIX D3DXMATRIX::operator+(const D3DXMATRIX& o) const { D3DXMATRIX out(*this); return out += o; }
-D3DXMATRIX D3DXMATRIX::operator-(const D3DXMATRIX& o) const { D3DXMATRIX out(*this); return out -= o; }
-D3DXMATRIX D3DXMATRIX::operator*(FLOAT f) const { D3DXMATRIX out(*this); return out *= f; }
-D3DXMATRIX D3DXMATRIX::operator/(FLOAT f) const { D3DXMATRIX out(*this); return out /= f; }
+D3DXMATRIX D3DXMATRIX::operator+(const D3DXMATRIX& o) const {
+    D3DXMATRIX out(*this);
+    return out += o;
+}
+D3DXMATRIX D3DXMATRIX::operator-(const D3DXMATRIX& o) const {
+    D3DXMATRIX out(*this);
+    return out -= o;
+}
+D3DXMATRIX D3DXMATRIX::operator*(FLOAT f) const {
+    D3DXMATRIX out(*this);
+    return out *= f;
+}
+D3DXMATRIX D3DXMATRIX::operator/(FLOAT f) const {
+    D3DXMATRIX out(*this);
+    return out /= f;
+}
 
 bool D3DXMATRIX::operator==(const D3DXMATRIX& o) const {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            if (m[r][c] != o.m[r][c]) return false;
+            if (m[r][c] != o.m[r][c])
+                return false;
     return true;
 }
 
@@ -144,8 +176,8 @@ D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v) {
     if (len == 0.0) {
         *out = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     } else {
-        *out = D3DXVECTOR3(static_cast<FLOAT>(v->x / len), static_cast<FLOAT>(v->y / len),
-                           static_cast<FLOAT>(v->z / len));
+        *out =
+            D3DXVECTOR3(static_cast<FLOAT>(v->x / len), static_cast<FLOAT>(v->y / len), static_cast<FLOAT>(v->z / len));
     }
     return out;
 }
@@ -178,7 +210,7 @@ void RowTimes(const double v[4], const D3DXMATRIX& m, double r[4]) {
         r[c] = v[0] * m.m[0][c] + v[1] * m.m[1][c] + v[2] * m.m[2][c] + v[3] * m.m[3][c];
 }
 
-} // namespace
+}  // namespace
 
 D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
     double in[4] = {v->x, v->y, v->z, 1.0}, r[4];
@@ -206,8 +238,7 @@ FLOAT D3DXVec4Length(const D3DXVECTOR4* v) {
 }
 
 FLOAT D3DXVec4Dot(const D3DXVECTOR4* a, const D3DXVECTOR4* b) {
-    return static_cast<FLOAT>(double(a->x) * b->x + double(a->y) * b->y + double(a->z) * b->z +
-                              double(a->w) * b->w);
+    return static_cast<FLOAT>(double(a->x) * b->x + double(a->y) * b->y + double(a->z) * b->z + double(a->w) * b->w);
 }
 
 D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* out, const D3DXVECTOR4* v) {
@@ -259,7 +290,8 @@ D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXM
 D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m) {
     D3DXMATRIX r;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) r.m[i][j] = m->m[j][i];
+        for (int j = 0; j < 4; ++j)
+            r.m[i][j] = m->m[j][i];
     *out = r;
     return out;
 }
@@ -270,7 +302,8 @@ namespace {
 double Adjugate(const D3DXMATRIX& mat, double adj[4][4]) {
     double a[4][4];
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) a[r][c] = mat.m[r][c];
+        for (int c = 0; c < 4; ++c)
+            a[r][c] = mat.m[r][c];
     double s0 = a[0][0] * a[1][1] - a[1][0] * a[0][1];
     double s1 = a[0][0] * a[1][2] - a[1][0] * a[0][2];
     double s2 = a[0][0] * a[1][3] - a[1][0] * a[0][3];
@@ -305,7 +338,7 @@ double Adjugate(const D3DXMATRIX& mat, double adj[4][4]) {
     return det;
 }
 
-} // namespace
+}  // namespace
 
 FLOAT D3DXMatrixDeterminant(const D3DXMATRIX* m) {
     return static_cast<FLOAT>(Adjugate(*m, nullptr));
@@ -314,11 +347,14 @@ FLOAT D3DXMatrixDeterminant(const D3DXMATRIX* m) {
 D3DXMATRIX* D3DXMatrixInverse(D3DXMATRIX* out, FLOAT* determinant, const D3DXMATRIX* m) {
     double adj[4][4];
     double det = Adjugate(*m, adj);
-    if (determinant) *determinant = static_cast<FLOAT>(det);
-    if (det == 0.0 || !std::isfinite(det)) return nullptr;
+    if (determinant)
+        *determinant = static_cast<FLOAT>(det);
+    if (det == 0.0 || !std::isfinite(det))
+        return nullptr;
     D3DXMATRIX r;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) r.m[i][j] = static_cast<FLOAT>(adj[i][j] / det);
+        for (int j = 0; j < 4; ++j)
+            r.m[i][j] = static_cast<FLOAT>(adj[i][j] / det);
     *out = r;
     return out;
 }
@@ -354,14 +390,14 @@ D3DXMATRIX* D3DXMatrixRotationZ(D3DXMATRIX* out, FLOAT angle) {
 D3DXMATRIX* D3DXMatrixRotationAxis(D3DXMATRIX* out, const D3DXVECTOR3* axis, FLOAT angle) {
     D3DXVECTOR3 n;
     D3DXVec3Normalize(&n, axis);
-    if (n.x == 0.0f && n.y == 0.0f && n.z == 0.0f) return D3DXMatrixIdentity(out);
+    if (n.x == 0.0f && n.y == 0.0f && n.z == 0.0f)
+        return D3DXMatrixIdentity(out);
     double c = std::cos(double(angle)), s = std::sin(double(angle)), t = 1.0 - c;
     double x = n.x, y = n.y, z = n.z;
     // Transposed of the column-vector form, so that p * M turns p about n.
     *out = D3DXMATRIX(FLOAT(t * x * x + c), FLOAT(t * x * y + s * z), FLOAT(t * x * z - s * y), 0,
                       FLOAT(t * x * y - s * z), FLOAT(t * y * y + c), FLOAT(t * y * z + s * x), 0,
-                      FLOAT(t * x * z + s * y), FLOAT(t * y * z - s * x), FLOAT(t * z * z + c), 0,
-                      0, 0, 0, 1);
+                      FLOAT(t * x * z + s * y), FLOAT(t * y * z - s * x), FLOAT(t * z * z + c), 0, 0, 0, 0, 1);
     return out;
 }
 
@@ -381,14 +417,12 @@ D3DXMATRIX* LookAt(D3DXMATRIX* out, const D3DXVECTOR3& eye, const D3DXVECTOR3& z
     D3DXVec3Cross(&tmp, &up, &zaxis);
     D3DXVec3Normalize(&xaxis, &tmp);
     D3DXVec3Cross(&yaxis, &zaxis, &xaxis);
-    *out = D3DXMATRIX(xaxis.x, yaxis.x, zaxis.x, 0,
-                      xaxis.y, yaxis.y, zaxis.y, 0,
-                      xaxis.z, yaxis.z, zaxis.z, 0,
+    *out = D3DXMATRIX(xaxis.x, yaxis.x, zaxis.x, 0, xaxis.y, yaxis.y, zaxis.y, 0, xaxis.z, yaxis.z, zaxis.z, 0,
                       -D3DXVec3Dot(&xaxis, &eye), -D3DXVec3Dot(&yaxis, &eye), -D3DXVec3Dot(&zaxis, &eye), 1);
     return out;
 }
 
-} // namespace
+}  // namespace
 
 D3DXMATRIX* D3DXMatrixLookAtRH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3DXVECTOR3* at, const D3DXVECTOR3* up) {
     D3DXVECTOR3 z = *eye - *at;
@@ -406,10 +440,8 @@ D3DXMATRIX* D3DXMatrixPerspectiveFovRH(D3DXMATRIX* out, FLOAT fovy, FLOAT aspect
     double ys = 1.0 / std::tan(double(fovy) * 0.5);
     double xs = ys / aspect;
     double d = double(zn) - double(zf);
-    *out = D3DXMATRIX(FLOAT(xs), 0, 0, 0,
-                      0, FLOAT(ys), 0, 0,
-                      0, 0, FLOAT(zf / d), -1,
-                      0, 0, FLOAT(double(zn) * zf / d), 0);
+    *out = D3DXMATRIX(FLOAT(xs), 0, 0, 0, 0, FLOAT(ys), 0, 0, 0, 0, FLOAT(zf / d), -1, 0, 0, FLOAT(double(zn) * zf / d),
+                      0);
     return out;
 }
 
@@ -417,18 +449,14 @@ D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, FLOAT fovy, FLOAT aspect
     double ys = 1.0 / std::tan(double(fovy) * 0.5);
     double xs = ys / aspect;
     double d = double(zf) - double(zn);
-    *out = D3DXMATRIX(FLOAT(xs), 0, 0, 0,
-                      0, FLOAT(ys), 0, 0,
-                      0, 0, FLOAT(zf / d), 1,
-                      0, 0, FLOAT(-double(zn) * zf / d), 0);
+    *out = D3DXMATRIX(FLOAT(xs), 0, 0, 0, 0, FLOAT(ys), 0, 0, 0, 0, FLOAT(zf / d), 1, 0, 0, FLOAT(-double(zn) * zf / d),
+                      0);
     return out;
 }
 
 D3DXMATRIX* D3DXMatrixOrthoRH(D3DXMATRIX* out, FLOAT w, FLOAT h, FLOAT zn, FLOAT zf) {
     double d = double(zn) - double(zf);
-    *out = D3DXMATRIX(FLOAT(2.0 / w), 0, 0, 0,
-                      0, FLOAT(2.0 / h), 0, 0,
-                      0, 0, FLOAT(1.0 / d), 0,
-                      0, 0, FLOAT(zn / d), 1);
+    *out =
+        D3DXMATRIX(FLOAT(2.0 / w), 0, 0, 0, 0, FLOAT(2.0 / h), 0, 0, 0, 0, FLOAT(1.0 / d), 0, 0, 0, FLOAT(zn / d), 1);
     return out;
 }

@@ -21,13 +21,10 @@ void ExpectNear(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
 }
 
 D3DXMATRIX Sample() {
-    return D3DXMATRIX(2, 0, 1, 0,
-                      1, 3, 0, 0,
-                      0, 1, 4, 0,
-                      5, 6, 7, 1);
+    return D3DXMATRIX(2, 0, 1, 0, 1, 3, 0, 0, 0, 1, 4, 0, 5, 6, 7, 1);
 }
 
-} // namespace
+}  // namespace
 
 TEST(D3DXMatrixLayout, MembersAliasTheArrayRowByRow) {
     D3DXMATRIX m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
@@ -87,11 +84,12 @@ TEST(D3DXRotations, MapTheAxesAsRowVectors) {
 
 TEST(D3DXRotations, AxisAgreesWithTheAxisRotations) {
     D3DXMATRIX a, y;
-    D3DXVECTOR3 axis(0, 5, 0); // not normalised
+    D3DXVECTOR3 axis(0, 5, 0);  // not normalised
     D3DXMatrixRotationAxis(&a, &axis, 0.7f);
     D3DXMatrixRotationY(&y, 0.7f);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], y.m[r][c], kEps) << r << "," << c;
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(a.m[r][c], y.m[r][c], kEps) << r << "," << c;
     D3DXMATRIX ypr, expect, zx, x, z;
     D3DXMatrixRotationYawPitchRoll(&ypr, 0.3f, 0.4f, 0.5f);
     D3DXMatrixRotationZ(&z, 0.5f);
@@ -99,7 +97,8 @@ TEST(D3DXRotations, AxisAgreesWithTheAxisRotations) {
     D3DXMatrixRotationY(&y, 0.3f);
     expect = z * x * y;
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(ypr.m[r][c], expect.m[r][c], kEps);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(ypr.m[r][c], expect.m[r][c], kEps);
 }
 
 TEST(D3DXPerspective, FovRHElements) {
@@ -140,7 +139,8 @@ TEST(D3DXInverse, InvertsAndReportsTheDeterminant) {
     D3DXMatrixMultiply(&prod, &m, &inv);
     D3DXMatrixIdentity(&id);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(prod.m[r][c], id.m[r][c], 1e-5f);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(prod.m[r][c], id.m[r][c], 1e-5f);
 }
 
 TEST(D3DXInverse, SingularReturnsNullAndLeavesTheOutput) {
@@ -168,7 +168,7 @@ TEST(D3DXMatrixBuilders, TranslationScalingTranspose) {
     EXPECT_EQ(tt._41, 0.0f);
     D3DXMatrixScaling(&s, 2, 3, 4);
     ExpectNear(Point(D3DXVECTOR3(1, 1, 1), s * t), D3DXVECTOR3(3, 5, 7));
-    D3DXMatrixTranspose(&t, &t); // aliasing
+    D3DXMatrixTranspose(&t, &t);  // aliasing
     EXPECT_EQ(t, tt);
 }
 
@@ -205,7 +205,7 @@ TEST(D3DXVectors, DotCrossLerp) {
     D3DXVECTOR3 x(1, 0, 0), y(0, 1, 0), r;
     D3DXVec3Cross(&r, &x, &y);
     EXPECT_EQ(r, D3DXVECTOR3(0, 0, 1));
-    D3DXVec3Cross(&x, &x, &y); // aliasing
+    D3DXVec3Cross(&x, &x, &y);  // aliasing
     EXPECT_EQ(x, D3DXVECTOR3(0, 0, 1));
     D3DXVECTOR3 a(1, 2, 3), b(4, 5, 6);
     EXPECT_FLOAT_EQ(D3DXVec3Dot(&a, &b), 32.0f);

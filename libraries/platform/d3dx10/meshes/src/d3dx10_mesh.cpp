@@ -74,9 +74,7 @@ public:
         return Make(MeshBuffer::Kind::Vertex, buffer, out);
     }
     HRESULT GetIndexBuffer(ID3DX10MeshBuffer** out) override { return Make(MeshBuffer::Kind::Index, 0, out); }
-    HRESULT GetAttributeBuffer(ID3DX10MeshBuffer** out) override {
-        return Make(MeshBuffer::Kind::Attribute, 0, out);
-    }
+    HRESULT GetAttributeBuffer(ID3DX10MeshBuffer** out) override { return Make(MeshBuffer::Kind::Attribute, 0, out); }
     HRESULT GetAdjacencyBuffer(ID3DX10MeshBuffer** out) override {
         if (out)
             *out = nullptr;
@@ -110,7 +108,9 @@ public:
         return S_OK;
     }
 
-    HRESULT GenerateAdjacencyAndPointReps(FLOAT epsilon) override { return data.GenerateAdjacencyAndPointReps(epsilon); }
+    HRESULT GenerateAdjacencyAndPointReps(FLOAT epsilon) override {
+        return data.GenerateAdjacencyAndPointReps(epsilon);
+    }
 
     HRESULT Optimize(UINT flags, UINT* faceRemap, ID3D10Blob** vertexRemap) override {
         if (vertexRemap)
@@ -217,29 +217,33 @@ private:
     ID3D10Buffer* deviceIndices_ = nullptr;
 };
 
-MeshBuffer::MeshBuffer(Mesh* mesh, Kind kind, UINT slot) : mesh_(mesh), kind_(kind), slot_(slot) { mesh_->AddRef(); }
+MeshBuffer::MeshBuffer(Mesh* mesh, Kind kind, UINT slot) : mesh_(mesh), kind_(kind), slot_(slot) {
+    mesh_->AddRef();
+}
 
-MeshBuffer::~MeshBuffer() { mesh_->Release(); }
+MeshBuffer::~MeshBuffer() {
+    mesh_->Release();
+}
 
 void* MeshBuffer::Bytes(SIZE_T* size) {
     MeshData& d = mesh_->data;
     switch (kind_) {
-    case Kind::Vertex:
-        *size = d.Vertices(slot_).size();
-        return d.Vertices(slot_).data();
-    case Kind::Index:
-        *size = d.Indices().size();
-        return d.Indices().data();
-    case Kind::Attribute:
-        d.AttributesChanged();  // the caller may write through the mapping, until Unmap
-        *size = d.Attributes().size() * sizeof(UINT);
-        return d.Attributes().data();
-    case Kind::Adjacency:
-        *size = d.Adjacency().size() * sizeof(UINT);
-        return d.Adjacency().data();
-    case Kind::PointRep:
-        *size = d.PointReps().size() * sizeof(UINT);
-        return d.PointReps().data();
+        case Kind::Vertex:
+            *size = d.Vertices(slot_).size();
+            return d.Vertices(slot_).data();
+        case Kind::Index:
+            *size = d.Indices().size();
+            return d.Indices().data();
+        case Kind::Attribute:
+            d.AttributesChanged();  // the caller may write through the mapping, until Unmap
+            *size = d.Attributes().size() * sizeof(UINT);
+            return d.Attributes().data();
+        case Kind::Adjacency:
+            *size = d.Adjacency().size() * sizeof(UINT);
+            return d.Adjacency().data();
+        case Kind::PointRep:
+            *size = d.PointReps().size() * sizeof(UINT);
+            return d.PointReps().data();
     }
     *size = 0;
     return nullptr;
@@ -270,8 +274,7 @@ SIZE_T MeshBuffer::GetSize() {
 }  // namespace
 
 HRESULT D3DX10CreateMesh(ID3D10Device* device, const D3D10_INPUT_ELEMENT_DESC* declaration, UINT declCount,
-                         LPCSTR positionSemantic, UINT vertexCount, UINT faceCount, UINT options,
-                         ID3DX10Mesh** mesh) {
+                         LPCSTR positionSemantic, UINT vertexCount, UINT faceCount, UINT options, ID3DX10Mesh** mesh) {
     if (!mesh)
         return E_INVALIDARG;
     *mesh = nullptr;

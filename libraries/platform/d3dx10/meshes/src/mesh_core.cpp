@@ -97,9 +97,8 @@ public:
                     start += len;
                 }
         }
-        std::sort(blocks_.begin(), blocks_.end(), [](const Block& x, const Block& y) {
-            return x.len != y.len ? x.len < y.len : x.start < y.start;
-        });
+        std::sort(blocks_.begin(), blocks_.end(),
+                  [](const Block& x, const Block& y) { return x.len != y.len ? x.len < y.len : x.start < y.start; });
         for (size_t i = 0; i < blocks_.size();) {
             size_t j = i;
             blockQueries_.clear();
@@ -169,22 +168,59 @@ private:
 
 UINT ElementBytes(DXGI_FORMAT format) {
     switch (static_cast<UINT>(format)) {
-    case 2: case 3: case 4:  // R32G32B32A32
-        return 16;
-    case 6: case 7: case 8:  // R32G32B32
-        return 12;
-    case 10: case 11: case 12: case 13: case 14: case 16: case 17: case 18:  // R16G16B16A16, R32G32
-        return 8;
-    case 24: case 25: case 26: case 28: case 29: case 30: case 31: case 32:  // 32-bit packed and RGBA8
-    case 34: case 35: case 36: case 37: case 38: case 41: case 42: case 43:  // R16G16, R32
-    case 87: case 88:
-        return 4;
-    case 49: case 50: case 51: case 52: case 54: case 56: case 57: case 58: case 59:  // R8G8, R16
-        return 2;
-    case 61: case 62: case 63: case 64:  // R8
-        return 1;
-    default:
-        return 0;
+        case 2:
+        case 3:
+        case 4:  // R32G32B32A32
+            return 16;
+        case 6:
+        case 7:
+        case 8:  // R32G32B32
+            return 12;
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 16:
+        case 17:
+        case 18:  // R16G16B16A16, R32G32
+            return 8;
+        case 24:
+        case 25:
+        case 26:
+        case 28:
+        case 29:
+        case 30:
+        case 31:
+        case 32:  // 32-bit packed and RGBA8
+        case 34:
+        case 35:
+        case 36:
+        case 37:
+        case 38:
+        case 41:
+        case 42:
+        case 43:  // R16G16, R32
+        case 87:
+        case 88:
+            return 4;
+        case 49:
+        case 50:
+        case 51:
+        case 52:
+        case 54:
+        case 56:
+        case 57:
+        case 58:
+        case 59:  // R8G8, R16
+            return 2;
+        case 61:
+        case 62:
+        case 63:
+        case 64:  // R8
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -303,8 +339,7 @@ bool MeshData::Position(UINT vertex, float out[3]) const {
     if (positionElement_ < 0)
         return false;
     const D3D10_INPUT_ELEMENT_DESC& d = declaration_[positionElement_];
-    std::memcpy(out, vertices_[d.InputSlot].data() + size_t(vertex) * strides_[d.InputSlot] + d.AlignedByteOffset,
-                12);
+    std::memcpy(out, vertices_[d.InputSlot].data() + size_t(vertex) * strides_[d.InputSlot] + d.AlignedByteOffset, 12);
     return std::isfinite(out[0]) && std::isfinite(out[1]) && std::isfinite(out[2]);
 }
 
@@ -324,9 +359,7 @@ HRESULT MeshData::GenerateAdjacencyAndPointReps(float epsilon) {
         struct Key {
             int64_t x, y, z;
             bool operator==(const Key& o) const { return x == o.x && y == o.y && z == o.z; }
-            bool operator<(const Key& o) const {
-                return x != o.x ? x < o.x : y != o.y ? y < o.y : z < o.z;
-            }
+            bool operator<(const Key& o) const { return x != o.x ? x < o.x : y != o.y ? y < o.y : z < o.z; }
         };
         const double cell = epsilon > 0.0f ? double(epsilon) : 0.0;
         auto keyOf = [&](const float p[3]) {
@@ -344,8 +377,8 @@ HRESULT MeshData::GenerateAdjacencyAndPointReps(float epsilon) {
                        int64_t(std::floor(p[2] / cell))};
         };
         auto inRange = [&](const float p[3]) {
-            return cell == 0.0 || (std::fabs(p[0] / cell) < 4e18 && std::fabs(p[1] / cell) < 4e18 &&
-                                   std::fabs(p[2] / cell) < 4e18);
+            return cell == 0.0 ||
+                   (std::fabs(p[0] / cell) < 4e18 && std::fabs(p[1] / cell) < 4e18 && std::fabs(p[2] / cell) < 4e18);
         };
         // Every usable vertex by cell, ascending within a cell; a cell is a run of that list.
         struct Entry {
@@ -529,10 +562,9 @@ std::pair<const D3DX10_ATTRIBUTE_RANGE*, const D3DX10_ATTRIBUTE_RANGE*> MeshData
                                                r.FaceCount > faceCount_ - r.FaceStart;
                                     }),
                      ranges.end());
-        std::stable_sort(ranges.begin(), ranges.end(),
-                         [](const D3DX10_ATTRIBUTE_RANGE& a, const D3DX10_ATTRIBUTE_RANGE& b) {
-                             return a.AttribId < b.AttribId;
-                         });
+        std::stable_sort(
+            ranges.begin(), ranges.end(),
+            [](const D3DX10_ATTRIBUTE_RANGE& a, const D3DX10_ATTRIBUTE_RANGE& b) { return a.AttribId < b.AttribId; });
         byAttribute_ = std::make_unique<std::vector<D3DX10_ATTRIBUTE_RANGE>>(std::move(ranges));
     }
     const auto& all = *byAttribute_;

@@ -14,8 +14,8 @@ UINT ElementBytes(DXGI_FORMAT format);
 
 class MeshData {
 public:
-    HRESULT Init(const D3D10_INPUT_ELEMENT_DESC* declaration, UINT declCount, LPCSTR positionSemantic,
-                 UINT vertexCount, UINT faceCount, UINT options);
+    HRESULT Init(const D3D10_INPUT_ELEMENT_DESC* declaration, UINT declCount, LPCSTR positionSemantic, UINT vertexCount,
+                 UINT faceCount, UINT options);
 
     UINT VertexCount() const { return vertexCount_; }
     UINT FaceCount() const { return faceCount_; }

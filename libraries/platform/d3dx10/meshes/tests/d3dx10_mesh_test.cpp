@@ -23,7 +23,9 @@ layout(location = 0) out vec4 oColor;
 void main() { oColor = uColor; }
 )";
 
-Vertex V(float x, float y, float n) { return Vertex{{x, y, 0.0f}, {0.0f, 0.0f, n}, {x * 0.5f + 0.5f, 0.5f - y * 0.5f}}; }
+Vertex V(float x, float y, float n) {
+    return Vertex{{x, y, 0.0f}, {0.0f, 0.0f, n}, {x * 0.5f + 0.5f, 0.5f - y * 0.5f}};
+}
 
 constexpr uint32_t kRed = 0xFF0000FFu, kGreen = 0xFF00FF00u, kBlack = 0xFF000000u;
 
@@ -32,8 +34,8 @@ protected:
     // Left half of the clip square: corners 1, 7, 3, 2; right half: 0, 6, 2, 4 (2 shared);
     // vertices 5 and 8 unused. Left faces carry attribute 1, right ones 0, interleaved.
     void Build() {
-        vertices = {V(0, 1, 0),   V(-1, 1, 1), V(0, -1, 2), V(-1, -1, 3), V(1, -1, 4),
-                    V(-1, 1, 5),  V(1, 1, 6),  V(0, 1, 7),  V(9, 9, 8)};
+        vertices = {V(0, 1, 0),  V(-1, 1, 1), V(0, -1, 2), V(-1, -1, 3), V(1, -1, 4),
+                    V(-1, 1, 5), V(1, 1, 6),  V(0, 1, 7),  V(9, 9, 8)};
         indices = {1, 7, 3, /*right*/ 0, 6, 2, /*left*/ 7, 2, 3, /*right*/ 6, 4, 2};
         attributes = {1, 0, 1, 0};
         ASSERT_EQ(S_OK, D3DX10CreateMesh(device, kLayout, 3, "POSITION", UINT(vertices.size()), 4, D3DX10_MESH_32_BIT,
@@ -48,7 +50,8 @@ protected:
         ASSERT_EQ(S_OK, mesh->CommitToDevice());
     }
 
-    template <class T> std::vector<T> Read(ID3DX10MeshBuffer* buffer) {
+    template <class T>
+    std::vector<T> Read(ID3DX10MeshBuffer* buffer) {
         void* data = nullptr;
         SIZE_T size = 0;
         EXPECT_EQ(S_OK, buffer->Map(&data, &size));

@@ -17,7 +17,9 @@ namespace {
 using mesh_test::kLayout;
 using mesh_test::Vertex;
 
-Vertex V(float x, float y, float z, float n = 0.0f) { return Vertex{{x, y, z}, {n, 0, 1}, {x, y}}; }
+Vertex V(float x, float y, float z, float n = 0.0f) {
+    return Vertex{{x, y, z}, {n, 0, 1}, {x, y}};
+}
 
 std::vector<Vertex> VerticesOf(MeshData& m) {
     std::vector<Vertex> out(m.VertexCount());
@@ -104,7 +106,7 @@ TEST(MeshOptimize, AttributeSortIsStableAndBuildsTheTable) {
     EXPECT_EQ(t[0].AttribId, 0u);
     EXPECT_EQ(t[0].FaceStart, 0u);
     EXPECT_EQ(t[0].FaceCount, 2u);
-    EXPECT_EQ(t[0].VertexStart, 3u);   // faces 1 and 4 use vertices 3..5 and 12..14
+    EXPECT_EQ(t[0].VertexStart, 3u);  // faces 1 and 4 use vertices 3..5 and 12..14
     EXPECT_EQ(t[0].VertexCount, 12u);
     EXPECT_EQ(t[1].AttribId, 1u);
     EXPECT_EQ(t[1].FaceStart, 2u);
@@ -122,8 +124,7 @@ TEST(MeshOptimize, CompactionRenumbersByFirstUseAndKeepsTheTriangles) {
     MeshData m = Build(v, idx, {1, 0, 1});
     MeshData before = Build(v, idx, {1, 0, 1});
     std::vector<UINT> remap(3);
-    ASSERT_EQ(m.Optimize(D3DX10_MESHOPT_COMPACT | D3DX10_MESHOPT_ATTR_SORT | D3DX10_MESHOPT_VERTEX_CACHE,
-                         remap.data()),
+    ASSERT_EQ(m.Optimize(D3DX10_MESHOPT_COMPACT | D3DX10_MESHOPT_ATTR_SORT | D3DX10_MESHOPT_VERTEX_CACHE, remap.data()),
               S_OK);
     EXPECT_EQ(m.VertexCount(), 5u);
     EXPECT_EQ(m.Vertices(0).size(), 5u * 32);

@@ -92,7 +92,7 @@ struct IMAGEHLP_LINE {
 typedef IMAGEHLP_LINE* PIMAGEHLP_LINE;
 
 typedef BOOL(CALLBACK* PREAD_PROCESS_MEMORY_ROUTINE)(HANDLE process, DWORD64 baseAddress, PVOID buffer, DWORD size,
-                                                      LPDWORD bytesRead);
+                                                     LPDWORD bytesRead);
 typedef PVOID(CALLBACK* PFUNCTION_TABLE_ACCESS_ROUTINE)(HANDLE process, DWORD64 address);
 typedef DWORD64(CALLBACK* PGET_MODULE_BASE_ROUTINE)(HANDLE process, DWORD64 address);
 typedef DWORD64(CALLBACK* PTRANSLATE_ADDRESS_ROUTINE)(HANDLE process, HANDLE thread, LPADDRESS address);

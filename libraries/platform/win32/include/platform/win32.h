@@ -577,8 +577,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 inline HWND CreateWindowA(LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width, int height,
-                          HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
-{
+                          HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     return CreateWindowExA(0, className, windowName, style, x, y, width, height, parent, menu, instance, param);
 }
 BOOL DestroyWindow(HWND window);
@@ -651,8 +650,7 @@ BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode);
 // procedure runs on the calling thread; returns EndDialog's result, or -1 when the
 // template is missing or no display can be opened (GetLastError set).
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC procedure, LPARAM param);
-inline INT_PTR DialogBoxA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC procedure)
-{
+inline INT_PTR DialogBoxA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC procedure) {
     return DialogBoxParamA(instance, templateName, parent, procedure, 0);
 }
 BOOL EndDialog(HWND dialog, INT_PTR result);

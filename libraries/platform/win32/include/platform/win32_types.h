@@ -98,8 +98,9 @@ typedef HANDLE HGDIOBJ;
 
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#define MAKE_HRESULT(sev, fac, code) \
-    static_cast<HRESULT>((static_cast<uint32_t>(sev) << 31) | (static_cast<uint32_t>(fac) << 16) | static_cast<uint32_t>(code))
+#define MAKE_HRESULT(sev, fac, code)                                                               \
+    static_cast<HRESULT>((static_cast<uint32_t>(sev) << 31) | (static_cast<uint32_t>(fac) << 16) | \
+                         static_cast<uint32_t>(code))
 
 #define S_OK static_cast<HRESULT>(0)
 #define S_FALSE static_cast<HRESULT>(1)
@@ -118,7 +119,8 @@ typedef HANDLE HGDIOBJ;
 #define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xFFFF))
 #define LOBYTE(w) (static_cast<BYTE>(static_cast<DWORD_PTR>(w) & 0xFF))
 #define HIBYTE(w) (static_cast<BYTE>((static_cast<DWORD_PTR>(w) >> 8) & 0xFF))
-#define MAKELONG(a, b) (static_cast<LONG>((static_cast<DWORD>(static_cast<WORD>(a))) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
+#define MAKELONG(a, b) \
+    (static_cast<LONG>((static_cast<DWORD>(static_cast<WORD>(a))) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
 #define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define MAKELPARAM(l, h) (static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define GET_X_LPARAM(lp) (static_cast<int>(static_cast<SHORT>(LOWORD(lp))))
@@ -158,8 +160,12 @@ typedef GUID IID;
 typedef const GUID& REFGUID;
 typedef const IID& REFIID;
 
-inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+inline bool operator==(const GUID& a, const GUID& b) {
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
 #define IsEqualGUID(a, b) ((a) == (b))
 #define IsEqualIID(a, b) ((a) == (b))
 
@@ -176,10 +182,12 @@ extern const IID IID_IUnknown;
 
 // Interface ids: `__uuidof(Interface)` resolves through the specialisation each
 // interface header declares with PLATFORM_DECLARE_IID (the id is defined in its .cpp).
-template <class T> struct PlatformIid;
-#define PLATFORM_DECLARE_IID(Interface, iidName) \
-    extern const IID iidName;                    \
-    template <> struct PlatformIid<Interface> {  \
+template <class T>
+struct PlatformIid;
+#define PLATFORM_DECLARE_IID(Interface, iidName)    \
+    extern const IID iidName;                       \
+    template <>                                     \
+    struct PlatformIid<Interface> {                 \
         static const IID& Get() { return iidName; } \
     }
 #define __uuidof(Interface) PlatformIid<Interface>::Get()

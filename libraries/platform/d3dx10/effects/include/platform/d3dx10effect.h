@@ -90,7 +90,7 @@ struct D3D10_TECHNIQUE_DESC {
 struct D3D10_PASS_DESC {
     LPCSTR Name;
     UINT Annotations;
-    BYTE* pIAInputSignature;   // a D3D10GL signature blob (platform/d3d10_gl.h)
+    BYTE* pIAInputSignature;  // a D3D10GL signature blob (platform/d3d10_gl.h)
     SIZE_T IAInputSignatureSize;
     UINT StencilRef;
     UINT SampleMask;

@@ -48,8 +48,7 @@ struct ID3DX10Font : IUnknown {
     virtual HRESULT PreloadCharacters(UINT first, UINT last) = 0;
     virtual HRESULT PreloadGlyphs(UINT first, UINT last) = 0;
     virtual HRESULT PreloadTextA(LPCSTR text, INT count) = 0;
-    virtual INT DrawTextA(ID3DX10Sprite* sprite, LPCSTR text, INT count, LPRECT rect, UINT format,
-                          D3DXCOLOR color) = 0;
+    virtual INT DrawTextA(ID3DX10Sprite* sprite, LPCSTR text, INT count, LPRECT rect, UINT format, D3DXCOLOR color) = 0;
 
 protected:
     ~ID3DX10Font() = default;

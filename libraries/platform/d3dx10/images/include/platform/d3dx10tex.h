@@ -92,10 +92,19 @@ struct D3DX10_IMAGE_LOAD_INFO {
     D3DX10_IMAGE_INFO* pSrcInfo;
 
     D3DX10_IMAGE_LOAD_INFO()
-        : Width(D3DX10_DEFAULT), Height(D3DX10_DEFAULT), Depth(D3DX10_DEFAULT), FirstMipLevel(D3DX10_DEFAULT),
-          MipLevels(D3DX10_DEFAULT), Usage(static_cast<D3D10_USAGE>(D3DX10_DEFAULT)), BindFlags(D3DX10_DEFAULT),
-          CpuAccessFlags(D3DX10_DEFAULT), MiscFlags(D3DX10_DEFAULT), Format(static_cast<DXGI_FORMAT>(D3DX10_DEFAULT)),
-          Filter(D3DX10_DEFAULT), MipFilter(D3DX10_DEFAULT), pSrcInfo(nullptr) {}
+        : Width(D3DX10_DEFAULT),
+          Height(D3DX10_DEFAULT),
+          Depth(D3DX10_DEFAULT),
+          FirstMipLevel(D3DX10_DEFAULT),
+          MipLevels(D3DX10_DEFAULT),
+          Usage(static_cast<D3D10_USAGE>(D3DX10_DEFAULT)),
+          BindFlags(D3DX10_DEFAULT),
+          CpuAccessFlags(D3DX10_DEFAULT),
+          MiscFlags(D3DX10_DEFAULT),
+          Format(static_cast<DXGI_FORMAT>(D3DX10_DEFAULT)),
+          Filter(D3DX10_DEFAULT),
+          MipFilter(D3DX10_DEFAULT),
+          pSrcInfo(nullptr) {}
 };
 
 HRESULT D3DX10GetImageInfoFromFileA(LPCSTR srcFile, ID3DX10ThreadPump* pump, D3DX10_IMAGE_INFO* srcInfo,
@@ -104,8 +113,8 @@ HRESULT D3DX10GetImageInfoFromFileA(LPCSTR srcFile, ID3DX10ThreadPump* pump, D3D
 HRESULT D3DX10CreateTextureFromFileA(ID3D10Device* device, LPCSTR srcFile, D3DX10_IMAGE_LOAD_INFO* loadInfo,
                                      ID3DX10ThreadPump* pump, ID3D10Resource** texture, HRESULT* hResult);
 
-HRESULT D3DX10CreateShaderResourceViewFromFileA(ID3D10Device* device, LPCSTR srcFile,
-                                                D3DX10_IMAGE_LOAD_INFO* loadInfo, ID3DX10ThreadPump* pump,
-                                                ID3D10ShaderResourceView** view, HRESULT* hResult);
+HRESULT D3DX10CreateShaderResourceViewFromFileA(ID3D10Device* device, LPCSTR srcFile, D3DX10_IMAGE_LOAD_INFO* loadInfo,
+                                                ID3DX10ThreadPump* pump, ID3D10ShaderResourceView** view,
+                                                HRESULT* hResult);
 
 HRESULT D3DX10SaveTextureToFileA(ID3D10Resource* srcTexture, D3DX10_IMAGE_FILE_FORMAT destFormat, LPCSTR destFile);

@@ -141,8 +141,8 @@ bool SaveBMP(const Image& image, const std::string& path, std::string* error = n
 
 // One 2D surface (mip, array slice, depth slice) as R8G8B8A8 texels, rows top first,
 // with the conversions of the 8-bit file formats.
-bool ConvertToRGBA8(const Image& image, uint32_t mip, uint32_t slice, uint32_t depthSlice,
-                    std::vector<uint8_t>& rgba, std::string* error = nullptr);
+bool ConvertToRGBA8(const Image& image, uint32_t mip, uint32_t slice, uint32_t depthSlice, std::vector<uint8_t>& rgba,
+                    std::string* error = nullptr);
 
 // Replaces the mip levels of a 2D image (array slices included) by a full box-filtered chain
 // built from level 0. Uncompressed 8-bit, 16-bit UNORM and float formats; false otherwise.

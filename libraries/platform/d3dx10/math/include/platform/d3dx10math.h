@@ -20,10 +20,26 @@ struct D3DXVECTOR2 {
     operator FLOAT*() { return &x; }
     operator const FLOAT*() const { return &x; }
 
-    D3DXVECTOR2& operator+=(const D3DXVECTOR2& v) { x += v.x; y += v.y; return *this; }
-    D3DXVECTOR2& operator-=(const D3DXVECTOR2& v) { x -= v.x; y -= v.y; return *this; }
-    D3DXVECTOR2& operator*=(FLOAT f) { x *= f; y *= f; return *this; }
-    D3DXVECTOR2& operator/=(FLOAT f) { x /= f; y /= f; return *this; }
+    D3DXVECTOR2& operator+=(const D3DXVECTOR2& v) {
+        x += v.x;
+        y += v.y;
+        return *this;
+    }
+    D3DXVECTOR2& operator-=(const D3DXVECTOR2& v) {
+        x -= v.x;
+        y -= v.y;
+        return *this;
+    }
+    D3DXVECTOR2& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        return *this;
+    }
+    D3DXVECTOR2& operator/=(FLOAT f) {
+        x /= f;
+        y /= f;
+        return *this;
+    }
     D3DXVECTOR2 operator+() const { return *this; }
     D3DXVECTOR2 operator-() const { return D3DXVECTOR2(-x, -y); }
     D3DXVECTOR2 operator+(const D3DXVECTOR2& v) const { return D3DXVECTOR2(x + v.x, y + v.y); }
@@ -45,10 +61,30 @@ struct D3DXVECTOR3 {
     operator FLOAT*() { return &x; }
     operator const FLOAT*() const { return &x; }
 
-    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v) { x += v.x; y += v.y; z += v.z; return *this; }
-    D3DXVECTOR3& operator-=(const D3DXVECTOR3& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
-    D3DXVECTOR3& operator*=(FLOAT f) { x *= f; y *= f; z *= f; return *this; }
-    D3DXVECTOR3& operator/=(FLOAT f) { x /= f; y /= f; z /= f; return *this; }
+    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v) {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        return *this;
+    }
+    D3DXVECTOR3& operator-=(const D3DXVECTOR3& v) {
+        x -= v.x;
+        y -= v.y;
+        z -= v.z;
+        return *this;
+    }
+    D3DXVECTOR3& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        z *= f;
+        return *this;
+    }
+    D3DXVECTOR3& operator/=(FLOAT f) {
+        x /= f;
+        y /= f;
+        z /= f;
+        return *this;
+    }
     D3DXVECTOR3 operator+() const { return *this; }
     D3DXVECTOR3 operator-() const { return D3DXVECTOR3(-x, -y, -z); }
     D3DXVECTOR3 operator+(const D3DXVECTOR3& v) const { return D3DXVECTOR3(x + v.x, y + v.y, z + v.z); }
@@ -71,10 +107,34 @@ struct D3DXVECTOR4 {
     operator FLOAT*() { return &x; }
     operator const FLOAT*() const { return &x; }
 
-    D3DXVECTOR4& operator+=(const D3DXVECTOR4& v) { x += v.x; y += v.y; z += v.z; w += v.w; return *this; }
-    D3DXVECTOR4& operator-=(const D3DXVECTOR4& v) { x -= v.x; y -= v.y; z -= v.z; w -= v.w; return *this; }
-    D3DXVECTOR4& operator*=(FLOAT f) { x *= f; y *= f; z *= f; w *= f; return *this; }
-    D3DXVECTOR4& operator/=(FLOAT f) { x /= f; y /= f; z /= f; w /= f; return *this; }
+    D3DXVECTOR4& operator+=(const D3DXVECTOR4& v) {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        w += v.w;
+        return *this;
+    }
+    D3DXVECTOR4& operator-=(const D3DXVECTOR4& v) {
+        x -= v.x;
+        y -= v.y;
+        z -= v.z;
+        w -= v.w;
+        return *this;
+    }
+    D3DXVECTOR4& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        z *= f;
+        w *= f;
+        return *this;
+    }
+    D3DXVECTOR4& operator/=(FLOAT f) {
+        x /= f;
+        y /= f;
+        z /= f;
+        w /= f;
+        return *this;
+    }
     D3DXVECTOR4 operator+() const { return *this; }
     D3DXVECTOR4 operator-() const { return D3DXVECTOR4(-x, -y, -z, -w); }
     D3DXVECTOR4 operator+(const D3DXVECTOR4& v) const { return D3DXVECTOR4(x + v.x, y + v.y, z + v.z, w + v.w); }
@@ -100,10 +160,34 @@ struct D3DXCOLOR {
     operator FLOAT*() { return &r; }
     operator const FLOAT*() const { return &r; }
 
-    D3DXCOLOR& operator+=(const D3DXCOLOR& c) { r += c.r; g += c.g; b += c.b; a += c.a; return *this; }
-    D3DXCOLOR& operator-=(const D3DXCOLOR& c) { r -= c.r; g -= c.g; b -= c.b; a -= c.a; return *this; }
-    D3DXCOLOR& operator*=(FLOAT f) { r *= f; g *= f; b *= f; a *= f; return *this; }
-    D3DXCOLOR& operator/=(FLOAT f) { r /= f; g /= f; b /= f; a /= f; return *this; }
+    D3DXCOLOR& operator+=(const D3DXCOLOR& c) {
+        r += c.r;
+        g += c.g;
+        b += c.b;
+        a += c.a;
+        return *this;
+    }
+    D3DXCOLOR& operator-=(const D3DXCOLOR& c) {
+        r -= c.r;
+        g -= c.g;
+        b -= c.b;
+        a -= c.a;
+        return *this;
+    }
+    D3DXCOLOR& operator*=(FLOAT f) {
+        r *= f;
+        g *= f;
+        b *= f;
+        a *= f;
+        return *this;
+    }
+    D3DXCOLOR& operator/=(FLOAT f) {
+        r /= f;
+        g /= f;
+        b /= f;
+        a /= f;
+        return *this;
+    }
     D3DXCOLOR operator+(const D3DXCOLOR& c) const { return D3DXCOLOR(r + c.r, g + c.g, b + c.b, a + c.a); }
     D3DXCOLOR operator-(const D3DXCOLOR& c) const { return D3DXCOLOR(r - c.r, g - c.g, b - c.b, a - c.a); }
     D3DXCOLOR operator*(FLOAT f) const { return D3DXCOLOR(r * f, g * f, b * f, a * f); }
@@ -126,10 +210,8 @@ struct D3DXMATRIX {
 
     D3DXMATRIX() = default;
     explicit D3DXMATRIX(const FLOAT* f);
-    D3DXMATRIX(FLOAT f11, FLOAT f12, FLOAT f13, FLOAT f14,
-               FLOAT f21, FLOAT f22, FLOAT f23, FLOAT f24,
-               FLOAT f31, FLOAT f32, FLOAT f33, FLOAT f34,
-               FLOAT f41, FLOAT f42, FLOAT f43, FLOAT f44);
+    D3DXMATRIX(FLOAT f11, FLOAT f12, FLOAT f13, FLOAT f14, FLOAT f21, FLOAT f22, FLOAT f23, FLOAT f24, FLOAT f31,
+               FLOAT f32, FLOAT f33, FLOAT f34, FLOAT f41, FLOAT f42, FLOAT f43, FLOAT f44);
 
     FLOAT& operator()(UINT row, UINT col) { return m[row][col]; }
     FLOAT operator()(UINT row, UINT col) const { return m[row][col]; }

@@ -100,5 +100,4 @@ protected:
 typedef ID3DX10Mesh* LPD3DX10MESH;
 
 HRESULT D3DX10CreateMesh(ID3D10Device* device, const D3D10_INPUT_ELEMENT_DESC* declaration, UINT declCount,
-                         LPCSTR positionSemantic, UINT vertexCount, UINT faceCount, UINT options,
-                         ID3DX10Mesh** mesh);
+                         LPCSTR positionSemantic, UINT vertexCount, UINT faceCount, UINT options, ID3DX10Mesh** mesh);
