@@ -5,7 +5,7 @@
 
 #include "audio_internal.h"
 
-#include <SDL.h>
+#include <SDL2/SDL.h>
 
 #include <unistd.h>
 

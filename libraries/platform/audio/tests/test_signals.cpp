@@ -1,6 +1,6 @@
 #include "test_signals.h"
 
-#include <lame.h>
+#include <lame/lame.h>
 
 #include <algorithm>
 #include <atomic>

@@ -4,7 +4,7 @@
 #include "platform/win32_sdl.h"
 #include "window_registry.h"
 
-#include <SDL.h>
+#include <SDL2/SDL.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 #include "platform/win32.h"
 #include "platform/win32_sdl.h"
 
-#include <SDL.h>
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
