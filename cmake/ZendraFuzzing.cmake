@@ -1,7 +1,8 @@
 # Fuzz harnesses for the readers of outside data.
 #
-# zendra_add_fuzzer(<name> SOURCES ... [LIBS ...] CORPUS <dir>)
-#   A harness defining LLVMFuzzerTestOneInput, with its committed seed corpus.
+# zendra_add_fuzzer(<name> SOURCES ... [LIBS ...] [INCLUDE_DIRS ...] [DEPENDS ...] CORPUS <dir>)
+#   A harness defining LLVMFuzzerTestOneInput, with its committed seed corpus; DEPENDS names
+#   targets it needs built first (modules it loads at run time).
 #   -DZENDRA_FUZZ=ON (clang): a libFuzzer binary, built with every library under
 #     -fsanitize=fuzzer-no-link,address,undefined; tools/fuzz.sh runs them from the list
 #     <build>/fuzzers.txt ("name binary corpus" a line).
@@ -21,7 +22,7 @@ if(ZENDRA_FUZZ)
 endif()
 
 function(zendra_add_fuzzer name)
-    cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS;INCLUDE_DIRS;DEPENDS" ${ARGN})
     if(NOT ARG_CORPUS)
         message(FATAL_ERROR "zendra_add_fuzzer(${name}): CORPUS is required")
     endif()
@@ -37,5 +38,13 @@ function(zendra_add_fuzzer name)
         add_test(NAME ${name}_corpus COMMAND ${name} ${corpus})
         set_tests_properties(${name}_corpus PROPERTIES LABELS fuzz
             WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    else()
+        return()
+    endif()
+    if(ARG_INCLUDE_DIRS)
+        target_include_directories(${name} PRIVATE ${ARG_INCLUDE_DIRS})
+    endif()
+    if(ARG_DEPENDS)
+        add_dependencies(${name} ${ARG_DEPENDS})
     endif()
 endfunction()

@@ -28,7 +28,7 @@ for header in backtrace.h backtrace-supported.h; do
 done
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS="-isystem $build_dir/gcc-include" -DZENDRA_FUZZ=ON -DZENDRA_TESTS=OFF \
-    -DZENDRA_ONLY="" >"$build_dir/configure.log" 2>&1 || { cat "$build_dir/configure.log"; exit 1; }
+    >"$build_dir/configure.log" 2>&1 || { cat "$build_dir/configure.log"; exit 1; }
 
 list="$build_dir/fuzzers.txt"
 selected=()

@@ -21,11 +21,6 @@ zendra_add_gtest(fw_curve_tests
 
 # Transforms, cameras, the debug and sync cameras and scene descriptions read the clocks,
 # the mouse record and the log of the framework's services.
-if(NOT TARGET fw_services)
-    message(STATUS "fw_scenes: the framework's services are not configured; skipped")
-    return()
-endif()
-
 add_library(fw_scenes STATIC
     src/scenes/fw_SceneServices.cpp
     src/scenes/fw_Transform.cpp
@@ -38,49 +33,33 @@ target_include_directories(fw_scenes PUBLIC src/scenes)
 target_link_libraries(fw_scenes PUBLIC fw_curves fw_math fw_state fw_services sync d3dx10_math platform_crt
     Boost::headers PRIVATE platform_regular_file)
 
+# The depth pick that a scene forwards to needs the framework object and its table.
 zendra_add_gtest(fw_scene_tests
     SOURCES tests/scenes/scenes_transform_tests.cpp tests/scenes/scenes_debug_camera_tests.cpp
             tests/scenes/scenes_loader_tests.cpp tests/scenes/scenes_sync_camera_tests.cpp
-    LIBS fw_scenes Boost::filesystem)
-if(TARGET fw_scene_tests)
-    # The depth pick that a scene forwards to needs the framework object and its table.
-    target_link_libraries(fw_scene_tests PRIVATE $<TARGET_NAME_IF_EXISTS:fw_core>)
-    target_compile_definitions(fw_scene_tests PRIVATE $<$<TARGET_EXISTS:fw_core>:FW_SCENE_TESTS_FRAMEWORK=1>)
-endif()
+    LIBS fw_scenes fw_core Boost::filesystem)
 
 # Meshes: .obj/.mtl reading, and the device mesh of the extension library.
-if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
-    add_library(fw_meshes STATIC src/scenes/fw_Mesh.cpp)
-    target_include_directories(fw_meshes PUBLIC src/scenes)
-    target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_effects
-        PRIVATE fw_scenes platform_regular_file)
+add_library(fw_meshes STATIC src/scenes/fw_Mesh.cpp)
+target_include_directories(fw_meshes PUBLIC src/scenes)
+target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_effects
+    PRIVATE fw_scenes platform_regular_file)
 
-    zendra_add_gtest(fw_mesh_tests
-        SOURCES tests/scenes/scenes_mesh_tests.cpp
-        LIBS fw_meshes fw_services Boost::filesystem)
-    if(TARGET platform_d3d10_core)
-        zendra_add_gtest(fw_mesh_gpu_tests
-            SOURCES tests/scenes/scenes_mesh_gpu_tests.cpp
-            LIBS fw_meshes platform_d3d10_core Boost::filesystem)
-    endif()
-    zendra_add_benchmark(fw_mesh_bench
-        SOURCES tests/scenes/scenes_mesh_bench.cpp
-        LIBS fw_meshes Boost::filesystem)
-    if(TARGET fw_mesh_bench AND TARGET platform_d3d10_core)
-        target_link_libraries(fw_mesh_bench PRIVATE platform_d3d10_core)
-        target_compile_definitions(fw_mesh_bench PRIVATE FW_MESH_BENCH_DEVICE=1)
-    endif()
-else()
-    message(STATUS "fw_meshes: the extension library's meshes or effects are not configured; skipped")
-endif()
+zendra_add_gtest(fw_mesh_tests
+    SOURCES tests/scenes/scenes_mesh_tests.cpp
+    LIBS fw_meshes fw_services Boost::filesystem)
+zendra_add_gtest(fw_mesh_gpu_tests
+    SOURCES tests/scenes/scenes_mesh_gpu_tests.cpp
+    LIBS fw_meshes platform_d3d10_core Boost::filesystem)
+zendra_add_benchmark(fw_mesh_bench
+    SOURCES tests/scenes/scenes_mesh_bench.cpp
+    LIBS fw_meshes platform_d3d10_core Boost::filesystem)
 
 zendra_add_fuzzer(fw_scene_xml_fuzz
     SOURCES fuzz/scene_xml_fuzz.cpp
     LIBS fw_scenes Boost::filesystem
     CORPUS fuzz/corpus_scene)
-if(TARGET fw_meshes)
-    zendra_add_fuzzer(fw_mesh_obj_mtl_fuzz
-        SOURCES fuzz/mesh_obj_mtl_fuzz.cpp
-        LIBS fw_meshes fw_services Boost::filesystem
-        CORPUS fuzz/corpus_mesh)
-endif()
+zendra_add_fuzzer(fw_mesh_obj_mtl_fuzz
+    SOURCES fuzz/mesh_obj_mtl_fuzz.cpp
+    LIBS fw_meshes fw_services Boost::filesystem
+    CORPUS fuzz/corpus_mesh)

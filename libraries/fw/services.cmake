@@ -3,11 +3,6 @@
 #
 # The framework's services: log and alerts, assertions and the call-stack report,
 # clocks, the sync timer, the music player with its library loader, the mouse state.
-if(NOT TARGET platform_win32 OR NOT TARGET platform_audio)
-    message(STATUS "fw_services: the Windows and audio stand-ins are not configured; skipped")
-    return()
-endif()
-
 add_library(fw_services STATIC
     src/services/fw_Lock.cpp
     src/services/fw_Log.cpp
@@ -17,18 +12,12 @@ add_library(fw_services STATIC
     src/services/fw_LibraryLoader.cpp
     src/services/fw_Music.cpp
     src/services/fw_Mouse.cpp
+    src/services/fw_CallStack.cpp
 )
 target_include_directories(fw_services PUBLIC src/services)
 target_link_libraries(fw_services
-    PUBLIC fw_state sync platform_win32 platform_audio Boost::filesystem Boost::system
+    PUBLIC fw_state sync platform_win32 platform_audio platform_dbghelp Boost::filesystem Boost::system
     PRIVATE platform_regular_file)
-# The call-stack report walks the stack through the debug-help stand-in.
-if(TARGET platform_dbghelp)
-    target_sources(fw_services PRIVATE src/services/fw_CallStack.cpp)
-    target_link_libraries(fw_services PUBLIC platform_dbghelp)
-else()
-    message(STATUS "fw_services: no debug-help stand-in; the assertion report is left out")
-endif()
 
 if(ZENDRA_TESTS)
     zendra_add_gtest(services_clock_tests
@@ -42,11 +31,9 @@ if(ZENDRA_TESTS)
         SOURCES tests/services/services_log_tests.cpp
                 tests/services/services_countdown_tests.cpp
         LIBS fw_services)
-    if(TARGET platform_dbghelp)
     zendra_add_gtest(services_assert_tests
         SOURCES tests/services/services_assert_tests.cpp
         LIBS fw_services)
-    endif()
 
     # A stand-in for the audio module that records every call, for the call-sequence
     # tests (copied as bass.so beside a copy of the test program).
@@ -59,16 +46,13 @@ if(ZENDRA_TESTS)
     pkg_check_modules(SERVICES_LAME REQUIRED IMPORTED_TARGET lame)
     zendra_add_gtest(services_music_tests
         SOURCES tests/services/services_music_tests.cpp tests/services/services_child.cpp
-        LIBS fw_services)
-    add_dependencies(services_music_tests services_fake_bass)
-    target_compile_definitions(services_music_tests PRIVATE
-        FAKE_BASS_PATH="$<TARGET_FILE:services_fake_bass>")
+        LIBS fw_services
+        DEFINITIONS FAKE_BASS_PATH="$<TARGET_FILE:services_fake_bass>"
+        DEPENDS services_fake_bass)
     # The real audio module plays a generated MP3 through SDL's disk driver.
     zendra_add_gtest(services_playback_tests
         SOURCES tests/services/services_playback_tests.cpp
         LIBS fw_services PkgConfig::SERVICES_LAME
-        LABELS audio)
-    if(TARGET bass)
-        add_dependencies(services_playback_tests bass)
-    endif()
+        LABELS audio
+        DEPENDS bass)
 endif()

@@ -1,18 +1,14 @@
 # The production: its libraries, the two programs (1280 x 800 and 640 x 400), the compiled
 # forms of the effect files, and the tests. Each area keeps its targets in a file of its
-# own under cmake/ (read in name order), built with the functions below:
+# own under cmake/ (read in the order below, each after the areas it links), built with
+# the functions below:
 #   zendra_add_library(<name> SOURCES ...)   a static library of src/ files on the framework;
 #                                            every one of them is part of the program
-#   zendra_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...])
-#   zendra_add_bench(<name> SOURCES ... [LIBS ...])
+#   zendra_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [DEFINITIONS ...] [DEPENDS ...])
+#   zendra_add_bench(<name> SOURCES ... [LIBS ...] [DEFINITIONS ...] [DEPENDS ...])
 # Test and benchmark programs get the framework's resource-test support (software device,
-# framework object, read-back, a sync device with settable tracks), tests/support/*.cpp,
-# and the folders of the build as ZENDRA_* definitions.
-if(NOT TARGET fw OR NOT TARGET platform_winmain)
-    message(STATUS "zendra: the framework is not configured; the program is skipped")
-    return()
-endif()
-
+# framework object, read-back, a sync device with settable tracks), the production's test
+# support (tests/support) and the folders of the build as ZENDRA_* definitions.
 set(ZENDRA_SRC_DIR ${CMAKE_CURRENT_LIST_DIR}/src)
 set(ZENDRA_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR}/tests)
 set(FW_SRC_DIR ${CMAKE_SOURCE_DIR}/libraries/fw/src)
@@ -28,8 +24,10 @@ function(zendra_add_library name)
     set(ZENDRA_LIBRARIES ${ZENDRA_LIBRARIES} ${name} PARENT_SCOPE)
 endfunction()
 
-file(GLOB ZENDRA_TEST_SUPPORT CONFIGURE_DEPENDS ${ZENDRA_TESTS_DIR}/support/*.cpp)
-list(APPEND ZENDRA_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources/resources_support.cpp)
+set(ZENDRA_TEST_SUPPORT
+    ${ZENDRA_TESTS_DIR}/support/device_wait.cpp
+    ${ZENDRA_TESTS_DIR}/support/shipped_folder.cpp
+    ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources/resources_support.cpp)
 function(zendra_test_setup name)
     target_include_directories(${name} PRIVATE ${ZENDRA_TESTS_DIR}
         ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources)
@@ -44,7 +42,7 @@ function(zendra_test_setup name)
 endfunction()
 
 function(zendra_add_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;DEFINITIONS;DEPENDS" ${ARGN})
     if(NOT ZENDRA_TESTS)
         return()
     endif()
@@ -52,37 +50,41 @@ function(zendra_add_test name)
     zendra_add_gtest(${name}
         SOURCES ${ARG_SOURCES} ${ZENDRA_TEST_SUPPORT}
         LIBS ${ARG_LIBS} Boost::filesystem
-        LABELS zendra ${ARG_LABELS})
+        LABELS zendra ${ARG_LABELS}
+        DEFINITIONS ${ARG_DEFINITIONS}
+        DEPENDS ${ARG_DEPENDS})
     zendra_test_setup(${name})
 endfunction()
 
 function(zendra_add_bench name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEFINITIONS;DEPENDS" ${ARGN})
     if(NOT ZENDRA_TESTS)
         return()
     endif()
     list(TRANSFORM ARG_SOURCES PREPEND ${ZENDRA_TESTS_DIR}/)
     zendra_add_benchmark(${name}
         SOURCES ${ARG_SOURCES} ${ZENDRA_TEST_SUPPORT}
-        LIBS ${ARG_LIBS} Boost::filesystem GTest::gtest)
+        LIBS ${ARG_LIBS} Boost::filesystem GTest::gtest
+        DEFINITIONS ${ARG_DEFINITIONS}
+        DEPENDS ${ARG_DEPENDS})
     zendra_test_setup(${name})
 endfunction()
 
 # The compiled fallback of every effect file (the framework's and the production's).
-file(GLOB ZENDRA_EFFECT_FILES CONFIGURE_DEPENDS ${ZENDRA_SRC_DIR}/shaders/*.fx ${ZENDRA_SRC_DIR}/shaders/*.fxi)
+set(ZENDRA_EFFECT_FILES atoms.fx bokeh.fx caleidoscope.fx dust.fx fucrr.fx pyramides.fx volumetricLight.fx)
+list(TRANSFORM ZENDRA_EFFECT_FILES PREPEND ${ZENDRA_SRC_DIR}/shaders/)
 d3dx10_pack_effects(zendra_packed_effects ${ZENDRA_PACKED_DIR}
     ${ZENDRA_EFFECT_FILES} ${FW_SRC_DIR}/shaders/fw_Globals.fxi ${FW_SRC_DIR}/shaders/fw_PostEffects.fx
     INCLUDE_DIRS ${ZENDRA_SRC_DIR}/shaders ${FW_SRC_DIR}/shaders)
 
-file(GLOB ZENDRA_AREA_FILES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/cmake/*.cmake)
-list(SORT ZENDRA_AREA_FILES)
-foreach(area ${ZENDRA_AREA_FILES})
-    include(${area})
-endforeach()
+include(cmake/draw.cmake)
+include(cmake/effects_bokeh_atoms.cmake)
+include(cmake/effects_fucrr.cmake)
+include(cmake/effects_shafts_dust.cmake)
+include(cmake/scene.cmake)
+include(cmake/frames.cmake)
+include(cmake/fuzz_spectrum_cache.cmake)
 
-if(NOT TARGET zendra_scene OR NOT EXISTS ${ZENDRA_SRC_DIR}/WinMain.cpp)
-    return()
-endif()
 # 1280 x 800, and 640 x 400 with its own copy of the framework's state.
 add_executable(zendra ${ZENDRA_SRC_DIR}/WinMain.cpp)
 target_link_libraries(zendra PRIVATE zendra_scene platform_winmain)
@@ -91,24 +93,20 @@ target_compile_definitions(zendra_640 PRIVATE FW_DEFAULT_WINDOW_WIDTH=640 FW_DEF
 target_link_libraries(zendra_640 PRIVATE zendra_scene platform_winmain)
 foreach(program zendra zendra_640)
     zendra_sanitize_support(${program})
-    add_dependencies(${program} d3d10warp zendra_data zendra_packed_effects)
-    if(TARGET bass)
-        add_dependencies(${program} bass)
-    endif()
+    add_dependencies(${program} d3d10warp bass zendra_data zendra_packed_effects)
 endforeach()
 # The shipped folder: <build>/dist with both programs, the run-time modules, src/shaders
 # (sources and compiled forms) and data.
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tools/layout-dist.sh)
-    set(ZENDRA_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
-    add_custom_target(zendra_dist ALL
-        COMMAND ${CMAKE_CURRENT_LIST_DIR}/tools/layout-dist.sh ${ZENDRA_DIST_DIR}
-                ${CMAKE_BINARY_DIR}/bin ${ZENDRA_DATA_DIR} ${ZENDRA_PACKED_DIR}
-                ${ZENDRA_SRC_DIR}/shaders ${FW_SRC_DIR}/shaders
-        DEPENDS zendra zendra_640 zendra_packed_effects zendra_data
-        COMMENT "Laying out the shipped folder ${ZENDRA_DIST_DIR}"
-        VERBATIM)
-endif()
-# End-to-end runs of the real program.
-if(ZENDRA_TESTS AND EXISTS ${ZENDRA_TESTS_DIR}/e2e/CMakeLists.txt)
+set(ZENDRA_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+add_custom_target(zendra_dist ALL
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/tools/layout-dist.sh ${ZENDRA_DIST_DIR}
+            ${CMAKE_BINARY_DIR}/bin ${ZENDRA_DATA_DIR} ${ZENDRA_PACKED_DIR}
+            ${ZENDRA_SRC_DIR}/shaders ${FW_SRC_DIR}/shaders
+    DEPENDS zendra zendra_640 zendra_packed_effects zendra_data
+    COMMENT "Laying out the shipped folder ${ZENDRA_DIST_DIR}"
+    VERBATIM)
+# End-to-end runs of the real program, with the test data and with bad data.
+if(ZENDRA_TESTS)
     include(${ZENDRA_TESTS_DIR}/e2e/CMakeLists.txt)
+    include(${ZENDRA_TESTS_DIR}/e2e_baddata/CMakeLists.txt)
 endif()

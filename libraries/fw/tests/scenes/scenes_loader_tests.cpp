@@ -255,7 +255,6 @@ TEST_F(LoaderTest, ReloadStartsOver) {
     EXPECT_EQ(s->GetDebugCamera()->GetPosition(), D3DXVECTOR3(0, 0, 10));
 }
 
-#if defined(FW_SCENE_TESTS_FRAMEWORK)
 TEST_F(LoaderTest, PickDepthForwardsToTheFramework) {
     fw_Scene s("test.xml");
     fw_Framework::mPickRequest = true;
@@ -269,7 +268,6 @@ TEST_F(LoaderTest, PickDepthForwardsToTheFramework) {
     }
     fw_Framework::mPickRequest = false;
 }
-#endif
 
 TEST(CurveKeyText, ReadsTheCLocaleWhateverTheProcessLocale) {
     fw_Curve c;

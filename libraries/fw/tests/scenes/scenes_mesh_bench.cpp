@@ -48,7 +48,6 @@ void BM_LoadObj100kTriangles(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadObj100kTriangles)->Unit(benchmark::kMillisecond);
 
-#ifdef FW_MESH_BENCH_DEVICE
 // The whole load on the software device: reading, then building, optimising and
 // committing the device mesh.
 void BM_LoadObj100kTrianglesOnDevice(benchmark::State& state) {
@@ -71,6 +70,5 @@ void BM_LoadObj100kTrianglesOnDevice(benchmark::State& state) {
     fs::remove_all(dir);
 }
 BENCHMARK(BM_LoadObj100kTrianglesOnDevice)->Unit(benchmark::kMillisecond);
-#endif
 
 }  // namespace
