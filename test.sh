@@ -9,7 +9,8 @@ cd "$(dirname "$0")"
 
 build_type="${BUILD_TYPE:-RelWithDebInfo}"
 build_dir="build/test-${build_type}"
-cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE="$build_type")
+# Warnings are errors in every build the tests run on.
+cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DZENDRA_WERROR=ON)
 if [ "${SANITIZE:-0}" = "1" ]; then
     build_dir="${build_dir}-sanitize"
     cmake_args+=(-DZENDRA_SANITIZE=ON)
