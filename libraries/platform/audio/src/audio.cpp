@@ -84,7 +84,6 @@ struct Channel {
     size_t chunkCount = 0;
 
     DWORD BlockAlign() const { return static_cast<DWORD>(pcm.channels) * (floatSamples ? 4u : 2u); }
-    double Length() const { return static_cast<double>(pcm.Frames()); }
 
     void PushChunk(const HeardChunk& c) {
         if (chunkCount == chunks.size()) {

@@ -90,7 +90,7 @@ TEST(D3DXRotations, AxisAgreesWithTheAxisRotations) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             EXPECT_NEAR(a.m[r][c], y.m[r][c], kEps) << r << "," << c;
-    D3DXMATRIX ypr, expect, zx, x, z;
+    D3DXMATRIX ypr, expect, x, z;
     D3DXMatrixRotationYawPitchRoll(&ypr, 0.3f, 0.4f, 0.5f);
     D3DXMatrixRotationZ(&z, 0.5f);
     D3DXMatrixRotationX(&x, 0.4f);
