@@ -10,9 +10,12 @@ the extra flags (the unused-entity warnings), and reports, one line each:
 and, for the members of internal classes (private members anywhere; every member of a
 class declared in a .cpp file or in a stand-in's own src/ headers):
   - non-virtual member functions that nothing calls or names;
-  - data members that nothing reads (only assigned, or never named);
-  - data members named in one function only, which assigns them before any read: their
-    value never outlives the call, so they are locals kept as members.
+  - data members that nothing reads (only assigned, or never named; a member of class
+    type may be there for its constructor and destructor, and a pointer assigned a new
+    object owns it: neither counts as unread);
+  - data members named in one function only, which assigns them (with =, not from
+    themselves) before any read: their value never outlives the call, so they are locals
+    kept as members (members of aggregates are left out: a brace list may set them).
 Public members of the framework's, the sync library's and the production's headers carry
 the specification's interface, and the stand-in layer's public headers
 (libraries/platform/*/include) the original interfaces: they are only checked for a
@@ -65,6 +68,15 @@ def virtual(method):
     return False
 
 
+def aggregate(record):
+    for child in record.get_children():
+        if child.kind in (K.CONSTRUCTOR, K.CXX_BASE_SPECIFIER):
+            return False
+        if child.kind == K.FIELD_DECL and child.access_specifier != ci.AccessSpecifier.PUBLIC:
+            return False
+    return True
+
+
 def plain(record):
     for child in record.get_children():
         if child.kind in (K.CXX_METHOD, K.CONSTRUCTOR, K.DESTRUCTOR, K.CXX_BASE_SPECIFIER,
@@ -93,17 +105,25 @@ def name_of(cursor):
 
 
 def assigned(node, parent):
-    """Whether node is the left side of an assignment in parent."""
+    """The operator when node is the left side of an assignment in parent, else None."""
     if parent is None or parent.kind not in (K.BINARY_OPERATOR, K.COMPOUND_ASSIGNMENT_OPERATOR):
-        return False
+        return None
     children = list(parent.get_children())
     if not children or children[0].hash != node.hash:
-        return False
+        return None
     end = node.extent.end.offset
     for token in parent.get_tokens():
         if token.extent.start.offset >= end:
-            return token.spelling in ASSIGN_OPS
-    return False
+            return token.spelling if token.spelling in ASSIGN_OPS else None
+    return None
+
+
+def new_object(parent):
+    """Whether the right side of the assignment parent is a new-expression."""
+    rhs = list(parent.get_children())[-1]
+    while rhs.kind == K.UNEXPOSED_EXPR and len(list(rhs.get_children())) == 1:
+        rhs = next(rhs.get_children())
+    return rhs.kind == K.CXX_NEW_EXPR
 
 
 def scan(entry):
@@ -147,17 +167,25 @@ def scan(entry):
                     and not node.spelling.startswith("operator") and internal(node.canonical):
                 out["declared"].setdefault("callable:" + usr, (where(node), name_of(node)))
         elif kind == K.FIELD_DECL and internal(node) and not plain(node.semantic_parent):
-            out["fields"].setdefault(node.get_usr(), (where(node), name_of(node)))
+            record = node.type.get_canonical().kind == ci.TypeKind.RECORD
+            out["fields"].setdefault(node.get_usr(), (where(node), name_of(node), record,
+                                                      aggregate(node.semantic_parent)))
         ref = node.referenced if kind in (K.MEMBER_REF_EXPR, K.DECL_REF_EXPR, K.MEMBER_REF,
                                           K.CALL_EXPR, K.OVERLOADED_DECL_REF) else None
         if ref is not None:
             usr = ref.get_usr()
             if ref.kind == K.FIELD_DECL:
-                write = assigned(node, parent) or (kind == K.MEMBER_REF and parent is not None
-                                                   and parent.kind == K.CONSTRUCTOR)
-                if not write:
+                op = assigned(node, parent)
+                write = op is not None or (kind == K.MEMBER_REF and parent is not None
+                                           and parent.kind == K.CONSTRUCTOR)
+                owner = op is not None and new_object(parent)
+                if not write or owner:
                     out["reads"].add(usr)
-                first = out["uses"].setdefault(usr, [function, write, set(), False])
+                # Assigned with = from an expression that does not read it.
+                fresh = op == "=" and not owner and not any(
+                    c.kind == K.MEMBER_REF_EXPR and c.referenced is not None and c.referenced.get_usr() == usr
+                    for c in list(parent.get_children())[-1].walk_preorder())
+                first = out["uses"].setdefault(usr, [function, fresh, set(), False])
                 first[2].add(function)
                 if kind == K.MEMBER_REF_EXPR and not through_this(node):
                     first[3] = True
@@ -208,10 +236,14 @@ def main():
                 findings.add("%s: %s: defined, nothing calls it" % (loc, name))
         elif usr not in defined:
             findings.add("%s: %s: declared, defined nowhere" % (loc, name))
-    for usr, (loc, name) in fields.items():
+    for usr, (loc, name, record, in_aggregate) in fields.items():
         if usr not in reads:
-            findings.add("%s: %s: %s" % (loc, name, "assigned, never read" if usr in uses else "never used"))
-        elif len(uses[usr][2]) == 1 and uses[usr][1] and uses[usr][0] is not None and not uses[usr][3]:
+            if usr in uses:
+                findings.add("%s: %s: assigned, never read" % (loc, name))
+            elif not record:
+                findings.add("%s: %s: never used" % (loc, name))
+        elif len(uses[usr][2]) == 1 and uses[usr][1] and uses[usr][0] is not None and not uses[usr][3] \
+                and not in_aggregate:
             findings.add("%s: %s: assigned before every read in its one function: a local" % (loc, name))
     for line in sorted(findings):
         print(line)

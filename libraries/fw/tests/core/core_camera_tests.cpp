@@ -54,7 +54,7 @@ protected:
         scene.LoadXml();
         ASSERT_NE(nullptr, scene.GetDebugCamera());
         scene.GetDebugCamera()->SetActiveCamera("cam");
-        camera = scene.GetDebugCamera()->GetActiveCamera();
+        fw_Camera* camera = scene.GetDebugCamera()->GetActiveCamera();
         ASSERT_NE(nullptr, camera);
         camera->mView = Translation(1, 2, 3);
         camera->mPreviousView = Translation(4, 5, 6);
@@ -84,7 +84,6 @@ protected:
     core_test::TempDir dir;
     std::unique_ptr<fw_Framework> framework;
     core_test::CountingScene scene{"cam.xml"};
-    fw_Camera* camera = nullptr;
 };
 
 TEST_F(CameraVariables, FrameVariables) {
