@@ -85,11 +85,11 @@ include(cmake/scene.cmake)
 include(cmake/frames.cmake)
 include(cmake/fuzz_spectrum_cache.cmake)
 
-# 1280 x 800, and 640 x 400 with its own copy of the framework's state.
+# 1280 x 800, and 640 x 400, whose entry gives the framework that window size.
 add_executable(zendra ${ZENDRA_SRC_DIR}/WinMain.cpp)
 target_link_libraries(zendra PRIVATE zendra_scene platform_winmain)
-add_executable(zendra_640 ${ZENDRA_SRC_DIR}/WinMain.cpp ${FW_SRC_DIR}/core/fw_FrameworkState.cpp)
-target_compile_definitions(zendra_640 PRIVATE FW_DEFAULT_WINDOW_WIDTH=640 FW_DEFAULT_WINDOW_HEIGHT=400)
+add_executable(zendra_640 ${ZENDRA_SRC_DIR}/WinMain.cpp)
+target_compile_definitions(zendra_640 PRIVATE ZENDRA_WINDOW_WIDTH=640 ZENDRA_WINDOW_HEIGHT=400)
 target_link_libraries(zendra_640 PRIVATE zendra_scene platform_winmain)
 foreach(program zendra zendra_640)
     zendra_sanitize_support(${program})

@@ -30,17 +30,13 @@ struct Setting {
         fs::create_directories(dir / "data");
         fs::current_path(dir);
         fw_Log::SetAlertMode(fw_Log::kAlertsDropped);  // warnings are counted, not shown
-        fw_Framework::mRenderWidth = 1280;
-        fw_Framework::mRenderHeight = 800;
-        fw_Framework::mWindowHeight = 800;
+        fw_Framework::ResetState();
         fw_Framework::mDemoTimer = &timer;
         fw_Framework::mSyncTimer = &syncTimer;
         fw_Framework::mSyncDevice = &device;
     }
     ~Setting() {
-        fw_Framework::mDemoTimer = nullptr;
-        fw_Framework::mSyncTimer = nullptr;
-        fw_Framework::mSyncDevice = nullptr;
+        fw_Framework::ResetState();
         boost::system::error_code ignored;
         fs::remove_all(dir, ignored);
     }

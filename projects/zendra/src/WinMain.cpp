@@ -11,6 +11,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     fw_Log::Write(fw_Log::kPlain, "Starting application.");
 
     const ShowSettings& show = kShowSettings;
+#if defined(ZENDRA_WINDOW_WIDTH) && defined(ZENDRA_WINDOW_HEIGHT)
+    // A program of another window size than the framework's default.
+    fw_Framework::mWindowWidth = ZENDRA_WINDOW_WIDTH;
+    fw_Framework::mWindowHeight = ZENDRA_WINDOW_HEIGHT;
+#endif
     fw_Framework* framework = new fw_Framework(show.musicPath, show.applicationName, instance, showCommand, show.title,
                                                show.scale, show.aspect);
     SetUpShow(*framework);

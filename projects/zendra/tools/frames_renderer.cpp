@@ -18,7 +18,6 @@
 #include "fw_Release.h"
 #include "fw_SyncTimer.h"
 #include "fw_Texture.h"
-#include "fw_Timer.h"
 #include "platform/d3d10.h"
 #include "platform/d3dx10effect.h"
 #include "platform/d3dx10tex.h"
@@ -228,6 +227,7 @@ bool ShowRenderer::Open(int width, int height, std::string& error) {
 
     // The program's start-up and the run's start, without dialog, window and swap chain.
     const ShowSettings& show = kShowSettings;
+    fw_Framework::ResetState();
     new fw_Framework(fw_Framework::NoStartup{}, show.applicationName);
     fw_Framework::InitWithoutWindow(device, width, height, show.scale, show.aspect, show.musicPath);
     mScene = SetUpShow(*gFramework);
@@ -236,11 +236,11 @@ bool ShowRenderer::Open(int width, int height, std::string& error) {
         error = "the framework's render targets could not be made";
         return false;
     }
-    // The first frames of a run render nothing; here every drawn frame counts.
-    fw_Framework::mFrameCounter = 3;
     mOpen = true;
     mSeconds = 0.0;
-    Step(0.0, false, nullptr, false);
+    // The run's first frames, which render nothing, then its first frame that does.
+    for (uint32_t frame = 0; frame <= fw_Framework::kFramesWithoutRender; ++frame)
+        Step(0.0, false, nullptr, false);
     return true;
 }
 
@@ -249,39 +249,41 @@ float ShowRenderer::Row() const {
 }
 
 void ShowRenderer::Step(double seconds, bool draw, FrameTimes* times, bool passes) {
-    // The run loop's frame on clocks set to `seconds`, without input, "GotoRow", "Scene" and
+    // The framework's frame on clocks set to `seconds`, without input, "GotoRow", "Scene" and
     // presenting.
     const Clock::time_point start = Clock::now();
-    fw_Framework::mDemoTimer->seconds = seconds;
-    fw_Framework::mRealTimer->seconds = seconds;
-    fw_Framework::UpdateSyncDevice();
-    gFramework->SetTimeVariable();
-    fw_Scene* scene = fw_Framework::CountFrame();
-    if (!scene)
-        return;
-    const bool haveCamera = gFramework->UpdateScene(scene);
-    if (!draw) {
-        // The simulation steps on every frame of the show, drawn or not.
-        if (mScene->mFucrr)
-            mScene->mFucrr->Update();
-        return;
-    }
-    if (times) {
-        WaitForDevice();
-        times->update = Milliseconds(start, Clock::now());
-        gTiming = {this, times, Clock::now()};
-        if (passes) {
-            Caleidoscope::sPassHook = [](const char* pass) {
-                gTiming.renderer->WaitForDevice();
-                const Clock::time_point now = Clock::now();
-                gTiming.times->passes.emplace_back(pass, Milliseconds(gTiming.mark, now));
-                gTiming.mark = now;
-            };
+    Clock::time_point renderStart;
+    bool rendered = false;
+    fw_Framework::FrameStep step;
+    step.seconds = seconds;
+    step.readInput = false;
+    step.present = false;
+    step.beforeRender = [&] {
+        if (!draw) {
+            // The simulation steps on every frame of the show, drawn or not.
+            if (mScene->mFucrr)
+                mScene->mFucrr->Update();
+            return false;
         }
-    }
-    const Clock::time_point renderStart = Clock::now();
-    gFramework->RenderScene(scene, haveCamera);
-    if (times) {
+        if (times) {
+            WaitForDevice();
+            times->update = Milliseconds(start, Clock::now());
+            gTiming = {this, times, Clock::now()};
+            if (passes) {
+                Caleidoscope::sPassHook = [](const char* pass) {
+                    gTiming.renderer->WaitForDevice();
+                    const Clock::time_point now = Clock::now();
+                    gTiming.times->passes.emplace_back(pass, Milliseconds(gTiming.mark, now));
+                    gTiming.mark = now;
+                };
+            }
+        }
+        rendered = true;
+        renderStart = Clock::now();
+        return true;
+    };
+    gFramework->StepFrame(step);
+    if (rendered && times) {
         WaitForDevice();
         times->render = Milliseconds(renderStart, Clock::now());
         Caleidoscope::sPassHook = nullptr;

@@ -44,7 +44,6 @@ fw_BaseFile::~fw_BaseFile() {
 }
 
 fw_Framework::fw_Framework(NoStartup, const std::string& applicationName) {
-    std::memset(&mView, 0, sizeof(fw_FrameMatrix) * 5);
     FindProjectRoots(applicationName);
     gFramework = this;
     mApplicationName = applicationName;
@@ -52,7 +51,8 @@ fw_Framework::fw_Framework(NoStartup, const std::string& applicationName) {
 
 fw_Framework::fw_Framework(const std::string& musicPath, const std::string& applicationName, HINSTANCE instance,
                            int showCommand, const std::string& title, float scale, float aspect) {
-    std::memset(&mView, 0, sizeof(fw_FrameMatrix) * 5);
+    // The process starts on the state's defaults (fw_FrameworkState); the window size is
+    // the one the program's entry gave.
     fw_Log::SetAlertCaption(title);
     FindProjectRoots(applicationName);
     gFramework = this;
@@ -63,14 +63,6 @@ fw_Framework::fw_Framework(const std::string& musicPath, const std::string& appl
     mRenderWidth = ScaledLength(mWindowWidth);
     mRenderHeight = ScaledLength(mWindowHeight);
     mAspect = aspect;
-
-    mCudaUsed = false;
-    mStereoPreInit = false;
-    mShowDialog = true;
-    mPickEnabled = false;
-    mVerbose = false;
-    mCurrentScene = 0;
-    mSceneStartTime = 0.0f;
 
     QueryDisplayMode();
     mFullscreen = PathExists(MakeFinalMarkerPath());
@@ -138,10 +130,6 @@ void fw_Framework::InitWithoutWindow(ID3D10Device* device, int32_t width, int32_
     mWindowHeight = height;
     mRenderWidth = ScaledLength(width);
     mRenderHeight = ScaledLength(height);
-    mLetterbox = false;
-    mFullscreen = false;
-    mLoop = false;
-    mSound = true;
     InitSync();
     OpenMusic(musicPath);
 }
@@ -187,5 +175,3 @@ void fw_Framework::FindProjectRoots(const std::string& applicationName) {
     mFrameworkRoot = workingDirectory;
     mProjectRoot = workingDirectory;
 }
-
-// ResolveDataPath lives with the textures (fw_Texture.cpp), its one user.

@@ -144,25 +144,6 @@ void fw_Framework::DeleteScenes() {
     mCurrentScene = 0;
 }
 
-fw_Texture* fw_Framework::FindTexture(const std::string& name) const {
-    auto entry = mTextures.find(name);
-    return entry == mTextures.end() ? nullptr : entry->second;
-}
-
-bool fw_Framework::HasTexture(const std::string& name) const {
-    return mTextures.count(name) != 0;
-}
-
-void fw_Framework::AddTexture(const std::string& name, fw_Texture* texture) {
-    mTextures[name] = texture;
-    if (texture)
-        mOwnedTextures.insert(texture);
-}
-
-bool fw_Framework::OwnsTexture(const fw_Texture* texture) const {
-    return mOwnedTextures.count(const_cast<fw_Texture*>(texture)) != 0;
-}
-
 void fw_Framework::SetRenderTargets(int offset, fw_Texture* first, fw_Texture* second, fw_Texture* third,
                                     fw_Texture* depth) {
     if (!mDevice)

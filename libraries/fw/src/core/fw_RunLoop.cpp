@@ -145,36 +145,50 @@ void fw_Framework::ExitImmediately(int code) {
 }
 
 void fw_Framework::Frame() {
-    if (mDemoTimer)
-        mDemoTimer->Advance(mSpeed);
-    if (mRealTimer)
-        mRealTimer->Advance(1.0f);
+    StepFrame(FrameStep());
+}
+
+void fw_Framework::StepFrame(const FrameStep& step) {
+    if (step.seconds) {
+        if (mDemoTimer)
+            mDemoTimer->SetSeconds(*step.seconds, 0.0);
+        if (mRealTimer)
+            mRealTimer->SetSeconds(*step.seconds, 0.0);
+    } else {
+        if (mDemoTimer)
+            mDemoTimer->Advance(mSpeed);
+        if (mRealTimer)
+            mRealTimer->Advance(1.0f);
+    }
 
     UpdateSyncDevice();
 
-    UpdateMouseState();
+    if (step.readInput) {
+        UpdateMouseState();
 
-    const float gotoRow = fw_Framework::GetSyncValueNow("GotoRow", -1.0f);
-    if (gotoRow >= 0.0f) {
-        if (gotoRow == 0.0f && !mLoop)
-            ExitImmediately(0);
-        Seek(gotoRow, true);
-    }
+        const float gotoRow = fw_Framework::GetSyncValueNow("GotoRow", -1.0f);
+        if (gotoRow >= 0.0f) {
+            if (gotoRow == 0.0f && !mLoop)
+                ExitImmediately(0);
+            Seek(gotoRow, true);
+        }
 
-    const float sceneValue = fw_Framework::GetSyncValueNow("Scene", 0.0f);
-    const uint32_t index = SceneIndexFromValue(sceneValue, mScenes.size());
-    if (index != mCurrentScene || gotoRow == 0.0f) {
-        mCurrentScene = index;
-        mSceneStartTime = mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f;
-        if (index < mScenes.size() && mScenes[index])
-            mScenes[index]->OnActivate();
+        const float sceneValue = fw_Framework::GetSyncValueNow("Scene", 0.0f);
+        const uint32_t index = SceneIndexFromValue(sceneValue, mScenes.size());
+        if (index != mCurrentScene || gotoRow == 0.0f) {
+            mCurrentScene = index;
+            mSceneStartTime = mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f;
+            if (index < mScenes.size() && mScenes[index])
+                mScenes[index]->OnActivate();
+        }
     }
 
     if (gFramework) {
         gFramework->SetTimeVariable();
-        gFramework->RenderFrame();
+        gFramework->RenderFrame(step.beforeRender);
     }
-    Present();
+    if (step.present)
+        Present();
 }
 
 void fw_Framework::UpdateSyncDevice() {
@@ -187,17 +201,19 @@ void fw_Framework::SetTimeVariable() {
         mTimeVar->SetFloat(mDemoTimer ? static_cast<float>(mDemoTimer->GetSeconds()) : 0.0f);
 }
 
-void fw_Framework::RenderFrame() {
+void fw_Framework::RenderFrame(const std::function<bool()>& beforeRender) {
     fw_Scene* scene = CountFrame();
     if (!scene)
         return;
     const bool haveCamera = UpdateScene(scene);
+    if (beforeRender && !beforeRender())
+        return;
     RenderScene(scene, haveCamera);
 }
 
 fw_Scene* fw_Framework::CountFrame() {
     const uint32_t before = mFrameCounter++;
-    return before < 3 ? nullptr : GetCurrentScene();
+    return before < kFramesWithoutRender ? nullptr : GetCurrentScene();
 }
 
 bool fw_Framework::UpdateScene(fw_Scene* scene) {

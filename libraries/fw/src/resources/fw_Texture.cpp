@@ -474,13 +474,3 @@ void fw_Texture::Release() {
     SafeRelease(mTexture2D);
     SafeRelease(mTexture3D);
 }
-
-// A name whose second character is ':' is used unchanged, as is one that begins with '/';
-// "./data/x" lies under the project root, any other name under its data folder.
-std::string fw_Framework::ResolveDataPath(const std::string& path) {
-    if ((path.size() > 1 && path[1] == ':') || (!path.empty() && path[0] == '/'))
-        return path;
-    if (path.compare(0, 7, "./data/") == 0)
-        return mProjectRoot + path.substr(1);
-    return mProjectRoot + "/data/" + path;
-}

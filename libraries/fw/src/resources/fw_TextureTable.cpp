@@ -46,6 +46,25 @@ std::vector<uint8_t> ReadNoise(const char* path) {
 
 }  // namespace
 
+fw_Texture* fw_Framework::FindTexture(const std::string& name) const {
+    auto entry = mTextures.find(name);
+    return entry == mTextures.end() ? nullptr : entry->second;
+}
+
+bool fw_Framework::HasTexture(const std::string& name) const {
+    return mTextures.count(name) != 0;
+}
+
+void fw_Framework::AddTexture(const std::string& name, fw_Texture* texture) {
+    mTextures[name] = texture;
+    if (texture)
+        mOwnedTextures.insert(texture);
+}
+
+bool fw_Framework::OwnsTexture(const fw_Texture* texture) const {
+    return mOwnedTextures.count(const_cast<fw_Texture*>(texture)) != 0;
+}
+
 fw_Texture* fw_Framework::FindOrLoadTexture(const std::string& name) {
     auto it = mTextures.find(name);
     if (it != mTextures.end())
@@ -268,4 +287,14 @@ void fw_Framework::ReleaseSharedResources() {
     mTimeVar = mSpecularPowerVar = nullptr;
     ReleaseFonts();
     SafeRelease(mEffectPool);
+}
+
+// A name whose second character is ':' is used unchanged, as is one that begins with '/';
+// "./data/x" lies under the project root, any other name under its data folder.
+std::string fw_Framework::ResolveDataPath(const std::string& path) {
+    if ((path.size() > 1 && path[1] == ':') || (!path.empty() && path[0] == '/'))
+        return path;
+    if (path.compare(0, 7, "./data/") == 0)
+        return mProjectRoot + path.substr(1);
+    return mProjectRoot + "/data/" + path;
 }

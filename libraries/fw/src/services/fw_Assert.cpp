@@ -40,10 +40,6 @@ private:
 
 }  // namespace
 
-std::string fw_Framework::MakeFinalMarkerPath() {
-    return ".final";
-}
-
 std::vector<std::string>& fw_Log::AssertTraces() {
     static std::vector<std::string> traces;
     return traces;

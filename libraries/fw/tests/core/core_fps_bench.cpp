@@ -193,6 +193,9 @@ public:
     // An empty text, or why the frames cannot run.
     std::string Start() {
         core_test::ResetFramework();
+        // The roots: the framework's sources and the scratch folder (the working directory).
+        fw_Framework::mFrameworkRoot = SourceRoot();
+        fw_Framework::mProjectRoot = fs::current_path().string();
         core_test::StartFrameClocks(&mSync);
         mSync.SetConstant("GotoRow", -1.0f);
         mSync.SetConstant("Scene", 0.0f);

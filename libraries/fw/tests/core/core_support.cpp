@@ -15,43 +15,11 @@ namespace fs = boost::filesystem;
 namespace core_test {
 
 void ResetFramework() {
+    // The clocks and the sync timer are the ones StartFrameClocks made.
     delete fw_Framework::mDemoTimer;
-    fw_Framework::mDemoTimer = nullptr;
     delete fw_Framework::mRealTimer;
-    fw_Framework::mRealTimer = nullptr;
     delete fw_Framework::mSyncTimer;
-    fw_Framework::mSyncTimer = nullptr;
-    fw_Framework::mSyncDevice = nullptr;
-    fw_Framework::mMusic = nullptr;
-    fw_Framework::mSwapChain = nullptr;
-    fw_Framework::mDevice = nullptr;
-    fw_Framework::mWindowWidth = 1280;
-    fw_Framework::mWindowHeight = 800;
-    fw_Framework::mScale = 1.0f;
-    fw_Framework::mRenderWidth = 1280;
-    fw_Framework::mRenderHeight = 800;
-    fw_Framework::mAspect = 0.0f;
-    fw_Framework::mLetterbox = false;
-    fw_Framework::mDisplayWidth = 0;
-    fw_Framework::mDisplayHeight = 0;
-    fw_Framework::mDisplayHz = 0;
-    fw_Framework::mFullscreen = false;
-    fw_Framework::mLoop = false;
-    fw_Framework::mSound = true;
-    fw_Framework::mStereoAvailable = false;
-    fw_Framework::mStereoChosen = false;
-    fw_Framework::mStereoActive = false;
-    fw_Framework::mVerbose = false;
-    fw_Framework::mPickEnabled = false;
-    fw_Framework::mScenes.clear();
-    fw_Framework::mSpeed = 1.0f;
-    fw_Framework::mFrameCounter = 0;
-    fw_Framework::mCurrentScene = 0;
-    fw_Framework::mSceneStartTime = 0.0f;
-    fw_Framework::mScreenshotRequest = false;
-    fw_Framework::mEyeSeparation = 0.1f;
-    fw_Framework::mStereoSeparation = 0.0f;
-    fw_Framework::mStereoConvergence = 0.0f;
+    fw_Framework::ResetState();
 }
 
 TempDir::TempDir() {

@@ -20,8 +20,8 @@
 
 namespace core_test {
 
-// Puts every process-wide member of fw_Framework back to its start value (the clocks and
-// the sync timer are deleted; the scene list is emptied, not deleted).
+// Deletes the clocks and the sync timer, then puts every process-wide member of
+// fw_Framework back to its default (the scene list is emptied, not deleted).
 void ResetFramework();
 
 // A fresh directory, made the working directory for the test's lifetime.

@@ -43,10 +43,6 @@ void Free(fw_Texture* t) {
 
 void PostPassTest::SetUp() {
     ResourceTest::SetUp();
-    savedWidth = fw_Framework::mRenderWidth;
-    savedHeight = fw_Framework::mRenderHeight;
-    fw_Framework::mRenderWidth = 1280;
-    fw_Framework::mRenderHeight = 800;
     // White in the middle, falling to 0.1 in the corners.
     WriteImageWith(project->Path("data/vignette.jpg"), 160, 100, [](uint32_t x, uint32_t y) {
         const double u = (x + 0.5) / 80.0 - 1.0, v = (y + 0.5) / 50.0 - 1.0;
@@ -67,8 +63,6 @@ void PostPassTest::SetUp() {
 void PostPassTest::TearDown() {
     post.Release();
     fw_Framework::mPostEffects = nullptr;
-    fw_Framework::mRenderWidth = savedWidth;
-    fw_Framework::mRenderHeight = savedHeight;
     ResourceTest::TearDown();
 }
 

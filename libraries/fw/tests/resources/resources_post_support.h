@@ -49,7 +49,6 @@ protected:
 
     fw_PostEffects post;
     TestSyncDevice sync;
-    int32_t savedWidth = 0, savedHeight = 0;
 };
 
 }  // namespace restest

@@ -11,7 +11,6 @@
 // The framework object without start-up. The main road's library defines the real one;
 // these stand in where the tests link without it.
 __attribute__((weak)) fw_Framework::fw_Framework(NoStartup, const std::string& applicationName) {
-    std::memset(&mView, 0, sizeof(fw_FrameMatrix) * 5);
     mApplicationName = applicationName;
     gFramework = this;
 }
@@ -184,6 +183,7 @@ void ResourceTest::SetUp() {
                                           D3D10_SDK_VERSION, &shared));
     }
     device = shared;
+    fw_Framework::ResetState();
     fw_Framework::mDevice = device;
     fw_Log::SetAlertMode(0);
     framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "resources_tests");
@@ -196,11 +196,10 @@ void ResourceTest::TearDown() {
     if (gFramework) {
         gFramework->ReleaseSharedResources();
     }
-    fw_Framework::mSyncDevice = nullptr;
-    fw_Framework::mSwapChainTexture = nullptr;
     framework.reset();
     project.reset();
     device->ClearState();
+    fw_Framework::ResetState();
 }
 
 }  // namespace restest

@@ -37,11 +37,9 @@ public:
 class SceneTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        fw_Framework::ResetState();
         fw_Framework::mRenderWidth = 1600;
         fw_Framework::mRenderHeight = 900;
-        fw_Framework::mWindowHeight = 800;
-        fw_Framework::mFullscreen = false;
-        fw_Framework::mSceneStartTime = 0.0f;
         timer = std::make_unique<fw_Timer>();
         fw_Framework::mDemoTimer = timer.get();
         syncTimer = std::make_unique<fw_SyncTimer>();
@@ -50,9 +48,7 @@ protected:
         GetMouseState() = fw_MouseState();
     }
     void TearDown() override {
-        fw_Framework::mDemoTimer = nullptr;
-        fw_Framework::mSyncTimer = nullptr;
-        fw_Framework::mSyncDevice = nullptr;
+        fw_Framework::ResetState();
         GetMouseState() = fw_MouseState();
     }
 
