@@ -266,7 +266,7 @@ void Device::MakeCurrent() {
 
 void Device::InvalidateState() {
     targetsDirty_ = blendDirty_ = depthDirty_ = rasterDirty_ = true;
-    viewportDirty_ = inputDirty_ = texturesDirty_ = samplersDirty_ = indexDirty_ = true;
+    viewportDirty_ = inputDirty_ = texturesDirty_ = indexDirty_ = true;
     for (auto& u : units_)
         u.target = 0, u.texture = 0, u.sampler = 0;
     MakeCurrent();
@@ -302,7 +302,7 @@ void Device::UnbindAll() {
     scissors_.clear();
     program_ = 0;
     targetsDirty_ = blendDirty_ = depthDirty_ = rasterDirty_ = true;
-    viewportDirty_ = inputDirty_ = texturesDirty_ = samplersDirty_ = indexDirty_ = true;
+    viewportDirty_ = inputDirty_ = texturesDirty_ = indexDirty_ = true;
 }
 
 void Device::ClearState() {
@@ -718,8 +718,7 @@ void Device::ApplyRasterizer() {
         glDisable(GL_DEPTH_CLAMP);
     else
         glEnable(GL_DEPTH_CLAMP);
-    scissorEnabled_ = d.ScissorEnable != FALSE;
-    if (scissorEnabled_)
+    if (d.ScissorEnable)
         glEnable(GL_SCISSOR_TEST);
     else
         glDisable(GL_SCISSOR_TEST);
@@ -800,11 +799,9 @@ void Device::ApplyTextures() {
             }
         }
         UnitBinding& u = units_[slot];
-        bool active = false;
         if (u.texture != name || u.target != target ||
             (tex && (tex->baseLevel != v->baseLevel || tex->maxLevel != v->maxLevel))) {
             glActiveTexture(GL_TEXTURE0 + slot);
-            active = true;
             if (u.target && u.target != target)
                 glBindTexture(u.target, 0);
             if (target)
@@ -818,7 +815,6 @@ void Device::ApplyTextures() {
                 tex->maxLevel = v->maxLevel;
             }
         }
-        (void)active;
         // Integer textures are incomplete under linear filtering: they read through a point sampler.
         GLuint sampler = integer           ? pointSampler_
                          : samplers_[slot] ? static_cast<SamplerState*>(samplers_[slot])->glSampler

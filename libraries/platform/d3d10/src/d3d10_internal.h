@@ -52,7 +52,6 @@ class DeviceChild : public RefCounted<Interface> {
 public:
     explicit DeviceChild(Device* device);
     void GetDevice(ID3D10Device** device) override;
-    Device* Owner() const { return device_; }
 
 protected:
     ~DeviceChild() override;
@@ -274,7 +273,6 @@ public:
     InputLayout(Device* device, std::vector<LayoutAttribute> attributes);
     HRESULT QueryInterface(REFIID riid, void** object) override;
     const std::vector<LayoutAttribute>& Attributes() const { return attributes_; }
-    UINT slotMask = 0;  // vertex-buffer slots the layout reads
 
 private:
     ~InputLayout() override = default;
@@ -456,8 +454,6 @@ public:
     // Vertices a draw of a point, line or triangle list is split into on a CPU rasteriser
     // (whole primitives of each).
     static constexpr UINT kVerticesPerChunk = 6 * 16384;
-    SDL_Window* Window() const { return context_.window; }
-    bool OwnsWindow() const { return context_.ownsWindow; }
     // Forgets every cached GL object that refers to a texture about to be deleted.
     void ForgetTexture(GLuint texture);
     void ForgetBuffer(GLuint buffer);
@@ -477,7 +473,6 @@ public:
     bool hasAnisotropy = false;
     bool hasPolygonOffsetClamp = false;
     GLint maxTextureSize = 0, max3DTextureSize = 0, maxTextureUnits = 0, maxDrawBuffers = 0, maxVertexAttribs = 0;
-    GLuint FallbackPointSampler() const { return pointSampler_; }
 
 private:
     ~Device();
@@ -491,7 +486,6 @@ private:
     void ApplyViewports();
     void ApplyInput(UINT startInstance);
     void ApplyTextures();
-    void ApplySamplers();
     void SetShaderResources(UINT startSlot, UINT count, ID3D10ShaderResourceView* const* views);
     void SetSamplers(UINT startSlot, UINT count, ID3D10SamplerState* const* samplers);
     bool BoundAsTarget(ID3D10Resource* resource) const;
@@ -516,7 +510,6 @@ private:
 
     // Bound state (one reference held on each bound object).
     GLuint program_ = 0;
-    GLuint usedProgram_ = 0;
     std::map<GLuint, UINT> programClipDistances_;  // programs that write clip distances
     UINT enabledClipDistances_ = 0;
     std::array<ID3D10ShaderResourceView*, D3D10_COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT> views_{};
@@ -543,7 +536,7 @@ private:
 
     // What GL has now.
     bool targetsDirty_ = true, blendDirty_ = true, depthDirty_ = true, rasterDirty_ = true;
-    bool viewportDirty_ = true, inputDirty_ = true, texturesDirty_ = true, samplersDirty_ = true;
+    bool viewportDirty_ = true, inputDirty_ = true, texturesDirty_ = true;  // textures: views and samplers
     bool indexDirty_ = true;
     bool haveTargets_ = false;
     UINT appliedStartInstance_ = 0;
@@ -554,7 +547,6 @@ private:
         GLuint sampler = 0;
     };
     std::vector<UnitBinding> units_;
-    bool scissorEnabled_ = false;
     GLuint vao_ = 0;
     GLuint defaultSampler_ = 0;
     GLuint pointSampler_ = 0;

@@ -227,10 +227,7 @@ HRESULT SamplerState::QueryInterface(REFIID riid, void** object) {
 }
 
 InputLayout::InputLayout(Device* device, std::vector<LayoutAttribute> attributes)
-    : DeviceChild(device), attributes_(std::move(attributes)) {
-    for (const auto& a : attributes_)
-        slotMask |= 1u << a.slot;
-}
+    : DeviceChild(device), attributes_(std::move(attributes)) {}
 HRESULT InputLayout::QueryInterface(REFIID riid, void** object) {
     return QueryAs<InputLayout, ID3D10InputLayout, ID3D10DeviceChild>(this, riid, object);
 }

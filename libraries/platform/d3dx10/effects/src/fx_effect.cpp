@@ -575,8 +575,6 @@ public:
     }
 
     bool Build(const Preprocessed& src, EffectImpl* parent, std::string& errors);
-    ID3D10Device* device() const { return device_; }
-    const std::vector<VarEntry>& vars() const { return vars_; }
 
 private:
     friend class PassImpl;
