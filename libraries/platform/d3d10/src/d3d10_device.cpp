@@ -1095,11 +1095,6 @@ unsigned int D3D10GL_GetProgram(ID3D10Device* device) {
     return device ? ToDevice(device)->Program() : 0;
 }
 
-void D3D10GL_SetProgramClipDistances(ID3D10Device* device, unsigned int glProgram, unsigned int count) {
-    if (device)
-        ToDevice(device)->SetProgramClipDistances(glProgram, count);
-}
-
 void Device::SetProgramClipDistances(GLuint program, UINT count) {
     count = std::min(count, kMaxClipDistances);
     if (count == 0)
