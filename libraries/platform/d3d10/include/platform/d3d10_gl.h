@@ -1,7 +1,7 @@
 #pragma once
 // The OpenGL side of the Direct3D 10 stand-in, for the code beside the device that builds
-// GLSL programs and sets their uniforms (effects, fonts) or hands textures to it (images).
-// That code reaches GL only through these functions and the Direct3D calls.
+// GLSL programs and sets their uniforms (effects, fonts). That code reaches GL only through
+// these functions and the Direct3D calls.
 //
 // Conventions the device keeps:
 // - Clip space: glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE): depth 0..1, y up in clip
@@ -36,8 +36,8 @@
 //   they persist; D3D10GL_SetUniformBuffer binds the buffer of a uniform block binding.
 //   These change only the current program and the GL_UNIFORM_BUFFER bindings (generic and
 //   indexed), which the device never uses between draws, so its state stays valid: none of
-//   the functions here needs D3D10GL_InvalidateState. Every function here makes the device's
-//   context current itself.
+//   the functions here needs D3D10GL_InvalidateState. Those that call GL make the device's
+//   context current themselves.
 
 #include <cstring>
 #include <string>
