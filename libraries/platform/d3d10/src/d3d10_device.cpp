@@ -173,8 +173,8 @@ void DestroyContext(GLContext& c) {
 
 // ---- device lifetime ---------------------------------------------------------------------
 
-Device::Device(const GLContext& context, UINT flags) : mContext(context), mFlags(flags) {
-    makeCurrent();
+Device::Device(const GLContext& context, UINT flags) : context_(context), flags_(flags) {
+    MakeCurrent();
     hasCopyImage = epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_ARB_copy_image");
     hasBaseInstance = epoxy_gl_version() >= 42 || epoxy_has_gl_extension("GL_ARB_base_instance");
     hasAnisotropy = epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
@@ -192,54 +192,54 @@ Device::Device(const GLContext& context, UINT flags) : mContext(context), mFlags
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glEnable(GL_FRAMEBUFFER_SRGB);
     glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
-    glGenVertexArrays(1, &mVao);
-    glBindVertexArray(mVao);
-    mDefaultSampler = MakeSampler(kDefaultSampler, hasAnisotropy);
+    glGenVertexArrays(1, &vao_);
+    glBindVertexArray(vao_);
+    defaultSampler_ = MakeSampler(kDefaultSampler, hasAnisotropy);
     D3D10_SAMPLER_DESC point = kDefaultSampler;
     point.Filter = D3D10_FILTER_MIN_MAG_MIP_POINT;
-    mPointSampler = MakeSampler(point, hasAnisotropy);
+    pointSampler_ = MakeSampler(point, hasAnisotropy);
     const GLuint scratch = GLuint(maxTextureUnits - 1);
-    mBlack2D = MakeBlackTexture(GL_TEXTURE_2D, scratch);
-    mBlackArray = MakeBlackTexture(GL_TEXTURE_2D_ARRAY, scratch);
-    mBlackCube = MakeBlackTexture(GL_TEXTURE_CUBE_MAP, scratch);
-    mBlack3D = MakeBlackTexture(GL_TEXTURE_3D, scratch);
-    mUnits.resize(maxTextureUnits - 1);
-    for (GLuint u = 0; u < mUnits.size(); ++u) {
-        glBindSampler(u, mDefaultSampler);
-        mUnits[u].sampler = mDefaultSampler;
+    black2D_ = MakeBlackTexture(GL_TEXTURE_2D, scratch);
+    blackArray_ = MakeBlackTexture(GL_TEXTURE_2D_ARRAY, scratch);
+    blackCube_ = MakeBlackTexture(GL_TEXTURE_CUBE_MAP, scratch);
+    black3D_ = MakeBlackTexture(GL_TEXTURE_3D, scratch);
+    units_.resize(maxTextureUnits - 1);
+    for (GLuint u = 0; u < units_.size(); ++u) {
+        glBindSampler(u, defaultSampler_);
+        units_[u].sampler = defaultSampler_;
     }
 }
 
 Device::~Device() = default;
 
 ULONG Device::Release() {
-    const ULONG left = --mRefs;
+    const ULONG left = --refs_;
     if (left == 0) {
-        mTearingDown = true;
-        unbindAll();
-        mTearingDown = false;
-        if (mChildren == 0)
-            destroy();
+        tearingDown_ = true;
+        UnbindAll();
+        tearingDown_ = false;
+        if (children_ == 0)
+            Destroy();
     }
     return left;
 }
 
-void Device::releaseChild() {
-    if (--mChildren == 0 && mRefs == 0 && !mTearingDown)
-        destroy();
+void Device::ReleaseChild() {
+    if (--children_ == 0 && refs_ == 0 && !tearingDown_)
+        Destroy();
 }
 
-void Device::destroy() {
-    makeCurrent();
-    for (auto& [key, fbo] : mFramebuffers)
+void Device::Destroy() {
+    MakeCurrent();
+    for (auto& [key, fbo] : framebuffers_)
         glDeleteFramebuffers(1, &fbo);
-    mFramebuffers.clear();
-    GLuint textures[4] = {mBlack2D, mBlackArray, mBlackCube, mBlack3D};
+    framebuffers_.clear();
+    GLuint textures[4] = {black2D_, blackArray_, blackCube_, black3D_};
     glDeleteTextures(4, textures);
-    glDeleteSamplers(1, &mDefaultSampler);
-    glDeleteSamplers(1, &mPointSampler);
-    glDeleteVertexArrays(1, &mVao);
-    DestroyContext(mContext);
+    glDeleteSamplers(1, &defaultSampler_);
+    glDeleteSamplers(1, &pointSampler_);
+    glDeleteVertexArrays(1, &vao_);
+    DestroyContext(context_);
     delete this;
 }
 
@@ -253,94 +253,94 @@ HRESULT Device::QueryInterface(REFIID riid, void** object) {
         return S_OK;
     }
     if (riid == __uuidof(IDXGIDevice) || riid == __uuidof(IDXGIObject)) {
-        *object = newDxgiDevice();
+        *object = NewDxgiDevice();
         return S_OK;
     }
     return E_NOINTERFACE;
 }
 
-void Device::makeCurrent() {
-    if (SDL_GL_GetCurrentContext() != mContext.context)
-        SDL_GL_MakeCurrent(mContext.window, mContext.context);
+void Device::MakeCurrent() {
+    if (SDL_GL_GetCurrentContext() != context_.context)
+        SDL_GL_MakeCurrent(context_.window, context_.context);
 }
 
-void Device::invalidateState() {
-    mTargetsDirty = mBlendDirty = mDepthDirty = mRasterDirty = true;
-    mViewportDirty = mInputDirty = mTexturesDirty = mSamplersDirty = mIndexDirty = true;
-    for (auto& u : mUnits)
+void Device::InvalidateState() {
+    targetsDirty_ = blendDirty_ = depthDirty_ = rasterDirty_ = true;
+    viewportDirty_ = inputDirty_ = texturesDirty_ = indexDirty_ = true;
+    for (auto& u : units_)
         u.target = 0, u.texture = 0, u.sampler = 0;
-    makeCurrent();
-    glBindVertexArray(mVao);
+    MakeCurrent();
+    glBindVertexArray(vao_);
 }
 
-void Device::unbindAll() {
-    for (auto& v : mViews)
-        assign(v, static_cast<ID3D10ShaderResourceView*>(nullptr));
-    mViewCount = 0;
-    for (auto& s : mSamplers)
-        assign(s, static_cast<ID3D10SamplerState*>(nullptr));
-    assign(mLayout, static_cast<ID3D10InputLayout*>(nullptr));
-    for (auto& b : mVertexBuffers)
-        assign(b, static_cast<ID3D10Buffer*>(nullptr));
-    mStrides.fill(0);
-    mOffsets.fill(0);
-    assign(mIndexBuffer, static_cast<ID3D10Buffer*>(nullptr));
-    mIndexFormat = DXGI_FORMAT_UNKNOWN;
-    mIndexOffset = 0;
-    mTopology = D3D10_PRIMITIVE_TOPOLOGY_UNDEFINED;
-    for (auto& t : mTargets)
-        assign(t, static_cast<ID3D10RenderTargetView*>(nullptr));
-    mTargetCount = 0;
-    assign(mDepthView, static_cast<ID3D10DepthStencilView*>(nullptr));
-    assign(mBlend, static_cast<ID3D10BlendState*>(nullptr));
-    std::fill(mBlendFactor, mBlendFactor + 4, 1.0f);
-    mSampleMask = 0xffffffffu;
-    assign(mDepthState, static_cast<ID3D10DepthStencilState*>(nullptr));
-    mStencilRef = 0;
-    assign(mRaster, static_cast<ID3D10RasterizerState*>(nullptr));
-    mViewports.clear();
-    mScissors.clear();
-    mProgram = 0;
-    mTargetsDirty = mBlendDirty = mDepthDirty = mRasterDirty = true;
-    mViewportDirty = mInputDirty = mTexturesDirty = mSamplersDirty = mIndexDirty = true;
+void Device::UnbindAll() {
+    for (auto& v : views_)
+        Assign(v, static_cast<ID3D10ShaderResourceView*>(nullptr));
+    viewCount_ = 0;
+    for (auto& s : samplers_)
+        Assign(s, static_cast<ID3D10SamplerState*>(nullptr));
+    Assign(layout_, static_cast<ID3D10InputLayout*>(nullptr));
+    for (auto& b : vertexBuffers_)
+        Assign(b, static_cast<ID3D10Buffer*>(nullptr));
+    strides_.fill(0);
+    offsets_.fill(0);
+    Assign(indexBuffer_, static_cast<ID3D10Buffer*>(nullptr));
+    indexFormat_ = DXGI_FORMAT_UNKNOWN;
+    indexOffset_ = 0;
+    topology_ = D3D10_PRIMITIVE_TOPOLOGY_UNDEFINED;
+    for (auto& t : targets_)
+        Assign(t, static_cast<ID3D10RenderTargetView*>(nullptr));
+    targetCount_ = 0;
+    Assign(depthView_, static_cast<ID3D10DepthStencilView*>(nullptr));
+    Assign(blend_, static_cast<ID3D10BlendState*>(nullptr));
+    std::fill(blendFactor_, blendFactor_ + 4, 1.0f);
+    sampleMask_ = 0xffffffffu;
+    Assign(depthState_, static_cast<ID3D10DepthStencilState*>(nullptr));
+    stencilRef_ = 0;
+    Assign(raster_, static_cast<ID3D10RasterizerState*>(nullptr));
+    viewports_.clear();
+    scissors_.clear();
+    program_ = 0;
+    targetsDirty_ = blendDirty_ = depthDirty_ = rasterDirty_ = true;
+    viewportDirty_ = inputDirty_ = texturesDirty_ = indexDirty_ = true;
 }
 
 void Device::ClearState() {
-    unbindAll();
+    UnbindAll();
 }
 
 void Device::Flush() {
-    makeCurrent();
+    MakeCurrent();
     glFlush();
 }
 
-void Device::forgetTexture(GLuint texture) {
-    for (auto it = mFramebuffers.begin(); it != mFramebuffers.end();) {
+void Device::ForgetTexture(GLuint texture) {
+    for (auto it = framebuffers_.begin(); it != framebuffers_.end();) {
         bool uses = false;
         for (const Attachment& a : it->first)
             uses |= a.texture == texture;
         if (uses) {
             glDeleteFramebuffers(1, &it->second);
-            it = mFramebuffers.erase(it);
-            mTargetsDirty = true;
+            it = framebuffers_.erase(it);
+            targetsDirty_ = true;
         } else {
             ++it;
         }
     }
-    for (auto& u : mUnits)
+    for (auto& u : units_)
         if (u.texture == texture)
             u.texture = 0, u.target = 0;
 }
 
-void Device::forgetBuffer(GLuint) {
-    mInputDirty = mIndexDirty = true;
+void Device::ForgetBuffer(GLuint) {
+    inputDirty_ = indexDirty_ = true;
 }
 
-GLuint Device::framebuffer(const Attachment* colors, UINT count, const Attachment* depth, bool depthHasStencil) {
+GLuint Device::Framebuffer(const Attachment* colors, UINT count, const Attachment* depth, bool depthHasStencil) {
     std::vector<Attachment> key(colors, colors + count);
     key.push_back(depth ? *depth : Attachment{});
-    auto it = mFramebuffers.find(key);
-    if (it != mFramebuffers.end()) {
+    auto it = framebuffers_.find(key);
+    if (it != framebuffers_.end()) {
         glBindFramebuffer(GL_FRAMEBUFFER, it->second);
         return it->second;
     }
@@ -373,57 +373,57 @@ GLuint Device::framebuffer(const Attachment* colors, UINT count, const Attachmen
         glDeleteFramebuffers(1, &fbo);
         return 0;
     }
-    mFramebuffers.emplace(std::move(key), fbo);
+    framebuffers_.emplace(std::move(key), fbo);
     return fbo;
 }
 
 // ---- state setting -----------------------------------------------------------------------
 
-void Device::setShaderResources(UINT startSlot, UINT count, ID3D10ShaderResourceView* const* views) {
-    if (startSlot >= mViews.size())
+void Device::SetShaderResources(UINT startSlot, UINT count, ID3D10ShaderResourceView* const* views) {
+    if (startSlot >= views_.size())
         return;
-    count = std::min<UINT>(count, UINT(mViews.size()) - startSlot);
+    count = std::min<UINT>(count, UINT(views_.size()) - startSlot);
     for (UINT i = 0; i < count; ++i) {
         ID3D10ShaderResourceView* v = views ? views[i] : nullptr;
-        if (mViews[startSlot + i] != v) {
-            assign(mViews[startSlot + i], v);
-            mTexturesDirty = true;
+        if (views_[startSlot + i] != v) {
+            Assign(views_[startSlot + i], v);
+            texturesDirty_ = true;
         }
     }
-    mViewCount = std::max(mViewCount, startSlot + count);
+    viewCount_ = std::max(viewCount_, startSlot + count);
 }
 
-void Device::setSamplers(UINT startSlot, UINT count, ID3D10SamplerState* const* samplers) {
-    if (startSlot >= mSamplers.size())
+void Device::SetSamplers(UINT startSlot, UINT count, ID3D10SamplerState* const* samplers) {
+    if (startSlot >= samplers_.size())
         return;
-    count = std::min<UINT>(count, UINT(mSamplers.size()) - startSlot);
+    count = std::min<UINT>(count, UINT(samplers_.size()) - startSlot);
     for (UINT i = 0; i < count; ++i) {
         ID3D10SamplerState* s = samplers ? samplers[i] : nullptr;
-        if (mSamplers[startSlot + i] != s) {
-            assign(mSamplers[startSlot + i], s);
-            mTexturesDirty = true;
+        if (samplers_[startSlot + i] != s) {
+            Assign(samplers_[startSlot + i], s);
+            texturesDirty_ = true;
         }
     }
 }
 
 void Device::VSSetShaderResources(UINT s, UINT n, ID3D10ShaderResourceView* const* v) {
-    setShaderResources(s, n, v);
+    SetShaderResources(s, n, v);
 }
 void Device::PSSetShaderResources(UINT s, UINT n, ID3D10ShaderResourceView* const* v) {
-    setShaderResources(s, n, v);
+    SetShaderResources(s, n, v);
 }
 void Device::VSSetSamplers(UINT s, UINT n, ID3D10SamplerState* const* v) {
-    setSamplers(s, n, v);
+    SetSamplers(s, n, v);
 }
 void Device::PSSetSamplers(UINT s, UINT n, ID3D10SamplerState* const* v) {
-    setSamplers(s, n, v);
+    SetSamplers(s, n, v);
 }
 
 void Device::PSGetShaderResources(UINT startSlot, UINT count, ID3D10ShaderResourceView** views) {
     if (!views)
         return;
     for (UINT i = 0; i < count; ++i) {
-        ID3D10ShaderResourceView* v = startSlot + i < mViews.size() ? mViews[startSlot + i] : nullptr;
+        ID3D10ShaderResourceView* v = startSlot + i < views_.size() ? views_[startSlot + i] : nullptr;
         if (v)
             v->AddRef();
         views[i] = v;
@@ -431,163 +431,163 @@ void Device::PSGetShaderResources(UINT startSlot, UINT count, ID3D10ShaderResour
 }
 
 void Device::IASetInputLayout(ID3D10InputLayout* layout) {
-    if (mLayout == layout)
+    if (layout_ == layout)
         return;
-    assign(mLayout, layout);
-    mInputDirty = true;
+    Assign(layout_, layout);
+    inputDirty_ = true;
 }
 
 void Device::IAGetInputLayout(ID3D10InputLayout** layout) {
     if (!layout)
         return;
-    if (mLayout)
-        mLayout->AddRef();
-    *layout = mLayout;
+    if (layout_)
+        layout_->AddRef();
+    *layout = layout_;
 }
 
 void Device::IASetVertexBuffers(UINT startSlot, UINT count, ID3D10Buffer* const* buffers, const UINT* strides,
                                 const UINT* offsets) {
-    if (startSlot >= mVertexBuffers.size())
+    if (startSlot >= vertexBuffers_.size())
         return;
-    count = std::min<UINT>(count, UINT(mVertexBuffers.size()) - startSlot);
+    count = std::min<UINT>(count, UINT(vertexBuffers_.size()) - startSlot);
     for (UINT i = 0; i < count; ++i) {
         const UINT slot = startSlot + i;
         ID3D10Buffer* b = buffers ? buffers[i] : nullptr;
         const UINT stride = strides ? strides[i] : 0, offset = offsets ? offsets[i] : 0;
-        if (mVertexBuffers[slot] == b && mStrides[slot] == stride && mOffsets[slot] == offset)
+        if (vertexBuffers_[slot] == b && strides_[slot] == stride && offsets_[slot] == offset)
             continue;
-        assign(mVertexBuffers[slot], b);
-        mStrides[slot] = stride;
-        mOffsets[slot] = offset;
-        mInputDirty = true;
+        Assign(vertexBuffers_[slot], b);
+        strides_[slot] = stride;
+        offsets_[slot] = offset;
+        inputDirty_ = true;
     }
 }
 
 void Device::IASetIndexBuffer(ID3D10Buffer* buffer, DXGI_FORMAT format, UINT offset) {
-    if (buffer != mIndexBuffer) {
-        assign(mIndexBuffer, buffer);
-        mIndexDirty = true;
+    if (buffer != indexBuffer_) {
+        Assign(indexBuffer_, buffer);
+        indexDirty_ = true;
     }
-    mIndexFormat = format;
-    mIndexOffset = offset;
+    indexFormat_ = format;
+    indexOffset_ = offset;
 }
 
 void Device::IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY topology) {
-    mTopology = topology;
+    topology_ = topology;
 }
 void Device::IAGetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY* topology) {
     if (topology)
-        *topology = mTopology;
+        *topology = topology_;
 }
 
 void Device::OMSetRenderTargets(UINT count, ID3D10RenderTargetView* const* views,
                                 ID3D10DepthStencilView* depthStencil) {
     count = std::min<UINT>(count, D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT);
-    bool changed = count != mTargetCount || depthStencil != mDepthView;
+    bool changed = count != targetCount_ || depthStencil != depthView_;
     for (UINT i = 0; i < D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT; ++i) {
         ID3D10RenderTargetView* v = i < count && views ? views[i] : nullptr;
-        if (mTargets[i] != v) {
-            assign(mTargets[i], v);
+        if (targets_[i] != v) {
+            Assign(targets_[i], v);
             changed = true;
         }
     }
-    assign(mDepthView, depthStencil);
-    mTargetCount = count;
+    Assign(depthView_, depthStencil);
+    targetCount_ = count;
     if (changed)
-        mTargetsDirty = mTexturesDirty = true;
+        targetsDirty_ = texturesDirty_ = true;
 }
 
 void Device::OMGetRenderTargets(UINT count, ID3D10RenderTargetView** views, ID3D10DepthStencilView** depthStencil) {
     if (views)
         for (UINT i = 0; i < count; ++i) {
-            ID3D10RenderTargetView* v = i < mTargetCount ? mTargets[i] : nullptr;
+            ID3D10RenderTargetView* v = i < targetCount_ ? targets_[i] : nullptr;
             if (v)
                 v->AddRef();
             views[i] = v;
         }
     if (depthStencil) {
-        if (mDepthView)
-            mDepthView->AddRef();
-        *depthStencil = mDepthView;
+        if (depthView_)
+            depthView_->AddRef();
+        *depthStencil = depthView_;
     }
 }
 
 void Device::OMSetBlendState(ID3D10BlendState* state, const FLOAT blendFactor[4], UINT sampleMask) {
     const FLOAT one[4] = {1, 1, 1, 1};
     const FLOAT* f = blendFactor ? blendFactor : one;
-    if (state == mBlend && std::memcmp(f, mBlendFactor, sizeof(mBlendFactor)) == 0 && sampleMask == mSampleMask)
+    if (state == blend_ && std::memcmp(f, blendFactor_, sizeof(blendFactor_)) == 0 && sampleMask == sampleMask_)
         return;
-    assign(mBlend, state);
-    std::memcpy(mBlendFactor, f, sizeof(mBlendFactor));
-    mSampleMask = sampleMask;
-    mBlendDirty = true;
+    Assign(blend_, state);
+    std::memcpy(blendFactor_, f, sizeof(blendFactor_));
+    sampleMask_ = sampleMask;
+    blendDirty_ = true;
 }
 
 void Device::OMGetBlendState(ID3D10BlendState** state, FLOAT blendFactor[4], UINT* sampleMask) {
     if (state) {
-        if (mBlend)
-            mBlend->AddRef();
-        *state = mBlend;
+        if (blend_)
+            blend_->AddRef();
+        *state = blend_;
     }
     if (blendFactor)
-        std::memcpy(blendFactor, mBlendFactor, sizeof(mBlendFactor));
+        std::memcpy(blendFactor, blendFactor_, sizeof(blendFactor_));
     if (sampleMask)
-        *sampleMask = mSampleMask;
+        *sampleMask = sampleMask_;
 }
 
 void Device::OMSetDepthStencilState(ID3D10DepthStencilState* state, UINT stencilRef) {
-    if (state == mDepthState && stencilRef == mStencilRef)
+    if (state == depthState_ && stencilRef == stencilRef_)
         return;
-    assign(mDepthState, state);
-    mStencilRef = stencilRef;
-    mDepthDirty = true;
+    Assign(depthState_, state);
+    stencilRef_ = stencilRef;
+    depthDirty_ = true;
 }
 
 void Device::OMGetDepthStencilState(ID3D10DepthStencilState** state, UINT* stencilRef) {
     if (state) {
-        if (mDepthState)
-            mDepthState->AddRef();
-        *state = mDepthState;
+        if (depthState_)
+            depthState_->AddRef();
+        *state = depthState_;
     }
     if (stencilRef)
-        *stencilRef = mStencilRef;
+        *stencilRef = stencilRef_;
 }
 
 void Device::RSSetState(ID3D10RasterizerState* state) {
-    if (state == mRaster)
+    if (state == raster_)
         return;
-    assign(mRaster, state);
-    mRasterDirty = true;
+    Assign(raster_, state);
+    rasterDirty_ = true;
 }
 
 void Device::RSGetState(ID3D10RasterizerState** state) {
     if (!state)
         return;
-    if (mRaster)
-        mRaster->AddRef();
-    *state = mRaster;
+    if (raster_)
+        raster_->AddRef();
+    *state = raster_;
 }
 
 void Device::RSSetViewports(UINT count, const D3D10_VIEWPORT* viewports) {
     count = std::min<UINT>(count, D3D10_VIEWPORT_AND_SCISSORRECT_OBJECT_COUNT_PER_PIPELINE);
     if (count && !viewports)
         return;
-    if (count == mViewports.size() &&
-        (count == 0 || std::memcmp(mViewports.data(), viewports, count * sizeof(*viewports)) == 0))
+    if (count == viewports_.size() &&
+        (count == 0 || std::memcmp(viewports_.data(), viewports, count * sizeof(*viewports)) == 0))
         return;
-    mViewports.assign(viewports, viewports + count);
-    mViewportDirty = true;
+    viewports_.assign(viewports, viewports + count);
+    viewportDirty_ = true;
 }
 
 void Device::RSGetViewports(UINT* count, D3D10_VIEWPORT* viewports) {
     if (!count)
         return;
     if (!viewports) {
-        *count = UINT(mViewports.size());
+        *count = UINT(viewports_.size());
         return;
     }
-    const UINT n = std::min<UINT>(*count, UINT(mViewports.size()));
-    std::copy(mViewports.begin(), mViewports.begin() + n, viewports);
+    const UINT n = std::min<UINT>(*count, UINT(viewports_.size()));
+    std::copy(viewports_.begin(), viewports_.begin() + n, viewports);
     *count = n;
 }
 
@@ -595,42 +595,42 @@ void Device::RSSetScissorRects(UINT count, const D3D10_RECT* rects) {
     count = std::min<UINT>(count, D3D10_VIEWPORT_AND_SCISSORRECT_OBJECT_COUNT_PER_PIPELINE);
     if (count && !rects)
         return;
-    mScissors.assign(rects, rects + count);
-    mViewportDirty = true;
+    scissors_.assign(rects, rects + count);
+    viewportDirty_ = true;
 }
 
 // ---- applying state at draw time -------------------------------------------------------
 
-bool Device::boundAsTarget(ID3D10Resource* resource) const {
-    for (UINT i = 0; i < mTargetCount; ++i)
-        if (mTargets[i] && static_cast<RenderTargetView*>(mTargets[i])->resource() == resource)
+bool Device::BoundAsTarget(ID3D10Resource* resource) const {
+    for (UINT i = 0; i < targetCount_; ++i)
+        if (targets_[i] && static_cast<RenderTargetView*>(targets_[i])->Resource() == resource)
             return true;
-    return mDepthView && static_cast<DepthStencilView*>(mDepthView)->resource() == resource;
+    return depthView_ && static_cast<DepthStencilView*>(depthView_)->Resource() == resource;
 }
 
-void Device::applyTargets() {
-    mTargetsDirty = false;
+void Device::ApplyTargets() {
+    targetsDirty_ = false;
     Attachment colors[D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT];
     bool any = false;
-    for (UINT i = 0; i < mTargetCount; ++i)
-        if (mTargets[i]) {
-            colors[i] = static_cast<RenderTargetView*>(mTargets[i])->attachment;
+    for (UINT i = 0; i < targetCount_; ++i)
+        if (targets_[i]) {
+            colors[i] = static_cast<RenderTargetView*>(targets_[i])->attachment;
             any = true;
         }
     Attachment depth;
     bool stencil = false;
-    if (auto* d = static_cast<DepthStencilView*>(mDepthView)) {
+    if (auto* d = static_cast<DepthStencilView*>(depthView_)) {
         depth = d->attachment;
-        stencil = d->texture()->info->stencil;
+        stencil = d->Texture()->info->stencil;
         any = true;
     }
-    mHaveTargets = any && framebuffer(colors, mTargetCount, mDepthView ? &depth : nullptr, stencil) != 0;
+    haveTargets_ = any && Framebuffer(colors, targetCount_, depthView_ ? &depth : nullptr, stencil) != 0;
 }
 
-void Device::applyBlend() {
-    mBlendDirty = false;
-    auto* state = static_cast<BlendState*>(mBlend);
-    const D3D10_BLEND_DESC& d = state ? state->desc() : kDefaultBlend;
+void Device::ApplyBlend() {
+    blendDirty_ = false;
+    auto* state = static_cast<BlendState*>(blend_);
+    const D3D10_BLEND_DESC& d = state ? state->Desc() : kDefaultBlend;
     const bool uniform = state ? state->uniform : true;
     auto mask = [](GLuint i, UINT8 m) { glColorMaski(i, m & 1, (m >> 1) & 1, (m >> 2) & 1, (m >> 3) & 1); };
     if (uniform) {
@@ -656,17 +656,17 @@ void Device::applyBlend() {
         glBlendFunc(GL_ONE, GL_ZERO);
         glBlendEquation(GL_FUNC_ADD);
     }
-    glBlendColor(mBlendFactor[0], mBlendFactor[1], mBlendFactor[2], mBlendFactor[3]);
+    glBlendColor(blendFactor_[0], blendFactor_[1], blendFactor_[2], blendFactor_[3]);
     if (d.AlphaToCoverageEnable)
         glEnable(GL_SAMPLE_ALPHA_TO_COVERAGE);
     else
         glDisable(GL_SAMPLE_ALPHA_TO_COVERAGE);
 }
 
-void Device::applyDepthStencil() {
-    mDepthDirty = false;
+void Device::ApplyDepthStencil() {
+    depthDirty_ = false;
     const D3D10_DEPTH_STENCIL_DESC& d =
-        mDepthState ? static_cast<DepthStencilState*>(mDepthState)->desc() : kDefaultDepth;
+        depthState_ ? static_cast<DepthStencilState*>(depthState_)->Desc() : kDefaultDepth;
     if (d.DepthEnable) {
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GLCompare(d.DepthFunc));
@@ -681,7 +681,7 @@ void Device::applyDepthStencil() {
         const D3D10_DEPTH_STENCILOP_DESC* faces[2] = {&d.FrontFace, &d.BackFace};
         const GLenum glFaces[2] = {GL_FRONT, GL_BACK};
         for (int i = 0; i < 2; ++i) {
-            glStencilFuncSeparate(glFaces[i], GLCompare(faces[i]->StencilFunc), GLint(mStencilRef), d.StencilReadMask);
+            glStencilFuncSeparate(glFaces[i], GLCompare(faces[i]->StencilFunc), GLint(stencilRef_), d.StencilReadMask);
             glStencilOpSeparate(glFaces[i], GLStencilOp(faces[i]->StencilFailOp),
                                 GLStencilOp(faces[i]->StencilDepthFailOp), GLStencilOp(faces[i]->StencilPassOp));
         }
@@ -691,9 +691,9 @@ void Device::applyDepthStencil() {
     }
 }
 
-void Device::applyRasterizer() {
-    mRasterDirty = false;
-    const D3D10_RASTERIZER_DESC& d = mRaster ? static_cast<RasterizerState*>(mRaster)->desc() : kDefaultRaster;
+void Device::ApplyRasterizer() {
+    rasterDirty_ = false;
+    const D3D10_RASTERIZER_DESC& d = raster_ ? static_cast<RasterizerState*>(raster_)->Desc() : kDefaultRaster;
     glPolygonMode(GL_FRONT_AND_BACK, d.FillMode == D3D10_FILL_WIREFRAME ? GL_LINE : GL_FILL);
     if (d.CullMode == D3D10_CULL_NONE) {
         glDisable(GL_CULL_FACE);
@@ -718,93 +718,90 @@ void Device::applyRasterizer() {
         glDisable(GL_DEPTH_CLAMP);
     else
         glEnable(GL_DEPTH_CLAMP);
-    mScissorEnabled = d.ScissorEnable != FALSE;
-    if (mScissorEnabled)
+    if (d.ScissorEnable)
         glEnable(GL_SCISSOR_TEST);
     else
         glDisable(GL_SCISSOR_TEST);
 }
 
-void Device::applyViewports() {
-    mViewportDirty = false;
-    if (!mViewports.empty()) {
-        const D3D10_VIEWPORT& v = mViewports[0];
+void Device::ApplyViewports() {
+    viewportDirty_ = false;
+    if (!viewports_.empty()) {
+        const D3D10_VIEWPORT& v = viewports_[0];
         // Window row 0 is the top row of the target (upper-left clip origin).
         glViewport(v.TopLeftX, v.TopLeftY, GLsizei(v.Width), GLsizei(v.Height));
         glDepthRange(v.MinDepth, v.MaxDepth);
     }
-    if (!mScissors.empty()) {
-        const D3D10_RECT& r = mScissors[0];
+    if (!scissors_.empty()) {
+        const D3D10_RECT& r = scissors_[0];
         glScissor(r.left, r.top, std::max<LONG>(0, r.right - r.left), std::max<LONG>(0, r.bottom - r.top));
     } else {
         glScissor(0, 0, 0, 0);
     }
 }
 
-void Device::applyInput(UINT startInstance) {
-    mInputDirty = false;
-    mAppliedStartInstance = startInstance;
+void Device::ApplyInput(UINT startInstance) {
+    inputDirty_ = false;
+    appliedStartInstance_ = startInstance;
     std::vector<GLuint> enabled;
-    if (auto* layout = static_cast<InputLayout*>(mLayout)) {
-        for (const LayoutAttribute& a : layout->attributes()) {
-            auto* b = static_cast<Buffer*>(mVertexBuffers[a.slot]);
+    if (auto* layout = static_cast<InputLayout*>(layout_)) {
+        for (const LayoutAttribute& a : layout->Attributes()) {
+            auto* b = static_cast<Buffer*>(vertexBuffers_[a.slot]);
             if (!b || !b->glName)
                 continue;
-            size_t offset = size_t(mOffsets[a.slot]) + a.offset;
+            size_t offset = size_t(offsets_[a.slot]) + a.offset;
             if (a.divisor && startInstance && !hasBaseInstance)
-                offset += size_t(startInstance / a.divisor) * mStrides[a.slot];
+                offset += size_t(startInstance / a.divisor) * strides_[a.slot];
             glBindBuffer(GL_ARRAY_BUFFER, b->glName);
             const void* pointer = reinterpret_cast<const void*>(offset);
             if (a.integer)
-                glVertexAttribIPointer(a.location, a.components, a.type, GLsizei(mStrides[a.slot]), pointer);
+                glVertexAttribIPointer(a.location, a.components, a.type, GLsizei(strides_[a.slot]), pointer);
             else
-                glVertexAttribPointer(a.location, a.components, a.type, a.normalized, GLsizei(mStrides[a.slot]),
+                glVertexAttribPointer(a.location, a.components, a.type, a.normalized, GLsizei(strides_[a.slot]),
                                       pointer);
             glVertexAttribDivisor(a.location, a.divisor);
             enabled.push_back(a.location);
         }
     }
-    for (GLuint loc : mEnabledAttribs)
+    for (GLuint loc : enabledAttribs_)
         if (std::find(enabled.begin(), enabled.end(), loc) == enabled.end())
             glDisableVertexAttribArray(loc);
     for (GLuint loc : enabled)
-        if (std::find(mEnabledAttribs.begin(), mEnabledAttribs.end(), loc) == mEnabledAttribs.end())
+        if (std::find(enabledAttribs_.begin(), enabledAttribs_.end(), loc) == enabledAttribs_.end())
             glEnableVertexAttribArray(loc);
-    mEnabledAttribs.swap(enabled);
+    enabledAttribs_.swap(enabled);
 }
 
-void Device::applyTextures() {
-    mTexturesDirty = false;
-    UINT last = mViewCount;
-    for (UINT s = 0; s < mSamplers.size(); ++s)
-        if (mSamplers[s])
+void Device::ApplyTextures() {
+    texturesDirty_ = false;
+    UINT last = viewCount_;
+    for (UINT s = 0; s < samplers_.size(); ++s)
+        if (samplers_[s])
             last = std::max(last, s + 1);
-    last = std::min<UINT>(last, UINT(mUnits.size()));
+    last = std::min<UINT>(last, UINT(units_.size()));
     for (UINT slot = 0; slot < last; ++slot) {
-        auto* v = slot < mViewCount ? static_cast<ShaderResourceView*>(mViews[slot]) : nullptr;
+        auto* v = slot < viewCount_ ? static_cast<ShaderResourceView*>(views_[slot]) : nullptr;
         GLenum target = 0;
         GLuint name = 0;
         bool integer = false;
         TextureBase* tex = nullptr;
         if (v) {
             target = v->glTarget;
-            if (boundAsTarget(v->resource())) {
-                name = target == GL_TEXTURE_2D         ? mBlack2D
-                       : target == GL_TEXTURE_2D_ARRAY ? mBlackArray
-                       : target == GL_TEXTURE_CUBE_MAP ? mBlackCube
-                                                       : mBlack3D;
+            if (BoundAsTarget(v->Resource())) {
+                name = target == GL_TEXTURE_2D         ? black2D_
+                       : target == GL_TEXTURE_2D_ARRAY ? blackArray_
+                       : target == GL_TEXTURE_CUBE_MAP ? blackCube_
+                                                       : black3D_;
             } else {
-                tex = v->texture();
+                tex = v->Texture();
                 name = tex->glName;
                 integer = tex->info->integer;
             }
         }
-        UnitBinding& u = mUnits[slot];
-        bool active = false;
+        UnitBinding& u = units_[slot];
         if (u.texture != name || u.target != target ||
             (tex && (tex->baseLevel != v->baseLevel || tex->maxLevel != v->maxLevel))) {
             glActiveTexture(GL_TEXTURE0 + slot);
-            active = true;
             if (u.target && u.target != target)
                 glBindTexture(u.target, 0);
             if (target)
@@ -818,11 +815,10 @@ void Device::applyTextures() {
                 tex->maxLevel = v->maxLevel;
             }
         }
-        (void)active;
         // Integer textures are incomplete under linear filtering: they read through a point sampler.
-        GLuint sampler = integer           ? mPointSampler
-                         : mSamplers[slot] ? static_cast<SamplerState*>(mSamplers[slot])->glSampler
-                                           : mDefaultSampler;
+        GLuint sampler = integer           ? pointSampler_
+                         : samplers_[slot] ? static_cast<SamplerState*>(samplers_[slot])->glSampler
+                                           : defaultSampler_;
         if (u.sampler != sampler) {
             glBindSampler(slot, sampler);
             u.sampler = sampler;
@@ -830,47 +826,47 @@ void Device::applyTextures() {
     }
 }
 
-bool Device::prepareDraw(UINT startInstance) {
-    if (!mProgram || mTopology == D3D10_PRIMITIVE_TOPOLOGY_UNDEFINED || mViewports.empty())
+bool Device::PrepareDraw(UINT startInstance) {
+    if (!program_ || topology_ == D3D10_PRIMITIVE_TOPOLOGY_UNDEFINED || viewports_.empty())
         return false;
-    makeCurrent();
-    if (mTargetsDirty)
-        applyTargets();
-    if (!mHaveTargets)
+    MakeCurrent();
+    if (targetsDirty_)
+        ApplyTargets();
+    if (!haveTargets_)
         return false;
-    glUseProgram(mProgram);
-    const auto clip = mProgramClipDistances.find(mProgram);
-    const UINT clipDistances = clip == mProgramClipDistances.end() ? 0 : clip->second;
-    for (UINT i = std::min(clipDistances, mEnabledClipDistances); i < std::max(clipDistances, mEnabledClipDistances);
+    glUseProgram(program_);
+    const auto clip = programClipDistances_.find(program_);
+    const UINT clipDistances = clip == programClipDistances_.end() ? 0 : clip->second;
+    for (UINT i = std::min(clipDistances, enabledClipDistances_); i < std::max(clipDistances, enabledClipDistances_);
          ++i) {
         if (i < clipDistances)
             glEnable(GL_CLIP_DISTANCE0 + i);
         else
             glDisable(GL_CLIP_DISTANCE0 + i);
     }
-    mEnabledClipDistances = clipDistances;
-    if (mBlendDirty)
-        applyBlend();
-    if (mDepthDirty)
-        applyDepthStencil();
-    if (mRasterDirty)
-        applyRasterizer();
-    if (mViewportDirty)
-        applyViewports();
-    if (mInputDirty || (startInstance != mAppliedStartInstance && !hasBaseInstance))
-        applyInput(startInstance);
-    if (mIndexDirty) {
-        mIndexDirty = false;
-        auto* b = static_cast<Buffer*>(mIndexBuffer);
+    enabledClipDistances_ = clipDistances;
+    if (blendDirty_)
+        ApplyBlend();
+    if (depthDirty_)
+        ApplyDepthStencil();
+    if (rasterDirty_)
+        ApplyRasterizer();
+    if (viewportDirty_)
+        ApplyViewports();
+    if (inputDirty_ || (startInstance != appliedStartInstance_ && !hasBaseInstance))
+        ApplyInput(startInstance);
+    if (indexDirty_) {
+        indexDirty_ = false;
+        auto* b = static_cast<Buffer*>(indexBuffer_);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b ? b->glName : 0);
     }
-    if (mTexturesDirty)
-        applyTextures();
+    if (texturesDirty_)
+        ApplyTextures();
     return true;
 }
 
-GLenum Device::glTopology() const {
-    switch (mTopology) {
+GLenum Device::GlTopology() const {
+    switch (topology_) {
         case D3D10_PRIMITIVE_TOPOLOGY_POINTLIST:
             return GL_POINTS;
         case D3D10_PRIMITIVE_TOPOLOGY_LINELIST:
@@ -895,15 +891,15 @@ GLenum Device::glTopology() const {
 }
 
 void Device::Draw(UINT vertexCount, UINT startVertex) {
-    if (vertexCount == 0 || glTopology() == kNoTopology || !prepareDraw(0))
+    if (vertexCount == 0 || GlTopology() == kNoTopology || !PrepareDraw(0))
         return;
     // On a CPU rasteriser, as with instances: a long list of points, lines or triangles goes
     // in chunks of whole primitives with a flush between them. The vertex id counts from the
     // draw's first vertex, so every chunk sees the ids it would have seen in one draw.
-    const GLenum topology = glTopology();
+    const GLenum topology = GlTopology();
     const bool list = topology == GL_POINTS || topology == GL_LINES || topology == GL_TRIANGLES;
     const UINT chunk =
-        mContext.software && list && vertexCount > 2 * kVerticesPerChunk ? kVerticesPerChunk : vertexCount;
+        context_.software && list && vertexCount > 2 * kVerticesPerChunk ? kVerticesPerChunk : vertexCount;
     for (UINT done = 0; done < vertexCount; done += chunk) {
         if (done)
             glFlush();
@@ -912,13 +908,13 @@ void Device::Draw(UINT vertexCount, UINT startVertex) {
 }
 
 void Device::DrawInstanced(UINT vertexCount, UINT instanceCount, UINT startVertex, UINT startInstance) {
-    if (vertexCount == 0 || instanceCount == 0 || glTopology() == kNoTopology || !prepareDraw(startInstance))
+    if (vertexCount == 0 || instanceCount == 0 || GlTopology() == kNoTopology || !PrepareDraw(startInstance))
         return;
     if (startInstance && hasBaseInstance)
-        glDrawArraysInstancedBaseInstance(glTopology(), GLint(startVertex), GLsizei(vertexCount),
+        glDrawArraysInstancedBaseInstance(GlTopology(), GLint(startVertex), GLsizei(vertexCount),
                                           GLsizei(instanceCount), startInstance);
     else
-        glDrawArraysInstanced(glTopology(), GLint(startVertex), GLsizei(vertexCount), GLsizei(instanceCount));
+        glDrawArraysInstanced(GlTopology(), GLint(startVertex), GLsizei(vertexCount), GLsizei(instanceCount));
 }
 
 void Device::DrawIndexed(UINT indexCount, UINT startIndex, INT baseVertex) {
@@ -927,56 +923,56 @@ void Device::DrawIndexed(UINT indexCount, UINT startIndex, INT baseVertex) {
 
 void Device::DrawIndexedInstanced(UINT indexCount, UINT instanceCount, UINT startIndex, INT baseVertex,
                                   UINT startInstance) {
-    if (indexCount == 0 || instanceCount == 0 || !mIndexBuffer || glTopology() == kNoTopology)
+    if (indexCount == 0 || instanceCount == 0 || !indexBuffer_ || GlTopology() == kNoTopology)
         return;
     GLenum type;
     size_t size;
-    if (mIndexFormat == DXGI_FORMAT_R16_UINT) {
+    if (indexFormat_ == DXGI_FORMAT_R16_UINT) {
         type = GL_UNSIGNED_SHORT;
         size = 2;
-    } else if (mIndexFormat == DXGI_FORMAT_R32_UINT) {
+    } else if (indexFormat_ == DXGI_FORMAT_R32_UINT) {
         type = GL_UNSIGNED_INT;
         size = 4;
     } else {
         return;
     }
-    if (!static_cast<Buffer*>(mIndexBuffer)->glName)
+    if (!static_cast<Buffer*>(indexBuffer_)->glName)
         return;
-    const void* offset = reinterpret_cast<const void*>(size_t(mIndexOffset) + size * startIndex);
+    const void* offset = reinterpret_cast<const void*>(size_t(indexOffset_) + size * startIndex);
     // On a CPU rasteriser a draw of many instances is binned whole before any of it is
     // rasterised: in chunks, with a flush between them, rasterising overlaps the binning.
     // Instance ids restart with every draw, so a program that reads them is drawn whole.
     UINT chunk = instanceCount;
-    if (mContext.software && hasBaseInstance && instanceCount > 2 * kInstancesPerChunk && !programReadsInstanceId())
+    if (context_.software && hasBaseInstance && instanceCount > 2 * kInstancesPerChunk && !ProgramReadsInstanceId())
         chunk = kInstancesPerChunk;
     for (UINT done = 0; done < instanceCount; done += chunk) {
         const UINT count = std::min(chunk, instanceCount - done);
         const UINT first = startInstance + done;
-        if (!prepareDraw(first))
+        if (!PrepareDraw(first))
             return;
         if (done)
             glFlush();
         if (count == 1 && first == 0)
-            glDrawElementsBaseVertex(glTopology(), GLsizei(indexCount), type, offset, baseVertex);
+            glDrawElementsBaseVertex(GlTopology(), GLsizei(indexCount), type, offset, baseVertex);
         else if (first && hasBaseInstance)
-            glDrawElementsInstancedBaseVertexBaseInstance(glTopology(), GLsizei(indexCount), type, offset,
+            glDrawElementsInstancedBaseVertexBaseInstance(GlTopology(), GLsizei(indexCount), type, offset,
                                                           GLsizei(count), baseVertex, first);
         else
-            glDrawElementsInstancedBaseVertex(glTopology(), GLsizei(indexCount), type, offset, GLsizei(count),
+            glDrawElementsInstancedBaseVertex(GlTopology(), GLsizei(indexCount), type, offset, GLsizei(count),
                                               baseVertex);
     }
 }
 
-bool Device::programReadsInstanceId() const {
-    if (!mProgram)
+bool Device::ProgramReadsInstanceId() const {
+    if (!program_)
         return false;
     GLint attributes = 0;
-    glGetProgramiv(mProgram, GL_ACTIVE_ATTRIBUTES, &attributes);
+    glGetProgramiv(program_, GL_ACTIVE_ATTRIBUTES, &attributes);
     for (GLint i = 0; i < attributes; ++i) {
         char name[32] = {};
         GLint arraySize = 0;
         GLenum type = 0;
-        glGetActiveAttrib(mProgram, GLuint(i), sizeof(name), nullptr, &arraySize, &type, name);
+        glGetActiveAttrib(program_, GLuint(i), sizeof(name), nullptr, &arraySize, &type, name);
         if (std::strcmp(name, "gl_InstanceID") == 0)
             return true;
     }
@@ -989,12 +985,12 @@ void Device::ClearRenderTargetView(ID3D10RenderTargetView* view, const FLOAT col
     auto* v = static_cast<RenderTargetView*>(view);
     if (!v || !color)
         return;
-    makeCurrent();
-    if (!framebuffer(&v->attachment, 1, nullptr, false))
+    MakeCurrent();
+    if (!Framebuffer(&v->attachment, 1, nullptr, false))
         return;
     glDisable(GL_SCISSOR_TEST);
     glColorMaski(0, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    const FormatInfo& f = *v->texture()->info;
+    const FormatInfo& f = *v->Texture()->info;
     if (f.integer && f.signedInteger) {
         const GLint c[4] = {GLint(color[0]), GLint(color[1]), GLint(color[2]), GLint(color[3])};
         glClearBufferiv(GL_COLOR, 0, c);
@@ -1005,16 +1001,16 @@ void Device::ClearRenderTargetView(ID3D10RenderTargetView* view, const FLOAT col
     } else {
         glClearBufferfv(GL_COLOR, 0, color);
     }
-    mTargetsDirty = mBlendDirty = mRasterDirty = true;
+    targetsDirty_ = blendDirty_ = rasterDirty_ = true;
 }
 
 void Device::ClearDepthStencilView(ID3D10DepthStencilView* view, UINT clearFlags, FLOAT depth, UINT8 stencil) {
     auto* v = static_cast<DepthStencilView*>(view);
     if (!v || !(clearFlags & (D3D10_CLEAR_DEPTH | D3D10_CLEAR_STENCIL)))
         return;
-    makeCurrent();
-    const bool hasStencil = v->texture()->info->stencil;
-    if (!framebuffer(nullptr, 0, &v->attachment, hasStencil))
+    MakeCurrent();
+    const bool hasStencil = v->Texture()->info->stencil;
+    if (!Framebuffer(nullptr, 0, &v->attachment, hasStencil))
         return;
     glDisable(GL_SCISSOR_TEST);
     glDepthMask(GL_TRUE);
@@ -1026,20 +1022,20 @@ void Device::ClearDepthStencilView(ID3D10DepthStencilView* view, UINT clearFlags
         const GLint s = stencil;
         glClearBufferiv(GL_STENCIL, 0, &s);
     }
-    mTargetsDirty = mDepthDirty = mRasterDirty = true;
+    targetsDirty_ = depthDirty_ = rasterDirty_ = true;
 }
 
-void Device::presentTexture(TextureBase* texture, int interval) {
-    makeCurrent();
+void Device::PresentTexture(TextureBase* texture, int interval) {
+    MakeCurrent();
     Attachment a;
     a.texture = texture->glName;
     a.target = texture->glTarget;
     a.level = 0;
     a.layer = -1;
-    if (!framebuffer(&a, 1, nullptr, false))
+    if (!Framebuffer(&a, 1, nullptr, false))
         return;
     int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(mContext.window, &dw, &dh);
+    SDL_GL_GetDrawableSize(context_.window, &dw, &dh);
     if (dw > 0 && dh > 0) {
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glDisable(GL_SCISSOR_TEST);
@@ -1050,15 +1046,15 @@ void Device::presentTexture(TextureBase* texture, int interval) {
         glEnable(GL_FRAMEBUFFER_SRGB);
     }
     const int wanted = interval > 0 ? 1 : 0;
-    if (wanted != mSwapInterval) {
+    if (wanted != swapInterval_) {
         // Late swap tearing where vertical sync is unsupported falls back to none.
         if (SDL_GL_SetSwapInterval(wanted) != 0 && wanted)
             SDL_GL_SetSwapInterval(0);
-        mSwapInterval = wanted;
+        swapInterval_ = wanted;
     }
-    SDL_GL_SwapWindow(mContext.window);
+    SDL_GL_SwapWindow(context_.window);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    mTargetsDirty = mRasterDirty = true;
+    targetsDirty_ = rasterDirty_ = true;
 }
 
 // ---- creation ------------------------------------------------------------------------------
@@ -1092,41 +1088,36 @@ HRESULT D3D10CreateDevice(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE driverType, H
 
 void D3D10GL_SetProgram(ID3D10Device* device, unsigned int glProgram) {
     if (device)
-        ToDevice(device)->setProgram(glProgram);
+        ToDevice(device)->SetProgram(glProgram);
 }
 
 unsigned int D3D10GL_GetProgram(ID3D10Device* device) {
-    return device ? ToDevice(device)->program() : 0;
+    return device ? ToDevice(device)->Program() : 0;
 }
 
-void D3D10GL_SetProgramClipDistances(ID3D10Device* device, unsigned int glProgram, unsigned int count) {
-    if (device)
-        ToDevice(device)->setProgramClipDistances(glProgram, count);
-}
-
-void Device::setProgramClipDistances(GLuint program, UINT count) {
+void Device::SetProgramClipDistances(GLuint program, UINT count) {
     count = std::min(count, kMaxClipDistances);
     if (count == 0)
-        mProgramClipDistances.erase(program);
+        programClipDistances_.erase(program);
     else
-        mProgramClipDistances[program] = count;
+        programClipDistances_[program] = count;
 }
 
 void D3D10GL_MakeCurrent(ID3D10Device* device) {
     if (device)
-        ToDevice(device)->makeCurrent();
+        ToDevice(device)->MakeCurrent();
 }
 
 void D3D10GL_InvalidateState(ID3D10Device* device) {
     if (device)
-        ToDevice(device)->invalidateState();
+        ToDevice(device)->InvalidateState();
 }
 
 unsigned int D3D10GL_TextureName(ID3D10ShaderResourceView* view, unsigned int* glTarget) {
     auto* v = static_cast<ShaderResourceView*>(view);
     if (glTarget)
         *glTarget = v ? v->glTarget : 0;
-    return v && v->texture() ? v->texture()->glName : 0;
+    return v && v->Texture() ? v->Texture()->glName : 0;
 }
 
 unsigned int D3D10GL_ResourceName(ID3D10Resource* resource, unsigned int* glTarget) {

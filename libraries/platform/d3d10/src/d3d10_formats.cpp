@@ -108,7 +108,7 @@ struct Table {
     }
 };
 
-const Table& table() {
+const Table& FormatTable() {
     static const Table t;
     return t;
 }
@@ -118,7 +118,7 @@ const Table& table() {
 const FormatInfo* FindFormat(DXGI_FORMAT format) {
     if (format > DXGI_FORMAT_B8G8R8X8_UNORM)
         return nullptr;
-    const FormatInfo& f = table().entries[format];
+    const FormatInfo& f = FormatTable().entries[format];
     return f.internalFormat ? &f : nullptr;
 }
 
@@ -179,17 +179,17 @@ bool ViewCompatible(DXGI_FORMAT resourceFormat, DXGI_FORMAT viewFormat) {
             a->compressed == b->compressed && a->integer == b->integer);
 }
 
-UINT TextureBase::levelColumns(UINT level) const {
-    UINT w = levelWidth(level);
+UINT TextureBase::LevelColumns(UINT level) const {
+    UINT w = LevelWidth(level);
     return info->compressed ? (w + 3) / 4 : w;
 }
 
-UINT TextureBase::levelRows(UINT level) const {
-    UINT h = levelHeight(level);
+UINT TextureBase::LevelRows(UINT level) const {
+    UINT h = LevelHeight(level);
     return info->compressed ? (h + 3) / 4 : h;
 }
 
-GLenum TextureBase::layerTarget(UINT layer) const {
+GLenum TextureBase::LayerTarget(UINT layer) const {
     if (cube)
         return GL_TEXTURE_CUBE_MAP_POSITIVE_X + layer;
     return glTarget;

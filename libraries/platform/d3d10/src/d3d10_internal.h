@@ -52,11 +52,10 @@ class DeviceChild : public RefCounted<Interface> {
 public:
     explicit DeviceChild(Device* device);
     void GetDevice(ID3D10Device** device) override;
-    Device* device() const { return mDevice; }
 
 protected:
     ~DeviceChild() override;
-    Device* mDevice;
+    Device* device_;
 };
 
 // A buffer or texture.
@@ -74,7 +73,7 @@ public:
     // CPU copy: staging resources, and dynamic ones (uploaded at Unmap).
     std::vector<std::vector<BYTE>> memory;  // one per subresource
     std::vector<bool> mapped;
-    bool hasMemory() const { return !memory.empty(); }
+    bool HasMemory() const { return !memory.empty(); }
 };
 
 class Buffer final : public DeviceChild<ID3D10Buffer>, public ResourceBase {
@@ -91,14 +90,14 @@ public:
     void Unmap() override;
     void GetDesc(D3D10_BUFFER_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    const D3D10_BUFFER_DESC& desc() const { return mDesc; }
+    const D3D10_BUFFER_DESC& Desc() const { return desc_; }
 
 private:
     ~Buffer() override;
-    D3D10_BUFFER_DESC mDesc;
-    D3D10_MAP mMapType = D3D10_MAP_READ;
+    D3D10_BUFFER_DESC desc_;
+    D3D10_MAP mapType_ = D3D10_MAP_READ;
 };
 
 // Shared by 2D and 3D textures.
@@ -113,19 +112,19 @@ public:
     // Mip range currently set on the GL texture (views may narrow it).
     GLint baseLevel = 0, maxLevel = 0;
 
-    UINT subresourceCount() const { return mipLevels * arraySize; }
-    UINT levelWidth(UINT level) const { return width >> level ? width >> level : 1; }
-    UINT levelHeight(UINT level) const { return height >> level ? height >> level : 1; }
-    UINT levelDepth(UINT level) const { return depth >> level ? depth >> level : 1; }
+    UINT SubresourceCount() const { return mipLevels * arraySize; }
+    UINT LevelWidth(UINT level) const { return width >> level ? width >> level : 1; }
+    UINT LevelHeight(UINT level) const { return height >> level ? height >> level : 1; }
+    UINT LevelDepth(UINT level) const { return depth >> level ? depth >> level : 1; }
     // Elements (texels or blocks) across and down a level, and the tight row pitch.
-    UINT levelColumns(UINT level) const;
-    UINT levelRows(UINT level) const;
-    UINT rowPitch(UINT level) const { return levelColumns(level) * info->elementBytes; }
-    UINT slicePitch(UINT level) const { return rowPitch(level) * levelRows(level); }
+    UINT LevelColumns(UINT level) const;
+    UINT LevelRows(UINT level) const;
+    UINT RowPitch(UINT level) const { return LevelColumns(level) * info->elementBytes; }
+    UINT SlicePitch(UINT level) const { return RowPitch(level) * LevelRows(level); }
     // Bytes of one subresource (all slices of a 3D level).
-    size_t subresourceBytes(UINT level) const { return size_t(slicePitch(level)) * levelDepth(level); }
+    size_t SubresourceBytes(UINT level) const { return size_t(SlicePitch(level)) * LevelDepth(level); }
     // The GL target of one layer of a 2D texture (a cube face target for cubes).
-    GLenum layerTarget(UINT layer) const;
+    GLenum LayerTarget(UINT layer) const;
 };
 
 class Texture2D final : public DeviceChild<ID3D10Texture2D>, public TextureBase {
@@ -142,13 +141,13 @@ public:
     void Unmap(UINT subresource) override;
     void GetDesc(D3D10_TEXTURE2D_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    void setMipLevels(UINT levels) { mDesc.MipLevels = levels; }
+    void SetMipLevels(UINT levels) { desc_.MipLevels = levels; }
 
 private:
     ~Texture2D() override;
-    D3D10_TEXTURE2D_DESC mDesc;
+    D3D10_TEXTURE2D_DESC desc_;
 };
 
 class Texture3D final : public DeviceChild<ID3D10Texture3D>, public TextureBase {
@@ -165,13 +164,13 @@ public:
     void Unmap(UINT subresource) override;
     void GetDesc(D3D10_TEXTURE3D_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    void setMipLevels(UINT levels) { mDesc.MipLevels = levels; }
+    void SetMipLevels(UINT levels) { desc_.MipLevels = levels; }
 
 private:
     ~Texture3D() override;
-    D3D10_TEXTURE3D_DESC mDesc;
+    D3D10_TEXTURE3D_DESC desc_;
 };
 
 // The implementation object behind any ID3D10Resource of this device (null for foreign ones).
@@ -202,18 +201,18 @@ public:
     void GetResource(ID3D10Resource** resource) override;
     void GetDesc(D3D10_SHADER_RESOURCE_VIEW_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    ID3D10Resource* resource() const { return mResource; }
-    TextureBase* texture() const { return mTexture; }
+    ID3D10Resource* Resource() const { return resource_; }
+    TextureBase* Texture() const { return texture_; }
     GLenum glTarget = 0;
     GLint baseLevel = 0, maxLevel = 0;
 
 private:
     ~ShaderResourceView() override;
-    ID3D10Resource* mResource;
-    TextureBase* mTexture;
-    D3D10_SHADER_RESOURCE_VIEW_DESC mDesc;
+    ID3D10Resource* resource_;
+    TextureBase* texture_;
+    D3D10_SHADER_RESOURCE_VIEW_DESC desc_;
 };
 
 class RenderTargetView final : public DeviceChild<ID3D10RenderTargetView> {
@@ -224,17 +223,17 @@ public:
     void GetResource(ID3D10Resource** resource) override;
     void GetDesc(D3D10_RENDER_TARGET_VIEW_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    ID3D10Resource* resource() const { return mResource; }
-    TextureBase* texture() const { return mTexture; }
+    ID3D10Resource* Resource() const { return resource_; }
+    TextureBase* Texture() const { return texture_; }
     Attachment attachment;
 
 private:
     ~RenderTargetView() override;
-    ID3D10Resource* mResource;
-    TextureBase* mTexture;
-    D3D10_RENDER_TARGET_VIEW_DESC mDesc;
+    ID3D10Resource* resource_;
+    TextureBase* texture_;
+    D3D10_RENDER_TARGET_VIEW_DESC desc_;
 };
 
 class DepthStencilView final : public DeviceChild<ID3D10DepthStencilView> {
@@ -245,17 +244,17 @@ public:
     void GetResource(ID3D10Resource** resource) override;
     void GetDesc(D3D10_DEPTH_STENCIL_VIEW_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    ID3D10Resource* resource() const { return mResource; }
-    TextureBase* texture() const { return mTexture; }
+    ID3D10Resource* Resource() const { return resource_; }
+    TextureBase* Texture() const { return texture_; }
     Attachment attachment;
 
 private:
     ~DepthStencilView() override;
-    ID3D10Resource* mResource;
-    TextureBase* mTexture;
-    D3D10_DEPTH_STENCIL_VIEW_DESC mDesc;
+    ID3D10Resource* resource_;
+    TextureBase* texture_;
+    D3D10_DEPTH_STENCIL_VIEW_DESC desc_;
 };
 
 struct LayoutAttribute {
@@ -273,12 +272,11 @@ class InputLayout final : public DeviceChild<ID3D10InputLayout> {
 public:
     InputLayout(Device* device, std::vector<LayoutAttribute> attributes);
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    const std::vector<LayoutAttribute>& attributes() const { return mAttributes; }
-    UINT slotMask = 0;  // vertex-buffer slots the layout reads
+    const std::vector<LayoutAttribute>& Attributes() const { return attributes_; }
 
 private:
     ~InputLayout() override = default;
-    std::vector<LayoutAttribute> mAttributes;
+    std::vector<LayoutAttribute> attributes_;
 };
 
 class BlendState final : public DeviceChild<ID3D10BlendState> {
@@ -287,15 +285,15 @@ public:
     HRESULT QueryInterface(REFIID riid, void** object) override;
     void GetDesc(D3D10_BLEND_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    const D3D10_BLEND_DESC& desc() const { return mDesc; }
+    const D3D10_BLEND_DESC& Desc() const { return desc_; }
     GLenum src, dst, op, srcAlpha, dstAlpha, opAlpha;
     bool uniform;  // the same enable and mask for every target
 
 private:
     ~BlendState() override = default;
-    D3D10_BLEND_DESC mDesc;
+    D3D10_BLEND_DESC desc_;
 };
 
 class DepthStencilState final : public DeviceChild<ID3D10DepthStencilState> {
@@ -304,13 +302,13 @@ public:
     HRESULT QueryInterface(REFIID riid, void** object) override;
     void GetDesc(D3D10_DEPTH_STENCIL_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    const D3D10_DEPTH_STENCIL_DESC& desc() const { return mDesc; }
+    const D3D10_DEPTH_STENCIL_DESC& Desc() const { return desc_; }
 
 private:
     ~DepthStencilState() override = default;
-    D3D10_DEPTH_STENCIL_DESC mDesc;
+    D3D10_DEPTH_STENCIL_DESC desc_;
 };
 
 class RasterizerState final : public DeviceChild<ID3D10RasterizerState> {
@@ -319,13 +317,13 @@ public:
     HRESULT QueryInterface(REFIID riid, void** object) override;
     void GetDesc(D3D10_RASTERIZER_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
-    const D3D10_RASTERIZER_DESC& desc() const { return mDesc; }
+    const D3D10_RASTERIZER_DESC& Desc() const { return desc_; }
 
 private:
     ~RasterizerState() override = default;
-    D3D10_RASTERIZER_DESC mDesc;
+    D3D10_RASTERIZER_DESC desc_;
 };
 
 class SamplerState final : public DeviceChild<ID3D10SamplerState> {
@@ -334,13 +332,13 @@ public:
     HRESULT QueryInterface(REFIID riid, void** object) override;
     void GetDesc(D3D10_SAMPLER_DESC* desc) override {
         if (desc)
-            *desc = mDesc;
+            *desc = desc_;
     }
     GLuint glSampler;
 
 private:
     ~SamplerState() override;
-    D3D10_SAMPLER_DESC mDesc;
+    D3D10_SAMPLER_DESC desc_;
 };
 
 // Creates a GL sampler object from a description (validated by the caller).
@@ -379,10 +377,10 @@ public:
     // IUnknown. The device lives while the application holds a reference or any of its
     // children exists; the last application release clears the bound state.
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override { return ++mRefs; }
+    ULONG AddRef() override { return ++refs_; }
     ULONG Release() override;
-    void addChild() { ++mChildren; }
-    void releaseChild();
+    void AddChild() { ++children_; }
+    void ReleaseChild();
 
     void VSSetShaderResources(UINT startSlot, UINT count, ID3D10ShaderResourceView* const* views) override;
     void VSSetSamplers(UINT startSlot, UINT count, ID3D10SamplerState* const* samplers) override;
@@ -422,7 +420,7 @@ public:
     void ClearDepthStencilView(ID3D10DepthStencilView* view, UINT clearFlags, FLOAT depth, UINT8 stencil) override;
     void GenerateMips(ID3D10ShaderResourceView* view) override;
     HRESULT GetDeviceRemovedReason() override { return S_OK; }
-    UINT GetCreationFlags() override { return mFlags; }
+    UINT GetCreationFlags() override { return flags_; }
     void ClearState() override;
     void Flush() override;
     HRESULT CreateBuffer(const D3D10_BUFFER_DESC* desc, const D3D10_SUBRESOURCE_DATA* initialData,
@@ -445,60 +443,56 @@ public:
     HRESULT CreateSamplerState(const D3D10_SAMPLER_DESC* desc, ID3D10SamplerState** state) override;
 
     // GL side.
-    void makeCurrent();
-    void invalidateState();
-    void setProgram(GLuint program) { mProgram = program; }
-    GLuint program() const { return mProgram; }
-    void setProgramClipDistances(GLuint program, UINT count);
+    void MakeCurrent();
+    void InvalidateState();
+    void SetProgram(GLuint program) { program_ = program; }
+    GLuint Program() const { return program_; }
+    void SetProgramClipDistances(GLuint program, UINT count);
     static constexpr UINT kMaxClipDistances = 8;
     // Instances a draw is split into on a CPU rasteriser.
     static constexpr UINT kInstancesPerChunk = 8192;
     // Vertices a draw of a point, line or triangle list is split into on a CPU rasteriser
     // (whole primitives of each).
     static constexpr UINT kVerticesPerChunk = 6 * 16384;
-    SDL_Window* window() const { return mContext.window; }
-    bool ownsWindow() const { return mContext.ownsWindow; }
     // Forgets every cached GL object that refers to a texture about to be deleted.
-    void forgetTexture(GLuint texture);
-    void forgetBuffer(GLuint buffer);
+    void ForgetTexture(GLuint texture);
+    void ForgetBuffer(GLuint buffer);
     // Framebuffer with these attachments (cached); colour attachment i = draw buffer i.
-    GLuint framebuffer(const Attachment* colors, UINT count, const Attachment* depth, bool depthHasStencil);
+    GLuint Framebuffer(const Attachment* colors, UINT count, const Attachment* depth, bool depthHasStencil);
     // Copies a whole texture level into the window's default framebuffer, flipped so that
     // row 0 is the top of the window, and swaps. Used by the swap chain.
-    void presentTexture(TextureBase* texture, int interval);
+    void PresentTexture(TextureBase* texture, int interval);
     // Reads/writes a region of a texture subresource as tight rows (elements: texels or blocks).
-    void readTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d, BYTE* out);
-    void writeTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d,
+    void ReadTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d, BYTE* out);
+    void WriteTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d,
                             const BYTE* data);
     // A new DXGI device object for this device (one reference).
-    IDXGIDevice* newDxgiDevice();
+    IDXGIDevice* NewDxgiDevice();
     bool hasCopyImage = false;
     bool hasBaseInstance = false;
     bool hasAnisotropy = false;
     bool hasPolygonOffsetClamp = false;
     GLint maxTextureSize = 0, max3DTextureSize = 0, maxTextureUnits = 0, maxDrawBuffers = 0, maxVertexAttribs = 0;
-    GLuint fallbackPointSampler() const { return mPointSampler; }
 
 private:
     ~Device();
-    void destroy();
-    void unbindAll();
-    bool prepareDraw(UINT startInstance);
-    void applyTargets();
-    void applyBlend();
-    void applyDepthStencil();
-    void applyRasterizer();
-    void applyViewports();
-    void applyInput(UINT startInstance);
-    void applyTextures();
-    void applySamplers();
-    void setShaderResources(UINT startSlot, UINT count, ID3D10ShaderResourceView* const* views);
-    void setSamplers(UINT startSlot, UINT count, ID3D10SamplerState* const* samplers);
-    bool boundAsTarget(ID3D10Resource* resource) const;
-    GLenum glTopology() const;
-    bool programReadsInstanceId() const;
+    void Destroy();
+    void UnbindAll();
+    bool PrepareDraw(UINT startInstance);
+    void ApplyTargets();
+    void ApplyBlend();
+    void ApplyDepthStencil();
+    void ApplyRasterizer();
+    void ApplyViewports();
+    void ApplyInput(UINT startInstance);
+    void ApplyTextures();
+    void SetShaderResources(UINT startSlot, UINT count, ID3D10ShaderResourceView* const* views);
+    void SetSamplers(UINT startSlot, UINT count, ID3D10SamplerState* const* samplers);
+    bool BoundAsTarget(ID3D10Resource* resource) const;
+    GLenum GlTopology() const;
+    bool ProgramReadsInstanceId() const;
     template <class T>
-    static void assign(T*& slot, T* value) {
+    static void Assign(T*& slot, T* value) {
         if (slot == value)
             return;
         if (value)
@@ -508,59 +502,57 @@ private:
         slot = value;
     }
 
-    std::atomic<ULONG> mRefs{1};
-    std::atomic<ULONG> mChildren{0};
-    bool mTearingDown = false;
-    GLContext mContext;
-    UINT mFlags;
+    std::atomic<ULONG> refs_{1};
+    std::atomic<ULONG> children_{0};
+    bool tearingDown_ = false;
+    GLContext context_;
+    UINT flags_;
 
     // Bound state (one reference held on each bound object).
-    GLuint mProgram = 0;
-    GLuint mUsedProgram = 0;
-    std::map<GLuint, UINT> mProgramClipDistances;  // programs that write clip distances
-    UINT mEnabledClipDistances = 0;
-    std::array<ID3D10ShaderResourceView*, D3D10_COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT> mViews{};
-    UINT mViewCount = 0;  // slots below this may be set
-    std::array<ID3D10SamplerState*, D3D10_COMMONSHADER_SAMPLER_SLOT_COUNT> mSamplers{};
-    ID3D10InputLayout* mLayout = nullptr;
-    std::array<ID3D10Buffer*, D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT> mVertexBuffers{};
-    std::array<UINT, D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT> mStrides{}, mOffsets{};
-    ID3D10Buffer* mIndexBuffer = nullptr;
-    DXGI_FORMAT mIndexFormat = DXGI_FORMAT_UNKNOWN;
-    UINT mIndexOffset = 0;
-    D3D10_PRIMITIVE_TOPOLOGY mTopology = D3D10_PRIMITIVE_TOPOLOGY_UNDEFINED;
-    std::array<ID3D10RenderTargetView*, D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT> mTargets{};
-    UINT mTargetCount = 0;
-    ID3D10DepthStencilView* mDepthView = nullptr;
-    ID3D10BlendState* mBlend = nullptr;
-    FLOAT mBlendFactor[4] = {1, 1, 1, 1};
-    UINT mSampleMask = 0xffffffffu;
-    ID3D10DepthStencilState* mDepthState = nullptr;
-    UINT mStencilRef = 0;
-    ID3D10RasterizerState* mRaster = nullptr;
-    std::vector<D3D10_VIEWPORT> mViewports;
-    std::vector<D3D10_RECT> mScissors;
+    GLuint program_ = 0;
+    std::map<GLuint, UINT> programClipDistances_;  // programs that write clip distances
+    UINT enabledClipDistances_ = 0;
+    std::array<ID3D10ShaderResourceView*, D3D10_COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT> views_{};
+    UINT viewCount_ = 0;  // slots below this may be set
+    std::array<ID3D10SamplerState*, D3D10_COMMONSHADER_SAMPLER_SLOT_COUNT> samplers_{};
+    ID3D10InputLayout* layout_ = nullptr;
+    std::array<ID3D10Buffer*, D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT> vertexBuffers_{};
+    std::array<UINT, D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT> strides_{}, offsets_{};
+    ID3D10Buffer* indexBuffer_ = nullptr;
+    DXGI_FORMAT indexFormat_ = DXGI_FORMAT_UNKNOWN;
+    UINT indexOffset_ = 0;
+    D3D10_PRIMITIVE_TOPOLOGY topology_ = D3D10_PRIMITIVE_TOPOLOGY_UNDEFINED;
+    std::array<ID3D10RenderTargetView*, D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT> targets_{};
+    UINT targetCount_ = 0;
+    ID3D10DepthStencilView* depthView_ = nullptr;
+    ID3D10BlendState* blend_ = nullptr;
+    FLOAT blendFactor_[4] = {1, 1, 1, 1};
+    UINT sampleMask_ = 0xffffffffu;
+    ID3D10DepthStencilState* depthState_ = nullptr;
+    UINT stencilRef_ = 0;
+    ID3D10RasterizerState* raster_ = nullptr;
+    std::vector<D3D10_VIEWPORT> viewports_;
+    std::vector<D3D10_RECT> scissors_;
 
     // What GL has now.
-    bool mTargetsDirty = true, mBlendDirty = true, mDepthDirty = true, mRasterDirty = true;
-    bool mViewportDirty = true, mInputDirty = true, mTexturesDirty = true, mSamplersDirty = true;
-    bool mIndexDirty = true;
-    bool mHaveTargets = false;
-    UINT mAppliedStartInstance = 0;
-    std::vector<GLuint> mEnabledAttribs;
+    bool targetsDirty_ = true, blendDirty_ = true, depthDirty_ = true, rasterDirty_ = true;
+    bool viewportDirty_ = true, inputDirty_ = true, texturesDirty_ = true;  // textures: views and samplers
+    bool indexDirty_ = true;
+    bool haveTargets_ = false;
+    UINT appliedStartInstance_ = 0;
+    std::vector<GLuint> enabledAttribs_;
     struct UnitBinding {
         GLenum target = 0;
         GLuint texture = 0;
         GLuint sampler = 0;
     };
-    std::vector<UnitBinding> mUnits;
-    bool mScissorEnabled = false;
-    GLuint mVao = 0;
-    GLuint mDefaultSampler = 0;
-    GLuint mPointSampler = 0;
-    GLuint mBlack2D = 0, mBlackArray = 0, mBlackCube = 0, mBlack3D = 0;
-    std::map<std::vector<Attachment>, GLuint> mFramebuffers;
-    int mSwapInterval = -2;
+    std::vector<UnitBinding> units_;
+    GLuint vao_ = 0;
+    GLuint defaultSampler_ = 0;
+    GLuint pointSampler_ = 0;
+    GLuint black2D_ = 0, blackArray_ = 0, blackCube_ = 0, black3D_ = 0;
+    std::map<std::vector<Attachment>, GLuint> framebuffers_;
+    int swapInterval_ = -2;
 };
 
 inline Device* ToDevice(ID3D10Device* device) {
@@ -568,19 +560,19 @@ inline Device* ToDevice(ID3D10Device* device) {
 }
 
 template <class Interface>
-DeviceChild<Interface>::DeviceChild(Device* device) : mDevice(device) {
-    mDevice->addChild();
+DeviceChild<Interface>::DeviceChild(Device* device) : device_(device) {
+    device_->AddChild();
 }
 template <class Interface>
 DeviceChild<Interface>::~DeviceChild() {
-    mDevice->releaseChild();
+    device_->ReleaseChild();
 }
 template <class Interface>
 void DeviceChild<Interface>::GetDevice(ID3D10Device** device) {
     if (!device)
         return;
-    mDevice->AddRef();
-    *device = mDevice;
+    device_->AddRef();
+    *device = device_;
 }
 
 // Fills *object for the listed interface ids of an object.

@@ -63,7 +63,7 @@ Buffer* ToBuffer(ID3D10Resource* resource) {
 
 // ---- buffers -------------------------------------------------------------------------
 
-Buffer::Buffer(Device* device, const D3D10_BUFFER_DESC& desc) : DeviceChild(device), mDesc(desc) {
+Buffer::Buffer(Device* device, const D3D10_BUFFER_DESC& desc) : DeviceChild(device), desc_(desc) {
     dimension = D3D10_RESOURCE_DIMENSION_BUFFER;
     usage = desc.Usage;
     bindFlags = desc.BindFlags;
@@ -73,8 +73,8 @@ Buffer::Buffer(Device* device, const D3D10_BUFFER_DESC& desc) : DeviceChild(devi
 
 Buffer::~Buffer() {
     if (glName) {
-        mDevice->makeCurrent();
-        mDevice->forgetBuffer(glName);
+        device_->MakeCurrent();
+        device_->ForgetBuffer(glName);
         glDeleteBuffers(1, &glName);
     }
 }
@@ -87,7 +87,7 @@ HRESULT Buffer::Map(D3D10_MAP mapType, UINT, void** data) {
     if (!data)
         return E_INVALIDARG;
     *data = nullptr;
-    if (!hasMemory() || mapped[0])
+    if (!HasMemory() || mapped[0])
         return E_INVALIDARG;
     const bool reads = mapType == D3D10_MAP_READ || mapType == D3D10_MAP_READ_WRITE;
     const bool writes = mapType != D3D10_MAP_READ;
@@ -100,17 +100,17 @@ HRESULT Buffer::Map(D3D10_MAP mapType, UINT, void** data) {
     if ((reads && !(cpuAccess & D3D10_CPU_ACCESS_READ)) || (writes && !(cpuAccess & D3D10_CPU_ACCESS_WRITE)))
         return E_INVALIDARG;
     mapped[0] = true;
-    mMapType = mapType;
+    mapType_ = mapType;
     *data = memory[0].data();
     return S_OK;
 }
 
 void Buffer::Unmap() {
-    if (!hasMemory() || !mapped[0])
+    if (!HasMemory() || !mapped[0])
         return;
     mapped[0] = false;
-    if (glName && mMapType != D3D10_MAP_READ) {
-        mDevice->makeCurrent();
+    if (glName && mapType_ != D3D10_MAP_READ) {
+        device_->MakeCurrent();
         glBindBuffer(GL_COPY_WRITE_BUFFER, glName);
         glBufferSubData(GL_COPY_WRITE_BUFFER, 0, memory[0].size(), memory[0].data());
     }
@@ -132,7 +132,7 @@ HRESULT Device::CreateBuffer(const D3D10_BUFFER_DESC* desc, const D3D10_SUBRESOU
         return E_INVALIDARG;
     if ((desc->BindFlags & D3D10_BIND_CONSTANT_BUFFER) && (desc->ByteWidth % 16) != 0)
         return E_INVALIDARG;
-    makeCurrent();
+    MakeCurrent();
     auto* b = new Buffer(this, *desc);
     if (desc->Usage == D3D10_USAGE_STAGING || desc->Usage == D3D10_USAGE_DYNAMIC) {
         b->memory.emplace_back(desc->ByteWidth);
@@ -218,7 +218,7 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
     if (t.usage == D3D10_USAGE_STAGING || t.usage == D3D10_USAGE_DYNAMIC) {
         for (UINT layer = 0; layer < t.arraySize; ++layer)
             for (UINT level = 0; level < t.mipLevels; ++level) {
-                t.memory.emplace_back(t.subresourceBytes(level));
+                t.memory.emplace_back(t.SubresourceBytes(level));
                 t.mapped.push_back(false);
             }
     }
@@ -232,10 +232,10 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
         glActiveTexture(GL_TEXTURE0 + device->maxTextureUnits - 1);
         glBindTexture(t.glTarget, t.glName);
         for (UINT level = 0; level < t.mipLevels; ++level) {
-            const GLsizei w = t.levelWidth(level), h = t.levelHeight(level);
-            const GLsizei bytes2D = GLsizei(t.slicePitch(level));
+            const GLsizei w = t.LevelWidth(level), h = t.LevelHeight(level);
+            const GLsizei bytes2D = GLsizei(t.SlicePitch(level));
             if (t.glTarget == GL_TEXTURE_3D || t.glTarget == GL_TEXTURE_2D_ARRAY) {
-                const GLsizei d = is3D ? t.levelDepth(level) : t.arraySize;
+                const GLsizei d = is3D ? t.LevelDepth(level) : t.arraySize;
                 if (f.compressed)
                     glCompressedTexImage3D(t.glTarget, level, f.internalFormat, w, h, d, 0, bytes2D * d, nullptr);
                 else
@@ -243,7 +243,7 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
             } else {
                 const UINT faces = t.cube ? 6 : 1;
                 for (UINT face = 0; face < faces; ++face) {
-                    const GLenum target = t.layerTarget(face);
+                    const GLenum target = t.LayerTarget(face);
                     if (f.compressed)
                         glCompressedTexImage2D(target, level, f.internalFormat, w, h, 0, bytes2D, nullptr);
                     else
@@ -271,7 +271,7 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
             for (UINT level = 0; level < t.mipLevels; ++level) {
                 const UINT sub = level + layer * t.mipLevels;
                 const D3D10_SUBRESOURCE_DATA& data = initialData[sub];
-                const UINT rowBytes = t.rowPitch(level), rows = t.levelRows(level), slices = t.levelDepth(level);
+                const UINT rowBytes = t.RowPitch(level), rows = t.LevelRows(level), slices = t.LevelDepth(level);
                 if (!data.pSysMem || (rows > 1 && data.SysMemPitch < rowBytes) ||
                     (slices > 1 && data.SysMemSlicePitch < rowBytes * rows))
                     return E_INVALIDARG;
@@ -280,11 +280,11 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
                 // Tightly packed levels go to the device as they are, without a copy of each.
                 const BYTE* source = static_cast<const BYTE*>(data.pSysMem);
                 if (pitch != rowBytes || slicePitch != rowBytes * rows) {
-                    tight.resize(t.subresourceBytes(level));
+                    tight.resize(t.SubresourceBytes(level));
                     Repack(source, pitch, slicePitch, rowBytes, rows, slices, tight.data());
                     source = tight.data();
                 }
-                device->writeTextureRegion(&t, sub, 0, 0, 0, t.levelWidth(level), t.levelHeight(level), slices, source);
+                device->WriteTextureRegion(&t, sub, 0, 0, 0, t.LevelWidth(level), t.LevelHeight(level), slices, source);
             }
     }
     return S_OK;
@@ -293,15 +293,15 @@ HRESULT AllocateTexture(Device* device, TextureBase& t, bool is3D, const D3D10_S
 void DeleteTexture(Device* device, TextureBase& t) {
     if (!t.glName)
         return;
-    device->makeCurrent();
-    device->forgetTexture(t.glName);
+    device->MakeCurrent();
+    device->ForgetTexture(t.glName);
     glDeleteTextures(1, &t.glName);
     t.glName = 0;
 }
 
 // Checks a mapping request against the resource's usage and CPU access.
 HRESULT CheckMap(TextureBase& t, UINT subresource, D3D10_MAP mapType) {
-    if (!t.hasMemory() || subresource >= t.subresourceCount() || t.mapped[subresource])
+    if (!t.HasMemory() || subresource >= t.SubresourceCount() || t.mapped[subresource])
         return E_INVALIDARG;
     if (mapType < D3D10_MAP_READ || mapType > D3D10_MAP_WRITE_NO_OVERWRITE)
         return E_INVALIDARG;
@@ -319,25 +319,25 @@ HRESULT CheckMap(TextureBase& t, UINT subresource, D3D10_MAP mapType) {
 }
 
 void UnmapTexture(Device* device, TextureBase& t, UINT subresource) {
-    if (!t.hasMemory() || subresource >= t.subresourceCount() || !t.mapped[subresource])
+    if (!t.HasMemory() || subresource >= t.SubresourceCount() || !t.mapped[subresource])
         return;
     t.mapped[subresource] = false;
     if (t.glName) {
         const UINT level = subresource % t.mipLevels;
-        device->makeCurrent();
+        device->MakeCurrent();
         // The memory is the upload copy of a dynamic texture: the GL texture takes it.
-        device->writeTextureRegion(&t, subresource, 0, 0, 0, t.levelWidth(level), t.levelHeight(level),
-                                   t.levelDepth(level), t.memory[subresource].data());
+        device->WriteTextureRegion(&t, subresource, 0, 0, 0, t.LevelWidth(level), t.LevelHeight(level),
+                                   t.LevelDepth(level), t.memory[subresource].data());
     }
 }
 
 }  // namespace
 
-Texture2D::Texture2D(Device* device, const D3D10_TEXTURE2D_DESC& desc) : DeviceChild(device), mDesc(desc) {
+Texture2D::Texture2D(Device* device, const D3D10_TEXTURE2D_DESC& desc) : DeviceChild(device), desc_(desc) {
     dimension = D3D10_RESOURCE_DIMENSION_TEXTURE2D;
 }
 Texture2D::~Texture2D() {
-    DeleteTexture(mDevice, *this);
+    DeleteTexture(device_, *this);
 }
 HRESULT Texture2D::QueryInterface(REFIID riid, void** object) {
     return QueryAs<Texture2D, ID3D10Texture2D, ID3D10Resource, ID3D10DeviceChild>(this, riid, object);
@@ -351,18 +351,18 @@ HRESULT Texture2D::Map(UINT subresource, D3D10_MAP mapType, UINT, D3D10_MAPPED_T
     if (FAILED(hr))
         return hr;
     mapped->pData = memory[subresource].data();
-    mapped->RowPitch = rowPitch(subresource % mipLevels);
+    mapped->RowPitch = RowPitch(subresource % mipLevels);
     return S_OK;
 }
 void Texture2D::Unmap(UINT subresource) {
-    UnmapTexture(mDevice, *this, subresource);
+    UnmapTexture(device_, *this, subresource);
 }
 
-Texture3D::Texture3D(Device* device, const D3D10_TEXTURE3D_DESC& desc) : DeviceChild(device), mDesc(desc) {
+Texture3D::Texture3D(Device* device, const D3D10_TEXTURE3D_DESC& desc) : DeviceChild(device), desc_(desc) {
     dimension = D3D10_RESOURCE_DIMENSION_TEXTURE3D;
 }
 Texture3D::~Texture3D() {
-    DeleteTexture(mDevice, *this);
+    DeleteTexture(device_, *this);
 }
 HRESULT Texture3D::QueryInterface(REFIID riid, void** object) {
     return QueryAs<Texture3D, ID3D10Texture3D, ID3D10Resource, ID3D10DeviceChild>(this, riid, object);
@@ -376,12 +376,12 @@ HRESULT Texture3D::Map(UINT subresource, D3D10_MAP mapType, UINT, D3D10_MAPPED_T
     if (FAILED(hr))
         return hr;
     mapped->pData = memory[subresource].data();
-    mapped->RowPitch = rowPitch(subresource);
-    mapped->DepthPitch = slicePitch(subresource);
+    mapped->RowPitch = RowPitch(subresource);
+    mapped->DepthPitch = SlicePitch(subresource);
     return S_OK;
 }
 void Texture3D::Unmap(UINT subresource) {
-    UnmapTexture(mDevice, *this, subresource);
+    UnmapTexture(device_, *this, subresource);
 }
 
 HRESULT Device::CreateTexture2D(const D3D10_TEXTURE2D_DESC* desc, const D3D10_SUBRESOURCE_DATA* initialData,
@@ -392,7 +392,7 @@ HRESULT Device::CreateTexture2D(const D3D10_TEXTURE2D_DESC* desc, const D3D10_SU
         return E_INVALIDARG;
     if (desc->SampleDesc.Count != 1 || desc->SampleDesc.Quality != 0)
         return E_INVALIDARG;
-    makeCurrent();
+    MakeCurrent();
     auto* t = new Texture2D(this, *desc);
     HRESULT hr = CheckTexture(this, *t, desc->Format, desc->Width, desc->Height, 1, desc->MipLevels, desc->ArraySize,
                               desc->Usage, desc->BindFlags, desc->CPUAccessFlags, desc->MiscFlags,
@@ -403,7 +403,7 @@ HRESULT Device::CreateTexture2D(const D3D10_TEXTURE2D_DESC* desc, const D3D10_SU
         t->Release();
         return hr;
     }
-    t->setMipLevels(t->mipLevels);
+    t->SetMipLevels(t->mipLevels);
     *texture = t;
     return S_OK;
 }
@@ -414,7 +414,7 @@ HRESULT Device::CreateTexture3D(const D3D10_TEXTURE3D_DESC* desc, const D3D10_SU
         *texture = nullptr;
     if (!desc || !texture)
         return E_INVALIDARG;
-    makeCurrent();
+    MakeCurrent();
     auto* t = new Texture3D(this, *desc);
     HRESULT hr =
         CheckTexture(this, *t, desc->Format, desc->Width, desc->Height, desc->Depth, desc->MipLevels, 1, desc->Usage,
@@ -425,14 +425,14 @@ HRESULT Device::CreateTexture3D(const D3D10_TEXTURE3D_DESC* desc, const D3D10_SU
         t->Release();
         return hr;
     }
-    t->setMipLevels(t->mipLevels);
+    t->SetMipLevels(t->mipLevels);
     *texture = t;
     return S_OK;
 }
 
 // ---- texel transfer ------------------------------------------------------------------
 
-void Device::writeTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d,
+void Device::WriteTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d,
                                 const BYTE* data) {
     const FormatInfo& f = *t->info;
     const UINT level = subresource % t->mipLevels, layer = subresource / t->mipLevels;
@@ -441,7 +441,7 @@ void Device::writeTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y
     const UINT rowBytes = cols * f.elementBytes;
     if (!t->glName) {
         std::vector<BYTE>& mem = t->memory[subresource];
-        const UINT pitch = t->rowPitch(level), slice = t->slicePitch(level);
+        const UINT pitch = t->RowPitch(level), slice = t->SlicePitch(level);
         for (UINT zz = 0; zz < d; ++zz)
             for (UINT yy = 0; yy < rows; ++yy)
                 std::memcpy(
@@ -449,7 +449,7 @@ void Device::writeTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y
                     data + (size_t(zz) * rows + yy) * rowBytes, rowBytes);
         return;
     }
-    makeCurrent();
+    MakeCurrent();
     glActiveTexture(GL_TEXTURE0 + maxTextureUnits - 1);
     glBindTexture(t->glTarget, t->glName);
     const GLsizei bytes = GLsizei(size_t(rowBytes) * rows * d);
@@ -460,7 +460,7 @@ void Device::writeTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y
         else
             glTexSubImage3D(t->glTarget, level, x, y, zz, w, h, d, f.pixelFormat, f.pixelType, data);
     } else {
-        const GLenum target = t->layerTarget(layer);
+        const GLenum target = t->LayerTarget(layer);
         if (f.compressed)
             glCompressedTexSubImage2D(target, level, x, y, w, h, f.internalFormat, bytes, data);
         else
@@ -468,20 +468,20 @@ void Device::writeTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y
     }
 }
 
-void Device::readTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d,
+void Device::ReadTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d,
                                BYTE* out) {
     const FormatInfo& f = *t->info;
     const UINT level = subresource % t->mipLevels, layer = subresource / t->mipLevels;
     const UINT bx = f.compressed ? 4 : 1;
     const UINT cols = (w + bx - 1) / bx, rows = (h + bx - 1) / bx;
     const UINT rowBytes = cols * f.elementBytes;
-    const UINT pitch = t->rowPitch(level), slice = t->slicePitch(level);
+    const UINT pitch = t->RowPitch(level), slice = t->SlicePitch(level);
     const BYTE* base;
     std::vector<BYTE> whole;
     if (!t->glName) {
         base = t->memory[subresource].data();
     } else {
-        makeCurrent();
+        MakeCurrent();
         glActiveTexture(GL_TEXTURE0 + maxTextureUnits - 1);
         glBindTexture(t->glTarget, t->glName);
         if (t->glTarget == GL_TEXTURE_2D_ARRAY) {
@@ -492,8 +492,8 @@ void Device::readTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y,
                 glGetTexImage(t->glTarget, level, f.pixelFormat, f.pixelType, whole.data());
             base = whole.data() + size_t(slice) * layer;
         } else {
-            whole.resize(t->subresourceBytes(level));
-            const GLenum target = t->layerTarget(layer);
+            whole.resize(t->SubresourceBytes(level));
+            const GLenum target = t->LayerTarget(layer);
             if (f.compressed)
                 glGetCompressedTexImage(target, level, whole.data());
             else
@@ -513,28 +513,28 @@ void Device::readTextureRegion(TextureBase* t, UINT subresource, UINT x, UINT y,
 namespace {
 
 void WriteBuffer(Device* device, Buffer* b, UINT offset, const BYTE* data, UINT size) {
-    if (b->hasMemory())
+    if (b->HasMemory())
         std::memcpy(b->memory[0].data() + offset, data, size);
     if (b->glName) {
-        device->makeCurrent();
+        device->MakeCurrent();
         glBindBuffer(GL_COPY_WRITE_BUFFER, b->glName);
         glBufferSubData(GL_COPY_WRITE_BUFFER, offset, size, data);
     }
 }
 
 void ReadBuffer(Device* device, Buffer* b, UINT offset, BYTE* out, UINT size) {
-    if (b->hasMemory()) {
+    if (b->HasMemory()) {
         std::memcpy(out, b->memory[0].data() + offset, size);
         return;
     }
-    device->makeCurrent();
+    device->MakeCurrent();
     glBindBuffer(GL_COPY_READ_BUFFER, b->glName);
     glGetBufferSubData(GL_COPY_READ_BUFFER, offset, size, out);
 }
 
 // Whether the box (in texels) lies inside a level of the texture and on block boundaries.
 bool BoxInside(const TextureBase& t, UINT level, UINT x, UINT y, UINT z, UINT w, UINT h, UINT d) {
-    const UINT lw = t.levelWidth(level), lh = t.levelHeight(level), ld = t.levelDepth(level);
+    const UINT lw = t.LevelWidth(level), lh = t.LevelHeight(level), ld = t.LevelDepth(level);
     if (w == 0 || h == 0 || d == 0)
         return false;
     if (x + w > lw || y + h > lh || z + d > ld || x + w < x || y + h < y || z + d < z)
@@ -558,7 +558,7 @@ void Device::UpdateSubresource(ID3D10Resource* dst, UINT dstSubresource, const D
     if (Buffer* b = ToBuffer(dst)) {
         if (dstSubresource != 0 || b->usage == D3D10_USAGE_IMMUTABLE || b->usage == D3D10_USAGE_DYNAMIC)
             return;
-        const UINT size = b->desc().ByteWidth;
+        const UINT size = b->Desc().ByteWidth;
         UINT left = 0, right = size;
         if (box) {
             left = box->left;
@@ -570,12 +570,12 @@ void Device::UpdateSubresource(ID3D10Resource* dst, UINT dstSubresource, const D
         return;
     }
     TextureBase* t = ToTexture(dst);
-    if (!t || dstSubresource >= t->subresourceCount())
+    if (!t || dstSubresource >= t->SubresourceCount())
         return;
     if (t->usage == D3D10_USAGE_IMMUTABLE || t->usage == D3D10_USAGE_DYNAMIC)
         return;
     const UINT level = dstSubresource % t->mipLevels;
-    UINT x = 0, y = 0, z = 0, w = t->levelWidth(level), h = t->levelHeight(level), d = t->levelDepth(level);
+    UINT x = 0, y = 0, z = 0, w = t->LevelWidth(level), h = t->LevelHeight(level), d = t->LevelDepth(level);
     if (box) {
         if (box->right <= box->left || box->bottom <= box->top || box->back <= box->front)
             return;
@@ -595,7 +595,7 @@ void Device::UpdateSubresource(ID3D10Resource* dst, UINT dstSubresource, const D
     std::vector<BYTE> tight(size_t(rowBytes) * rows * d);
     Repack(bytes, rows > 1 ? rowPitch : rowBytes, d > 1 ? depthPitch : rowBytes * rows, rowBytes, rows, d,
            tight.data());
-    writeTextureRegion(t, dstSubresource, x, y, z, w, h, d, tight.data());
+    WriteTextureRegion(t, dstSubresource, x, y, z, w, h, d, tight.data());
 }
 
 void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UINT dstX, UINT dstY, UINT dstZ,
@@ -609,16 +609,16 @@ void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UIN
             return;
         if (bd->usage == D3D10_USAGE_IMMUTABLE || bd->usage == D3D10_USAGE_DYNAMIC)
             return;
-        UINT left = 0, right = bs->desc().ByteWidth;
+        UINT left = 0, right = bs->Desc().ByteWidth;
         if (srcBox) {
             left = srcBox->left;
             right = srcBox->right;
         }
-        if (left >= right || right > bs->desc().ByteWidth || dstX + (right - left) > bd->desc().ByteWidth)
+        if (left >= right || right > bs->Desc().ByteWidth || dstX + (right - left) > bd->Desc().ByteWidth)
             return;
         const UINT size = right - left;
-        if (bd->glName && bs->glName && !bd->hasMemory() && !bs->hasMemory()) {
-            makeCurrent();
+        if (bd->glName && bs->glName && !bd->HasMemory() && !bs->HasMemory()) {
+            MakeCurrent();
             glBindBuffer(GL_COPY_READ_BUFFER, bs->glName);
             glBindBuffer(GL_COPY_WRITE_BUFFER, bd->glName);
             glCopyBufferSubData(GL_COPY_READ_BUFFER, GL_COPY_WRITE_BUFFER, left, dstX, size);
@@ -631,7 +631,7 @@ void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UIN
     }
     TextureBase* td = ToTexture(dst);
     TextureBase* ts = ToTexture(src);
-    if (!td || !ts || dstSubresource >= td->subresourceCount() || srcSubresource >= ts->subresourceCount())
+    if (!td || !ts || dstSubresource >= td->SubresourceCount() || srcSubresource >= ts->SubresourceCount())
         return;
     if (td->usage == D3D10_USAGE_IMMUTABLE || td->usage == D3D10_USAGE_DYNAMIC)
         return;
@@ -639,7 +639,7 @@ void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UIN
         td->info->depth != ts->info->depth)
         return;
     const UINT srcLevel = srcSubresource % ts->mipLevels, dstLevel = dstSubresource % td->mipLevels;
-    UINT x = 0, y = 0, z = 0, w = ts->levelWidth(srcLevel), h = ts->levelHeight(srcLevel), d = ts->levelDepth(srcLevel);
+    UINT x = 0, y = 0, z = 0, w = ts->LevelWidth(srcLevel), h = ts->LevelHeight(srcLevel), d = ts->LevelDepth(srcLevel);
     if (srcBox) {
         if (srcBox->right <= srcBox->left || srcBox->bottom <= srcBox->top || srcBox->back <= srcBox->front)
             return;
@@ -652,8 +652,8 @@ void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UIN
     }
     if (!BoxInside(*ts, srcLevel, x, y, z, w, h, d) || !BoxInside(*td, dstLevel, dstX, dstY, dstZ, w, h, d))
         return;
-    makeCurrent();
-    if (hasCopyImage && ts->glName && td->glName && !td->hasMemory()) {
+    MakeCurrent();
+    if (hasCopyImage && ts->glName && td->glName && !td->HasMemory()) {
         const UINT srcLayer = srcSubresource / ts->mipLevels, dstLayer = dstSubresource / td->mipLevels;
         const GLint sz = ts->glTarget == GL_TEXTURE_3D ? GLint(z) : GLint(srcLayer);
         const GLint dz = td->glTarget == GL_TEXTURE_3D ? GLint(dstZ) : GLint(dstLayer);
@@ -663,8 +663,8 @@ void Device::CopySubresourceRegion(ID3D10Resource* dst, UINT dstSubresource, UIN
     }
     const UINT bx = ts->info->compressed ? 4 : 1;
     std::vector<BYTE> tmp(size_t((w + bx - 1) / bx) * ((h + bx - 1) / bx) * ts->info->elementBytes * d);
-    readTextureRegion(ts, srcSubresource, x, y, z, w, h, d, tmp.data());
-    writeTextureRegion(td, dstSubresource, dstX, dstY, dstZ, w, h, d, tmp.data());
+    ReadTextureRegion(ts, srcSubresource, x, y, z, w, h, d, tmp.data());
+    WriteTextureRegion(td, dstSubresource, dstX, dstY, dstZ, w, h, d, tmp.data());
 }
 
 void Device::CopyResource(ID3D10Resource* dst, ID3D10Resource* src) {
@@ -672,7 +672,7 @@ void Device::CopyResource(ID3D10Resource* dst, ID3D10Resource* src) {
         return;
     if (Buffer* bd = ToBuffer(dst)) {
         Buffer* bs = ToBuffer(src);
-        if (!bs || bs->desc().ByteWidth != bd->desc().ByteWidth)
+        if (!bs || bs->Desc().ByteWidth != bd->Desc().ByteWidth)
             return;
         CopySubresourceRegion(dst, 0, 0, 0, 0, src, 0, nullptr);
         return;
@@ -682,29 +682,29 @@ void Device::CopyResource(ID3D10Resource* dst, ID3D10Resource* src) {
     if (!td || !ts || td->dimension != ts->dimension || td->width != ts->width || td->height != ts->height ||
         td->depth != ts->depth || td->mipLevels != ts->mipLevels || td->arraySize != ts->arraySize)
         return;
-    for (UINT sub = 0; sub < ts->subresourceCount(); ++sub)
+    for (UINT sub = 0; sub < ts->SubresourceCount(); ++sub)
         CopySubresourceRegion(dst, sub, 0, 0, 0, src, sub, nullptr);
 }
 
 void Device::GenerateMips(ID3D10ShaderResourceView* view) {
     auto* v = static_cast<ShaderResourceView*>(view);
-    if (!v || !v->texture() || !v->texture()->glName)
+    if (!v || !v->Texture() || !v->Texture()->glName)
         return;
-    makeCurrent();
+    MakeCurrent();
     glActiveTexture(GL_TEXTURE0 + maxTextureUnits - 1);
-    glBindTexture(v->texture()->glTarget, v->texture()->glName);
-    glGenerateMipmap(v->texture()->glTarget);
+    glBindTexture(v->Texture()->glTarget, v->Texture()->glName);
+    glGenerateMipmap(v->Texture()->glTarget);
 }
 
 // ---- views ---------------------------------------------------------------------------
 
 ShaderResourceView::ShaderResourceView(Device* device, ID3D10Resource* resource,
                                        const D3D10_SHADER_RESOURCE_VIEW_DESC& desc)
-    : DeviceChild(device), mResource(resource), mTexture(ToTexture(resource)), mDesc(desc) {
-    mResource->AddRef();
+    : DeviceChild(device), resource_(resource), texture_(ToTexture(resource)), desc_(desc) {
+    resource_->AddRef();
 }
 ShaderResourceView::~ShaderResourceView() {
-    mResource->Release();
+    resource_->Release();
 }
 HRESULT ShaderResourceView::QueryInterface(REFIID riid, void** object) {
     return QueryAs<ShaderResourceView, ID3D10ShaderResourceView, ID3D10View, ID3D10DeviceChild>(this, riid, object);
@@ -712,17 +712,17 @@ HRESULT ShaderResourceView::QueryInterface(REFIID riid, void** object) {
 void ShaderResourceView::GetResource(ID3D10Resource** resource) {
     if (!resource)
         return;
-    mResource->AddRef();
-    *resource = mResource;
+    resource_->AddRef();
+    *resource = resource_;
 }
 
 RenderTargetView::RenderTargetView(Device* device, ID3D10Resource* resource, const D3D10_RENDER_TARGET_VIEW_DESC& desc,
                                    Attachment a)
-    : DeviceChild(device), attachment(a), mResource(resource), mTexture(ToTexture(resource)), mDesc(desc) {
-    mResource->AddRef();
+    : DeviceChild(device), attachment(a), resource_(resource), texture_(ToTexture(resource)), desc_(desc) {
+    resource_->AddRef();
 }
 RenderTargetView::~RenderTargetView() {
-    mResource->Release();
+    resource_->Release();
 }
 HRESULT RenderTargetView::QueryInterface(REFIID riid, void** object) {
     return QueryAs<RenderTargetView, ID3D10RenderTargetView, ID3D10View, ID3D10DeviceChild>(this, riid, object);
@@ -730,17 +730,17 @@ HRESULT RenderTargetView::QueryInterface(REFIID riid, void** object) {
 void RenderTargetView::GetResource(ID3D10Resource** resource) {
     if (!resource)
         return;
-    mResource->AddRef();
-    *resource = mResource;
+    resource_->AddRef();
+    *resource = resource_;
 }
 
 DepthStencilView::DepthStencilView(Device* device, ID3D10Resource* resource, const D3D10_DEPTH_STENCIL_VIEW_DESC& desc,
                                    Attachment a)
-    : DeviceChild(device), attachment(a), mResource(resource), mTexture(ToTexture(resource)), mDesc(desc) {
-    mResource->AddRef();
+    : DeviceChild(device), attachment(a), resource_(resource), texture_(ToTexture(resource)), desc_(desc) {
+    resource_->AddRef();
 }
 DepthStencilView::~DepthStencilView() {
-    mResource->Release();
+    resource_->Release();
 }
 HRESULT DepthStencilView::QueryInterface(REFIID riid, void** object) {
     return QueryAs<DepthStencilView, ID3D10DepthStencilView, ID3D10View, ID3D10DeviceChild>(this, riid, object);
@@ -748,8 +748,8 @@ HRESULT DepthStencilView::QueryInterface(REFIID riid, void** object) {
 void DepthStencilView::GetResource(ID3D10Resource** resource) {
     if (!resource)
         return;
-    mResource->AddRef();
-    *resource = mResource;
+    resource_->AddRef();
+    *resource = resource_;
 }
 
 namespace {
@@ -900,7 +900,7 @@ HRESULT Device::CreateRenderTargetView(ID3D10Resource* resource, const D3D10_REN
             const auto& r = d.Texture3D;
             if (r.MipSlice >= t->mipLevels)
                 return E_INVALIDARG;
-            const UINT depth = t->levelDepth(r.MipSlice);
+            const UINT depth = t->LevelDepth(r.MipSlice);
             UINT size = r.WSize == 0xffffffffu ? depth - std::min(r.FirstWSlice, depth) : r.WSize;
             if (r.FirstWSlice >= depth || size == 0 || r.FirstWSlice + size > depth)
                 return E_INVALIDARG;

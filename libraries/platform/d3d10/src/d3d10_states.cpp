@@ -187,7 +187,7 @@ GLuint MakeSampler(const D3D10_SAMPLER_DESC& d, bool anisotropy) {
     return s;
 }
 
-BlendState::BlendState(Device* device, const D3D10_BLEND_DESC& desc) : DeviceChild(device), mDesc(desc) {
+BlendState::BlendState(Device* device, const D3D10_BLEND_DESC& desc) : DeviceChild(device), desc_(desc) {
     src = GLBlend(desc.SrcBlend);
     dst = GLBlend(desc.DestBlend);
     op = GLBlendOp(desc.BlendOp);
@@ -205,21 +205,21 @@ HRESULT BlendState::QueryInterface(REFIID riid, void** object) {
 }
 
 DepthStencilState::DepthStencilState(Device* device, const D3D10_DEPTH_STENCIL_DESC& desc)
-    : DeviceChild(device), mDesc(desc) {}
+    : DeviceChild(device), desc_(desc) {}
 HRESULT DepthStencilState::QueryInterface(REFIID riid, void** object) {
     return QueryAs<DepthStencilState, ID3D10DepthStencilState, ID3D10DeviceChild>(this, riid, object);
 }
 
 RasterizerState::RasterizerState(Device* device, const D3D10_RASTERIZER_DESC& desc)
-    : DeviceChild(device), mDesc(desc) {}
+    : DeviceChild(device), desc_(desc) {}
 HRESULT RasterizerState::QueryInterface(REFIID riid, void** object) {
     return QueryAs<RasterizerState, ID3D10RasterizerState, ID3D10DeviceChild>(this, riid, object);
 }
 
 SamplerState::SamplerState(Device* device, const D3D10_SAMPLER_DESC& desc, GLuint sampler)
-    : DeviceChild(device), glSampler(sampler), mDesc(desc) {}
+    : DeviceChild(device), glSampler(sampler), desc_(desc) {}
 SamplerState::~SamplerState() {
-    mDevice->makeCurrent();
+    device_->MakeCurrent();
     glDeleteSamplers(1, &glSampler);
 }
 HRESULT SamplerState::QueryInterface(REFIID riid, void** object) {
@@ -227,10 +227,7 @@ HRESULT SamplerState::QueryInterface(REFIID riid, void** object) {
 }
 
 InputLayout::InputLayout(Device* device, std::vector<LayoutAttribute> attributes)
-    : DeviceChild(device), mAttributes(std::move(attributes)) {
-    for (const auto& a : mAttributes)
-        slotMask |= 1u << a.slot;
-}
+    : DeviceChild(device), attributes_(std::move(attributes)) {}
 HRESULT InputLayout::QueryInterface(REFIID riid, void** object) {
     return QueryAs<InputLayout, ID3D10InputLayout, ID3D10DeviceChild>(this, riid, object);
 }
@@ -267,7 +264,7 @@ HRESULT Device::CreateSamplerState(const D3D10_SAMPLER_DESC* desc, ID3D10Sampler
         *state = nullptr;
     if (!desc || !state || !ValidSamplerDesc(*desc))
         return E_INVALIDARG;
-    makeCurrent();
+    MakeCurrent();
     *state = new SamplerState(this, *desc, MakeSampler(*desc, hasAnisotropy));
     return S_OK;
 }

@@ -57,19 +57,19 @@ public:
     HRESULT MakeWindowAssociation(HWND window, UINT flags) override {
         if (flags & ~DXGI_MWA_VALID)
             return DXGI_ERROR_INVALID_CALL;
-        mWindow = window;
+        window_ = window;
         return S_OK;
     }
     HRESULT GetWindowAssociation(HWND* window) override {
         if (!window)
             return DXGI_ERROR_INVALID_CALL;
-        *window = mWindow;
+        *window = window_;
         return S_OK;
     }
     HRESULT EnumAdapters(UINT adapter, IDXGIAdapter** out);
 
 private:
-    HWND mWindow = nullptr;
+    HWND window_ = nullptr;
 };
 
 class Adapter final : public RefCounted<IDXGIAdapter> {
@@ -97,10 +97,10 @@ HRESULT Factory::EnumAdapters(UINT adapter, IDXGIAdapter** out) {
 
 class DxgiDeviceObject final : public RefCounted<IDXGIDevice> {
 public:
-    explicit DxgiDeviceObject(Device* device) : mDevice(device) { mDevice->AddRef(); }
+    explicit DxgiDeviceObject(Device* device) : device_(device) { device_->AddRef(); }
     HRESULT QueryInterface(REFIID riid, void** object) override {
         if (object && riid == __uuidof(ID3D10Device))
-            return mDevice->QueryInterface(riid, object);
+            return device_->QueryInterface(riid, object);
         return QueryAs<DxgiDeviceObject, IDXGIDevice, IDXGIObject>(this, riid, object);
     }
     HRESULT GetParent(REFIID riid, void** parent) override { return NewParent<Adapter>(riid, parent); }
@@ -112,35 +112,35 @@ public:
     }
 
 private:
-    ~DxgiDeviceObject() override { mDevice->Release(); }
-    Device* mDevice;
+    ~DxgiDeviceObject() override { device_->Release(); }
+    Device* device_;
 };
 
 }  // namespace
 
-IDXGIDevice* Device::newDxgiDevice() {
+IDXGIDevice* Device::NewDxgiDevice() {
     return new DxgiDeviceObject(this);
 }
 
 class SwapChain final : public RefCounted<IDXGISwapChain> {
 public:
     SwapChain(Device* device, SDL_Window* window, const DXGI_SWAP_CHAIN_DESC& desc)
-        : mDevice(device), mWindow(window), mDesc(desc) {
-        mDevice->AddRef();
+        : device_(device), window_(window), desc_(desc) {
+        device_->AddRef();
     }
-    HRESULT init() {
+    HRESULT Init() {
         int w = 0, h = 0;
-        SDL_GL_GetDrawableSize(mWindow, &w, &h);
-        if (mDesc.BufferDesc.Width == 0)
-            mDesc.BufferDesc.Width = UINT(std::max(w, 1));
-        if (mDesc.BufferDesc.Height == 0)
-            mDesc.BufferDesc.Height = UINT(std::max(h, 1));
-        HRESULT hr = makeBuffer();
+        SDL_GL_GetDrawableSize(window_, &w, &h);
+        if (desc_.BufferDesc.Width == 0)
+            desc_.BufferDesc.Width = UINT(std::max(w, 1));
+        if (desc_.BufferDesc.Height == 0)
+            desc_.BufferDesc.Height = UINT(std::max(h, 1));
+        HRESULT hr = MakeBuffer();
         if (FAILED(hr))
             return hr;
         // A refused fullscreen switch leaves a windowed swap chain; the caller sees it in
         // GetFullscreenState and may ask again.
-        if (!mDesc.Windowed)
+        if (!desc_.Windowed)
             SetFullscreenState(TRUE, nullptr);
         return S_OK;
     }
@@ -151,14 +151,14 @@ public:
     HRESULT GetDevice(REFIID riid, void** device) override {
         if (!device)
             return DXGI_ERROR_INVALID_CALL;
-        return mDevice->QueryInterface(riid, device);
+        return device_->QueryInterface(riid, device);
     }
     HRESULT Present(UINT syncInterval, UINT flags) override {
         if (syncInterval > 4)
             return DXGI_ERROR_INVALID_CALL;
         if (flags & DXGI_PRESENT_TEST)
             return S_OK;
-        mDevice->presentTexture(static_cast<Texture2D*>(mBuffer), int(syncInterval));
+        device_->PresentTexture(static_cast<Texture2D*>(buffer_), int(syncInterval));
         return S_OK;
     }
     HRESULT GetBuffer(UINT buffer, REFIID riid, void** surface) override {
@@ -168,17 +168,17 @@ public:
         // With the discard effect only buffer 0 can be reached.
         if (buffer != 0)
             return DXGI_ERROR_INVALID_CALL;
-        return mBuffer->QueryInterface(riid, surface);
+        return buffer_->QueryInterface(riid, surface);
     }
     HRESULT SetFullscreenState(BOOL fullscreen, IDXGIOutput*) override {
-        if (SDL_SetWindowFullscreen(mWindow, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
+        if (SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
             return DXGI_ERROR_NOT_CURRENTLY_AVAILABLE;
-        mDesc.Windowed = !fullscreen;
+        desc_.Windowed = !fullscreen;
         return S_OK;
     }
     HRESULT GetFullscreenState(BOOL* fullscreen, IDXGIOutput** target) override {
         if (fullscreen)
-            *fullscreen = (SDL_GetWindowFlags(mWindow) & SDL_WINDOW_FULLSCREEN) != 0;
+            *fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
         if (target)
             *target = nullptr;
         return S_OK;
@@ -186,31 +186,31 @@ public:
     HRESULT GetDesc(DXGI_SWAP_CHAIN_DESC* desc) override {
         if (!desc)
             return DXGI_ERROR_INVALID_CALL;
-        *desc = mDesc;
-        desc->Windowed = (SDL_GetWindowFlags(mWindow) & SDL_WINDOW_FULLSCREEN) == 0;
+        *desc = desc_;
+        desc->Windowed = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) == 0;
         return S_OK;
     }
     HRESULT ResizeBuffers(UINT bufferCount, UINT width, UINT height, DXGI_FORMAT format, UINT flags) override {
         // The buffer must not be held elsewhere.
-        mBuffer->AddRef();
-        if (mBuffer->Release() != 1)
+        buffer_->AddRef();
+        if (buffer_->Release() != 1)
             return DXGI_ERROR_INVALID_CALL;
-        DXGI_SWAP_CHAIN_DESC old = mDesc;
+        DXGI_SWAP_CHAIN_DESC old = desc_;
         if (bufferCount)
-            mDesc.BufferCount = bufferCount;
+            desc_.BufferCount = bufferCount;
         int w = 0, h = 0;
-        SDL_GL_GetDrawableSize(mWindow, &w, &h);
-        mDesc.BufferDesc.Width = width ? width : UINT(std::max(w, 1));
-        mDesc.BufferDesc.Height = height ? height : UINT(std::max(h, 1));
+        SDL_GL_GetDrawableSize(window_, &w, &h);
+        desc_.BufferDesc.Width = width ? width : UINT(std::max(w, 1));
+        desc_.BufferDesc.Height = height ? height : UINT(std::max(h, 1));
         if (format != DXGI_FORMAT_UNKNOWN)
-            mDesc.BufferDesc.Format = format;
-        mDesc.Flags = flags;
-        ID3D10Texture2D* previous = mBuffer;
-        mBuffer = nullptr;
-        HRESULT hr = makeBuffer();
+            desc_.BufferDesc.Format = format;
+        desc_.Flags = flags;
+        ID3D10Texture2D* previous = buffer_;
+        buffer_ = nullptr;
+        HRESULT hr = MakeBuffer();
         if (FAILED(hr)) {
-            mDesc = old;
-            mBuffer = previous;
+            desc_ = old;
+            buffer_ = previous;
             return hr;
         }
         previous->Release();
@@ -219,28 +219,28 @@ public:
 
 private:
     ~SwapChain() override {
-        if (mBuffer)
-            mBuffer->Release();
-        mDevice->Release();
+        if (buffer_)
+            buffer_->Release();
+        device_->Release();
     }
-    HRESULT makeBuffer() {
+    HRESULT MakeBuffer() {
         D3D10_TEXTURE2D_DESC t{};
-        t.Width = mDesc.BufferDesc.Width;
-        t.Height = mDesc.BufferDesc.Height;
+        t.Width = desc_.BufferDesc.Width;
+        t.Height = desc_.BufferDesc.Height;
         t.MipLevels = 1;
         t.ArraySize = 1;
-        t.Format = mDesc.BufferDesc.Format;
+        t.Format = desc_.BufferDesc.Format;
         t.SampleDesc = {1, 0};
         t.Usage = D3D10_USAGE_DEFAULT;
         t.BindFlags = D3D10_BIND_RENDER_TARGET;
-        if (mDesc.BufferUsage & DXGI_USAGE_SHADER_INPUT)
+        if (desc_.BufferUsage & DXGI_USAGE_SHADER_INPUT)
             t.BindFlags |= D3D10_BIND_SHADER_RESOURCE;
-        return mDevice->CreateTexture2D(&t, nullptr, &mBuffer);
+        return device_->CreateTexture2D(&t, nullptr, &buffer_);
     }
-    Device* mDevice;
-    SDL_Window* mWindow;
-    DXGI_SWAP_CHAIN_DESC mDesc;
-    ID3D10Texture2D* mBuffer = nullptr;
+    Device* device_;
+    SDL_Window* window_;
+    DXGI_SWAP_CHAIN_DESC desc_;
+    ID3D10Texture2D* buffer_ = nullptr;
 };
 
 HRESULT CreateSwapChainForWindow(ID3D10Device* device, SDL_Window* window, const DXGI_SWAP_CHAIN_DESC& desc,
@@ -257,7 +257,7 @@ HRESULT CreateSwapChainForWindow(ID3D10Device* device, SDL_Window* window, const
     if (!f || !f->renderable)
         return DXGI_ERROR_INVALID_CALL;
     auto* chain = new SwapChain(ToDevice(device), window, desc);
-    HRESULT hr = chain->init();
+    HRESULT hr = chain->Init();
     if (FAILED(hr)) {
         chain->Release();
         return hr;

@@ -84,9 +84,9 @@ protected:
 
     GLuint ColorProgram(const char* vs = kQuadVS) { return Program(vs, kColorFS); }
     void SetColor(GLuint program, float r, float g, float b, float a) {
-        D3D10GL_MakeCurrent(device);
-        glUseProgram(program);
-        glUniform4f(glGetUniformLocation(program, "color"), r, g, b, a);
+        const float rgba[4] = {r, g, b, a};
+        D3D10GL_SetUniform(device, program, D3D10GL_UniformLocation(device, program, "color"), D3D10GL_COMPONENT_FLOAT,
+                           4, 1, rgba);
     }
 
     std::vector<BYTE> signature;
@@ -139,6 +139,44 @@ TEST_F(Render, DrawWithoutProgramDrawsNothing) {
     DrawQuad();
     for (uint32_t px : ReadRGBA8(target))
         EXPECT_EQ(0xffffffffu, px);
+}
+
+TEST_F(Render, SideProgramsReportErrorsReadUniformBuffersAndLeaveTheDrawsWhenDeleted) {
+    std::string log;
+    EXPECT_EQ(0u, D3D10GL_CreateShader(device, D3D10GL_SHADER_FRAGMENT,
+                                       "#version 330 core\nvoid main() { undeclared = 1.0; }\n", &log));
+    EXPECT_NE(log.find("undeclared"), std::string::npos) << log;
+    const unsigned int vs = D3D10GL_CreateShader(device, D3D10GL_SHADER_VERTEX, kQuadVS, &log);
+    // Compiles, but a program without main does not link.
+    const unsigned int noMain = D3D10GL_CreateShader(device, D3D10GL_SHADER_FRAGMENT,
+                                                     "#version 330 core\nvec4 Helper() { return vec4(1.0); }\n", &log);
+    ASSERT_TRUE(vs && noMain) << log;
+    EXPECT_EQ(0u, D3D10GL_CreateProgram(device, vs, noMain, nullptr, 0, 0, &log));
+    EXPECT_NE(log.find("main"), std::string::npos) << log;
+    D3D10GL_DeleteShader(device, noMain);
+    D3D10GL_DeleteShader(device, vs);
+
+    // A block reads the buffer bound to its binding; a new binding reaches the next draw.
+    GLuint program = Program(kQuadVS, R"(#version 330 core
+layout(std140) uniform Block { vec4 blockColor; };
+layout(location = 0) out vec4 c;
+void main() { c = blockColor; }
+)");
+    EXPECT_FALSE(D3D10GL_SetUniformBlockBinding(device, program, "NoBlock", 0));
+    ASSERT_TRUE(D3D10GL_SetUniformBlockBinding(device, program, "Block", 2));
+    const float red[4] = {1, 0, 0, 1}, blue[4] = {0, 0, 1, 1};
+    ID3D10Buffer* buffers[2] = {Own(Buffer(D3D10_BIND_CONSTANT_BUFFER, red, sizeof(red))),
+                                Own(Buffer(D3D10_BIND_CONSTANT_BUFFER, blue, sizeof(blue)))};
+    ID3D10Texture2D* target = Target(2, 2, kBlack);
+    D3D10GL_SetProgram(device, program);
+    for (int i = 0; i < 2; ++i) {
+        D3D10GL_SetUniformBuffer(device, 2, buffers[i]);
+        DrawQuad();
+        EXPECT_EQ(i ? Rgba(0, 0, 255, 255) : Rgba(255, 0, 0, 255), ReadRGBA8(target)[3]);
+    }
+    D3D10GL_DeleteProgram(device, program);
+    programs.pop_back();
+    EXPECT_EQ(0u, D3D10GL_GetProgram(device));
 }
 
 struct FormatCase {

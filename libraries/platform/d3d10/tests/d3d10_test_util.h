@@ -28,39 +28,21 @@ void SafeRelease(T*& p) {
 }
 
 // A linked program; `attributes` are bound to locations 0, 1, ... in order before linking.
-// Adds a failure with the object's info log unless its status (compile or link) is set.
-template <class GetStatus, class GetLog>
-void ExpectStatus(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog) {
-    GLint ok = 0;
-    getStatus(object, status, &ok);
-    if (!ok) {
-        char log[2048];
-        getLog(object, sizeof(log), nullptr, log);
-        ADD_FAILURE() << log;
-    }
-}
-
+// Adds a failure with the compiler's or linker's log when a step fails.
 inline GLuint CompileProgram(ID3D10Device* device, const std::string& vs, const std::string& fs,
                              const std::vector<std::string>& attributes = {}) {
-    D3D10GL_MakeCurrent(device);
-    auto shader = [](GLenum type, const std::string& src) {
-        GLuint s = glCreateShader(type);
-        const char* p = src.c_str();
-        glShaderSource(s, 1, &p, nullptr);
-        glCompileShader(s);
-        ExpectStatus(s, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog);
-        return s;
-    };
-    GLuint program = glCreateProgram();
-    GLuint v = shader(GL_VERTEX_SHADER, vs), f = shader(GL_FRAGMENT_SHADER, fs);
-    glAttachShader(program, v);
-    glAttachShader(program, f);
+    std::string log;
+    const unsigned int v = D3D10GL_CreateShader(device, D3D10GL_SHADER_VERTEX, vs.c_str(), &log);
+    EXPECT_NE(v, 0u) << log;
+    const unsigned int f = D3D10GL_CreateShader(device, D3D10GL_SHADER_FRAGMENT, fs.c_str(), &log);
+    EXPECT_NE(f, 0u) << log;
+    std::vector<D3D10GL_AttributeBinding> bindings;
     for (size_t i = 0; i < attributes.size(); ++i)
-        glBindAttribLocation(program, GLuint(i), attributes[i].c_str());
-    glLinkProgram(program);
-    ExpectStatus(program, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog);
-    glDeleteShader(v);
-    glDeleteShader(f);
+        bindings.push_back({attributes[i].c_str(), UINT(i)});
+    const unsigned int program = D3D10GL_CreateProgram(device, v, f, bindings.data(), UINT(bindings.size()), 0, &log);
+    EXPECT_NE(program, 0u) << log;
+    D3D10GL_DeleteShader(device, v);
+    D3D10GL_DeleteShader(device, f);
     return program;
 }
 
@@ -92,9 +74,8 @@ protected:
     // device; returns the references left.
     ULONG ReleaseDevice() {
         device->ClearState();
-        D3D10GL_MakeCurrent(device);
         for (GLuint p : programs)
-            glDeleteProgram(p);
+            D3D10GL_DeleteProgram(device, p);
         programs.clear();
         for (IUnknown* o : owned)
             o->Release();

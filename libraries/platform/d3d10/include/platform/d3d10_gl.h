@@ -1,18 +1,21 @@
 #pragma once
-// The OpenGL side of the Direct3D 10 stand-in, for the code that compiles GLSL programs
-// and handles textures beside the device (effects, images, fonts).
+// The OpenGL side of the Direct3D 10 stand-in, for the code beside the device that builds
+// GLSL programs and sets their uniforms (effects, fonts). That code reaches GL only through
+// these functions and the Direct3D calls.
 //
 // Conventions the device keeps:
 // - Clip space: glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE): depth 0..1, y up in clip
 //   space, row 0 of every texture and render target is the top; viewports count from the top.
-// - A draw uses the program set with D3D10GL_SetProgram; the device binds it (glUseProgram)
-//   right before each draw, since its own internal passes use other programs.
+// - Programs: built with D3D10GL_CreateShader and D3D10GL_CreateProgram, deleted with
+//   D3D10GL_DeleteProgram. A draw uses the program set with D3D10GL_SetProgram; the device
+//   binds it (glUseProgram) right before each draw, since its own internal passes use other
+//   programs.
 // - Clip distances: Direct3D clips by the SV_ClipDistance values a vertex shader writes,
 //   with no state; GL clips by gl_ClipDistance[i] only while GL_CLIP_DISTANCEi is enabled.
-//   Name the count a program writes with D3D10GL_SetProgramClipDistances; the device
-//   enables that many for the program's draws.
+//   D3D10GL_CreateProgram takes the count a program writes; the device enables that many
+//   for the program's draws.
 // - Vertex inputs: a program's input signature lists its vertex inputs by semantic name and
-//   index with their attribute locations (bind them with glBindAttribLocation before linking).
+//   index with their attribute locations (D3D10GL_CreateProgram binds them by name).
 //   The blob of D3D10GL_EncodeSignature is what CreateInputLayout takes as shader bytecode;
 //   the layout feeds each element to the location of the signature entry with the same
 //   semantic, with glVertexAttribIPointer where componentType is an integer type.
@@ -29,16 +32,20 @@
 //   draws reach slice 0 unless a geometry shader writes gl_Layer.
 // - Winding: FrontCounterClockwise FALSE means triangles clockwise on the target face the
 //   viewer, as in Direct3D; no shader changes are needed for the flipped origin.
-// - Uniforms: set them on the program with the device's context current
-//   (D3D10GL_MakeCurrent); they persist in the program. The device never uses the
-//   GL_UNIFORM_BUFFER bindings (generic or indexed) nor the current program between draws, so
-//   binding uniform buffers or calling glUseProgram needs no D3D10GL_InvalidateState.
+// - Uniforms: D3D10GL_SetUniform and D3D10GL_SetUniformMatrix set them on a program, where
+//   they persist; D3D10GL_SetUniformBuffer binds the buffer of a uniform block binding.
+//   These change only the current program and the GL_UNIFORM_BUFFER bindings (generic and
+//   indexed), which the device never uses between draws, so its state stays valid: none of
+//   the functions here needs D3D10GL_InvalidateState. Those that call GL make the device's
+//   context current themselves.
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/win32_types.h"
 
+struct ID3D10Buffer;
 struct ID3D10Device;
 struct ID3D10Resource;
 struct ID3D10ShaderResourceView;
@@ -98,9 +105,51 @@ void D3D10GL_SetProgram(ID3D10Device* device, unsigned int glProgram);
 // The program set last with D3D10GL_SetProgram (0 when none).
 unsigned int D3D10GL_GetProgram(ID3D10Device* device);
 
-// The program's vertex stage writes gl_ClipDistance[0..count-1] (at most 8). Name it once
-// after linking; name 0 before deleting the program, whose name GL may give out again.
-void D3D10GL_SetProgramClipDistances(ID3D10Device* device, unsigned int glProgram, unsigned int count);
+enum : UINT {
+    D3D10GL_SHADER_VERTEX = 0,
+    D3D10GL_SHADER_FRAGMENT = 1,
+};
+
+// Compiles the GLSL of one stage (D3D10GL_SHADER_*). 0 on failure, with the compiler's log
+// in *log when log is not null. A shader may go into any number of programs.
+unsigned int D3D10GL_CreateShader(ID3D10Device* device, UINT stage, const char* source, std::string* log);
+void D3D10GL_DeleteShader(ID3D10Device* device, unsigned int shader);
+
+// A vertex input of a program's GLSL and the attribute location it is bound to.
+struct D3D10GL_AttributeBinding {
+    const char* name;
+    UINT location;
+};
+
+// Links a vertex and a fragment shader into a program, its inputs bound to their locations;
+// its vertex stage writes gl_ClipDistance[0..clipDistances-1] (at most 8). 0 on failure,
+// with the linker's log in *log when log is not null. The shaders stay the caller's.
+unsigned int D3D10GL_CreateProgram(ID3D10Device* device, unsigned int vertexShader, unsigned int fragmentShader,
+                                   const D3D10GL_AttributeBinding* attributes, UINT attributeCount, UINT clipDistances,
+                                   std::string* log);
+
+// Deletes a program; when it is the program set for draws, none is set afterwards.
+void D3D10GL_DeleteProgram(ID3D10Device* device, unsigned int glProgram);
+
+// The location of a uniform of the program; -1 when it has none of that name (setting
+// location -1 does nothing).
+INT D3D10GL_UniformLocation(ID3D10Device* device, unsigned int glProgram, const char* name);
+
+// Sets `count` elements of a uniform, each `components` (1..4) values of componentType
+// (D3D10GL_COMPONENT_*; bool uniforms take signed ints), the elements tightly packed.
+void D3D10GL_SetUniform(ID3D10Device* device, unsigned int glProgram, INT location, UINT componentType, UINT components,
+                        UINT count, const void* values);
+
+// Sets `count` square float matrices of size x size (2..4), each column after column.
+void D3D10GL_SetUniformMatrix(ID3D10Device* device, unsigned int glProgram, INT location, UINT size, UINT count,
+                              const float* values);
+
+// Feeds the program's uniform block `block` from uniform-buffer binding `binding`; false
+// when the program has no active block of that name.
+bool D3D10GL_SetUniformBlockBinding(ID3D10Device* device, unsigned int glProgram, const char* block, UINT binding);
+
+// Binds a buffer of this device (or none, for null) to uniform-buffer binding `binding`.
+void D3D10GL_SetUniformBuffer(ID3D10Device* device, UINT binding, ID3D10Buffer* buffer);
 
 // Makes the device's GL context current on the calling thread.
 void D3D10GL_MakeCurrent(ID3D10Device* device);
@@ -115,9 +164,9 @@ unsigned int D3D10GL_TextureName(ID3D10ShaderResourceView* view, unsigned int* g
 // Staging resources have no GL object and give 0.
 unsigned int D3D10GL_ResourceName(ID3D10Resource* resource, unsigned int* glTarget);
 
-// Code beside the device that changes GL state other than the current program and uniforms
-// (binding textures, buffers or framebuffers of its own) calls this afterwards: the device then
-// sets all of its state again at the next draw.
+// Code that calls GL itself and changes state other than the current program and uniforms
+// (binding textures, buffers or framebuffers of its own, as tests do) calls this afterwards:
+// the device then sets all of its state again at the next draw.
 void D3D10GL_InvalidateState(ID3D10Device* device);
 
 // The GL upload/download formats of a DXGI format value: sized internal format, pixel

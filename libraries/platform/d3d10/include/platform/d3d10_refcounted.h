@@ -13,9 +13,9 @@ namespace d3d10gl {
 template <class Interface>
 class RefCounted : public Interface {
 public:
-    ULONG AddRef() override { return ++mRefs; }
+    ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
-        ULONG left = --mRefs;
+        ULONG left = --refs_;
         if (left == 0)
             delete this;
         return left;
@@ -23,7 +23,7 @@ public:
 
 protected:
     virtual ~RefCounted() = default;
-    std::atomic<ULONG> mRefs{1};
+    std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace d3d10gl

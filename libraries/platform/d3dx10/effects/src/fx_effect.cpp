@@ -1,7 +1,5 @@
 // Effects, pools, variables, techniques and passes over the OpenGL side of the device.
 
-#include <epoxy/gl.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -426,7 +424,7 @@ VarEntry MakeVar(const std::string& name, std::shared_ptr<Store> store, bool poo
 // ---- Passes and techniques ----
 
 struct UniformBinding {
-    GLint location;
+    INT location;
     std::shared_ptr<Store> store;
     uint64_t uploaded = 0;
 };
@@ -437,7 +435,7 @@ struct TextureBinding {
     ID3D10SamplerState* sampler;  // owned by the effect
 };
 struct BlockBinding {
-    GLuint binding;
+    UINT binding;
     std::shared_ptr<Store> store;
 };
 
@@ -445,7 +443,7 @@ class PassImpl final : public ID3D10EffectPass {
 public:
     EffectImpl* effect = nullptr;
     const Pass* desc = nullptr;
-    GLuint program = 0;
+    unsigned int program = 0;
     std::vector<BYTE> signature;
     std::vector<UniformBinding> uniforms;
     std::vector<TextureBinding> textures;
@@ -575,8 +573,6 @@ public:
     }
 
     bool Build(const Preprocessed& src, EffectImpl* parent, std::string& errors);
-    ID3D10Device* device() const { return device_; }
-    const std::vector<VarEntry>& vars() const { return vars_; }
 
 private:
     friend class PassImpl;
@@ -588,14 +584,15 @@ private:
     std::vector<VarEntry> vars_;
     std::vector<VarEntry> buffers_;
     std::vector<std::unique_ptr<TechniqueImpl>> techniques_;
-    std::map<std::string, GLuint> shaders_;  // by source
-    std::vector<GLuint> programs_;
+    std::map<std::string, unsigned int> shaders_;  // by source
+    std::vector<unsigned int> programs_;
     std::map<std::string, ID3D10SamplerState*> samplers_;
     std::map<std::string, ID3D10BlendState*> blends_;
     std::map<std::string, ID3D10DepthStencilState*> depths_;
     std::map<std::string, ID3D10RasterizerState*> rasters_;
 
-    GLuint Shader(GLenum stage, const std::string& source, const std::vector<SourceLoc>& lines, std::string& errors);
+    unsigned int Shader(UINT stage, const std::string& source, const std::vector<SourceLoc>& lines,
+                        std::string& errors);
     bool BuildPass(PassImpl& pass, const StageSource& src, std::string& errors);
     bool CreateStates(std::string& errors);
 };
@@ -662,17 +659,10 @@ void ReleaseAll(const std::map<std::string, S*>& objects) {
 }
 
 EffectImpl::~EffectImpl() {
-    D3D10GL_MakeCurrent(device_);
-    for (auto& t : techniques_)
-        for (auto& p : t->passes)
-            if (D3D10GL_GetProgram(device_) == p->program)
-                D3D10GL_SetProgram(device_, 0);
-    for (GLuint p : programs_) {
-        D3D10GL_SetProgramClipDistances(device_, p, 0);
-        glDeleteProgram(p);
-    }
+    for (unsigned int p : programs_)
+        D3D10GL_DeleteProgram(device_, p);
     for (auto& [src, s] : shaders_)
-        glDeleteShader(s);
+        D3D10GL_DeleteShader(device_, s);
     ReleaseAll(samplers_);
     ReleaseAll(blends_);
     ReleaseAll(depths_);
@@ -685,25 +675,15 @@ EffectImpl::~EffectImpl() {
     device_->Release();
 }
 
-GLuint EffectImpl::Shader(GLenum stage, const std::string& source, const std::vector<SourceLoc>& lines,
-                          std::string& errors) {
+unsigned int EffectImpl::Shader(UINT stage, const std::string& source, const std::vector<SourceLoc>& lines,
+                                std::string& errors) {
     auto it = shaders_.find(source);
     if (it != shaders_.end())
         return it->second;
-    GLuint s = glCreateShader(stage);
-    const char* text = source.c_str();
-    glShaderSource(s, 1, &text, nullptr);
-    glCompileShader(s);
-    GLint ok = 0;
-    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        GLint len = 0;
-        glGetShaderiv(s, GL_INFO_LOG_LENGTH, &len);
-        std::string log(size_t(std::max(len, 1)), '\0');
-        glGetShaderInfoLog(s, len, nullptr, log.data());
-        log.resize(std::strlen(log.c_str()));
+    std::string log;
+    const unsigned int s = D3D10GL_CreateShader(device_, stage, source.c_str(), &log);
+    if (!s) {
         errors += MapCompilerLog(log, desc_.files, lines);
-        glDeleteShader(s);
         return 0;
     }
     shaders_[source] = s;
@@ -855,7 +835,6 @@ bool EffectImpl::Build(const Preprocessed& src, EffectImpl* parent, std::string&
         e.object = {new BufferVar(store, c.name, "", pooled), DeleteAs<BufferVar>};
         buffers_.push_back(std::move(e));
     }
-    D3D10GL_MakeCurrent(device_);
     if (!CreateStates(errors))
         return false;
     std::vector<std::shared_ptr<const StageSource>> programs;
@@ -882,18 +861,14 @@ bool EffectImpl::Build(const Preprocessed& src, EffectImpl* parent, std::string&
 
 bool EffectImpl::BuildPass(PassImpl& pass, const StageSource& src, std::string& errors) {
     const Pass& p = *pass.desc;
-    GLuint vs = Shader(GL_VERTEX_SHADER, src.vertex, src.vertexLines, errors);
-    GLuint fs = Shader(GL_FRAGMENT_SHADER, src.fragment, src.fragmentLines, errors);
+    const unsigned int vs = Shader(D3D10GL_SHADER_VERTEX, src.vertex, src.vertexLines, errors);
+    const unsigned int fs = Shader(D3D10GL_SHADER_FRAGMENT, src.fragment, src.fragmentLines, errors);
     if (!vs || !fs)
         return false;
-    GLuint prog = glCreateProgram();
-    programs_.push_back(prog);
-    glAttachShader(prog, vs);
-    glAttachShader(prog, fs);
+    std::vector<std::string> names;
     std::vector<D3D10GL_SignatureElement> sig;
     for (const auto& in : src.inputs) {
-        std::string name = "zfx_in_" + in.semantic + std::to_string(in.index);
-        glBindAttribLocation(prog, GLuint(in.location), name.c_str());
+        names.push_back("zfx_in_" + in.semantic + std::to_string(in.index));
         D3D10GL_SignatureElement e{};
         std::snprintf(e.semanticName, sizeof(e.semanticName), "%s", in.semantic.c_str());
         e.semanticIndex = in.index;
@@ -902,37 +877,32 @@ bool EffectImpl::BuildPass(PassImpl& pass, const StageSource& src, std::string& 
         e.componentCount = in.componentCount;
         sig.push_back(e);
     }
-    glLinkProgram(prog);
-    glDetachShader(prog, vs);
-    glDetachShader(prog, fs);
-    GLint ok = 0;
-    glGetProgramiv(prog, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        GLint len = 0;
-        glGetProgramiv(prog, GL_INFO_LOG_LENGTH, &len);
-        std::string log(size_t(std::max(len, 1)), '\0');
-        glGetProgramInfoLog(prog, len, nullptr, log.data());
-        log.resize(std::strlen(log.c_str()));
+    std::vector<D3D10GL_AttributeBinding> attributes;
+    for (size_t i = 0; i < sig.size(); ++i)
+        attributes.push_back({names[i].c_str(), UINT(sig[i].location)});
+    std::string log;
+    const unsigned int prog =
+        D3D10GL_CreateProgram(device_, vs, fs, attributes.data(), UINT(attributes.size()), src.clipDistances, &log);
+    if (!prog) {
         errors += MapCompilerLog(log, desc_.files, {});
         return false;
     }
+    programs_.push_back(prog);
     pass.program = prog;
     pass.signature = D3D10GL_EncodeSignature(sig.data(), UINT(sig.size()));
-    D3D10GL_SetProgramClipDistances(device_, prog, src.clipDistances);
-    glUseProgram(prog);
     UINT unit = 0;
     for (size_t i = 0; i < vars_.size(); ++i) {
         const Variable& v = desc_.variables[i];
         const auto& store = vars_[i].store;
         if (v.type.kind != VarKind::Texture) {
-            GLint loc = glGetUniformLocation(prog, v.name.c_str());
+            const INT loc = D3D10GL_UniformLocation(device_, prog, v.name.c_str());
             if (loc >= 0)
                 pass.uniforms.push_back({loc, store, 0});
             continue;
         }
         for (uint32_t e = 0; e < v.Count(); ++e) {
             std::string n = v.elements ? v.name + "[" + std::to_string(e) + "]" : v.name;
-            GLint loc = glGetUniformLocation(prog, n.c_str());
+            const INT loc = D3D10GL_UniformLocation(device_, prog, n.c_str());
             if (loc < 0)
                 continue;
             if (unit >= D3D10_COMMONSHADER_SAMPLER_SLOT_COUNT) {
@@ -940,18 +910,16 @@ bool EffectImpl::BuildPass(PassImpl& pass, const StageSource& src, std::string& 
                           std::to_string(D3D10_COMMONSHADER_SAMPLER_SLOT_COUNT) + " textures\n";
                 return false;
             }
-            glUniform1i(loc, GLint(unit));
+            const INT slot = INT(unit);
+            D3D10GL_SetUniform(device_, prog, loc, D3D10GL_COMPONENT_SINT, 1, 1, &slot);
             ID3D10SamplerState* sampler = v.sampler.empty() ? nullptr : samplers_[v.sampler];
             pass.textures.push_back({store, e, unit, sampler});
             ++unit;
         }
     }
     for (size_t i = 0; i < buffers_.size(); ++i) {
-        GLuint index = glGetUniformBlockIndex(prog, buffers_[i].name.c_str());
-        if (index == GL_INVALID_INDEX)
-            continue;
-        glUniformBlockBinding(prog, index, GLuint(i));
-        pass.blocks.push_back({GLuint(i), buffers_[i].store});
+        if (D3D10GL_SetUniformBlockBinding(device_, prog, buffers_[i].name.c_str(), UINT(i)))
+            pass.blocks.push_back({UINT(i), buffers_[i].store});
     }
     if (!p.blendState.empty() && p.blendState != "NULL")
         pass.blend = blends_[p.blendState];
@@ -962,69 +930,42 @@ bool EffectImpl::BuildPass(PassImpl& pass, const StageSource& src, std::string& 
     return true;
 }
 
-void Upload(UniformBinding& u) {
+// Sets a uniform of the program from its store, whose elements take four words each and
+// whose matrices are 4 x 4 rows.
+void Upload(ID3D10Device* dev, unsigned int program, UniformBinding& u) {
     const Store& s = *u.store;
-    GLsizei n = GLsizei(s.count);
+    const UINT n = UINT(s.count);
     const uint32_t* w = s.words.data();
+    const UINT componentType = s.type.base == BaseType::Float  ? D3D10GL_COMPONENT_FLOAT
+                               : s.type.base == BaseType::UInt ? D3D10GL_COMPONENT_UINT
+                                                               : D3D10GL_COMPONENT_SINT;
     switch (s.type.kind) {
         case VarKind::Scalar:
-            if (s.type.base == BaseType::Float)
-                glUniform1fv(u.location, n, reinterpret_cast<const float*>(w));
-            else if (s.type.base == BaseType::UInt)
-                glUniform1uiv(u.location, n, w);
-            else
-                glUniform1iv(u.location, n, reinterpret_cast<const GLint*>(w));
+            D3D10GL_SetUniform(dev, program, u.location, componentType, 1, n, w);
             break;
         case VarKind::Vector: {
-            int c = s.type.cols;
+            const int c = s.type.cols;
             std::vector<uint32_t> packed(size_t(n) * size_t(c));
-            for (GLsizei e = 0; e < n; ++e)
+            for (UINT e = 0; e < n; ++e)
                 for (int k = 0; k < c; ++k)
                     packed[size_t(e) * size_t(c) + size_t(k)] = w[e * 4 + k];
-            const float* f = reinterpret_cast<const float*>(packed.data());
-            const GLint* i = reinterpret_cast<const GLint*>(packed.data());
-            const GLuint* ui = packed.data();
-            if (s.type.base == BaseType::Float) {
-                if (c == 2)
-                    glUniform2fv(u.location, n, f);
-                else if (c == 3)
-                    glUniform3fv(u.location, n, f);
-                else
-                    glUniform4fv(u.location, n, f);
-            } else if (s.type.base == BaseType::UInt) {
-                if (c == 2)
-                    glUniform2uiv(u.location, n, ui);
-                else if (c == 3)
-                    glUniform3uiv(u.location, n, ui);
-                else
-                    glUniform4uiv(u.location, n, ui);
-            } else {
-                if (c == 2)
-                    glUniform2iv(u.location, n, i);
-                else if (c == 3)
-                    glUniform3iv(u.location, n, i);
-                else
-                    glUniform4iv(u.location, n, i);
-            }
+            D3D10GL_SetUniform(dev, program, u.location, componentType, UINT(c), n, packed.data());
             break;
         }
         case VarKind::Matrix: {
             const float* f = reinterpret_cast<const float*>(w);
-            int d = s.type.rows;
+            const int d = s.type.rows;
             if (d == 4) {
-                glUniformMatrix4fv(u.location, n, GL_FALSE, f);
+                D3D10GL_SetUniformMatrix(dev, program, u.location, 4, n, f);
                 break;
             }
             // Upper-left d x d of each 4 x 4: D3D row r becomes GLSL column r.
             std::vector<float> m(size_t(n) * size_t(d * d));
-            for (GLsizei e = 0; e < n; ++e)
+            for (UINT e = 0; e < n; ++e)
                 for (int r = 0; r < d; ++r)
                     for (int c = 0; c < d; ++c)
                         m[size_t(e) * size_t(d * d) + size_t(r * d + c)] = f[e * 16 + r * 4 + c];
-            if (d == 3)
-                glUniformMatrix3fv(u.location, n, GL_FALSE, m.data());
-            else
-                glUniformMatrix2fv(u.location, n, GL_FALSE, m.data());
+            D3D10GL_SetUniformMatrix(dev, program, u.location, UINT(d), n, m.data());
             break;
         }
         case VarKind::Texture:
@@ -1037,11 +978,9 @@ HRESULT PassImpl::Apply(UINT flags) {
     if (!effect || flags != 0)
         return E_FAIL;
     ID3D10Device* dev = effect->device_;
-    D3D10GL_MakeCurrent(dev);
-    glUseProgram(program);
     for (auto& u : uniforms)
         if (u.uploaded != u.store->version)
-            Upload(u);
+            Upload(dev, program, u);
     for (const auto& t : textures) {
         ID3D10ShaderResourceView* view = t.store->views[t.element];
         ID3D10SamplerState* sampler = t.sampler;
@@ -1050,12 +989,8 @@ HRESULT PassImpl::Apply(UINT flags) {
         dev->PSSetSamplers(t.unit, 1, &sampler);
         dev->VSSetSamplers(t.unit, 1, &sampler);
     }
-    for (const auto& b : blocks) {
-        GLuint name = b.store->buffer ? D3D10GL_ResourceName(b.store->buffer, nullptr) : 0;
-        glBindBufferBase(GL_UNIFORM_BUFFER, b.binding, name);
-    }
-    if (!blocks.empty())
-        D3D10GL_InvalidateState(dev);  // the generic buffer binding changed
+    for (const auto& b : blocks)
+        D3D10GL_SetUniformBuffer(dev, b.binding, b.store->buffer);
     if (!desc->blendState.empty())
         dev->OMSetBlendState(blend, desc->blendFactor, desc->sampleMask);
     if (!desc->depthStencilState.empty())

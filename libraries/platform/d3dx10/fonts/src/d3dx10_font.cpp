@@ -5,8 +5,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <epoxy/gl.h>
-
 #include "font_dc.h"
 #include "platform/d3d10_gl.h"
 #include "platform/d3d10_refcounted.h"
@@ -182,7 +180,6 @@ private:
 
     bool EnsureDeviceObjects() {
         if (!program_) {
-            D3D10GL_MakeCurrent(device_);
             program_ = BuildProgram();
             if (!program_)
                 return false;
@@ -274,48 +271,20 @@ private:
         return true;
     }
 
-    GLuint BuildProgram() {
-        auto compile = [](GLenum type, const char* source) -> GLuint {
-            GLuint s = glCreateShader(type);
-            glShaderSource(s, 1, &source, nullptr);
-            glCompileShader(s);
-            GLint ok = 0;
-            glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-            if (!ok) {
-                glDeleteShader(s);
-                return 0;
-            }
-            return s;
-        };
-        GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader), fs = compile(GL_FRAGMENT_SHADER, kFragmentShader);
-        if (!vs || !fs) {
-            if (vs)
-                glDeleteShader(vs);
-            if (fs)
-                glDeleteShader(fs);
+    unsigned int BuildProgram() {
+        const unsigned int vs = D3D10GL_CreateShader(device_, D3D10GL_SHADER_VERTEX, kVertexShader, nullptr);
+        const unsigned int fs = D3D10GL_CreateShader(device_, D3D10GL_SHADER_FRAGMENT, kFragmentShader, nullptr);
+        const D3D10GL_AttributeBinding attributes[] = {{"POSITION", 0}, {"TEXCOORD", 1}};
+        const unsigned int p = vs && fs ? D3D10GL_CreateProgram(device_, vs, fs, attributes, 2, 0, nullptr) : 0;
+        D3D10GL_DeleteShader(device_, vs);
+        D3D10GL_DeleteShader(device_, fs);
+        if (!p)
             return 0;
-        }
-        GLuint p = glCreateProgram();
-        glAttachShader(p, vs);
-        glAttachShader(p, fs);
-        glBindAttribLocation(p, 0, "POSITION");
-        glBindAttribLocation(p, 1, "TEXCOORD");
-        glLinkProgram(p);
-        glDeleteShader(vs);
-        glDeleteShader(fs);
-        GLint ok = 0;
-        glGetProgramiv(p, GL_LINK_STATUS, &ok);
-        if (!ok) {
-            glDeleteProgram(p);
-            return 0;
-        }
-        viewportUniform_ = glGetUniformLocation(p, "uViewportSize");
-        colorUniform_ = glGetUniformLocation(p, "uColor");
-        GLint previous = 0;
-        glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-        glUseProgram(p);
-        glUniform1i(glGetUniformLocation(p, "uAtlas"), 0);
-        glUseProgram(GLuint(previous));
+        viewportUniform_ = D3D10GL_UniformLocation(device_, p, "uViewportSize");
+        colorUniform_ = D3D10GL_UniformLocation(device_, p, "uColor");
+        const INT atlasUnit = 0;
+        D3D10GL_SetUniform(device_, p, D3D10GL_UniformLocation(device_, p, "uAtlas"), D3D10GL_COMPONENT_SINT, 1, 1,
+                           &atlasUnit);
         return p;
     }
 
@@ -387,13 +356,10 @@ private:
         device_->PSGetShaderResources(0, 1, &oldView);
         const unsigned int oldProgram = D3D10GL_GetProgram(device_);
 
-        D3D10GL_MakeCurrent(device_);
-        GLint previous = 0;
-        glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-        glUseProgram(program_);
-        glUniform2f(viewportUniform_, float(vp.Width), float(vp.Height));
-        glUniform4f(colorUniform_, color.r, color.g, color.b, color.a);
-        glUseProgram(GLuint(previous));
+        const float viewportSize[2] = {float(vp.Width), float(vp.Height)};
+        const float rgba[4] = {color.r, color.g, color.b, color.a};
+        D3D10GL_SetUniform(device_, program_, viewportUniform_, D3D10GL_COMPONENT_FLOAT, 2, 1, viewportSize);
+        D3D10GL_SetUniform(device_, program_, colorUniform_, D3D10GL_COMPONENT_FLOAT, 4, 1, rgba);
 
         const UINT stride = sizeof(QuadVertex), offset = 0;
         const FLOAT factor[4] = {0, 0, 0, 0};
@@ -443,12 +409,7 @@ private:
                                                             atlasTexture_, vertexBuffer_})
             if (o)
                 o->Release();
-        if (program_) {
-            D3D10GL_MakeCurrent(device_);
-            if (D3D10GL_GetProgram(device_) == program_)
-                D3D10GL_SetProgram(device_, 0);
-            glDeleteProgram(program_);
-        }
+        D3D10GL_DeleteProgram(device_, program_);
     }
 
     ID3D10Device* device_;
@@ -462,8 +423,8 @@ private:
     int shelfX_ = 1, shelfY_ = 1, shelfHeight_ = 0;
     bool atlasDirty_ = false, atlasResized_ = false;
 
-    GLuint program_ = 0;
-    GLint viewportUniform_ = -1, colorUniform_ = -1;
+    unsigned int program_ = 0;
+    INT viewportUniform_ = -1, colorUniform_ = -1;
     ID3D10InputLayout* layout_ = nullptr;
     ID3D10BlendState* blend_ = nullptr;
     ID3D10DepthStencilState* depth_ = nullptr;

@@ -102,7 +102,6 @@ struct Face::Impl {
 std::unique_ptr<Face> Face::Open(const std::string& family, int height, int weight, bool italic) {
     std::string file;
     int index = 0, matchedWeight = FC_WEIGHT_REGULAR, matchedSlant = FC_SLANT_ROMAN;
-    std::string matchedFamily;
     {
         std::lock_guard<std::mutex> guard(FontconfigLock());
         if (!FcInit())
@@ -125,8 +124,6 @@ std::unique_ptr<Face> Face::Open(const std::string& family, int height, int weig
         FcChar8* s = nullptr;
         if (FcPatternGetString(match, FC_FILE, 0, &s) == FcResultMatch)
             file = reinterpret_cast<const char*>(s);
-        if (FcPatternGetString(match, FC_FAMILY, 0, &s) == FcResultMatch)
-            matchedFamily = reinterpret_cast<const char*>(s);
         FcPatternGetInteger(match, FC_INDEX, 0, &index);
         FcPatternGetInteger(match, FC_WEIGHT, 0, &matchedWeight);
         FcPatternGetInteger(match, FC_SLANT, 0, &matchedSlant);
@@ -157,7 +154,6 @@ std::unique_ptr<Face> Face::Open(const std::string& family, int height, int weig
     f->maxAdvance_ = Round26(m.max_advance);
     f->glyphCount_ = uint32_t(std::max<FT_Long>(0, face->num_glyphs));
     f->file_ = file;
-    f->family_ = matchedFamily;
     f->bold_ = FcWeightToOpenType(matchedWeight) >= 600;
     f->italic_ = matchedSlant != FC_SLANT_ROMAN;
     return f;

@@ -38,7 +38,6 @@ public:
     ~Face();
 
     const std::string& File() const { return file_; }
-    const std::string& Family() const { return family_; }
     int Ascent() const { return ascent_; }
     int Descent() const { return descent_; }
     int LineHeight() const { return ascent_ + descent_; }
@@ -58,7 +57,7 @@ private:
     Face() = default;
     struct Impl;
     std::unique_ptr<Impl> impl_;
-    std::string file_, family_;
+    std::string file_;
     int ascent_ = 0, descent_ = 0, maxAdvance_ = 0;
     uint32_t glyphCount_ = 0;
     bool kerningRead_ = false;
