@@ -62,6 +62,10 @@ if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
         zendra_add_gtest(fw_mesh_gpu_tests
             SOURCES tests/scenes/scenes_mesh_gpu_tests.cpp
             LIBS fw_meshes platform_d3d10_core Boost::filesystem)
+        # The materials reach the shared pool through the framework object's handles.
+        if(TARGET fw_mesh_gpu_tests)
+            target_link_libraries(fw_mesh_gpu_tests PRIVATE $<TARGET_NAME_IF_EXISTS:fw>)
+        endif()
     endif()
     zendra_add_benchmark(fw_mesh_bench
         SOURCES tests/scenes/scenes_mesh_bench.cpp

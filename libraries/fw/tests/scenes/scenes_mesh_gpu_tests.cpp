@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <set>
 
 #include <boost/filesystem.hpp>
@@ -121,6 +122,8 @@ protected:
             << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
         fw_Framework::mDevice = device;
         fw_Framework::mEffectPool = pool;
+        framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "mesh_gpu_tests");
+        framework->LookUpPoolVariables();  // the materials reach the pool through its handles
         GetMeshServices().getTechnique = TechniqueOf;
 
         D3D10_TEXTURE2D_DESC d{};
@@ -145,6 +148,7 @@ protected:
         for (ID3D10ShaderResourceView* v : gTextureViews)
             v->Release();
         gTextureViews.clear();
+        framework.reset();
         fw_Framework::mDevice = nullptr;
         fw_Framework::mEffectPool = nullptr;
         if (device)
@@ -190,6 +194,7 @@ protected:
     }
     fw_Effect* Effect() { return reinterpret_cast<fw_Effect*>(effect); }
 
+    std::unique_ptr<fw_Framework> framework;
     ID3D10Device* device = nullptr;
     ID3D10EffectPool* pool = nullptr;
     ID3D10Effect* effect = nullptr;

@@ -387,6 +387,18 @@ technique Textures { pass P0 { VertexShader = QuadVS; PixelShader = TexPS; } }
 )");
     ID3D10Effect* e = nullptr;
     ASSERT_EQ(Effect(path, nullptr, nullptr, &e), S_OK);
+    // The type gives the declared element count, 0 when the variable is no array.
+    auto elements = [e](const char* name) {
+        D3D10_EFFECT_TYPE_DESC type = {99};
+        const HRESULT hr = e->GetVariableByName(name)->GetType()->GetDesc(&type);
+        return SUCCEEDED(hr) ? int(type.Elements) : -1;
+    };
+    EXPECT_EQ(elements("gF"), 3);
+    EXPECT_EQ(elements("gM"), 2);
+    EXPECT_EQ(elements("MeshTextures"), 2);
+    EXPECT_EQ(elements("gAfter"), 0);
+    EXPECT_EQ(elements("gNone"), -1);
+    EXPECT_FALSE(e->GetVariableByName("gNone")->GetType()->IsValid());
     ID3D10EffectScalarVariable* f = e->GetVariableByName("gF")->AsScalar();
     float five[5] = {0.2f, 0.4f, 0.6f, 0.8f, 1.0f};
     EXPECT_EQ(f->SetFloatArray(five, 0, 5), E_INVALIDARG);
