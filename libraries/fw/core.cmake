@@ -66,8 +66,8 @@ function(fw_core_define)
         set(${list_name} ${present})
     endforeach()
     zendra_add_gtest(core_tests
-        SOURCES ${core_sources} ${core_test_dir}/core_support.cpp
-        LIBS fw Boost::filesystem
+        SOURCES ${core_sources}
+        LIBS fw fw_test_support Boost::filesystem
         ENV ZENDRA_FW_SOURCE_ROOT=${CMAKE_CURRENT_SOURCE_DIR})
     if(TARGET core_tests AND TARGET services_fake_bass)
         add_dependencies(core_tests services_fake_bass)
@@ -75,20 +75,20 @@ function(fw_core_define)
     # On the X display: the start dialog, the window procedure, device creation, present.
     if(display_sources)
         zendra_add_gtest(core_display_tests
-            SOURCES ${display_sources} ${core_test_dir}/core_support.cpp
-            LIBS fw Boost::filesystem
+            SOURCES ${display_sources}
+            LIBS fw fw_test_support Boost::filesystem
             LABELS display
             ENV ZENDRA_FW_SOURCE_ROOT=${CMAKE_CURRENT_SOURCE_DIR})
         add_dependencies(core_display_tests d3d10warp)
     endif()
     zendra_add_benchmark(core_bench
-        SOURCES ${core_test_dir}/core_bench.cpp ${core_test_dir}/core_support.cpp
-        LIBS fw Boost::filesystem GTest::gtest)
+        SOURCES ${core_test_dir}/core_bench.cpp
+        LIBS fw fw_test_support Boost::filesystem GTest::gtest)
     # Frames per second of a test scene with the post passes on the software renderer.
     if(EXISTS ${core_test_dir}/core_fps_bench.cpp)
         zendra_add_benchmark(core_fps_bench
-            SOURCES ${core_test_dir}/core_fps_bench.cpp ${core_test_dir}/core_support.cpp
-            LIBS fw Boost::filesystem GTest::gtest)
+            SOURCES ${core_test_dir}/core_fps_bench.cpp
+            LIBS fw fw_test_support Boost::filesystem GTest::gtest)
         if(TARGET core_fps_bench)
             add_dependencies(core_fps_bench d3d10warp)
         endif()

@@ -38,8 +38,8 @@ target_link_libraries(fw_resources
     PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt)
 
 if(ZENDRA_TESTS)
-    set(fw_resources_test_sources
-        tests/resources/resources_support.cpp tests/resources/resources_post_support.cpp)
+    include(tests/test_support.cmake)
+    set(fw_resources_test_sources tests/resources/resources_post_support.cpp)
     foreach(group texture table effect post final further report font)
         if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/resources/resources_${group}_tests.cpp)
             list(APPEND fw_resources_test_sources tests/resources/resources_${group}_tests.cpp)
@@ -50,7 +50,7 @@ if(ZENDRA_TESTS)
     endif()
     zendra_add_gtest(fw_resources_tests
         SOURCES ${fw_resources_test_sources}
-        LIBS fw_resources Boost::filesystem)
+        LIBS fw_resources fw_test_support Boost::filesystem)
     if(TARGET fw_resources_tests)
         target_compile_definitions(fw_resources_tests PRIVATE FW_SOURCE_ROOT="${CMAKE_CURRENT_SOURCE_DIR}")
         # The compiled forms of the framework's effect files, loaded without their sources.

@@ -64,7 +64,7 @@ if(TARGET d3dx10_meshes AND TARGET d3dx10_effects)
             LIBS fw_meshes platform_d3d10_core Boost::filesystem)
         # The materials reach the shared pool through the framework object's handles.
         if(TARGET fw_mesh_gpu_tests)
-            target_link_libraries(fw_mesh_gpu_tests PRIVATE $<TARGET_NAME_IF_EXISTS:fw>)
+            target_link_libraries(fw_mesh_gpu_tests PRIVATE $<TARGET_NAME_IF_EXISTS:fw> platform_d3d10_test_support)
         endif()
     endif()
     zendra_add_benchmark(fw_mesh_bench

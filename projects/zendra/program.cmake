@@ -5,9 +5,9 @@
 #                                            every one of them is part of the program
 #   zendra_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...])
 #   zendra_add_bench(<name> SOURCES ... [LIBS ...])
-# Test and benchmark programs get the framework's resource-test support (software device,
-# framework object, read-back, a sync device with settable tracks), tests/support/*.cpp,
-# and the folders of the build as ZENDRA_* definitions.
+# Test and benchmark programs link the production's test support (tests/support, on the
+# framework's: software device, framework object, read-back, a sync device with settable
+# tracks) and get the folders of the build as ZENDRA_* definitions.
 if(NOT TARGET fw OR NOT TARGET platform_winmain)
     message(STATUS "zendra: the framework is not configured; the program is skipped")
     return()
@@ -28,11 +28,11 @@ function(zendra_add_library name)
     set(ZENDRA_LIBRARIES ${ZENDRA_LIBRARIES} ${name} PARENT_SCOPE)
 endfunction()
 
-file(GLOB ZENDRA_TEST_SUPPORT CONFIGURE_DEPENDS ${ZENDRA_TESTS_DIR}/support/*.cpp)
-list(APPEND ZENDRA_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources/resources_support.cpp)
+if(ZENDRA_TESTS)
+    include(${ZENDRA_TESTS_DIR}/support/test_support.cmake)
+endif()
 function(zendra_test_setup name)
-    target_include_directories(${name} PRIVATE ${ZENDRA_TESTS_DIR}
-        ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources)
+    target_include_directories(${name} PRIVATE ${ZENDRA_TESTS_DIR})
     target_compile_definitions(${name} PRIVATE
         ZENDRA_PROJECT_DIR="${CMAKE_CURRENT_FUNCTION_LIST_DIR}"
         ZENDRA_DATA_DIR="${ZENDRA_DATA_DIR}"
@@ -50,8 +50,8 @@ function(zendra_add_test name)
     endif()
     list(TRANSFORM ARG_SOURCES PREPEND ${ZENDRA_TESTS_DIR}/)
     zendra_add_gtest(${name}
-        SOURCES ${ARG_SOURCES} ${ZENDRA_TEST_SUPPORT}
-        LIBS ${ARG_LIBS} Boost::filesystem
+        SOURCES ${ARG_SOURCES}
+        LIBS ${ARG_LIBS} zendra_test_support Boost::filesystem
         LABELS zendra ${ARG_LABELS})
     zendra_test_setup(${name})
 endfunction()
@@ -63,8 +63,8 @@ function(zendra_add_bench name)
     endif()
     list(TRANSFORM ARG_SOURCES PREPEND ${ZENDRA_TESTS_DIR}/)
     zendra_add_benchmark(${name}
-        SOURCES ${ARG_SOURCES} ${ZENDRA_TEST_SUPPORT}
-        LIBS ${ARG_LIBS} Boost::filesystem GTest::gtest)
+        SOURCES ${ARG_SOURCES}
+        LIBS ${ARG_LIBS} zendra_test_support Boost::filesystem GTest::gtest)
     zendra_test_setup(${name})
 endfunction()
 

@@ -8,6 +8,7 @@
 
 #include <boost/filesystem.hpp>
 
+#include "d3d10_read_back.h"
 #include "fw_Framework.h"
 #include "fw_Mesh.h"
 #include "platform/d3d10.h"
@@ -171,25 +172,11 @@ protected:
         device->ClearRenderTargetView(rtv, black);
     }
     std::vector<uint32_t> Read() {
-        D3D10_TEXTURE2D_DESC d;
-        target->GetDesc(&d);
-        d.Usage = D3D10_USAGE_STAGING;
-        d.BindFlags = 0;
-        d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-        ID3D10Texture2D* staging = nullptr;
-        EXPECT_EQ(S_OK, device->CreateTexture2D(&d, nullptr, &staging));
-        std::vector<uint32_t> out(size_t(d.Width) * d.Height);
-        if (!staging)
-            return out;
-        device->CopyResource(staging, target);
-        D3D10_MAPPED_TEXTURE2D mapped{};
-        if (SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped)) && mapped.pData) {
-            for (UINT y = 0; y < d.Height; ++y)
-                std::memcpy(&out[size_t(y) * d.Width], static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
-                            size_t(d.Width) * 4);
-            staging->Unmap(0);
-        }
-        staging->Release();
+        d3d10test::TextureCopy copy;
+        EXPECT_TRUE(d3d10test::ReadTexture(target, copy));
+        std::vector<uint32_t> out(size_t(copy.desc.Width) * copy.desc.Height);
+        for (UINT y = 0; y < copy.desc.Height; ++y)
+            std::memcpy(&out[size_t(y) * copy.desc.Width], copy.Row(y), size_t(copy.desc.Width) * 4);
         return out;
     }
     fw_Effect* Effect() { return reinterpret_cast<fw_Effect*>(effect); }
