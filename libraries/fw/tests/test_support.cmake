@@ -8,6 +8,7 @@ add_library(fw_test_support STATIC
     ${CMAKE_CURRENT_LIST_DIR}/core/core_support.cpp)
 target_include_directories(fw_test_support PUBLIC
     ${CMAKE_CURRENT_LIST_DIR}/resources ${CMAKE_CURRENT_LIST_DIR}/core)
-target_compile_definitions(fw_test_support PRIVATE FW_SOURCE_ROOT="${CMAKE_CURRENT_LIST_DIR}/..")
+get_filename_component(fw_test_support_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+target_compile_definitions(fw_test_support PRIVATE FW_SOURCE_ROOT="${fw_test_support_root}")
 target_link_libraries(fw_test_support PUBLIC
     fw_resources platform_d3d10_test_support platform_win32 GTest::gtest Boost::filesystem)
