@@ -41,25 +41,23 @@ if(ZENDRA_TESTS)
     zendra_add_gtest(core_tests
         SOURCES tests/core/core_startup_tests.cpp tests/core/core_frame_tests.cpp
                 tests/core/core_camera_tests.cpp tests/core/core_hooks_tests.cpp
-                tests/core/core_support.cpp
-        LIBS fw Boost::filesystem
+        LIBS fw fw_test_support Boost::filesystem
         ENV ZENDRA_FW_SOURCE_ROOT=${CMAKE_CURRENT_SOURCE_DIR}
         DEPENDS services_fake_bass)
     # On the X display: the start dialog, the window procedure, device creation, present.
     zendra_add_gtest(core_display_tests
         SOURCES tests/core/core_dialog_tests.cpp tests/core/core_window_tests.cpp
-                tests/core/core_support.cpp
-        LIBS fw Boost::filesystem
+        LIBS fw fw_test_support Boost::filesystem
         LABELS display
         ENV ZENDRA_FW_SOURCE_ROOT=${CMAKE_CURRENT_SOURCE_DIR}
         DEPENDS d3d10warp)
     zendra_add_benchmark(core_bench
-        SOURCES tests/core/core_bench.cpp tests/core/core_support.cpp
-        LIBS fw Boost::filesystem GTest::gtest)
+        SOURCES tests/core/core_bench.cpp
+        LIBS fw fw_test_support Boost::filesystem GTest::gtest)
     # Frames per second of a test scene with the post passes on the software renderer.
     zendra_add_benchmark(core_fps_bench
-        SOURCES tests/core/core_fps_bench.cpp tests/core/core_support.cpp
-        LIBS fw Boost::filesystem GTest::gtest
+        SOURCES tests/core/core_fps_bench.cpp
+        LIBS fw fw_test_support Boost::filesystem GTest::gtest
         DEPENDS d3d10warp)
     include(${core_test_dir}/e2e/CMakeLists.txt)
 endif()

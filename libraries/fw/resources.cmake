@@ -29,17 +29,18 @@ target_link_libraries(fw_resources
     PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math fw_utils sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt)
 
 if(ZENDRA_TESTS)
+    include(tests/test_support.cmake)
     # The compiled forms of the framework's effect files, loaded without their sources.
     d3dx10_pack_effects(fw_resources_tests_packed ${CMAKE_CURRENT_BINARY_DIR}/packed
         src/shaders/fw_Globals.fxi src/shaders/fw_PostEffects.fx
         INCLUDE_DIRS src/shaders)
     zendra_add_gtest(fw_resources_tests
-        SOURCES tests/resources/resources_support.cpp tests/resources/resources_post_support.cpp
+        SOURCES tests/resources/resources_post_support.cpp
                 tests/resources/resources_texture_tests.cpp tests/resources/resources_table_tests.cpp
                 tests/resources/resources_effect_tests.cpp tests/resources/resources_post_tests.cpp
                 tests/resources/resources_final_tests.cpp tests/resources/resources_further_tests.cpp
                 tests/resources/resources_report_tests.cpp tests/resources/resources_font_tests.cpp
-        LIBS fw_resources Boost::filesystem
+        LIBS fw_resources fw_test_support Boost::filesystem
         DEFINITIONS FW_SOURCE_ROOT="${CMAKE_CURRENT_SOURCE_DIR}"
                     FW_PACKED_SHADERS="${CMAKE_CURRENT_BINARY_DIR}/packed"
         DEPENDS fw_resources_tests_packed)

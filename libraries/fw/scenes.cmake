@@ -48,9 +48,10 @@ target_link_libraries(fw_meshes PUBLIC fw_math fw_state d3dx10_meshes d3dx10_eff
 zendra_add_gtest(fw_mesh_tests
     SOURCES tests/scenes/scenes_mesh_tests.cpp
     LIBS fw_meshes fw_services Boost::filesystem)
+# The materials reach the shared pool through the framework object's handles.
 zendra_add_gtest(fw_mesh_gpu_tests
     SOURCES tests/scenes/scenes_mesh_gpu_tests.cpp
-    LIBS fw_meshes platform_d3d10_core Boost::filesystem)
+    LIBS fw_meshes fw platform_d3d10_test_support Boost::filesystem)
 zendra_add_benchmark(fw_mesh_bench
     SOURCES tests/scenes/scenes_mesh_bench.cpp
     LIBS fw_meshes platform_d3d10_core Boost::filesystem)

@@ -6,9 +6,9 @@
 #                                            every one of them is part of the program
 #   zendra_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [DEFINITIONS ...] [DEPENDS ...])
 #   zendra_add_bench(<name> SOURCES ... [LIBS ...] [DEFINITIONS ...] [DEPENDS ...])
-# Test and benchmark programs get the framework's resource-test support (software device,
-# framework object, read-back, a sync device with settable tracks), the production's test
-# support (tests/support) and the folders of the build as ZENDRA_* definitions.
+# Test and benchmark programs link the production's test support (tests/support, on the
+# framework's: software device, framework object, read-back, a sync device with settable
+# tracks) and get the folders of the build as ZENDRA_* definitions.
 set(ZENDRA_SRC_DIR ${CMAKE_CURRENT_LIST_DIR}/src)
 set(ZENDRA_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR}/tests)
 set(FW_SRC_DIR ${CMAKE_SOURCE_DIR}/libraries/fw/src)
@@ -24,13 +24,11 @@ function(zendra_add_library name)
     set(ZENDRA_LIBRARIES ${ZENDRA_LIBRARIES} ${name} PARENT_SCOPE)
 endfunction()
 
-set(ZENDRA_TEST_SUPPORT
-    ${ZENDRA_TESTS_DIR}/support/device_wait.cpp
-    ${ZENDRA_TESTS_DIR}/support/shipped_folder.cpp
-    ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources/resources_support.cpp)
+if(ZENDRA_TESTS)
+    include(${ZENDRA_TESTS_DIR}/support/test_support.cmake)
+endif()
 function(zendra_test_setup name)
-    target_include_directories(${name} PRIVATE ${ZENDRA_TESTS_DIR}
-        ${CMAKE_SOURCE_DIR}/libraries/fw/tests/resources)
+    target_include_directories(${name} PRIVATE ${ZENDRA_TESTS_DIR})
     target_compile_definitions(${name} PRIVATE
         ZENDRA_PROJECT_DIR="${CMAKE_CURRENT_FUNCTION_LIST_DIR}"
         ZENDRA_DATA_DIR="${ZENDRA_DATA_DIR}"
@@ -48,8 +46,8 @@ function(zendra_add_test name)
     endif()
     list(TRANSFORM ARG_SOURCES PREPEND ${ZENDRA_TESTS_DIR}/)
     zendra_add_gtest(${name}
-        SOURCES ${ARG_SOURCES} ${ZENDRA_TEST_SUPPORT}
-        LIBS ${ARG_LIBS} Boost::filesystem
+        SOURCES ${ARG_SOURCES}
+        LIBS ${ARG_LIBS} zendra_test_support Boost::filesystem
         LABELS zendra ${ARG_LABELS}
         DEFINITIONS ${ARG_DEFINITIONS}
         DEPENDS ${ARG_DEPENDS})
@@ -63,8 +61,8 @@ function(zendra_add_bench name)
     endif()
     list(TRANSFORM ARG_SOURCES PREPEND ${ZENDRA_TESTS_DIR}/)
     zendra_add_benchmark(${name}
-        SOURCES ${ARG_SOURCES} ${ZENDRA_TEST_SUPPORT}
-        LIBS ${ARG_LIBS} Boost::filesystem GTest::gtest
+        SOURCES ${ARG_SOURCES}
+        LIBS ${ARG_LIBS} zendra_test_support Boost::filesystem GTest::gtest
         DEFINITIONS ${ARG_DEFINITIONS}
         DEPENDS ${ARG_DEPENDS})
     zendra_test_setup(${name})

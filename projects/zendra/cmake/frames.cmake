@@ -2,7 +2,7 @@
 # show's benchmark.
 add_library(zendra_frames_renderer STATIC ${CMAKE_CURRENT_LIST_DIR}/../tools/frames_renderer.cpp)
 target_include_directories(zendra_frames_renderer PUBLIC ${CMAKE_CURRENT_LIST_DIR}/../tools)
-target_link_libraries(zendra_frames_renderer PUBLIC zendra_scene)
+target_link_libraries(zendra_frames_renderer PUBLIC zendra_scene PRIVATE platform_d3d10_test_support)
 
 add_executable(zendra_frames ${CMAKE_CURRENT_LIST_DIR}/../tools/frames.cpp)
 target_link_libraries(zendra_frames PRIVATE zendra_frames_renderer Boost::filesystem)

@@ -56,28 +56,6 @@ TexturePtr ByteSource(uint32_t width, uint32_t height, const std::vector<uint32_
         new fw_Texture(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT_R8G8B8A8_UNORM, width, height, 1, rgba.data()));
 }
 
-std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer) {
-    std::vector<uint8_t> bytes;
-    if (!buffer)
-        return bytes;
-    D3D10_BUFFER_DESC desc = {};
-    buffer->GetDesc(&desc);
-    desc.Usage = D3D10_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-    ID3D10Buffer* staging = nullptr;
-    if (FAILED(fw_Framework::mDevice->CreateBuffer(&desc, nullptr, &staging)))
-        return bytes;
-    fw_Framework::mDevice->CopyResource(staging, buffer);
-    void* data = nullptr;
-    if (SUCCEEDED(staging->Map(D3D10_MAP_READ, 0, &data))) {
-        bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + desc.ByteWidth);
-        staging->Unmap();
-    }
-    staging->Release();
-    return bytes;
-}
-
 ULONG CountAfterRelease(IUnknown* object) {
     return object->Release();
 }

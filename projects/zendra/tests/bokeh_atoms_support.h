@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "d3d10_read_back.h"
 #include "fw_Framework.h"
 #include "fw_Release.h"
 #include "fw_Texture.h"
@@ -40,7 +41,7 @@ TexturePtr FloatSource(uint32_t width, uint32_t height, const std::vector<float>
 TexturePtr ByteSource(uint32_t width, uint32_t height, const std::vector<uint32_t>& rgba);
 
 // The bytes of a buffer (copied through a staging buffer).
-std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer);
+using d3d10test::ReadBuffer;
 
 // The reference count an object has once the caller's extra reference is given back.
 ULONG CountAfterRelease(IUnknown* object);

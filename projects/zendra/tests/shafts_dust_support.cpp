@@ -79,24 +79,6 @@ void SetShaftCameraVariables(fw_Effect& effect, const Camera& camera) {
     effect.SetFloat4("gRightDirection", inverse._11, inverse._12, inverse._13, 0.0f);
 }
 
-std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer) {
-    std::vector<uint8_t> bytes;
-    D3D10_BUFFER_DESC desc = {};
-    buffer->GetDesc(&desc);
-    D3D10_BUFFER_DESC staging = {desc.ByteWidth, D3D10_USAGE_STAGING, 0, D3D10_CPU_ACCESS_READ, 0};
-    ID3D10Buffer* copy = nullptr;
-    if (FAILED(fw_Framework::mDevice->CreateBuffer(&staging, nullptr, &copy)))
-        return bytes;
-    fw_Framework::mDevice->CopyResource(copy, buffer);
-    void* data = nullptr;
-    if (SUCCEEDED(copy->Map(D3D10_MAP_READ, 0, &data))) {
-        bytes.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + desc.ByteWidth);
-        copy->Unmap();
-    }
-    copy->Release();
-    return bytes;
-}
-
 void ReplaceBuffer(ID3D10Buffer*& buffer, const void* bytes, size_t size) {
     buffer->Release();
     buffer = nullptr;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fw_Effect.h"
+#include "d3d10_read_back.h"
 #include "fw_Framework.h"
 #include "fw_Texture.h"
 #include "platform/d3d10.h"
@@ -44,7 +45,7 @@ fw_Texture* MakeVarianceMap(uint32_t size, float lightY, float sphereRadius, flo
 void SetShaftCameraVariables(fw_Effect& effect, const Camera& camera);
 
 // A buffer's bytes; a buffer replaced by an immutable vertex buffer of the given bytes.
-std::vector<uint8_t> ReadBuffer(ID3D10Buffer* buffer);
+using d3d10test::ReadBuffer;
 void ReplaceBuffer(ID3D10Buffer*& buffer, const void* data, size_t bytes);
 template <typename Vertex>
 std::vector<Vertex> ReadVertices(ID3D10Buffer* buffer) {

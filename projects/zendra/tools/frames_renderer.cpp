@@ -13,6 +13,7 @@
 #include "Caleidoscope.h"
 #include "FucrrEffect.h"
 #include "Show.h"
+#include "d3d10_read_back.h"
 #include "fw_Framework.h"
 #include "fw_Log.h"
 #include "fw_Release.h"
@@ -36,37 +37,6 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
 bool Exists(const char* path) {
     struct stat info;
     return ::stat(path, &info) == 0;
-}
-
-// A staging copy of a 2D texture (or of its top-left texel), mapped; fn(row pointer, pitch).
-template <typename Fn>
-bool ReadTexture(ID3D10Texture2D* texture, bool oneTexel, Fn fn) {
-    ID3D10Device* device = fw_Framework::mDevice;
-    if (!texture || !device)
-        return false;
-    D3D10_TEXTURE2D_DESC desc = {};
-    texture->GetDesc(&desc);
-    if (oneTexel)
-        desc.Width = desc.Height = 1;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Usage = D3D10_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
-    ID3D10Texture2D* staging = nullptr;
-    if (FAILED(device->CreateTexture2D(&desc, nullptr, &staging)))
-        return false;
-    D3D10_BOX box = {0, 0, 0, 1, 1, 1};
-    device->CopySubresourceRegion(staging, 0, 0, 0, 0, texture, 0, oneTexel ? &box : nullptr);
-    D3D10_MAPPED_TEXTURE2D mapped = {};
-    const bool ok = SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped));
-    if (ok) {
-        fn(desc, static_cast<const uint8_t*>(mapped.pData), mapped.RowPitch);
-        staging->Unmap(0);
-    }
-    staging->Release();
-    return ok;
 }
 
 fw_Texture* Target(const char* name) {
@@ -309,8 +279,9 @@ void ShowRenderer::WaitForDevice() const {
         texture = nullptr;
     if (!texture && Target("backbuffer"))
         (texture = Target("backbuffer")->mTexture2D)->AddRef();
+    d3d10test::TextureCopy texel;  // reading one texel waits for the device
     if (texture)
-        ReadTexture(texture, true, [](const D3D10_TEXTURE2D_DESC&, const uint8_t*, UINT) {});
+        d3d10test::ReadTexture(texture, texel, true);
     SafeRelease(texture);
     SafeRelease(resource);
     SafeRelease(view);
@@ -348,20 +319,21 @@ Picture ShowRenderer::ReadPicture() const {
     fw_Texture* target = Target("backbuffer");
     if (!target)
         return picture;
-    ReadTexture(target->mTexture2D, false, [&](const D3D10_TEXTURE2D_DESC& desc, const uint8_t* data, UINT pitch) {
-        picture.width = desc.Width;
-        picture.height = desc.Height;
-        picture.rgba.resize(size_t(desc.Width) * desc.Height * 4);
-        const bool bgra = desc.Format == DXGI_FORMAT_B8G8R8A8_UNORM;
-        for (uint32_t y = 0; y < desc.Height; ++y) {
-            const uint8_t* in = data + size_t(pitch) * y;
-            uint8_t* out = &picture.rgba[size_t(y) * desc.Width * 4];
-            std::memcpy(out, in, size_t(desc.Width) * 4);
-            if (bgra)
-                for (uint32_t x = 0; x < desc.Width; ++x)
-                    std::swap(out[x * 4], out[x * 4 + 2]);
-        }
-    });
+    d3d10test::TextureCopy copy;
+    if (!d3d10test::ReadTexture(target->mTexture2D, copy))
+        return picture;
+    const D3D10_TEXTURE2D_DESC& desc = copy.desc;
+    picture.width = desc.Width;
+    picture.height = desc.Height;
+    picture.rgba.resize(size_t(desc.Width) * desc.Height * 4);
+    const bool bgra = desc.Format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    for (uint32_t y = 0; y < desc.Height; ++y) {
+        uint8_t* out = &picture.rgba[size_t(y) * desc.Width * 4];
+        std::memcpy(out, copy.Row(y), size_t(desc.Width) * 4);
+        if (bgra)
+            for (uint32_t x = 0; x < desc.Width; ++x)
+                std::swap(out[x * 4], out[x * 4 + 2]);
+    }
     return picture;
 }
 
@@ -371,19 +343,18 @@ size_t ShowRenderer::CountNonFinite() const {
         fw_Texture* target = Target(name);
         if (!target)
             continue;
-        ReadTexture(target->mTexture2D, false, [&](const D3D10_TEXTURE2D_DESC& desc, const uint8_t* data, UINT pitch) {
-            for (uint32_t y = 0; y < desc.Height; ++y) {
-                const uint8_t* row = data + size_t(pitch) * y;
-                for (uint32_t x = 0; x < desc.Width; ++x) {
-                    uint16_t h[4];
-                    std::memcpy(h, row + x * 8, 8);
-                    bool finite = true;
-                    for (uint16_t channel : h)
-                        finite = finite && std::isfinite(image_codec::HalfToFloat(channel));
-                    count += !finite;
-                }
+        d3d10test::TextureCopy copy;
+        d3d10test::ReadTexture(target->mTexture2D, copy);
+        for (uint32_t y = 0; y < copy.desc.Height; ++y) {
+            for (uint32_t x = 0; x < copy.desc.Width; ++x) {
+                uint16_t h[4];
+                std::memcpy(h, copy.Row(y) + x * 8, 8);
+                bool finite = true;
+                for (uint16_t channel : h)
+                    finite = finite && std::isfinite(image_codec::HalfToFloat(channel));
+                count += !finite;
             }
-        });
+        }
     }
     return count;
 }

@@ -64,6 +64,16 @@ struct NullTechnique final : ID3D10EffectTechnique {
     ID3D10EffectPass* GetPassByName(LPCSTR) override { return &pass; }
 };
 
+struct NullType final : ID3D10EffectType {
+    BOOL IsValid() override { return FALSE; }
+    HRESULT GetDesc(D3D10_EFFECT_TYPE_DESC* desc) override {
+        if (desc)
+            *desc = {};
+        return E_FAIL;
+    }
+};
+NullType gNullType;
+
 struct NullVariable final : ID3D10EffectScalarVariable,
                             ID3D10EffectVectorVariable,
                             ID3D10EffectMatrixVariable,
@@ -73,6 +83,9 @@ struct NullVariable final : ID3D10EffectScalarVariable,
 #define FW_NULL_VARIABLE_BASE                                         \
     BOOL IsValid() override {                                         \
         return FALSE;                                                 \
+    }                                                                 \
+    ID3D10EffectType* GetType() override {                            \
+        return &gNullType;                                            \
     }                                                                 \
     HRESULT GetDesc(D3D10_EFFECT_VARIABLE_DESC* desc) override {      \
         if (desc)                                                     \
@@ -430,25 +443,7 @@ HRESULT Effect_IncludeHandler::Close(LPCVOID data) {
     return S_OK;
 }
 
-// ---- fw_Material and the shared pool -------------------------------------------------------
-
-void fw_Material::Apply(const MaterialConstants& constants) {
-    fw_Framework* fw = gFramework;
-    if (!fw)
-        return;
-    float ambient[4], diffuse[4], specular[4];
-    std::memcpy(ambient, constants.Ambient, sizeof ambient);
-    std::memcpy(diffuse, constants.Diffuse, sizeof diffuse);
-    std::memcpy(specular, constants.Specular, sizeof specular);
-    if (fw->mAmbientVar)
-        fw->mAmbientVar->SetFloatVector(ambient);
-    if (fw->mDiffuseVar)
-        fw->mDiffuseVar->SetFloatVector(diffuse);
-    if (fw->mSpecularVar)
-        fw->mSpecularVar->SetFloatVector(specular);
-    if (fw->mSpecularPowerVar)
-        fw->mSpecularPowerVar->SetFloat(constants.SpecularPower);
-}
+// ---- The shared pool ---------------------------------------------------------------------
 
 ID3D10EffectPool* CreateSharedEffectPool() {
     std::string path = fw_Framework::mFrameworkRoot + "/src/shaders/fw_Globals.fxi";

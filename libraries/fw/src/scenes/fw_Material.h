@@ -1,6 +1,6 @@
 #pragma once
 // A mesh material: its values from the .mtl file, its textures and technique, and the
-// shared pool's material block. Loaded by the meshes, applied through the effects.
+// shared pool's material block. Loaded and applied by the meshes (fw_Mesh.cpp).
 
 #include <cstdint>
 #include <string>
@@ -25,7 +25,8 @@ public:
     fw_Material() = default;
     // Colours, exponent, alpha, illumination and technique to their defaults.
     void SetDefaults();
-    // Sets the pool's "Ambient", "Diffuse", "Specular" and "SpecularPower".
+    // Sets the pool's "Ambient", "Diffuse", "Specular" and "SpecularPower" through the
+    // framework's handles of them; nothing before they are looked up.
     static void Apply(const MaterialConstants& constants);
 
     std::string mName;

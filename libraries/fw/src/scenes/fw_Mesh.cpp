@@ -199,6 +199,58 @@ void fw_Material::SetDefaults() {
     mTechnique = nullptr;
 }
 
+void fw_Material::Apply(const MaterialConstants& constants) {
+    fw_Framework* fw = gFramework;
+    if (!fw)
+        return;
+    MaterialConstants c = constants;  // the setters take their values by mutable pointer
+    if (fw->mAmbientVar)
+        fw->mAmbientVar->SetFloatVector(c.Ambient);
+    if (fw->mDiffuseVar)
+        fw->mDiffuseVar->SetFloatVector(c.Diffuse);
+    if (fw->mSpecularVar)
+        fw->mSpecularVar->SetFloatVector(c.Specular);
+    if (fw->mSpecularPowerVar)
+        fw->mSpecularPowerVar->SetFloat(c.SpecularPower);
+}
+
+namespace {
+
+// The shared pool's "MeshTextures" and the number of views its declaration holds; no
+// variable without a pool that declares it.
+struct MeshTextureSlots {
+    ID3D10EffectShaderResourceVariable* variable = nullptr;
+    UINT count = 0;
+};
+
+MeshTextureSlots FindMeshTextures() {
+    ID3D10EffectPool* pool = fw_Framework::mEffectPool;
+    ID3D10Effect* effect = pool ? pool->AsEffect() : nullptr;
+    if (!effect)
+        return {};
+    ID3D10EffectShaderResourceVariable* textures = effect->GetVariableByName("MeshTextures")->AsShaderResource();
+    D3D10_EFFECT_TYPE_DESC type = {};
+    if (!textures->IsValid() || FAILED(textures->GetType()->GetDesc(&type)))
+        return {};
+    return {textures, std::max<UINT>(type.Elements, 1)};  // a single texture declares no elements
+}
+
+// The material's textures, as many as the pool's array holds, then its colours.
+void ApplyMaterial(const fw_Material& material, const MeshTextureSlots& textures) {
+    const UINT count = std::min(UINT(material.mTextureViews.size()), textures.count);
+    if (count > 0)
+        textures.variable->SetResourceArray(const_cast<ID3D10ShaderResourceView**>(material.mTextureViews.data()), 0,
+                                            count);
+    MaterialConstants constants = {};
+    std::copy_n(material.mAmbient, 4, constants.Ambient);
+    std::copy_n(material.mDiffuse, 4, constants.Diffuse);
+    std::copy_n(material.mSpecular, 4, constants.Specular);
+    constants.SpecularPower = fw_Material::kSpecularPower;
+    fw_Material::Apply(constants);
+}
+
+}  // namespace
+
 // --- construction -------------------------------------------------------------------
 
 fw_Mesh::fw_Mesh(const std::string& directory, const std::string& fileName, fw_Effect* effect)
@@ -492,44 +544,6 @@ void fw_Mesh::CreateLayoutSlot9(ID3D10EffectTechnique* technique) {
                                              &mLayouts[9]);
 }
 
-void fw_Mesh::ApplyMaterial(const fw_Material& material) {
-    ID3D10EffectPool* pool = fw_Framework::mEffectPool;
-    ID3D10Effect* effect = pool ? pool->AsEffect() : nullptr;
-    if (!effect)
-        return;
-    float ambient[4], diffuse[4], specular[4];
-    std::copy_n(material.mAmbient, 4, ambient);
-    std::copy_n(material.mDiffuse, 4, diffuse);
-    std::copy_n(material.mSpecular, 4, specular);
-    effect->GetVariableByName("Ambient")->AsVector()->SetFloatVector(ambient);
-    effect->GetVariableByName("Diffuse")->AsVector()->SetFloatVector(diffuse);
-    effect->GetVariableByName("Specular")->AsVector()->SetFloatVector(specular);
-    effect->GetVariableByName("SpecularPower")->AsScalar()->SetFloat(fw_Material::kSpecularPower);
-
-    if (material.mTextureViews.empty())
-        return;
-    ID3D10EffectShaderResourceVariable* textures = effect->GetVariableByName("MeshTextures")->AsShaderResource();
-    if (!textures->IsValid())
-        return;
-    // No more views than the array declares: the largest count the variable hands back.
-    UINT count = UINT(material.mTextureViews.size());
-    std::vector<ID3D10ShaderResourceView*> probe(count, nullptr);
-    for (; count > 0; --count) {
-        std::fill(probe.begin(), probe.end(), nullptr);
-        const HRESULT hr = textures->GetResourceArray(probe.data(), 0, count);
-        for (ID3D10ShaderResourceView* v : probe)
-            if (v)
-                v->Release();
-        if (SUCCEEDED(hr))
-            break;
-    }
-    if (count == 0)
-        return;
-    std::vector<ID3D10ShaderResourceView*> views(material.mTextureViews.begin(),
-                                                 material.mTextureViews.begin() + count);
-    textures->SetResourceArray(views.data(), 0, count);
-}
-
 void fw_Mesh::DrawRange(ID3D10EffectTechnique* technique, int first, int last, bool withMaterials) {
     if (!mMesh || !technique || !fw_Framework::mDevice || mAttributeCount == 0)
         return;
@@ -546,10 +560,11 @@ void fw_Mesh::DrawRange(ID3D10EffectTechnique* technique, int first, int last, b
         }
         return;
     }
+    const MeshTextureSlots textures = FindMeshTextures();
     for (int k = first; k <= last; ++k) {
         const UINT id = mAttributeTable[k].AttribId;
         if (id < mMaterials.size())
-            ApplyMaterial(*mMaterials[id]);
+            ApplyMaterial(*mMaterials[id], textures);
         for (UINT p = 0; p < desc.Passes; ++p) {
             technique->GetPassByIndex(p)->Apply(0);
             mMesh->DrawSubset(id);
@@ -565,7 +580,7 @@ void fw_Mesh::DrawRangeInstanced(ID3D10EffectTechnique* technique, int k, ID3D10
         return;
     const UINT id = mAttributeTable[k].AttribId;
     if (id < mMaterials.size())
-        ApplyMaterial(*mMaterials[id]);
+        ApplyMaterial(*mMaterials[id], FindMeshTextures());
     const UINT offset = 0;
     device->IASetInputLayout(layout);
     device->IASetVertexBuffers(1, 1, &instances, &stride, &offset);  // the mesh binds slot 0
@@ -601,6 +616,7 @@ void fw_Mesh::DrawSubsets(int last) {
         return;
     last = std::min(last, int(mAttributeCount) - 1);
     fw_Framework::mDevice->IASetInputLayout(mInputLayout);
+    const MeshTextureSlots textures = FindMeshTextures();
     for (int k = 0; k <= last; ++k) {
         const UINT id = mAttributeTable[k].AttribId;
         if (id >= mMaterials.size())
@@ -608,7 +624,7 @@ void fw_Mesh::DrawSubsets(int last) {
         const fw_Material& material = *mMaterials[id];
         if (!material.mTechnique)
             continue;  // nothing to draw it with
-        ApplyMaterial(material);
+        ApplyMaterial(material, textures);
         D3D10_TECHNIQUE_DESC desc = {};
         material.mTechnique->GetDesc(&desc);
         for (UINT p = 0; p < desc.Passes; ++p) {

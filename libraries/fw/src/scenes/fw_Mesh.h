@@ -108,6 +108,5 @@ public:
 
 private:
     void InitLayouts();
-    void ApplyMaterial(const fw_Material& material);
     void ReadVertexBuffer(const std::function<void(const fw_MeshVertex&)>& sink);
 };

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core_support.h"
+#include "d3d10_read_back.h"
 #include "fw_Effect.h"
 #include "fw_Log.h"
 #include "fw_Mesh.h"
@@ -158,29 +159,16 @@ private:
 
 // Share of the texture's pixels brighter than the clear colour (RGBA8 only).
 double LitFraction(fw_Texture* texture) {
-    ID3D10Device* device = fw_Framework::mDevice;
-    D3D10_TEXTURE2D_DESC desc = {};
-    texture->mTexture2D->GetDesc(&desc);
-    desc.Usage = D3D10_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
-    ID3D10Texture2D* staging = nullptr;
-    if (FAILED(device->CreateTexture2D(&desc, nullptr, &staging)) || !staging)
+    d3d10test::TextureCopy copy;
+    if (!d3d10test::ReadTexture(texture->mTexture2D, copy))
         return 0.0;
-    device->CopyResource(staging, texture->mTexture2D);
     double lit = 0.0;
-    D3D10_MAPPED_TEXTURE2D mapped = {};
-    if (SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped)) && mapped.pData) {
-        for (UINT y = 0; y < desc.Height; ++y) {
-            const uint8_t* row = static_cast<const uint8_t*>(mapped.pData) + size_t(mapped.RowPitch) * y;
-            for (UINT x = 0; x < desc.Width; ++x)
-                lit += (row[4 * x] + row[4 * x + 1] + row[4 * x + 2]) > 3 * 64 ? 1.0 : 0.0;
-        }
-        staging->Unmap(0);
+    for (UINT y = 0; y < copy.desc.Height; ++y) {
+        const uint8_t* row = copy.Row(y);
+        for (UINT x = 0; x < copy.desc.Width; ++x)
+            lit += (row[4 * x] + row[4 * x + 1] + row[4 * x + 2]) > 3 * 64 ? 1.0 : 0.0;
     }
-    staging->Release();
-    return lit / (double(desc.Width) * desc.Height);
+    return lit / (double(copy.desc.Width) * copy.desc.Height);
 }
 
 // Everything a frame needs at one render size: clocks, sync tracks, window, device, swap

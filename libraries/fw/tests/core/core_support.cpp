@@ -73,9 +73,10 @@ std::string FrameworkSourceRoot() {
     const char* root = std::getenv("ZENDRA_FW_SOURCE_ROOT");
     if (root && *root)
         return root;
-    // Run directly, without the test environment: the folder this file was compiled from.
+    // Run directly, without the test environment: the folder the build names (a compiler
+    // cache may have made this file's own path relative).
     boost::system::error_code error;
-    const fs::path compiled = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    const fs::path compiled = FW_SOURCE_ROOT;
     if (compiled.is_absolute() && fs::is_directory(compiled / "src" / "shaders", error))
         return compiled.string();
     ADD_FAILURE() << "the framework's source folder is unknown: set ZENDRA_FW_SOURCE_ROOT to libraries/fw";

@@ -151,7 +151,7 @@ public:
 };
 
 // The source folder of the framework (for its shader files): ZENDRA_FW_SOURCE_ROOT, else
-// the folder this helper was compiled from; neither gives "" and a test failure.
+// the folder the build names; neither gives "" and a test failure.
 std::string FrameworkSourceRoot();
 
 // The run loop's clocks for a frame-step test: a new sync timer on device, new demo and

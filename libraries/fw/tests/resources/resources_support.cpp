@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "d3d10_read_back.h"
 #include "fw_Log.h"
 #include "platform/d3dx10tex.h"
 #include "platform/image_codec.h"
@@ -61,61 +62,45 @@ D3D10_TEXTURE2D_DESC TextureDesc(UINT w, UINT h, DXGI_FORMAT format, UINT bindFl
 
 Picture ReadBack(ID3D10Texture2D* texture) {
     Picture picture;
-    if (!texture)
+    d3d10test::TextureCopy copy;
+    if (!d3d10test::ReadTexture(texture, copy))
         return picture;
-    ID3D10Device* device = fw_Framework::mDevice;
-    D3D10_TEXTURE2D_DESC desc = {};
-    texture->GetDesc(&desc);
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Usage = D3D10_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-    desc.MiscFlags = 0;
-    ID3D10Texture2D* staging = nullptr;
-    if (FAILED(device->CreateTexture2D(&desc, nullptr, &staging)))
-        return picture;
-    device->CopySubresourceRegion(staging, 0, 0, 0, 0, texture, 0, nullptr);
-    D3D10_MAPPED_TEXTURE2D mapped = {};
-    if (SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped))) {
-        picture.width = desc.Width;
-        picture.height = desc.Height;
-        picture.rgba.assign(desc.Width * desc.Height * 4, 0.0f);
-        for (uint32_t y = 0; y < desc.Height; ++y) {
-            const uint8_t* row = static_cast<const uint8_t*>(mapped.pData) + size_t(mapped.RowPitch) * y;
-            for (uint32_t x = 0; x < desc.Width; ++x) {
-                float* out = &picture.rgba[(y * desc.Width + x) * 4];
-                switch (desc.Format) {
-                    case DXGI_FORMAT_R32G32B32A32_FLOAT:
-                        std::memcpy(out, row + x * 16, 16);
-                        break;
-                    case DXGI_FORMAT_R16G16B16A16_FLOAT: {
-                        uint16_t h[4];
-                        std::memcpy(h, row + x * 8, 8);
-                        for (int c = 0; c < 4; ++c)
-                            out[c] = image_codec::HalfToFloat(h[c]);
-                        break;
-                    }
-                    case DXGI_FORMAT_R32G32_FLOAT:
-                        std::memcpy(out, row + x * 8, 8);
-                        break;
-                    case DXGI_FORMAT_R32_FLOAT:
-                    case DXGI_FORMAT_D32_FLOAT:
-                        std::memcpy(out, row + x * 4, 4);
-                        break;
-                    case DXGI_FORMAT_R8_UNORM:
-                        out[0] = row[x] / 255.0f;
-                        break;
-                    default:  // RGBA8
-                        for (int c = 0; c < 4; ++c)
-                            out[c] = row[x * 4 + c] / 255.0f;
-                        break;
+    const D3D10_TEXTURE2D_DESC& desc = copy.desc;
+    picture.width = desc.Width;
+    picture.height = desc.Height;
+    picture.rgba.assign(desc.Width * desc.Height * 4, 0.0f);
+    for (uint32_t y = 0; y < desc.Height; ++y) {
+        const uint8_t* row = copy.Row(y);
+        for (uint32_t x = 0; x < desc.Width; ++x) {
+            float* out = &picture.rgba[(y * desc.Width + x) * 4];
+            switch (desc.Format) {
+                case DXGI_FORMAT_R32G32B32A32_FLOAT:
+                    std::memcpy(out, row + x * 16, 16);
+                    break;
+                case DXGI_FORMAT_R16G16B16A16_FLOAT: {
+                    uint16_t h[4];
+                    std::memcpy(h, row + x * 8, 8);
+                    for (int c = 0; c < 4; ++c)
+                        out[c] = image_codec::HalfToFloat(h[c]);
+                    break;
                 }
+                case DXGI_FORMAT_R32G32_FLOAT:
+                    std::memcpy(out, row + x * 8, 8);
+                    break;
+                case DXGI_FORMAT_R32_FLOAT:
+                case DXGI_FORMAT_D32_FLOAT:
+                    std::memcpy(out, row + x * 4, 4);
+                    break;
+                case DXGI_FORMAT_R8_UNORM:
+                    out[0] = row[x] / 255.0f;
+                    break;
+                default:  // RGBA8
+                    for (int c = 0; c < 4; ++c)
+                        out[c] = row[x * 4 + c] / 255.0f;
+                    break;
             }
         }
-        staging->Unmap(0);
     }
-    staging->Release();
     return picture;
 }
 

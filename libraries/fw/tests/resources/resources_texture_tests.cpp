@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "d3d10_read_back.h"
 #include "fw_Log.h"
 #include "fw_Release.h"
 #include "fw_Texture.h"
@@ -127,22 +128,10 @@ TEST_F(TextureTest, SixteenBitFormatsAreUploadedAtTwoBytesATexel) {
         texels[i] = uint16_t(0x1234 + i * 0x0101);
     fw_Texture t(D3D10_BIND_SHADER_RESOURCE, DXGI_FORMAT(85), w, h, 1, texels.data());
     ASSERT_NE(nullptr, t.mTexture2D);
-    D3D10_TEXTURE2D_DESC desc = {};
-    t.mTexture2D->GetDesc(&desc);
-    desc.Usage = D3D10_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-    ID3D10Texture2D* staging = nullptr;
-    ASSERT_EQ(S_OK, device->CreateTexture2D(&desc, nullptr, &staging));
-    device->CopyResource(staging, t.mTexture2D);
-    D3D10_MAPPED_TEXTURE2D mapped = {};
-    ASSERT_EQ(S_OK, staging->Map(0, D3D10_MAP_READ, 0, &mapped));
+    d3d10test::TextureCopy copy;
+    ASSERT_TRUE(d3d10test::ReadTexture(t.mTexture2D, copy));
     for (uint32_t y = 0; y < h; ++y)
-        EXPECT_EQ(0, std::memcmp(static_cast<const uint8_t*>(mapped.pData) + size_t(mapped.RowPitch) * y,
-                                 texels.data() + size_t(y) * w, w * 2))
-            << y;
-    staging->Unmap(0);
-    staging->Release();
+        EXPECT_EQ(0, std::memcmp(copy.Row(y), texels.data() + size_t(y) * w, w * 2)) << y;
     t.Release();
 }
 

@@ -3,10 +3,12 @@
 
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <set>
 
 #include <boost/filesystem.hpp>
 
+#include "d3d10_read_back.h"
 #include "fw_Framework.h"
 #include "fw_Mesh.h"
 #include "platform/d3d10.h"
@@ -121,6 +123,8 @@ protected:
             << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
         fw_Framework::mDevice = device;
         fw_Framework::mEffectPool = pool;
+        framework = std::make_unique<fw_Framework>(fw_Framework::NoStartup{}, "mesh_gpu_tests");
+        framework->LookUpPoolVariables();  // the materials reach the pool through its handles
         GetMeshServices().getTechnique = TechniqueOf;
 
         D3D10_TEXTURE2D_DESC d{};
@@ -145,6 +149,7 @@ protected:
         for (ID3D10ShaderResourceView* v : gTextureViews)
             v->Release();
         gTextureViews.clear();
+        framework.reset();
         fw_Framework::mDevice = nullptr;
         fw_Framework::mEffectPool = nullptr;
         if (device)
@@ -167,29 +172,16 @@ protected:
         device->ClearRenderTargetView(rtv, black);
     }
     std::vector<uint32_t> Read() {
-        D3D10_TEXTURE2D_DESC d;
-        target->GetDesc(&d);
-        d.Usage = D3D10_USAGE_STAGING;
-        d.BindFlags = 0;
-        d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-        ID3D10Texture2D* staging = nullptr;
-        EXPECT_EQ(S_OK, device->CreateTexture2D(&d, nullptr, &staging));
-        std::vector<uint32_t> out(size_t(d.Width) * d.Height);
-        if (!staging)
-            return out;
-        device->CopyResource(staging, target);
-        D3D10_MAPPED_TEXTURE2D mapped{};
-        if (SUCCEEDED(staging->Map(0, D3D10_MAP_READ, 0, &mapped)) && mapped.pData) {
-            for (UINT y = 0; y < d.Height; ++y)
-                std::memcpy(&out[size_t(y) * d.Width], static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
-                            size_t(d.Width) * 4);
-            staging->Unmap(0);
-        }
-        staging->Release();
+        d3d10test::TextureCopy copy;
+        EXPECT_TRUE(d3d10test::ReadTexture(target, copy));
+        std::vector<uint32_t> out(size_t(copy.desc.Width) * copy.desc.Height);
+        for (UINT y = 0; y < copy.desc.Height; ++y)
+            std::memcpy(&out[size_t(y) * copy.desc.Width], copy.Row(y), size_t(copy.desc.Width) * 4);
         return out;
     }
     fw_Effect* Effect() { return reinterpret_cast<fw_Effect*>(effect); }
 
+    std::unique_ptr<fw_Framework> framework;
     ID3D10Device* device = nullptr;
     ID3D10EffectPool* pool = nullptr;
     ID3D10Effect* effect = nullptr;

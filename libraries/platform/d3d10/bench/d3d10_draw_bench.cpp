@@ -8,9 +8,11 @@
 #include <malloc.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 #include <cstdlib>
 
+#include "d3d10_read_back.h"
 #include "platform/d3d10.h"
 #include "platform/d3d10_gl.h"
 
@@ -119,23 +121,15 @@ Scene& GetScene() {
 
 // Texels of the layer's target that a draw reached.
 double CountDrawn(ID3D10Texture2D* target) {
-    Scene& s = GetScene();
-    D3D10_TEXTURE2D_DESC d;
-    target->GetDesc(&d);
-    d.Usage = D3D10_USAGE_STAGING;
-    d.BindFlags = 0;
-    d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-    ID3D10Texture2D* staging = nullptr;
-    s.device->CreateTexture2D(&d, nullptr, &staging);
-    s.device->CopyResource(staging, target);
-    D3D10_MAPPED_TEXTURE2D m{};
-    staging->Map(0, D3D10_MAP_READ, 0, &m);
+    d3d10test::TextureCopy copy;
+    d3d10test::ReadTexture(target, copy);
     int n = 0;
-    for (UINT y = 0; y < d.Height; ++y)
-        for (UINT x = 0; x < d.Width; ++x)
-            n += static_cast<const uint32_t*>(m.pData)[y * m.RowPitch / 4 + x] != 0;
-    staging->Unmap(0);
-    staging->Release();
+    for (UINT y = 0; y < copy.desc.Height; ++y)
+        for (UINT x = 0; x < copy.desc.Width; ++x) {
+            uint32_t texel;
+            std::memcpy(&texel, copy.Row(y) + x * 4, 4);
+            n += texel != 0;
+        }
     return n;
 }
 

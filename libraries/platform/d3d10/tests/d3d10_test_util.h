@@ -1,7 +1,7 @@
 #pragma once
 // Shared helpers of the device tests (this library's and the extension library's): a
 // software device, GLSL programs with their input signatures, render targets, and read-back
-// of textures through staging copies.
+// of textures (d3d10_read_back.h).
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "d3d10_read_back.h"
 #include "platform/d3d10.h"
 #include "platform/d3d10_gl.h"
 
@@ -154,28 +155,12 @@ protected:
 
     // The bytes of subresource 0 of a 2D texture, row by row (tight), through a staging copy.
     std::vector<BYTE> ReadBack(ID3D10Texture2D* texture, UINT bytesPerTexel) {
-        D3D10_TEXTURE2D_DESC d;
-        texture->GetDesc(&d);
-        d.MipLevels = 1;
-        d.ArraySize = 1;
-        d.Usage = D3D10_USAGE_STAGING;
-        d.BindFlags = 0;
-        d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-        d.MiscFlags = 0;
-        ID3D10Texture2D* staging = nullptr;
-        EXPECT_EQ(S_OK, device->CreateTexture2D(&d, nullptr, &staging));
-        if (!staging)
-            return {};
-        device->CopySubresourceRegion(staging, 0, 0, 0, 0, texture, 0, nullptr);
-        D3D10_MAPPED_TEXTURE2D mapped{};
-        EXPECT_EQ(S_OK, staging->Map(0, D3D10_MAP_READ, 0, &mapped));
-        std::vector<BYTE> out(size_t(d.Width) * d.Height * bytesPerTexel);
-        for (UINT y = 0; y < d.Height && mapped.pData; ++y)
-            std::memcpy(out.data() + size_t(y) * d.Width * bytesPerTexel,
-                        static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
-                        size_t(d.Width) * bytesPerTexel);
-        staging->Unmap(0);
-        staging->Release();
+        TextureCopy copy;
+        EXPECT_TRUE(ReadTexture(texture, copy));
+        const size_t rowBytes = size_t(copy.desc.Width) * bytesPerTexel;
+        std::vector<BYTE> out(rowBytes * copy.desc.Height);
+        for (UINT y = 0; y < copy.desc.Height; ++y)
+            std::memcpy(out.data() + y * rowBytes, copy.Row(y), rowBytes);
         return out;
     }
 

@@ -1,8 +1,10 @@
-// The start dialog's procedure as the framework writes it, and a fixture that shows the
-// dialog with it.
+// A fixture that shows the start dialog with the framework's own procedure, and records
+// what it is sent and what it chose.
 #pragma once
 
 #include "display_test_support.h"
+#include "fw_Framework.h"
+#include "fw_StartDialog.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +13,7 @@
 
 namespace {
 
-// The choices the procedure recorded on Run.
+// The options the procedure chose on Run, and the commands it was sent.
 struct Choices {
     bool fullscreen = false, loop = false, sound = false, stereo = true;
     int commands = 0;
@@ -19,41 +21,19 @@ struct Choices {
 Choices choices;
 std::function<void(HWND)> afterInit;
 
-INT_PTR CALLBACK StartProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-        case WM_INITDIALOG:
-            if (GetDlgItem(dialog, 1000))
-                SendMessageA(GetDlgItem(dialog, 1000), BM_SETSTATE, 2, 0);
-            CheckDlgButton(dialog, 1001, BST_CHECKED);
-            CheckDlgButton(dialog, 1004, BST_CHECKED);
-            CheckDlgButton(dialog, 1003, BST_CHECKED);
-            if (afterInit)
-                afterInit(dialog);
-            return TRUE;
-        case WM_COMMAND:
-            ++choices.commands;
-            if (HIWORD(wParam) == 0 && LOWORD(wParam) == 1001) {
-                bool checked = IsDlgButtonChecked(dialog, 1001) == BST_CHECKED;
-                CheckDlgButton(dialog, 1001, checked ? BST_UNCHECKED : BST_CHECKED);
-            }
-            switch (wParam) {
-                case IDOK:
-                    choices.stereo = IsDlgButtonChecked(dialog, 1000) == BST_CHECKED;
-                    choices.fullscreen = IsDlgButtonChecked(dialog, 1001) == BST_CHECKED;
-                    choices.loop = IsDlgButtonChecked(dialog, 1003) == BST_CHECKED;
-                    choices.sound = IsDlgButtonChecked(dialog, 1004) == BST_CHECKED;
-                    EndDialog(dialog, 1);
-                    return TRUE;
-                case IDCANCEL:
-                    EndDialog(dialog, 2);
-                    PostQuitMessage(0);
-                    return TRUE;
-                default:
-                    return FALSE;
-            }
-        default:
-            return FALSE;
+INT_PTR CALLBACK StartProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND)
+        ++choices.commands;
+    const INT_PTR handled = StartDialogProc(dialog, message, wParam, lParam);
+    if (message == WM_INITDIALOG && afterInit)
+        afterInit(dialog);
+    if (message == WM_COMMAND && wParam == IDOK) {
+        choices.stereo = fw_Framework::mStereoChosen;
+        choices.fullscreen = fw_Framework::mFullscreen;
+        choices.loop = fw_Framework::mLoop;
+        choices.sound = fw_Framework::mSound;
     }
+    return handled;
 }
 
 class StartDialog : public testing::Test {
@@ -63,6 +43,7 @@ protected:
             GTEST_SKIP() << "no display";
         choices = Choices{};
         afterInit = nullptr;
+        fw_Framework::mStereoAvailable = false;
     }
     void TearDown() override {
         afterInit = nullptr;

@@ -145,15 +145,32 @@ class EffectImpl;
 
 // ---- Variables ----
 
+// The type of a variable, described from its store; invalid without one.
+class TypeOf final : public ID3D10EffectType {
+public:
+    explicit TypeOf(const Store* s) : s_(s) {}
+    BOOL IsValid() override { return s_ != nullptr; }
+    HRESULT GetDesc(D3D10_EFFECT_TYPE_DESC* desc) override {
+        if (!desc)
+            return E_INVALIDARG;
+        desc->Elements = s_ && s_->array ? s_->count : 0;
+        return s_ ? S_OK : E_FAIL;
+    }
+
+private:
+    const Store* s_;
+};
+
 template <class I>
 class Var : public I {
 public:
     Var() = default;
     Var(std::shared_ptr<Store> s, std::string name, std::string semantic, bool pooled)
-        : s_(std::move(s)), name_(std::move(name)), pooled_(pooled) {
+        : s_(std::move(s)), name_(std::move(name)), pooled_(pooled), type_(s_.get()) {
         (void)semantic;
     }
     BOOL IsValid() override { return s_ != nullptr; }
+    ID3D10EffectType* GetType() override { return &type_; }
     HRESULT GetDesc(D3D10_EFFECT_VARIABLE_DESC* desc) override;
     ID3D10EffectVariable* GetElement(UINT) override;
     ID3D10EffectConstantBuffer* GetParentConstantBuffer() override;
@@ -187,6 +204,7 @@ protected:
     std::shared_ptr<Store> s_;
     std::string name_;
     bool pooled_ = false;
+    TypeOf type_{nullptr};
 };
 
 class ScalarVar final : public Var<ID3D10EffectScalarVariable> {

@@ -95,7 +95,6 @@ class EffectGpu : public d3dx10test::DeviceFixture {
 protected:
     ID3D10Texture2D* rt[2] = {};
     ID3D10RenderTargetView* rtv[2] = {};
-    ID3D10Texture2D* staging = nullptr;
     ID3D10Buffer* quad = nullptr;
     std::string dir;
 
@@ -111,13 +110,6 @@ protected:
             rtv[i] = Own(Rtv(rt[i]));
             ASSERT_NE(rtv[i], nullptr);
         }
-        D3D10_TEXTURE2D_DESC d;
-        rt[0]->GetDesc(&d);
-        d.Usage = D3D10_USAGE_STAGING;
-        d.BindFlags = 0;
-        d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-        ASSERT_EQ(device->CreateTexture2D(&d, nullptr, &staging), S_OK);
-        Own(staging);
         const float v[] = {-1, 1, 0, 1, 1, 0, 1, -1, 0, -1, 1, 0, 1, -1, 0, -1, -1, 0};
         quad = Own(Buffer(D3D10_BIND_VERTEX_BUFFER, v, sizeof(v)));
         ASSERT_NE(quad, nullptr);
@@ -171,15 +163,12 @@ protected:
     }
 
     Pixel Read(int target = 0, UINT x = 1, UINT y = 1) {
-        device->CopyResource(staging, rt[target]);
-        D3D10_MAPPED_TEXTURE2D m{};
+        d3d10test::TextureCopy copy;
         Pixel p{-1, -1, -1, -1};
-        if (FAILED(staging->Map(0, D3D10_MAP_READ, 0, &m)))
+        if (!d3d10test::ReadTexture(rt[target], copy))
             return p;
-        const uint8_t* row = static_cast<const uint8_t*>(m.pData) + y * m.RowPitch + x * 4;
         for (int i = 0; i < 4; ++i)
-            p[size_t(i)] = row[i];
-        staging->Unmap(0);
+            p[size_t(i)] = copy.Row(y)[x * 4 + i];
         return p;
     }
 
@@ -387,6 +376,18 @@ technique Textures { pass P0 { VertexShader = QuadVS; PixelShader = TexPS; } }
 )");
     ID3D10Effect* e = nullptr;
     ASSERT_EQ(Effect(path, nullptr, nullptr, &e), S_OK);
+    // The type gives the declared element count, 0 when the variable is no array.
+    auto elements = [e](const char* name) {
+        D3D10_EFFECT_TYPE_DESC type = {99};
+        const HRESULT hr = e->GetVariableByName(name)->GetType()->GetDesc(&type);
+        return SUCCEEDED(hr) ? int(type.Elements) : -1;
+    };
+    EXPECT_EQ(elements("gF"), 3);
+    EXPECT_EQ(elements("gM"), 2);
+    EXPECT_EQ(elements("MeshTextures"), 2);
+    EXPECT_EQ(elements("gAfter"), 0);
+    EXPECT_EQ(elements("gNone"), -1);
+    EXPECT_FALSE(e->GetVariableByName("gNone")->GetType()->IsValid());
     ID3D10EffectScalarVariable* f = e->GetVariableByName("gF")->AsScalar();
     float five[5] = {0.2f, 0.4f, 0.6f, 0.8f, 1.0f};
     EXPECT_EQ(f->SetFloatArray(five, 0, 5), E_INVALIDARG);

@@ -64,22 +64,9 @@ protected:
     }
 
     std::vector<uint8_t> ReadDevice(ID3D10Buffer* buffer) {
-        D3D10_BUFFER_DESC d;
-        buffer->GetDesc(&d);
-        D3D10_BUFFER_DESC s{d.ByteWidth, D3D10_USAGE_STAGING, 0, D3D10_CPU_ACCESS_READ, 0};
-        ID3D10Buffer* staging = nullptr;
-        EXPECT_EQ(S_OK, device->CreateBuffer(&s, nullptr, &staging));
-        if (!staging)
-            return {};
-        device->CopyResource(staging, buffer);
-        void* p = nullptr;
-        std::vector<uint8_t> out(d.ByteWidth);
-        EXPECT_EQ(S_OK, staging->Map(D3D10_MAP_READ, 0, &p));
-        if (p)
-            std::memcpy(out.data(), p, out.size());
-        staging->Unmap();
-        staging->Release();
-        return out;
+        std::vector<uint8_t> bytes = d3d10test::ReadBuffer(buffer);
+        EXPECT_FALSE(bytes.empty());
+        return bytes;
     }
 
     void DrawSubset(GLuint program, UINT subset, const float color[4]) {

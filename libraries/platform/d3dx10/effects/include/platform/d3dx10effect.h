@@ -117,8 +117,23 @@ struct ID3D10EffectMatrixVariable;
 struct ID3D10EffectShaderResourceVariable;
 struct ID3D10EffectConstantBuffer;
 
+// Of a variable's type only the element count is described: 0 for a variable that is not
+// an array.
+struct D3D10_EFFECT_TYPE_DESC {
+    UINT Elements;
+};
+
+struct ID3D10EffectType {
+    virtual BOOL IsValid() = 0;
+    virtual HRESULT GetDesc(D3D10_EFFECT_TYPE_DESC* desc) = 0;
+
+protected:
+    ~ID3D10EffectType() = default;
+};
+
 struct ID3D10EffectVariable {
     virtual BOOL IsValid() = 0;
+    virtual ID3D10EffectType* GetType() = 0;
     virtual HRESULT GetDesc(D3D10_EFFECT_VARIABLE_DESC* desc) = 0;
     virtual ID3D10EffectVariable* GetElement(UINT index) = 0;
     virtual ID3D10EffectConstantBuffer* GetParentConstantBuffer() = 0;
