@@ -121,8 +121,9 @@ enum class FileType { Unknown, DDS, PNG, JPG, BMP, TGA, HDR };
 FileType DetectFileType(const void* data, size_t size);
 
 bool LoadImageMemory(const void* data, size_t size, Image& out, std::string* error = nullptr);
-// As LoadImageMemory from a file's bytes, which it empties: where the decoder makes its own
-// copy of the texels, the file is given back before that copy is taken over.
+// As LoadImageMemory from a file's bytes, which it empties: a DDS file's storage becomes the
+// image's, and where a decoder makes its own copy of the texels the file is given back
+// before that copy is taken over.
 bool LoadImageBytes(std::vector<uint8_t>& bytes, Image& out, std::string* error = nullptr);
 // A regular file of at most kMaxImageFileBytes; the error names the file.
 bool LoadImageFile(const std::string& path, Image& out, std::string* error = nullptr);
