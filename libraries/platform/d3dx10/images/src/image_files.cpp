@@ -310,7 +310,7 @@ bool LoadBMP(const uint8_t* b, size_t size, Image& out, std::string* error) {
         return Fail(error, "unsupported BMP header size " + std::to_string(headerSize));
     if (size < 14 + uint64_t(headerSize))
         return Fail(error, "truncated BMP: the file ends in its header");
-    int64_t width = core ? u16(18) : int32_t(u32(18)), height = core ? u16(20) : int32_t(u32(22));
+    int64_t width = core ? int64_t(u16(18)) : int32_t(u32(18)), height = core ? int64_t(u16(20)) : int32_t(u32(22));
     const uint32_t planes = u16(core ? 22 : 26), bits = u16(core ? 24 : 28), compression = core ? 0 : u32(30);
     const bool topDown = height < 0;
     height = topDown ? -height : height;

@@ -362,6 +362,10 @@ TEST(FileFormats, BmpKeepsColour) {
     std::string error;
     ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
     ExpectSame(img, back);
+    // The same rows stored top down, with a negative height, come out in reverse.
+    bytes[22] = 0xFD, bytes[23] = bytes[24] = bytes[25] = 0xFF;
+    ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
+    EXPECT_TRUE(std::equal(back.data.begin(), back.data.begin() + 20, img.data.end() - 20));
 }
 
 TEST(FileFormats, JpgWithinTolerance) {

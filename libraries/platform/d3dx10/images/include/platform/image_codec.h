@@ -19,7 +19,9 @@
 //   format is kept as it is. A partial cube map (not all six faces) is refused.
 // - Corrupt or truncated input fails with an error text; the image is left empty. So does a
 //   header naming more than Direct3D 10 holds (8192 texels a side, 2048 in a volume, 512
-//   array slices) or more than 2 GiB of texels, before anything is allocated for it.
+//   array slices) or more than 2 GiB of texels, before anything is allocated for it. So
+//   does a palette image (BMP, TGA, PNG) with a pixel index past its palette, and a BMP
+//   whose pixels begin inside its header. A PNG file is read up to the end of its rows.
 //
 // Saving rules:
 // - DDS writes every subresource exactly (floats bit for bit); formats with a legacy code
