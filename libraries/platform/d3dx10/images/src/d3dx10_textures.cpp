@@ -226,10 +226,9 @@ HRESULT LoadTexture(ID3D10Device* device, LPCSTR srcFile, D3DX10_IMAGE_LOAD_INFO
     if (FAILED(hr))
         return hr;
     hr = CreateTexture(device, img, li, texture);
-    if (SUCCEEDED(hr) && shape) {
-        img.data.clear();
+    std::vector<uint8_t>().swap(img.data);  // the device holds its own copy
+    if (SUCCEEDED(hr) && shape)
         *shape = std::move(img);
-    }
     return hr;
 }
 

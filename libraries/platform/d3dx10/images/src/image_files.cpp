@@ -1,5 +1,5 @@
-// DDS reader and writer; BMP, TGA, HDR through stb_image; PNG, JPG, BMP writing through
-// stb_image_write.
+// DDS and BMP readers, TGA and HDR through stb_image; the DDS writer, PNG, JPG and BMP
+// writing through stb_image_write.
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -18,6 +18,7 @@
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_PNG
+#define STBI_NO_BMP
 #define STBI_NO_JPEG
 #define STBI_NO_PSD
 #define STBI_NO_GIF
@@ -129,7 +130,12 @@ struct Reader {
     }
 };
 
-bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) {
+// The most bytes a file may hold past its texels and still become the image's storage.
+constexpr size_t kMaxBytesPastTexels = size_t(64) << 20;
+
+// `file`, when given, holds the bytes: its storage becomes the image's where the texels are
+// kept as they are, instead of a copy made while the file is held.
+bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error, std::vector<uint8_t>* file) {
     Reader r{bytes, size};
     uint32_t magic = 0;
     DdsHeader h;
@@ -252,7 +258,13 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
     if (!masked) {
         if (remaining < needed)
             return Fail(error, "DDS file truncated in its texel data");
-        img.data.assign(bytes + r.pos, bytes + r.pos + needed);
+        if (file && remaining - needed <= kMaxBytesPastTexels) {
+            std::memmove(file->data(), file->data() + r.pos, needed);
+            file->resize(needed);
+            img.data.swap(*file);
+        } else {
+            img.data.assign(bytes + r.pos, bytes + r.pos + needed);
+        }
     } else {
         // Masked layouts: the file holds width * bytes per row, expanded here to RGBA8.
         uint64_t fileSize = 0;
@@ -280,65 +292,146 @@ bool LoadDDS(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
     return true;
 }
 
-// --- stb ----------------------------------------------------------------------------
+// --- BMP ----------------------------------------------------------------------------
 
-// Whether a TGA file holds every byte the decoder reads for its pixels: past the end of
-// the data it reads zeros (and leaves rows short of it unwritten), and a small file naming
-// a huge image would keep it busy for seconds. Run-length packets are walked one by one,
-// as the decoder reads them; each takes a byte of the file.
-bool TgaHoldsItsPixels(const uint8_t* b, size_t size) {
-    if (size < 18)
-        return true;  // the decoder refuses it
-    const bool indexed = b[1] != 0, rle = b[2] >= 8;
-    const uint32_t bits = b[16];
-    const uint64_t paletteStart = b[3] | b[4] << 8;
-    const uint64_t paletteBytes = uint64_t(b[5] | b[6] << 8) * ((b[7] + 7) / 8);
-    const uint64_t pixelBytes = std::max<uint32_t>(1, (bits + 7) / 8);
-    uint64_t pixels = uint64_t(b[12] | b[13] << 8) * uint64_t(b[14] | b[15] << 8);
-    uint64_t pos = 18 + uint64_t(b[0]) + (indexed ? paletteStart + paletteBytes : 0);
-    if (!rle)
-        return size >= pos + pixels * pixelBytes;
-    while (pixels > 0) {
-        if (pos >= size)
-            return false;
-        const uint8_t packet = b[pos++];
-        const uint64_t count = std::min<uint64_t>(pixels, 1 + (packet & 127));
-        pos += (packet & 128) ? pixelBytes : count * pixelBytes;
-        pixels -= count;
-    }
-    return size >= pos;
-}
-
-// Whether a BMP file holds its whole header and, from the offset the header names, the
-// rows it names (the last one may lack its padding): the decoder reads past the end of
-// the data as zeros, every row too.
-bool BmpHoldsItsRows(const uint8_t* b, size_t size) {
+// Uncompressed and bit-field BMP files with any of the header kinds: the OS/2 1.x core
+// header (12 bytes, palette entries of 3 bytes) and the Windows headers of 40, 52, 56, 108
+// and 124 bytes. 1, 4 and 8 bits a pixel index the palette that lies between the header and
+// the pixels; 16 and 32 bits go through masks (5-5-5 and 8-8-8-8 without bit fields), 24
+// bits are BGR. Every texel comes from the file: an index past the palette is refused.
+bool LoadBMP(const uint8_t* b, size_t size, Image& out, std::string* error) {
     auto u16 = [&](size_t at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; };
     auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
     if (size < 18)
-        return true;
-    const uint32_t headerSize = u32(14);
-    if (headerSize != 12 && headerSize < 40)
-        return true;
+        return Fail(error, "truncated BMP: the file ends in its header");
+    const uint32_t offset = u32(10), headerSize = u32(14);
+    const bool core = headerSize == 12;
+    if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 && headerSize != 124)
+        return Fail(error, "unsupported BMP header size " + std::to_string(headerSize));
     if (size < 14 + uint64_t(headerSize))
-        return false;
-    int64_t width = 0, height = 0;
-    uint32_t bits = 0;
-    if (headerSize == 12) {
-        width = u16(18), height = u16(20), bits = u16(24);
-    } else {
-        width = int32_t(u32(18)), height = int32_t(u32(22)), bits = u16(28);
-        // The decoder refuses the run-length and embedded layouts (1, 2, 4 and up) but reads
-        // a code with the top bit set, negative to it, as uncompressed.
-        const int32_t compression = int32_t(u32(30));
-        if (compression == 1 || compression == 2 || compression >= 4)
-            return true;
+        return Fail(error, "truncated BMP: the file ends in its header");
+    int64_t width = core ? int64_t(u16(18)) : int32_t(u32(18)), height = core ? int64_t(u16(20)) : int32_t(u32(22));
+    const uint32_t planes = u16(core ? 22 : 26), bits = u16(core ? 24 : 28), compression = core ? 0 : u32(30);
+    const bool topDown = height < 0;
+    height = topDown ? -height : height;
+    if (planes != 1 || width <= 0 || height <= 0)
+        return Fail(error, "BMP header is corrupt");
+    if (width > kMaxExtent || height > kMaxExtent)
+        return Fail(error, ExtentTooLarge(uint32_t(width), uint32_t(height)));
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return Fail(error, "unsupported BMP bit count " + std::to_string(bits));
+    if (compression != 0 && !(compression == 3 && (bits == 16 || bits == 32)))
+        return Fail(error, "unsupported BMP compression " + std::to_string(compression));
+
+    // The bit fields lie in the header from 52 bytes on, after the 40-byte one.
+    uint64_t tableStart = 14 + uint64_t(headerSize);
+    uint32_t mask[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000u};
+    if (bits == 16)
+        mask[0] = 0x7C00, mask[1] = 0x3E0, mask[2] = 0x1F, mask[3] = 0;
+    if (compression == 3) {
+        if (headerSize == 40)
+            tableStart += 12;
+        if (size < tableStart)
+            return Fail(error, "truncated BMP: the file ends in its header");
+        mask[0] = u32(54), mask[1] = u32(58), mask[2] = u32(62), mask[3] = headerSize >= 56 ? u32(66) : 0;
     }
-    if (width <= 0 || height == 0 || bits == 0)
-        return true;
-    height = height < 0 ? -height : height;
-    const uint64_t row = (uint64_t(width) * bits + 31) / 32 * 4;
-    return size >= u32(10) + row * uint64_t(height - 1) + (uint64_t(width) * bits + 7) / 8;
+    if (offset < tableStart)
+        return Fail(error, "BMP pixel offset " + std::to_string(offset) + " points into its header");
+    const uint64_t stride = (uint64_t(width) * bits + 31) / 32 * 4;
+    if (size < offset + stride * uint64_t(height - 1) + (uint64_t(width) * bits + 7) / 8)
+        return Fail(error, "truncated BMP: the file is shorter than its rows");
+
+    // The palette: as many entries as the header names (all the bit count allows when it
+    // names none) that lie before the pixels.
+    uint8_t palette[256][4];
+    uint32_t entries = 0;
+    if (bits <= 8) {
+        const uint32_t entryBytes = core ? 3 : 4, named = core ? 0 : u32(46);
+        const uint32_t wanted = named && named < (1u << bits) ? named : 1u << bits;
+        entries = uint32_t(std::min<uint64_t>(wanted, (offset - tableStart) / entryBytes));
+        for (uint32_t i = 0; i < entries; ++i) {
+            const uint8_t* e = b + tableStart + i * entryBytes;
+            palette[i][0] = e[2], palette[i][1] = e[1], palette[i][2] = e[0], palette[i][3] = 255;
+        }
+    }
+
+    Image img;
+    if (!img.Allocate(kR8G8B8A8_UNORM, uint32_t(width), uint32_t(height), 1, 1, 1, false, error))
+        return false;
+    uint32_t alphaSeen = 0;
+    for (uint32_t y = 0; y < img.height; ++y) {
+        const size_t row = offset + stride * (topDown ? y : img.height - 1 - y);
+        uint8_t* o = img.data.data() + size_t(y) * img.width * 4;
+        for (uint32_t x = 0; x < img.width; ++x, o += 4) {
+            if (bits <= 8) {
+                const uint32_t bit = x * bits, index = (b[row + bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+                if (index >= entries)
+                    return Fail(error, "BMP pixel index " + std::to_string(index) + " past its palette of " +
+                                           std::to_string(entries) + " colours");
+                std::memcpy(o, palette[index], 4);
+            } else if (bits == 24) {
+                const uint8_t* p = b + row + size_t(x) * 3;
+                o[0] = p[2], o[1] = p[1], o[2] = p[0], o[3] = 255;
+            } else {
+                const uint32_t px = bits == 16 ? u16(row + size_t(x) * 2) : u32(row + size_t(x) * 4);
+                for (int c = 0; c < 4; ++c)
+                    o[c] = static_cast<uint8_t>(Extract8(px, mask[c], c == 3 ? 255 : 0));
+                alphaSeen |= o[3];
+            }
+        }
+    }
+    // 32-bit pixels without bit fields: writers leave the fourth byte zero when it is no alpha.
+    if (bits == 32 && compression == 0 && alphaSeen == 0)
+        for (size_t i = 3; i < img.data.size(); i += 4)
+            img.data[i] = 255;
+    out = std::move(img);
+    return true;
+}
+
+// --- stb ----------------------------------------------------------------------------
+
+// Why a TGA file cannot go to the decoder, or an empty text. Past the end of the data the
+// decoder reads zeros (and leaves rows short of it unwritten), and a small file naming a huge
+// image would keep it busy for seconds; an index past the colour map it takes as entry 0, a
+// colour the file never gave. Run-length packets are walked one by one, as the decoder reads
+// them; each takes a byte of the file.
+std::string TgaFault(const uint8_t* b, size_t size) {
+    if (size < 18)
+        return {};  // the decoder refuses it
+    const bool indexed = b[1] != 0, rle = b[2] >= 8;
+    const uint32_t bits = b[16], paletteLength = b[5] | b[6] << 8;
+    const uint64_t paletteStart = b[3] | b[4] << 8;
+    const uint64_t paletteBytes = uint64_t(paletteLength) * ((b[7] + 7) / 8);
+    const uint64_t pixelBytes = std::max<uint32_t>(1, (bits + 7) / 8);
+    uint64_t pixels = uint64_t(b[12] | b[13] << 8) * uint64_t(b[14] | b[15] << 8);
+    uint64_t pos = 18 + uint64_t(b[0]) + (indexed ? paletteStart + paletteBytes : 0);
+    const std::string truncated = "truncated TGA: the file is shorter than its pixels";
+    // The values of `count` pixels from `at`: the indices among them within the colour map.
+    auto indices = [&](uint64_t at, uint64_t count) {
+        for (uint64_t i = 0; indexed && i < count; ++i, at += pixelBytes) {
+            const uint32_t index = pixelBytes == 1 ? b[at] : b[at] | b[at + 1] << 8;
+            if (index >= paletteLength)
+                return "TGA pixel index " + std::to_string(index) + " past its colour map of " +
+                       std::to_string(paletteLength) + " entries";
+        }
+        return std::string();
+    };
+    if (!rle)
+        return size < pos + pixels * pixelBytes ? truncated : indices(pos, pixels);
+    while (pixels > 0) {
+        if (pos >= size)
+            return truncated;
+        const uint8_t packet = b[pos++];
+        const uint64_t count = std::min<uint64_t>(pixels, 1 + (packet & 127));
+        const uint64_t values = (packet & 128) ? 1 : count;
+        if (size - pos < values * pixelBytes)
+            return truncated;
+        if (std::string why = indices(pos, values); !why.empty())
+            return why;
+        pos += values * pixelBytes;
+        pixels -= count;
+    }
+    return {};
 }
 
 // Whether a Radiance file holds every scanline the decoder reads. Past the end of the data
@@ -412,10 +505,8 @@ bool LoadStb(const uint8_t* bytes, size_t size, Image& out, std::string* error, 
     const FileType type = DetectFileType(bytes, size);
     if (type == FileType::HDR && known && !HdrHoldsItsScanlines(bytes, size, uint32_t(w), uint32_t(h)))
         return Fail(error, "truncated HDR: the file ends before its scanlines");
-    if (type == FileType::TGA && !TgaHoldsItsPixels(bytes, size))
-        return Fail(error, "truncated TGA: the file is shorter than its pixels");
-    if (type == FileType::BMP && !BmpHoldsItsRows(bytes, size))
-        return Fail(error, "truncated BMP: the file is shorter than its rows");
+    if (std::string why = type == FileType::TGA ? TgaFault(bytes, size) : ""; !why.empty())
+        return Fail(error, why);
     Image img;
     const bool hdr = stbi_is_hdr_from_memory(bytes, len);
     void* px = hdr ? static_cast<void*>(stbi_loadf_from_memory(bytes, len, &w, &h, &comp, 4))
@@ -515,11 +606,13 @@ bool LoadImage(const void* data, size_t size, Image& out, std::string* error, st
     const auto* bytes = static_cast<const uint8_t*>(data);
     switch (DetectFileType(data, size)) {
         case FileType::DDS:
-            return LoadDDS(bytes, size, out, error);
+            return LoadDDS(bytes, size, out, error, file);
         case FileType::PNG:
             return LoadPNG(bytes, size, out, error);
         case FileType::JPG:
             return LoadJPG(bytes, size, out, error);
+        case FileType::BMP:
+            return LoadBMP(bytes, size, out, error);
         case FileType::Unknown:
             return Fail(error, "unrecognised image file format");
         default:

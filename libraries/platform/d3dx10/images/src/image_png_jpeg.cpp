@@ -1,6 +1,7 @@
 // PNG through libpng, JPEG through libjpeg-turbo. Both report errors by longjmp: the
 // functions holding the jump buffer own no objects with destructors, and everything they
 // fill lives in a state object of their caller.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -27,37 +28,109 @@ bool Fail(std::string* error, const std::string& text) {
 
 // The largest chunk kept in memory: a palette and its transparency take 1 KiB.
 constexpr size_t kMaxPngChunkBytes = 64 * 1024;
+// The file goes to the library this much at a time, and no further once the rows are
+// complete: the compressed data that follows them is never inflated.
+constexpr size_t kPngFeedBytes = 64 * 1024;
 
 struct PngState {
-    const uint8_t* bytes = nullptr;
-    size_t size = 0;
-    size_t pos = 0;
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::string message;
     Image image;
-    std::vector<png_bytep> rows;
+    std::vector<uint8_t> indices;  // a palette image's, one byte each, expanded at the end
+    int lastPass = 0;
+    bool complete = false;  // every row of every pass read
 };
 
-void PngRead(png_structp png, png_bytep out, size_t n) {
-    auto* s = static_cast<PngState*>(png_get_io_ptr(png));
-    if (s->size - s->pos < n)
-        png_error(png, "file truncated");
-    std::memcpy(out, s->bytes + s->pos, n);
-    s->pos += n;
+PngState& StateOf(png_structp png) {
+    return *static_cast<PngState*>(png_get_error_ptr(png));
+}
+
+[[noreturn]] void PngFail(png_structp png, const std::string& text) {
+    StateOf(png).message = text;
+    png_longjmp(png, 1);
 }
 
 [[noreturn]] void PngError(png_structp png, png_const_charp message) {
-    static_cast<PngState*>(png_get_error_ptr(png))->message = message;
-    png_longjmp(png, 1);
+    PngFail(png, message);
 }
 
 void PngWarning(png_structp, png_const_charp) {}
 
-bool DecodePng(PngState& s) {
+// The header is read: the transformations to four channels (palette images keep their
+// indices) and the image they fill.
+void PngInfo(png_structp png, png_infop info) {
+    PngState& s = StateOf(png);
+    const int depth = png_get_bit_depth(png, info), type = png_get_color_type(png, info);
+    const bool indexed = type == PNG_COLOR_TYPE_PALETTE;
+    if (indexed) {
+        png_set_packing(png);
+    } else {
+        if (type == PNG_COLOR_TYPE_GRAY && depth < 8)
+            png_set_expand_gray_1_2_4_to_8(png);
+        if (png_get_valid(png, info, PNG_INFO_tRNS))
+            png_set_tRNS_to_alpha(png);
+        if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA)
+            png_set_gray_to_rgb(png);
+        png_set_add_alpha(png, depth == 16 ? 0xFFFF : 0xFF, PNG_FILLER_AFTER);
+        if (depth == 16)
+            png_set_swap(png);
+    }
+    s.lastPass = png_set_interlace_handling(png) - 1;
+    png_read_update_info(png, info);
+
+    const uint32_t format = depth == 16 ? kR16G16B16A16_UNORM : kR8G8B8A8_UNORM;
+    std::string why;
+    if (!s.image.Allocate(format, png_get_image_width(png, info), png_get_image_height(png, info), 1, 1, 1, false,
+                          &why))
+        PngFail(png, why);
+    if (png_get_rowbytes(png, info) != (indexed ? s.image.width : s.image.RowPitch(0)))
+        PngFail(png, "unexpected row size");
+    if (indexed)
+        s.indices.resize(size_t(s.image.width) * s.image.height);
+}
+
+void PngRow(png_structp png, png_bytep row, png_uint_32 number, int pass) {
+    PngState& s = StateOf(png);
+    if (number >= s.image.height)
+        return;
+    uint8_t* target = s.indices.empty() ? s.image.data.data() + number * s.image.RowPitch(0)
+                                        : s.indices.data() + size_t(number) * s.image.width;
+    png_progressive_combine_row(png, target, row);
+    if (pass == s.lastPass && number + 1 == s.image.height)
+        s.complete = true;
+}
+
+// A palette image's indices through its palette and transparency; an index past the
+// palette is refused.
+bool PngExpandPalette(PngState& s) {
+    png_colorp palette = nullptr;
+    int entries = 0, alphas = 0;
+    png_bytep alpha = nullptr;
+    png_get_PLTE(s.png, s.info, &palette, &entries);
+    if (png_get_valid(s.png, s.info, PNG_INFO_tRNS))
+        png_get_tRNS(s.png, s.info, &alpha, &alphas, nullptr);
+    uint8_t* o = s.image.data.data();
+    for (const uint8_t index : s.indices) {
+        if (index >= entries) {
+            s.message =
+                "pixel index " + std::to_string(index) + " past its palette of " + std::to_string(entries) + " colours";
+            return false;
+        }
+        o[0] = palette[index].red, o[1] = palette[index].green, o[2] = palette[index].blue;
+        o[3] = index < alphas ? alpha[index] : 255;
+        o += 4;
+    }
+    std::vector<uint8_t>().swap(s.indices);
+    return true;
+}
+
+// Whether every row was read. What follows the rows in the file is not needed for them: an
+// error there (a damaged chunk after the image data) does not undo them.
+bool ReadPngRows(PngState& s, const uint8_t* bytes, size_t size) {
     if (setjmp(png_jmpbuf(s.png)))
-        return false;
-    png_set_read_fn(s.png, &s, PngRead);
+        return s.complete;
+    png_set_progressive_read_fn(s.png, &s, PngInfo, PngRow, nullptr);
     // The library refuses a larger header before allocating anything for it.
     png_set_user_limits(s.png, kMaxExtent, kMaxExtent);
     // Only the chunks the texels need are read: text, profiles, suggested palettes and the
@@ -65,35 +138,11 @@ bool DecodePng(PngState& s) {
     // what is kept is small.
     png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_set_chunk_malloc_max(s.png, kMaxPngChunkBytes);
-    png_read_info(s.png, s.info);
-    const int depth = png_get_bit_depth(s.png, s.info), type = png_get_color_type(s.png, s.info);
-    if (type == PNG_COLOR_TYPE_PALETTE)
-        png_set_palette_to_rgb(s.png);
-    if (type == PNG_COLOR_TYPE_GRAY && depth < 8)
-        png_set_expand_gray_1_2_4_to_8(s.png);
-    if (png_get_valid(s.png, s.info, PNG_INFO_tRNS))
-        png_set_tRNS_to_alpha(s.png);
-    if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA)
-        png_set_gray_to_rgb(s.png);
-    png_set_add_alpha(s.png, depth == 16 ? 0xFFFF : 0xFF, PNG_FILLER_AFTER);
-    if (depth == 16)
-        png_set_swap(s.png);
-    png_set_interlace_handling(s.png);
-    png_read_update_info(s.png, s.info);
-
-    const uint32_t format = depth == 16 ? kR16G16B16A16_UNORM : kR8G8B8A8_UNORM;
-    if (!s.image.Allocate(format, png_get_image_width(s.png, s.info), png_get_image_height(s.png, s.info), 1, 1, 1,
-                          false, &s.message))
-        return false;
-    if (png_get_rowbytes(s.png, s.info) != s.image.RowPitch(0)) {
-        s.message = "unexpected row size";
-        return false;
-    }
-    s.rows.resize(s.image.height);
-    for (uint32_t y = 0; y < s.image.height; ++y)
-        s.rows[y] = s.image.data.data() + y * s.image.RowPitch(0);
-    png_read_image(s.png, s.rows.data());
-    return true;
+    for (size_t pos = 0; pos < size && !s.complete; pos += kPngFeedBytes)
+        png_process_data(s.png, s.info, const_cast<png_bytep>(bytes + pos), std::min(kPngFeedBytes, size - pos));
+    if (!s.complete)
+        s.message = "file truncated";
+    return s.complete;
 }
 
 // --- JPEG -----------------------------------------------------------------------------
@@ -185,14 +234,12 @@ bool LoadPNG(const uint8_t* bytes, size_t size, Image& out, std::string* error) 
             return Fail(error, "truncated PNG: the file is shorter than its rows take");
     }
     PngState s;
-    s.bytes = bytes;
-    s.size = size;
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
     if (!s.png || !(s.info = png_create_info_struct(s.png))) {
         png_destroy_read_struct(&s.png, nullptr, nullptr);
         return Fail(error, "out of memory");
     }
-    const bool ok = DecodePng(s);
+    const bool ok = ReadPngRows(s, bytes, size) && (s.indices.empty() || PngExpandPalette(s));
     png_destroy_read_struct(&s.png, &s.info, nullptr);
     if (!ok)
         return Fail(error, "PNG decoding failed: " + s.message);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <random>
 
@@ -50,6 +51,32 @@ std::vector<uint8_t> LegacyMaskedDDS(uint32_t w, uint32_t h, uint32_t bits, uint
     if (!texels.empty())
         std::memcpy(out.data() + 128, texels.data(), texels.size());
     return out;
+}
+
+// One PNG chunk: its length, type, data and check value.
+std::vector<uint8_t> PngChunk(const char* type, const std::vector<uint8_t>& data) {
+    const uint32_t size = uint32_t(data.size());
+    std::vector<uint8_t> c(size + 12);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
+    if (size)
+        crc = crc32(crc, data.data(), uInt(size));
+    for (int i = 0; i < 4; ++i) {
+        c[i] = uint8_t(size >> (24 - 8 * i));
+        c[4 + i] = uint8_t(type[i]);
+        c[size + 8 + i] = uint8_t(crc >> (24 - 8 * i));
+    }
+    std::copy(data.begin(), data.end(), c.begin() + 8);
+    return c;
+}
+
+// An 8-bit PNG file of one row: its colour type and the chunks after the header.
+std::vector<uint8_t> PngRow(uint8_t width, uint8_t type, std::vector<std::vector<uint8_t>> chunks) {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    chunks.insert(chunks.begin(), PngChunk("IHDR", {0, 0, 0, width, 0, 0, 0, 1, 8, type, 0, 0, 0}));
+    chunks.push_back(PngChunk("IEND", {}));
+    for (const auto& c : chunks)
+        png.insert(png.end(), c.begin(), c.end());
+    return png;
 }
 
 }  // namespace
@@ -335,6 +362,10 @@ TEST(FileFormats, BmpKeepsColour) {
     std::string error;
     ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
     ExpectSame(img, back);
+    // The same rows stored top down, with a negative height, come out in reverse.
+    bytes[22] = 0xFD, bytes[23] = bytes[24] = bytes[25] = 0xFF;
+    ASSERT_TRUE(LoadImageMemory(bytes.data(), bytes.size(), back, &error)) << error;
+    EXPECT_TRUE(std::equal(back.data.begin(), back.data.begin() + 20, img.data.end() - 20));
 }
 
 TEST(FileFormats, JpgWithinTolerance) {
@@ -412,9 +443,9 @@ TEST(FileFormats, BmpHdrOrPngShorterThanItsTexelsIsRefused) {
     EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size(), back, &error));
     EXPECT_NE(error.find("truncated BMP"), std::string::npos) << error;
     EXPECT_TRUE(back.data.empty());
-    bytes[33] = 0x99;  // a compression code the decoder reads as uncompressed
+    bytes[33] = 0x99;  // an unknown compression code
     EXPECT_FALSE(LoadImageMemory(bytes.data(), bytes.size(), back, &error));
-    EXPECT_NE(error.find("truncated BMP"), std::string::npos) << error;
+    EXPECT_NE(error.find("compression"), std::string::npos) << error;
     // A PNG file naming 8192 x 8192 texels with the data of one.
     std::vector<uint8_t> png;
     ASSERT_TRUE(EncodePNG(MakeImage(kR8G8B8A8_UNORM, 1, 1), png));
@@ -459,18 +490,6 @@ TEST(FileFormats, RadianceAndTgaPrefixesAreRefused) {
 
 // Compressed text before the image data is skipped, not kept: 48 chunks of 7 MB text each.
 TEST(FileFormats, PngTextChunksAreNotKept) {
-    auto chunk = [](const char* type, const std::vector<uint8_t>& data) {
-        const uint32_t size = uint32_t(data.size());
-        std::vector<uint8_t> c(size + 12);
-        const uLong crc = crc32(crc32(0, reinterpret_cast<const Bytef*>(type), 4), data.data(), uInt(size));
-        for (int i = 0; i < 4; ++i) {
-            c[i] = uint8_t(size >> (24 - 8 * i));
-            c[4 + i] = uint8_t(type[i]);
-            c[size + 8 + i] = uint8_t(crc >> (24 - 8 * i));
-        }
-        std::copy(data.begin(), data.end(), c.begin() + 8);
-        return c;
-    };
     std::vector<uint8_t> png;
     ASSERT_TRUE(EncodePNG(MakeImage(kR8G8B8A8_UNORM, 2, 2), png));
     const std::vector<uint8_t> text(7 << 20, 'x');
@@ -479,7 +498,7 @@ TEST(FileFormats, PngTextChunksAreNotKept) {
     ASSERT_EQ(Z_OK, compress2(packed.data(), &packedSize, text.data(), uLong(text.size()), 9));
     packed.resize(packedSize);
     packed.insert(packed.begin(), {'k', 0, 0});  // keyword, its end, deflate
-    const std::vector<uint8_t> one = chunk("zTXt", packed);
+    const std::vector<uint8_t> one = PngChunk("zTXt", packed);
     for (int i = 0; i < 48; ++i)
         png.insert(png.begin() + 33, one.begin(), one.end());  // after the header chunk
     rusage before{}, after{};
@@ -489,6 +508,87 @@ TEST(FileFormats, PngTextChunksAreNotKept) {
     ASSERT_TRUE(LoadImageMemory(png.data(), png.size(), img, &error)) << error;
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB more at the peak";
+}
+
+// Palettes are read whole, for every header kind, and an index past the palette is refused.
+TEST(FileFormats, PalettesAreWholeAndIndicesPastThemRefused) {
+    Image img;
+    std::string error;
+    // An OS/2 1.x BMP, 2 x 1, with 256 entries (blue i, green i + 1, red i + 2); its pixels
+    // take the last two.
+    std::vector<uint8_t> bmp = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0x1A, 3, 0, 0, 12, 0, 0, 0, 2, 0, 1, 0, 1, 0, 8, 0};
+    for (int i = 0; i < 256; ++i)
+        bmp.insert(bmp.end(), {uint8_t(i), uint8_t(i + 1), uint8_t(i + 2)});
+    bmp.insert(bmp.end(), {254, 255, 0, 0});
+    ASSERT_TRUE(LoadImageMemory(bmp.data(), bmp.size(), img, &error)) << error;
+    EXPECT_EQ(img.data, (std::vector<uint8_t>{0, 255, 254, 255, 1, 0, 255, 255}));
+    bmp[10] -= 6;  // the pixels start two entries earlier: the palette has 254
+    EXPECT_FALSE(LoadImageMemory(bmp.data(), bmp.size(), img, &error));
+    EXPECT_NE(error.find("index 254 past its palette of 254"), std::string::npos) << error;
+    bmp[10] = 20, bmp[11] = 0;
+    EXPECT_FALSE(LoadImageMemory(bmp.data(), bmp.size(), img, &error));
+    EXPECT_NE(error.find("offset 20 points into its header"), std::string::npos) << error;
+
+    // A colour-mapped TGA, 2 x 1, with two entries.
+    std::vector<uint8_t> tga = {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0, 1, 2, 3, 4, 5, 6, 1, 0};
+    ASSERT_TRUE(LoadImageMemory(tga.data(), tga.size(), img, &error)) << error;
+    EXPECT_EQ(img.data, (std::vector<uint8_t>{6, 5, 4, 255, 3, 2, 1, 255}));
+    tga.back() = 2;
+    EXPECT_FALSE(LoadImageMemory(tga.data(), tga.size(), img, &error));
+    EXPECT_NE(error.find("index 2 past its colour map of 2"), std::string::npos) << error;
+
+    // A palette PNG, 2 x 1, with two entries, the first one transparent.
+    for (const uint8_t last : {1, 2}) {
+        const uint8_t row[3] = {0, 0, last};
+        std::vector<uint8_t> packed(64);
+        uLongf packedSize = uLongf(packed.size());
+        ASSERT_EQ(Z_OK, compress(packed.data(), &packedSize, row, 3));
+        packed.resize(packedSize);
+        const std::vector<uint8_t> png =
+            PngRow(2, 3, {PngChunk("PLTE", {1, 2, 3, 4, 5, 6}), PngChunk("tRNS", {9}), PngChunk("IDAT", packed)});
+        EXPECT_EQ(LoadImageMemory(png.data(), png.size(), img, &error), last == 1) << error;
+    }
+    EXPECT_NE(error.find("index 2 past its palette of 2"), std::string::npos) << error;
+}
+
+// Reading ends with the rows: a 1 x 1 PNG whose image data inflates to 4 GiB past them.
+TEST(FileFormats, PngDataPastTheRowsIsNotInflated) {
+    std::vector<uint8_t> zeros(1 << 20, 0), block(1 << 20);
+    z_stream z{};
+    ASSERT_EQ(Z_OK, deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY));
+    z.next_in = zeros.data(), z.avail_in = uInt(zeros.size());
+    z.next_out = block.data(), z.avail_out = uInt(block.size());
+    ASSERT_EQ(Z_OK, deflate(&z, Z_FULL_FLUSH));  // byte-aligned: repeated, it goes on
+    block.resize(block.size() - z.avail_out);
+    deflateEnd(&z);
+    std::vector<uint8_t> data = {0x78, 0xDA};
+    for (int i = 0; i < 4096; ++i)
+        data.insert(data.end(), block.begin(), block.end());
+    data.insert(data.end(), {3, 0, 0, 0, 0, 1});  // the last block, empty
+    const std::vector<uint8_t> png = PngRow(1, 6, {PngChunk("IDAT", data)});
+    Image img;
+    std::string error;
+    const std::clock_t start = std::clock();
+    ASSERT_TRUE(LoadImageMemory(png.data(), png.size(), img, &error)) << error;
+    EXPECT_LT(double(std::clock() - start) / CLOCKS_PER_SEC, 1.0) << "seconds for one texel";
+    EXPECT_EQ(img.data, (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+// A DDS file's storage becomes the image's: 128 MiB of texels are not copied.
+TEST(FileFormats, DdsTexelsAreNotCopied) {
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeDDS(MakeImage(kR8G8B8A8_UNORM, 1, 1), bytes));
+    bytes[12] = bytes[16] = 0, bytes[13] = 0x20, bytes[17] = 0x10;  // 4096 x 8192
+    bytes.resize(bytes.size() - 4 + (size_t(128) << 20), 7);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    Image img;
+    std::string error;
+    ASSERT_TRUE(LoadImageBytes(bytes, img, &error)) << error;
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024) << "KiB more at the peak";
+    EXPECT_EQ(img.width * img.height, 1u << 25);
+    EXPECT_EQ(img.data.back(), 7);
 }
 
 TEST(FileFormats, FloatImageSavedAsPngIsConverted) {

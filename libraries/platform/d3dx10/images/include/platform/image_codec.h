@@ -19,7 +19,9 @@
 //   format is kept as it is. A partial cube map (not all six faces) is refused.
 // - Corrupt or truncated input fails with an error text; the image is left empty. So does a
 //   header naming more than Direct3D 10 holds (8192 texels a side, 2048 in a volume, 512
-//   array slices) or more than 2 GiB of texels, before anything is allocated for it.
+//   array slices) or more than 2 GiB of texels, before anything is allocated for it. So
+//   does a palette image (BMP, TGA, PNG) with a pixel index past its palette, and a BMP
+//   whose pixels begin inside its header. A PNG file is read up to the end of its rows.
 //
 // Saving rules:
 // - DDS writes every subresource exactly (floats bit for bit); formats with a legacy code
@@ -121,8 +123,9 @@ enum class FileType { Unknown, DDS, PNG, JPG, BMP, TGA, HDR };
 FileType DetectFileType(const void* data, size_t size);
 
 bool LoadImageMemory(const void* data, size_t size, Image& out, std::string* error = nullptr);
-// As LoadImageMemory from a file's bytes, which it empties: where the decoder makes its own
-// copy of the texels, the file is given back before that copy is taken over.
+// As LoadImageMemory from a file's bytes, which it empties: a DDS file's storage becomes the
+// image's, and where a decoder makes its own copy of the texels the file is given back
+// before that copy is taken over.
 bool LoadImageBytes(std::vector<uint8_t>& bytes, Image& out, std::string* error = nullptr);
 // A regular file of at most kMaxImageFileBytes; the error names the file.
 bool LoadImageFile(const std::string& path, Image& out, std::string* error = nullptr);
