@@ -215,6 +215,10 @@ struct EffectDesc {
 // A pixel entry reads at most kMaxPixelInputs interpolated inputs (a fragment stage takes no
 // more components), so that checking the pairs of entries the passes name stays linear.
 constexpr size_t kMaxPixelInputs = 128;
+// The shape of the code the GL compiler takes (brackets and statements nested, operators in
+// one expression), well within what it compiles on a thread's stack.
+constexpr size_t kMaxCodeNesting = 256;
+constexpr size_t kMaxExpressionOperators = 1024;
 bool ParseEffect(const Preprocessed& source, EffectDesc& out, std::string& errors);
 
 // ---- GLSL ----
