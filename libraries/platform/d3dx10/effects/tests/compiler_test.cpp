@@ -264,6 +264,22 @@ TEST(EffectPreprocessor, NestingStopsAtLimitsThatFitASmallStack) {
     });
 }
 
+TEST(EffectPreprocessor, ExpansionsThatGiveNothingStopAtTheBoundOnWhatTheyRead) {
+    // A long name read again at every use: calls that each fail, and expansions that give nothing.
+    const std::string name(128 * 1024, 'N');
+    const std::string cases[] = {"#define " + name + "(x) x\n#define A " + name + "()\n",
+                                 "#define " + name + "\n#define A " + name + "\n"};
+    PreprocessLimits limits;
+    limits.scannedBytes = size_t(8) << 20;
+    for (const std::string& defines : cases) {
+        Preprocessed pre;
+        std::string errors;
+        EXPECT_FALSE(Preprocess("m.fx", defines + Repeat("A\n", 1000), {}, nullptr, pre, errors, limits));
+        EXPECT_NE(errors.find("m.fx(66): error: macro expansions read more than 8 MiB of text\n"), std::string::npos)
+            << errors.substr(errors.size() - std::min<size_t>(errors.size(), 300));
+    }
+}
+
 TEST(EffectDeclarations, VariablesStatesAndTechniques) {
     EffectDesc d;
     std::string errors;
