@@ -344,7 +344,7 @@ private:
     // counts twice) above the longest of the brackets it holds, plus one for each bracket. The
     // parts of a list between commas and the statements between semicolons count apart. Brackets
     // nest, and so do the statements that if, else, for, while, do and switch govern; an else
-    // chain nests to its end.
+    // chain nests to its end. Code beyond either bound is read no further.
     void CheckShape() {
         struct Level {
             size_t operators = 0;   // of the current part
@@ -404,10 +404,12 @@ private:
             }
             if (nesting > kMaxCodeNesting) {
                 ErrorAt(Line(t), "code nested more than " + std::to_string(kMaxCodeNesting) + " deep");
+                fatal_ = true;
                 return;
             }
             if (path + levels.back().inner > kMaxExpressionOperators) {
                 ErrorAt(Line(t), "expression of more than " + std::to_string(kMaxExpressionOperators) + " operators");
+                fatal_ = true;
                 return;
             }
         }
