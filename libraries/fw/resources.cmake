@@ -26,7 +26,8 @@ add_library(fw_resources STATIC
 )
 target_include_directories(fw_resources PUBLIC src/resources)
 target_link_libraries(fw_resources
-    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math fw_utils sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt)
+    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math fw_utils sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt
+    PRIVATE platform_regular_file)
 
 if(ZENDRA_TESTS)
     include(tests/test_support.cmake)
@@ -45,3 +46,8 @@ if(ZENDRA_TESTS)
                     FW_PACKED_SHADERS="${CMAKE_CURRENT_BINARY_DIR}/packed"
         DEPENDS fw_resources_tests_packed)
 endif()
+
+zendra_add_fuzzer(fw_effect_include_fuzz
+    SOURCES fuzz/effect_include_fuzz.cpp
+    LIBS fw_resources Boost::filesystem
+    CORPUS fuzz/corpus_effect)

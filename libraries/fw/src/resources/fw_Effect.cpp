@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <array>
-#include <cstdio>
 #include <cstring>
 
 #include "fw_Framework.h"
@@ -11,6 +10,7 @@
 #include "fw_Release.h"
 #include "fw_Texture.h"
 #include "platform/crt.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -410,21 +410,18 @@ HRESULT Effect_IncludeHandler::Open(D3D10_INCLUDE_TYPE, LPCSTR fileName, LPCVOID
         return E_FAIL;
     for (const std::string& root : mRoots) {
         const std::string path = PlatformResolveFileName(root + "/src/shaders/" + fileName);
-        std::FILE* file = std::fopen(path.c_str(), "rb");
-        if (!file)
+        std::string content, error;
+        const RegularFileRead read = ReadRegularFile(path, MaxBytes - mRead, content, &error);
+        if (read == RegularFileRead::NotFound)
             continue;
-        std::vector<char> content;
-        char chunk[65536];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-            content.insert(content.end(), chunk, chunk + n);
-        const bool failed = std::ferror(file) != 0;
-        std::fclose(file);
-        if (failed)
+        if (read != RegularFileRead::Ok) {
+            // The compilation fails at the #include; the log says which file and why.
+            fw_Log::Write(fw_Log::kPlain, "Effect include not read: %s", error.c_str());
             return E_FAIL;
+        }
+        mRead += content.size();
         char* buffer = new char[content.size() + 1];
-        if (!content.empty())
-            std::memcpy(buffer, content.data(), content.size());
+        std::memcpy(buffer, content.data(), content.size());
         buffer[content.size()] = '\0';
         *data = buffer;
         *bytes = static_cast<UINT>(content.size());

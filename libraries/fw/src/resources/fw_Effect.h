@@ -61,16 +61,19 @@ public:
     Effect_IncludeHandler(const std::string& frameworkRoot, const std::string& projectRoot);
     virtual ~Effect_IncludeHandler() = default;
 
-    // E_FAIL when the file lies under neither root or cannot be read, or when includes
-    // nest deeper than MaxDepth.
+    // E_FAIL when the file lies under neither root, is no regular file or cannot be read
+    // (the log names it), when includes nest deeper than MaxDepth, or when the includes of
+    // one compilation would read more than MaxBytes together.
     HRESULT Open(D3D10_INCLUDE_TYPE includeType, LPCSTR fileName, LPCVOID parentData, LPCVOID* data,
                  UINT* bytes) override;
     HRESULT Close(LPCVOID data) override;
 
     static constexpr int MaxDepth = 32;
+    static constexpr size_t MaxBytes = size_t(64) << 20;  // the bound on an effect's sources
 
     std::string mRoots[2];
-    int mOpen = 0;  // includes open at the moment
+    int mOpen = 0;     // includes open at the moment
+    size_t mRead = 0;  // bytes of the includes read
 };
 
 // The shared pool's effect file "<framework root>/src/shaders/fw_Globals.fxi" (its compiled

@@ -3,6 +3,9 @@
 // effect files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -127,6 +130,33 @@ TEST_F(EffectTest, AnIncludeUnderNeitherRootFailsTheCompilationWithMessagesInThe
     effect.SetTexture("t", nullptr);
     effect.SetConstantBuffer("cb", nullptr);
     EXPECT_FALSE(effect.GetVariable("gColor")->AsVector()->IsValid());
+}
+
+TEST_F(EffectTest, IncludesOfAPipeADeviceOrBeyondTheSourceBoundFailNamingTheFile) {
+    // A pipe nobody writes would block a reader; a device never ends.
+    ASSERT_EQ(0, ::mkfifo(project->Path("src/shaders/pipe.fxi").c_str(), 0600));
+    ASSERT_EQ(0, ::symlink("/dev/zero", project->Path("src/shaders/zero.fxi").c_str()));
+    for (const char* name : {"pipe.fxi", "zero.fxi"}) {
+        project->Write("src/shaders/uses.fx", "#include \"" + std::string(name) + "\"\n" + kPlainEffect);
+        const std::string logPath = project->Path("effects.log");
+        fw_Log::OpenLogFile(logPath);
+        fw_Effect effect("uses.fx", nullptr);
+        fw_Log::OpenLogFile("");
+        std::ifstream in(logPath);
+        const std::string out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_FALSE(effect.IsValid());
+        EXPECT_NE(std::string::npos, out.find(project->Path("src/shaders/") + name + " is not a regular file")) << out;
+    }
+    // The includes of one compilation read no more than an effect's sources hold.
+    project->Write("src/shaders/small.fxi", "uniform float x;\n");
+    Effect_IncludeHandler handler(project->Path(), project->Path());
+    handler.mRead = Effect_IncludeHandler::MaxBytes - 17;
+    LPCVOID data = nullptr;
+    UINT bytes = 0;
+    ASSERT_EQ(S_OK, handler.Open(D3D10_INCLUDE_LOCAL, "small.fxi", nullptr, &data, &bytes));
+    handler.Close(data);
+    EXPECT_EQ(E_FAIL, handler.Open(D3D10_INCLUDE_LOCAL, "small.fxi", nullptr, &data, &bytes));
+    EXPECT_EQ(nullptr, data);
 }
 
 TEST_F(EffectTest, SelfIncludingFilesStopAtTheNestingBound) {

@@ -39,6 +39,9 @@ struct PreprocessLimits {
     size_t outputBytes = size_t(4) << 20;  // the text, and the macro expansions under way
     size_t expansions = size_t(1) << 17;   // macros expanded
     size_t inputBytes = size_t(64) << 20;  // the files read together, comments included
+    // The text macro expansion reads: every expansion reads what it expands again, so that
+    // expansions that give nothing, or end in an error, stop all the same.
+    size_t scannedBytes = inputBytes + 16 * outputBytes;
 };
 
 // The longest file name an #include or a compiled effect may hold.
@@ -215,6 +218,10 @@ struct EffectDesc {
 // A pixel entry reads at most kMaxPixelInputs interpolated inputs (a fragment stage takes no
 // more components), so that checking the pairs of entries the passes name stays linear.
 constexpr size_t kMaxPixelInputs = 128;
+// The shape of the code the GL compiler takes (brackets and statements nested, operators in
+// one expression), well within what it compiles on a thread's stack.
+constexpr size_t kMaxCodeNesting = 256;
+constexpr size_t kMaxExpressionOperators = 1024;
 bool ParseEffect(const Preprocessed& source, EffectDesc& out, std::string& errors);
 
 // ---- GLSL ----

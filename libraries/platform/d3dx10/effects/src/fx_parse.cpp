@@ -280,6 +280,7 @@ public:
             errors_.Finish();
             return false;
         }
+        CheckShape();
         while (Peek().kind != Token::End && !fatal_)
             TopLevel();
         if (!failed_)
@@ -334,6 +335,84 @@ private:
         ErrorAt(Line(Peek()), std::string("expected ") + what + " before '" + Quote(Peek().text) + "'");
         fatal_ = true;
         return {};
+    }
+
+    // The GL compiler recurses once for each level of an expression's tree and for each nested
+    // bracket or statement: both are bounded here, so that no effect text overflows its stack.
+    // An expression's length is the most operators on a path from its top to an operand: the
+    // operators of a part (any punctuation but brackets, ',' and ';'; a two-character operator
+    // counts twice) above the longest of the brackets it holds, plus one for each bracket. The
+    // parts of a list between commas and the statements between semicolons count apart. Brackets
+    // nest, and so do the statements that if, else, for, while, do and switch govern; an else
+    // chain nests to its end. Code beyond either bound is read no further.
+    void CheckShape() {
+        struct Level {
+            size_t operators = 0;   // of the current part
+            size_t inner = 0;       // the longest bracket closed in the current part
+            size_t longest = 0;     // the longest part so far
+            size_t statements = 0;  // statements governing the current one, in a block
+        };
+        std::vector<Level> levels(1);
+        size_t path = 0;  // operators and brackets of the current parts of the open levels
+        size_t nesting = 0;
+        auto endPart = [&](Level& l) {
+            l.longest = std::max(l.longest, l.operators + l.inner);
+            path -= l.operators;
+            l.operators = l.inner = 0;
+        };
+        // Ends the statement of the innermost level, unless an else continues it.
+        auto endStatement = [&](size_t next) {
+            Level& l = levels.back();
+            endPart(l);
+            if (toks_[next].text != "else") {
+                nesting -= l.statements;
+                l.statements = 0;
+            }
+        };
+        for (size_t i = 0; i + 1 < toks_.size(); ++i) {
+            const Token t = toks_[i];
+            const std::string_view x = t.text;
+            if (t.kind == Token::Ident) {
+                if (x == "if" || x == "else" || x == "for" || x == "while" || x == "do" || x == "switch") {
+                    ++levels.back().statements;
+                    ++nesting;
+                }
+            } else if (t.kind != Token::Punct) {
+                continue;
+            } else if (x == "(" || x == "[" || x == "{") {
+                levels.emplace_back();
+                ++path;
+                ++nesting;
+            } else if (x == ")" || x == "]" || x == "}") {
+                if (levels.size() > 1) {
+                    endPart(levels.back());
+                    const size_t length = 1 + levels.back().longest;
+                    path -= 1;
+                    nesting -= 1 + levels.back().statements;
+                    levels.pop_back();
+                    levels.back().inner = std::max(levels.back().inner, length);
+                }
+                if (x == "}")
+                    endStatement(i + 1);
+            } else if (x == ";") {
+                endStatement(i + 1);
+            } else if (x == ",") {
+                endPart(levels.back());
+            } else {
+                ++levels.back().operators;
+                ++path;
+            }
+            if (nesting > kMaxCodeNesting) {
+                ErrorAt(Line(t), "code nested more than " + std::to_string(kMaxCodeNesting) + " deep");
+                fatal_ = true;
+                return;
+            }
+            if (path + levels.back().inner > kMaxExpressionOperators) {
+                ErrorAt(Line(t), "expression of more than " + std::to_string(kMaxExpressionOperators) + " operators");
+                fatal_ = true;
+                return;
+            }
+        }
     }
 
     // Index of the token that closes the bracket at `open`.

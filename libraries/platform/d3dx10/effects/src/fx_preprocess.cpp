@@ -189,6 +189,7 @@ private:
     static constexpr int kMaxMacroDepth = 256;
     static constexpr int kMaxExprDepth = 256;
     size_t expansions_ = 0;
+    size_t scanned_ = 0;  // bytes that expansions read
     size_t held_ = 0;
     size_t read_ = 0;  // bytes of the files read
     bool includePending_ = false, includeSystem_ = false;
@@ -443,11 +444,15 @@ private:
     // Appends the macro expansion of `s` to `out` (function-like invocations must close
     // within `s`). `depth` counts the expansions this one is nested in. held_ counts the bytes
     // the expansions around this one keep in other buffers meanwhile: together with `out` they
-    // stay within the output bound. The recursion keeps its frames small: what needs more is in
-    // functions of its own.
+    // stay within the output bound. Every call reads `s` once (an invocation's arguments at
+    // most twice), within the bound on what expansions read. The recursion keeps its frames
+    // small: what needs more is in functions of its own.
     void Expand(std::string_view s, std::string& out, int depth) {
         if (depth > kMaxMacroDepth)
             return StopTooDeep();
+        if (s.size() > limits_.scannedBytes - scanned_)
+            return StopReadTooMuch();
+        scanned_ += s.size();
         size_t i = 0;
         while (i < s.size() && !stopped_) {
             if (held_ + out.size() >= limits_.outputBytes)
@@ -488,6 +493,9 @@ private:
     }
     [[gnu::noinline]] void StopTooDeep() {
         Stop("macros nested more than " + std::to_string(kMaxMacroDepth) + " deep");
+    }
+    [[gnu::noinline]] void StopReadTooMuch() {
+        Stop("macro expansions read more than " + Bytes(limits_.scannedBytes) + " of text");
     }
     [[gnu::noinline]] void StopTooLarge() { Stop("macro expansion larger than " + Bytes(limits_.outputBytes)); }
     [[gnu::noinline]] void StopTooMany() {

@@ -264,6 +264,22 @@ TEST(EffectPreprocessor, NestingStopsAtLimitsThatFitASmallStack) {
     });
 }
 
+TEST(EffectPreprocessor, ExpansionsThatGiveNothingStopAtTheBoundOnWhatTheyRead) {
+    // A long name read again at every use: calls that each fail, and expansions that give nothing.
+    const std::string name(128 * 1024, 'N');
+    const std::string cases[] = {"#define " + name + "(x) x\n#define A " + name + "()\n",
+                                 "#define " + name + "\n#define A " + name + "\n"};
+    PreprocessLimits limits;
+    limits.scannedBytes = size_t(8) << 20;
+    for (const std::string& defines : cases) {
+        Preprocessed pre;
+        std::string errors;
+        EXPECT_FALSE(Preprocess("m.fx", defines + Repeat("A\n", 1000), {}, nullptr, pre, errors, limits));
+        EXPECT_NE(errors.find("m.fx(66): error: macro expansions read more than 8 MiB of text\n"), std::string::npos)
+            << errors.substr(errors.size() - std::min<size_t>(errors.size(), 300));
+    }
+}
+
 TEST(EffectDeclarations, VariablesStatesAndTechniques) {
     EffectDesc d;
     std::string errors;
@@ -372,6 +388,45 @@ TEST(EffectDeclarations, ErrorsNameFileLineAndCause) {
         std::string errors;
         EXPECT_FALSE(Compile(c.text, d, errors)) << c.text;
         EXPECT_NE(errors.find(c.message), std::string::npos) << "expected: " << c.message << "\ngot: " << errors;
+    }
+}
+
+TEST(EffectDeclarations, CodeNestingAndExpressionLengthStayWithinWhatTheGlCompilerTakes) {
+    auto effect = [](const std::string& body) {
+        return "uniform float g;\nvoid VS(out vec4 h : SV_Position) { h = vec4(g); }\nvoid PS(out vec4 c : SV_Target0) "
+               "{\n" +
+               body + "\n}\ntechnique T { pass P { VertexShader = VS; PixelShader = PS; } }\n";
+    };
+    auto sum = [](size_t terms) { return "c = vec4(g" + Repeat("+g", int(terms) - 1) + ");"; };
+    const std::pair<std::string, const char*> refused[] = {
+        {sum(kMaxExpressionOperators), "main.fx(4): error: expression of more than 1024 operators\n"},
+        {"c = vec4(" + Repeat("(g + ", 250) + "g" + Repeat(") * g * g * g", 250) + ");",
+         "main.fx(4): error: expression of more than 1024 operators\n"},
+        {"c = vec4(" + Repeat("(", 256) + "g" + Repeat(")", 256) + ");",
+         "main.fx(4): error: code nested more than 256 deep\n"},
+        {"c = vec4(0); if (g > 0.0) c.x = 1.0;" + Repeat(" else if (g > 1.0) c.x = 2.0;", 128),
+         "main.fx(4): error: code nested more than 256 deep\n"},
+        {"c = vec4(0);" + Repeat(" if (g > 0.0)", 256) + " c.x = 1.0;",
+         "main.fx(4): error: code nested more than 256 deep\n"},
+    };
+    for (const auto& [body, message] : refused) {
+        EffectDesc d;
+        std::string errors;
+        EXPECT_FALSE(Compile(effect(body), d, errors));
+        EXPECT_EQ(errors, message);
+    }
+    // Just inside both bounds; long lists and many statements count a part at a time.
+    const std::string accepted[] = {
+        sum(kMaxExpressionOperators - 4),
+        "c = vec4(" + Repeat("(", 254) + "g" + Repeat(")", 254) + ");",
+        "c = vec4(0); if (g > 0.0) c.x = 1.0;" + Repeat(" else if (g > 1.0) c.x = 2.0;", 126),
+        "float a[4000] = float[](g" + Repeat(", g + g", 3999) + "); c = vec4(a[1]);",
+        "c = vec4(0);" + Repeat(" if (g > 0.0) { c.x += g * g + g; } else { c.y = 1.0; }", 1000),
+    };
+    for (const auto& body : accepted) {
+        EffectDesc d;
+        std::string errors;
+        EXPECT_TRUE(Compile(effect(body), d, errors)) << errors;
     }
 }
 
