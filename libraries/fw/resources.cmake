@@ -35,7 +35,8 @@ if(TARGET platform_dbghelp)
     target_link_libraries(fw_resources PUBLIC fw_utils)
 endif()
 target_link_libraries(fw_resources
-    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt)
+    PUBLIC fw_state fw_services fw_scenes fw_meshes fw_math sync d3dx10_effects d3dx10_images d3dx10_fonts platform_d3d10_core platform_cuda platform_crt
+    PRIVATE platform_regular_file)
 
 if(ZENDRA_TESTS)
     set(fw_resources_test_sources
