@@ -27,7 +27,7 @@ target_include_directories(fw_core PUBLIC src/core)
 target_link_libraries(fw_core PUBLIC
     fw_resources fw_scenes fw_services fw_state sync
     platform_d3d10 platform_d3dx10 platform_win32 platform_stereo platform_cuda
-    Boost::filesystem Boost::system)
+    Boost::filesystem Boost::system PRIVATE platform_regular_file)
 
 add_library(fw INTERFACE)
 target_link_libraries(fw INTERFACE fw_core fw_resources fw_services fw_scenes fw_state fw_utils

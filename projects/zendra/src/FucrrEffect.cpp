@@ -437,7 +437,7 @@ bool FucrrEffect::ReadFftCache() {
 
 bool FucrrEffect::WriteFftCache() const {
     const std::string temporary = std::string(kFftCachePath) + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    std::FILE* file = CreateNewRegularFile(temporary);
     if (!file)
         return false;
     const size_t written = std::fwrite(mFftTable.data(), sizeof(FftRecord), mFftTable.size(), file);

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "fw_Camera.h"
 #include "fw_DebugCamera.h"
@@ -14,6 +15,7 @@
 #include "fw_Transform.h"
 #include "platform/d3d10.h"
 #include "platform/d3dx10.h"
+#include "platform/regular_file.h"
 #include "platform/win32.h"
 #include "sync/device.h"
 #include "sync/track.h"
@@ -227,22 +229,22 @@ void fw_Framework::SetMusicVolume(float volume) {
         mMusic->SetVolume(volume);
 }
 
+// Both open regular files only (bounded reads): a pipe or a device has length 0.
 uint64_t fw_Framework::GetFileLength(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    RegularFileRead status;
+    uint64_t length = 0;
+    const int fd = OpenRegularFile(path, status, nullptr, &length);
+    if (fd < 0)
         return 0;
-    std::fseek(file, 0, SEEK_END);
-    const long length = std::ftell(file);
-    std::fclose(file);
-    return length < 0 ? 0 : static_cast<uint64_t>(length);
+    ::close(fd);
+    return length;
 }
 
 uint64_t fw_Framework::ReadWholeFile(const std::string& path, void* buffer) {
-    const uint64_t length = GetFileLength(path);
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    std::vector<uint8_t> bytes;
+    if (ReadRegularFileStart(path, static_cast<size_t>(GetFileLength(path)), bytes) != RegularFileRead::Ok)
         return 0;
-    const size_t read = std::fread(buffer, 1, static_cast<size_t>(length), file);
-    std::fclose(file);
-    return read;
+    if (!bytes.empty())
+        std::memcpy(buffer, bytes.data(), bytes.size());
+    return bytes.size();
 }

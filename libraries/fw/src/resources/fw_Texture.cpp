@@ -8,6 +8,7 @@
 #include "fw_Log.h"
 #include "fw_Release.h"
 #include "platform/d3dx10tex.h"
+#include "platform/file_text.h"
 
 namespace {
 
@@ -240,7 +241,7 @@ fw_Texture* fw_Texture::LoadFromFile(const std::string& name) {
         fw_Log::Write(fw_Log::kWarning,
                       "Could not create a texture from the image file <%s>.  The path does not refer to a regular "
                       "file or the image is corrupt.  The texture will use a generic error image instead.",
-                      path.c_str());
+                      EscapeFileText(path).c_str());
         path = "./data/missing.png";
     }
     if (!texture->mShaderResourceView)
@@ -280,7 +281,7 @@ bool fw_Texture::SaveToFile(const std::string& name) {
     if (!format) {
         fw_Log::Write(fw_Log::kWarning,
                       "The texture was not saved to <%s>: the name ends with no known image file extension.",
-                      name.c_str());
+                      EscapeFileText(name).c_str());
         return false;
     }
     const std::string path = fw_Framework::mProjectRoot + "/data/" + name;

@@ -1,5 +1,5 @@
 // The framework's texture table, its named render targets and the run's shared resources.
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "fw_DebugCamera.h"
@@ -14,6 +14,7 @@
 #include "platform/crt.h"
 #include "platform/d3d10.h"
 #include "platform/d3dx10effect.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -28,19 +29,15 @@ void Register(fw_Framework& fw, const std::string& name, fw_Texture* texture) {
     fw.mOwnedTextures.insert(texture);
 }
 
-// Up to kNoiseBytes of path; the rest of the volume stays zero.
+// Up to kNoiseBytes of path; the rest of the volume stays zero. A missing file is not
+// reported; one that is no regular file or cannot be read is, and leaves the volume zero.
 std::vector<uint8_t> ReadNoise(const char* path) {
-    std::vector<uint8_t> volume(kNoiseBytes, 0);
-    if (std::FILE* file = PlatformOpenFile(path, "rb")) {
-        size_t total = 0;
-        while (total < volume.size()) {
-            const size_t n = std::fread(volume.data() + total, 1, volume.size() - total, file);
-            if (n == 0)
-                break;
-            total += n;
-        }
-        std::fclose(file);
-    }
+    std::vector<uint8_t> volume;
+    std::string error;
+    const RegularFileRead read = ReadRegularFileStart(PlatformResolveFileName(path), kNoiseBytes, volume, &error);
+    if (read != RegularFileRead::Ok && read != RegularFileRead::NotFound)
+        fw_Log::Write(fw_Log::kWarning, "The noise volume is left empty: %s.", error.c_str());
+    volume.resize(kNoiseBytes, 0);
     return volume;
 }
 

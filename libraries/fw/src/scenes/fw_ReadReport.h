@@ -1,18 +1,18 @@
 #pragma once
 // The warnings of one reading of a scene description or a mesh: the first kMaxWarnings are
 // logged, the rest only counted and summed up in one line when the report ends. What a
-// warning quotes from the file is cut to kMaxQuote characters.
+// warning quotes from the file is quoted as QuoteFileText does.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "fw_SceneServices.h"
+#include "platform/file_text.h"
 
 class fw_ReadReport {
 public:
     static constexpr int kMaxWarnings = 100;
-    static constexpr size_t kMaxQuote = 64;
 
     // what: the file as the summary line names it ("Scene description ./data/x.xml").
     explicit fw_ReadReport(std::string what) : mWhat(std::move(what)) {}
@@ -32,13 +32,9 @@ public:
         ++mWritten;
         fw_SceneServices::Warning(text);
     }
-    // A name from the file in quotation marks, cut to kMaxQuote characters ("..." after it).
-    static std::string Quote(std::string_view name) {
-        std::string out = "\"";
-        out.append(name.substr(0, kMaxQuote));
-        out += name.size() > kMaxQuote ? "...\"" : "\"";
-        return out;
-    }
+    // A name from the file in quotation marks, its control characters escaped, cut to
+    // kMaxQuotedBytes at a character boundary ("..." inside the marks when cut).
+    static std::string Quote(std::string_view name) { return "\"" + QuoteFileText(name) + "\""; }
 
 private:
     std::string mWhat;

@@ -2,6 +2,8 @@
 // render size and letterbox table, scene selection values, screenshot names, accessors.
 #include "core_support.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -309,6 +311,13 @@ TEST(Accessors, FileUtilities) {
     EXPECT_EQ('x', buffer[0]);
     EXPECT_EQ(0u, fw_Framework::GetFileLength("absent.bin"));
     EXPECT_EQ(0u, fw_Framework::ReadWholeFile("absent.bin", buffer));
+    // Neither blocks on a pipe nor reads a device.
+    ASSERT_EQ(0, ::mkfifo("pipe", 0600));
+    for (const char* other : {"pipe", "/dev/zero"}) {
+        EXPECT_EQ(0u, fw_Framework::GetFileLength(other)) << other;
+        EXPECT_EQ(0u, fw_Framework::ReadWholeFile(other, buffer)) << other;
+    }
+    EXPECT_EQ('x', buffer[0]);
 }
 
 TEST(SourceRoot, FallsBackToTheCompiledFolderWithoutTheEnvironment) {

@@ -1,10 +1,13 @@
 // The texture table: find-or-load, find-or-create, downsample chains, the shared resources
 // of a run and their release.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 #include "fw_Log.h"
 #include "fw_PostEffects.h"
@@ -286,6 +289,26 @@ TEST_F(SharedResourcesTest, TheNoiseVolumeReadsAtMostItsSizeAndLeavesTheRestZero
     EXPECT_EQ(0x7f, slice1[4]);
     EXPECT_EQ(0x00, slice1[5]);
     EXPECT_EQ(0x00, ReadVolumeSlice(volume->mTexture3D, 64)[100]);
+}
+
+TEST_F(SharedResourcesTest, ANoiseVolumeThatIsNoRegularFileIsReportedAndLeftZero) {
+    project->Write("data/keep.txt", "");
+    const std::string noise = project->Path("data/noise.bin");
+    for (const std::string kind : {"pipe", "device"}) {
+        std::remove(noise.c_str());
+        ASSERT_EQ(0, kind == "pipe" ? ::mkfifo(noise.c_str(), 0600) : ::symlink("/dev/zero", noise.c_str()));
+        const int warnings = fw_Log::GetWarningCount();
+        testing::internal::CaptureStdout();
+        fw().LoadSharedResources();
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(warnings + 1, fw_Log::GetWarningCount()) << kind;
+        EXPECT_NE(std::string::npos, out.find("data/noise.bin is not a regular file")) << out;
+        fw_Texture* volume = Entry("noise.dds");
+        ASSERT_NE(nullptr, volume);
+        const std::vector<uint8_t> slice = ReadVolumeSlice(volume->mTexture3D, 0);
+        EXPECT_EQ(0, *std::max_element(slice.begin(), slice.end())) << kind;
+        fw().ReleaseSharedResources();
+    }
 }
 
 TEST_F(SharedResourcesTest, PostEffectsLoadWithTheSharedResourcesAndReleaseFirst) {

@@ -172,6 +172,18 @@ TEST_F(LoaderTest, FaultyDescriptionsWarnAndSkip) {
     EXPECT_EQ(fw_Log::GetWarningCount(), before + 1 + 4);
 }
 
+TEST_F(LoaderTest, NamesInWarningsAreEscapedAndCutBetweenCharacters) {
+    const bool echo = fw_Log::SetEcho(true);
+    testing::internal::CaptureStdout();
+    Load("<scene><cameras><camera name=\"a\x1b[2J\a\r" + std::string(57, 'b') + "\xc3\xa9\"/></cameras></scene>");
+    const std::string out = testing::internal::GetCapturedStdout();
+    fw_Log::SetEcho(echo);
+    EXPECT_NE(out.find("camera \"a\\x1b[2J\\x07\\x0d" + std::string(57, 'b') + "...\" names no transform"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find_first_of("\x1b\a\r\xc3"), std::string::npos);
+}
+
 TEST_F(LoaderTest, UnreadableFileLeavesAnEmptyScene) {
     fw_Scene missing("does-not-exist.xml");
     missing.LoadXml();

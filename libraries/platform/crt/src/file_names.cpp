@@ -1,8 +1,12 @@
 #include "platform/crt.h"
+#include "platform/regular_file.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -113,6 +117,21 @@ std::FILE* PlatformOpenFile(const char* path, const char* mode) {
         std::string resolved;
         if (Resolve(name, creates, resolved))
             name = resolved;
+    }
+    // Only regular files: a read opens through OpenRegularFile, which never waits on a pipe,
+    // and a write refuses a name that stands for anything else.
+    if (mode[0] == 'r' && !std::strchr(mode, '+')) {
+        RegularFileRead status;
+        const int fd = OpenRegularFile(name, status);
+        std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, mode);
+        if (fd >= 0 && !file)
+            ::close(fd);
+        return file;
+    }
+    struct stat info;
+    if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return nullptr;
     }
     return std::fopen(name.c_str(), mode);
 }

@@ -1,17 +1,21 @@
 #include "platform/regular_file.h"
 
+#include "platform/file_text.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
+// The whole file (`whole`: refused when larger than maxBytes) or its first maxBytes.
 template <typename Buffer>
-RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, std::string* error) {
+RegularFileRead Read(const std::string& path, size_t maxBytes, bool whole, Buffer& bytes, std::string* error) {
     bytes.clear();
     auto fail = [&](RegularFileRead status, const std::string& why) {
         bytes.clear();
@@ -29,26 +33,28 @@ RegularFileRead Read(const std::string& path, size_t maxBytes, Buffer& bytes, st
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    const std::string tooLarge = path + " is larger than " + std::to_string(maxBytes) + " bytes";
-    if (size > maxBytes)
+    const std::string tooLarge = EscapeFileText(path) + " is larger than " + std::to_string(maxBytes) + " bytes";
+    if (whole && size > maxBytes)
         return fail(RegularFileRead::TooLarge, tooLarge);
-    // The size read may be stale: read until the end, but never more than one byte beyond the
-    // limit, which tells a file that grew past it.
+    // The size read may be stale: read until the end, but never more than `most` bytes; for a
+    // whole file that is one byte beyond the limit, which tells a file that grew past it.
+    const size_t most = whole && maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
     size_t filled = 0;
-    bytes.resize(static_cast<size_t>(size) + 1);
-    for (;;) {
+    bytes.resize(static_cast<size_t>(std::min<uint64_t>(size + 1, most)));
+    while (filled < most) {
+        if (filled == bytes.size())
+            bytes.resize(filled + std::min(filled, most - filled));
         const ssize_t n = ::read(fd, &bytes[filled], bytes.size() - filled);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return fail(RegularFileRead::ReadFailed, "cannot read " + path + ": " + std::strerror(errno));
-        filled += static_cast<size_t>(n);
-        if (n == 0 || filled > maxBytes)
+            return fail(RegularFileRead::ReadFailed,
+                        "cannot read " + EscapeFileText(path) + ": " + std::strerror(errno));
+        if (n == 0)
             break;
-        if (filled == bytes.size())
-            bytes.resize(filled + std::min<size_t>(filled, maxBytes + 1 - filled));
+        filled += static_cast<size_t>(n);
     }
-    if (filled > maxBytes)
+    if (whole && filled > maxBytes)
         return fail(RegularFileRead::TooLarge, tooLarge);
     bytes.resize(filled);
     return RegularFileRead::Ok;
@@ -64,17 +70,21 @@ int OpenRegularFile(const std::string& path, RegularFileRead& status, std::strin
         return -1;
     };
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return fail(RegularFileRead::NotFound, "cannot open " + path + ": " + std::strerror(errno));
+    if (fd < 0) {
+        const int why = errno;
+        fail(RegularFileRead::NotFound, "cannot open " + EscapeFileText(path) + ": " + std::strerror(why));
+        errno = why;
+        return -1;
+    }
     struct stat info;
     if (::fstat(fd, &info) != 0) {
         const std::string why = std::strerror(errno);
         ::close(fd);
-        return fail(RegularFileRead::ReadFailed, "cannot read " + path + ": " + why);
+        return fail(RegularFileRead::ReadFailed, "cannot read " + EscapeFileText(path) + ": " + why);
     }
     if (!S_ISREG(info.st_mode) || info.st_size < 0) {
         ::close(fd);
-        return fail(RegularFileRead::NotRegular, path + " is not a regular file");
+        return fail(RegularFileRead::NotRegular, EscapeFileText(path) + " is not a regular file");
     }
     if (size)
         *size = static_cast<uint64_t>(info.st_size);
@@ -83,10 +93,32 @@ int OpenRegularFile(const std::string& path, RegularFileRead& status, std::strin
 }
 
 RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string* error) {
-    return Read(path, maxBytes, bytes, error);
+    return Read(path, maxBytes, true, bytes, error);
 }
 
 RegularFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
                                 std::string* error) {
-    return Read(path, maxBytes, bytes, error);
+    return Read(path, maxBytes, true, bytes, error);
+}
+
+RegularFileRead ReadRegularFileStart(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
+                                     std::string* error) {
+    return Read(path, maxBytes, false, bytes, error);
+}
+
+std::FILE* CreateNewRegularFile(const std::string& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && ::unlink(path.c_str()) != 0)
+        return nullptr;
+    // O_EXCL: a name that came back meanwhile fails the open instead of being followed.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (!file) {
+        const int why = errno;
+        ::close(fd);
+        errno = why;
+    }
+    return file;
 }

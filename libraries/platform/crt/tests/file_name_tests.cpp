@@ -73,6 +73,13 @@ TEST_F(FileNames, OpenFileReadsThroughTheFallbackAndCreatesInResolvedFolder) {
     std::fclose(created);
     EXPECT_TRUE(fs::exists(root / "Data" / "New.txt"));
     EXPECT_EQ(nullptr, PlatformOpenFile((root / "data" / "absent.txt").c_str(), "rb"));
+
+    // Neither a read nor a write waits on a pipe or reads a device.
+    const std::string pipe = (root / "Data" / "pipe").string();
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    for (const std::string& other : {pipe, std::string("/dev/zero")})
+        for (const char* mode : {"rb", "wb", "ab"})
+            EXPECT_EQ(nullptr, PlatformOpenFile(other.c_str(), mode)) << other << " " << mode;
 }
 
 }  // namespace

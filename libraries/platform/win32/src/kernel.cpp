@@ -1,6 +1,7 @@
 // kernel32 over POSIX: clocks, threads, critical sections, files, errors, modules.
 #include "platform/win32.h"
 #include "platform/crt.h"
+#include "platform/regular_file.h"
 #include "kernel_objects.h"
 
 #include <dirent.h>
@@ -20,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -610,15 +610,31 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
             return INVALID_HANDLE_VALUE;
     }
     std::string name = creates ? ResolveForCreation(path) : PlatformResolveFileName(Slashes(path));
+    // Only regular files are opened: a folder, a device, a pipe (whose open could wait forever)
+    // or a socket is refused as a folder is on the original platform.
     struct stat before;
     bool existed = ::stat(name.c_str(), &before) == 0;
-    if (existed && S_ISDIR(before.st_mode)) {
+    if (existed && !S_ISREG(before.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
+    RegularFileRead status = RegularFileRead::Ok;
+    int fd = -1;
+    if (flags == O_RDONLY) {
+        fd = OpenRegularFile(name, status);
+    } else if ((fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666)) >= 0) {
+        struct stat info;
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            fd = -1;
+            status = RegularFileRead::NotRegular;
+        } else {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        }
+    }
     if (fd < 0) {
-        DWORD error = ErrorFromErrno(errno);
+        DWORD error = status == RegularFileRead::NotFound || status == RegularFileRead::Ok ? ErrorFromErrno(errno)
+                                                                                           : ERROR_ACCESS_DENIED;
         if (errno == EEXIST)
             error = ERROR_FILE_EXISTS;
         SetLastError(error);
@@ -870,12 +886,10 @@ HLOCAL LocalFree(HLOCAL memory) {
 }
 
 BOOL IsDebuggerPresent() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("TracerPid:", 0) == 0)
-            return std::atoi(line.c_str() + 10) != 0;
-    return FALSE;
+    std::string status;
+    ReadRegularFile("/proc/self/status", 1 << 20, status);
+    const size_t at = status.find("\nTracerPid:");
+    return at != std::string::npos && std::atoi(status.c_str() + at + 11) != 0;
 }
 
 void OutputDebugStringA(LPCSTR text) {

@@ -1,6 +1,7 @@
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -199,6 +200,18 @@ TEST_F(Files, CreateReadSizeAndCaseFallback) {
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA((root / "none.fx").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+
+    // Only regular files open: a pipe would block, a device never ends.
+    const std::string pipe = (root / "pipe").string();
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    for (const std::string& other : {pipe, std::string("/dev/zero")}) {
+        for (const DWORD access : {DWORD(GENERIC_READ), DWORD(GENERIC_WRITE)})
+            for (const DWORD disposition : {DWORD(OPEN_EXISTING), DWORD(OPEN_ALWAYS)}) {
+                EXPECT_EQ(INVALID_HANDLE_VALUE,
+                          CreateFileA(other.c_str(), access, 0, nullptr, disposition, 0, nullptr));
+                EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError()) << other;
+            }
+    }
 }
 
 TEST_F(Files, WriteThenReadBack) {

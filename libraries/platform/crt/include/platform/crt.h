@@ -26,5 +26,6 @@ void srand(unsigned int seed) noexcept;
 std::string PlatformResolveFileName(const std::string& path);
 
 // fopen through PlatformResolveFileName; a name that is only written ("w", "a") keeps the
-// resolved folder and its own last component when that component does not exist yet.
+// resolved folder and its own last component when that component does not exist yet. Only
+// regular files are opened (a read never waits on a pipe); null for anything else.
 std::FILE* PlatformOpenFile(const char* path, const char* mode);

@@ -72,8 +72,8 @@ private:
     std::string droppedAt_;
 };
 
-// A name or text as an error quotes it: its first kMaxQuote bytes, "..." when it is longer.
-constexpr size_t kMaxQuote = 64;
+// A name or text from the source as an error quotes it (QuoteFileText: cut to 64 bytes at a
+// character boundary, control characters escaped).
 std::string Quote(std::string_view text);
 
 // Expands includes, macros and conditionals. Errors are appended to `errors`, one a line,

@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "fx_core.h"
+#include "platform/file_text.h"
 #include "platform/regular_file.h"
 
 namespace d3dx10fx {
@@ -901,7 +902,7 @@ void ErrorList::Finish() {
 }
 
 std::string Quote(std::string_view text) {
-    return text.size() <= kMaxQuote ? std::string(text) : std::string(text.substr(0, kMaxQuote)) + "...";
+    return QuoteFileText(text);
 }
 
 }  // namespace d3dx10fx

@@ -99,6 +99,13 @@ TEST(EffectPreprocessor, MissingIncludeIsAnErrorAtItsLine) {
     EXPECT_NE(errors.find("main.fx(3): error: cannot open include file \"absent.fxi\""), std::string::npos) << errors;
 }
 
+TEST(EffectPreprocessor, AnErrorLineComesOutEscaped) {
+    Preprocessed pre;
+    std::string errors;
+    EXPECT_FALSE(Preprocess("m.fx", "#error \x1b]0;owned\a\rm.fx(9): error: forged\n", {}, nullptr, pre, errors));
+    EXPECT_EQ("m.fx(1): error: #error \\x1b]0;owned\\x07m.fx(9): error: forged\n", errors);  // CR ends no line
+}
+
 TEST(EffectPreprocessor, ConditionalsMacrosAndDefines) {
     Preprocessed pre;
     std::string errors;

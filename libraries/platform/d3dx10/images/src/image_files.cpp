@@ -561,7 +561,7 @@ bool EncodeStb(const Image& image, StbKind kind, int quality, std::vector<uint8_
 
 bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
     const std::string temp = path + ".partial";
-    FILE* f = std::fopen(temp.c_str(), "wb");
+    FILE* f = CreateNewRegularFile(temp);
     if (!f)
         return Fail(error, "cannot write " + path + ": " + std::strerror(errno));
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
