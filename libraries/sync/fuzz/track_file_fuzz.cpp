@@ -1,5 +1,5 @@
-// Fuzzes the track-file reader (LoadTrackFile, and the same merging a few records at a time)
-// and the evaluation of what it read.
+// Fuzzes the track-file reader (LoadTrackFile at its size limit, and the same merging a few
+// records at a time) and the evaluation of what it read.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -39,7 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     sync::Track track("fuzz");
-    Check(sync::LoadTrackFile(track, path), "a readable file must load");
+    const bool fits = size <= sync::kMaxTrackFileBytes;
+    Check(sync::LoadTrackFile(track, path) == fits, "a file must load exactly when it is within the size limit");
+    if (!fits) {
+        Check(!track.HasKeys(), "a refused file gave keys");
+        ::unlink(path.c_str());
+        return 0;
+    }
 
     // Complete records only, up to the count; the last record of a row wins.
     using sync::kTrackHeaderBytes;

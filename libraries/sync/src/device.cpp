@@ -1,5 +1,7 @@
 #include "sync/device.h"
 
+#include <cstdio>
+
 namespace sync {
 
 TrackList::~TrackList() {
@@ -32,7 +34,10 @@ Track* PlayerDevice::GetTrack(const std::string& trackName) {
     if (index >= 0)
         return tracks[index];
     Track* track = tracks[tracks.AddTrack(trackName)];
-    LoadTrackFile(*track, TrackFileName(trackName));
+    // A missing or unreadable file stays silent; a file refused for its size is reported.
+    std::string refusal;
+    if (!LoadTrackFile(*track, TrackFileName(trackName), &refusal) && !refusal.empty())
+        std::fprintf(stderr, "%s\n", refusal.c_str());
     return track;
 }
 

@@ -1,5 +1,6 @@
 #include "sync/track.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
@@ -67,7 +68,8 @@ float Track::GetValue(float row) const {
 
     // Rows compare as unsigned: a negative floor lies after every key.
     const uint32_t r = static_cast<uint32_t>(FloorRow(row));
-    const auto next = keys.upper_bound(r);
+    const auto next =
+        std::upper_bound(keys.begin(), keys.end(), r, [](uint32_t at, const Entry& key) { return at < key.first; });
     if (next == keys.begin())
         return next->second.value;
     if (next == keys.end())
@@ -92,26 +94,38 @@ float Track::GetValue(float row) const {
     }
 }
 
+Track::KeyMap::const_iterator Track::LowerBound(uint32_t row) const {
+    return std::lower_bound(keys.begin(), keys.end(), row,
+                            [](const Entry& key, uint32_t at) { return key.first < at; });
+}
+
 TrackKey* Track::FindKey(uint32_t row) {
-    const auto it = keys.find(row);
-    return it == keys.end() ? nullptr : &it->second;
+    return const_cast<TrackKey*>(static_cast<const Track*>(this)->FindKey(row));
 }
 
 const TrackKey* Track::FindKey(uint32_t row) const {
-    const auto it = keys.find(row);
-    return it == keys.end() ? nullptr : &it->second;
+    const auto it = LowerBound(row);
+    return it == keys.end() || it->first != row ? nullptr : &it->second;
 }
 
 bool Track::IsKeyFrame(uint32_t row) const {
-    return keys.count(row) != 0;
+    return FindKey(row) != nullptr;
 }
 
 void Track::SetKey(uint32_t row, const TrackKey& key) {
-    keys.insert_or_assign(row, key);
+    const auto it = LowerBound(row);
+    if (it != keys.end() && it->first == row)
+        keys[static_cast<size_t>(it - keys.begin())].second = key;
+    else
+        keys.insert(it, Entry{row, key});
 }
 
 size_t Track::DeleteKey(uint32_t row) {
-    return keys.erase(row);
+    const auto it = LowerBound(row);
+    if (it == keys.end() || it->first != row)
+        return 0;
+    keys.erase(it);
+    return 1;
 }
 
 void Track::Clear() {
@@ -123,7 +137,7 @@ void Track::InitKeys() {
 }
 
 void Track::DestroyKeys() {
-    keys.clear();
+    KeyMap().swap(keys);
 }
 
 }  // namespace sync

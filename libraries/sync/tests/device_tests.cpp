@@ -67,6 +67,18 @@ TEST_F(PlayerDeviceTest, MissingFileGivesEmptyTrackThatIsNotRetried) {
     EXPECT_FALSE(track->HasKeys());
 }
 
+TEST_F(PlayerDeviceTest, OnlyAFileRefusedForItsSizeIsReported) {
+    Write("Big", TrackBytes(1, {{0, 2.0f, 0}}));
+    fs::resize_file(base + "_Big.track", sync::kMaxTrackFileBytes + 1);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(device->GetTrack("Big")->HasKeys());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(base + "_Big.track"), std::string::npos);
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(device->GetTrack("Absent")->HasKeys());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 TEST_F(PlayerDeviceTest, NamesAreCaseSensitive) {
     Write("fade", TrackBytes(1, {{0, 1.0f, 0}}));
     Write("Fade", TrackBytes(1, {{0, 2.0f, 0}}));

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "sync/track.h"
 
@@ -146,8 +147,16 @@ TEST(TrackEditing, FindSetDeleteClear) {
     EXPECT_EQ(track.DeleteKey(3), 1u);
     EXPECT_FALSE(track.HasKeys());
 
-    track.SetKey(1, TrackKey{});
-    track.SetKey(2, TrackKey{});
+    // Keys set and deleted in any order stay ascending by row, compared unsigned.
+    for (uint32_t row : {9u, 0x90000000u, 1u, 5u, 2u, 7u})
+        track.SetKey(row, TrackKey{static_cast<float>(row), sync::Step});
+    EXPECT_EQ(track.DeleteKey(5), 1u);
+    std::vector<uint32_t> rows;
+    for (const auto& [row, key] : track.keys) {
+        rows.push_back(row);
+        EXPECT_EQ(key.value, static_cast<float>(row));
+    }
+    EXPECT_EQ(rows, (std::vector<uint32_t>{1, 2, 7, 9, 0x90000000u}));
     track.Clear();
     EXPECT_EQ(track.KeyCount(), 0u);
 }

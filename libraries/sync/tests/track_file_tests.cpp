@@ -110,4 +110,34 @@ TEST_F(TrackFile, ManyRecordsInAnyOrderKeepTheLastRecordOfEachRow) {
         ASSERT_EQ(key->value, last[row]) << row;
         ASSERT_EQ(key->type, static_cast<int32_t>(last[row]) % 5) << row;
     }
+    // Merged a few records at a time, the keys grow by many merges and still hold no room
+    // beyond their rows.
+    sync::Track batched("batched");
+    ASSERT_TRUE(sync::LoadTrackFileInBatches(batched, Path("many.track"), 7));
+    ASSERT_EQ(batched.KeyCount(), 1000u);
+    for (size_t i = 0; i < 1000; ++i) {
+        ASSERT_EQ(batched.keys[i].first, track.keys[i].first) << i;
+        ASSERT_EQ(batched.keys[i].second.value, track.keys[i].second.value) << i;
+    }
+    EXPECT_EQ(batched.keys.capacity(), 1000u);
+}
+
+TEST_F(TrackFile, FilesBeyondTheSizeLimitAreRefusedNamingTheFile) {
+    // Zero records fill both files after the first; a count past the end reads them all.
+    WriteFile(Path("full.track"), TrackBytes(0xFFFFFFFFu, {{7, 7.0f, 0}}));
+    fs::resize_file(dir / "full.track", sync::kMaxTrackFileBytes);
+    WriteFile(Path("over.track"), TrackBytes(0xFFFFFFFFu, {{7, 7.0f, 0}}));
+    fs::resize_file(dir / "over.track", sync::kMaxTrackFileBytes + 1);
+
+    sync::Track track("limit");
+    std::string refusal;
+    ASSERT_TRUE(sync::LoadTrackFile(track, Path("full.track"), &refusal));
+    EXPECT_EQ(refusal, "");
+    EXPECT_EQ(track.KeyCount(), 2u);
+    EXPECT_EQ(track.FindKey(0)->value, 0.0f);
+
+    EXPECT_FALSE(sync::LoadTrackFile(track, Path("over.track"), &refusal));
+    EXPECT_NE(refusal.find(Path("over.track")), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find(std::to_string(sync::kMaxTrackFileBytes)), std::string::npos) << refusal;
+    EXPECT_EQ(track.KeyCount(), 2u) << "a refused file leaves the track as it was";
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fw_Convert.h"
 #include "fw_DebugCamera.h"
 #include "fw_Framework.h"
 #include "fw_Log.h"
@@ -119,15 +120,7 @@ void fw_Framework::ReleaseResources() {
 uint32_t fw_Framework::SceneIndexFromValue(float value, size_t count) {
     if (count == 0)
         return 0;
-    int64_t whole = 0;
-    if (std::isnan(value))
-        whole = 0;
-    else if (value >= 9.2233720368547758e18f)
-        whole = INT64_MAX;
-    else if (value <= -9.2233720368547758e18f)
-        whole = INT64_MIN;
-    else
-        whole = static_cast<int64_t>(value);
+    const int64_t whole = fw_FloatToInt64(value);
     const uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(whole) & 0xFFFFFFFFu);
     return static_cast<uint32_t>(low % count);
 }

@@ -2,8 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace sync {
 
@@ -23,8 +24,10 @@ struct TrackKey {
 // A named function of the row, defined by keys at integer rows.
 class Track {
 public:
-    using KeyMap = std::map<uint32_t, TrackKey>;
-    using Entry = KeyMap::value_type;  // {row, key}
+    // The keys ascending by row (compared unsigned), one a row: an ordered map held as a
+    // sorted array, 12 bytes a key.
+    using Entry = std::pair<uint32_t, TrackKey>;  // {row, key}
+    using KeyMap = std::vector<Entry>;
 
     explicit Track(std::string name);
     ~Track();
@@ -58,6 +61,10 @@ public:
 
     KeyMap keys;
     std::string name;
+
+private:
+    // The first key at or after the row.
+    KeyMap::const_iterator LowerBound(uint32_t row) const;
 };
 
 // floor(row) as the 32-bit row index the evaluation searches with. Rows that have no
@@ -72,12 +79,16 @@ constexpr size_t kTrackRecordBytes = 9;
 // Records LoadTrackFile reads and merges into the keys at a time, at least (as many as the
 // track has keys when it has more).
 constexpr size_t kTrackReadBatch = size_t{1} << 16;
+// Larger track files are refused: 466,033 records, a key on every row (17.07 a second) of a
+// show seven and a half hours long.
+constexpr uint64_t kMaxTrackFileBytes = uint64_t{4} << 20;
 
-// Reads a track file into the track. Returns false when the path cannot be opened as
-// a regular file (the track is left as it was; a pipe or a device is not opened for
-// reading). Records are kept up to the first incomplete one.
-bool LoadTrackFile(Track& track, const std::string& path);
+// Reads a track file into the track. Returns false, leaving the track as it was, when the
+// path cannot be opened as a regular file (a pipe or a device is not opened for reading) or
+// the file is larger than kMaxTrackFileBytes; for the latter `refusal`, when given, receives a
+// message naming the file. Records are kept up to the first incomplete one.
+bool LoadTrackFile(Track& track, const std::string& path, std::string* refusal = nullptr);
 // LoadTrackFile with the records merged `minBatch` at a time at least, for the tests.
-bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBatch);
+bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBatch, std::string* refusal = nullptr);
 
 }  // namespace sync
