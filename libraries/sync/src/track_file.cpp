@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_text.h"
 #include "platform/regular_file.h"
 
 namespace sync {
@@ -78,7 +79,7 @@ bool LoadTrackFileInBatches(Track& track, const std::string& path, size_t minBat
     if (size > kMaxTrackFileBytes) {
         ::close(fd);
         if (refusal)
-            *refusal = path + " is larger than " + std::to_string(kMaxTrackFileBytes) + " bytes";
+            *refusal = EscapeFileText(path) + " is larger than " + std::to_string(kMaxTrackFileBytes) + " bytes";
         return false;
     }
     std::unique_ptr<FILE, FileCloser> file(::fdopen(fd, "rb"));

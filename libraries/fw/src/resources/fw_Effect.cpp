@@ -10,6 +10,7 @@
 #include "fw_Release.h"
 #include "fw_Texture.h"
 #include "platform/crt.h"
+#include "platform/file_text.h"
 #include "platform/regular_file.h"
 
 namespace {
@@ -34,8 +35,9 @@ void LogCompilerMessages(const std::string& path, ID3D10Blob* errors) {
         size_t end = all.find('\n', start);
         if (end == std::string::npos)
             end = all.size();
+        // A message can carry text of the effect's own lines.
         if (end > start)
-            fw_Log::Write(fw_Log::kPlain, "%s", all.substr(start, end - start).c_str());
+            fw_Log::Write(fw_Log::kPlain, "%s", EscapeFileText(all.substr(start, end - start)).c_str());
         start = end + 1;
     }
 }

@@ -65,7 +65,6 @@ public:
     D3D10_USAGE usage = D3D10_USAGE_DEFAULT;
     UINT bindFlags = 0;
     UINT cpuAccess = 0;
-    UINT miscFlags = 0;
     UINT evictionPriority = 0;
     // GL object: texture or buffer name (0 for staging resources, whose data live in memory).
     GLuint glName = 0;

@@ -68,7 +68,6 @@ Buffer::Buffer(Device* device, const D3D10_BUFFER_DESC& desc) : DeviceChild(devi
     usage = desc.Usage;
     bindFlags = desc.BindFlags;
     cpuAccess = desc.CPUAccessFlags;
-    miscFlags = desc.MiscFlags;
 }
 
 Buffer::~Buffer() {
@@ -208,7 +207,6 @@ HRESULT CheckTexture(Device* device, TextureBase& t, DXGI_FORMAT format, UINT w,
     t.usage = usage;
     t.bindFlags = bindFlags;
     t.cpuAccess = cpuAccess;
-    t.miscFlags = misc;
     return S_OK;
 }
 

@@ -198,7 +198,6 @@ public:
         std::memcpy(data, reinterpret_cast<const uint8_t*>(s_->words.data()) + byteOffset, byteCount);
         return S_OK;
     }
-    const std::shared_ptr<Store>& store() const { return s_; }
 
 protected:
     std::shared_ptr<Store> s_;
