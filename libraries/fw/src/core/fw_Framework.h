@@ -15,28 +15,13 @@
 #include "fw_FrameworkState.h"
 #include "platform/win32_types.h"
 
-namespace sync {
-class Device;
-}
-
-struct ID3D10Device;
-struct IDXGISwapChain;
-struct ID3D10EffectPool;
-struct ID3D10Texture2D;
+// The types the state record declares (fw_FrameworkState.h), and these:
 enum DXGI_FORMAT : UINT;
 struct ID3D10EffectMatrixVariable;
 struct ID3D10EffectVectorVariable;
 struct ID3D10EffectScalarVariable;
 struct D3DXMATRIX;
-class fw_Timer;
-class fw_SyncTimer;
-class fw_Music;
-class fw_Mouse;
-class fw_Scene;
-class fw_Texture;
-class fw_PostEffects;
 class fw_Camera;
-class fw_Font;
 
 // A row-major 4x4 float matrix laid out as D3DXMATRIX.
 struct fw_FrameMatrix {
