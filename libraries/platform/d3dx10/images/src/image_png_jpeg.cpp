@@ -46,7 +46,9 @@ PngState& StateOf(png_structp png) {
     return *static_cast<PngState*>(png_get_error_ptr(png));
 }
 
-[[noreturn]] void PngFail(png_structp png, const std::string& text) {
+// Ends the decoding with `text` as its error. The jump skips the destructors of the frames
+// it leaves, so the text goes straight into the state: no string of a caller is built.
+[[noreturn]] void PngFail(png_structp png, const char* text) {
     StateOf(png).message = text;
     png_longjmp(png, 1);
 }
@@ -80,10 +82,9 @@ void PngInfo(png_structp png, png_infop info) {
     png_read_update_info(png, info);
 
     const uint32_t format = depth == 16 ? kR16G16B16A16_UNORM : kR8G8B8A8_UNORM;
-    std::string why;
     if (!s.image.Allocate(format, png_get_image_width(png, info), png_get_image_height(png, info), 1, 1, 1, false,
-                          &why))
-        PngFail(png, why);
+                          &s.message))
+        png_longjmp(png, 1);
     if (png_get_rowbytes(png, info) != (indexed ? s.image.width : s.image.RowPitch(0)))
         PngFail(png, "unexpected row size");
     if (indexed)
