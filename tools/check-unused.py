@@ -17,7 +17,7 @@ class declared in a .cpp file or in a stand-in's own src/ headers):
     themselves) before any read: their value never outlives the call, so they are locals
     kept as members (members of aggregates are left out: a brace list may set them).
 Public members of the framework's, the sync library's and the production's headers carry
-the specification's interface, and the stand-in layer's public headers
+their published interface, and the stand-in layer's public headers
 (libraries/platform/*/include) the original interfaces: they are only checked for a
 definition. Plain aggregates (public fields only, no functions or bases) often mirror a
 file or vertex layout read as bytes: their fields are not checked. Only files of the
